@@ -1,0 +1,144 @@
+#include "cli/Command.h"
+
+#include <algorithm>
+#include <exception>
+#include <ostream>
+
+namespace tessaly::cli {
+
+namespace {
+
+std::vector<TCommand>& Registry() {
+    static std::vector<TCommand> commands;
+    return commands;
+}
+
+std::vector<std::string> Words(const std::string& s) {
+    std::vector<std::string> w;
+    size_t start = 0;
+    while (start < s.size()) {
+        size_t sp = s.find(' ', start);
+        if (sp == std::string::npos) sp = s.size();
+        if (sp > start) w.push_back(s.substr(start, sp - start));
+        start = sp + 1;
+    }
+    return w;
+}
+
+void PrintOverview(std::ostream& os) {
+    os << "Usage: tessaly COMMAND [ARGUMENTS]\n\n"
+          "Tessaly Jobs 98 without windows: searches, listings and the workbench for\n"
+          "writing job-site definitions.\n\nCommands:\n";
+    auto commands = Registry();
+    std::sort(commands.begin(), commands.end(),
+              [](const TCommand& a, const TCommand& b) { return a.name < b.name; });
+    size_t width = 0;
+    for (const auto& c : commands)
+        width = std::max(width, c.name.size());
+    for (const auto& c : commands)
+        os << "  " << c.name << std::string(width - c.name.size() + 2, ' ') << c.summary << "\n";
+    os << "\n'tessaly COMMAND --help' describes a command.\n";
+}
+
+}  // namespace
+
+bool TArgs::Parse(const std::vector<std::string>& argv, const std::vector<std::string>& flags,
+                  const std::vector<std::string>& valued, std::string& error) {
+    auto contains = [](const std::vector<std::string>& v, const std::string& s) {
+        return std::find(v.begin(), v.end(), s) != v.end();
+    };
+    bool onlyPositional = false;
+    for (size_t i = 0; i < argv.size(); ++i) {
+        const std::string& a = argv[i];
+        if (onlyPositional || a.size() < 2 || a.compare(0, 2, "--") != 0) {
+            positional_.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            onlyPositional = true;
+            continue;
+        }
+        std::string name = a.substr(2);
+        std::optional<std::string> inlineValue;
+        if (const size_t eq = name.find('='); eq != std::string::npos) {
+            inlineValue = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (contains(valued, name)) {
+            if (inlineValue) {
+                values_.emplace(name, *inlineValue);
+            } else if (i + 1 < argv.size()) {
+                values_.emplace(name, argv[++i]);
+            } else {
+                error = "option --" + name + " needs a value";
+                return false;
+            }
+        } else if (contains(flags, name) && !inlineValue) {
+            flags_[name]++;
+        } else {
+            error = "unknown option --" + name;
+            return false;
+        }
+    }
+    return true;
+}
+
+std::optional<std::string> TArgs::Value(const std::string& name) const {
+    auto range = values_.equal_range(name);
+    if (range.first == range.second) return std::nullopt;
+    return std::prev(range.second)->second;  // the last one wins
+}
+
+std::vector<std::string> TArgs::Values(const std::string& name) const {
+    std::vector<std::string> v;
+    auto range = values_.equal_range(name);
+    for (auto it = range.first; it != range.second; ++it)
+        v.push_back(it->second);
+    return v;
+}
+
+void RegisterCommand(TCommand command) {
+    Registry().push_back(std::move(command));
+}
+
+int UsageError(TCliIO& io, const std::string& command, const std::string& message) {
+    io.err << "tessaly " << command << ": " << message << "\n";
+    if (!command.empty()) io.err << "Try 'tessaly " << command << " --help'.\n";
+    return kExitUsage;
+}
+
+int RunCli(const std::vector<std::string>& argv, TCliIO& io) {
+    if (argv.empty() || argv[0] == "--help" || argv[0] == "-h" || argv[0] == "help") {
+        PrintOverview(argv.empty() ? io.err : io.out);
+        return argv.empty() ? kExitUsage : kExitOk;
+    }
+    // The longest registered name that the arguments begin with.
+    const TCommand* best = nullptr;
+    size_t bestWords = 0;
+    for (const auto& c : Registry()) {
+        const auto w = Words(c.name);
+        if (w.size() > argv.size() || w.size() <= bestWords) continue;
+        if (std::equal(w.begin(), w.end(), argv.begin())) {
+            best = &c;
+            bestWords = w.size();
+        }
+    }
+    if (!best) {
+        io.err << "tessaly: unknown command '" << argv[0] << "'\n"
+               << "Try 'tessaly --help'.\n";
+        return kExitUsage;
+    }
+    std::vector<std::string> rest(argv.begin() + static_cast<long>(bestWords), argv.end());
+    if (std::find(rest.begin(), rest.end(), "--help") != rest.end()) {
+        io.out << best->usage;
+        return kExitOk;
+    }
+    try {
+        return best->run(rest, io);
+    } catch (const std::exception& e) {
+        io.err << "tessaly " << best->name << ": " << e.what() << "\n";
+        return kExitUsage;
+    }
+}
+
+}  // namespace tessaly::cli

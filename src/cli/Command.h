@@ -1,0 +1,66 @@
+// The `tessaly` command line: every verb is a small command object that registers
+// itself. Commands write only to the streams they are given, so tests run them
+// in-process and read what they printed.
+#pragma once
+
+#include <functional>
+#include <iosfwd>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tessaly::cli {
+
+// Exit statuses shared by every command.
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailed = 1;  // the operation ran and failed (a fetch, a check)
+inline constexpr int kExitUsage = 2;   // bad usage or a file that cannot be used
+inline constexpr int kExitAborted = 3;
+
+struct TCliIO {
+    std::ostream& out;
+    std::ostream& err;
+};
+
+// Splits arguments into positionals and options. Options are "--name" or
+// "--name VALUE"; which names take a value is declared by the command.
+class TArgs {
+  public:
+    // Returns false (message in `error`) on an unknown option or a missing value.
+    bool Parse(const std::vector<std::string>& argv, const std::vector<std::string>& flags,
+               const std::vector<std::string>& valued, std::string& error);
+
+    const std::vector<std::string>& Positional() const { return positional_; }
+    bool Has(const std::string& name) const { return flags_.count(name) || values_.count(name); }
+    std::optional<std::string> Value(const std::string& name) const;
+    // Every value given for a repeatable option, in order.
+    std::vector<std::string> Values(const std::string& name) const;
+
+  private:
+    std::vector<std::string> positional_;
+    std::map<std::string, int> flags_;
+    std::multimap<std::string, std::string> values_;
+};
+
+struct TCommand {
+    std::string name;     // "script run": one or more words
+    std::string summary;  // one line for the command list
+    std::string usage;    // the full help text
+    std::function<int(const std::vector<std::string>& args, TCliIO& io)> run;
+};
+
+// Adds a command to the registry; use through a static TRegisterCommand.
+void RegisterCommand(TCommand command);
+
+struct TRegisterCommand {
+    explicit TRegisterCommand(TCommand command) { RegisterCommand(std::move(command)); }
+};
+
+// Runs the command line (without the program name) and returns the exit status.
+int RunCli(const std::vector<std::string>& argv, TCliIO& io);
+
+// Writes "tessaly: MESSAGE" to standard error and returns kExitUsage.
+int UsageError(TCliIO& io, const std::string& command, const std::string& message);
+
+}  // namespace tessaly::cli
