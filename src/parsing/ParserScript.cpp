@@ -46,6 +46,34 @@ size_t Find(std::string_view hay, std::string_view needle, size_t from) {
     return hay.find(needle, from);
 }
 
+// Find with case folding of a to z on the fly; `needle` is already upper-cased. Stops at
+// the first match, so a search near the cursor costs only the distance to it.
+size_t FindFolded(std::string_view hay, std::string_view needle, size_t from) {
+    if (needle.empty() || needle.size() > hay.size()) return std::string_view::npos;
+    const size_t last = hay.size() - needle.size();
+    for (size_t i = from; i <= last; ++i) {
+        if (UpperChar(hay[i]) != needle[0]) continue;
+        size_t k = 1;
+        while (k < needle.size() && UpperChar(hay[i + k]) == needle[k])
+            ++k;
+        if (k == needle.size()) return i;
+    }
+    return std::string_view::npos;
+}
+
+// The greatest start of `needle` in `hay`, folding as FindFolded does.
+size_t RFind(std::string_view hay, std::string_view needle, bool fold) {
+    if (!fold) return hay.rfind(needle);
+    if (needle.empty() || needle.size() > hay.size()) return std::string_view::npos;
+    for (size_t i = hay.size() - needle.size() + 1; i-- > 0;) {
+        size_t k = 0;
+        while (k < needle.size() && UpperChar(hay[i + k]) == needle[k])
+            ++k;
+        if (k == needle.size()) return i;
+    }
+    return std::string_view::npos;
+}
+
 void Overwrite(std::string& s, size_t at, size_t len) {
     std::fill(s.begin() + static_cast<long>(at), s.begin() + static_cast<long>(at + len), kMark);
 }
@@ -58,10 +86,11 @@ struct TMatch {
 
 // Earliest first occurrence among `needles` at or after `from`; ties go to the
 // string given first.
-TMatch Earliest(std::string_view area, const std::vector<std::string>& needles, size_t from) {
+TMatch Earliest(std::string_view area, const std::vector<std::string>& needles, size_t from,
+                bool fold = false) {
     TMatch best;
     for (const auto& n : needles) {
-        const size_t at = Find(area, n, from);
+        const size_t at = fold ? FindFolded(area, n, from) : Find(area, n, from);
         if (at != std::string_view::npos && (!best.found() || at < best.at)) best = {at, n.size()};
     }
     return best;
@@ -311,15 +340,16 @@ bool TParserScript::Go(const std::vector<std::string>& args) {
                 UpperCaseInPlace(k);
         if (occurrence < 0) {
             // A negative occurrence number never matches.
-        } else if (!backward && !ignoreCase && occurrence == 0 && !last) {
+        } else if (!backward && occurrence == 0 && !last) {
             // The common case searches the content in place.
-            m = Earliest(content.substr(c0), keys, 0);
-        } else if (backward && !ignoreCase && occurrence == 0 && !last) {
+            m = Earliest(content.substr(c0), keys, 0, ignoreCase);
+        } else if (backward && occurrence == 0 && !last) {
             // Nearest to the cursor going backwards: the occurrence ending last before it.
             const std::string_view before = content.substr(0, c0);
-            for (const auto& n : needles) {
+            for (const auto& raw : needles) {
+                const std::string n = ignoreCase ? UpperCase(raw) : raw;
                 if (n.empty() || n.size() > before.size()) continue;
-                const size_t at = before.rfind(n);
+                const size_t at = RFind(before, n, ignoreCase);
                 if (at == std::string_view::npos) continue;
                 const size_t p = before.size() - (at + n.size());  // start in the reversed area
                 if (!m.found() || p < m.at) m = {p, n.size()};

@@ -338,3 +338,23 @@ TEST(ScriptRun, HostileInputNeverCrashes) {
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST(ScriptGo, IgnoreCaseInBothDirectionsAndEveryMode) {
+    TParserScript p;
+    p.Run({"Go(End);", "Go(Backward, \"AB\", IgnoreCase);"}, "ab-Ab-x");
+    EXPECT_EQ(p.CursorPosition(), 4);
+    p.Run({"Go(End);", "Go(Backward, After, \"B-\", IgnoreCase);"}, "ab-Ab-x");
+    EXPECT_EQ(p.CursorPosition(), 7);  // just after the match, on "x"
+    p.Run({"Go(#2, \"aB\", IgnoreCase);"}, "ab-Ab-x");
+    EXPECT_EQ(p.CursorPosition(), 4);
+    p.Run({"Go(Last, \"AB\", IgnoreCase);"}, "ab-Ab-x");
+    EXPECT_EQ(p.CursorPosition(), 4);
+    p.Run({"Go(End);", "Go(#2, Backward, \"ab\", IgnoreCase);"}, "ab-Ab-x");
+    EXPECT_EQ(p.CursorPosition(), 1);
+}
+
+}  // namespace
+}  // namespace tessaly
