@@ -127,8 +127,10 @@ void UnpackMember(std::string_view bytes, const TPackedMember& member, const TBy
         case 4:
             Lh5Unpack(data, member.unpackedSize, counting);
             break;
-        case 2:  // not supported: refused like a custom member
-        case 3:
+        case 2:
+            LzhUnpack(data, member.unpackedSize, counting);
+            break;
+        case 3:  // no custom method is supplied: such a member produces nothing
             throw EPackerError(kBadChecksum);
         default:
             throw EPackerError("Unrecognized compression method: \"" +

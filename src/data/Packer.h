@@ -96,6 +96,8 @@ void UnpackMember(std::string_view bytes, const TPackedMember& member, const TBy
 std::string Lh5Pack(std::string_view data);
 void Lh5Unpack(std::string_view packed, std::uint64_t size, const TByteSink& sink);
 std::string Lh5UnpackToString(std::string_view packed, std::uint64_t size);
+// The adaptive-Huffman LZSS method; unpacking only (the program never writes it).
+void LzhUnpack(std::string_view packed, std::uint64_t size, const TByteSink& sink);
 // Run-length coding with the escape byte 148.
 std::string RlePack(std::string_view data);
 void RleUnpack(std::string_view packed, std::uint64_t size, const TByteSink& sink);
