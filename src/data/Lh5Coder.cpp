@@ -21,7 +21,8 @@ constexpr int kMaxLen = 16;
 constexpr int kWindow = 8192;
 constexpr int kMaxMatch = 256;
 constexpr int kMinMatch = 3;
-constexpr std::size_t kBlockSymbols = 32768;
+constexpr std::size_t kBlockSymbols = 65535;  // the most a block header can count
+constexpr std::size_t kMinBlockSymbols = 4096;
 
 const char* const kBadTable = "Bad decode table in archive!";
 const char* const kTruncated = "Packed data ends too early -- data may be invalid";
@@ -30,14 +31,16 @@ const char* const kTruncated = "Packed data ends too early -- data may be invali
 
 class TBitWriter {
   public:
-    explicit TBitWriter(std::string& out) : out_(out) {}
+    explicit TBitWriter(std::string* out) : out_(out) {}
     void Put(int bits, std::uint32_t value) {
         if (bits == 0) return;
+        written_ += static_cast<std::uint64_t>(bits);
+        if (!out_) return;  // only counting
         acc_ = (acc_ << bits) | (value & ((1u << bits) - 1));
         count_ += bits;
         while (count_ >= 8) {
             count_ -= 8;
-            out_.push_back(static_cast<char>((acc_ >> count_) & 0xFF));
+            out_->push_back(static_cast<char>((acc_ >> count_) & 0xFF));
         }
         acc_ &= (1u << count_) - 1;
     }
@@ -46,8 +49,11 @@ class TBitWriter {
         if (count_ > 0) Put(8 - count_, 0);
     }
 
+    std::uint64_t Written() const { return written_; }
+
   private:
-    std::string& out_;
+    std::string* out_;
+    std::uint64_t written_ = 0;
     std::uint32_t acc_ = 0;
     int count_ = 0;
 };
@@ -201,6 +207,36 @@ struct TBlock {
     std::vector<std::uint16_t> positions;  // distance - 1, one per match symbol
 };
 
+void SendBlock(TBitWriter& w, const TBlock& block);
+
+std::uint64_t BlockCost(const TBlock& block) {
+    TBitWriter counter(nullptr);
+    SendBlock(counter, block);
+    return counter.Written();
+}
+
+// Sends the symbols as one block, or as two halves (each split further) when that is
+// cheaper: the codes then follow data whose statistics drift.
+void SendBestBlocks(TBitWriter& w, const TBlock& block) {
+    if (block.symbols.size() >= 2 * kMinBlockSymbols) {
+        const std::size_t half = block.symbols.size() / 2;
+        TBlock first, second;
+        std::size_t matches = 0;
+        for (std::size_t i = 0; i < half; ++i)
+            if (block.symbols[i] >= 256) ++matches;
+        first.symbols.assign(block.symbols.begin(), block.symbols.begin() + half);
+        first.positions.assign(block.positions.begin(), block.positions.begin() + matches);
+        second.symbols.assign(block.symbols.begin() + half, block.symbols.end());
+        second.positions.assign(block.positions.begin() + matches, block.positions.end());
+        if (BlockCost(first) + BlockCost(second) < BlockCost(block)) {
+            SendBestBlocks(w, first);
+            SendBestBlocks(w, second);
+            return;
+        }
+    }
+    SendBlock(w, block);
+}
+
 void SendBlock(TBitWriter& w, const TBlock& block) {
     std::vector<std::uint32_t> cFreq(kNC, 0), pFreq(kNP, 0);
     auto pClass = [](unsigned p) {
@@ -309,7 +345,7 @@ class TMatchFinder {
 
   private:
     static constexpr int kHashBits = 15;
-    static constexpr int kChainLimit = 96;
+    static constexpr int kChainLimit = 256;
     unsigned Hash(std::size_t p) const {
         return ((unsigned(data_[p]) << 10) ^ (unsigned(data_[p + 1]) << 5) ^ data_[p + 2]) &
                ((1u << kHashBits) - 1);
@@ -462,7 +498,7 @@ void ReadCLen(TBitReader& r, const THuffDecoder& tDec, std::vector<std::uint8_t>
 std::string Lh5Pack(std::string_view data) {
     std::string out;
     out.reserve(data.size() / 2 + 64);
-    TBitWriter w(out);
+    TBitWriter w(&out);
     TMatchFinder finder(data);
     TBlock block;
     const std::size_t n = data.size();
@@ -490,12 +526,12 @@ std::string Lh5Pack(std::string_view data) {
             len = pos < n ? finder.Find(pos, dist) : 0;
         }
         if (block.symbols.size() >= kBlockSymbols) {
-            SendBlock(w, block);
+            SendBestBlocks(w, block);
             block.symbols.clear();
             block.positions.clear();
         }
     }
-    if (!block.symbols.empty()) SendBlock(w, block);
+    if (!block.symbols.empty()) SendBestBlocks(w, block);
     w.Flush();
     return out;
 }

@@ -257,9 +257,11 @@ void TBasicMainLoop::RunDueTimers() {
     }
     s_->RecomputeNextDue();
     for (auto [timer, serial] : due) {
-        auto it = std::find_if(s_->timers.begin(), s_->timers.end(), [&](const auto& e) {
-            return e.timer == timer && e.serial == serial;
-        });
+        // Structured bindings are copied in by name: older clang cannot capture them.
+        auto it = std::find_if(s_->timers.begin(), s_->timers.end(),
+                               [timer = timer, serial = serial](const auto& e) {
+                                   return e.timer == timer && e.serial == serial;
+                               });
         if (it != s_->timers.end()) FireTimer(timer);
     }
 }
