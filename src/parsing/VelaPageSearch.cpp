@@ -1,5 +1,6 @@
 #include "parsing/VelaPageSearch.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -170,7 +171,11 @@ int TVelaPageSearch::CountMatches(std::string_view keywords, std::string_view pa
         anyKeyword = true;
         int hits = 0;
         for (const auto& word : words) {
-            if (Similarity(keyword, word) > 80) ++hits;
+            // At best every byte of the shorter text matches; when even that is not
+            // above 80 the full measure is not needed.
+            const size_t shorter = std::min(keyword.size(), word.size());
+            const size_t sum = keyword.size() + word.size();
+            if ((shorter * 2000 / sum + 5) / 10 > 80 && Similarity(keyword, word) > 80) ++hits;
             ProcessMessages();
         }
         total += hits;

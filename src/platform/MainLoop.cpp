@@ -256,7 +256,10 @@ void TBasicMainLoop::RunDueTimers() {
         }
     }
     s_->RecomputeNextDue();
-    for (auto [timer, serial] : due) {
+    for (const auto& entry : due) {
+        // Plain copies: clang 14 cannot capture structured bindings in a lambda.
+        TTimer* timer = entry.first;
+        const uint64_t serial = entry.second;
         auto it = std::find_if(s_->timers.begin(), s_->timers.end(), [&](const auto& e) {
             return e.timer == timer && e.serial == serial;
         });
