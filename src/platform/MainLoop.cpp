@@ -256,14 +256,11 @@ void TBasicMainLoop::RunDueTimers() {
         }
     }
     s_->RecomputeNextDue();
-    for (const auto& entry : due) {
-        // Plain copies: clang 14 cannot capture structured bindings in a lambda.
-        TTimer* timer = entry.first;
-        const uint64_t serial = entry.second;
+    for (const auto& d : due) {
         auto it = std::find_if(s_->timers.begin(), s_->timers.end(), [&](const auto& e) {
-            return e.timer == timer && e.serial == serial;
+            return e.timer == d.first && e.serial == d.second;
         });
-        if (it != s_->timers.end()) FireTimer(timer);
+        if (it != s_->timers.end()) FireTimer(d.first);
     }
 }
 
