@@ -1,5 +1,7 @@
 #include "data/VelaSources.h"
 
+#include "data/Packer.h"
+
 #include <sys/stat.h>
 
 #include "platform/MainLoop.h"
@@ -37,12 +39,6 @@ std::string Where(const std::string& name, int lineNo) {
     return name + ", line " + IntToStr(lineNo) + ": ";
 }
 
-// Leaves `text` empty and returns false when the file is not a container: the plain
-// form is then read. The packed form is read here once the container reader exists.
-bool TryUnpackSourcesContainer(const std::string& /*fileName*/, std::string& /*text*/) {
-    return false;
-}
-
 }  // namespace
 
 TVelaSource::TVelaSource(int index, const TStrings* regions, const TStrings* categories)
@@ -72,9 +68,9 @@ std::string ScrambleSourcesLine(std::string_view line) {
 }
 
 std::string ReadSourcesText(const std::string& fileName) {
-    std::string text;
-    if (TryUnpackSourcesContainer(fileName, text)) return text;
-    return ReadFileBytes(fileName);
+    // A packed file yields its first member, read in memory; anything else is plain text.
+    if (auto bytes = ReadPackedOrPlain(fileName)) return std::move(*bytes);
+    return ReadFileBytes(fileName);  // raises the error that names the file
 }
 
 TStrings DecodeSourcesText(std::string_view text) {

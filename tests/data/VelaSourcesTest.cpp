@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "data/Packer.h"
+#include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "support/TestSupport.h"
 
@@ -272,6 +274,20 @@ TEST_F(Sources, TheFixtureDefinitionsReadAsWritten) {
     EXPECT_EQ(list[2].FirstPageParameters, (TStrings{"kw=%keywords%", "area=%region%"}));
     EXPECT_EQ(list[2].JobLocationScript.size(), 4u);
     EXPECT_EQ(list[2].JobURLScript.back(), "Get(All, Backward);");
+}
+
+TEST_F(Sources, PackedDefinitionsLoadLikePlainOnesAndLeaveNoCopy) {
+    const TStrings plain = ReadTextLines(test::FixturePath("boards.plain"));
+    const std::string plainPath = Write(plain, "plain.def");
+    const std::string packed = Sandbox().File("sources.def");
+    PackBytesToFile(ReadFileBytes(plainPath), "sources.def", packed);
+    ASSERT_NE(ReadFileBytes(packed).substr(0, 4), ReadFileBytes(plainPath).substr(0, 4));
+    DeleteFile(plainPath);
+    list.LoadFromFile(packed);
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_EQ(list[1].Title, "Card Board");
+    EXPECT_EQ(list[2].JobURLScript.back(), "Get(All, Backward);");
+    EXPECT_EQ(ListDirectory(Sandbox().Path()), (std::vector<std::string>{"sources.def"}));
 }
 
 }  // namespace
