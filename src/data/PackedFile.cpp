@@ -1,0 +1,107 @@
+#include "data/PackedFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "platform/TextFile.h"
+
+namespace tessaly {
+
+namespace {
+
+TSaveFaultHook& FaultHook() {
+    static TSaveFaultHook hook;
+    return hook;
+}
+
+int Fault(TSaveStep step, const std::string& file) {
+    return FaultHook() ? FaultHook()(step, file) : 0;
+}
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path, int err) {
+    throw EFileError(what + " \"" + path + "\": " + std::strerror(err));
+}
+
+bool WriteAll(int fd, const char* p, size_t left) {
+    while (left > 0) {
+        const ssize_t n = write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Writes the whole text to `path` (created or truncated) and syncs it; removes the file
+// again on any failure.
+void WriteTemp(const std::string& path, std::string_view text, mode_t mode) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) Fail("cannot create", path, errno);
+    fchmod(fd, mode);
+    int err = Fault(TSaveStep::WriteTemp, path);
+    bool ok;
+    if (err != 0) {
+        WriteAll(fd, text.data(), text.size() / 2);
+        ok = false;
+    } else {
+        ok = WriteAll(fd, text.data(), text.size()) && fsync(fd) == 0;
+        if (!ok) err = errno;
+    }
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok) {
+        unlink(path.c_str());
+        Fail("cannot write", path, err);
+    }
+}
+
+}  // namespace
+
+void SetSaveFaultHook(TSaveFaultHook hook) {
+    FaultHook() = std::move(hook);
+}
+
+std::string ReadPackedOrPlain(const std::string& path) {
+    // The container reader joins here once it is available; until then every file is
+    // read as the plain text it is.
+    return ReadFileBytes(path);
+}
+
+void SaveTextSafely(const std::string& target, std::string_view text, bool packed) {
+    // Keep the permissions of the file being replaced (a settings file may be private).
+    mode_t mode = 0644;
+    struct stat old {};
+    if (stat(target.c_str(), &old) == 0) mode = old.st_mode & 07777;
+
+    const std::string tmp = target + ".tmp";
+    WriteTemp(tmp, text, mode);
+    std::string complete = tmp;
+    if (packed) {
+        // Packing is not available in this build: the plain text is stored, which every
+        // reader accepts.
+        if (const int err = Fault(TSaveStep::Pack, target + ".new"); err != 0) {
+            unlink(tmp.c_str());
+            Fail("cannot pack", target, err);
+        }
+    }
+    int err = Fault(TSaveStep::Rename, target);
+    if (err == 0 && rename(complete.c_str(), target.c_str()) != 0) err = errno;
+    if (err != 0) {
+        unlink(complete.c_str());
+        if (complete != tmp) unlink(tmp.c_str());
+        Fail("cannot replace", target, err);
+    }
+    if (complete != tmp) unlink(tmp.c_str());
+}
+
+}  // namespace tessaly
