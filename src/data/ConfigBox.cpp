@@ -97,7 +97,7 @@ void TConfigBox::LoadFromText(const std::string& text) {
 }
 
 void TConfigBox::LoadFromFile(const std::string& fileName) {
-    if (FileExists(fileName)) LoadFromText(ReadPackedOrPlain(fileName));
+    if (FileExists(fileName)) LoadFromText(ReadStoredText(fileName));
     Modified = false;
 }
 

@@ -1,5 +1,10 @@
 #include "data/PackedFile.h"
 
+#include <ctime>
+
+#include "data/Packer.h"
+#include "platform/Paths.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -71,10 +76,9 @@ void SetSaveFaultHook(TSaveFaultHook hook) {
     FaultHook() = std::move(hook);
 }
 
-std::string ReadPackedOrPlain(const std::string& path) {
-    // The container reader joins here once it is available; until then every file is
-    // read as the plain text it is.
-    return ReadFileBytes(path);
+std::string ReadStoredText(const std::string& path) {
+    if (auto text = ReadPackedOrPlain(path)) return std::move(*text);
+    return ReadFileBytes(path);  // raises the error that names the file
 }
 
 void SaveTextSafely(const std::string& target, std::string_view text, bool packed) {
@@ -87,12 +91,22 @@ void SaveTextSafely(const std::string& target, std::string_view text, bool packe
     WriteTemp(tmp, text, mode);
     std::string complete = tmp;
     if (packed) {
-        // Packing is not available in this build: the plain text is stored, which every
-        // reader accepts.
-        if (const int err = Fault(TSaveStep::Pack, target + ".new"); err != 0) {
+        const std::string packedName = target + ".new";
+        if (const int err = Fault(TSaveStep::Pack, packedName); err != 0) {
             unlink(tmp.c_str());
             Fail("cannot pack", target, err);
         }
+        // The member is named after the temporary file, as the program has always
+        // stored it; readers take the first member whatever its name.
+        const std::string container = BuildContainer(text, BaseName(tmp), TPackMethod::Lh5,
+                                                     DosDateTimeFromUnix(std::time(nullptr)), 0x20);
+        try {
+            WriteTemp(packedName, container, mode);
+        } catch (...) {
+            unlink(tmp.c_str());
+            throw;
+        }
+        complete = packedName;
     }
     int err = Fault(TSaveStep::Rename, target);
     if (err == 0 && rename(complete.c_str(), target.c_str()) != 0) err = errno;

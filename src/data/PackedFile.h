@@ -11,7 +11,7 @@ namespace tessaly {
 
 // The text of `path`: the first member of the container when the file is one,
 // otherwise the file's own bytes. Throws EFileError when the file cannot be read.
-std::string ReadPackedOrPlain(const std::string& path);
+std::string ReadStoredText(const std::string& path);
 
 // Replaces `target` with `text`, packed ("LH5") or plain:
 //   1. the text goes to `target` + ".tmp";
