@@ -145,3 +145,24 @@ TEST(ConfigBoxFiles, FailedSaveKeepsThePreviousFile) {
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST(ConfigBoxFiles, SavedBoxIsPackedAndLoadsBack) {
+    test::TTempDir dir;
+    const std::string path = dir.File("options.box");
+    TConfigBox box;
+    box.WriteString("Visual", "MaxJobs", "75");
+    box.WriteString("Connection", "Proxy", "proxy.example.test");
+    box.SaveToFile(path);
+    EXPECT_EQ(ReadFileBytes(path).substr(0, 4), "TJPK");
+    EXPECT_EQ(ListDirectory(dir.Path()), (std::vector<std::string>{"options.box"}));
+    TConfigBox again;
+    again.LoadFromFile(path);
+    EXPECT_EQ(again.ReadString("Visual", "MaxJobs"), "75");
+    EXPECT_EQ(again.ReadString("Connection", "Proxy"), "proxy.example.test");
+}
+
+}  // namespace
+}  // namespace tessaly
