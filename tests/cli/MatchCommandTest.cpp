@@ -5,22 +5,13 @@
 #include "cli/Command.h"
 #include "data/VelaSources.h"
 #include "platform/TextFile.h"
+#include "support/CliRun.h"
 #include "support/TestSupport.h"
 
 namespace tessaly::cli {
 namespace {
 
-struct Captured {
-    std::ostringstream out, err;
-    int status = 0;
-};
-
-Captured RunArgs(const std::vector<std::string>& argv) {
-    Captured c;
-    TCliIO io{c.out, c.err};
-    c.status = RunCli(argv, io);
-    return c;
-}
+using test::RunArgs;
 
 class MatchCommandTest : public ::testing::Test {
   protected:
