@@ -40,15 +40,26 @@ std::string Runs() {
 }
 
 std::vector<std::string> Inputs() {
-    return {"",
-            "x",
-            TextOfSize(45),
-            TextOfSize(46),
-            std::string(46, ' '),
-            TextOfSize(1 << 20),
-            RandomOfSize(1 << 20),
-            Runs(),
-            RandomOfSize(3000) + RandomOfSize(3000, 1) + TextOfSize(20000)};
+    return {"", "x", TextOfSize(45), TextOfSize(46), std::string(46, ' '), TextOfSize(1 << 20),
+            RandomOfSize(1 << 20), Runs(),
+            RandomOfSize(3000) + RandomOfSize(3000, 1) + TextOfSize(20000),
+            // 2 MB mixing text, noise and long runs: blocks, window wrap and the
+            // full length range in one stream.
+            TextOfSize(900000) + RandomOfSize(300000, 2) + Runs() + TextOfSize(750000)};
+}
+
+// Many sizes around the block, window and table boundaries, text and binary.
+TEST(Coders, RoundTripSweepOfSizesAndContents) {
+    for (std::size_t n = 0; n < 40000; n = n * 3 / 2 + 1) {
+        for (const std::string& in :
+             {TextOfSize(n), RandomOfSize(n, static_cast<unsigned>(n)), std::string(n, '\x94')}) {
+            ASSERT_EQ(Lh5UnpackToString(Lh5Pack(in), in.size()), in) << "LH5 size " << n;
+            std::string back;
+            RleUnpack(RlePack(in), in.size(),
+                      [&](const char* d, std::size_t k) { back.append(d, k); });
+            ASSERT_EQ(back, in) << "RLE size " << n;
+        }
+    }
 }
 
 TEST(Lh5Coder, RoundTripsGeneratedInputs) {
