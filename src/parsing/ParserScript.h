@@ -10,34 +10,66 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/ByteString.h"
 
 namespace tessaly {
+
+// One script line split into its name and arguments, as the interpreter reads it.
+struct TScriptStatement {
+    std::string name;  // the text before the first "(", as written
+    std::vector<std::string> arguments;
+};
+
+TScriptStatement ParseScriptLine(std::string_view line);
 
 class TParserScript {
   public:
     // Called after each executed statement: the 0-based script line, the cursor after
     // the statement and the content after it.
     using TTraceEvent = std::function<void(TParserScript& sender, int scriptLine,
-                                           int32_t cursorPosition, const std::string& content)>;
+                                           int32_t cursorPosition, std::string_view content)>;
 
     // The output of one run of `script` over `text` (empty if a GO failed). Afterwards
     // Content() holds what the script left of the text.
-    std::string Run(const TStrings& script, const std::string& text);
+    std::string Run(const TStrings& script, std::string_view text);
 
     // The outputs of repeated runs over what each run leaves of the content; stops at an
     // empty output or a run that did not shorten the content, whose output is dropped.
-    TStrings RunRepeated(const TStrings& script, const std::string& text);
+    TStrings RunRepeated(const TStrings& script, std::string_view text);
 
-    const std::string& Content() const { return content_; }
+    std::string Content() const { return std::string(View()); }
     const std::string& Output() const { return output_; }
     int32_t CursorPosition() const { return cursor_; }
 
     TTraceEvent OnTrace;
 
   private:
-    std::string content_;
+    enum class TOutcome { kDone, kUnknown, kFailed };
+
+    std::string RunStatements(const std::vector<TScriptStatement>& script);
+    TOutcome Execute(const TScriptStatement& st);
+    bool Go(const std::vector<std::string>& args);
+    void Get(const std::vector<std::string>& args);
+    void Cut(const std::vector<std::string>& args);
+    void Add(const std::vector<std::string>& args);
+    void Replace(const std::vector<std::string>& args);
+
+    // The content is buf_ from off_ on: cutting everything before the cursor, which every
+    // block-cutting script does once per block, then costs nothing.
+    std::string_view View() const { return std::string_view(buf_).substr(off_); }
+    int64_t Length() const { return static_cast<int64_t>(buf_.size() - off_); }
+    void SetContent(std::string_view text);
+    void SetContent(std::string&& text);
+    void DropFront(size_t n);
+    // Cursor 0 (after Go(0) or a large backward move) works as 1 in every command.
+    int64_t EffectiveCursor() const { return cursor_ < 1 ? 1 : cursor_; }
+    void SetCursor(int64_t c);
+
+    std::string buf_;
+    size_t off_ = 0;
     std::string output_;
     int32_t cursor_ = 1;
 };

@@ -256,11 +256,11 @@ void TBasicMainLoop::RunDueTimers() {
         }
     }
     s_->RecomputeNextDue();
-    for (auto [timer, serial] : due) {
+    for (const auto& d : due) {
         auto it = std::find_if(s_->timers.begin(), s_->timers.end(), [&](const auto& e) {
-            return e.timer == timer && e.serial == serial;
+            return e.timer == d.first && e.serial == d.second;
         });
-        if (it != s_->timers.end()) FireTimer(timer);
+        if (it != s_->timers.end()) FireTimer(d.first);
     }
 }
 

@@ -1,0 +1,86 @@
+// Job list throughput: cleaning raw jobs, merging a site's list into a big listing, and
+// sorting by each column.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "data/VelaJobs.h"
+#include "platform/ByteString.h"
+
+namespace {
+
+using tessaly::TVelaJobsList;
+
+// Raw jobs as a page yields them: entities, tags, capitals, link templates.
+void FillRaw(TVelaJobsList& l, int n, int salt) {
+    uint32_t x = 2463534242u + static_cast<uint32_t>(salt);
+    for (int i = 0; i < n; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        auto& j = l.AddJob();
+        const std::string id = tessaly::IntToStr(static_cast<int64_t>(x % 1000000));
+        j.Title = (i % 3 ? "<b>SENIOR ENGINEER (JAVA) " : "Line &amp; Cook &lt;i&gt;") + id;
+        j.Company = "  Smith &amp; Sons&nbsp;" + id.substr(0, 2);
+        j.Location = i % 2 ? "Boston, MA" : "Austin TX";
+        j.URL = "/job?t=%title%&id=" + id;
+        j.Notes = id;
+        j.Found = id;
+        j.Source = id.substr(1);
+        j.Relevancy = static_cast<uint8_t>(x % 7);
+        j.Status = static_cast<uint8_t>(x % 5);
+        j.High = (x & 8) != 0;
+        j.Pinned = (x % 97) == 0;
+    }
+}
+
+void BM_CleanUp100k(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        TVelaJobsList l;
+        FillRaw(l, 100000, 1);
+        state.ResumeTiming();
+        l.CleanUpJobs();
+        benchmark::DoNotOptimize(l[0].Title);
+    }
+    state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(BM_CleanUp100k)->Unit(benchmark::kMillisecond);
+
+void BM_Merge100kInto100kHalfDuplicates(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        TVelaJobsList listing, site;
+        FillRaw(listing, 100000, 1);
+        FillRaw(site, 50000, 1);  // the same first half: duplicates
+        FillRaw(site, 50000, 2);  // and new ones
+        state.ResumeTiming();
+        listing.MergeJobs(site, true);
+        benchmark::DoNotOptimize(listing.Count());
+    }
+    state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(BM_Merge100kInto100kHalfDuplicates)->Unit(benchmark::kMillisecond);
+
+void BM_Sort100k(benchmark::State& state, const char* column) {
+    TVelaJobsList l;
+    FillRaw(l, 100000, 3);
+    for (auto _ : state) {
+        l.SortJobs("Notes ");  // a fresh order for every run
+        l.ReverseJobs();
+        l.SortJobs(column);
+        benchmark::DoNotOptimize(l[0].Title);
+    }
+}
+BENCHMARK_CAPTURE(BM_Sort100k, Status, " ")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Sort100k, Title, "Title ")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Sort100k, Company, "Company ")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Sort100k, Location, "Location ")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Sort100k, Source, "Source ")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Sort100k, Found, "Found ")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Sort100k, Relevancy, "Relevancy ")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Sort100k, Notes, "Notes ")->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

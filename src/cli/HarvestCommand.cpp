@@ -1,0 +1,77 @@
+// `tessaly harvest`: cuts the jobs out of a saved result page with one site's scripts,
+// so a definition writer can check the scripts without the network.
+#include <ostream>
+
+#include "cli/Command.h"
+#include "cli/Json.h"
+#include "data/VelaSources.h"
+#include "platform/TextFile.h"
+
+namespace tessaly::cli {
+
+namespace {
+
+int Harvest(const std::vector<std::string>& argv, TCliIO& io) {
+    TArgs args;
+    std::string error;
+    if (!args.Parse(argv, {"clean", "us", "json"}, {}, error))
+        return UsageError(io, "harvest", error);
+    if (args.Positional().size() != 3)
+        return UsageError(io, "harvest", "expected SOURCES.DEF SITE PAGE");
+    const auto& pos = args.Positional();
+    const auto site = ParseInt(pos[1]);
+    if (!site || *site < 0) return UsageError(io, "harvest", "SITE must be a site number");
+    TVelaSourcesList list;
+    std::string page;
+    try {
+        list.LoadFromFile(pos[0]);
+        page = ReadFileBytes(pos[2]);
+    } catch (const std::exception& e) {
+        io.err << "tessaly harvest: " << e.what() << "\n";
+        return kExitUsage;
+    }
+    if (*site >= list.Count())
+        return UsageError(io, "harvest",
+                          pos[0] + " has " + IntToStr(list.Count()) + " sites; no site " + pos[1]);
+    TVelaSource& s = list[*site];
+    s.HarvestJobs(page);
+    if (args.Has("clean")) s.Jobs.CleanUpJobs();
+    if (args.Has("us")) s.Jobs.ExpandStates();
+    if (args.Has("json")) {
+        TJsonWriter w;
+        w.BeginArray();
+        for (int i = 0; i < s.Jobs.Count(); ++i) {
+            const TVelaJob& j = s.Jobs[i];
+            w.BeginObject();
+            w.Key("Title").String(j.Title);
+            w.Key("Company").String(j.Company);
+            w.Key("Location").String(j.Location);
+            w.Key("URL").String(j.URL);
+            w.EndObject();
+        }
+        w.EndArray();
+        io.out << w.Text() << "\n";
+    } else {
+        io.out << "Title\tCompany\tLocation\tURL\n";
+        for (int i = 0; i < s.Jobs.Count(); ++i) {
+            const TVelaJob& j = s.Jobs[i];
+            io.out << j.Title << "\t" << j.Company << "\t" << j.Location << "\t" << j.URL << "\n";
+        }
+    }
+    return kExitOk;
+}
+
+const TRegisterCommand kHarvest{{
+    "harvest",
+    "cut the jobs out of a saved result page with one site's scripts",
+    "Usage: tessaly harvest SOURCES.DEF SITE PAGE [--clean] [--us] [--json]\n\n"
+    "Runs the job block, title, company, location and link scripts of site number SITE\n"
+    "(from 0) over the saved page PAGE. --clean cleans the jobs as a search does; --us\n"
+    "writes out state codes in locations. Prints a tab-separated table, or with --json\n"
+    "an array of objects with \"Title\", \"Company\", \"Location\" and \"URL\".\n",
+    Harvest,
+}};
+
+}  // namespace
+
+}  // namespace tessaly::cli

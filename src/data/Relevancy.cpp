@@ -1,0 +1,130 @@
+#include "data/Relevancy.h"
+
+#include <exception>
+
+#include "parsing/VelaPageSearch.h"
+#include "platform/MainLoop.h"
+#include "platform/Prompts.h"
+
+namespace tessaly {
+
+namespace {
+
+bool IsScoreSeparator(char c) {
+    switch (c) {
+        case ' ':
+        case '(':
+        case ')':
+        case ',':
+        case '-':
+        case '/':
+        case ':':
+        case ';':
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+TStrings SplitScoreWords(std::string_view text) {
+    TStrings words;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!IsScoreSeparator(text[i])) continue;
+        words.emplace_back(text.substr(start, i + 1 - start));
+        start = i + 1;
+    }
+    words.emplace_back(text.substr(start));
+    return words;
+}
+
+TWordMatch WordMatch(std::string_view text, std::string_view sought) {
+    try {
+        TStrings have = SplitScoreWords(text);
+        TStrings want = SplitScoreWords(sought);
+        for (auto& w : have)
+            UpperCaseInPlace(w);
+        for (auto& w : want)
+            UpperCaseInPlace(w);
+        size_t count = 0;
+        for (const auto& t : have)
+            for (const auto& w : want)
+                if (Similarity(t, w) > 80) ++count;
+        if (count == 0) return TWordMatch::None;
+        return count == want.size() ? TWordMatch::Full : TWordMatch::Partial;
+    } catch (const std::exception&) {
+        Prompts().ShowMessage("bug in Score");
+        return TWordMatch::None;
+    }
+}
+
+int64_t RelevancyScore(const TRelevancyWeights& weights, std::string_view title,
+                       std::string_view company, std::string_view location, std::string_view region,
+                       std::string_view keywords) {
+    // Weights come from the definitions file; summing in 64 bits cannot overflow.
+    int64_t score = weights.CategoryRelevancy;
+    score += WordMatch(location, region) == TWordMatch::Full ? weights.RegionMatchRelevancy
+                                                             : weights.RegionNoMatchRelevancy;
+    std::string text;
+    text.reserve(title.size() + company.size() + location.size() + 2);
+    text.append(title).append(" ").append(company).append(" ").append(location);
+    switch (WordMatch(text, keywords)) {
+        case TWordMatch::Full:
+            score += weights.KeywordsFullMatchRelevancy;
+            break;
+        case TWordMatch::Partial:
+            score += weights.KeywordsPartMatchRelevancy;
+            break;
+        case TWordMatch::None:
+            score += weights.KeywordsNoMatchRelevancy;
+            break;
+    }
+    return score;
+}
+
+uint8_t RelevancyLevel(int64_t score) {
+    if (score < 0) return 2;
+    if (score > 2) return 6;
+    return static_cast<uint8_t>(score + 3);
+}
+
+std::string RelevancyText(uint8_t level) {
+    switch (level) {
+        case 2:
+            return "(1) Lowest";
+        case 3:
+            return "(2) Low";
+        case 4:
+            return "(3) Average";
+        case 5:
+            return "(4) High";
+        case 6:
+            return "(5) Highest";
+        default:
+            return "";
+    }
+}
+
+TRelevancyWeights WeightsOf(const TVelaSource& site) {
+    return {site.CategoryRelevancy,          site.RegionMatchRelevancy,
+            site.RegionNoMatchRelevancy,     site.KeywordsFullMatchRelevancy,
+            site.KeywordsPartMatchRelevancy, site.KeywordsNoMatchRelevancy};
+}
+
+void ScoreJobs(TVelaJobsList& jobs, const TRelevancyWeights& weights, std::string_view region,
+               std::string_view keywords) {
+    // Copies: the search may change while pending messages run between jobs.
+    const std::string r(region), k(keywords);
+    // The count is read afresh each time for the same reason.
+    for (int i = 0; i < jobs.Count(); ++i) {
+        TVelaJob& job = jobs[i];
+        if (job.Relevancy != kRelevancyDeleted)
+            job.Relevancy =
+                RelevancyLevel(RelevancyScore(weights, job.Title, job.Company, job.Location, r, k));
+        ProcessMessages();
+    }
+}
+
+}  // namespace tessaly

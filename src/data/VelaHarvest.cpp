@@ -1,0 +1,27 @@
+// Cutting job records out of a result page. Kept apart from the loader so that reading
+// definitions does not pull in the script interpreter.
+#include "data/VelaSources.h"
+#include "platform/DateTime.h"
+#include "platform/MainLoop.h"
+
+namespace tessaly {
+
+void TVelaSource::HarvestJobs(const std::string& page) {
+    const TStrings blocks = Parser.RunRepeated(JobBlockScript, page);
+    for (const auto& block : blocks) {
+        TVelaJob& job = Jobs.AddJob();
+        job.Source = Title;
+        job.Found = NowText();
+        job.Title = Parser.Run(JobTitleScript, block);
+        job.Company = Parser.Run(JobCompanyScript, block);
+        job.Location = Parser.Run(JobLocationScript, block);
+        job.URL = Parser.Run(JobURLScript, block);
+        // Sites that put a running number where the title belongs give no title.
+        if (const auto n = ParseInt(job.Title); n && *n > 0) job.Title.clear();
+        // The job was just appended, so it is the last one whatever its JobIndex says.
+        if (job.Title.empty()) Jobs.DeleteJob(Jobs.Count() - 1);
+        ProcessMessages();
+    }
+}
+
+}  // namespace tessaly

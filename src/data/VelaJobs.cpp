@@ -1,0 +1,597 @@
+#include "data/VelaJobs.h"
+
+#include <algorithm>
+#include <exception>
+#include <functional>
+#include <unordered_set>
+
+#include "platform/ByteString.h"
+#include "platform/MainLoop.h"
+#include "platform/Prompts.h"
+
+namespace tessaly {
+
+namespace {
+
+// ---------------------------------------------------------------- entity decoding
+
+struct TEntity {
+    std::string_view name;
+    unsigned char code;
+};
+
+// Looked up by prefix, and the last hit wins, so the order is part of the behaviour.
+constexpr TEntity kEntities[] = {
+    {"quot", 34},    {"amp", 38},     {"lt", 60},      {"gt", 62},      {"nbsp", 160},
+    {"cent", 162},   {"curren", 164}, {"brvbar", 166}, {"uml", 168},    {"ordf", 170},
+    {"not", 172},    {"reg", 174},    {"deg", 176},    {"sup2", 178},   {"acute", 180},
+    {"para", 182},   {"cedil", 184},  {"ordm", 186},   {"frac14", 188}, {"frac34", 190},
+    {"Agrave", 192}, {"Acirc", 194},  {"Auml", 196},   {"Aelig", 198},  {"Egrave", 200},
+    {"Ecirc", 202},  {"Igrave", 204}, {"Icirc", 206},  {"ETH", 208},    {"Ograve", 210},
+    {"Ocirc", 212},  {"Ouml", 214},   {"Oslash", 216}, {"Uacute", 218}, {"Uuml", 220},
+    {"THORN", 222},  {"agrave", 224}, {"acirc", 226},  {"auml", 228},   {"aelig", 230},
+    {"egrave", 232}, {"ecirc", 234},  {"igrave", 236}, {"icirc", 238},  {"eth", 240},
+    {"ograve", 242}, {"ocirc", 244},  {"ouml", 246},   {"oslash", 248}, {"uacute", 250},
+    {"uuml", 252},   {"thorn", 254},  {"Iexcl", 161},  {"pound", 163},  {"yen", 165},
+    {"sect", 167},   {"copy", 169},   {"laquo", 171},  {"shy", 173},    {"macr", 175},
+    {"plusmn", 177}, {"sup3", 179},   {"micro", 181},  {"middot", 183}, {"sup1", 185},
+    {"raquo", 187},  {"frac12", 189}, {"Iquest", 191}, {"Aacute", 193}, {"Atilde", 195},
+    {"Aring", 197},  {"Ccedil", 199}, {"Eacute", 201}, {"Euml", 203},   {"Iacute", 205},
+    {"Iuml", 207},   {"Ntilde", 209}, {"Oacute", 211}, {"Otilde", 213}, {"times", 215},
+    {"Ugrave", 217}, {"Ucirc", 219},  {"Yacute", 221}, {"Szlig", 223},  {"aacute", 225},
+    {"atilde", 227}, {"aring", 229},  {"ccedil", 231}, {"eacute", 233}, {"euml", 235},
+    {"iacute", 237}, {"iuml", 239},   {"ntilde", 241}, {"oacute", 243}, {"otilde", 245},
+    {"divide", 247}, {"ugrave", 249}, {"ucirc", 251},  {"yacute", 253}, {"yuml", 255},
+};
+
+// Code points above 255 that pages write as numbers and that have a Windows Latin-1 byte.
+int WindowsLatin1Byte(int64_t code) {
+    switch (code) {
+        case 8364:
+            return 128;
+        case 8218:
+            return 130;
+        case 8222:
+            return 132;
+        case 8230:
+            return 133;
+        case 8216:
+            return 145;
+        case 8217:
+            return 146;
+        case 8220:
+            return 147;
+        case 8221:
+            return 148;
+        case 8226:
+            return 149;
+        case 8211:
+            return 150;
+        case 8212:
+            return 151;
+        case 8482:
+            return 153;
+        default:
+            return -1;
+    }
+}
+
+// The character a numeric reference stands for: "38", and also the usual "#38" and
+// "#x26" forms. Returns false when the reference is not a number or names no byte.
+bool NumericReference(std::string_view ref, std::string& out) {
+    int64_t code = -1;
+    if (auto n = ParseInt(ref)) {
+        code = *n;
+    } else if (ref.size() >= 2 && ref[0] == '#') {
+        std::string_view digits = ref.substr(1);
+        int base = 10;
+        if (digits[0] == 'x' || digits[0] == 'X') {
+            digits = digits.substr(1);
+            base = 16;
+        }
+        if (digits.empty() || digits.size() > 7) return false;
+        code = 0;
+        for (const char c : digits) {
+            int d;
+            if (c >= '0' && c <= '9')
+                d = c - '0';
+            else if (base == 16 && c >= 'a' && c <= 'f')
+                d = c - 'a' + 10;
+            else if (base == 16 && c >= 'A' && c <= 'F')
+                d = c - 'A' + 10;
+            else
+                return false;
+            code = code * base + d;
+        }
+    } else {
+        return false;
+    }
+    if (code == 0) return true;  // a NUL byte has no place in a job text
+    if (code > 0 && code <= 255) {
+        out += static_cast<char>(code);
+        return true;
+    }
+    if (const int b = WindowsLatin1Byte(code); b >= 0) {
+        out += static_cast<char>(b);
+        return true;
+    }
+    return false;
+}
+
+// The separators that end a word for capitalising and for state codes.
+bool IsWordSeparator(char c) {
+    switch (c) {
+        case ' ':
+        case '(':
+        case ')':
+        case ',':
+        case '-':
+        case '/':
+        case ':':
+        case ';':
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Words each ending with its separator; the last word ends at the end of the text.
+std::vector<std::string> SplitWords(std::string_view text) {
+    std::vector<std::string> words;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsWordSeparator(text[i])) {
+            words.emplace_back(text.substr(start, i - start + 1));
+            start = i + 1;
+        }
+    }
+    if (start < text.size()) words.emplace_back(text.substr(start));
+    return words;
+}
+
+// ---------------------------------------------------------------- state codes
+
+struct TState {
+    std::string_view code;
+    std::string_view name;
+};
+
+constexpr TState kStates[] = {
+    {"AL", "Alabama"},
+    {"AK", "Alaska"},
+    {"AZ", "Arizona"},
+    {"AR", "Arkansas"},
+    {"CA", "California"},
+    {"CO", "Colorado"},
+    {"CT", "Connecticut"},
+    {"DC", "D.C."},
+    {"DE", "Delaware"},
+    {"FL", "Florida"},
+    {"GA", "Georgia"},
+    {"HI", "Hawaii"},
+    {"ID", "Idaho"},
+    {"IL", "Illinois"},
+    {"IN", "Indiana"},
+    {"IA", "Iowa"},
+    {"KS", "Kansas"},
+    {"KY", "Kentucky"},
+    {"LA", "Louisiana"},
+    {"ME", "Maine"},
+    {"MD", "Maryland"},
+    {"MA", "Massachusetts"},
+    {"MI", "Michigan"},
+    {"MN", "Minnesota"},
+    {"MS", "Mississippi"},
+    {"MO", "Missouri"},
+    {"MT", "Montana"},
+    {"NE", "Nebraska"},
+    {"NV", "Nevada"},
+    {"NH", "New Hampshire"},
+    {"NJ", "New Jersey"},
+    {"NM", "New Mexico"},
+    {"NY", "New York"},
+    {"NC", "North Carolina"},
+    {"ND", "North Dakota"},
+    {"OH", "Ohio"},
+    {"OK", "Oklahoma"},
+    {"OR", "Oregon"},
+    {"PA", "Pennsylvania"},
+    {"RI", "Rhode Island"},
+    {"SC", "South Carolina"},
+    {"SD", "South Dakota"},
+    {"TN", "Tennessee"},
+    {"TX", "Texas"},
+    {"UT", "Utah"},
+    {"VT", "Vermont"},
+    {"VA", "Virginia"},
+    {"WA", "Washington"},
+    {"WV", "West Virginia"},
+    {"WI", "Wisconsin"},
+    {"WY", "Wyoming"},
+    {"NL", "Nationwide"},
+    {"NA", "Nationwide"},
+    {"ALL", "Nationwide"},
+    {"INT", "International"},
+    {"US", ""},
+    {"USA", ""},
+};
+
+const TState* FindState(std::string_view word) {
+    if (word.size() < 2 || word.size() > 3) return nullptr;
+    const std::string upper = UpperCase(word);
+    for (const auto& s : kStates)
+        if (s.code == upper) return &s;
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- sorting
+
+int StatusRank(const TVelaJob& j) {
+    int rank;
+    switch (j.Status) {
+        case kStatusNew:
+            rank = 1;
+            break;
+        case kStatusWhite:
+            rank = 3;
+            break;
+        case kStatusGreen:
+            rank = 5;
+            break;
+        case kStatusYellow:
+            rank = 7;
+            break;
+        case kStatusRed:
+            rank = 9;
+            break;
+        default:
+            rank = 11;
+            break;  // an unknown mark from a damaged table goes last
+    }
+    return j.High ? rank - 1 : rank;
+}
+
+// Byte-by-byte order (upper case before lower case, bytes above 127 after ASCII).
+bool ByteLess(const std::string& a, const std::string& b) {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
+}
+
+using TJobLess = std::function<bool(const TVelaJob&, const TVelaJob&)>;
+
+TJobLess ColumnOrder(std::string_view key) {
+    auto text = [](std::string TVelaJob::*field) -> TJobLess {
+        return
+            [field](const TVelaJob& a, const TVelaJob& b) { return ByteLess(a.*field, b.*field); };
+    };
+    if (key == " ")
+        return [](const TVelaJob& a, const TVelaJob& b) { return StatusRank(a) < StatusRank(b); };
+    if (key == "Title ") return text(&TVelaJob::Title);
+    if (key == "Company ") return text(&TVelaJob::Company);
+    if (key == "Location ") return text(&TVelaJob::Location);
+    if (key == "Source ") return text(&TVelaJob::Source);
+    if (key == "Found ") return text(&TVelaJob::Found);
+    if (key == "Notes ") return text(&TVelaJob::Notes);
+    if (key == "Relevancy ")
+        return [](const TVelaJob& a, const TVelaJob& b) { return a.Relevancy > b.Relevancy; };
+    return nullptr;
+}
+
+// ---------------------------------------------------------------- merging
+
+// A view of the three fields that make two jobs the same posting.
+struct TJobKey {
+    std::string_view url, title, company;
+    bool operator==(const TJobKey&) const = default;
+};
+
+struct TJobKeyHash {
+    size_t operator()(const TJobKey& k) const {
+        const std::hash<std::string_view> h;
+        size_t v = h(k.url);
+        v ^= h(k.title) + 0x9e3779b97f4a7c15ULL + (v << 6) + (v >> 2);
+        v ^= h(k.company) + 0x9e3779b97f4a7c15ULL + (v << 6) + (v >> 2);
+        return v;
+    }
+};
+
+TJobKey KeyOf(const TVelaJob& j) {
+    return {j.URL, j.Title, j.Company};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- text clean-up
+
+std::string DecodeEntities(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (true) {
+        const size_t amp = text.find('&', i);
+        if (amp == std::string_view::npos) break;
+        out.append(text, i, amp - i);
+        // The reference must close with ";" before the next blank (or the end, which
+        // stands for the blank the decoder appends).
+        const size_t semi = text.find(';', amp);
+        const size_t space = text.find(' ', amp);
+        if (semi == std::string_view::npos || (space != std::string_view::npos && space < semi)) {
+            out += '&';
+            i = amp + 1;
+            continue;
+        }
+        const std::string_view ref = text.substr(amp + 1, semi - amp - 1);
+        if (!NumericReference(ref, out)) {
+            const TEntity* hit = nullptr;
+            if (!ref.empty())  // an empty name would match every entry
+                for (const auto& e : kEntities)
+                    if (e.name.starts_with(ref)) hit = &e;
+            if (hit)
+                out += static_cast<char>(hit->code);
+            else
+                out.append(ref);
+        }
+        i = semi + 1;
+    }
+    out.append(text, i);
+    return out;
+}
+
+std::string StripTags(std::string_view text) {
+    // Everything before the first "<" holds no ">" either once a tag is cut, so the text
+    // can be cut in one pass.
+    std::string out;
+    out.reserve(text.size());
+    size_t i = 0;
+    while (true) {
+        const size_t lt = text.find('<', i);
+        const size_t gt = text.find('>', i);
+        if (lt == std::string_view::npos || gt == std::string_view::npos || lt > gt) break;
+        out.append(text, i, lt - i);
+        i = gt + 1;
+    }
+    out.append(text, i);
+    return out;
+}
+
+std::string TrimJobText(std::string_view text) {
+    std::string s;
+    s.reserve(text.size());
+    for (const char c : text)
+        if (c != '\t' && c != '\r' && c != '\n') s += c;
+    size_t b = 0;
+    while (b < s.size() && std::string_view(" !\"*-/\\").find(s[b]) != std::string_view::npos)
+        ++b;
+    size_t e = s.size();
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '"'))
+        --e;
+    std::string out;
+    out.reserve(e - b);
+    for (size_t k = b; k < e; ++k)
+        if (!(s[k] == ' ' && !out.empty() && out.back() == ' ')) out += s[k];
+    return out;
+}
+
+std::string CapitaliseAllCapitals(std::string_view text) {
+    for (const char c : text)
+        if (c >= 'a' && c <= 'z') return std::string(text);
+    std::string out;
+    out.reserve(text.size());
+    for (auto& w : SplitWords(text)) {
+        w = LowerCase(w);
+        w[0] = UpperChar(w[0]);
+        out += w;
+    }
+    return out;
+}
+
+std::string CleanJobText(std::string_view text) {
+    return CapitaliseAllCapitals(TrimJobText(StripTags(DecodeEntities(text))));
+}
+
+std::string CleanJobURL(std::string_view url, const TVelaJob& cleaned) {
+    std::string s = ReplaceAll(url, "%title%", cleaned.Title);
+    s = ReplaceAll(s, "%company%", cleaned.Company);
+    s = ReplaceAll(s, "%location%", cleaned.Location);
+    std::string out;
+    out.reserve(s.size());
+    for (const char c : s) {
+        if (c == '\t' || c == '\r' || c == '\n') continue;
+        out += c == ' ' ? '+' : c;
+    }
+    return out;
+}
+
+std::string ExpandStateCodes(std::string_view location) {
+    if (location.empty()) return {};
+    std::vector<std::string> words = SplitWords(location);
+    if (words.empty() || IsWordSeparator(words.back().back())) {
+        // The text ends with a separator: its last piece is empty.
+        words.emplace_back("/");
+    } else {
+        words.back() += '/';
+    }
+    std::string s;
+    for (const auto& w : words) {
+        const char sep = w.back();
+        if (sep != ' ') {
+            if (const TState* st = FindState(std::string_view(w).substr(0, w.size() - 1))) {
+                s += ", ";
+                s += st->name;
+                s += sep;
+                continue;
+            }
+        }
+        s += w;
+    }
+    constexpr std::string_view kSqueeze[] = {"  ", " , ", ",,", "-,"};
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (const auto pat : kSqueeze) {
+            const size_t at = s.find(pat);
+            if (at != std::string::npos) {
+                s.erase(at, 1);
+                changed = true;
+            }
+        }
+    }
+    size_t b = 0;
+    while (b < s.size() && (s[b] == ' ' || s[b] == ',' || s[b] == '-'))
+        ++b;
+    size_t e = s.size();
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == ',' || s[e - 1] == '-' || s[e - 1] == '/'))
+        --e;
+    return s.substr(b, e - b);
+}
+
+// ---------------------------------------------------------------- the list
+
+TVelaJob& TVelaJobsList::AddJob() {
+    auto job = std::make_unique<TVelaJob>();
+    job->JobIndex = Count();
+    jobs_.push_back(std::move(job));
+    return *jobs_.back();
+}
+
+void TVelaJobsList::DeleteJob(int position) {
+    if (position < 0 || position >= Count()) return;
+    jobs_.erase(jobs_.begin() + position);
+    for (size_t i = static_cast<size_t>(position); i < jobs_.size(); ++i)
+        --jobs_[i]->JobIndex;
+}
+
+void TVelaJobsList::ClearJobs() {
+    jobs_.clear();
+}
+
+void TVelaJobsList::MergeJobs(TVelaJobsList& other, bool markNew) {
+    if (&other == this) return;  // merging a list into itself would only free its jobs
+    size_t taken = 0;
+    try {
+        // The keys view the jobs' own fields; jobs are not changed while merging.
+        std::unordered_set<TJobKey, TJobKeyHash> known;
+        known.reserve(jobs_.size() + other.jobs_.size());
+        for (const auto& j : jobs_)
+            known.insert(KeyOf(*j));
+        jobs_.reserve(jobs_.size() + other.jobs_.size());
+        for (; taken < other.jobs_.size(); ++taken) {
+            std::unique_ptr<TVelaJob>& job = other.jobs_[taken];
+            if (known.count(KeyOf(*job))) {
+                job.reset();
+                continue;
+            }
+            known.insert(KeyOf(*job));
+            if (markNew) job->Status = kStatusNew;
+            jobs_.push_back(std::move(job));
+        }
+        other.jobs_.clear();
+    } catch (...) {
+        other.jobs_.erase(other.jobs_.begin(), other.jobs_.begin() + static_cast<long>(taken));
+        Prompts().ShowMessage("ERROR: Crash on MergeJobsList");
+    }
+}
+
+void TVelaJobsList::SortJobs(std::string_view columnKey) {
+    const TJobLess less = ColumnOrder(columnKey);
+    if (!less) return;
+    try {
+        std::stable_sort(
+            jobs_.begin(), jobs_.end(),
+            [&less](const std::unique_ptr<TVelaJob>& a, const std::unique_ptr<TVelaJob>& b) {
+                if (a->Pinned != b->Pinned) return a->Pinned;
+                return less(*a, *b);
+            });
+    } catch (...) {
+        // Sorting is a convenience: the list keeps whatever order it has.
+    }
+}
+
+void TVelaJobsList::ReverseJobs() {
+    std::reverse(jobs_.begin(), jobs_.end());
+}
+
+void TVelaJobsList::SetMarks(std::string_view selector, std::string_view mark) {
+    std::function<bool(const TVelaJob&)> chosen;
+    if (selector == "High")
+        chosen = [](const TVelaJob& j) { return j.High; };
+    else if (selector == "New")
+        chosen = [](const TVelaJob& j) { return j.Status == kStatusNew; };
+    else if (selector == "Green")
+        chosen = [](const TVelaJob& j) { return j.Status == kStatusGreen; };
+    else if (selector == "Yellow")
+        chosen = [](const TVelaJob& j) { return j.Status == kStatusYellow; };
+    else if (selector == "Red")
+        chosen = [](const TVelaJob& j) { return j.Status == kStatusRed; };
+    else
+        return;
+
+    std::function<void(TVelaJob&)> apply;
+    auto status = [](uint8_t s) { return [s](TVelaJob& j) { j.Status = s; }; };
+    if (mark == "High")
+        apply = [](TVelaJob& j) { j.High = true; };
+    else if (mark == "NotHigh")
+        apply = [](TVelaJob& j) { j.High = false; };
+    else if (mark == "New")
+        apply = status(kStatusNew);
+    else if (mark == "Green")
+        apply = status(kStatusGreen);
+    else if (mark == "Yellow")
+        apply = status(kStatusYellow);
+    else if (mark == "Red")
+        apply = status(kStatusRed);
+    else if (mark == "White")
+        apply = status(kStatusWhite);
+    else
+        return;
+
+    for (auto& j : jobs_)
+        if (chosen(*j)) apply(*j);
+}
+
+void TVelaJobsList::PinAndHighlightAll() {
+    for (auto& j : jobs_)
+        j->Pinned = j->High = true;
+}
+
+void TVelaJobsList::UnpinAll() {
+    for (auto& j : jobs_)
+        j->Pinned = false;
+}
+
+bool TVelaJobsList::HasStatus(uint8_t status) const {
+    return std::any_of(jobs_.begin(), jobs_.end(),
+                       [status](const auto& j) { return j->Status == status; });
+}
+
+bool TVelaJobsList::HasHigh() const {
+    return std::any_of(jobs_.begin(), jobs_.end(), [](const auto& j) { return j->High; });
+}
+
+void TVelaJobsList::CleanUpJobs() {
+    try {
+        // By index, and the count read each time: a message handled between jobs must
+        // not leave us walking a changed vector.
+        for (int i = 0; i < Count(); ++i) {
+            TVelaJob& j = (*this)[i];
+            j.Title = CleanJobText(j.Title);
+            j.Company = CleanJobText(j.Company);
+            j.Location = CleanJobText(j.Location);
+            if (j.Company.empty()) j.Company = "n/a";
+            if (j.Location.empty()) j.Location = "n/a";
+            j.URL = CleanJobURL(j.URL, j);
+            j.Status = kStatusWhite;
+            j.High = false;
+            ProcessMessages();
+        }
+    } catch (...) {
+        Prompts().ShowMessage("ERROR: Crash on CleanUpJobs");
+    }
+}
+
+void TVelaJobsList::ExpandStates() {
+    for (auto& j : jobs_)
+        j->Location = ExpandStateCodes(j->Location);
+}
+
+}  // namespace tessaly

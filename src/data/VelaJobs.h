@@ -1,0 +1,106 @@
+// One job posting and the ordered job lists that hold them: a site's jobs of the current
+// run, and the listing of the selected search. The list merges without duplicates, sorts
+// by a listing column, sets colour marks and turns raw pieces of HTML into presentable
+// text.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tessaly {
+
+// Colour marks of a job (`TVelaJob::Status`).
+enum : uint8_t {
+    kStatusWhite = 0,
+    kStatusNew = 1,
+    kStatusGreen = 2,
+    kStatusYellow = 3,
+    kStatusRed = 4,
+};
+
+// Relevancy level that marks a job the user deleted: kept in memory, hidden, not saved.
+inline constexpr uint8_t kRelevancyDeleted = 1;
+
+class TVelaJob {
+  public:
+    int JobIndex = -1;  // position when added; only DeleteJob renumbers it
+    std::string Title;
+    std::string Company;
+    std::string Location;
+    std::string URL;
+    std::string LocalFile;
+    std::string Source;
+    std::string Found;
+    std::string Notes;
+    uint8_t Relevancy = 0;
+    uint8_t Status = kStatusWhite;
+    bool Visited = false;
+    bool High = false;
+    bool Pinned = false;
+    int RequestID = 0;  // not stored
+};
+
+class TVelaJobsList {
+  public:
+    TVelaJobsList() = default;
+    TVelaJobsList(const TVelaJobsList&) = delete;
+    TVelaJobsList& operator=(const TVelaJobsList&) = delete;
+
+    int Count() const { return static_cast<int>(jobs_.size()); }
+    TVelaJob& operator[](int i) { return *jobs_[static_cast<size_t>(i)]; }
+    const TVelaJob& operator[](int i) const { return *jobs_[static_cast<size_t>(i)]; }
+
+    // Appends a job with initial fields, numbered with its position.
+    TVelaJob& AddJob();
+    // Frees the job at `position` (ignored when out of range) and renumbers later jobs.
+    void DeleteJob(int position);
+    void ClearJobs();
+
+    // Moves the jobs of `other` in, freeing those that equal (URL, Title, Company) of a
+    // job already here, including one taken in earlier from `other` itself. Appended
+    // jobs get Status New when `markNew`. On a failure shows "ERROR: Crash on
+    // MergeJobsList" and stops; what was not yet taken stays in `other`.
+    void MergeJobs(TVelaJobsList& other, bool markNew);
+
+    // Sorts by a column key (" ", "Title ", "Company ", "Location ", "Source ", "Found ",
+    // "Relevancy ", "Notes "), pinned jobs first; any other key leaves the order. Jobs that
+    // compare equal keep their order.
+    void SortJobs(std::string_view columnKey);
+    void ReverseJobs();
+
+    // Applies `mark` ("High", "NotHigh", "New", "Green", "Yellow", "Red", "White") to
+    // every job chosen by `selector` ("High", "New", "Green", "Yellow", "Red").
+    void SetMarks(std::string_view selector, std::string_view mark);
+    void PinAndHighlightAll();
+    void UnpinAll();
+    bool HasStatus(uint8_t status) const;
+    bool HasHigh() const;
+
+    // Cleans every job's texts and link, clears Status and High. Pending messages run
+    // after each job. On a failure shows "ERROR: Crash on CleanUpJobs" and stops.
+    void CleanUpJobs();
+    // Writes United States state codes in locations out in full.
+    void ExpandStates();
+
+    std::string FileName;  // the job table the list was last loaded from
+
+  private:
+    std::vector<std::unique_ptr<TVelaJob>> jobs_;
+};
+
+// The text clean-up steps, in the order CleanUpJobs applies them to each text.
+std::string DecodeEntities(std::string_view text);
+std::string StripTags(std::string_view text);
+std::string TrimJobText(std::string_view text);
+std::string CapitaliseAllCapitals(std::string_view text);
+// Decode, strip, trim and capitalise.
+std::string CleanJobText(std::string_view text);
+// Fills "%title%", "%company%", "%location%" and removes TAB/CR/LF, spaces become "+".
+std::string CleanJobURL(std::string_view url, const TVelaJob& cleaned);
+// One location with its state codes written out.
+std::string ExpandStateCodes(std::string_view location);
+
+}  // namespace tessaly

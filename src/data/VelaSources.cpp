@@ -1,0 +1,246 @@
+#include "data/VelaSources.h"
+
+#include <sys/stat.h>
+
+#include "platform/MainLoop.h"
+#include "platform/TextFile.h"
+
+namespace tessaly {
+
+namespace {
+
+// More sites than any definitions file holds; a key line asking for a site beyond it is
+// damage, and honouring it would only fill memory with empty sites.
+constexpr int kMaxSites = 10000;
+
+// The line-break mark of multi-line values: "|", the section sign, "|".
+constexpr std::string_view kLineBreakMark = "|\xA7|";
+
+TStrings MultiLineValue(std::string_view value) {
+    return SplitLines(ReplaceAll(value, kLineBreakMark, "\r\n"));
+}
+
+// Statements each ended by ";" and followed by "||"; text after the last ";||" is dropped.
+void AppendStatements(TStrings& script, std::string_view value) {
+    for (size_t at; (at = value.find(";||")) != std::string_view::npos;) {
+        script.emplace_back(value.substr(0, at + 1));
+        value.remove_prefix(at + 3);
+    }
+}
+
+int IntOr(std::string_view value, int fallback) {
+    const auto n = ParseInt(value);
+    return n ? *n : fallback;
+}
+
+std::string Where(const std::string& name, int lineNo) {
+    return name + ", line " + IntToStr(lineNo) + ": ";
+}
+
+// Leaves `text` empty and returns false when the file is not a container: the plain
+// form is then read. The packed form is read here once the container reader exists.
+bool TryUnpackSourcesContainer(const std::string& /*fileName*/, std::string& /*text*/) {
+    return false;
+}
+
+}  // namespace
+
+TVelaSource::TVelaSource(int index, const TStrings* regions, const TStrings* categories)
+    : Index(index), MRegions(regions), MCategories(categories) {}
+
+// ---------------------------------------------------------------- the scrambler
+
+void ScrambleLine(std::string& line, std::string_view key) {
+    if (line.empty() || key.empty()) return;
+    const size_t len = key.size();
+    auto m = static_cast<uint8_t>((len - 1) & 0xFF);
+    size_t j = len - 1;
+    for (char& c : line) {
+        if ((m & 8) == 0) m ^= 1;
+        m = static_cast<uint8_t>(~m);
+        m = static_cast<uint8_t>((m >> 1) | ((m & 1) << 7));
+        c = static_cast<char>(static_cast<uint8_t>(c) ^ static_cast<uint8_t>(key[j]) ^ m);
+        j = j == 0 ? len - 1 : j - 1;
+    }
+}
+
+std::string ScrambleSourcesLine(std::string_view line) {
+    std::string s(line);
+    ScrambleLine(s, kSourcesKeyB);
+    ScrambleLine(s, kSourcesKeyA);
+    return s;
+}
+
+std::string ReadSourcesText(const std::string& fileName) {
+    std::string text;
+    if (TryUnpackSourcesContainer(fileName, text)) return text;
+    return ReadFileBytes(fileName);
+}
+
+TStrings DecodeSourcesText(std::string_view text) {
+    TStrings lines = SplitLines(text);
+    for (auto& l : lines)
+        l = ScrambleSourcesLine(l);
+    return lines;
+}
+
+TResult<std::string> EncodeSourcesLines(const TStrings& plainLines) {
+    std::string out;
+    for (size_t i = 0; i < plainLines.size(); ++i) {
+        const std::string s = ScrambleSourcesLine(plainLines[i]);
+        if (s.find_first_of("\r\n") != std::string::npos)
+            return Error("line " + IntToStr(static_cast<int64_t>(i + 1)) +
+                         ": scrambled, this line would hold a CR or LF byte, which reads as a "
+                         "line end; change the line slightly (a trailing blank, another "
+                         "spelling)");
+        out += s;
+        out += "\r\n";
+    }
+    return out;
+}
+
+// ---------------------------------------------------------------- the list
+
+TVelaSource& TVelaSourcesList::AddSource() {
+    sources_.push_back(std::make_unique<TVelaSource>(Count(), &MRegions, &MCategories));
+    return *sources_.back();
+}
+
+void TVelaSourcesList::ClearSources() {
+    sources_.clear();
+}
+
+void TVelaSourcesList::LoadFromFile(const std::string& fileName) {
+    ClearSources();
+    MRegions.clear();
+    MCategories.clear();
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) != 0) return;  // no definitions: no sites
+    LoadFromText(ReadSourcesText(fileName), fileName);
+}
+
+void TVelaSourcesList::LoadFromText(std::string_view text, const std::string& name) {
+    const TStrings lines = SplitLines(text);
+    try {
+        for (size_t i = 0; i < lines.size(); i += 2) {
+            const std::string key = ScrambleSourcesLine(lines[i]);
+            const std::string value =
+                i + 1 < lines.size() ? ScrambleSourcesLine(lines[i + 1]) : std::string();
+            ApplyPair(key, value, name, static_cast<int>(i + 1));
+            ProcessMessages();
+        }
+    } catch (...) {
+        for (auto& s : sources_)
+            s->EnabledChoice = s->Enabled;
+        throw;
+    }
+    for (auto& s : sources_)
+        s->EnabledChoice = s->Enabled;
+}
+
+void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& value,
+                                 const std::string& name, int lineNo) {
+    // Name, site and sub-index.
+    std::string_view rest = keyLine;
+    const size_t bar1 = rest.find('|');
+    const std::string_view key = rest.substr(0, bar1);
+    int site = 0;
+    int sub = 0;
+    if (bar1 != std::string_view::npos) {
+        rest.remove_prefix(bar1 + 1);
+        const size_t bar2 = rest.find('|');
+        const std::string_view siteText = rest.substr(0, bar2);
+        const auto n = ParseInt(siteText);
+        if (!n)
+            throw EConvertError(Where(name, lineNo) + "'" + std::string(siteText) +
+                                "' is not a valid site number");
+        if (*n < 0 || *n >= kMaxSites)
+            throw EConvertError(Where(name, lineNo) + "site number " + IntToStr(*n) +
+                                " is out of range (0 to " + IntToStr(kMaxSites - 1) + ")");
+        site = *n;
+        if (bar2 != std::string_view::npos) {
+            const std::string_view subText = rest.substr(bar2 + 1);
+            const auto k = ParseInt(subText);
+            if (!k)
+                throw EConvertError(Where(name, lineNo) + "'" + std::string(subText) +
+                                    "' is not a valid sub-index");
+            sub = *k;
+        }
+    }
+    while (Count() <= site)
+        AddSource();
+    TVelaSource& s = (*this)[site];
+
+    if (key == "Version")
+        Version = value;
+    else if (key == "MRegions")
+        MRegions.push_back(value);
+    else if (key == "MCategories")
+        MCategories.push_back(value);
+    else if (key == "Title")
+        s.Title = value;
+    else if (key == "HomeURL")
+        s.HomeURL = value;
+    else if (key == "FirstPageURL")
+        s.FirstPageURL = value;
+    else if (key == "KeywordLanguage")
+        s.KeywordLanguage = value;
+    else if (key == "Enabled")
+        s.Enabled = s.Enabled || value == "True";
+    else if (key == "MultiplePages")
+        s.MultiplePages = s.MultiplePages || value == "True";
+    else if (key == "NextPageLinkIsAForm")
+        s.NextPageLinkIsAForm = s.NextPageLinkIsAForm || value == "True";
+    else if (key == "Regions")
+        s.Regions.push_back(value);
+    else if (key == "Categories")
+        s.Categories.push_back(value);
+    else if (key == "FirstPageMethod") {
+        if (value == "smPOST") s.FirstPageMethod = TSubmitMethod::smPOST;
+    } else if (key == "FirstPageParameters")
+        s.FirstPageParameters = MultiLineValue(value);
+    else if (key == "NextPageLinkScript")
+        s.NextPageLinkScript = MultiLineValue(value);
+    else if (key == "JobBlockScript")
+        s.JobBlockScript = MultiLineValue(value);
+    else if (key == "JobTitleScript")
+        s.JobTitleScript = MultiLineValue(value);
+    else if (key == "JobCompanyScript")
+        s.JobCompanyScript = MultiLineValue(value);
+    else if (key == "JobLocationScript")
+        s.JobLocationScript = MultiLineValue(value);
+    else if (key == "JobURLScript")
+        s.JobURLScript = MultiLineValue(value);
+    else if (key == "JobsPerPage") {
+        const auto n = ParseInt(value);
+        if (!n)
+            throw EConvertError(Where(name, lineNo + 1) + "JobsPerPage '" + value +
+                                "' is not an integer");
+        s.JobsPerPage = *n;
+    } else if (key == "CategoryRelevancy")
+        s.CategoryRelevancy = IntOr(value, 0);
+    else if (key == "RegionMatchRelevancy")
+        s.RegionMatchRelevancy = IntOr(value, 1);
+    else if (key == "RegionNoMatchRelevancy")
+        s.RegionNoMatchRelevancy = IntOr(value, -1);
+    else if (key == "KeywordsFullMatchRelevancy")
+        s.KeywordsFullMatchRelevancy = IntOr(value, 2);
+    else if (key == "KeywordsPartMatchRelevancy")
+        s.KeywordsPartMatchRelevancy = IntOr(value, 1);
+    else if (key == "KeywordsNoMatchRelevancy")
+        s.KeywordsNoMatchRelevancy = IntOr(value, 0);
+    else if (key == "Syntaxes.BaseURL") {
+        if (sub == 0) s.FirstPageURL = value;
+    } else if (key == "Syntaxes.Method") {
+        if (sub == 0 && value == "smPOST") s.FirstPageMethod = TSubmitMethod::smPOST;
+    } else if (key == "Syntaxes.Parameters") {
+        if (sub == 0) s.FirstPageParameters.push_back(value);
+    } else if (key == "ParserScripts") {
+        TStrings* scripts[] = {&s.JobBlockScript, &s.JobTitleScript, &s.JobCompanyScript,
+                               &s.JobLocationScript, &s.JobURLScript};
+        if (sub >= 0 && sub < 5) AppendStatements(*scripts[sub], value);
+    }
+    // Any other key is meant for another edition of the program: ignored.
+}
+
+}  // namespace tessaly

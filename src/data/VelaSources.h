@@ -1,0 +1,124 @@
+// The job sites of the definitions file `sources.def` and the master lists of regions and
+// categories that searches are expressed in.
+//
+// The file is a run of scrambled line pairs: a key line ("Name", "Name|site" or
+// "Name|site|sub") and its value line. Nothing about any particular site is compiled in;
+// a site's request template, codes and parser scripts all come from the file.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/VelaJobs.h"
+#include "parsing/ParserScript.h"
+#include "platform/ByteString.h"
+#include "platform/Result.h"
+
+namespace tessaly {
+
+// A definitions file that cannot be read on: the message names the file and the line.
+class EConvertError : public std::runtime_error {
+  public:
+    using std::runtime_error::runtime_error;
+};
+
+enum class TSubmitMethod { smGET, smPOST };
+
+class TVelaSource {
+  public:
+    TVelaSource(int index, const TStrings* regions, const TStrings* categories);
+
+    // Cuts the job blocks out of one result page into Jobs, with a title, company,
+    // location and link each; blocks whose title is empty or a running number are dropped.
+    void HarvestJobs(const std::string& page);
+
+    int Index;
+    std::string Title = "New Source";
+    std::string HomeURL = "http://www.tessaly.com/";
+    bool Enabled = false;
+    bool EnabledChoice = false;
+    TStrings Regions;
+    TStrings Categories;
+    std::string UserID;
+    std::string FirstPageURL = "http://";
+    TSubmitMethod FirstPageMethod = TSubmitMethod::smGET;
+    TStrings FirstPageParameters;
+    std::string KeywordLanguage = "en";
+    int JobsPerPage = 0;
+    bool MultiplePages = false;
+    TStrings NextPageLinkScript;
+    bool NextPageLinkIsAForm = false;
+    TStrings JobBlockScript;
+    TStrings JobTitleScript;
+    TStrings JobCompanyScript;
+    TStrings JobLocationScript;
+    TStrings JobURLScript;
+    int CategoryRelevancy = 0;
+    int RegionMatchRelevancy = 1;
+    int RegionNoMatchRelevancy = -1;
+    int KeywordsFullMatchRelevancy = 2;
+    int KeywordsPartMatchRelevancy = 1;
+    int KeywordsNoMatchRelevancy = 0;
+
+    TParserScript Parser;
+    TVelaJobsList Jobs;
+    int QueryID = 0;
+
+    // The list's master lists, shared by every site.
+    const TStrings* MRegions;
+    const TStrings* MCategories;
+};
+
+class TVelaSourcesList {
+  public:
+    TVelaSourcesList() = default;
+    TVelaSourcesList(const TVelaSourcesList&) = delete;
+    TVelaSourcesList& operator=(const TVelaSourcesList&) = delete;
+
+    // Frees all sites, empties the master lists and reads the file, plain or packed. A
+    // missing file leaves the list empty. A site number, sub-index or "JobsPerPage" that
+    // is not an integer throws EConvertError naming the line; the sites read so far stay.
+    void LoadFromFile(const std::string& fileName);
+    // Reads definitions from already unpacked text; `name` is used in error messages.
+    void LoadFromText(std::string_view text, const std::string& name);
+
+    TVelaSource& AddSource();
+    void ClearSources();
+
+    int Count() const { return static_cast<int>(sources_.size()); }
+    TVelaSource& operator[](int i) { return *sources_[static_cast<size_t>(i)]; }
+    const TVelaSource& operator[](int i) const { return *sources_[static_cast<size_t>(i)]; }
+
+    std::string Version;  // survives a load of a file without "Version"
+    TStrings MRegions;
+    TStrings MCategories;
+
+  private:
+    void ApplyPair(const std::string& keyLine, const std::string& value, const std::string& name,
+                   int lineNo);
+    std::vector<std::unique_ptr<TVelaSource>> sources_;
+};
+
+// The two keys every line of a definitions file is scrambled with.
+inline constexpr std::string_view kSourcesKeyA = "Quokka";
+inline constexpr std::string_view kSourcesKeyB = "Fennel";
+
+// The line scrambler: its own inverse for a given key.
+void ScrambleLine(std::string& line, std::string_view key);
+// Both passes: turns a plain line into a stored one and back.
+std::string ScrambleSourcesLine(std::string_view line);
+
+// The text of a definitions file, unpacked when it is a container, else the file itself.
+// Throws EFileError when the file cannot be read.
+std::string ReadSourcesText(const std::string& fileName);
+// The plain lines of a definitions text, unscrambled.
+TStrings DecodeSourcesText(std::string_view text);
+// A definitions file made of plain lines, CR LF after each. Fails, naming the 1-based
+// line, when a scrambled line would hold a CR or LF byte (the reader could not tell it
+// from a line end).
+TResult<std::string> EncodeSourcesLines(const TStrings& plainLines);
+
+}  // namespace tessaly

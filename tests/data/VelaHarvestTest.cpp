@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "data/VelaSources.h"
+#include "platform/TextFile.h"
+#include "support/TestSupport.h"
+
+namespace tessaly {
+namespace {
+
+struct TExpected {
+    std::string title, company, location, url;
+};
+
+class Harvest : public test::TLoopTest {
+  protected:
+    Harvest() {
+        auto enc = EncodeSourcesLines(ReadTextLines(test::FixturePath("boards.plain")));
+        EXPECT_TRUE(enc.ok());
+        const std::string def = Sandbox().File("sources.def");
+        WriteFileBytes(def, enc.ok() ? enc.value() : "");
+        list.LoadFromFile(def);
+    }
+    TVelaSource& Site(int i, const std::string& page, bool clean) {
+        TVelaSource& s = list[i];
+        s.HarvestJobs(ReadFileBytes(test::FixturePath("boards/" + page)));
+        if (clean) {
+            s.Jobs.CleanUpJobs();
+            s.Jobs.ExpandStates();
+        }
+        return s;
+    }
+    void Check(const TVelaJobsList& jobs, const std::vector<TExpected>& want) {
+        ASSERT_EQ(jobs.Count(), static_cast<int>(want.size()));
+        for (int i = 0; i < jobs.Count(); ++i) {
+            EXPECT_EQ(jobs[i].Title, want[i].title) << i;
+            EXPECT_EQ(jobs[i].Company, want[i].company) << i;
+            EXPECT_EQ(jobs[i].Location, want[i].location) << i;
+            EXPECT_EQ(jobs[i].URL, want[i].url) << i;
+        }
+    }
+    TVelaSourcesList list;
+};
+
+TEST_F(Harvest, TableRowsRawDropRunningNumbersAndStampSourceAndTime) {
+    TVelaSource& s = Site(0, "table.html", false);
+    Check(s.Jobs, {{"SENIOR WELDER (TIG/MIG)", "Smith &amp; Sons", "Boston, MA",
+                    "http://table.example.test/job/101"},
+                   {"Line &lt;b&gt;Cook&lt;/b&gt;", "The Inn", "Austin TX",
+                    "http://table.example.test/job/102"},
+                   {"Caf&eacute; Manager", "AT&T Foods", "Anywhere, USA",
+                    "http://table.example.test/job/104"}});
+    EXPECT_EQ(s.Jobs[2].Source, "Table Board");
+    EXPECT_NE(s.Jobs[2].Found.find(" @ "), std::string::npos);
+    EXPECT_EQ(s.Jobs[2].JobIndex, 2);  // the dropped block left no hole
+    const std::string page = ReadFileBytes(test::FixturePath("boards/table.html"));
+    EXPECT_EQ(s.Parser.Run(s.NextPageLinkScript, page), "http://table.example.test/search?page=2");
+}
+
+TEST_F(Harvest, TableRowsCleaned) {
+    Check(Site(0, "table.html", true).Jobs,
+          {{"Senior Welder (Tig/Mig)", "Smith & Sons", "Boston, Massachusetts",
+            "http://table.example.test/job/101"},
+           {"Line Cook", "The Inn", "Austin, Texas", "http://table.example.test/job/102"},
+           {"Caf\xE9 Manager", "AT&T Foods", "Anywhere", "http://table.example.test/job/104"}});
+}
+
+TEST_F(Harvest, DivCardsWithTemplatedLinksAndANextPageForm) {
+    TVelaSource& s = Site(1, "cards.html", true);
+    Check(s.Jobs, {{"Accountant - Payroll", "Miller & Partner", "Denver, Colorado",
+                    "http://cards.example.test/view?job=Accountant+-+Payroll&at=Miller+&+Partner"},
+                   {"Night Nurse", "n/a", "Portland OR 97201",
+                    "http://cards.example.test/view?job=Night+Nurse&at=n/a"},
+                   // The trimmer takes a closing quote off the end of a text.
+                   {"Chef \"de partie", "Le Bistro", "New York/, New Jersey",
+                    "http://cards.example.test/view?job=Chef+\"de+partie&at=Le+Bistro"}});
+    const std::string page = ReadFileBytes(test::FixturePath("boards/cards.html"));
+    const std::string form = s.Parser.Run(s.NextPageLinkScript, page);
+    EXPECT_EQ(form.rfind("<form name=next action=/cards/search method=POST>", 0), 0u) << form;
+    EXPECT_TRUE(EndsWith(form, "</form>"));
+}
+
+TEST_F(Harvest, DefinitionListFromParserScriptsKeepsRelativeLinks) {
+    TVelaSource& s = Site(2, "list.html", true);
+    Check(s.Jobs, {{"Programmer/Analyst (Cobol, Db2)", "Acme Corp.", "Chicago, Illinois",
+                    "detail.cgi?id=9001"},
+                   {"Teacher\xA0of\xA0"
+                    "French",
+                    "Lyc\xE9"
+                    "e Fran\xE7"
+                    "ais",
+                    "Montr\xE9"
+                    "al",
+                    "detail.cgi?id=9003"}});
+    const std::string page = ReadFileBytes(test::FixturePath("boards/list.html"));
+    EXPECT_EQ(s.Parser.Run(s.NextPageLinkScript, page), "results.cgi?start=20");
+}
+
+}  // namespace
+}  // namespace tessaly

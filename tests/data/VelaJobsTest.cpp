@@ -1,0 +1,302 @@
+#include "data/VelaJobs.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+#include "support/TestSupport.h"
+
+namespace tessaly {
+namespace {
+
+TVelaJob& Add(TVelaJobsList& l, std::string title, std::string company = "C",
+              std::string url = "u") {
+    TVelaJob& j = l.AddJob();
+    j.Title = std::move(title);
+    j.Company = std::move(company);
+    j.URL = std::move(url);
+    return j;
+}
+
+std::vector<std::string> Titles(const TVelaJobsList& l) {
+    std::vector<std::string> t;
+    for (int i = 0; i < l.Count(); ++i)
+        t.push_back(l[i].Title);
+    return t;
+}
+
+// ---------------------------------------------------------------- entities
+
+TEST(JobEntities, NamedNumericAndLoneAmpersands) {
+    EXPECT_EQ(DecodeEntities("R&amp;D"), "R&D");
+    EXPECT_EQ(DecodeEntities("R&38;D"), "R&D");
+    EXPECT_EQ(DecodeEntities("AT&T rocks"), "AT&T rocks");  // no ";" before the blank
+    EXPECT_EQ(DecodeEntities("a&nbsp;b"),
+              "a\xA0"
+              "b");
+    EXPECT_EQ(DecodeEntities("x&sup;"), "x\xB9");  // last entry beginning with sup: sup1
+    EXPECT_EQ(DecodeEntities("x&zz;y"), "xzzy");   // unknown name stays, without & and ;
+    EXPECT_EQ(DecodeEntities("&Aelig;&AElig;"),
+              "\xC6"
+              "AElig");  // names as the table has them
+    EXPECT_EQ(DecodeEntities("&Szlig;&Iexcl;"), "\xDF\xA1");
+    EXPECT_EQ(DecodeEntities("a & b; c"), "a & b; c");
+    EXPECT_EQ(DecodeEntities("Smith&Co;"), "SmithCo");  // "Co" is no prefix of an entry
+    EXPECT_EQ(DecodeEntities("&amp;lt;"), "&lt;");      // decoded once, not again
+    EXPECT_EQ(DecodeEntities("trailing &"), "trailing &");
+    EXPECT_EQ(DecodeEntities("&q;"), "\"");  // a prefix of quot and of nothing later
+}
+
+TEST(JobEntities, UsualNumericFormsAndOddReferences) {
+    EXPECT_EQ(DecodeEntities("O&#39;Brien"), "O'Brien");
+    EXPECT_EQ(DecodeEntities("&#x26;"), "&");
+    EXPECT_EQ(DecodeEntities("caf&#233;"), "caf\xE9");
+    EXPECT_EQ(DecodeEntities("it&#8217;s"), "it\x92s");  // right quote, Windows Latin-1
+    EXPECT_EQ(DecodeEntities("&#99999;"), "#99999");     // no byte: the reference text stays
+    EXPECT_EQ(DecodeEntities("a&;b"), "ab");             // an empty name matches nothing
+    EXPECT_EQ(DecodeEntities("a&0;b"), "ab");
+    EXPECT_EQ(DecodeEntities("&-5;"), "-5");
+}
+
+// ---------------------------------------------------------------- tags and trimming
+
+TEST(JobTagsAndTrimming, TagsGoEvenWhenWrittenAsEntities) {
+    EXPECT_EQ(CleanJobText("<b>Welder</b>"), "Welder");
+    EXPECT_EQ(CleanJobText("&lt;b&gt;Welder&lt;/b&gt;"), "Welder");
+    EXPECT_EQ(StripTags("a > b <i>c</i>"), "a > b <i>c</i>");  // first ">" before first "<"
+    EXPECT_EQ(StripTags("a <b>c</b> d <e"), "a c d <e");
+    EXPECT_EQ(StripTags("<<x>>y"), ">y");
+}
+
+TEST(JobTagsAndTrimming, TrimRemovesBulletsQuotesAndDoubleBlanks) {
+    EXPECT_EQ(TrimJobText("\t - * \"Sales\t Rep\"  \r\n"), "Sales Rep");
+    EXPECT_EQ(TrimJobText("/\\!Manager   of    Stores"), "Manager of Stores");
+    EXPECT_EQ(TrimJobText("Rep -"), "Rep -");  // only blanks and quotes go at the end
+    EXPECT_EQ(TrimJobText("   "), "");
+    EXPECT_EQ(TrimJobText("\"\"\""), "");
+}
+
+// ---------------------------------------------------------------- capitalising
+
+TEST(JobCapitalising, AllCapitalsBecomeWordCapitals) {
+    EXPECT_EQ(CapitaliseAllCapitals("SENIOR ENGINEER (JAVA/C++)"), "Senior Engineer (Java/C++)");
+    EXPECT_EQ(CapitaliseAllCapitals("SALES-REP: NORTH;EAST,WEST"), "Sales-Rep: North;East,West");
+    EXPECT_EQ(CapitaliseAllCapitals("IT Manager"), "IT Manager");  // any lower case: unchanged
+    EXPECT_EQ(CapitaliseAllCapitals("123 \xC9T\xC9"), "123 \xC9t\xC9");  // only A-Z fold
+    EXPECT_EQ(CapitaliseAllCapitals(""), "");
+    EXPECT_EQ(CleanJobText("  <b>C&amp;C OPERATOR</b> "), "C&c Operator");
+}
+
+// ---------------------------------------------------------------- clean-up of a list
+
+class JobCleanUp : public test::TLoopTest {};
+
+TEST_F(JobCleanUp, FillsFieldsTemplatesAndResetsMarks) {
+    TVelaJobsList l;
+    TVelaJob& j = l.AddJob();
+    j.Title = "<b>DATA ENTRY CLERK</b>";
+    j.Company = " &nbsp; ";
+    j.Location = "";
+    j.URL = "/jobs?t=%title%&c=%company%&l=%location%\t\r\n &x=%title%";
+    j.Status = kStatusRed;
+    j.High = true;
+    l.CleanUpJobs();
+    EXPECT_EQ(j.Title, "Data Entry Clerk");
+    EXPECT_EQ(j.Company, "\xA0");  // byte 160 is no blank to the trimmer
+    EXPECT_EQ(j.Location, "n/a");
+    EXPECT_EQ(j.URL, "/jobs?t=Data+Entry+Clerk&c=\xA0&l=n/a+&x=Data+Entry+Clerk");
+    EXPECT_EQ(j.Status, kStatusWhite);
+    EXPECT_FALSE(j.High);
+
+    TVelaJob& k = l.AddJob();
+    k.Company = "<i></i>";
+    l.CleanUpJobs();
+    EXPECT_EQ(k.Company, "n/a");
+    EXPECT_EQ(k.Location, "n/a");
+}
+
+TEST_F(JobCleanUp, AFailureStopsWithTheMessageAndLeavesTheRest) {
+    TVelaJobsList l;
+    for (int i = 0; i < 3; ++i)
+        Add(l, "<b>T</b>");
+    // A handler that throws while messages are processed after the first job.
+    Loop().Post([] { throw std::runtime_error("boom"); });
+    l.CleanUpJobs();
+    ASSERT_EQ(Said().messages, (std::vector<std::string>{"ERROR: Crash on CleanUpJobs"}));
+    EXPECT_EQ(l[0].Title, "T");
+    EXPECT_EQ(l[1].Title, "<b>T</b>");
+    EXPECT_EQ(l[2].Title, "<b>T</b>");
+}
+
+// ---------------------------------------------------------------- states
+
+TEST(JobStates, CodesAreWrittenOut) {
+    EXPECT_EQ(ExpandStateCodes("Boston, MA"), "Boston, Massachusetts");
+    EXPECT_EQ(ExpandStateCodes("Austin TX"), "Austin, Texas");
+    EXPECT_EQ(ExpandStateCodes("Boston MA 02115"), "Boston MA 02115");
+    EXPECT_EQ(ExpandStateCodes("Anywhere, USA"), "Anywhere");
+    EXPECT_EQ(ExpandStateCodes("ny/nj"), "New York/, New Jersey");
+    EXPECT_EQ(ExpandStateCodes("Washington, dc-"), "Washington, D.C.");
+    EXPECT_EQ(ExpandStateCodes("Washington, dc -"), "Washington, dc");  // blank after dc
+    EXPECT_EQ(ExpandStateCodes("ALL"), "Nationwide");
+    EXPECT_EQ(ExpandStateCodes("Paris, France"), "Paris, France");
+    EXPECT_EQ(ExpandStateCodes("n/a"), "n/a");
+    EXPECT_EQ(ExpandStateCodes(""), "");
+    EXPECT_EQ(ExpandStateCodes(",,, --"), "");
+}
+
+TEST(JobStates, ListExpandsEveryLocation) {
+    TVelaJobsList l;
+    Add(l, "a").Location = "Denver, CO";
+    Add(l, "b").Location = "";
+    l.ExpandStates();
+    EXPECT_EQ(l[0].Location, "Denver, Colorado");
+    EXPECT_EQ(l[1].Location, "");
+}
+
+// ---------------------------------------------------------------- merging
+
+class JobMerging : public test::TLoopTest {};
+
+TEST_F(JobMerging, SecondMergeAddsNothingAndDuplicatesAreFreed) {
+    TVelaJobsList listing;
+    TVelaJobsList site;
+    Add(site, "Cook", "Inn", "u1");
+    Add(site, "Cook", "Inn", "u2");  // another link: another posting
+    Add(site, "Cook", "Inn", "u1");  // the same posting twice on one site
+    listing.MergeJobs(site, true);
+    EXPECT_EQ(listing.Count(), 2);
+    EXPECT_EQ(site.Count(), 0);
+    EXPECT_EQ(listing[0].Status, kStatusNew);
+    EXPECT_EQ(listing[1].JobIndex, 1);  // the index from the other list is kept
+
+    Add(site, "Cook", "Inn", "u1");
+    Add(site, "cook", "Inn", "u1");  // case counts
+    site[1].JobIndex = 7;
+    listing.MergeJobs(site, false);
+    ASSERT_EQ(listing.Count(), 3);
+    EXPECT_EQ(listing[2].Title, "cook");
+    EXPECT_EQ(listing[2].Status, kStatusWhite);
+    EXPECT_EQ(listing[2].JobIndex, 7);
+    EXPECT_TRUE(Said().messages.empty());
+
+    listing.MergeJobs(listing, false);  // into itself: nothing lost
+    EXPECT_EQ(listing.Count(), 3);
+}
+
+TEST_F(JobMerging, FieldsAreComparedWholeNotByTheirJoin) {
+    TVelaJobsList listing;
+    TVelaJobsList site;
+    Add(listing, "ab", "c", "u");
+    Add(site, "a", "bc", "u");
+    listing.MergeJobs(site, false);
+    EXPECT_EQ(listing.Count(), 2);
+}
+
+// ---------------------------------------------------------------- list operations and sorting
+
+TEST(JobList, DeleteRenumbersLaterJobs) {
+    TVelaJobsList l;
+    for (const char* t : {"a", "b", "c"})
+        Add(l, t);
+    l.DeleteJob(0);
+    ASSERT_EQ(l.Count(), 2);
+    EXPECT_EQ(l[0].JobIndex, 0);
+    EXPECT_EQ(l[1].JobIndex, 1);
+    l.DeleteJob(5);
+    l.DeleteJob(-1);
+    EXPECT_EQ(l.Count(), 2);
+    l.ClearJobs();
+    EXPECT_EQ(l.Count(), 0);
+    EXPECT_EQ(l.AddJob().JobIndex, 0);
+}
+
+TEST(JobSorting, PinnedFirstThenTheColumn) {
+    TVelaJobsList l;
+    Add(l, "b");
+    Add(l, "Zeta").Pinned = true;
+    Add(l, "a");
+    Add(l, "B");
+    Add(l, "\xC9t\xE9");
+    l.SortJobs("Title ");
+    EXPECT_EQ(Titles(l), (std::vector<std::string>{"Zeta", "B", "a", "b", "\xC9t\xE9"}));
+    l.ReverseJobs();
+    EXPECT_EQ(Titles(l).front(), "\xC9t\xE9");
+    l.SortJobs("Title");  // not a column key: the order stays
+    EXPECT_EQ(Titles(l).front(), "\xC9t\xE9");
+    EXPECT_EQ(l[0].JobIndex, 4);  // sorting moves jobs, not their numbers
+}
+
+TEST(JobSorting, StatusRankAndRelevancy) {
+    TVelaJobsList l;
+    auto add = [&](const char* t, uint8_t status, bool high, uint8_t rel) {
+        TVelaJob& j = Add(l, t);
+        j.Status = status;
+        j.High = high;
+        j.Relevancy = rel;
+    };
+    add("red", kStatusRed, false, 3);
+    add("white", kStatusWhite, false, 6);
+    add("newhigh", kStatusNew, true, 0);
+    add("greenhigh", kStatusGreen, true, 2);
+    add("new", kStatusNew, false, 5);
+    add("whitehigh", kStatusWhite, true, 4);
+    add("yellow", kStatusYellow, false, 1);
+    l.SortJobs(" ");
+    EXPECT_EQ(Titles(l), (std::vector<std::string>{"newhigh", "new", "whitehigh", "white",
+                                                   "greenhigh", "yellow", "red"}));
+    l.SortJobs("Relevancy ");
+    EXPECT_EQ(Titles(l), (std::vector<std::string>{"white", "new", "whitehigh", "red", "greenhigh",
+                                                   "yellow", "newhigh"}));
+}
+
+TEST(JobSorting, EveryTextColumnSortsItsOwnField) {
+    TVelaJobsList l;
+    for (int i = 0; i < 3; ++i) {
+        TVelaJob& j = Add(l, std::string(1, static_cast<char>('a' + i)));
+        const std::string key(1, static_cast<char>('z' - i));
+        j.Company = j.Location = j.Source = j.Found = j.Notes = key;
+    }
+    for (const char* col : {"Company ", "Location ", "Source ", "Found ", "Notes "}) {
+        l.SortJobs("Title ");
+        l.SortJobs(col);
+        EXPECT_EQ(Titles(l), (std::vector<std::string>{"c", "b", "a"})) << col;
+    }
+}
+
+// ---------------------------------------------------------------- marks
+
+TEST(JobMarks, SelectorsAndMarksCombineFreely) {
+    TVelaJobsList l;
+    Add(l, "a").Status = kStatusNew;
+    Add(l, "b").Status = kStatusGreen;
+    Add(l, "c").High = true;
+    l.SetMarks("New", "High");
+    EXPECT_TRUE(l[0].High);
+    l.SetMarks("High", "Red");
+    EXPECT_EQ(l[0].Status, kStatusRed);
+    EXPECT_EQ(l[2].Status, kStatusRed);
+    EXPECT_EQ(l[1].Status, kStatusGreen);
+    EXPECT_TRUE(l.HasStatus(kStatusRed));
+    EXPECT_FALSE(l.HasStatus(kStatusYellow));
+    l.SetMarks("Red", "NotHigh");
+    EXPECT_FALSE(l.HasHigh());
+    l.SetMarks("Green", "Yellow");
+    EXPECT_EQ(l[1].Status, kStatusYellow);
+    l.SetMarks("White", "New");  // there is no selector for White
+    l.SetMarks("Yellow", "Bogus");
+    EXPECT_FALSE(l.HasStatus(kStatusNew));
+    l.SetMarks("Red", "White");
+    EXPECT_TRUE(l.HasStatus(kStatusWhite));
+    EXPECT_FALSE(l.HasStatus(kStatusRed));
+
+    l.PinAndHighlightAll();
+    EXPECT_TRUE(l.HasHigh());
+    EXPECT_TRUE(l[1].Pinned);
+    l.UnpinAll();
+    EXPECT_FALSE(l[1].Pinned);
+    EXPECT_TRUE(l[1].High);
+}
+
+}  // namespace
+}  // namespace tessaly
