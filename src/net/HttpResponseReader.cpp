@@ -86,9 +86,13 @@ THttpResponseReader::TAction THttpResponseReader::HandleLine(std::string_view li
     receivedHeader_.push_back(text);
     std::string_view head = line.substr(0, 8);
     if (head == "HTTP/1.0" || head == "HTTP/1.1") {
-        auto code = ParseInt(Copy(line, 10, 3));
-        if (!code) throw EHttpException("HTTP status code is not a number", 5);
-        statusCode_ = *code;
+        // Three digits, nothing else: a sign or a blank is not a status code.
+        std::string digits = Copy(line, 10, 3);
+        bool number = digits.size() == 3;
+        for (char c : digits)
+            number = number && c >= '0' && c <= '9';
+        if (!number) throw EHttpException("HTTP status code is not a number", 5);
+        statusCode_ = ParseIntOr(digits, 0);
         reasonPhrase_ = Copy(line, 14, static_cast<int64_t>(line.size()));
     } else if (size_t colon = line.find(':'); colon != std::string_view::npos) {
         std::string name = LowerCase(line.substr(0, colon));

@@ -237,8 +237,11 @@ TEST(HttpClientHeader, ReaderSplitsLinesAcrossPiecesAndKeepsTheBufferBound) {
     EXPECT_THROW(reader.Feed(over.data(), over.size()), EHttpException);
 
     reader.Reset();
-    std::string bad = "HTTP/1.0 2x0 Odd\r\n";
-    EXPECT_THROW(reader.Feed(bad.data(), bad.size()), EHttpException);
+    for (std::string bad : {"HTTP/1.0 2x0 Odd\r\n", "HTTP/1.1 -02 Minus\n", "HTTP/1.0 20\n"}) {
+        reader.Reset();
+        EXPECT_THROW(reader.Feed(bad.data(), bad.size()), EHttpException) << bad;
+        EXPECT_EQ(reader.StatusCode(), 0);
+    }
 }
 
 // --- Body reading ---
