@@ -1,0 +1,132 @@
+#include "net/HttpResponseReader.h"
+
+#include <cstring>
+
+namespace tessaly {
+
+void THttpResponseReader::Reset() {
+    phase_ = TPhase::Header;
+    lineLength_ = 0;
+    headerBegun_ = false;
+    relocationDone_ = false;
+    closing_ = false;
+    receivedHeader_.clear();
+    statusCode_ = 0;
+    reasonPhrase_.clear();
+    contentLength_ = -1;
+    contentType_.clear();
+    relocation_ = false;
+    location_.clear();
+    wwwAuthenticate_.clear();
+    docBytes_ = 0;
+    docPieces_ = 0;
+}
+
+THttpResponseReader::TAction THttpResponseReader::Feed(const char* data, size_t size) {
+    if (closing_ || relocationDone_) return TAction::Close;
+    if (phase_ == TPhase::Body) {
+        BodyPiece(data, size);
+        return TAction::Continue;
+    }
+    for (size_t i = 0; i < size; ++i) {
+        char c = data[i];
+        if (c != '\n') {
+            if (lineLength_ == kLineBufferSize) throw EHttpException("HTTP line too long", 4);
+            line_[lineLength_++] = c;
+            continue;
+        }
+        size_t length = lineLength_;
+        bool cr = length > 0 && line_[length - 1] == '\r';
+        if (cr) --length;
+        lineLength_ = 0;
+        std::string_view ending = cr ? "\r\n" : "\n";
+        TAction action =
+            HandleLine(std::string_view(line_, length), ending, data + i + 1, size - i - 1);
+        if (action == TAction::Close) {
+            closing_ = true;
+            return action;
+        }
+        if (phase_ == TPhase::Body) return TAction::Continue;
+    }
+    return TAction::Continue;
+}
+
+THttpResponseReader::TAction THttpResponseReader::HandleLine(std::string_view line,
+                                                             std::string_view ending,
+                                                             const char* rest, size_t restSize) {
+    if (!headerBegun_) {
+        headerBegun_ = true;
+        if (OnHeaderBegin) OnHeaderBegin();
+    }
+    if (line.empty()) {
+        if (relocation_) {
+            if (OnHeaderEnd) OnHeaderEnd();
+            docBytes_ = 0;
+            docPieces_ = 0;
+            relocationDone_ = true;
+            return TAction::Close;
+        }
+        phase_ = TPhase::Body;
+        if (OnHeaderEnd) OnHeaderEnd();
+        if (restSize > 0) BodyPiece(rest, restSize);
+        return TAction::Continue;
+    }
+    if (UpperCase(line.substr(0, 6)) == "<HTML>") {
+        // No header at all: the server went straight into the document. The line keeps
+        // the end it arrived with, so the document is not altered.
+        if (contentType_.empty()) contentType_ = "text/html";
+        phase_ = TPhase::Body;
+        std::string first(line);
+        first.append(ending);
+        BodyPiece(first.data(), first.size());
+        if (restSize > 0) BodyPiece(rest, restSize);
+        return TAction::Continue;
+    }
+    std::string text(line);
+    receivedHeader_.push_back(text);
+    std::string_view head = line.substr(0, 8);
+    if (head == "HTTP/1.0" || head == "HTTP/1.1") {
+        // Three digits, nothing else: a sign or a blank is not a status code.
+        std::string digits = Copy(line, 10, 3);
+        bool number = digits.size() == 3;
+        for (char c : digits)
+            number = number && c >= '0' && c <= '9';
+        if (!number) throw EHttpException("HTTP status code is not a number", 5);
+        statusCode_ = ParseIntOr(digits, 0);
+        reasonPhrase_ = Copy(line, 14, static_cast<int64_t>(line.size()));
+    } else if (size_t colon = line.find(':'); colon != std::string_view::npos) {
+        std::string name = LowerCase(line.substr(0, colon));
+        // The value follows the colon and its blanks.
+        size_t start = colon + 1;
+        while (start < line.size() && (line[start] == ' ' || line[start] == '\t'))
+            ++start;
+        std::string value(line.substr(start));
+        if (name == "location") {
+            relocation_ = true;
+            location_ = value;
+        } else if (name == "content-length") {
+            contentLength_ = ParseIntOr(Trim(value), -1);
+        } else if (name == "content-type") {
+            contentType_ = LowerCase(value);
+        } else if (name == "www-authenticate") {
+            wwwAuthenticate_.push_back(value);
+        }
+    }
+    if (OnHeaderData) OnHeaderData(text);
+    if (statusCode_ >= 400) return TAction::Close;
+    return TAction::Continue;
+}
+
+void THttpResponseReader::BodyPiece(const char* data, size_t size) {
+    if (size == 0) return;
+    if (docBytes_ + static_cast<int64_t>(size) > kMaxDocumentSize) {
+        closing_ = true;
+        throw EHttpException("Document too large", 404);
+    }
+    if (docPieces_ == 0 && OnDocBegin) OnDocBegin();
+    ++docPieces_;
+    docBytes_ += static_cast<int64_t>(size);
+    if (OnDocData) OnDocData(data, size);
+}
+
+}  // namespace tessaly

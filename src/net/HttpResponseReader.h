@@ -1,0 +1,90 @@
+// Reads an HTTP/1.0 answer from bytes as they arrive: the header line by line through an
+// 8192-byte line buffer, then the body piece by piece. It knows nothing of sockets, so the
+// client feeds it from the connection and tests and fuzzers feed it directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "platform/ByteString.h"
+
+namespace tessaly {
+
+// The HTTP client's error: a message and a 16-bit code (a status code for failed requests).
+class EHttpException : public std::runtime_error {
+  public:
+    EHttpException(const std::string& message, uint16_t code)
+        : std::runtime_error(message), errorCode_(code) {}
+    uint16_t ErrorCode() const { return errorCode_; }
+
+  private:
+    uint16_t errorCode_;
+};
+
+class THttpResponseReader {
+  public:
+    static constexpr size_t kLineBufferSize = 8192;
+    // A document beyond this size fails the request instead of exhausting memory.
+    static constexpr int64_t kMaxDocumentSize = int64_t{64} * 1024 * 1024;
+
+    enum class TPhase { Header, Body };
+    // What the connection should do after a Feed.
+    enum class TAction { Continue, Close };
+
+    // Events; each may be empty. Exceptions thrown by them pass out of Feed.
+    std::function<void()> OnHeaderBegin;
+    std::function<void(const std::string& line)> OnHeaderData;
+    std::function<void()> OnHeaderEnd;
+    std::function<void()> OnDocBegin;
+    std::function<void(const char* data, size_t size)> OnDocData;
+
+    // Starts a fresh answer (the same reader serves every hop of a redirection).
+    void Reset();
+
+    // Hands received bytes over. Raises EHttpException "HTTP line too long" (code 4) when a
+    // header line overflows the buffer, and on a status line whose code is not a number,
+    // or when the document grows beyond kMaxDocumentSize.
+    TAction Feed(const char* data, size_t size);
+
+    TPhase Phase() const { return phase_; }
+    const TStrings& ReceivedHeader() const { return receivedHeader_; }
+    int StatusCode() const { return statusCode_; }
+    const std::string& ReasonPhrase() const { return reasonPhrase_; }
+    int64_t ContentLength() const { return contentLength_; }
+    const std::string& ContentType() const { return contentType_; }
+    bool Relocation() const { return relocation_; }
+    const std::string& Location() const { return location_; }
+    const TStrings& WwwAuthenticate() const { return wwwAuthenticate_; }
+    // The header ended with a relocation: the rest of the answer is to be dropped.
+    bool RelocationPending() const { return relocationDone_; }
+    int64_t DocBytes() const { return docBytes_; }
+    int64_t DocPieces() const { return docPieces_; }
+
+  private:
+    TAction HandleLine(std::string_view line, std::string_view ending, const char* rest,
+                       size_t restSize);
+    void BodyPiece(const char* data, size_t size);
+
+    TPhase phase_ = TPhase::Header;
+    char line_[kLineBufferSize];
+    size_t lineLength_ = 0;
+    bool headerBegun_ = false;
+    bool relocationDone_ = false;
+    bool closing_ = false;
+    TStrings receivedHeader_;
+    int statusCode_ = 0;
+    std::string reasonPhrase_;
+    int64_t contentLength_ = -1;
+    std::string contentType_;
+    bool relocation_ = false;
+    std::string location_;
+    TStrings wwwAuthenticate_;
+    int64_t docBytes_ = 0;
+    int64_t docPieces_ = 0;
+};
+
+}  // namespace tessaly

@@ -1,0 +1,172 @@
+#include "support/TestHttpServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+
+#include "platform/ByteString.h"
+
+namespace tessaly::test {
+
+namespace {
+
+int64_t NowMs() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int ListenLoopback(int* port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    listen(fd, 16);
+    socklen_t size = sizeof a;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    *port = ntohs(a.sin_port);
+    return fd;
+}
+
+}  // namespace
+
+std::string TTestHttpServer::TRequest::Header(const std::string& name) const {
+    for (const std::string& h : headers)
+        if (SameText(Copy(h, 1, static_cast<int64_t>(name.size()) + 1), name + ":"))
+            return Trim(h.substr(name.size() + 1));
+    return "";
+}
+
+bool TTestHttpServer::TRequest::HasHeader(const std::string& name) const {
+    for (const std::string& h : headers)
+        if (SameText(Copy(h, 1, static_cast<int64_t>(name.size()) + 1), name + ":")) return true;
+    return false;
+}
+
+TTestHttpServer::TTestHttpServer(TScript script) : script_(std::move(script)) {
+    listenFd_ = ListenLoopback(&port_);
+    stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    thread_ = std::thread([this] { Run(); });
+}
+
+TTestHttpServer::~TTestHttpServer() {
+    uint64_t one = 1;
+    ssize_t ignored = write(stopFd_, &one, sizeof one);
+    (void)ignored;
+    thread_.join();
+    close(listenFd_);
+    close(stopFd_);
+}
+
+std::string TTestHttpServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<TTestHttpServer::TRequest> TTestHttpServer::Requests() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return requests_;
+}
+
+TTestHttpServer::TAnswer TTestHttpServer::Normal(const std::string& body,
+                                                 const std::string& extraHeaders) {
+    return Status(200, "OK", body, extraHeaders);
+}
+
+TTestHttpServer::TAnswer TTestHttpServer::Status(int code, const std::string& reason,
+                                                 const std::string& body,
+                                                 const std::string& extraHeaders) {
+    TAnswer a;
+    a.bytes = "HTTP/1.0 " + std::to_string(code) + " " + reason +
+              "\r\nContent-Type: text/html\r\n" + extraHeaders + "\r\n" + body;
+    return a;
+}
+
+TTestHttpServer::TAnswer TTestHttpServer::Redirect(const std::string& location) {
+    TAnswer a;
+    a.bytes = "HTTP/1.0 302 Found\r\nLocation: " + location + "\r\n\r\nmoved";
+    return a;
+}
+
+TTestHttpServer::TAnswer TTestHttpServer::Echo(const TRequest& request) {
+    return Normal(request.head + "\r\n" + request.body);
+}
+
+int TTestHttpServer::UnusedPort() {
+    int port = 0;
+    int fd = ListenLoopback(&port);
+    close(fd);
+    return port;
+}
+
+bool TTestHttpServer::Sleep(int ms) {
+    pollfd p{stopFd_, POLLIN, 0};
+    return poll(&p, 1, ms) == 0;
+}
+
+void TTestHttpServer::Run() {
+    for (;;) {
+        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}};
+        if (poll(fds, 2, 100) < 0) return;
+        if (fds[0].revents) return;
+        if (!fds[1].revents) continue;
+        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) continue;
+        Serve(fd);
+        close(fd);
+    }
+}
+
+void TTestHttpServer::Serve(int fd) {
+    // Read the head and the announced body, for five seconds at most.
+    std::string in;
+    TRequest request;
+    int64_t deadline = NowMs() + 5000;
+    size_t headEnd = std::string::npos;
+    size_t wanted = 0;
+    char buffer[4096];
+    for (;;) {
+        if (headEnd == std::string::npos) {
+            headEnd = in.find("\r\n\r\n");
+            if (headEnd != std::string::npos) {
+                request.head = in.substr(0, headEnd + 2);
+                TStrings lines = Split(in.substr(0, headEnd), "\r\n");
+                request.requestLine = lines.empty() ? "" : lines[0];
+                for (size_t i = 1; i < lines.size(); ++i)
+                    request.headers.push_back(lines[i]);
+                wanted = static_cast<size_t>(ParseIntOr(request.Header("Content-Length"), 0));
+            }
+        }
+        if (headEnd != std::string::npos && in.size() >= headEnd + 4 + wanted) break;
+        int64_t left = deadline - NowMs();
+        if (left <= 0) return;
+        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd, POLLIN, 0}};
+        if (poll(fds, 2, static_cast<int>(left)) <= 0 || fds[0].revents) return;
+        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0) return;
+        in.append(buffer, static_cast<size_t>(n));
+    }
+    request.body = in.substr(headEnd + 4, wanted);
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        requests_.push_back(request);
+    }
+    TAnswer answer = script_(request);
+    size_t sent = 0;
+    while (sent < answer.bytes.size()) {
+        ssize_t n = send(fd, answer.bytes.data() + sent, answer.bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0) return;
+        sent += static_cast<size_t>(n);
+    }
+    if (answer.stallMs > 0) Sleep(answer.stallMs);
+}
+
+}  // namespace tessaly::test
