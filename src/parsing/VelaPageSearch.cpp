@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/MainLoop.h"
 
@@ -154,28 +156,99 @@ std::string TVelaPageSearch::CompactText(std::string_view text) {
     return out;
 }
 
+namespace {
+
+// How many bytes the two texts have in common, counted as multisets. Every byte that the
+// measure matches is paired with an equal byte of the other text, so this bounds the
+// matched count from above.
+int CommonBytes(const std::array<uint8_t, 256>& keyCounts, std::string_view word) {
+    std::array<uint8_t, 256> left = keyCounts;
+    int common = 0;
+    for (char c : word) {
+        uint8_t& n = left[static_cast<unsigned char>(c)];
+        if (n > 0) {
+            --n;
+            ++common;
+        }
+    }
+    return common;
+}
+
+// The percentage the measure would give for `matched` bytes, with the same rounding.
+int PercentOf(size_t matched, size_t total) {
+    return static_cast<int>((matched * 2000 / total + 5) / 10);
+}
+
+}  // namespace
+
 int TVelaPageSearch::CountMatches(std::string_view keywords, std::string_view page,
                                   bool requireAll) {
     TStrings sought = SplitWords(keywords);
-    TStrings words = SplitWords(CompactText(RemoveTags(page)));
     for (auto& w : sought)
         UpperCaseInPlace(w);
-    for (auto& w : words)
-        UpperCaseInPlace(w);
+
+    // Upper-casing touches letters only, never a separator, so the whole text can be
+    // upper-cased before it is cut into words. The words are views into it.
+    std::string text = CompactText(RemoveTags(page));
+    UpperCaseInPlace(text);
+    std::vector<std::string_view> words;
+    {
+        const std::string_view all(text);
+        size_t start = 0;
+        for (size_t i = 0; i < all.size(); ++i) {
+            if (!IsPageSeparator(all[i])) continue;
+            words.push_back(all.substr(start, i - start));
+            start = i + 1;
+            ProcessMessages();
+        }
+        words.push_back(all.substr(start));
+    }
+
+    // A page repeats its words a lot: each distinct word is compared once per keyword and
+    // every further occurrence reuses the verdict.
+    std::vector<uint32_t> ids;
+    ids.reserve(words.size());
+    std::vector<std::string_view> distinct;
+    {
+        std::unordered_map<std::string_view, uint32_t> seen;
+        seen.reserve(words.size());
+        for (const auto w : words) {
+            auto [it, added] = seen.try_emplace(w, static_cast<uint32_t>(distinct.size()));
+            if (added) distinct.push_back(w);
+            ids.push_back(it->second);
+        }
+    }
 
     int total = 0;
     bool someMissing = false;
     bool anyKeyword = false;
+    std::vector<int8_t> verdict;  // per distinct word: -1 unknown, 0 no hit, 1 hit
     for (const auto& keyword : sought) {
         if (keyword.empty()) continue;
         anyKeyword = true;
+        std::array<uint8_t, 256> keyCounts{};
+        if (keyword.size() <= kMaxSimilarityLength)
+            for (char c : keyword)
+                ++keyCounts[static_cast<unsigned char>(c)];
+        verdict.assign(distinct.size(), -1);
         int hits = 0;
-        for (const auto& word : words) {
-            // At best every byte of the shorter text matches; when even that is not
-            // above 80 the full measure is not needed.
-            const size_t shorter = std::min(keyword.size(), word.size());
-            const size_t sum = keyword.size() + word.size();
-            if ((shorter * 2000 / sum + 5) / 10 > 80 && Similarity(keyword, word) > 80) ++hits;
+        for (const uint32_t id : ids) {
+            int8_t& v = verdict[id];
+            if (v < 0) {
+                const std::string_view word = distinct[id];
+                const size_t sum = keyword.size() + word.size();
+                // At best every byte of the shorter text matches, and never more bytes
+                // than the two have in common; when even that is not above 80 the full
+                // measure is not needed.
+                const size_t shorter = std::min(keyword.size(), word.size());
+                bool hit = false;
+                if (keyword.size() <= kMaxSimilarityLength && word.size() <= kMaxSimilarityLength &&
+                    PercentOf(shorter, sum) > 80 &&
+                    PercentOf(static_cast<size_t>(CommonBytes(keyCounts, word)), sum) > 80)
+                    hit = Similarity(keyword, word) > 80;
+                v = hit ? 1 : 0;
+            }
+            hits += v;
             ProcessMessages();
         }
         total += hits;

@@ -25,7 +25,8 @@ class TVelaPageSearch {
     // The number of keyword hits in the page (HTML). With `requireAll`, 0 when some
     // keyword has no hit. Empty keywords (between two adjacent separators, or after a
     // trailing one) are not keywords: they count nothing and do not spoil `requireAll`.
-    // Pending messages are processed after each comparison.
+    // Pending messages are processed after each keyword/page-word pair, also when the
+    // verdict for a repeated page word is reused rather than measured again.
     int CountMatches(std::string_view keywords, std::string_view page, bool requireAll);
 
     // The words of the text: a blank, "(", ")", ",", "-", ".", "/", ":" or ";" ends a

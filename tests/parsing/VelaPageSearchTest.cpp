@@ -2,7 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
 #include <string>
+
+#include "platform/MainLoop.h"
+#include "support/TestSupport.h"
 
 namespace tessaly {
 namespace {
@@ -74,6 +79,117 @@ TEST(PageSearch, CountMatches) {
     EXPECT_EQ(ps.CountMatches(" , ", "anything", true), 0);
     // A page word over 255 bytes never matches.
     EXPECT_EQ(ps.CountMatches("AAA", std::string(300, 'A'), false), 0);
+}
+
+// The plain way of counting: every keyword against every page word, no shortcuts.
+int ReferenceCountMatches(std::string_view keywords, std::string_view page, bool requireAll) {
+    TVelaPageSearch ps;
+    const TStrings sought = ps.SplitWords(keywords);
+    const TStrings words =
+        ps.SplitWords(TVelaPageSearch::CompactText(TVelaPageSearch::RemoveTags(page)));
+    int total = 0;
+    bool someMissing = false, anyKeyword = false;
+    for (const auto& k : sought) {
+        if (k.empty()) continue;
+        anyKeyword = true;
+        int hits = 0;
+        for (const auto& w : words)
+            if (Similarity(UpperCase(k), UpperCase(w)) > 80) ++hits;
+        total += hits;
+        if (hits == 0) someMissing = true;
+    }
+    if (!anyKeyword || (requireAll && someMissing)) return 0;
+    return total;
+}
+
+// A word close to `base`: a few bytes changed, dropped, added or case-flipped.
+std::string Mutate(std::string w, std::mt19937& rng) {
+    static const std::string kBytes = "abcdeABCDE\xe9";
+    const int edits = static_cast<int>(rng() % 3);
+    for (int e = 0; e < edits; ++e) {
+        const size_t at = w.empty() ? 0 : rng() % w.size();
+        switch (rng() % 4) {
+            case 0:
+                if (!w.empty()) w[at] = kBytes[rng() % kBytes.size()];
+                break;
+            case 1:
+                if (!w.empty()) w.erase(at, 1);
+                break;
+            case 2:
+                w.insert(at, 1, kBytes[rng() % kBytes.size()]);
+                break;
+            default:
+                if (!w.empty()) w[at] = static_cast<char>(w[at] ^ 0x20);
+                break;
+        }
+    }
+    return w;
+}
+
+std::string RandomWord(std::mt19937& rng) {
+    static const std::string kBytes = "abcdeABCDE\xe9";
+    std::string w;
+    const size_t len = rng() % 40 == 0 ? 250 + rng() % 10 : rng() % 12;
+    for (size_t i = 0; i < len; ++i)
+        w += kBytes[rng() % kBytes.size()];
+    return w;
+}
+
+TEST(PageSearch, CountMatchesAgreesWithThePlainWay) {
+    static const char* kSeparators[] = {" ", ", ", "(", ")", "-", ".", "/", ":", ";", "  "};
+    static const char* kNoise[] = {"<b>", "</p>", "\r\n", "\n", "<", ">", "<<i>", "\r"};
+    std::mt19937 rng(20261208);
+    TVelaPageSearch ps;
+    int withHits = 0;
+    for (int round = 0; round < 400; ++round) {
+        std::vector<std::string> keys;
+        std::string keywords;
+        const int nk = 1 + static_cast<int>(rng() % 4);
+        for (int i = 0; i < nk; ++i) {
+            keys.push_back(RandomWord(rng));
+            if (i > 0) keywords += rng() % 6 == 0 ? ", " : " ";
+            keywords += keys.back();
+        }
+        if (rng() % 8 == 0) keywords += " ";
+        std::string page;
+        const int nw = static_cast<int>(rng() % 200);
+        for (int i = 0; i < nw; ++i) {
+            const auto r = rng() % 10;
+            page += r < 4 ? Mutate(keys[rng() % keys.size()], rng)
+                          : (r < 6 && !page.empty() ? page.substr(rng() % page.size(), 6)
+                                                    : RandomWord(rng));
+            page += rng() % 5 == 0 ? kNoise[rng() % 8] : kSeparators[rng() % 10];
+        }
+        for (const bool all : {false, true})
+            ASSERT_EQ(ps.CountMatches(keywords, page, all),
+                      ReferenceCountMatches(keywords, page, all))
+                << "keywords [" << keywords << "] page [" << page << "] all " << all;
+        if (ps.CountMatches(keywords, page, false) > 0) ++withHits;
+    }
+    // The pages must hold near misses and hits, not only words far from every keyword.
+    EXPECT_GT(withHits, 100);
+    EXPECT_LT(withHits, 400);
+}
+
+class PageSearchLoop : public test::TLoopTest {};
+
+TEST_F(PageSearchLoop, MessagesRunAfterEveryComparison) {
+    // A task that posts itself again runs once per ProcessMessages call.
+    int runs = 0;
+    bool stop = false;
+    std::function<void()> task = [&] {
+        ++runs;
+        if (!stop) Loop().Post(task);
+    };
+    Loop().Post(task);
+    TVelaPageSearch ps;
+    std::string page;
+    for (int i = 0; i < 100; ++i)
+        page += "Managers nurse ";  // 201 words counting the empty last one
+    EXPECT_EQ(ps.CountMatches("manager nurse", page, true), 200);
+    stop = true;
+    // 2 keywords x 201 words compared, even though only three words are distinct.
+    EXPECT_GE(runs, 2 * 201);
 }
 
 }  // namespace
