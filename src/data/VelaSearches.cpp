@@ -160,7 +160,11 @@ void LoadJobTable(TVelaJobsList& list, const std::string& fileName) {
         list.ClearJobs();
         return;
     }
-    TLineReader reader(SplitLines(ReadStoredText(fileName)));
+    LoadJobTableText(list, ReadStoredText(fileName), fileName);
+}
+
+void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName) {
+    TLineReader reader(SplitLines(text));
     std::string first = reader.Next();
     std::string version = "V1.00";
     std::string countLine = first;

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "data/VelaJobs.h"
@@ -80,5 +81,7 @@ void SaveJobTable(const TVelaJobsList& list, const std::string& fileName,
 // decimal integer throws EConvertError naming the file and the line, and leaves the list
 // and FileName as they were; EFileError when the file cannot be read.
 void LoadJobTable(TVelaJobsList& list, const std::string& fileName);
+// The same for a table's text already read; `fileName` is stored and named in errors.
+void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName);
 
 }  // namespace tessaly
