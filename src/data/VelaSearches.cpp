@@ -1,0 +1,210 @@
+#include "data/VelaSearches.h"
+
+#include <algorithm>
+
+#include "data/PackedFile.h"
+#include "data/VelaSources.h"
+#include "platform/ByteString.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+
+namespace tessaly {
+namespace {
+
+constexpr int kIndexLinesPerSearch = 6;
+constexpr int kLinesPerJobV100 = 10;
+constexpr int kLinesPerJobV101 = 12;
+
+// Reads lines one after another; lines past the end read as empty, as a file cut short
+// is taken.
+class TLineReader {
+  public:
+    explicit TLineReader(TStrings lines) : lines_(std::move(lines)) {}
+    std::string Next() {
+        if (pos_ >= lines_.size()) {
+            ++pos_;
+            return {};
+        }
+        return lines_[pos_++];
+    }
+    size_t LineNumber() const { return pos_; }  // 1-based number of the last line read
+    size_t Remaining() const { return pos_ >= lines_.size() ? 0 : lines_.size() - pos_; }
+
+  private:
+    TStrings lines_;
+    size_t pos_ = 0;
+};
+
+int ReadCount(TLineReader& reader, const std::string& line, const std::string& fileName) {
+    const std::optional<int32_t> n = ParseInt(line);
+    if (!n) {
+        throw EConvertError(fileName + ", line " +
+                            IntToStr(static_cast<int64_t>(reader.LineNumber())) + ": \"" + line +
+                            "\" is not a valid count");
+    }
+    return std::max<int32_t>(*n, 0);
+}
+
+// A damaged count must not make us build millions of empty records: records that would
+// start past the end of the file are not created.
+int CapCount(int count, size_t remainingLines, int linesPerRecord) {
+    const size_t possible =
+        (remainingLines + static_cast<size_t>(linesPerRecord) - 1) / linesPerRecord;
+    return static_cast<int>(std::min(static_cast<size_t>(count), possible));
+}
+
+}  // namespace
+
+TVelaSearch& TVelaSearchesList::AddSearch() {
+    searches_.push_back(std::make_unique<TVelaSearch>());
+    searches_.back()->SearchIndex = Count() - 1;
+    return *searches_.back();
+}
+
+void TVelaSearchesList::DeleteSearch(int position) {
+    if (position < 0 || position >= Count()) return;
+    searches_.erase(searches_.begin() + position);
+}
+
+void TVelaSearchesList::Clear() {
+    searches_.clear();
+}
+
+void TVelaSearchesList::LoadIndex(const std::string& fileName) {
+    if (fileName.empty() || !FileExists(fileName)) {
+        Clear();
+        return;
+    }
+    TLineReader reader(SplitLines(ReadFileBytes(fileName)));
+    const std::string countLine = reader.Next();
+    int count = ReadCount(reader, countLine, fileName);
+    count = CapCount(count, reader.Remaining(), kIndexLinesPerSearch);
+    std::vector<std::unique_ptr<TVelaSearch>> loaded;
+    for (int i = 0; i < count; ++i) {
+        auto s = std::make_unique<TVelaSearch>();
+        s->SearchIndex = i;
+        s->Region = reader.Next();
+        s->Category = reader.Next();
+        s->Keywords = reader.Next();
+        s->Created = reader.Next();
+        s->TableFile = reader.Next();
+        s->JobCount = ParseIntOr(reader.Next(), 0);
+        loaded.push_back(std::move(s));
+    }
+    searches_ = std::move(loaded);
+}
+
+void TVelaSearchesList::SaveIndex(const std::string& fileName) const {
+    TStrings lines;
+    lines.push_back(IntToStr(Count()));
+    for (const auto& s : searches_) {
+        lines.push_back(s->Region);
+        lines.push_back(s->Category);
+        lines.push_back(s->Keywords);
+        lines.push_back(s->Created);
+        lines.push_back(s->TableFile);
+        lines.push_back(IntToStr(s->JobCount));
+    }
+    WriteFileAtomic(fileName, JoinLinesCrLf(lines));
+}
+
+std::string SearchesIndexPath(const std::string& programDir) {
+    return JoinPath(programDir, "searches/velares.idx");
+}
+
+std::string NewTableFileName(const std::string& programDir) {
+    const std::string dir = JoinPath(programDir, "searches");
+    for (int n = 1;; ++n) {
+        std::string name = JoinPath(dir, "velares~" + IntToStr(n) + ".tbl");
+        if (!PathExists(name)) return name;
+    }
+}
+
+bool TablesWrittenPlain(const std::string& programDir) {
+    return PathExists(JoinPath(programDir, "compress.not"));
+}
+
+std::string JobTableText(const TVelaJobsList& list) {
+    TStrings lines;
+    lines.push_back("V1.01");
+    lines.push_back("");  // the count, known once deleted jobs are skipped
+    int written = 0;
+    for (int i = 0; i < list.Count(); ++i) {
+        const TVelaJob& job = list[i];
+        if (job.Relevancy == kRelevancyDeleted) continue;
+        lines.push_back(job.Title);
+        lines.push_back(job.Company);
+        lines.push_back(job.Location);
+        lines.push_back(job.URL);
+        lines.push_back(job.LocalFile);
+        lines.push_back(job.Source);
+        lines.push_back(job.Found);
+        lines.push_back(IntToStr(job.Relevancy));
+        lines.push_back(IntToStr(job.Status));
+        lines.push_back(job.High ? "High" : "");
+        lines.push_back(job.Visited ? "Visited" : "");
+        lines.push_back(job.Notes);
+        ++written;
+    }
+    lines[1] = IntToStr(written);
+    return JoinLinesCrLf(lines);
+}
+
+void SaveJobTable(const TVelaJobsList& list, const std::string& fileName,
+                  const std::string& programDir) {
+    SaveTextSafely(fileName, JobTableText(list), !TablesWrittenPlain(programDir));
+}
+
+void LoadJobTable(TVelaJobsList& list, const std::string& fileName) {
+    if (fileName.empty() || !FileExists(fileName)) {
+        list.ClearJobs();
+        return;
+    }
+    LoadJobTableText(list, ReadStoredText(fileName), fileName);
+}
+
+void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName) {
+    TLineReader reader(SplitLines(text));
+    std::string first = reader.Next();
+    std::string version = "V1.00";
+    std::string countLine = first;
+    if (!first.empty() && (first[0] == 'V' || first[0] == 'v')) {
+        version = UpperCase(first);
+        countLine = reader.Next();
+    }
+    const bool old = version == "V1.00";
+    const int linesPerJob = old ? kLinesPerJobV100 : kLinesPerJobV101;
+    int count = ReadCount(reader, countLine, fileName);
+    count = CapCount(count, reader.Remaining(), linesPerJob);
+
+    // Everything is read before the list is touched, so a damaged file leaves it intact.
+    std::vector<TVelaJob> jobs(static_cast<size_t>(count));
+    for (TVelaJob& job : jobs) {
+        job.Title = reader.Next();
+        job.Company = reader.Next();
+        job.Location = reader.Next();
+        job.URL = reader.Next();
+        job.LocalFile = reader.Next();
+        job.Source = reader.Next();
+        job.Found = reader.Next();
+        const int relevancy = ParseIntOr(reader.Next(), 0);
+        job.Relevancy = relevancy >= 0 && relevancy <= 7 ? static_cast<uint8_t>(relevancy) : 0;
+        const int status = ParseIntOr(reader.Next(), 0);
+        job.Status = status >= 0 && status <= 4 ? static_cast<uint8_t>(status) : 0;
+        job.High = reader.Next() == "High";
+        if (!old) {
+            job.Visited = reader.Next() == "Visited";
+            job.Notes = reader.Next();
+        }
+    }
+    list.ClearJobs();
+    list.FileName = fileName;
+    for (TVelaJob& loaded : jobs) {
+        TVelaJob& job = list.AddJob();
+        const int index = job.JobIndex;
+        job = std::move(loaded);
+        job.JobIndex = index;
+    }
+}
+
+}  // namespace tessaly

@@ -1,0 +1,87 @@
+// Saved searches: the criteria of every search in the index file searches/velares.idx,
+// and the jobs of each search in a job table file of its own ("velares~" N ".tbl" in the
+// searches folder), stored packed or plain.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data/VelaJobs.h"
+
+namespace tessaly {
+
+class TVelaSearch {
+  public:
+    int SearchIndex = -1;  // position in the list when added; not stored
+    std::string Region;
+    std::string Category;
+    std::string Keywords;
+    // Translations of Keywords for sites with another keyword language; not stored.
+    std::string KeywordsEN;
+    std::string KeywordsFR;
+    std::string KeywordsDE;
+    std::string KeywordsSP;
+    std::string Created;
+    std::string TableFile;  // full path of the search's job table
+    int JobCount = 0;
+};
+
+class TVelaSearchesList {
+  public:
+    TVelaSearchesList() = default;
+    TVelaSearchesList(const TVelaSearchesList&) = delete;
+    TVelaSearchesList& operator=(const TVelaSearchesList&) = delete;
+
+    int Count() const { return static_cast<int>(searches_.size()); }
+    TVelaSearch& operator[](int i) { return *searches_[static_cast<size_t>(i)]; }
+    const TVelaSearch& operator[](int i) const { return *searches_[static_cast<size_t>(i)]; }
+
+    // Appends an empty search numbered with its position.
+    TVelaSearch& AddSearch();
+    // Frees the search at `position` (ignored when out of range); the others keep their
+    // SearchIndex.
+    void DeleteSearch(int position);
+    void Clear();
+
+    // Replaces the list with the index file's searches. A missing file or an empty name
+    // gives an empty list. A count line that is not a decimal integer throws
+    // EConvertError naming the file and the line, and leaves the list as it was.
+    void LoadIndex(const std::string& fileName);
+    // Writes the index (CR LF lines, never packed), replacing the file atomically.
+    // Throws EFileError on failure.
+    void SaveIndex(const std::string& fileName) const;
+
+  private:
+    std::vector<std::unique_ptr<TVelaSearch>> searches_;
+};
+
+// The index file of a program directory.
+std::string SearchesIndexPath(const std::string& programDir);
+
+// The full path for a new search's table: the smallest N from 1 whose
+// "searches/velares~N.tbl" in the program directory does not exist.
+std::string NewTableFileName(const std::string& programDir);
+
+// True when tables are to be written plain: "compress.not" exists in the program directory.
+bool TablesWrittenPlain(const std::string& programDir);
+
+// The text of a job table in version "V1.01"; deleted jobs are left out and not counted.
+std::string JobTableText(const TVelaJobsList& list);
+
+// Saves the list to `fileName`, packed unless "compress.not" is in `programDir`. The
+// previous file stays intact on failure, which throws EFileError naming the file; the
+// list is never changed.
+void SaveJobTable(const TVelaJobsList& list, const std::string& fileName,
+                  const std::string& programDir);
+
+// Loads a table of version "V1.00" or "V1.01", packed or plain. An empty name or a
+// missing file gives an empty list and keeps FileName. A count line that is not a
+// decimal integer throws EConvertError naming the file and the line, and leaves the list
+// and FileName as they were; EFileError when the file cannot be read.
+void LoadJobTable(TVelaJobsList& list, const std::string& fileName);
+// The same for a table's text already read; `fileName` is stored and named in errors.
+void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName);
+
+}  // namespace tessaly

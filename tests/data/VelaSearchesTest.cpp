@@ -1,0 +1,290 @@
+#include "data/VelaSearches.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "data/PackedFile.h"
+#include "data/VelaSources.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "support/TestSupport.h"
+
+namespace tessaly {
+namespace {
+
+class VelaSearchesTest : public ::testing::Test {
+  protected:
+    void SetUp() override { ASSERT_TRUE(ForceDirectories(JoinPath(dir_.Path(), "searches"))); }
+    void TearDown() override { SetSaveFaultHook(nullptr); }
+    std::string Dir() const { return dir_.Path(); }
+    std::string Table(int n) const {
+        return JoinPath(Dir(), "searches/velares~" + std::to_string(n) + ".tbl");
+    }
+    void NoCompression() const { WriteFileBytes(JoinPath(Dir(), "compress.not"), ""); }
+
+    test::TTempDir dir_;
+};
+
+void FillJob(TVelaJob& job, const std::string& tag) {
+    job.Title = "Title " + tag;
+    job.Company = "Company " + tag;
+    job.Location = "Boston, Massachusetts";
+    job.URL = "http://jobs.example/view?id=" + tag + "&x=1";
+    job.LocalFile = "/home/u/searches/velares~1/index1.html";
+    job.Source = "Site " + tag;
+    job.Found = "12/08/2026 @ 08:52:00";
+    job.Notes = "  call back = yes; \xe9t\xe9";
+    job.Relevancy = 5;
+    job.Status = kStatusYellow;
+    job.High = true;
+    job.Visited = true;
+}
+
+bool LooksPacked(const std::string& path) {
+    return ReadFileBytes(path).substr(0, 4) == "TJPK";
+}
+
+TEST_F(VelaSearchesTest, TableRoundTripKeepsEveryFieldAndDropsDeletedJobs) {
+    for (bool plain : {false, true}) {
+        if (plain) NoCompression();
+        TVelaJobsList list;
+        FillJob(list.AddJob(), "a");
+        TVelaJob& deleted = list.AddJob();
+        FillJob(deleted, "gone");
+        deleted.Relevancy = kRelevancyDeleted;
+        TVelaJob& empty = list.AddJob();  // empty texts, High set and Visited clear
+        empty.High = true;
+        empty.Relevancy = 7;
+        empty.Pinned = true;
+
+        SaveJobTable(list, Table(1), Dir());
+        EXPECT_EQ(LooksPacked(Table(1)), !plain);
+        EXPECT_EQ(list.Count(), 3);  // saving leaves the list alone
+        EXPECT_FALSE(PathExists(Table(1) + ".tmp"));
+
+        TVelaJobsList back;
+        LoadJobTable(back, Table(1));
+        EXPECT_EQ(back.FileName, Table(1));
+        ASSERT_EQ(back.Count(), 2);
+        const TVelaJob& a = back[0];
+        TVelaJob want;
+        FillJob(want, "a");
+        EXPECT_EQ(a.Title, want.Title);
+        EXPECT_EQ(a.Company, want.Company);
+        EXPECT_EQ(a.Location, want.Location);
+        EXPECT_EQ(a.URL, want.URL);
+        EXPECT_EQ(a.LocalFile, want.LocalFile);
+        EXPECT_EQ(a.Source, want.Source);
+        EXPECT_EQ(a.Found, want.Found);
+        EXPECT_EQ(a.Notes, want.Notes);
+        EXPECT_EQ(a.Relevancy, 5);
+        EXPECT_EQ(a.Status, kStatusYellow);
+        EXPECT_TRUE(a.High);
+        EXPECT_TRUE(a.Visited);
+        const TVelaJob& e = back[1];
+        EXPECT_EQ(e.Title, "");
+        EXPECT_EQ(e.Notes, "");
+        EXPECT_EQ(e.Relevancy, 7);
+        EXPECT_TRUE(e.High);
+        EXPECT_FALSE(e.Visited);
+        EXPECT_FALSE(e.Pinned);  // not stored
+        EXPECT_EQ(e.JobIndex, 1);
+    }
+}
+
+TEST_F(VelaSearchesTest, PlainTableLinesAreTheStoredForm) {
+    NoCompression();
+    TVelaJobsList list;
+    TVelaJob& job = list.AddJob();
+    job.Title = "T";
+    job.High = true;
+    SaveJobTable(list, Table(1), Dir());
+    EXPECT_EQ(ReadFileBytes(Table(1)),
+              "V1.01\r\n1\r\nT\r\n\r\n\r\n\r\n\r\n\r\n\r\n0\r\n0\r\nHigh\r\n"
+              "\r\n\r\n");
+}
+
+TEST_F(VelaSearchesTest, CompressNotDecidesOnlyTheWritingForm) {
+    TVelaJobsList list;
+    FillJob(list.AddJob(), "x");
+    NoCompression();
+    SaveJobTable(list, Table(1), Dir());
+    EXPECT_FALSE(LooksPacked(Table(1)));
+    TVelaJobsList plainBack;
+    LoadJobTable(plainBack, Table(1));
+
+    ASSERT_TRUE(DeleteFile(JoinPath(Dir(), "compress.not")));
+    SaveJobTable(list, Table(2), Dir());
+    EXPECT_TRUE(LooksPacked(Table(2)));
+    TVelaJobsList packedBack;
+    LoadJobTable(packedBack, Table(2));
+    ASSERT_EQ(plainBack.Count(), 1);
+    ASSERT_EQ(packedBack.Count(), 1);
+    EXPECT_EQ(JobTableText(plainBack), JobTableText(packedBack));
+    EXPECT_EQ(JobTableText(plainBack), JobTableText(list));
+}
+
+TEST_F(VelaSearchesTest, BothVersionsRead) {
+    // The old form without a version line, and with one in lower case; ten lines a job.
+    const std::string oldJob = "T\r\nC\r\nL\r\nU\r\nF\r\nS\r\nD\r\n4\r\n2\r\nHigh\r\n";
+    for (const std::string& head : {std::string("2\r\n"), std::string("v1.00\r\n2\r\n")}) {
+        WriteFileBytes(Table(1), head + oldJob + oldJob);
+        TVelaJobsList list;
+        LoadJobTable(list, Table(1));
+        ASSERT_EQ(list.Count(), 2) << head;
+        EXPECT_EQ(list[1].Title, "T");
+        EXPECT_EQ(list[1].Found, "D");
+        EXPECT_EQ(list[1].Relevancy, 4);
+        EXPECT_EQ(list[1].Status, kStatusGreen);
+        EXPECT_TRUE(list[1].High);
+        EXPECT_FALSE(list[1].Visited);
+        EXPECT_EQ(list[1].Notes, "");
+        NoCompression();
+        SaveJobTable(list, Table(2), Dir());
+        EXPECT_EQ(ReadFileBytes(Table(2)).substr(0, 10), "V1.01\r\n2\r\n");
+    }
+    // Values out of range read as 0; a file cut short reads the missing lines as empty.
+    WriteFileBytes(Table(1), "V1.01\n2\nA\nB\nC\nD\nE\nF\nG\n8\n5\nhigh\nVisited\nN\nT2\n");
+    TVelaJobsList list;
+    LoadJobTable(list, Table(1));
+    ASSERT_EQ(list.Count(), 2);
+    EXPECT_EQ(list[0].Relevancy, 0);
+    EXPECT_EQ(list[0].Status, 0);
+    EXPECT_FALSE(list[0].High);  // exactly "High" only
+    EXPECT_TRUE(list[0].Visited);
+    EXPECT_EQ(list[0].Notes, "N");
+    EXPECT_EQ(list[1].Title, "T2");
+    EXPECT_EQ(list[1].Company, "");
+}
+
+TEST_F(VelaSearchesTest, MissingTableGivesEmptyListAndKeepsFileName) {
+    TVelaJobsList list;
+    list.AddJob();
+    list.FileName = "previous";
+    LoadJobTable(list, Table(9));
+    EXPECT_EQ(list.Count(), 0);
+    EXPECT_EQ(list.FileName, "previous");
+    LoadJobTable(list, "");
+    EXPECT_EQ(list.FileName, "previous");
+}
+
+TEST_F(VelaSearchesTest, DamagedCountLineNamesFileAndLineAndKeepsTheList) {
+    TVelaJobsList list;
+    list.AddJob().Title = "kept";
+    list.FileName = "before";
+    WriteFileBytes(Table(1), "V1.01\r\ntwelve\r\n");
+    try {
+        LoadJobTable(list, Table(1));
+        FAIL() << "no error";
+    } catch (const EConvertError& e) {
+        const std::string what = e.what();
+        EXPECT_NE(what.find(Table(1)), std::string::npos) << what;
+        EXPECT_NE(what.find("line 2"), std::string::npos) << what;
+        EXPECT_NE(what.find("twelve"), std::string::npos) << what;
+    }
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list[0].Title, "kept");
+    EXPECT_EQ(list.FileName, "before");
+
+    WriteFileBytes(Table(2), "1x\r\n");  // the old form: the count is on line 1
+    try {
+        LoadJobTable(list, Table(2));
+        FAIL() << "no error";
+    } catch (const EConvertError& e) {
+        EXPECT_NE(std::string(e.what()).find("line 1"), std::string::npos) << e.what();
+    }
+
+    // A huge count in a short file builds only the jobs the file can hold.
+    WriteFileBytes(Table(3), "V1.01\r\n2000000000\r\nOnly\r\n");
+    LoadJobTable(list, Table(3));
+    ASSERT_EQ(list.Count(), 1);
+    EXPECT_EQ(list[0].Title, "Only");
+}
+
+TEST_F(VelaSearchesTest, FailedTableSaveIsReportedAndKeepsOldFile) {
+    TVelaJobsList list;
+    FillJob(list.AddJob(), "old");
+    SaveJobTable(list, Table(1), Dir());
+    const std::string before = ReadFileBytes(Table(1));
+    list[0].Title = "changed";
+    for (TSaveStep failing : {TSaveStep::WriteTemp, TSaveStep::Pack, TSaveStep::Rename}) {
+        SetSaveFaultHook(
+            [failing](TSaveStep step, const std::string&) { return step == failing ? ENOSPC : 0; });
+        EXPECT_THROW(SaveJobTable(list, Table(1), Dir()), EFileError);
+        EXPECT_EQ(ReadFileBytes(Table(1)), before);
+        EXPECT_EQ(list.Count(), 1);
+        EXPECT_EQ(list[0].Title, "changed");
+        EXPECT_FALSE(PathExists(Table(1) + ".tmp"));
+    }
+}
+
+TEST_F(VelaSearchesTest, NewTablesTakeTheSmallestFreeNumber) {
+    EXPECT_EQ(NewTableFileName(Dir()), Table(1));
+    WriteFileBytes(Table(1), "0\r\n");
+    EXPECT_EQ(NewTableFileName(Dir()), Table(2));
+    WriteFileBytes(Table(2), "0\r\n");
+    WriteFileBytes(Table(10), "0\r\n");
+    EXPECT_EQ(NewTableFileName(Dir()), Table(3));
+    ASSERT_TRUE(DeleteFile(Table(1)));
+    EXPECT_EQ(NewTableFileName(Dir()), Table(1));
+}
+
+TEST_F(VelaSearchesTest, IndexRoundTripAndDamage) {
+    TVelaSearchesList searches;
+    for (int i = 0; i < 2; ++i) {
+        TVelaSearch& s = searches.AddSearch();
+        EXPECT_EQ(s.SearchIndex, i);
+        s.Region = "Region " + std::to_string(i);
+        s.Category = "IT = Software";
+        s.Keywords = "  c++ -java";
+        s.KeywordsEN = "not stored";
+        s.Created = "12/08/2026 @ 08:5" + std::to_string(i) + ":00";
+        s.TableFile = Table(i + 1);
+        s.JobCount = 40 + i;
+    }
+    const std::string index = SearchesIndexPath(Dir());
+    searches.SaveIndex(index);
+    EXPECT_EQ(ReadFileBytes(index).substr(0, 18), "2\r\nRegion 0\r\nIT = ");
+
+    TVelaSearchesList back;
+    back.AddSearch();
+    back.LoadIndex(index);
+    ASSERT_EQ(back.Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(back[i].SearchIndex, i);
+        EXPECT_EQ(back[i].Region, searches[i].Region);
+        EXPECT_EQ(back[i].Category, searches[i].Category);
+        EXPECT_EQ(back[i].Keywords, searches[i].Keywords);
+        EXPECT_EQ(back[i].KeywordsEN, "");
+        EXPECT_EQ(back[i].Created, searches[i].Created);
+        EXPECT_EQ(back[i].TableFile, searches[i].TableFile);
+        EXPECT_EQ(back[i].JobCount, searches[i].JobCount);
+    }
+    back.DeleteSearch(0);
+    ASSERT_EQ(back.Count(), 1);
+    EXPECT_EQ(back[0].SearchIndex, 1);  // the others keep their number
+
+    WriteFileBytes(index, "1\nR\nC\nK\nD\nT\nmany\n");
+    back.LoadIndex(index);
+    ASSERT_EQ(back.Count(), 1);
+    EXPECT_EQ(back[0].JobCount, 0);
+
+    WriteFileBytes(index, "two\nR\n");
+    try {
+        back.LoadIndex(index);
+        FAIL() << "no error";
+    } catch (const EConvertError& e) {
+        EXPECT_NE(std::string(e.what()).find(index + ", line 1"), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(back.Count(), 1);
+
+    back.LoadIndex(JoinPath(Dir(), "missing.idx"));
+    EXPECT_EQ(back.Count(), 0);
+
+    // A failed index save is raised.
+    EXPECT_THROW(searches.SaveIndex(JoinPath(Dir(), "no/such/dir/velares.idx")), EFileError);
+}
+
+}  // namespace
+}  // namespace tessaly
