@@ -32,19 +32,6 @@ int Fault(TSaveStep step, const std::string& file) {
     throw EFileError(what + " \"" + path + "\": " + std::strerror(err));
 }
 
-bool WriteAll(int fd, const char* p, size_t left) {
-    while (left > 0) {
-        const ssize_t n = write(fd, p, left);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        p += n;
-        left -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 // Writes the whole text to `path` (created or truncated) and syncs it; removes the file
 // again on any failure.
 void WriteTemp(const std::string& path, std::string_view text, mode_t mode) {
@@ -54,10 +41,10 @@ void WriteTemp(const std::string& path, std::string_view text, mode_t mode) {
     int err = Fault(TSaveStep::WriteTemp, path);
     bool ok;
     if (err != 0) {
-        WriteAll(fd, text.data(), text.size() / 2);
+        WriteAll(fd, text.substr(0, text.size() / 2));
         ok = false;
     } else {
-        ok = WriteAll(fd, text.data(), text.size()) && fsync(fd) == 0;
+        ok = WriteAll(fd, text) && fsync(fd) == 0;
         if (!ok) err = errno;
     }
     if (close(fd) != 0 && ok) {

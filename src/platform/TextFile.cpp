@@ -21,6 +21,8 @@ std::string Reason(int err) {
     throw EFileError(what + " \"" + path + "\": " + Reason(err));
 }
 
+}  // namespace
+
 bool WriteAll(int fd, std::string_view bytes) {
     const char* p = bytes.data();
     size_t left = bytes.size();
@@ -35,8 +37,6 @@ bool WriteAll(int fd, std::string_view bytes) {
     }
     return true;
 }
-
-}  // namespace
 
 bool TryReadFileBytes(const std::string& path, std::string& out) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);

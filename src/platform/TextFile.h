@@ -17,6 +17,9 @@ class EFileError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// Writes all of `bytes` to the descriptor, retrying short writes; false (errno set) on error.
+bool WriteAll(int fd, std::string_view bytes);
+
 // Reads the whole file; throws EFileError when it cannot be opened or read.
 std::string ReadFileBytes(const std::string& path);
 // Same, but returns false (errno set) instead of throwing.
