@@ -133,6 +133,7 @@ class THTTPMachine {
     std::unique_ptr<TTimer> timer_;
     std::shared_ptr<THTTPMachineShared> shared_;
     bool enabled_ = false;
+    bool dispatched_ = false;  // the first dispatch comes after FirstTickMs
     int32_t counter_ = 0;
 
     // Locks are taken in this order (the dispatch step holds all three); everything else
