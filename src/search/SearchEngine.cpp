@@ -180,6 +180,9 @@ void TSearchEngine::GridTimerTimer() {
     if (searchRun && search == runSearch_ && side_) {
         // Back on the running search: its jobs in memory are newer than its table.
         jobs_ = std::move(side_);
+    } else if (searchRun && search == runSearch_ && jobs_->FileName == search->TableFile) {
+        // The running search's list is already here, with this run's marks and merges
+        // that its table does not hold yet: show it, do not read it back.
     } else {
         if (searchRun && search != runSearch_ && jobs_->FileName == runSearch_->TableFile) {
             // Leaving the running search: keep its merged jobs for the rest of the run.

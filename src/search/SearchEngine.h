@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -184,7 +185,8 @@ class TSearchEngine {
     std::string edition_;
     std::string userID_;
     TTimer gridTimer_;
-    bool starting_ = false;  // InitSearch is still queuing sites: no completion yet
+    std::set<int32_t> timedOut_;  // queries of this run that reported meTimeOut
+    bool starting_ = false;       // InitSearch is still queuing sites: no completion yet
 };
 
 }  // namespace tessaly

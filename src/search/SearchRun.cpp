@@ -153,6 +153,7 @@ void TSearchEngine::InitSearch() {
     ItemsQueued = 0;
     ItemsInProgress = 0;
     ItemsDone = 0;
+    timedOut_.clear();
 
     const int maxJobs = MaxJobs();
     const std::string preferred = PreferredSources();
@@ -271,10 +272,13 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             SetProgressRow(row, -1, "Downloading");
             break;
         case meTimeOut:
+            timedOut_.insert(result.ID);
             break;
         case meFailed: {
+            // The client gives 404 for a refused connection and a lost name too, so only
+            // a request that reported its time-out counts as timed out.
             std::string status = "Unreachable";
-            if (result.Status == 404 && !stopping) status = "Timed Out";
+            if (timedOut_.erase(result.ID) > 0 && !stopping) status = "Timed Out";
             if ((result.Status == 404 || result.Status == 0) && stopping) status = "Aborted";
             SetProgressRow(row, kProgressFailed, status);
             GaugeStep(site.ProgressSteps);
