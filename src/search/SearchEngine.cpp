@@ -112,6 +112,17 @@ void TSearchEngine::SaveOnClose() {
     Searches.SaveIndex(SearchesIndexPath(ProgramDir));
 }
 
+void TSearchEngine::SaveMerged() {
+    if (runSearch_ == nullptr) {
+        SaveOnClose();
+        return;
+    }
+    TVelaJobsList& list = RunList();
+    runSearch_->JobCount = list.Count();
+    SaveJobTable(list, runSearch_->TableFile, ProgramDir);
+    Searches.SaveIndex(SearchesIndexPath(ProgramDir));
+}
+
 void TSearchEngine::ClearTemp() {
     const std::string temp = JoinPath(ProgramDir, "temp");
     for (const std::string& name : ListDirectory(temp)) {

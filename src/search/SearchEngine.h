@@ -80,6 +80,8 @@ class TSearchEngine {
     // Shutdown: saves the current list if modified and the index. The owner waits until
     // the machine is idle first.
     void SaveOnClose();
+    // Saves the running search's jobs merged so far (and the index): for leaving at once.
+    void SaveMerged();
     // Deletes every file directly in "temp".
     void ClearTemp();
 

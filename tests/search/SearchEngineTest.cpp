@@ -12,13 +12,11 @@
 #include "platform/ByteString.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
-#include "support/TestHttpServer.h"
+#include "support/TestBoards.h"
 #include "support/TestSupport.h"
 
 namespace tessaly {
 namespace {
-
-using test::TTestHttpServer;
 
 // Records what the engine shows; the dialogs answer with preset values.
 class TRecordingFront : public TSearchFrontEnd {
@@ -63,131 +61,17 @@ class TRecordingFront : public TSearchFrontEnd {
     int shown = 0, closed = 0, refills = 0, updates = 0, translations = 0;
 };
 
-std::string JobRow(int id, const std::string& title, const std::string& company,
-                   const std::string& place) {
-    return "<tr class=job><td><a href=/job/" + IntToStr(id) + ">" + title + "</a></td><td>" +
-           company + "</td><td>" + place + "</td></tr>\n";
-}
-
-const char* const kBlock =
-    "Go(Begin, \"<tr class=job>\", IgnoreCase);|\xA7|Cut(All, Backward);|\xA7|"
-    "Go(After, \"</tr>\", IgnoreCase);|\xA7|Get(All, Backward);|\xA7|Cut(All, Backward);";
-const char* const kTitle =
-    "Go(After, \"<a href=\");|\xA7|Go(After, \">\");|\xA7|Cut(All, Backward);|\xA7|"
-    "Go(Begin, \"</a>\");|\xA7|Get(All, Backward);";
-const char* const kCompany =
-    "Go(After, \"</td><td>\");|\xA7|Cut(All, Backward);|\xA7|Go(Begin, \"</td>\");|\xA7|"
-    "Get(All, Backward);";
-const char* const kLocation =
-    "Go(#2, After, \"</td><td>\");|\xA7|Cut(All, Backward);|\xA7|Go(Begin, \"</td>\");|\xA7|"
-    "Get(All, Backward);";
-
 class SearchEngine : public test::TLoopTest {
   protected:
-    SearchEngine()
-        : server_([this](const TTestHttpServer::TRequest& r) { return Answer(r); }, true) {
-        home = Sandbox().Path();
-        ForceDirectories(JoinPath(home, "searches"));
-        WriteTextLines(JoinPath(home, "id.box"),
-                       {"[ID]", "Product=TJ98", "Version=1.15", "Edition=Generic"});
-        // Written options: the slowest time-out the dialog allows, seconds shortened below.
-        WriteTextLines(JoinPath(home, "options.box"),
-                       {"[Visual]", "Yellow=True", "[Connection]", "MaxJobs=25", "TimeOut=15",
-                        "MaxThreads=8", "[Sources]", "Epsilon Jobs=Disabled"});
-    }
+    SearchEngine() { home = Sandbox().Path(); }
     ~SearchEngine() override {
         engine_.reset();
         // Workers of an aborted machine finish on their own; wait so none outlives the loop.
         WaitFor([] { return THTTPMachine::LiveWorkers() == 0; }, 10000);
     }
 
-    std::string Host() const { return "http://127.0.0.1:" + IntToStr(server_.Port()); }
-
-    void WriteSources(const std::string& extra = "") {
-        const std::string h = Host();
-        const std::string urlScript =
-            "Go(After, \"<a href=\");|\xA7|Cut(All, Backward);|\xA7|Go(Begin, \">\");|\xA7|"
-            "Add(\"" +
-            h + "\");|\xA7|Get(All, Backward);";
-        const std::string next =
-            "Go(Begin, \"Next &gt;\");|\xA7|Cut(All, Forward);|\xA7|"
-            "Go(Backward, After, \"<a href=\");|\xA7|Cut(All, Backward);|\xA7|"
-            "Go(Begin, \">\");|\xA7|Add(\"" +
-            h + "\");|\xA7|Get(All, Backward);";
-        TStrings lines = {"Version",  "2026.12.08", "MRegions",    "Boston",
-                          "MRegions", "Austin",     "MCategories", "Trades"};
-        int n = 0;
-        auto site = [&](const std::string& title, const std::string& url, const std::string& params,
-                        const TStrings& more) {
-            const std::string sfx = n == 0 ? "" : "|" + IntToStr(n);
-            ++n;
-            TStrings s = {"Title",
-                          title,
-                          "Enabled",
-                          "True",
-                          "FirstPageURL",
-                          url,
-                          "FirstPageParameters",
-                          params,
-                          "JobBlockScript",
-                          kBlock,
-                          "JobTitleScript",
-                          kTitle,
-                          "JobCompanyScript",
-                          kCompany,
-                          "JobLocationScript",
-                          kLocation,
-                          "JobURLScript",
-                          urlScript};
-            s.insert(s.end(), more.begin(), more.end());
-            for (size_t i = 0; i < s.size(); i += 2) {
-                lines.push_back(s[i] + sfx);
-                lines.push_back(s[i + 1]);
-            }
-        };
-        site("Alpha Jobs", h + "/alpha", "?q=<keyword>",
-             {"JobsPerPage", "2", "MultiplePages", "True", "NextPageLinkScript", next});
-        site("Beta Jobs", "http://127.0.0.1:" + IntToStr(TTestHttpServer::UnusedPort()) + "/",
-             "?q=<keyword>", {});
-        site("Gamma Jobs", h + "/gamma", "?r=<region>",
-             {"Regions", "", "Regions", "TX", "Categories", "t"});
-        site("Delta Jobs", h + "/delta", "?q=<keyword>", {});
-        site("Epsilon Jobs", h + "/alpha", "?q=<keyword>", {});
-        if (!extra.empty()) site(extra, h + "/extra", "?q=<keyword>", {});
-        auto encoded = EncodeSourcesLines(lines);
-        ASSERT_TRUE(encoded.ok());
-        WriteFileBytes(JoinPath(home, "sources.def"), encoded.value());
-    }
-
-    TTestHttpServer::TAnswer Answer(const TTestHttpServer::TRequest& r) {
-        const std::string& line = r.requestLine;
-        auto page = [](const std::string& rows, const std::string& tail = "") {
-            return TTestHttpServer::Normal("<html><table>\n" + rows + "</table>" + tail +
-                                           "</html>\n");
-        };
-        if (line.find("/alpha?page=2") != std::string::npos)
-            return page(JobRow(3, "Pipe Welder", "Harbor Works", "Boston, MA") + extraRow);
-        if (line.find("/alpha") != std::string::npos)
-            return page(JobRow(1, "SENIOR WELDER", "Smith &amp; Sons", "Boston, MA") +
-                            JobRow(2, "Welder Helper", "Iron Co", "Quincy, MA"),
-                        "<p><a href=/alpha?page=2>Next &gt;&gt;</a></p>");
-        if (line.find("/delta") != std::string::npos) {
-            ++deltaHits;
-            TTestHttpServer::TAnswer a;
-            a.bytes = "HTTP/1.0 200 OK\r\n\r\n";
-            a.stallMs = 8000;
-            return a;
-        }
-        if (line.find("/job/") != std::string::npos) {
-            const std::string id = line.substr(line.find("/job/") + 5, 1);
-            return TTestHttpServer::Normal(
-                "<html><body><form ACTION=\"/apply.cgi\"><img SRC=/logo.gif></form>\n"
-                "Job " +
-                id + (id == "1" ? " needs TIG experience" : " general work") +
-                "\n</body></html>\n");
-        }
-        return TTestHttpServer::Status(404, "Not Found", "none");
-    }
+    std::string Host() const { return boards.Host(); }
+    void WriteSources(const std::string& extra = "") { boards.WriteHome(home, extra); }
 
     TSearchEngine& Start() {
         engine_ = std::make_unique<TSearchEngine>(home, front);
@@ -217,9 +101,7 @@ class SearchEngine : public test::TLoopTest {
 
     std::string home;
     TRecordingFront front;
-    std::string extraRow;
-    std::atomic<int> deltaHits{0};
-    TTestHttpServer server_;
+    test::TTestBoards boards;
     std::unique_ptr<TSearchEngine> engine_;
 };
 
@@ -291,7 +173,7 @@ TEST_F(SearchEngine, UpdateMarksOnlyNewlyPostedJobsNew) {
     ASSERT_TRUE(RunToIdle(e));
     ASSERT_EQ(e.Jobs().Count(), 3);
 
-    extraRow = JobRow(9, "Night Welder", "Dock Co", "Boston, MA");
+    boards.extraRow = test::JobRow(9, "Night Welder", "Dock Co", "Boston, MA");
     e.MMUpdateClick();
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(front.captions.back(), "Update Search/&Update");
@@ -329,7 +211,8 @@ TEST_F(SearchEngine, StopAbortsRunningAndWaitingSites) {
     TSearchEngine& e = Start();
     e.Machine.TimeOut = 0;  // Delta stalls until the stop
     e.MMNewClick();
-    ASSERT_TRUE(WaitFor([&] { return Row(e, "Alpha Jobs")->Status == "Done" && deltaHits > 0; }));
+    ASSERT_TRUE(
+        WaitFor([&] { return Row(e, "Alpha Jobs")->Status == "Done" && boards.deltaHits > 0; }));
     e.MMStopClick();
     EXPECT_EQ(e.RunState, rsStopping);
     ASSERT_TRUE(RunToIdle(e));
