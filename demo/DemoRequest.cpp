@@ -13,10 +13,14 @@ int HexValue(char c) {
     return -1;
 }
 
+// No blanks and no control bytes. Bytes above 127 are allowed: the program puts Latin-1
+// keywords into addresses as they are, without escaping them.
 bool IsToken(std::string_view s) {
     if (s.empty()) return false;
-    for (char c : s)
-        if (c <= ' ' || c >= 127) return false;
+    for (char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c <= ' ' || c == 127) return false;
+    }
     return true;
 }
 
