@@ -117,6 +117,35 @@ TEST(HttpsClientRequest, LargeDocumentAndErrorStatus) {
     EXPECT_EQ(o.document, "");
 }
 
+TEST(HttpsClientRequest, ClientsOnSeveralThreadsShareTheTrustStore) {
+    // As the machine's workers do: one client per request, several at once.
+    TTestHttpServer server([](const TRequest&) { return TTestHttpServer::Normal("job list"); },
+                           TestCertificates().localhost);
+    const std::string caFile = TestCertificates().caFile;
+    std::atomic<int> good{0};
+    std::vector<std::thread> workers;
+    for (int t = 0; t < 4; ++t)
+        workers.emplace_back([&] {
+            for (int i = 0; i < 3; ++i) {
+                THttpClient client;
+                client.CAFile = caFile;
+                client.URL = server.Url("/");
+                std::string document;
+                client.ReceiveStream = &document;
+                try {
+                    client.Get();
+                } catch (EHttpException&) {
+                    continue;
+                }
+                if (document == "job list") ++good;
+            }
+        });
+    for (std::thread& w : workers)
+        w.join();
+    EXPECT_EQ(good, 12);
+    EXPECT_EQ(server.Requests().size(), 12u);
+}
+
 // --- Verification ---
 
 TEST(HttpsClientVerify, RefusedCertificatesEndLikeFailedConnections) {
@@ -155,6 +184,24 @@ TEST(HttpsClientVerify, RefusedCertificatesEndLikeFailedConnections) {
     client.CAFile = certificates.selfSigned.certificateFile;
     client.URL = self.Url("/ok");
     EXPECT_EQ(Request(client).errorCode, -1);
+}
+
+TEST(HttpsClientVerify, PeersThatAreNoTlsServers) {
+    test::TSilentServer closing("", true);
+    THttpClient client;
+    client.URL = "https://127.0.0.1:" + std::to_string(closing.Port()) + "/";
+    TOutcome o = Request(client);
+    EXPECT_EQ(o.errorCode, 404);
+    EXPECT_EQ(o.message, "TLS handshake failed: connection closed by the server");
+
+    test::TSilentServer plain("HTTP/1.0 400 Bad Request\r\nContent-Type: text/html\r\n\r\n", true);
+    client.URL = "https://127.0.0.1:" + std::to_string(plain.Port()) + "/";
+    o = Request(client);
+    EXPECT_EQ(o.errorCode, 404);
+    EXPECT_EQ(o.message.rfind("TLS handshake failed: ", 0), 0u) << o.message;
+    EXPECT_GT(o.message.size(), std::string("TLS handshake failed: ").size());
+    EXPECT_EQ(o.message.find("connection closed"), std::string::npos) << o.message;
+    EXPECT_TRUE(o.events.empty());
 }
 
 TEST(HttpsClientVerify, MissingOrBrokenCaFile) {

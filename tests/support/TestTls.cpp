@@ -80,7 +80,8 @@ const TTestCertificates& TestCertificates() {
     return *made;
 }
 
-TSilentServer::TSilentServer() {
+TSilentServer::TSilentServer(const std::string& reply, bool closeAfterReply)
+    : reply_(reply), close_(closeAfterReply) {
     listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -98,8 +99,12 @@ TSilentServer::TSilentServer() {
             if (!fds[1].revents) continue;
             int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
             if (fd < 0) continue;
-            held_.push_back(fd);
             ++accepted_;
+            Answer(fd);
+            if (close_)
+                close(fd);
+            else
+                held_.push_back(fd);
         }
     });
 }
@@ -113,6 +118,21 @@ TSilentServer::~TSilentServer() {
         close(fd);
     close(listenFd_);
     close(stopFd_);
+}
+
+void TSilentServer::Answer(int fd) {
+    if (reply_.empty() && !close_) return;
+    // Taking the client's first flight keeps the close a plain one (no reset for unread data).
+    pollfd p{fd, POLLIN, 0};
+    char buffer[4096];
+    if (poll(&p, 1, 5000) == 1) {
+        ssize_t ignored = recv(fd, buffer, sizeof buffer, 0);
+        (void)ignored;
+    }
+    if (!reply_.empty()) {
+        ssize_t ignored = send(fd, reply_.data(), reply_.size(), MSG_NOSIGNAL);
+        (void)ignored;
+    }
 }
 
 int TSilentServer::Accepted() const {

@@ -23,9 +23,11 @@ struct TTestCertificates {
 const TTestCertificates& TestCertificates();
 
 // Accepts on a loopback port and holds every connection open, silent, until destroyed.
+// Given a reply (or told to close), it first takes what the client sent, answers with the
+// reply and then holds or closes the connection: a peer that is no TLS server.
 class TSilentServer {
   public:
-    TSilentServer();
+    explicit TSilentServer(const std::string& reply = "", bool closeAfterReply = false);
     ~TSilentServer();
     TSilentServer(const TSilentServer&) = delete;
     TSilentServer& operator=(const TSilentServer&) = delete;
@@ -34,6 +36,10 @@ class TSilentServer {
     int Accepted() const;  // connections taken so far
 
   private:
+    void Answer(int fd);
+
+    std::string reply_;
+    bool close_ = false;
     int listenFd_ = -1;
     int stopFd_ = -1;
     int port_ = 0;
