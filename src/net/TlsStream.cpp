@@ -206,6 +206,7 @@ bool TTlsStream::WaitOrFail(int result, const char* what) {
         want_ = POLLOUT;
         return true;
     }
+    failed_ = true;
     long verify = SSL_get_verify_result(ssl_);
     if (verify != X509_V_OK) {
         error_ = std::string("certificate verify failed: ") + X509_verify_cert_error_string(verify);
@@ -257,12 +258,13 @@ void TTlsStream::Close() {
     if (ssl_ != nullptr) {
         // A closing alert if the session was up; the socket may already be gone, so one
         // try without waiting.
-        if (SSL_is_init_finished(ssl_)) SSL_shutdown(ssl_);
+        if (SSL_is_init_finished(ssl_) && !failed_) SSL_shutdown(ssl_);
         SSL_free(ssl_);
         ERR_clear_error();
     }
     ssl_ = nullptr;
     bio_.reset();
+    failed_ = false;
 }
 
 }  // namespace tessaly

@@ -51,6 +51,7 @@ class TTlsStream {
     ssl_st* ssl_ = nullptr;
     std::unique_ptr<TSocketBioState> bio_;
     short want_ = 0;
+    bool failed_ = false;  // no closing alert after a fatal error
     std::string error_;
 };
 
