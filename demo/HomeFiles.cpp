@@ -47,11 +47,42 @@ TResult<std::string> SourcesDefBytes(const TDemoSites& sites) {
 }
 
 std::string ConfigBoxText(int port) {
+    const std::string base = Base(port);
     TConfigBox box;
     box.WriteString("DEFFile", "Version", DefinitionsVersion());
     box.WriteString("Features", "PreferedSources", kPreferredBoard);
     box.WriteString("Guide", "Captions", "Demo job boards\r\nHow the demo works\r\n");
-    box.WriteString("Guide", "URLs", Base(port) + "/\r\n" + Base(port) + "/about.html\r\n");
+    box.WriteString("Guide", "URLs", base + "/\r\n" + base + "/about.html\r\n");
+    auto lines = [](const TStrings& l) { return Join(l, "\r\n") + "\r\n"; };
+    auto image = [&](const char* name) { return base + "/banners/" + name + ".gif"; };
+    auto click = [&](const char* name) { return base + "/banners/click?ad=" + name; };
+    // The strip: an image entry and an HTML entry that names its image, rotating. The
+    // descriptor cannot hold empty lines in a list, so the entries without a destination
+    // (HTML pages) come last, where the missing lines read as empty, and image entries
+    // get a filler in Delimiters.
+    box.WriteString("InBanner", "Triggers", "AtStart AtTimer");
+    box.WriteString("InBanner", "Ratios", lines({"50", "50"}));
+    box.WriteString("InBanner", "Sources",
+                    lines({image("jobs98"), base + "/banners/page?ad=resume"}));
+    box.WriteString("InBanner", "Destinations", lines({click("jobs98")}));
+    box.WriteString("InBanner", "Delimiters", lines({"|", "<!-- banner -->|<!-- /banner -->"}));
+    box.WriteString("InBanner", "Rotation", "20000");
+    const char* side[] = {"resume", "relocate", "school", "career", "salary"};
+    for (int i = 0; i < 5; ++i) {
+        const std::string section = "Sponsor" + IntToStr(i + 1);
+        box.WriteString(section, "Triggers", i % 2 == 0 ? "AtStart" : "AtSearch AtGrabRefine");
+        box.WriteString(section, "Ratios", lines({"100"}));
+        box.WriteString(section, "Sources", lines({image(side[i])}));
+        box.WriteString(section, "Destinations", lines({click(side[i])}));
+    }
+    box.WriteString("PopBanner", "Triggers", "AtSearch");
+    box.WriteString("PopBanner", "OnBrowse", "True");
+    box.WriteString("PopBanner", "Ratios", lines({"20", "30", "50"}));
+    box.WriteString("PopBanner", "Sources",
+                    lines({image("salary"), image("career"), base + "/banners/page?ad=school"}));
+    box.WriteString("PopBanner", "Destinations", lines({click("salary"), click("career")}));
+    box.WriteString("PopBanner", "Delimiters",
+                    lines({"|", "|", "<!-- banner -->|<!-- /banner -->"}));
     return box.SaveToText();
 }
 

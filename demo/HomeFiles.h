@@ -23,7 +23,8 @@ TResult<std::string> SourcesDefBytes(const TDemoSites& sites);
 // The definitions' "Version" value.
 std::string DefinitionsVersion();
 
-// The update descriptor's text (settings-file syntax) for a server on `port`.
+// The update descriptor (settings-file syntax) for a server on `port`: the definitions
+// version, the preferred board, the Guide menu and the sponsor banners.
 std::string ConfigBoxText(int port);
 
 // Writes id.box, sources.def, options.box and config.box into `dir` (created when

@@ -415,8 +415,10 @@ std::vector<const TDemoJob*> TJobCatalog::Find(TBoard board, const TStrings& key
     for (const TDemoJob* j : OfBoard(board)) {
         if (!anyRegion && j->Region != region) continue;
         if (!category.empty() && j->Category != category) continue;
-        const std::string text = j->Title + " " + j->TitleFr + " " + j->Company + " " +
-                                 j->Category + " " + Join(j->Skills, " ");
+        // Not the category: it was asked for already, and "Engineering" would make every
+        // job of it match "engineer".
+        const std::string text =
+            j->Title + " " + j->TitleFr + " " + j->Company + " " + Join(j->Skills, " ");
         bool all = true;
         for (const std::string& k : keywords)
             for (const std::string& w : KeywordWords(k))

@@ -50,7 +50,7 @@ class TJobCatalog {
     // The jobs of a board that fit a search, in the board's listing order. `region` and
     // `category` are master names; empty or "Nationwide" takes every region, an empty
     // category every category. Every keyword word (split at blanks, "," and "+") must
-    // occur, case-insensitively, in the job's titles, company, category or skills.
+    // occur, case-insensitively, in the job's titles, company or skills.
     std::vector<const TDemoJob*> Find(TBoard board, const TStrings& keywords,
                                       std::string_view region, std::string_view category) const;
 

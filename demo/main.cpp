@@ -17,6 +17,7 @@
 #include "demo/DemoServer.h"
 #include "demo/DemoSites.h"
 #include "demo/HomeFiles.h"
+#include "demo/MakerSite.h"
 #include "platform/ByteString.h"
 
 using namespace tessaly;
@@ -119,15 +120,22 @@ int main(int argc, char** argv) {
     }
 
     std::unique_ptr<TDemoSites> sites;
+    std::unique_ptr<TMakerSite> maker;
     TDemoServer::TOptions options;
     options.port = port;
-    TDemoServer server([&](const TDemoRequest& r) { return sites->Handle(r); }, options);
+    // Requests arrive only after Start, when both are in place.
+    TDemoServer server(
+        [&](const TDemoRequest& r) {
+            return TMakerSite::Serves(r.path) ? maker->Handle(r) : sites->Handle(r);
+        },
+        options);
     if (auto listening = server.Listen(); !listening) {
         std::cerr << "tessaly-demo-sites: " << listening.error() << "\n";
         return 1;
     }
     try {
         sites = std::make_unique<TDemoSites>(TDemoSites::TConfig{server.Port(), deadPort, stallMs});
+        maker = std::make_unique<TMakerSite>(*sites);
     } catch (const std::exception& e) {
         std::cerr << "tessaly-demo-sites: " << e.what() << "\n";
         return 1;

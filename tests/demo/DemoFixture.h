@@ -10,6 +10,7 @@
 #include "demo/DemoServer.h"
 #include "demo/DemoSites.h"
 #include "demo/HomeFiles.h"
+#include "demo/MakerSite.h"
 #include "net/HttpClient.h"
 #include "platform/Paths.h"
 #include "support/TestHttpServer.h"
@@ -55,12 +56,14 @@ inline TPageFetch FetchPage(const std::string& url, const std::string& params = 
 class TDemoTest : public TLoopTest {
   protected:
     explicit TDemoTest(int stallMs = 200) {
-        server_ = std::make_unique<demo::TDemoServer>(
-            [this](const demo::TDemoRequest& r) { return sites_->Handle(r); });
+        server_ = std::make_unique<demo::TDemoServer>([this](const demo::TDemoRequest& r) {
+            return demo::TMakerSite::Serves(r.path) ? maker_->Handle(r) : sites_->Handle(r);
+        });
         EXPECT_TRUE(server_->Listen().ok());
         deadPort_ = TTestHttpServer::UnusedPort();
         sites_ = std::make_unique<demo::TDemoSites>(
             demo::TDemoSites::TConfig{server_->Port(), deadPort_, stallMs});
+        maker_ = std::make_unique<demo::TMakerSite>(*sites_);
         EXPECT_TRUE(server_->Start().ok());
     }
 
@@ -76,6 +79,7 @@ class TDemoTest : public TLoopTest {
     }
 
     std::unique_ptr<demo::TDemoSites> sites_;
+    std::unique_ptr<demo::TMakerSite> maker_;
     std::unique_ptr<demo::TDemoServer> server_;
     TVelaSourcesList list_;
     int deadPort_ = 0;
