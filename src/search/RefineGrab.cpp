@@ -119,6 +119,20 @@ bool TSearchEngine::StorePage(TVelaJob& job, const THTTPResult& result, std::str
     return true;
 }
 
+// A job's page is on its way: its row shows the fetching image.
+void TSearchEngine::ShowFetching(const TVelaJob& job, int position) {
+    front_.StatusText(1, "Grabbing " + Quoted(job.Title));
+    front_.SetJobRowImage(position, job.High ? 12 : 11);
+    front_.SelectJobRow(position);
+}
+
+// A job's page could not be fetched: the job is unreachable and keeps no copy.
+void TSearchEngine::ForgetUnreachable(TVelaJob& job) {
+    front_.StatusText(1, "Unable to grab " + Quoted(job.Title));
+    job.LocalFile.clear();
+    job.Status = kStatusYellow;
+}
+
 // ---- Refinement ----------------------------------------------------------------------------
 
 void TSearchEngine::MMRefineClick() {
@@ -181,17 +195,11 @@ void TSearchEngine::RefineEvent(THTTPResult& result, THTTPMachineEventType type)
     if (job == nullptr) return;
     switch (type) {
         case meStarted:
-            front_.StatusText(1, "Grabbing " + Quoted(job->Title));
-            front_.SetJobRowImage(position, job->High ? 12 : 11);
-            front_.SelectJobRow(position);
+            ShowFetching(*job, position);
             ++ItemsInProgress;
             break;
         case meFailed:
-            if (result.Status != 0) {
-                front_.StatusText(1, "Unable to grab " + Quoted(job->Title));
-                job->LocalFile.clear();
-                job->Status = kStatusYellow;
-            }
+            if (result.Status != 0) ForgetUnreachable(*job);
             --ItemsInProgress;  // before the count: RefineJob may end the run
             RefineJob(*job, nullptr);
             break;
@@ -232,9 +240,14 @@ void TSearchEngine::RefineJob(TVelaJob& job, const std::string* text) {
 
 void TSearchEngine::RefineDone() {
     if (RunState == rsIdle) return;
-    TVelaSearch* search = SelectedSearch();
     jobs_->SortJobs("Relevancy ");
-    if (search != nullptr) {
+    EndJobRun("Refining Aborted.", "Refining Completed.");
+}
+
+// The end of a refinement or a grab: the listing is saved to the selected search's table
+// and shown again from it, and the run's message closes it.
+void TSearchEngine::EndJobRun(const std::string& aborted, const std::string& completed) {
+    if (TVelaSearch* search = SelectedSearch()) {
         try {
             SaveJobTable(*jobs_, search->TableFile, ProgramDir);
         } catch (const std::exception& e) {
@@ -244,8 +257,7 @@ void TSearchEngine::RefineDone() {
     GridTimerTimer();
     front_.StatusText(2, "");
     Prompts().Beep();
-    const std::string message =
-        RunState == rsStopping ? "Refining Aborted." : "Refining Completed.";
+    const std::string& message = RunState == rsStopping ? aborted : completed;
     front_.StatusText(1, message);
     Prompts().ShowMessage(message);
     RunState = rsIdle;
@@ -324,15 +336,11 @@ void TSearchEngine::GrabEvent(THTTPResult& result, THTTPMachineEventType type) {
     switch (type) {
         case meStarted:
             ++ItemsInProgress;
-            front_.StatusText(1, "Grabbing " + Quoted(job->Title));
-            front_.SetJobRowImage(position, job->High ? 12 : 11);
-            front_.SelectJobRow(position);
+            ShowFetching(*job, position);
             break;
         case meFailed:
             if (result.Status != 0) {
-                front_.StatusText(1, "Unable to grab " + Quoted(job->Title));
-                job->LocalFile.clear();
-                job->Status = kStatusYellow;
+                ForgetUnreachable(*job);
                 front_.RedrawJobRow(position);
             }
             front_.SelectJobRow(position);
@@ -365,24 +373,7 @@ void TSearchEngine::GrabEvent(THTTPResult& result, THTTPMachineEventType type) {
 
 void TSearchEngine::GrabDone() {
     if (RunState == rsIdle) return;
-    if (TVelaSearch* search = SelectedSearch()) {
-        try {
-            SaveJobTable(*jobs_, search->TableFile, ProgramDir);
-        } catch (const std::exception& e) {
-            Prompts().ShowMessage(e.what());
-        }
-    }
-    GridTimerTimer();
-    front_.StatusText(2, "");
-    Prompts().Beep();
-    const std::string message =
-        RunState == rsStopping ? "Grabbing Aborted." : "Grabbing Completed.";
-    front_.StatusText(1, message);
-    Prompts().ShowMessage(message);
-    RunState = rsIdle;
-    front_.ButtonsState();
-    front_.EnableGrids(true);
-    Machine.Stopping = false;
+    EndJobRun("Grabbing Aborted.", "Grabbing Completed.");
 }
 
 }  // namespace tessaly

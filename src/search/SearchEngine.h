@@ -175,6 +175,9 @@ class TSearchEngine {
     TVelaJob* JobOfRequest(int32_t id, int* position);
     bool StorePage(TVelaJob& job, const THTTPResult& result, std::string& text);
     void ShowPopupIf(const std::string& moment);
+    void ShowFetching(const TVelaJob& job, int position);
+    void ForgetUnreachable(TVelaJob& job);
+    void EndJobRun(const std::string& aborted, const std::string& completed);
     void SaveCurrentList();
 
     TSearchFrontEnd& front_;
