@@ -7,10 +7,14 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "platform/ByteString.h"
 #include "platform/Paths.h"
+#include "platform/TextFile.h"
+
+#ifndef TESSALY_SOURCE_DATA_DIR
+#define TESSALY_SOURCE_DATA_DIR ""
+#endif
 
 namespace tessaly {
 
@@ -23,86 +27,70 @@ std::string Env(const char* name) {
 
 }  // namespace
 
-std::string ResolveHomeDirectory(const std::string& explicitHome, std::string& error) {
-    auto existing = [&](const std::string& dir, const char* from) -> std::string {
-        if (DirectoryExists(dir)) return dir;
-        error = std::string(from) + ": " + dir + " is not a directory";
-        return {};
-    };
-    if (!explicitHome.empty()) return existing(explicitHome, "--home");
-    const std::string env = Env("TESSALY_HOME");
-    if (!env.empty()) return existing(env, "TESSALY_HOME");
-    const std::string exe = ExecutableDirectory();
-    if (!exe.empty() && FileExists(JoinPath(exe, "id.box"))) return exe;
+std::string ResolveHomeDirectory(const std::string& explicitHome) {
+    if (!explicitHome.empty()) return explicitHome;
+    if (std::string env = Env("TESSALY_HOME"); !env.empty()) return env;
+    const std::string exeDir = ExecutableDirectory();
+    if (!exeDir.empty() && FileExists(JoinPath(exeDir, "id.box"))) return exeDir;
     std::string base = Env("XDG_DATA_HOME");
     if (base.empty()) {
-        const std::string home = Env("HOME");
-        if (home.empty()) {
-            error = "neither XDG_DATA_HOME nor HOME is set; give --home DIR";
-            return {};
-        }
-        base = JoinPath(home, ".local/share");
+        std::string user = Env("HOME");
+        if (user.empty()) user = "/tmp";
+        base = JoinPath(user, ".local/share");
     }
-    const std::string dir = JoinPath(base, "tessaly-jobs");
-    if (!ForceDirectories(dir)) {
-        error = "cannot create " + dir + ": " + std::strerror(errno);
-        return {};
-    }
-    return dir;
+    return JoinPath(base, "tessaly-jobs");
 }
 
-int SeedHomeDirectory(const std::string& home, const std::string& dataDir) {
-    int copied = 0;
-    for (const char* name : {"id.box", "sources.def"}) {
-        const std::string from = JoinPath(dataDir, name);
+std::string ShippedDataDirectory() {
+    if (std::string env = Env("TESSALY_DATA_DIR"); !env.empty()) return env;
+    const std::string beside = JoinPath(ExecutableDirectory(), "data");
+    if (FileExists(JoinPath(beside, "id.box"))) return beside;
+    // Installed: bin/tessaly-jobs with share/tessaly-jobs beside bin.
+    const std::string installed = JoinPath(DirName(ExecutableDirectory()), "share/tessaly-jobs");
+    if (FileExists(JoinPath(installed, "id.box"))) return installed;
+    return TESSALY_SOURCE_DATA_DIR;
+}
+
+void PrepareHomeDirectory(const std::string& home, const std::string& shippedDir) {
+    for (const char* sub : {"", "searches", "temp"}) {
+        const std::string dir = *sub ? JoinPath(home, sub) : home;
+        if (!ForceDirectories(dir))
+            throw EFileError("Cannot create the directory " + dir + ": " + std::strerror(errno));
+    }
+    if (shippedDir.empty() || !DirectoryExists(shippedDir)) return;
+    for (const std::string& name : ListDirectory(shippedDir)) {
+        const std::string from = JoinPath(shippedDir, name);
         const std::string to = JoinPath(home, name);
         if (!FileExists(from) || PathExists(to)) continue;
-        std::error_code ec;
-        if (std::filesystem::copy_file(from, to, ec)) ++copied;
+        WriteFileBytes(to, ReadFileBytes(from));
     }
-    return copied;
-}
-
-std::string ShippedDataDirectory(const std::string& fallback) {
-    const std::string exe = ExecutableDirectory();
-    const std::string installed = JoinPath(DirName(exe), "share/tessaly-jobs");
-    if (!exe.empty() && DirectoryExists(installed)) return installed;
-    return fallback;
 }
 
 TInstanceLock::TInstanceLock(const std::string& home) {
-    const std::string path = JoinPath(home, "tessaly.lock");
-    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const std::string path = JoinPath(home, ".lock");
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
-        error_ = "cannot open " + path + ": " + std::strerror(errno);
+        message_ = "Cannot open the lock file " + path + ": " + std::strerror(errno);
         return;
     }
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int err = errno;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        std::string holder;
         char buf[32] = {};
-        const ssize_t n = pread(fd, buf, sizeof buf - 1, 0);
-        if (n > 0)
-            holder_ =
-                static_cast<pid_t>(ParseIntOr(Trim(std::string(buf, static_cast<size_t>(n))), 0));
-        close(fd);
-        if (err == EWOULDBLOCK)
-            error_ = home + " is in use by process " +
-                     (holder_ > 0 ? IntToStr(holder_) : std::string("(unknown)"));
-        else
-            error_ = "cannot lock " + path + ": " + std::strerror(err);
+        const ssize_t n = ::pread(fd, buf, sizeof buf - 1, 0);
+        if (n > 0) holder = Trim(std::string(buf, static_cast<size_t>(n)));
+        ::close(fd);
+        message_ = "Tessaly Jobs 98 is already running on " + home +
+                   (holder.empty() ? std::string() : " (process " + holder + ")") +
+                   "; close it first.";
         return;
     }
-    const std::string pid = IntToStr(getpid()) + "\n";
-    if (ftruncate(fd, 0) == 0) {
-        [[maybe_unused]] ssize_t w = pwrite(fd, pid.data(), pid.size(), 0);
-    }
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) == 0) WriteAll(fd, pid);
     fd_ = fd;
 }
 
 TInstanceLock::~TInstanceLock() {
-    // Closing releases the lock; the file stays, so a waiting process never races a
-    // deletion.
-    if (fd_ >= 0) close(fd_);
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock; the file stays for the next one
 }
 
 }  // namespace tessaly

@@ -1,29 +1,27 @@
-// The home directory (the program directory of the documents) and the lock that lets one
-// process at a time write it. The GUI and the command line share both.
+// The program directory ("home") shared by the GUI and the CLI, and the lock that lets
+// one process at a time write it.
 #pragma once
 
-#include <sys/types.h>
 #include <string>
 
 namespace tessaly {
 
-// The home directory: `explicitHome` (from --home) when given, else $TESSALY_HOME, else
-// the executable's directory when it holds id.box, else $XDG_DATA_HOME/tessaly-jobs
-// (default ~/.local/share/tessaly-jobs). The last one is created when missing.
-// Returns "" and sets `error` when no directory can be had.
-std::string ResolveHomeDirectory(const std::string& explicitHome, std::string& error);
+// The home directory: `explicitHome` when not empty (the --home option), else
+// $TESSALY_HOME, else the executable's directory when it holds id.box, else
+// $XDG_DATA_HOME/tessaly-jobs (default ~/.local/share/tessaly-jobs).
+std::string ResolveHomeDirectory(const std::string& explicitHome);
 
-// Copies the shipped files (id.box, sources.def) from `dataDir` into `home` where they
-// are missing; existing files are never touched. Returns the number copied.
-int SeedHomeDirectory(const std::string& home, const std::string& dataDir);
+// The directory of the files shipped with the program (id.box, the default definitions):
+// $TESSALY_DATA_DIR, else "data" beside the executable, else the source tree's data/.
+std::string ShippedDataDirectory();
 
-// Where the shipped files are: beside the executable in ../share/tessaly-jobs when
-// installed, else `fallback` (the source tree's data/ for a build tree).
-std::string ShippedDataDirectory(const std::string& fallback);
+// Creates `home` with its "searches" and "temp" directories and copies every shipped file
+// that is missing there, so a first start has id.box and sources.def. Existing files are
+// never replaced. Throws EFileError when the directories cannot be created.
+void PrepareHomeDirectory(const std::string& home, const std::string& shippedDir);
 
-// An exclusive lock on "tessaly.lock" in the home directory, held for the life of the
-// object. The file holds the holder's process id, so a refused process can say who
-// holds it. The lock goes with the process, so a crash never leaves it stale.
+// An exclusive lock on HOME/.lock held for the life of the object. A second process gets
+// no lock and a message naming the process that holds it.
 class TInstanceLock {
   public:
     explicit TInstanceLock(const std::string& home);
@@ -31,16 +29,13 @@ class TInstanceLock {
     TInstanceLock(const TInstanceLock&) = delete;
     TInstanceLock& operator=(const TInstanceLock&) = delete;
 
-    bool Held() const { return fd_ >= 0; }
-    // The process that holds the lock when this one could not take it; 0 when unknown.
-    pid_t HolderPid() const { return holder_; }
-    // Why the lock was not taken, in words for the user.
-    const std::string& Error() const { return error_; }
+    bool Acquired() const { return fd_ >= 0; }
+    // Why the lock was not acquired, for the user.
+    const std::string& Message() const { return message_; }
 
   private:
     int fd_ = -1;
-    pid_t holder_ = 0;
-    std::string error_;
+    std::string message_;
 };
 
 }  // namespace tessaly

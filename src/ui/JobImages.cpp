@@ -275,48 +275,6 @@ QPixmap ToolbarPixmap(const QString& name) {
 
 }  // namespace
 
-int JobImageIndex(const TVelaJob& job) {
-    int index;
-    if (!job.LocalFile.empty()) {
-        switch (job.Status) {
-            case kStatusNew:
-                index = 0;
-                break;
-            case kStatusGreen:
-                index = 5;
-                break;
-            case kStatusYellow:
-                index = 9;
-                break;
-            case kStatusRed:
-                index = 7;
-                break;
-            default:
-                index = 3;
-                break;
-        }
-    } else {
-        switch (job.Status) {
-            case kStatusNew:
-                index = 0;
-                break;
-            case kStatusGreen:
-                index = 15;
-                break;
-            case kStatusYellow:
-                index = 9;
-                break;
-            case kStatusRed:
-                index = 17;
-                break;
-            default:
-                index = 1;
-                break;
-        }
-    }
-    return job.High ? index + 1 : index;
-}
-
 QString JobImageHint(const TVelaJob& job) {
     QString hint;
     if (job.High) hint += "Highlighted ";

@@ -17,13 +17,10 @@ namespace tessaly::ui {
 inline constexpr int kJobImageCount = 19;
 inline constexpr int kJobImageFetching = 11;  // 12 when highlighted
 
-// Index into the job image list for a job's status, grabbed copy and highlight.
-int JobImageIndex(const TVelaJob& job);
-
 // What an image shows, for the status cell's hint: "Highlighted " ... "Job".
 QString JobImageHint(const TVelaJob& job);
 
-// The job image list: index i is the picture for the meaning JobImageIndex gives.
+// The job image list: index i is the picture for the meaning JobStatusImage gives.
 const std::vector<QPixmap>& JobImages();
 const QPixmap& SearchImage();
 

@@ -17,10 +17,6 @@
 #include "ui/VelaAbout.h"
 #include "ui/VelaMain.h"
 
-#ifndef TESSALY_SOURCE_DATA
-#define TESSALY_SOURCE_DATA ""
-#endif
-
 namespace tessaly::ui {
 
 namespace {
@@ -132,14 +128,19 @@ int RunTessalyJobs(int argc, char** argv) {
     InitLocaleFromEnvironment();
 
     std::string error;
-    const std::string home = ResolveHomeDirectory(homeArg, error);
-    if (home.empty()) return Fail(error);
-    SeedHomeDirectory(home, ShippedDataDirectory(TESSALY_SOURCE_DATA));
+    const std::string home = ResolveHomeDirectory(homeArg);
+    if (!homeArg.empty() && !DirectoryExists(home))
+        return Fail("--home: " + home + " is not a directory");
+    try {
+        PrepareHomeDirectory(home, ShippedDataDirectory());
+    } catch (const std::exception& e) {
+        return Fail(e.what());
+    }
 
     // One process at a time writes the home directory. A second start asks the first to
     // come to the front and ends.
     TInstanceLock lock(home);
-    if (!lock.Held()) {
+    if (!lock.Acquired()) {
         QLocalSocket socket;
         socket.connectToServer(InstanceServerName(home));
         bool raised = false;
@@ -148,7 +149,7 @@ int RunTessalyJobs(int argc, char** argv) {
             raised = socket.waitForBytesWritten(2000);
             socket.disconnectFromServer();
         }
-        std::cerr << "tessaly-jobs: " << lock.Error()
+        std::cerr << "tessaly-jobs: " << lock.Message()
                   << (raised ? "; its window was brought to the front" : "") << "\n";
         return raised ? 0 : 1;
     }
@@ -159,11 +160,6 @@ int RunTessalyJobs(int argc, char** argv) {
 
     TProductId splashId;
     std::unique_ptr<TSplashForm> splash;
-
-    for (const char* dir : {"temp", "searches"}) {
-        const std::string path = JoinPath(home, dir);
-        if (!ForceDirectories(path)) return Fail("cannot create the directory " + path);
-    }
 
     TVelaMainForm form(home);
     app.MainForm = &form;

@@ -16,6 +16,8 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStatusBar>
@@ -67,9 +69,13 @@ const std::pair<const char*, const char*> kSortItems[7] = {
     {"Location", "Location "}, {"Source", "Source "}, {"Relevancy", "Relevancy "},
     {"Notes", "Notes"}};
 
-// The job list's sort key for a column header: the notes column sorts by "Notes ".
+// The job list's sort key for a column header: the notes column sorts by "Notes ". The
+// engine keeps the key, the grid shows the header.
 std::string SortKeyOf(const std::string& header) {
     return header == "Notes" ? "Notes " : header;
+}
+std::string HeaderOfKey(const std::string& key) {
+    return key == "Notes " ? "Notes" : key;
 }
 
 // The index keeps one line per value: keywords typed on several lines are kept as
@@ -189,16 +195,13 @@ QAction* TVelaMainForm::Action(const char* name) const {
 TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     : QMainWindow(parent),
       programDir_(programDir),
-      sources_(std::make_unique<TVelaSourcesList>()),
+      engine_(std::make_unique<TSearchEngine>(programDir, *this)),
       a_(std::make_unique<TActions>()) {
     setObjectName("VelaMainForm");
     setWindowTitle("Tessaly Jobs 98");
     setWindowIcon(ProgramIcon());
     resize(800, 560);
 
-    gridTimer_ = std::make_unique<TTimer>();
-    gridTimer_->SetInterval(500);
-    gridTimer_->OnTimer = [this] { GridTimerTimer(); };
     shutdownTimer_ = std::make_unique<TTimer>();
     shutdownTimer_->SetInterval(1000);
     shutdownTimer_->OnTimer = [this] { ShutdownTimerTimer(); };
@@ -229,16 +232,15 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     const std::string logo = JoinPath(programDir_, "xklogo.png");
     if (FileExists(logo)) XkLogo->LoadStrip(QString::fromStdString(logo));
 
-    const int sortCol = GetColIdx(JobGrid, options_.SortColumn.c_str());
+    const int sortCol = GetColIdx(JobGrid, HeaderOfKey(engine_->SortColumn).c_str());
     JobGrid->horizontalHeader()->setSortIndicator(
-        sortCol, options_.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        sortCol, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 
-    SetRunState(TRunState::rsStarting);
+    SetRunState(rsStarting);
     ButtonsState();
 }
 
 TVelaMainForm::~TVelaMainForm() {
-    gridTimer_.reset();
     shutdownTimer_.reset();
     delete ProgressForm;
 }
@@ -309,13 +311,13 @@ void TVelaMainForm::CreateActions() {
                "Recommend Tessaly Jobs to a friend by e-mail.",
                [self] { self->MMSendQv98toaFriendClick(); });
     MakeAction("MMGrabSelected", "&Selected", "Grab the selected jobs' descriptions.",
-               [self] { self->MMGrabClick("Selected"); });
+               [self] { self->MMGrabClick(3); });
     MakeAction("MMGrabHigh", "&Highlighted", "Grab the highlighted jobs' descriptions.",
-               [self] { self->MMGrabClick("Highlighted"); });
+               [self] { self->MMGrabClick(1); });
     MakeAction("MMGrabGreen", "&Validated", "Grab the validated jobs' descriptions.",
-               [self] { self->MMGrabClick("Validated"); });
+               [self] { self->MMGrabClick(2); });
     MakeAction("MMGrabAll", "&All", "Grab every job description of the listing.",
-               [self] { self->MMGrabClick("All"); });
+               [self] { self->MMGrabClick(0); });
     MakeAction("MMBrowseNew", "&New", "Browse the new jobs.",
                [self] { self->MMBrowseClick("New"); });
     MakeAction("MMBrowseHigh", "&Highlighted", "Browse the highlighted jobs.",
@@ -551,7 +553,7 @@ void TVelaMainForm::CreateToolbar() {
     over->installEventFilter(this);
     XkLogo->OnClick = [this] { MMVelaHomeClick(); };
     XkLogo->OnMouseMove = [this] {
-        if (runState_ == TRunState::rsIdle && !XkLogo->Playing()) {
+        if (RunState() == rsIdle && !XkLogo->Playing()) {
             logoPhase_ = 0;
             XkLogo->Play(1, 37);
         }
@@ -612,7 +614,9 @@ void TVelaMainForm::CreateGrids() {
                 }
                 if (row != lastSearchRow_) {
                     lastSearchRow_ = row;
-                    StartGridTimer();
+                    // The engine starts its grid timer: the table loads half a second later.
+                    engine_->SelectSearch(GetSelectedSearchPosition());
+                    ButtonsState();
                 }
             });
 
@@ -648,10 +652,10 @@ void TVelaMainForm::CreateGrids() {
             [this](int row, int col) { JobGridDblClickCell(row, col); });
     connect(JobGrid, &QTableWidget::currentCellChanged, this, [this](int, int, int, int) {
         ResetHighlightMode();
-        if (runState_ == TRunState::rsIdle) ButtonsState();
+        if (RunState() == rsIdle) ButtonsState();
     });
     connect(JobGrid, &QTableWidget::itemSelectionChanged, this, [this] {
-        if (runState_ == TRunState::rsIdle) ButtonsState();
+        if (RunState() == rsIdle) ButtonsState();
     });
     connect(JobGrid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             [this] { EndNotesEditing(); });
@@ -693,18 +697,19 @@ void TVelaMainForm::CreateStatusBar() {
 // ---------------------------------------------------------------- start-up
 
 bool TVelaMainForm::ReadProductId(std::string& error) {
-    const std::string path = JoinPath(programDir_, "id.box");
-    if (!FileExists(path)) {
-        error = "The product identification " + path + " is missing.";
-        return false;
-    }
-    TConfigBox box;
     try {
-        box.LoadFromFile(path);
+        if (!engine_->LoadIdentity()) {
+            error =
+                "The product identification " + JoinPath(programDir_, "id.box") + " is missing.";
+            return false;
+        }
+        engine_->LoadOptions();
+        engine_->LoadUpdateDescriptor();
     } catch (const std::exception& e) {
         error = e.what();
         return false;
     }
+    const TConfigBox& box = engine_->IdBox;
     product_.Product = box.ReadString("ID", "Product");
     product_.ProductName = box.ReadString("ID", "ProductName");
     product_.Version = box.ReadString("ID", "Version");
@@ -719,37 +724,33 @@ bool TVelaMainForm::ReadProductId(std::string& error) {
 bool TVelaMainForm::FirstActivation(std::string& error) {
     logoPhase_ = 0;
     XkLogo->Play(1, 37);
-    const std::string defs = JoinPath(programDir_, "sources.def");
-    if (!FileExists(defs)) {
-        error = "The job-site definitions " + defs + " are missing.";
-        return false;
-    }
     try {
-        sources_->LoadFromFile(defs);
+        if (!engine_->LoadSources()) {
+            error = "The job-site definitions " + JoinPath(programDir_, "sources.def") +
+                    " are missing.";
+            return false;
+        }
     } catch (const std::exception& e) {
         error = e.what();
         return false;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        searches_.LoadIndex(SearchesIndexPath(programDir_));
+        engine_->LoadSearches();  // shows them
     } catch (const std::exception& e) {
         // The searches are not lost: the index stays on disk as it was.
         ShowMessage(QString::fromStdString(e.what()));
     }
-    SearchListToGrid();
     QApplication::restoreOverrideCursor();
-    StartGridTimer();
-    SetRunState(TRunState::rsIdle);
-    ButtonsState();
+    engine_->StartGridTimer();
+    engine_->InitMachine();
+    SetRunState(rsIdle);
     return true;
 }
 
-// ---------------------------------------------------------------- state
-
 void TVelaMainForm::SetRunState(TRunState state) {
-    runState_ = state;
-    const bool busy = state != TRunState::rsIdle;
+    engine_->RunState = state;
+    const bool busy = state != rsIdle;
     ActivityIndicator->setRange(0, busy ? 0 : 1);
     ButtonsState();
     // The logo rests without animating; a change of state sets it going again.
@@ -758,8 +759,8 @@ void TVelaMainForm::SetRunState(TRunState state) {
 
 void TVelaMainForm::XkLogoStop() {
     enum { lpRest, lpStart, lpWork, lpBusyRest, lpReturn };
-    const bool busy = runState_ != TRunState::rsIdle && runState_ != TRunState::rsStarting;
-    ActivityIndicator->setRange(0, runState_ != TRunState::rsIdle ? 0 : 1);
+    const bool busy = RunState() != rsIdle && RunState() != rsStarting;
+    ActivityIndicator->setRange(0, RunState() != rsIdle ? 0 : 1);
     switch (logoPhase_) {
         case lpStart:
             logoPhase_ = lpWork;
@@ -786,18 +787,22 @@ void TVelaMainForm::XkLogoStop() {
             break;
     }
     // The banners' triggers follow the change of state (the banners are started later).
-    previousRunState_ = runState_;
+    previousRunState_ = RunState();
 }
 
 void TVelaMainForm::ButtonsState() {
-    const bool idle = runState_ == TRunState::rsIdle;
-    switch (runState_) {
-        case TRunState::rsStarting:
+    const bool idle = RunState() == rsIdle;
+    // The engine changes the state itself and then asks for the toolbar: the logo and
+    // the activity indicator follow here.
+    if (RunState() != previousRunState_ && !XkLogo->Playing()) XkLogoStop();
+    ActivityIndicator->setRange(0, idle ? 1 : 0);
+    switch (RunState()) {
+        case rsStarting:
             for (QToolButton* b :
                  {NewBut, UpdateBut, RefineBut, GrabBut, ToolsBut, BrowseBut, HighBut, StopBut})
                 b->setEnabled(false);
             break;
-        case TRunState::rsIdle: {
+        case rsIdle: {
             const bool shown = IsAnyJob();
             NewBut->setEnabled(true);
             UpdateBut->setEnabled(IsAnySelectedSearch());
@@ -812,18 +817,18 @@ void TVelaMainForm::ButtonsState() {
         default:
             for (QToolButton* b : {NewBut, UpdateBut, RefineBut, GrabBut, ToolsBut, BrowseBut})
                 b->setEnabled(false);
-            StopBut->setEnabled(runState_ != TRunState::rsStopping);
+            StopBut->setEnabled(RunState() != rsStopping);
             break;
     }
     // The shortcuts of the main menu follow the same rules as the menu items.
     if (!a_->byName.empty()) {
-        Action("MMStop")->setEnabled(!idle && runState_ != TRunState::rsStarting);
+        Action("MMStop")->setEnabled(!idle && RunState() != rsStarting);
         UpdateMenus();
     }
 }
 
 void TVelaMainForm::UpdateMenus() {
-    const bool idle = runState_ == TRunState::rsIdle;
+    const bool idle = RunState() == rsIdle;
     const bool job = IsAnySelectedJob();
     const bool shown = IsAnyJob();
     const bool search = IsAnySelectedSearch();
@@ -840,26 +845,26 @@ void TVelaMainForm::UpdateMenus() {
         Action(n)->setEnabled(shown && idle);
     a_->grabMenu->menuAction()->setEnabled(shown && idle);
     a_->browseMenu->menuAction()->setEnabled(shown && idle);
-    Action("MMStop")->setEnabled(!idle && runState_ != TRunState::rsStarting);
+    Action("MMStop")->setEnabled(!idle && RunState() != rsStarting);
     QAction* next = Action("MMFindInResultsNext");
     if (!idle) next->setEnabled(false);
     // The pop-up copies follow the main item, so a later hit turns them on again.
     a_->resFindNext->setEnabled(next->isEnabled());
     a_->srchFindNext->setEnabled(next->isEnabled());
 
-    const bool high = jobs_.HasHigh();
-    const bool green = jobs_.HasStatus(kStatusGreen);
+    const bool high = Jobs().HasHigh();
+    const bool green = Jobs().HasStatus(kStatusGreen);
     Action("MMGrabSelected")->setEnabled(job);
     Action("MMGrabHigh")->setEnabled(high);
     Action("MMGrabGreen")->setEnabled(green);
-    Action("MMBrowseNew")->setEnabled(jobs_.HasStatus(kStatusNew));
+    Action("MMBrowseNew")->setEnabled(Jobs().HasStatus(kStatusNew));
     Action("MMBrowseHigh")->setEnabled(high);
     Action("MMBrowseGreen")->setEnabled(green);
     a_->grabSelected->setEnabled(job);
     a_->grabHigh->setEnabled(high);
     a_->grabGreen->setEnabled(green);
     a_->browseThis->setEnabled(job);
-    a_->browseNew->setEnabled(jobs_.HasStatus(kStatusNew));
+    a_->browseNew->setEnabled(Jobs().HasStatus(kStatusNew));
     a_->browseHigh->setEnabled(high);
     a_->browseGreen->setEnabled(green);
 
@@ -916,12 +921,12 @@ int TVelaMainForm::GetSelectedSearchPosition() const {
     if (!IsAnySelectedSearch()) return -1;
     bool ok = false;
     const int pos = CellText(SearchGrid, SearchGrid->currentRow(), "SearchIndex").toInt(&ok);
-    return ok && pos >= 0 && pos < searches_.Count() ? pos : -1;
+    return ok && pos >= 0 && pos < Searches().Count() ? pos : -1;
 }
 
 TVelaSearch* TVelaMainForm::GetSelectedSearch() {
     const int pos = GetSelectedSearchPosition();
-    return pos >= 0 ? &searches_[pos] : nullptr;
+    return pos >= 0 ? &Searches()[pos] : nullptr;
 }
 
 bool TVelaMainForm::IsAnyJob() const {
@@ -933,7 +938,7 @@ bool TVelaMainForm::IsAnySelectedJob() const {
     return !JobGrid->selectionModel()->selectedRows().isEmpty() || JobGrid->currentRow() >= 0;
 }
 
-std::vector<int> TVelaMainForm::SelectedJobPositions() const {
+std::vector<int> TVelaMainForm::SelectedJobPositions() {
     std::vector<int> rows;
     for (const QModelIndex& ix : JobGrid->selectionModel()->selectedRows())
         rows.push_back(ix.row());
@@ -943,7 +948,7 @@ std::vector<int> TVelaMainForm::SelectedJobPositions() const {
     for (int row : rows) {
         bool ok = false;
         const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
-        if (ok && pos >= 0 && pos < jobs_.Count()) positions.push_back(pos);
+        if (ok && pos >= 0 && pos < Jobs().Count()) positions.push_back(pos);
     }
     return positions;
 }
@@ -951,7 +956,7 @@ std::vector<int> TVelaMainForm::SelectedJobPositions() const {
 TVelaJob* TVelaMainForm::GetSelectedJob() {
     if (!IsAnyJob()) return nullptr;
     const std::vector<int> p = SelectedJobPositions();
-    return p.empty() ? nullptr : &jobs_[p.front()];
+    return p.empty() ? nullptr : &Jobs()[p.front()];
 }
 
 int TVelaMainForm::RowOfJob(int jobPosition) const {
@@ -965,7 +970,7 @@ int TVelaMainForm::RowOfJob(int jobPosition) const {
     return -1;
 }
 
-void TVelaMainForm::SelectJobRow(int row) {
+void TVelaMainForm::SelectGridRow(int row) {
     if (row < 0 || row >= JobGrid->rowCount()) return;
     JobGrid->clearSelection();
     JobGrid->setCurrentCell(row, std::max(0, GetColIdx(JobGrid, "Title ")));
@@ -982,8 +987,8 @@ void TVelaMainForm::SearchListToGrid() {
         SearchGrid->setRowCount(1);
         for (int c = 0; c < SearchGrid->columnCount(); ++c)
             delete SearchGrid->takeItem(0, c);
-        for (int i = 0; i < searches_.Count(); ++i) {
-            const TVelaSearch& s = searches_[i];
+        for (int i = 0; i < Searches().Count(); ++i) {
+            const TVelaSearch& s = Searches()[i];
             if (i >= SearchGrid->rowCount()) SearchGrid->setRowCount(i + 1);
             // Keywords of several lines show on one.
             SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Keywords "),
@@ -996,7 +1001,12 @@ void TVelaMainForm::SearchListToGrid() {
             SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Count "), QString::number(s.JobCount));
             SetCell(SearchGrid, i, GetColIdx(SearchGrid, "SearchIndex"), QString::number(i));
         }
-        if (searches_.Count() > 0) SearchGrid->setCurrentCell(0, 0);
+        // The engine's selected search is the row to select.
+        const int selected = engine_->Selected();
+        if (selected >= 0 && selected < Searches().Count())
+            SearchGrid->setCurrentCell(selected, 0);
+        else
+            SearchGrid->setCurrentCell(-1, -1);
         lastSearchRow_ = SearchGrid->currentRow();
         ignoreSearchSelect_ = wasIgnoring;
     } catch (...) {
@@ -1007,12 +1017,12 @@ void TVelaMainForm::SearchListToGrid() {
 }
 
 void TVelaMainForm::FillJobRow(int row, int position) {
-    const TVelaJob& job = jobs_[position];
+    const TVelaJob& job = Jobs()[position];
     SetCell(JobGrid, row, GetColIdx(JobGrid, "JobIndex"), QString::number(position));
     const int statusCol = GetColIdx(JobGrid, " ");
     SetCell(JobGrid, row, statusCol, QString());
     if (QTableWidgetItem* it = JobGrid->item(row, statusCol)) {
-        const int image = JobImageIndex(job);
+        const int image = JobStatusImage(job);
         it->setIcon(QIcon(JobImages()[static_cast<size_t>(image)]));
         it->setData(Qt::UserRole, image);
         it->setToolTip(JobImageHint(job));
@@ -1042,15 +1052,15 @@ void TVelaMainForm::JobListToGrid(bool full) {
     if (FillingGrid) return;
     FillingGrid = true;
     try {
-        if (full || jobs_.Count() == 0) {
+        if (full || Jobs().Count() == 0) {
             JobGrid->setRowCount(1);
             for (int c = 0; c < JobGrid->columnCount(); ++c)
                 delete JobGrid->takeItem(0, c);
         }
         int row = 0;
         // Pending messages run after each job; the list may shrink meanwhile.
-        for (int i = 0; i < jobs_.Count(); ++i) {
-            if (jobs_[i].Relevancy == kRelevancyDeleted) continue;
+        for (int i = 0; i < Jobs().Count(); ++i) {
+            if (Jobs()[i].Relevancy == kRelevancyDeleted) continue;
             if (row >= JobGrid->rowCount()) JobGrid->setRowCount(row + 1);
             FillJobRow(row, i);
             ++row;
@@ -1080,58 +1090,11 @@ void TVelaMainForm::UpdateSearchCount() {
     SetCell(SearchGrid, row, col, IsAnyJob() ? QString::number(JobGrid->rowCount()) : QString());
 }
 
-void TVelaMainForm::RedrawJob(int jobPosition) {
+void TVelaMainForm::RedrawJobRow(int jobPosition) {
     const int row = RowOfJob(jobPosition);
-    if (row < 0 || jobPosition < 0 || jobPosition >= jobs_.Count()) return;
+    if (row < 0 || jobPosition < 0 || jobPosition >= Jobs().Count()) return;
     FillJobRow(row, jobPosition);
     JobGrid->viewport()->update();
-}
-
-void TVelaMainForm::StartGridTimer() {
-    // A one-shot: every start counts the half second again.
-    gridTimer_->SetEnabled(false);
-    gridTimer_->SetEnabled(true);
-}
-
-void TVelaMainForm::GridTimerTimer() {
-    gridTimer_->SetEnabled(false);
-    if (JobsModified && !jobs_.FileName.empty()) {
-        try {
-            SaveJobTable(jobs_, jobs_.FileName, programDir_);
-            JobsModified = false;
-        } catch (const std::exception& e) {
-            // Loading another table now would lose the changes: stay on this one.
-            ShowMessage(QString::fromStdString(e.what()));
-            return;
-        }
-    }
-    TVelaSearch* s = GetSelectedSearch();
-    if (!s) {
-        jobs_.ClearJobs();
-        jobs_.FileName.clear();
-        JobListToGrid(true);
-        return;
-    }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    hourglass_ = true;
-    try {
-        jobs_.ClearJobs();
-        jobs_.FileName = s->TableFile;
-        LoadJobTable(jobs_, s->TableFile);
-    } catch (const std::exception& e) {
-        jobs_.ClearJobs();
-        ShowMessage(QString::fromStdString(e.what()));
-    }
-    jobs_.SortJobs(SortKeyOf(options_.SortColumn));
-    if (options_.SortDescending) jobs_.ReverseJobs();
-    s->JobCount = jobs_.Count();
-    hourglass_ = false;
-    JobListToGrid(true);
-    const int sortCol = GetColIdx(JobGrid, options_.SortColumn.c_str());
-    if (sortCol >= 0)
-        JobGrid->horizontalHeader()->setSortIndicator(
-            sortCol, options_.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
-    QApplication::restoreOverrideCursor();
 }
 
 // ---------------------------------------------------------------- layout
@@ -1190,8 +1153,7 @@ QString TVelaMainForm::StatusText(int panel) const {
 bool TVelaMainForm::event(QEvent* e) {
     if (e->type() == QEvent::StatusTip) {
         // Hints go to panel 1 while idle; during a run that panel reports the run.
-        if (runState_ == TRunState::rsIdle)
-            StatusPanels[1]->setText(static_cast<QStatusTipEvent*>(e)->tip());
+        if (RunState() == rsIdle) StatusPanels[1]->setText(static_cast<QStatusTipEvent*>(e)->tip());
         return true;
     }
     return QMainWindow::event(e);
@@ -1236,70 +1198,62 @@ void TVelaMainForm::ShowMessage(const QString& text) {
 
 // ---------------------------------------------------------------- commands
 
+int TVelaMainForm::ExecDialog(QDialog* dialog) {
+    return OnExecDialog ? OnExecDialog(dialog) : dialog->exec();
+}
+
+bool TVelaMainForm::NewSearchDialog(const std::string& caption, const std::string& button,
+                                    TNewSearchValues& values) {
+    NewSearchForm->Init(Sources().MRegions, Sources().MCategories);
+    if (caption == "Update Search")
+        NewSearchForm->PrepareUpdate(values.Region, values.Category, values.Keywords);
+    // A new search shows what the dialog held when it last closed.
+    NewSearchForm->setWindowTitle(FromBytes(caption));
+    NewSearchForm->SearchBut->setText(FromBytes(button));
+    ExecDialog(NewSearchForm);
+    if (NewSearchForm->Cancelled()) return false;
+    values.Region = NewSearchForm->Region();
+    values.Category = NewSearchForm->Category();
+    values.Keywords = SearchKeywords(NewSearchForm->Keywords());
+    return true;
+}
+
+bool TVelaMainForm::RefineDialog(TRefineValues& values) {
+    ExecDialog(RefineForm);
+    if (RefineForm->Cancelled()) return false;
+    values.Keywords = RefineForm->Keywords();
+    values.Validation = RefineForm->ValidModeRadio->isChecked();
+    values.MatchAll = RefineForm->AllModeBox->isChecked();
+    values.Download = RefineForm->DownloadBox->isChecked();
+    values.KeepAsGrabbed = RefineForm->KeepAsGrabbedBox->isChecked();
+    return true;
+}
+
 void TVelaMainForm::MMNewClick() {
-    if (runState_ != TRunState::rsIdle) return;
-    TVelaSearch& s = searches_.AddSearch();
-    const int position = searches_.Count() - 1;
-    s.TableFile = NewTableFileName(programDir_);
-    NewSearchForm->Init(sources_->MRegions, sources_->MCategories);
-    NewSearchForm->PrepareNew();
-    NewSearchForm->exec();
-    if (NewSearchForm->Cancelled() || !OnRunSearch) {
-        // A cancelled dialog leaves no trace; without a search engine there is nothing
-        // to run, so the record goes too.
-        searches_.DeleteSearch(position);
-        if (!NewSearchForm->Cancelled()) ShowMessage("The search engine is not available.");
-        return;
-    }
-    TVelaSearch& added = searches_[position];
-    added.Region = NewSearchForm->Region();
-    added.Category = NewSearchForm->Category();
-    added.Keywords = SearchKeywords(NewSearchForm->Keywords());
-    added.Created = NowText();
-    OnRunSearch(added, false);
+    engine_->MMNewClick();
+    ButtonsState();
 }
 
 void TVelaMainForm::MMUpdateClick() {
-    if (runState_ != TRunState::rsIdle) return;
-    TVelaSearch* s = GetSelectedSearch();
-    if (!s) return;
-    NewSearchForm->Init(sources_->MRegions, sources_->MCategories);
-    NewSearchForm->PrepareUpdate(s->Region, s->Category, s->Keywords);
-    NewSearchForm->exec();
-    NewSearchForm->PrepareNew();
-    if (NewSearchForm->Cancelled()) return;
-    if (!OnRunSearch) {
-        ShowMessage("The search engine is not available.");
-        return;
-    }
-    s->Region = NewSearchForm->Region();
-    s->Category = NewSearchForm->Category();
-    s->Keywords = SearchKeywords(NewSearchForm->Keywords());
-    OnRunSearch(*s, true);
+    engine_->MMUpdateClick();
+    ButtonsState();
 }
 
 void TVelaMainForm::MMRefineClick() {
-    if (runState_ != TRunState::rsIdle || !IsAnyJob()) return;
-    RefineForm->exec();
-    if (RefineForm->Cancelled()) return;
-    if (!OnRunRefine) {
-        ShowMessage("The search engine is not available.");
-        return;
-    }
-    OnRunRefine();
+    if (!IsAnyJob()) return;
+    engine_->MMRefineClick();
+    ButtonsState();
 }
 
 void TVelaMainForm::MMStopClick() {
-    if (OnStop) OnStop();
+    engine_->MMStopClick();
+    ButtonsState();
 }
 
-void TVelaMainForm::MMGrabClick(const char* which) {
-    if (runState_ != TRunState::rsIdle) return;
-    if (!OnRunGrab) {
-        ShowMessage("The search engine is not available.");
-        return;
-    }
-    OnRunGrab(which);
+void TVelaMainForm::MMGrabClick(int choice) {
+    if (RunState() != rsIdle) return;
+    engine_->LaunchGrabber(choice);
+    ButtonsState();
 }
 
 void TVelaMainForm::MMOpenBrowserClick() {
@@ -1307,7 +1261,7 @@ void TVelaMainForm::MMOpenBrowserClick() {
     if (!job) return;
     OpenURL(job->LocalFile.empty() ? job->URL : job->LocalFile, false);
     job->Visited = true;
-    JobsModified = true;
+    SetJobsModified();
     JobGrid->viewport()->update();
 }
 
@@ -1316,7 +1270,7 @@ void TVelaMainForm::MMOpenNewBrowserClick() {
     if (!job) return;
     OpenURL(job->LocalFile.empty() ? job->URL : job->LocalFile, true);
     job->Visited = true;
-    JobsModified = true;
+    SetJobsModified();
     JobGrid->viewport()->update();
 }
 
@@ -1351,7 +1305,7 @@ void TVelaMainForm::MMDeleteSelectedClick() {
     for (int row : rows) {
         bool ok = false;
         const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
-        if (ok && pos >= 0 && pos < jobs_.Count()) jobs_[pos].Relevancy = kRelevancyDeleted;
+        if (ok && pos >= 0 && pos < Jobs().Count()) Jobs()[pos].Relevancy = kRelevancyDeleted;
     }
     for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
         if (JobGrid->rowCount() > 1) {
@@ -1364,68 +1318,29 @@ void TVelaMainForm::MMDeleteSelectedClick() {
     (void)indexCol;
     FoundCol = FoundRow = -1;
     UpdateSearchCount();
-    JobsModified = true;
+    SetJobsModified();
     ButtonsState();
 }
 
-std::string TVelaMainForm::SearchFolder(const TVelaSearch& search) const {
-    // Only a real table name gives a folder: cutting four characters off anything else
-    // could name a directory that is not ours.
-    if (!EndsWith(search.TableFile, ".tbl") || search.TableFile.size() <= 4) return {};
-    const std::string folder = search.TableFile.substr(0, search.TableFile.size() - 4);
-    if (BaseName(folder).empty()) return {};
-    return folder;
-}
-
 void TVelaMainForm::MMDeleteGrabbedClick() {
-    TVelaSearch* s = GetSelectedSearch();
-    if (!s) return;
-    const std::string folder = SearchFolder(*s);
-    if (!folder.empty() && DirectoryExists(folder)) {
-        for (const std::string& name : ListDirectory(folder)) {
-            const std::string path = JoinPath(folder, name);
-            if (FileExists(path)) DeleteFile(path);
-        }
-        std::error_code ec;
-        std::filesystem::remove(folder, ec);  // only when empty: subfolders are not ours
-    }
-    for (int i = 0; i < jobs_.Count(); ++i) {
-        jobs_[i].LocalFile.clear();
-        jobs_[i].Status = kStatusWhite;
-    }
-    JobsModified = true;
-    JobListToGrid(false);
+    if (hourglass_) return;
+    engine_->MMDeleteGrabbedClick();
 }
 
 void TVelaMainForm::MMDeleteAllClick() {
     if (hourglass_) return;
-    const int pos = GetSelectedSearchPosition();
-    if (pos < 0) return;
-    MMDeleteGrabbedClick();
-    const std::string table = searches_[pos].TableFile;
-    if (!table.empty()) DeleteFile(table);
-    jobs_.ClearJobs();
-    jobs_.FileName.clear();
-    JobsModified = false;
-    searches_.DeleteSearch(pos);
-    try {
-        searches_.SaveIndex(SearchesIndexPath(programDir_));
-    } catch (const std::exception& e) {
-        ShowMessage(QString::fromStdString(e.what()));
-    }
+    // The rebuilt grid's selection changes are the engine's, not the user's.
     ignoreSearchSelect_ = true;
-    SearchListToGrid();
-    if (searches_.Count() > 0) SearchGrid->setCurrentCell(std::min(pos, searches_.Count() - 1), 0);
-    lastSearchRow_ = SearchGrid->currentRow();
+    engine_->MMDeleteAllClick();
     ignoreSearchSelect_ = false;
-    StartGridTimer();
+    lastSearchRow_ = SearchGrid->currentRow();
     ButtonsState();
 }
 
 void TVelaMainForm::MMHighSelectedClick() {
     if (!IsAnySelectedJob()) return;
     for (int pos : SelectedJobPositions()) {
-        TVelaJob& job = jobs_[pos];
+        TVelaJob& job = Jobs()[pos];
         switch (HighlightMode) {
             case 0:
                 job.High = !job.High;
@@ -1440,9 +1355,9 @@ void TVelaMainForm::MMHighSelectedClick() {
                 break;  // the fourth press only clears the New marks
         }
         if (job.Status == kStatusNew) job.Status = kStatusWhite;
-        RedrawJob(pos);
+        RedrawJobRow(pos);
     }
-    JobsModified = true;
+    SetJobsModified();
     HighlightMode = HighlightMode >= 3 ? 1 : HighlightMode + 1;
 }
 
@@ -1470,31 +1385,31 @@ void TVelaMainForm::EndNotesEditing() {
 void TVelaMainForm::JobGridCellValidate(int row, const QString& text) {
     bool ok = false;
     const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
-    if (!ok || pos < 0 || pos >= jobs_.Count()) return;
-    TVelaJob& job = jobs_[pos];
+    if (!ok || pos < 0 || pos >= Jobs().Count()) return;
+    TVelaJob& job = Jobs()[pos];
     // Written the way the job's other texts are written.
     job.Notes = ToBytesLike(text, job.Title + job.Company + job.Location + job.Notes);
-    JobsModified = true;
+    SetJobsModified();
     FillJobRow(row, pos);
 }
 
 void TVelaMainForm::JobGridClickCell(int row, int col) {
     bool ok = false;
     const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
-    if (!ok || pos < 0 || pos >= jobs_.Count()) return;
+    if (!ok || pos < 0 || pos >= Jobs().Count()) return;
     if (editingNotes_) {
         if (QWidget* editor = JobGrid->indexWidget(JobGrid->currentIndex())) editor->clearFocus();
         EndNotesEditing();
     }
-    TVelaJob& job = jobs_[pos];
+    TVelaJob& job = Jobs()[pos];
     if (col == GetColIdx(JobGrid, " ")) {
         job.High = !job.High;
-        RedrawJob(pos);
-        JobsModified = true;
+        RedrawJobRow(pos);
+        SetJobsModified();
     } else if (col == GetColIdx(JobGrid, "Title ") && options_.HotlinkTitles) {
         OpenURL(job.LocalFile.empty() ? job.URL : job.LocalFile, false);
         job.Visited = true;
-        JobsModified = true;
+        SetJobsModified();
         JobGrid->viewport()->update();
     } else if (col == GetColIdx(JobGrid, "Notes")) {
         editingNotes_ = true;
@@ -1510,17 +1425,17 @@ void TVelaMainForm::JobGridDblClickCell(int row, int) {
 }
 
 void TVelaMainForm::JobGridCanSort(int col) {
-    if (runState_ != TRunState::rsIdle) return;
+    if (RunState() != rsIdle) return;
     const QString header =
         JobGrid->horizontalHeaderItem(col) ? JobGrid->horizontalHeaderItem(col)->text() : QString();
     if (header == " ") {
         // The status column sorts the list itself: the grid's text sort knows no images.
-        const bool wasSortColumn = options_.SortColumn == " ";
-        const bool descending = wasSortColumn ? !options_.SortDescending : false;
-        jobs_.SortJobs(" ");
-        if (descending) jobs_.ReverseJobs();
-        options_.SortColumn = " ";
-        options_.SortDescending = descending;
+        const bool wasSortColumn = engine_->SortColumn == " ";
+        const bool descending = wasSortColumn ? !engine_->SortDescending : false;
+        Jobs().SortJobs(" ");
+        if (descending) Jobs().ReverseJobs();
+        engine_->SortColumn = " ";
+        engine_->SortDescending = descending;
         sortedGridColumn_ = -1;
         JobListToGrid(false);
         JobGrid->horizontalHeader()->setSortIndicator(
@@ -1532,8 +1447,8 @@ void TVelaMainForm::JobGridCanSort(int col) {
     JobGrid->sortItems(col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     sortedGridColumn_ = col;
     gridSortDescending_ = descending;
-    options_.SortColumn = Bytes(header);
-    options_.SortDescending = descending;
+    engine_->SortColumn = SortKeyOf(Bytes(header));
+    engine_->SortDescending = descending;
     FoundCol = FoundRow = -1;
     JobGrid->horizontalHeader()->setSortIndicator(
         col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
@@ -1544,25 +1459,25 @@ void TVelaMainForm::JobGridCanSort(int col) {
 
 void TVelaMainForm::SortJobsbyClick() {
     for (const auto& [item, header] : kSortItems)
-        a_->sortItems[item]->setChecked(options_.SortColumn == header);
-    a_->sortItems["Ascending"]->setChecked(!options_.SortDescending);
-    a_->sortItems["Descending"]->setChecked(options_.SortDescending);
+        a_->sortItems[item]->setChecked(engine_->SortColumn == SortKeyOf(header));
+    a_->sortItems["Ascending"]->setChecked(!engine_->SortDescending);
+    a_->sortItems["Descending"]->setChecked(engine_->SortDescending);
 }
 
 void TVelaMainForm::SortGridClick(const QString& item) {
     for (const auto& [name, header] : kSortItems)
-        if (item == name) options_.SortColumn = header;
-    if (item == "Descending") options_.SortDescending = true;
-    if (item == "Ascending") options_.SortDescending = false;
+        if (item == name) engine_->SortColumn = SortKeyOf(header);
+    if (item == "Descending") engine_->SortDescending = true;
+    if (item == "Ascending") engine_->SortDescending = false;
     // The listing always shows the direction the menu ticks.
-    jobs_.SortJobs(SortKeyOf(options_.SortColumn));
-    if (options_.SortDescending) jobs_.ReverseJobs();
+    Jobs().SortJobs(engine_->SortColumn);
+    if (engine_->SortDescending) Jobs().ReverseJobs();
     sortedGridColumn_ = -1;
     JobListToGrid(false);
-    const int col = GetColIdx(JobGrid, options_.SortColumn.c_str());
+    const int col = GetColIdx(JobGrid, HeaderOfKey(engine_->SortColumn).c_str());
     if (col >= 0)
         JobGrid->horizontalHeader()->setSortIndicator(
-            col, options_.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+            col, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 bool TVelaMainForm::FindInGrid(const QString& text, bool caseSensitive, bool next) {
@@ -1583,7 +1498,7 @@ bool TVelaMainForm::FindInGrid(const QString& text, bool caseSensitive, bool nex
             if (!needle.isEmpty() && cell.contains(needle)) {
                 FoundCol = col;
                 FoundRow = row;
-                SelectJobRow(row);
+                SelectGridRow(row);
                 JobGrid->viewport()->update();
                 return true;
             }
@@ -1621,7 +1536,7 @@ void TVelaMainForm::MMContentClick() {
 }
 
 void TVelaMainForm::MMAboutClick() {
-    AboutForm->Fill(product_, sources_->Version);
+    AboutForm->Fill(product_, Sources().Version);
     AboutForm->exec();
 }
 
@@ -1634,9 +1549,10 @@ void TVelaMainForm::MMVelaHomeClick() {
 void TVelaMainForm::closeEvent(QCloseEvent* e) {
     if (!closeAllowed_) {
         closing_ = true;
-        if (IsMachineBusy && IsMachineBusy()) {
-            // Requests are never cut off: ask them to stop and look again each second.
-            if (StopAllRequests) StopAllRequests();
+        if (engine_->Machine.IsBusy()) {
+            // Requests are never cut off: the run in progress ends through its own
+            // completion; the window looks again each second.
+            engine_->Machine.StopAll();
             shutdownTimer_->SetEnabled(true);
             e->ignore();
             return;
@@ -1649,7 +1565,7 @@ void TVelaMainForm::closeEvent(QCloseEvent* e) {
 
 void TVelaMainForm::ShutdownTimerTimer() {
     shutdownTimer_->SetEnabled(false);
-    if (IsMachineBusy && IsMachineBusy()) {
+    if (engine_->Machine.IsBusy()) {
         shutdownTimer_->SetEnabled(true);
         return;
     }
@@ -1658,25 +1574,94 @@ void TVelaMainForm::ShutdownTimerTimer() {
 }
 
 void TVelaMainForm::FormClose() {
-    gridTimer_->SetEnabled(false);
-    if (IsAnySelectedSearch()) {
-        try {
-            if (JobsModified && !jobs_.FileName.empty()) {
-                SaveJobTable(jobs_, jobs_.FileName, programDir_);
-                JobsModified = false;
-            }
-            searches_.SaveIndex(SearchesIndexPath(programDir_));
-        } catch (const std::exception& e) {
-            std::cerr << "tessaly-jobs: " << e.what() << "\n";
-            ShowMessage(QString::fromStdString(e.what()));
-        }
+    try {
+        engine_->SaveOnClose();
+    } catch (const std::exception& e) {
+        std::cerr << "tessaly-jobs: " << e.what() << "\n";
+        ShowMessage(QString::fromStdString(e.what()));
     }
-    const std::string temp = JoinPath(programDir_, "temp");
-    for (const std::string& name : ListDirectory(temp)) {
-        const std::string path = JoinPath(temp, name);
-        if (FileExists(path)) DeleteFile(path);
-    }
+    engine_->ClearTemp();
     ProgressForm->hide();
+}
+
+// ---------------------------------------------------------------- the seam
+
+void TVelaMainForm::Activity(bool on) {
+    ActivityIndicator->setRange(0, on || RunState() != rsIdle ? 0 : 1);
+}
+
+void TVelaMainForm::FillProgressRow(int row) {
+    const auto& rows = engine_->Progress.Rows;
+    if (row < 0 || row >= static_cast<int>(rows.size())) return;
+    const TProgressRow& r = rows[static_cast<size_t>(row)];
+    ProgressForm->SetCell(
+        row, 0, r.JobSource.empty() ? "" : r.JobSource.substr(r.JobSource[0] == ' ' ? 1 : 0));
+    ProgressForm->SetCell(row, 1, r.Found);
+    ProgressForm->SetCell(row, 2, r.Kept);
+    ProgressForm->SetCell(row, 3, r.Status);
+    if (!r.JobSource.empty()) ProgressForm->SetImage(row, r.Image);
+}
+
+void TVelaMainForm::ProgressShow() {
+    ProgressRowsChanged();
+    ProgressForm->show();
+    ProgressForm->raise();
+}
+
+void TVelaMainForm::ProgressClose() {
+    ProgressForm->hide();
+}
+
+void TVelaMainForm::ProgressRowsChanged() {
+    ProgressForm->ClearLog();
+    const int n = static_cast<int>(engine_->Progress.Rows.size());
+    for (int r = 0; r < n; ++r) {
+        if (r > 0 || !engine_->Progress.Rows[0].JobSource.empty()) ProgressForm->AddLine("");
+        FillProgressRow(r);
+    }
+    ProgressGaugeChanged();
+}
+
+void TVelaMainForm::ProgressRowChanged(int row) {
+    if (row >= ProgressForm->LineCount()) {
+        ProgressRowsChanged();
+        return;
+    }
+    FillProgressRow(row);
+}
+
+void TVelaMainForm::ProgressSelectRow(int row) {
+    if (row >= 0 && row < ProgressForm->LogGrid->rowCount()) ProgressForm->LogGrid->selectRow(row);
+}
+
+void TVelaMainForm::ProgressGaugeChanged() {
+    ProgressForm->Gauge->SetMaximum(engine_->Progress.GaugeMax);
+    ProgressForm->Gauge->SetPosition(engine_->Progress.GaugePosition);
+}
+
+void TVelaMainForm::ProgressPhaseChanged() {
+    // The first answer only starts the loop once; later phases play their segment.
+    const int phase = engine_->Progress.Phase;
+    if (phase == 1 && ProgressForm->AnimState() != 0) return;
+    ProgressForm->SetAnimState(phase);
+}
+
+void TVelaMainForm::SetJobRowImage(int jobPosition, int image) {
+    const int row = RowOfJob(jobPosition);
+    const int col = GetColIdx(JobGrid, " ");
+    if (row < 0 || col < 0 || image < 0 || image >= kJobImageCount) return;
+    if (QTableWidgetItem* it = JobGrid->item(row, col)) {
+        it->setIcon(QIcon(JobImages()[static_cast<size_t>(image)]));
+        it->setData(Qt::UserRole, image);
+    }
+}
+
+void TVelaMainForm::SelectJobRow(int jobPosition) {
+    SelectGridRow(RowOfJob(jobPosition));
+}
+
+void TVelaMainForm::EnableGrids(bool enabled) {
+    SearchGrid->setEnabled(enabled);
 }
 
 }  // namespace tessaly::ui

@@ -17,8 +17,11 @@
 #include "data/VelaSearches.h"
 #include "data/VelaSources.h"
 #include "platform/MainLoop.h"
+#include "search/FrontEnd.h"
+#include "search/SearchEngine.h"
 
 class QAction;
+class QDialog;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -37,25 +40,13 @@ class TFindInResultsForm;
 class TProgressForm;
 class TAboutForm;
 
-// What runs at the moment; decides which commands are offered.
-enum class TRunState {
-    rsStarting,
-    rsIdle,
-    rsSearching,
-    rsGrabbing,
-    rsRefining,
-    rsTranslating,
-    rsStopping
-};
-
 // The values of the user's options that the main window reads. The options dialog owns
-// and stores them; until it exists these are the defaults.
+// and stores them; until it exists these are the defaults. The sort column and direction
+// are the search engine's.
 struct TMainOptions {
     bool YellowHighlight = true;  // "Draw highlighted jobs background in yellow"
     bool HotlinkTitles = true;    // "Hotlink job titles to descriptions"
     bool AutoOptimize = true;     // "Auto-optimize column widths"
-    std::string SortColumn = "Relevancy ";
-    bool SortDescending = false;
 };
 
 // Product identification from id.box.
@@ -67,7 +58,7 @@ struct TProductId {
     std::string Agent() const;
 };
 
-class TVelaMainForm : public QMainWindow {
+class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
   public:
     // Job grid headers and the search grid headers, as the program names them.
     static const char* const kJobHeaders[8];
@@ -77,7 +68,8 @@ class TVelaMainForm : public QMainWindow {
     ~TVelaMainForm() override;
 
     // ---- start-up and shutdown
-    // Reads id.box; false when it is missing or unreadable (`error` says why).
+    // Reads id.box, the options and the update descriptor; false when id.box is missing
+    // or unreadable (`error` says why).
     bool ReadProductId(std::string& error);
     // Loads sources.def and the search index and shows the searches; false when
     // sources.def is missing or broken (`error` says why).
@@ -85,16 +77,21 @@ class TVelaMainForm : public QMainWindow {
     const TProductId& Product() const { return product_; }
 
     // ---- what the window owns
-    TVelaSourcesList& Sources() { return *sources_; }
-    TVelaSearchesList& Searches() { return searches_; }
-    TVelaJobsList& Jobs() { return jobs_; }
+    TSearchEngine& Engine() { return *engine_; }
+    TVelaSourcesList& Sources() { return engine_->Sources; }
+    TVelaSearchesList& Searches() { return engine_->Searches; }
+    const TVelaSearchesList& Searches() const { return engine_->Searches; }
+    TVelaJobsList& Jobs() { return engine_->Jobs(); }
+    const TVelaJobsList& Jobs() const { return engine_->Jobs(); }
     TMainOptions& Options() { return options_; }
+    const TMainOptions& Options() const { return options_; }
     const std::string& ProgramDir() const { return programDir_; }
 
     // ---- values of the window
-    TRunState RunState() const { return runState_; }
+    TRunState RunState() const { return engine_->RunState; }
     void SetRunState(TRunState state);
-    bool JobsModified = false;
+    bool JobsModified() const { return engine_->JobsModified; }
+    void SetJobsModified() { engine_->JobsModified = true; }
     int HighlightMode = 0;
     bool FillingGrid = false;
     // Column and row (logical column, grid row) of the last find hit; -1 when none.
@@ -104,18 +101,36 @@ class TVelaMainForm : public QMainWindow {
     // Set once closing has begun: errors then only beep.
     bool Closing() const { return closing_; }
 
+    // ---- the front-end seam: what the search engine shows through the window
+    void StatusText(int panel, const std::string& text) override { SetStatusText(panel, text); }
+    void Activity(bool on) override;
+    void ProgressShow() override;
+    void ProgressClose() override;
+    void ProgressRowsChanged() override;
+    void ProgressRowChanged(int row) override;
+    void ProgressSelectRow(int row) override;
+    void ProgressGaugeChanged() override;
+    void ProgressPhaseChanged() override;
+    void JobListToGrid(bool full) override;
+    void SearchListToGrid() override;
+    // Redraws one job's row (its image, texts and colours) after a change to it.
+    void RedrawJobRow(int jobPosition) override;
+    void SetJobRowImage(int jobPosition, int image) override;
+    void SelectJobRow(int jobPosition) override;
+    void EnableGrids(bool enabled) override;
+    // Positions in the job list of the selected rows, top to bottom.
+    std::vector<int> SelectedJobPositions() override;
+    void ButtonsState() override;
+    bool NewSearchDialog(const std::string& caption, const std::string& button,
+                         TNewSearchValues& values) override;
+    bool RefineDialog(TRefineValues& values) override;
+
     // ---- grids
     int GetColIdx(const QTableWidget* grid, const char* header) const;
-    void SearchListToGrid();
-    void JobListToGrid(bool full);
-    void GridTimerTimer();
-    void StartGridTimer();
-    // Redraws one job's row (its image, texts and colours) after a change to it.
-    void RedrawJob(int jobPosition);
+    void GridTimerTimer() { engine_->GridTimerTimer(); }
     // The grid row that shows the job at `jobPosition`, -1 when none.
     int RowOfJob(int jobPosition) const;
-    void SelectJobRow(int row);
-    void ButtonsState();
+    void SelectGridRow(int row);
     void FormResize();
     void UpdateMenus();  // what the menus evaluate as they open
 
@@ -126,8 +141,6 @@ class TVelaMainForm : public QMainWindow {
     bool IsAnyJob() const;
     bool IsAnySelectedJob() const;
     TVelaJob* GetSelectedJob();
-    // Positions in the job list of the selected rows, top to bottom.
-    std::vector<int> SelectedJobPositions() const;
 
     // Shows a text in a status panel (0 to 2).
     void SetStatusText(int panel, const std::string& text);
@@ -146,7 +159,7 @@ class TVelaMainForm : public QMainWindow {
     void MMUpdateClick();
     void MMRefineClick();
     void MMStopClick();
-    void MMGrabClick(const char* which);  // "Selected", "Highlighted", "Validated", "All"
+    void MMGrabClick(int choice);  // 0 All, 1 Highlighted, 2 Validated, 3 Selected
     void MMOpenBrowserClick();
     void MMOpenNewBrowserClick();
     void MMExitClick();
@@ -178,13 +191,6 @@ class TVelaMainForm : public QMainWindow {
     // which becomes FoundCol/FoundRow and is selected.
     bool FindInGrid(const QString& text, bool caseSensitive, bool next);
 
-    // The search commands hand over here once the dialogs are accepted; the search
-    // driver takes them. Without one installed the commands only collect their input.
-    std::function<void(TVelaSearch& search, bool update)> OnRunSearch;
-    std::function<void()> OnRunRefine;
-    std::function<void(const char* which)> OnRunGrab;
-    std::function<void()> OnStop;
-
     // ---- widgets, by the names users and tests know them
     QWidget* Panel1;
     QToolBar* ButtonsPanel;
@@ -210,9 +216,9 @@ class TVelaMainForm : public QMainWindow {
     // A main-menu action by its name ("MMNew", "MMFindInResultsNext", ...).
     QAction* Action(const char* name) const;
 
-    // Closing: allowed only once no network request runs (see ShutdownTimerTimer).
-    std::function<bool()> IsMachineBusy;
-    std::function<void()> StopAllRequests;
+    // A modal dialog is shown through here; tests replace it to fill and answer it.
+    std::function<int(QDialog*)> OnExecDialog;
+    int ExecDialog(QDialog* dialog);
 
   protected:
     bool event(QEvent* e) override;
@@ -238,18 +244,15 @@ class TVelaMainForm : public QMainWindow {
     void OptimizeGrid(QTableWidget* grid, int lessScroll, int lessNoScroll);
     void XkLogoStop();
     void ShutdownTimerTimer();
+    void FillProgressRow(int row);
     void FormClose();
     void EndNotesEditing();
-    std::string SearchFolder(const TVelaSearch& search) const;
 
     std::string programDir_;
-    std::unique_ptr<TVelaSourcesList> sources_;
-    TVelaSearchesList searches_;
-    TVelaJobsList jobs_;
+    std::unique_ptr<TSearchEngine> engine_;
     TMainOptions options_;
     TProductId product_;
-    TRunState runState_ = TRunState::rsStarting;
-    TRunState previousRunState_ = TRunState::rsStarting;
+    TRunState previousRunState_ = rsStarting;
     bool hourglass_ = false;
     bool ignoreSearchSelect_ = false;
     bool editingNotes_ = false;
@@ -259,7 +262,6 @@ class TVelaMainForm : public QMainWindow {
     int sortedGridColumn_ = -1;  // the column the grid last sorted itself by
     bool gridSortDescending_ = false;
     int logoPhase_ = 0;
-    std::unique_ptr<TTimer> gridTimer_;
     std::unique_ptr<TTimer> shutdownTimer_;
     std::unique_ptr<TActions> a_;
 };

@@ -52,7 +52,10 @@ bool TTestHttpServer::TRequest::HasHeader(const std::string& name) const {
     return false;
 }
 
-TTestHttpServer::TTestHttpServer(TScript script) : script_(std::move(script)) {
+TTestHttpServer::TTestHttpServer(TScript script) : TTestHttpServer(std::move(script), false) {}
+
+TTestHttpServer::TTestHttpServer(TScript script, bool concurrent)
+    : script_(std::move(script)), concurrent_(concurrent) {
     listenFd_ = ListenLoopback(&port_);
     stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     thread_ = std::thread([this] { Run(); });
@@ -63,6 +66,8 @@ TTestHttpServer::~TTestHttpServer() {
     ssize_t ignored = write(stopFd_, &one, sizeof one);
     (void)ignored;
     thread_.join();
+    for (std::thread& t : connections_)
+        t.join();
     close(listenFd_);
     close(stopFd_);
 }
@@ -100,6 +105,28 @@ TTestHttpServer::TAnswer TTestHttpServer::Echo(const TRequest& request) {
     return Normal(request.head + "\r\n" + request.body);
 }
 
+TTestHttpServer::TAnswer TTestHttpServer::StallAfterHeader(int ms) {
+    TAnswer a;
+    a.bytes = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+    a.stallMs = ms;
+    return a;
+}
+
+TTestHttpServer::TAnswer TTestHttpServer::Trickle(const std::vector<std::string>& pieces,
+                                                  int intervalMs) {
+    TAnswer a;
+    a.bytes = "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n";
+    a.pieces = pieces;
+    a.pieceIntervalMs = intervalMs;
+    return a;
+}
+
+TTestHttpServer::TAnswer TTestHttpServer::Drop() {
+    TAnswer a;
+    a.reset = true;
+    return a;
+}
+
 int TTestHttpServer::UnusedPort() {
     int port = 0;
     int fd = ListenLoopback(&port);
@@ -112,6 +139,30 @@ bool TTestHttpServer::Sleep(int ms) {
     return poll(&p, 1, ms) == 0;
 }
 
+bool TTestHttpServer::Hold(int fd, int ms) {
+    int64_t deadline = NowMs() + ms;
+    for (;;) {
+        int64_t left = deadline - NowMs();
+        if (left <= 0) return true;
+        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd, POLLIN, 0}};
+        if (poll(fds, 2, static_cast<int>(left)) < 0 || fds[0].revents) return false;
+        if (fds[1].revents) {
+            char buffer[512];
+            if (recv(fd, buffer, sizeof buffer, 0) <= 0) return false;
+        }
+    }
+}
+
+void TTestHttpServer::ServeCounted(int fd) {
+    int now = ++active_;
+    int peak = peak_.load();
+    while (now > peak && !peak_.compare_exchange_weak(peak, now)) {
+    }
+    Serve(fd);
+    --active_;
+    close(fd);
+}
+
 void TTestHttpServer::Run() {
     for (;;) {
         pollfd fds[2] = {{stopFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}};
@@ -120,8 +171,10 @@ void TTestHttpServer::Run() {
         if (!fds[1].revents) continue;
         int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) continue;
-        Serve(fd);
-        close(fd);
+        if (concurrent_)
+            connections_.emplace_back([this, fd] { ServeCounted(fd); });
+        else
+            ServeCounted(fd);
     }
 }
 
@@ -160,13 +213,23 @@ void TTestHttpServer::Serve(int fd) {
         requests_.push_back(request);
     }
     TAnswer answer = script_(request);
-    size_t sent = 0;
-    while (sent < answer.bytes.size()) {
-        ssize_t n = send(fd, answer.bytes.data() + sent, answer.bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return;
-        sent += static_cast<size_t>(n);
+    auto sendAll = [fd](const std::string& bytes) {
+        size_t sent = 0;
+        while (sent < bytes.size()) {
+            ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0) return false;
+            sent += static_cast<size_t>(n);
+        }
+        return true;
+    };
+    if (answer.reset) {
+        linger hard{1, 0};
+        setsockopt(fd, SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     }
-    if (answer.stallMs > 0) Sleep(answer.stallMs);
+    if (!sendAll(answer.bytes)) return;
+    for (const std::string& piece : answer.pieces)
+        if (!Hold(fd, answer.pieceIntervalMs) || !sendAll(piece)) return;
+    if (answer.stallMs > 0) Hold(fd, answer.stallMs);
 }
 
 }  // namespace tessaly::test

@@ -1,8 +1,11 @@
 // A scriptable HTTP server on a loopback port for the client tests. It serves one
-// connection at a time on its own thread, records every request, and answers with what the
-// test's script says: plain bytes, a stall, or a close in the middle. Every wait is bounded.
+// connection at a time on its own thread (or, when asked, each connection on a thread of its
+// own), records every request, and answers with what the test's script says: plain bytes, a
+// stall, data trickled piece by piece, a close in the middle or a reset. Every wait is
+// bounded, and a stall ends early when the client goes away.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -23,11 +26,18 @@ class TTestHttpServer {
     };
     struct TAnswer {
         std::string bytes;  // sent as they are
-        int stallMs = 0;    // then keep the connection open this long (ended by the dtor)
+        // Then each piece, pieceIntervalMs apart.
+        std::vector<std::string> pieces;
+        int pieceIntervalMs = 0;
+        int stallMs = 0;     // then keep the connection open this long (ended by the dtor)
+        bool reset = false;  // end with a reset instead of an orderly close
     };
     using TScript = std::function<TAnswer(const TRequest&)>;
 
     explicit TTestHttpServer(TScript script);
+    // With `concurrent`, every connection is served on its own thread, so a stalled one does
+    // not hold up the others; the script must then be safe to call from several threads.
+    TTestHttpServer(TScript script, bool concurrent);
     ~TTestHttpServer();
     TTestHttpServer(const TTestHttpServer&) = delete;
     TTestHttpServer& operator=(const TTestHttpServer&) = delete;
@@ -35,6 +45,9 @@ class TTestHttpServer {
     int Port() const { return port_; }
     std::string Url(const std::string& path = "/") const;
     std::vector<TRequest> Requests() const;
+    // Connections being served now, and the most there were at once.
+    int ActiveConnections() const { return active_.load(); }
+    int PeakConnections() const { return peak_.load(); }
 
     // Ready-made answers.
     static TAnswer Normal(const std::string& body, const std::string& extraHeaders = "");
@@ -43,6 +56,12 @@ class TTestHttpServer {
     static TAnswer Redirect(const std::string& location);
     // The echo of a request: its head, a blank line, then its body.
     static TAnswer Echo(const TRequest& request);
+    // A status line and header, then nothing for `ms`.
+    static TAnswer StallAfterHeader(int ms);
+    // A header, then the pieces `intervalMs` apart.
+    static TAnswer Trickle(const std::vector<std::string>& pieces, int intervalMs);
+    // The connection is dropped without an answer.
+    static TAnswer Drop();
 
     // A loopback port that nothing listens on.
     static int UnusedPort();
@@ -50,9 +69,16 @@ class TTestHttpServer {
   private:
     void Run();
     void Serve(int fd);
+    void ServeCounted(int fd);
     bool Sleep(int ms);  // false when the server is stopping
+    // Like Sleep, but also ends (false) when the peer closes `fd`.
+    bool Hold(int fd, int ms);
 
     TScript script_;
+    bool concurrent_ = false;
+    std::atomic<int> active_{0};
+    std::atomic<int> peak_{0};
+    std::vector<std::thread> connections_;  // the server thread's alone
     int listenFd_ = -1;
     int stopFd_ = -1;
     int port_ = 0;

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     TQtMainLoop loop;
     test::TSampleHome home;
     home.AddSearch("welder", "Massachusetts", "Engineering", test::SampleJobs());
-    home.AddSearch("cook\r\nchef", "Texas", "Hospitality", {});
+    home.AddSearch("cook chef", "Texas", "Hospitality", {});
 
     TVelaMainForm form(home.Path());
     std::string error;
@@ -55,7 +55,7 @@ int main(int argc, char** argv) {
     form.show();
     form.FirstActivation(error);
     form.GridTimerTimer();
-    form.SelectJobRow(1);
+    form.SelectGridRow(1);
     Save(&form, out, "main-window");
 
     form.NewSearchForm->Init(form.Sources().MRegions, form.Sources().MCategories);
@@ -101,12 +101,12 @@ int main(int argc, char** argv) {
     }
     p->Gauge->SetMaximum(4);
     p->Gauge->SetPosition(1);
-    form.SetRunState(TRunState::rsSearching);
+    form.SetRunState(rsSearching);
     form.SetStatusText(1, "Searching 3 job sites...");
     form.SetStatusText(2, "1 of 4");
     Save(p, out, "progress");
     Save(&form, out, "main-window-searching");
-    form.SetRunState(TRunState::rsIdle);
+    form.SetRunState(rsIdle);
     p->hide();
     form.OnMessage = [](const QString&) {};
     form.close();
