@@ -1510,7 +1510,7 @@ bool TVelaMainForm::FindInGrid(const QString& text, bool caseSensitive, bool nex
 }
 
 void TVelaMainForm::MMFindInResultsClick() {
-    FindInResultsForm->exec();
+    ExecDialog(FindInResultsForm);
     if (FindInResultsForm->Cancelled()) return;
     a_->findText = FindInResultsForm->FindEdit->text();
     a_->findCase = FindInResultsForm->CheckCase->isChecked();
@@ -1537,7 +1537,7 @@ void TVelaMainForm::MMContentClick() {
 
 void TVelaMainForm::MMAboutClick() {
     AboutForm->Fill(product_, Sources().Version);
-    AboutForm->exec();
+    ExecDialog(AboutForm);
 }
 
 void TVelaMainForm::MMVelaHomeClick() {

@@ -96,3 +96,75 @@ std::vector<TSampleJob> SampleJobs() {
 }
 
 }  // namespace tessaly::ui::test
+
+// ---------------------------------------------------------------- TWindow
+
+#include <QDialog>
+#include <QEventLoop>
+#include <QTableWidget>
+#include <QTimer>
+
+#include "net/HttpMachine.h"
+#include "ui/QtMainLoop.h"
+#include "ui/VelaMain.h"
+
+namespace tessaly::ui::test {
+
+TWindow::TWindow(TSampleHome& home, bool start) : loop_(std::make_unique<TQtMainLoop>()) {
+    TPrompts::SetCurrent(&prompts);
+    form_ = std::make_unique<TVelaMainForm>(home.Path());
+    form_->OnMessage = [this](const QString& m) { messages.push_back(m); };
+    form_->OnOpenURL = [this](const std::string& a, bool n) { opened.emplace_back(a, n); };
+    form_->OnExecDialog = [this](QDialog* d) {
+        // Shown for real, so the dialog's show handler runs, then answered.
+        d->show();
+        if (answer)
+            answer(d);
+        else
+            d->reject();
+        d->hide();
+        return d->result();
+    };
+    form_->Engine().GridTimerMs = 10;
+    form_->Engine().AutoUpdatePending = false;
+    if (!start) return;
+    std::string error;
+    if (!form_->ReadProductId(error) || !form_->FirstActivation(error))
+        throw std::runtime_error("start-up failed: " + error);
+    form_->GridTimerTimer();
+}
+
+TWindow::~TWindow() {
+    form_->OnMessage = [](const QString&) {};
+    // Workers of an aborted machine finish on their own; none may outlive the loop.
+    form_->Engine().Machine.StopAll();
+    WaitFor([] { return THTTPMachine::LiveWorkers() == 0; }, 10000);
+    form_.reset();
+    TPrompts::SetCurrent(nullptr);
+    loop_.reset();
+}
+
+bool TWindow::WaitFor(const std::function<bool()>& done, int ms) {
+    return loop_->RunUntilFor(done, ms);
+}
+
+QString TWindow::JobCell(int row, const char* header) const {
+    const int col = form_->GetColIdx(form_->JobGrid, header);
+    const QTableWidgetItem* it = col >= 0 ? form_->JobGrid->item(row, col) : nullptr;
+    return it ? it->text() : QString();
+}
+
+QString TWindow::SearchCell(int row, const char* header) const {
+    const int col = form_->GetColIdx(form_->SearchGrid, header);
+    const QTableWidgetItem* it = col >= 0 ? form_->SearchGrid->item(row, col) : nullptr;
+    return it ? it->text() : QString();
+}
+
+QStringList TWindow::Titles() const {
+    QStringList t;
+    for (int r = 0; r < form_->JobGrid->rowCount(); ++r)
+        t << JobCell(r, "Title ");
+    return t;
+}
+
+}  // namespace tessaly::ui::test
