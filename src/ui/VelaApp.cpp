@@ -149,8 +149,12 @@ int RunTessalyJobs(int argc, char** argv) {
             raised = socket.waitForBytesWritten(2000);
             socket.disconnectFromServer();
         }
-        std::cerr << "tessaly-jobs: " << lock.Message()
-                  << (raised ? "; its window was brought to the front" : "") << "\n";
+        if (raised)
+            std::cerr << "tessaly-jobs: Tessaly Jobs 98 is already running on " << home
+                      << (lock.Holder().empty() ? "" : " (process " + lock.Holder() + ")")
+                      << "; its window was brought to the front\n";
+        else
+            std::cerr << "tessaly-jobs: " << lock.Message() << "\n";
         return raised ? 0 : 1;
     }
 
