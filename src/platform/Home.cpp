@@ -45,6 +45,9 @@ std::string ShippedDataDirectory() {
     if (std::string env = Env("TESSALY_DATA_DIR"); !env.empty()) return env;
     const std::string beside = JoinPath(ExecutableDirectory(), "data");
     if (FileExists(JoinPath(beside, "id.box"))) return beside;
+    // Installed: bin/tessaly-jobs with share/tessaly-jobs beside bin.
+    const std::string installed = JoinPath(DirName(ExecutableDirectory()), "share/tessaly-jobs");
+    if (FileExists(JoinPath(installed, "id.box"))) return installed;
     return TESSALY_SOURCE_DATA_DIR;
 }
 
@@ -76,6 +79,7 @@ TInstanceLock::TInstanceLock(const std::string& home) {
         const ssize_t n = ::pread(fd, buf, sizeof buf - 1, 0);
         if (n > 0) holder = Trim(std::string(buf, static_cast<size_t>(n)));
         ::close(fd);
+        holder_ = holder;
         message_ = "Tessaly Jobs 98 is already running on " + home +
                    (holder.empty() ? std::string() : " (process " + holder + ")") +
                    "; close it first.";
