@@ -118,12 +118,12 @@ bool TDemoConnection::Pause(int ms) {
     }
 }
 
-void TDemoConnection::Finish() {
+void TDemoConnection::Finish(int drainMs) {
     // Closing with unread bytes would reset the connection and could cost the client the
     // end of the answer; so end our side, then read until the client closes (briefly).
     shutdown(fd_, SHUT_WR);
     std::string sink;
-    const int64_t deadline = NowMs() + 2000;
+    const int64_t deadline = NowMs() + drainMs;
     while (sink.size() < 65536 && Read(sink, 8192, deadline) > 0)
         sink.clear();
 }
@@ -224,10 +224,12 @@ void TDemoServer::AcceptLoop() {
             active = workers_.size();
         }
         if (active >= static_cast<size_t>(options_.maxConnections)) {
+            // Turned away from the accept thread itself, so only briefly: a client that
+            // does not read its 503 at once does not hold up the others.
             TDemoConnection c(fd, stopFd_);
             TDemoResponse busy = Plain(503, "Service Unavailable", "Too many connections.");
-            c.Write(ResponseHead(busy) + busy.body, NowMs() + 1000);
-            c.Finish();
+            c.Write(ResponseHead(busy) + busy.body, NowMs() + 200);
+            c.Finish(200);
             continue;
         }
         auto worker = std::make_unique<TWorker>();

@@ -52,8 +52,8 @@ class TDemoConnection {
     bool Write(std::string_view bytes, int64_t deadlineMs);
     // Waits `ms`; false when the server stops or the peer hangs up meanwhile.
     bool Pause(int ms);
-    // Ends our side and gives the peer a moment to read everything before the close.
-    void Finish();
+    // Ends our side and gives the peer up to `drainMs` to read everything and close.
+    void Finish(int drainMs = 2000);
 
   private:
     // 1 ready, 0 deadline, -1 stop or error.

@@ -197,6 +197,27 @@ TEST_F(DemoServer, ManyClientsAtOnce) {
     EXPECT_GE(server_.Served(), 80);
 }
 
+TEST(DemoServerLimit, ConnectionsBeyondTheLimitAreTurnedAway) {
+    TDemoServer::TOptions options;
+    options.maxConnections = 2;
+    TDemoServer server(Echo, options);
+    ASSERT_TRUE(server.Start().ok());
+    TRawClient a(server.Port()), b(server.Port());
+    a.Send("GET /stall HTTP/1.0\r\n\r\n");
+    b.Send("GET /stall HTTP/1.0\r\n\r\n");
+    // The head comes before the stall: both are being served once it is here.
+    for (TRawClient* c : {&a, &b}) {
+        std::string head;
+        for (int i = 0; i < 200 && Pos("\r\n\r\n", head) == 0; ++i) {
+            head += c->ReadAvailable();
+            usleep(20000);
+        }
+        ASSERT_TRUE(StartsWith(head, "HTTP/1.0 200")) << head;
+    }
+    TRawClient c(server.Port());
+    EXPECT_TRUE(StartsWith(c.ReadAll(), "HTTP/1.0 503"));
+}
+
 TEST(DemoServerPort, APortInUseIsReportedAndAFreeOneTaken) {
     TDemoServer first(Echo);
     ASSERT_TRUE(first.Start().ok());
