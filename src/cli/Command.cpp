@@ -4,6 +4,8 @@
 #include <exception>
 #include <ostream>
 
+#include "platform/ByteString.h"
+
 namespace tessaly::cli {
 
 namespace {
@@ -26,9 +28,14 @@ std::vector<std::string> Words(const std::string& s) {
 }
 
 void PrintOverview(std::ostream& os) {
-    os << "Usage: tessaly COMMAND [ARGUMENTS]\n\n"
+    os << "Usage: tessaly [--home DIR] COMMAND [ARGUMENTS]\n\n"
           "Tessaly Jobs 98 without windows: searches, listings and the workbench for\n"
-          "writing job-site definitions.\n\nCommands:\n";
+          "writing job-site definitions.\n\n"
+          "The home directory holds id.box, sources.def, options.box and the searches. It is\n"
+          "--home DIR, else $TESSALY_HOME, else the program's directory when it holds id.box,\n"
+          "else $XDG_DATA_HOME/tessaly-jobs (~/.local/share/tessaly-jobs), created on first\n"
+          "use. The window and the command line share it, one process at a time.\n\n"
+          "Commands:\n";
     auto commands = Registry();
     std::sort(commands.begin(), commands.end(),
               [](const TCommand& a, const TCommand& b) { return a.name < b.name; });
@@ -107,7 +114,22 @@ int UsageError(TCliIO& io, const std::string& command, const std::string& messag
     return kExitUsage;
 }
 
-int RunCli(const std::vector<std::string>& argv, TCliIO& io) {
+std::string& HomeOption();
+
+int RunCli(const std::vector<std::string>& originalArgv, TCliIO& io) {
+    // The global "--home DIR" stands before the command.
+    std::vector<std::string> argv = originalArgv;
+    HomeOption().clear();
+    while (!argv.empty() && (argv[0] == "--home" || StartsWith(argv[0], "--home="))) {
+        if (argv[0] == "--home") {
+            if (argv.size() < 2) return UsageError(io, "", "option --home needs a directory");
+            HomeOption() = argv[1];
+            argv.erase(argv.begin(), argv.begin() + 2);
+        } else {
+            HomeOption() = argv[0].substr(7);
+            argv.erase(argv.begin());
+        }
+    }
     if (argv.empty() || argv[0] == "--help" || argv[0] == "-h" || argv[0] == "help") {
         PrintOverview(argv.empty() ? io.err : io.out);
         return argv.empty() ? kExitUsage : kExitOk;

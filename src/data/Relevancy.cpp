@@ -8,31 +8,11 @@
 
 namespace tessaly {
 
-namespace {
-
-bool IsScoreSeparator(char c) {
-    switch (c) {
-        case ' ':
-        case '(':
-        case ')':
-        case ',':
-        case '-':
-        case '/':
-        case ':':
-        case ';':
-            return true;
-        default:
-            return false;
-    }
-}
-
-}  // namespace
-
 TStrings SplitScoreWords(std::string_view text) {
     TStrings words;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (!IsScoreSeparator(text[i])) continue;
+        if (!IsJobWordSeparator(text[i])) continue;
         words.emplace_back(text.substr(start, i + 1 - start));
         start = i + 1;
     }

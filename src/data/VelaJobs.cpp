@@ -11,6 +11,22 @@
 
 namespace tessaly {
 
+bool IsJobWordSeparator(char c) {
+    switch (c) {
+        case ' ':
+        case '(':
+        case ')':
+        case ',':
+        case '-':
+        case '/':
+        case ':':
+        case ';':
+            return true;
+        default:
+            return false;
+    }
+}
+
 namespace {
 
 // ---------------------------------------------------------------- entity decoding
@@ -118,29 +134,12 @@ bool NumericReference(std::string_view ref, std::string& out) {
     return false;
 }
 
-// The separators that end a word for capitalising and for state codes.
-bool IsWordSeparator(char c) {
-    switch (c) {
-        case ' ':
-        case '(':
-        case ')':
-        case ',':
-        case '-':
-        case '/':
-        case ':':
-        case ';':
-            return true;
-        default:
-            return false;
-    }
-}
-
 // Words each ending with its separator; the last word ends at the end of the text.
 std::vector<std::string> SplitWords(std::string_view text) {
     std::vector<std::string> words;
     size_t start = 0;
     for (size_t i = 0; i < text.size(); ++i) {
-        if (IsWordSeparator(text[i])) {
+        if (IsJobWordSeparator(text[i])) {
             words.emplace_back(text.substr(start, i - start + 1));
             start = i + 1;
         }
@@ -406,7 +405,7 @@ std::string CleanJobURL(std::string_view url, const TVelaJob& cleaned) {
 std::string ExpandStateCodes(std::string_view location) {
     if (location.empty()) return {};
     std::vector<std::string> words = SplitWords(location);
-    if (words.empty() || IsWordSeparator(words.back().back())) {
+    if (words.empty() || IsJobWordSeparator(words.back().back())) {
         // The text ends with a separator: its last piece is empty.
         words.emplace_back("/");
     } else {

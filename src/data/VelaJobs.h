@@ -92,6 +92,8 @@ class TVelaJobsList {
 };
 
 // The text clean-up steps, in the order CleanUpJobs applies them to each text.
+// The bytes that end a word of a job's text: for capitalising, state codes and scoring.
+bool IsJobWordSeparator(char c);
 std::string DecodeEntities(std::string_view text);
 std::string StripTags(std::string_view text);
 std::string TrimJobText(std::string_view text);

@@ -66,6 +66,9 @@ class TVelaSource {
     TParserScript Parser;
     TVelaJobsList Jobs;
     int QueryID = 0;
+    // Run fields of the search engine, reset when a run starts.
+    bool SiteDone = false;  // the site fetches no further page in this run
+    int ProgressSteps = 0;  // progress-gauge steps the site still owes
 
     // The list's master lists, shared by every site.
     const TStrings* MRegions;

@@ -1,0 +1,353 @@
+// `tessaly list|show|delete|sources|clear-grabbed|note|highlight|export`: the saved
+// searches and their listings.
+#include <algorithm>
+#include <functional>
+#include <ostream>
+#include <sstream>
+
+#include "cli/Command.h"
+#include "cli/Json.h"
+#include "cli/Workspace.h"
+#include "data/Relevancy.h"
+#include "platform/ByteString.h"
+#include "platform/TextFile.h"
+
+namespace tessaly::cli {
+namespace {
+
+std::unique_ptr<TWorkspace> Open(TCliIO& io, const std::string& command, int& status) {
+    std::string error;
+    auto w = TWorkspace::Open(io.out, false, true, error);
+    if (!w) {
+        io.err << "tessaly " << command << ": " << error << "\n";
+        status = kExitUsage;
+    }
+    return w;
+}
+
+const char* StatusName(uint8_t status) {
+    switch (status) {
+        case kStatusNew:
+            return "New";
+        case kStatusGreen:
+            return "Validated";
+        case kStatusYellow:
+            return "Unreachable";
+        case kStatusRed:
+            return "Invalidated";
+        default:
+            return "";
+    }
+}
+
+// The column keys the listing sorts by, under the names users type.
+bool SortKey(const std::string& name, std::string& key) {
+    static const std::pair<const char*, const char*> kKeys[] = {
+        {"status", " "},           {"title", "Title "},   {"company", "Company "},
+        {"location", "Location "}, {"source", "Source "}, {"relevancy", "Relevancy "},
+        {"notes", "Notes"}};
+    const std::string lower = [&] {
+        std::string l = name;
+        for (char& c : l)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        return l;
+    }();
+    for (const auto& [n, k] : kKeys)
+        if (lower == n) {
+            key = k;
+            return true;
+        }
+    return false;
+}
+
+std::string CsvField(const std::string& s) {
+    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+    return "\"" + ReplaceAll(s, "\"", "\"\"") + "\"";
+}
+
+// Job rows in the order to print: list positions.
+std::vector<int> Rows(const TVelaJobsList& jobs, bool onlyNew) {
+    std::vector<int> rows;
+    for (int i = 0; i < jobs.Count(); ++i) {
+        if (jobs[i].Relevancy == kRelevancyDeleted) continue;
+        if (onlyNew && jobs[i].Status != kStatusNew) continue;
+        rows.push_back(i);
+    }
+    return rows;
+}
+
+void WriteJson(std::ostream& os, const TVelaJobsList& jobs, const std::vector<int>& rows) {
+    TJsonWriter w;
+    w.BeginArray();
+    for (int i : rows) {
+        const TVelaJob& j = jobs[i];
+        w.BeginObject()
+            .Key("Number")
+            .Int(i + 1)
+            .Key("Title")
+            .String(j.Title)
+            .Key("Company")
+            .String(j.Company)
+            .Key("Location")
+            .String(j.Location)
+            .Key("Source")
+            .String(j.Source)
+            .Key("Relevancy")
+            .String(RelevancyText(j.Relevancy))
+            .Key("Status")
+            .String(StatusName(j.Status))
+            .Key("High")
+            .Bool(j.High)
+            .Key("Notes")
+            .String(j.Notes)
+            .Key("URL")
+            .String(j.URL)
+            .Key("LocalFile")
+            .String(j.LocalFile)
+            .EndObject();
+    }
+    os << w.EndArray().Text() << "\n";
+}
+
+void WriteCsv(std::ostream& os, const TVelaJobsList& jobs, const std::vector<int>& rows) {
+    os << "Number,Title,Company,Location,Source,Relevancy,Status,High,Notes,URL,LocalFile\r\n";
+    for (int i : rows) {
+        const TVelaJob& j = jobs[i];
+        os << i + 1 << ',' << CsvField(j.Title) << ',' << CsvField(j.Company) << ','
+           << CsvField(j.Location) << ',' << CsvField(j.Source) << ','
+           << CsvField(RelevancyText(j.Relevancy)) << ',' << StatusName(j.Status) << ','
+           << (j.High ? "True" : "False") << ',' << CsvField(j.Notes) << ',' << CsvField(j.URL)
+           << ',' << CsvField(j.LocalFile) << "\r\n";
+    }
+}
+
+// ---- list ----
+
+int List(const std::vector<std::string>& argv, TCliIO& io) {
+    TArgs args;
+    std::string error;
+    if (!args.Parse(argv, {}, {}, error) || !args.Positional().empty())
+        return UsageError(io, "list", error.empty() ? "expected no arguments" : error);
+    int status = kExitOk;
+    auto w = Open(io, "list", status);
+    if (!w) return status;
+    const TVelaSearchesList& s = w->Engine().Searches;
+    if (s.Count() == 0) {
+        io.out << "No saved searches in " << w->Home() << "; 'tessaly search' starts one.\n";
+        return kExitOk;
+    }
+    for (int i = 0; i < s.Count(); ++i)
+        io.out << i + 1 << '\t' << ReplaceAll(s[i].Keywords, "\r\n", " ") << '\t' << s[i].Region
+               << '\t' << s[i].Category << '\t' << s[i].Created << '\t' << s[i].JobCount << "\n";
+    return kExitOk;
+}
+
+// ---- show and export ----
+
+int Show(const std::vector<std::string>& argv, TCliIO& io) {
+    TArgs args;
+    std::string error;
+    if (!args.Parse(argv, {"desc", "new", "json", "csv"}, {"sort"}, error))
+        return UsageError(io, "show", error);
+    if (args.Positional().size() != 1) return UsageError(io, "show", "expected N");
+    std::string key = "Relevancy ";
+    if (auto sort = args.Value("sort"); sort && !SortKey(*sort, key))
+        return UsageError(io, "show",
+                          "unknown column \"" + *sort +
+                              "\"; use status, title, company, location, source, relevancy or "
+                              "notes");
+    int status = kExitOk;
+    auto w = Open(io, "show", status);
+    if (!w) return status;
+    if (!w->SelectNumber(args.Positional()[0], error)) return UsageError(io, "show", error);
+    TVelaJobsList& jobs = w->Engine().Jobs();
+    // Numbers are list positions before the display sort, so note and highlight agree.
+    std::vector<int> rows = Rows(jobs, args.Has("new"));
+    if (args.Value("sort") || args.Has("desc")) {
+        std::vector<TVelaJob*> order;
+        TVelaJobsList copy;
+        for (int i : rows) {
+            TVelaJob& c = copy.AddJob();
+            const int index = c.JobIndex;
+            c = jobs[i];
+            c.JobIndex = index;
+            c.RequestID = i;  // remembers the number through the sort
+        }
+        copy.SortJobs(key);
+        if (args.Has("desc")) copy.ReverseJobs();
+        rows.clear();
+        for (int i = 0; i < copy.Count(); ++i)
+            rows.push_back(copy[i].RequestID);
+    }
+    if (args.Has("json")) {
+        WriteJson(io.out, jobs, rows);
+    } else if (args.Has("csv")) {
+        WriteCsv(io.out, jobs, rows);
+    } else {
+        for (int i : rows) {
+            const TVelaJob& j = jobs[i];
+            io.out << i + 1 << '\t' << (j.High ? "*" : "") << StatusName(j.Status) << '\t'
+                   << j.Title << '\t' << j.Company << '\t' << j.Location << '\t' << j.Source << '\t'
+                   << RelevancyText(j.Relevancy) << '\t' << j.Notes << "\n";
+        }
+    }
+    return kExitOk;
+}
+
+int Export(const std::vector<std::string>& argv, TCliIO& io) {
+    TArgs args;
+    std::string error;
+    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, "export", error);
+    if (args.Positional().size() != 2) return UsageError(io, "export", "expected N FILE");
+    const std::string& file = args.Positional()[1];
+    const bool json = EndsWith(file, ".json");
+    if (!json && !EndsWith(file, ".csv"))
+        return UsageError(io, "export", "FILE must end in .csv or .json");
+    int status = kExitOk;
+    auto w = Open(io, "export", status);
+    if (!w) return status;
+    if (!w->SelectNumber(args.Positional()[0], error)) return UsageError(io, "export", error);
+    std::ostringstream text;
+    const TVelaJobsList& jobs = w->Engine().Jobs();
+    if (json)
+        WriteJson(text, jobs, Rows(jobs, false));
+    else
+        WriteCsv(text, jobs, Rows(jobs, false));
+    WriteFileAtomic(file, text.str());
+    io.out << "Wrote " << Rows(jobs, false).size() << " jobs to " << file << "\n";
+    return kExitOk;
+}
+
+// ---- changes to one search ----
+
+// Runs `change` on search N's listing, then saves it as the window does when it closes.
+int ChangeSearch(const std::vector<std::string>& argv, TCliIO& io, const std::string& command,
+                 size_t positionals, const std::string& expected,
+                 const std::function<int(TWorkspace&, const TArgs&)>& change) {
+    TArgs args;
+    std::string error;
+    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, command, error);
+    if (args.Positional().size() != positionals) return UsageError(io, command, expected);
+    int status = kExitOk;
+    auto w = Open(io, command, status);
+    if (!w) return status;
+    if (!w->SelectNumber(args.Positional()[0], error)) return UsageError(io, command, error);
+    status = change(*w, args);
+    w->Close();
+    return status;
+}
+
+TVelaJob* JobNumber(TWorkspace& w, const std::string& number, TCliIO& io,
+                    const std::string& command) {
+    const auto n = ParseInt(number);
+    TVelaJobsList& jobs = w.Engine().Jobs();
+    if (!n || *n < 1 || *n > jobs.Count() || jobs[*n - 1].Relevancy == kRelevancyDeleted) {
+        UsageError(io, command, "no job number " + number + " in this search");
+        return nullptr;
+    }
+    return &jobs[*n - 1];
+}
+
+int Delete(const std::vector<std::string>& argv, TCliIO& io) {
+    return ChangeSearch(argv, io, "delete", 1, "expected N", [&](TWorkspace& w, const TArgs&) {
+        const std::string keywords = w.Engine().SelectedSearch()->Keywords;
+        w.Engine().MMDeleteAllClick();
+        io.out << "Deleted the search \"" << keywords << "\".\n";
+        return kExitOk;
+    });
+}
+
+int ClearGrabbed(const std::vector<std::string>& argv, TCliIO& io) {
+    return ChangeSearch(argv, io, "clear-grabbed", 1, "expected N",
+                        [&](TWorkspace& w, const TArgs&) {
+                            w.Engine().MMDeleteGrabbedClick();
+                            io.out << "Cleared the grabbed pages.\n";
+                            return kExitOk;
+                        });
+}
+
+int Note(const std::vector<std::string>& argv, TCliIO& io) {
+    return ChangeSearch(argv, io, "note", 3, "expected N JOB TEXT",
+                        [&](TWorkspace& w, const TArgs& a) {
+                            TVelaJob* job = JobNumber(w, a.Positional()[1], io, "note");
+                            if (!job) return kExitUsage;
+                            job->Notes = a.Positional()[2];
+                            w.Engine().JobsModified = true;
+                            return kExitOk;
+                        });
+}
+
+int Highlight(const std::vector<std::string>& argv, TCliIO& io) {
+    return ChangeSearch(argv, io, "highlight", 2, "expected N JOB",
+                        [&](TWorkspace& w, const TArgs& a) {
+                            TVelaJob* job = JobNumber(w, a.Positional()[1], io, "highlight");
+                            if (!job) return kExitUsage;
+                            job->High = !job->High;
+                            if (job->Status == kStatusNew) job->Status = kStatusWhite;
+                            w.Engine().JobsModified = true;
+                            io.out << (job->High ? "Highlighted " : "No longer highlighted ")
+                                   << "\"" << job->Title << "\".\n";
+                            return kExitOk;
+                        });
+}
+
+// ---- sources ----
+
+int Sources(const std::vector<std::string>& argv, TCliIO& io) {
+    TArgs args;
+    std::string error;
+    if (!args.Parse(argv, {}, {}, error) || !args.Positional().empty())
+        return UsageError(io, "sources", error.empty() ? "expected no arguments" : error);
+    int status = kExitOk;
+    auto w = Open(io, "sources", status);
+    if (!w) return status;
+    TSearchEngine& e = w->Engine();
+    for (int i = 0; i < e.Sources.Count(); ++i) {
+        const TVelaSource& s = e.Sources[i];
+        io.out << s.Title << '\t' << (e.TakesPart(s) ? "enabled" : "disabled")
+               << (e.IsPreferred(s) ? "\tpreferred" : "") << "\n";
+    }
+    io.out << "Regions: " << Join(e.Sources.MRegions, ", ") << "\n"
+           << "Categories: " << Join(e.Sources.MCategories, ", ") << "\n";
+    return kExitOk;
+}
+
+TRegisterCommand r1({"list", "the saved searches with their numbers",
+                     "Usage: tessaly list\n\nOne line per saved search: its number, keywords, "
+                     "area, category, date and job count.\n",
+                     List});
+TRegisterCommand r2(
+    {"show", "the jobs of a saved search",
+     "Usage: tessaly show N [--sort COLUMN] [--desc] [--new] [--json|--csv]\n\n"
+     "Lists the jobs of search N: number, status, title, company, location, source,\n"
+     "relevancy and notes. COLUMN is status, title, company, location, source, relevancy\n"
+     "or notes; --desc reverses the order; --new shows only the jobs marked New.\n",
+     Show});
+TRegisterCommand r3({"export", "write a listing to a CSV or JSON file",
+                     "Usage: tessaly export N FILE.csv|FILE.json\n\nWrites the jobs of search "
+                     "N with every field to FILE (format by its extension).\n",
+                     Export});
+TRegisterCommand r4({"delete", "delete a saved search with its table and grabbed pages",
+                     "Usage: tessaly delete N\n\nDeletes search N, its job table and its "
+                     "grabbed pages. There is no confirmation.\n",
+                     Delete});
+TRegisterCommand r5({"clear-grabbed", "delete the grabbed pages of a search",
+                     "Usage: tessaly clear-grabbed N\n\nDeletes the grabbed job pages of "
+                     "search N; its jobs become White.\n",
+                     ClearGrabbed});
+TRegisterCommand r6({"note", "set the notes of a job",
+                     "Usage: tessaly note N JOB TEXT\n\nSets the notes of job JOB (as 'tessaly "
+                     "show N' numbers it) of search N.\n",
+                     Note});
+TRegisterCommand r7({"highlight", "highlight a job or take the highlight off",
+                     "Usage: tessaly highlight N JOB\n\nFlips the highlight of job JOB of "
+                     "search N.\n",
+                     Highlight});
+TRegisterCommand r8({"sources", "the job sites, enabled or not, preferred",
+                     "Usage: tessaly sources\n\nOne line per job site of sources.def: its "
+                     "title, whether it takes part in searches and whether it is preferred; "
+                     "then the regions and categories searches can use.\n",
+                     Sources});
+
+}  // namespace
+}  // namespace tessaly::cli

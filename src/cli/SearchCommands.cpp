@@ -1,0 +1,226 @@
+// `tessaly search|update|refine|grab`: the runs of the program from the command line.
+#include <unistd.h>
+
+#include <iostream>
+#include <ostream>
+
+#include "cli/Command.h"
+#include "cli/Workspace.h"
+#include "platform/ByteString.h"
+
+namespace tessaly::cli {
+namespace {
+
+const char* kRunNote =
+    "While the run goes on, each job site has a line with \"Found\", \"Kept\" and\n"
+    "\"Status\", and an overall gauge follows (redrawn in place on a terminal, plain lines\n"
+    "otherwise); --quiet prints only the final message. Ctrl-C stops the run: the sites\n"
+    "drain and the run ends with its \"Aborted.\" message; a second Ctrl-C leaves at once\n"
+    "after saving the jobs merged so far.\n"
+    "\n"
+    "Exit status: 0 when the run completed, 3 when it was aborted, 2 for usage or file\n"
+    "errors (the message on standard error).\n";
+
+struct TOpened {
+    std::unique_ptr<TWorkspace> workspace;
+    int status = kExitOk;
+};
+
+TOpened OpenWorkspace(TCliIO& io, const std::string& command, bool quiet) {
+    TOpened o;
+    std::string error;
+    o.workspace =
+        TWorkspace::Open(io.out, IsTerminal(STDOUT_FILENO) && &io.out == &std::cout, quiet, error);
+    if (!o.workspace) {
+        io.err << "tessaly " << command << ": " << error << "\n";
+        o.status = kExitUsage;
+    }
+    return o;
+}
+
+// The entry of `list` equal to `value`, or an error listing the choices.
+bool CheckChoice(const TStrings& list, const std::string& value, const std::string& what,
+                 std::string& error) {
+    for (const auto& v : list)
+        if (v == value) return true;
+    error = "unknown " + what + " \"" + value + "\"; the definitions offer: " + Join(list, ", ");
+    return false;
+}
+
+// ---- search ----
+
+const std::string kSearchUsage =
+    std::string(
+        "Usage: tessaly search [--region R] [--category C] [--quiet] "
+        "[--offline] KEYWORDS...\n"
+        "\n"
+        "Runs a new search over every job site that takes part and "
+        "keeps its listing as a new\n"
+        "saved search. R and C are entries of the definitions' region "
+        "and category lists\n"
+        "(see 'tessaly sources'); they default to the first entry of "
+        "each. --offline skips the\n"
+        "job-source update that otherwise runs before the first search "
+        "of a run.\n\n") +
+    kRunNote;
+
+int Search(const std::vector<std::string>& argv, TCliIO& io) {
+    TArgs args;
+    std::string error;
+    if (!args.Parse(argv, {"quiet", "offline"}, {"region", "category"}, error))
+        return UsageError(io, "search", error);
+    if (args.Positional().empty()) return UsageError(io, "search", "expected KEYWORDS");
+    TOpened o = OpenWorkspace(io, "search", args.Has("quiet"));
+    if (!o.workspace) return o.status;
+    TSearchEngine& e = o.workspace->Engine();
+    const TStrings& regions = e.Sources.MRegions;
+    const TStrings& categories = e.Sources.MCategories;
+    if (regions.empty() || categories.empty())
+        return UsageError(io, "search", "the definitions hold no region or no category");
+    TNewSearchValues& v = o.workspace->Front().SearchAnswer;
+    v.Region = args.Value("region").value_or(regions.front());
+    v.Category = args.Value("category").value_or(categories.front());
+    v.Keywords = Join(args.Positional(), " ");
+    if (!CheckChoice(regions, v.Region, "region", error) ||
+        !CheckChoice(categories, v.Category, "category", error))
+        return UsageError(io, "search", error);
+    if (args.Has("offline")) e.AutoUpdatePending = false;
+    e.MMNewClick();
+    const int status = o.workspace->WaitForRun();
+    o.workspace->Close();
+    if (!args.Has("quiet"))
+        io.out << "Saved as search " << e.Searches.Count() << " in " << o.workspace->Home()
+               << "; 'tessaly show " << e.Searches.Count() << "' lists its jobs.\n";
+    return status;
+}
+
+// ---- update ----
+
+const std::string kUpdateUsage =
+    std::string(
+        "Usage: tessaly update N [--region R] [--category C] [--keywords K] [--quiet] "
+        "[--offline]\n"
+        "\n"
+        "Runs the saved search N (as 'tessaly list' numbers it) again and adds the jobs\n"
+        "posted since, marked New. The options change the search before it runs.\n\n") +
+    kRunNote;
+
+int Update(const std::vector<std::string>& argv, TCliIO& io) {
+    TArgs args;
+    std::string error;
+    if (!args.Parse(argv, {"quiet", "offline"}, {"region", "category", "keywords"}, error))
+        return UsageError(io, "update", error);
+    if (args.Positional().size() != 1) return UsageError(io, "update", "expected N");
+    TOpened o = OpenWorkspace(io, "update", args.Has("quiet"));
+    if (!o.workspace) return o.status;
+    TSearchEngine& e = o.workspace->Engine();
+    TVelaSearch* s = o.workspace->SelectNumber(args.Positional()[0], error);
+    if (!s) return UsageError(io, "update", error);
+    TNewSearchValues& v = o.workspace->Front().SearchAnswer;
+    v.Region = args.Value("region").value_or(s->Region);
+    v.Category = args.Value("category").value_or(s->Category);
+    v.Keywords = args.Value("keywords").value_or(s->Keywords);
+    if (args.Has("region") && !CheckChoice(e.Sources.MRegions, v.Region, "region", error))
+        return UsageError(io, "update", error);
+    if (args.Has("category") && !CheckChoice(e.Sources.MCategories, v.Category, "category", error))
+        return UsageError(io, "update", error);
+    if (args.Has("offline")) e.AutoUpdatePending = false;
+    e.MMUpdateClick();
+    const int status = o.workspace->WaitForRun();
+    o.workspace->Close();
+    return status;
+}
+
+// ---- refine ----
+
+const std::string kRefineUsage =
+    std::string(
+        "Usage: tessaly refine N --keywords K [--invalidate] [--all] [--no-download] "
+        "[--keep] [--quiet]\n"
+        "\n"
+        "Tests every job of search N against the keywords K inside its job description:\n"
+        "a match validates the job (Green, one relevancy level up), no match invalidates it\n"
+        "(Red, one level down); --invalidate swaps the two. --all needs every keyword to\n"
+        "match. Job pages are fetched when no grabbed copy exists, unless --no-download;\n"
+        "--keep stores the fetched pages as grabbed copies.\n\n") +
+    kRunNote;
+
+int RefineCmd(const std::vector<std::string>& argv, TCliIO& io) {
+    TArgs args;
+    std::string error;
+    if (!args.Parse(argv, {"invalidate", "all", "no-download", "keep", "quiet"}, {"keywords"},
+                    error))
+        return UsageError(io, "refine", error);
+    if (args.Positional().size() != 1) return UsageError(io, "refine", "expected N");
+    const std::string keywords = args.Value("keywords").value_or("");
+    if (keywords.empty()) return UsageError(io, "refine", "expected --keywords K");
+    TOpened o = OpenWorkspace(io, "refine", args.Has("quiet"));
+    if (!o.workspace) return o.status;
+    if (!o.workspace->SelectNumber(args.Positional()[0], error))
+        return UsageError(io, "refine", error);
+    TRefineValues& r = o.workspace->Front().RefineAnswer;
+    r.Keywords = keywords;
+    r.Validation = !args.Has("invalidate");
+    r.MatchAll = args.Has("all");
+    r.Download = !args.Has("no-download");
+    r.KeepAsGrabbed = args.Has("keep");
+    o.workspace->Engine().MMRefineClick();
+    const int status = o.workspace->WaitForRun();
+    o.workspace->Close();
+    return status;
+}
+
+// ---- grab ----
+
+const std::string kGrabUsage =
+    std::string(
+        "Usage: tessaly grab N [--all|--high|--green|--job J...] [--quiet]\n"
+        "\n"
+        "Fetches the job descriptions of search N into its folder for offline reading:\n"
+        "all jobs (the default), the highlighted ones, the validated ones, or the jobs\n"
+        "numbered J (as 'tessaly show' numbers them). Jobs already grabbed are not fetched\n"
+        "again.\n\n") +
+    kRunNote;
+
+int Grab(const std::vector<std::string>& argv, TCliIO& io) {
+    TArgs args;
+    std::string error;
+    if (!args.Parse(argv, {"all", "high", "green", "quiet"}, {"job"}, error))
+        return UsageError(io, "grab", error);
+    if (args.Positional().size() != 1) return UsageError(io, "grab", "expected N");
+    const int choices = args.Has("all") + args.Has("high") + args.Has("green") + args.Has("job");
+    if (choices > 1) return UsageError(io, "grab", "choose one of --all, --high, --green, --job");
+    TOpened o = OpenWorkspace(io, "grab", args.Has("quiet"));
+    if (!o.workspace) return o.status;
+    TSearchEngine& e = o.workspace->Engine();
+    if (!o.workspace->SelectNumber(args.Positional()[0], error))
+        return UsageError(io, "grab", error);
+    int choice = 0;
+    if (args.Has("high")) choice = 1;
+    if (args.Has("green")) choice = 2;
+    if (args.Has("job")) {
+        choice = 3;
+        std::vector<int> positions;
+        for (const std::string& j : args.Values("job")) {
+            const auto n = ParseInt(j);
+            if (!n || *n < 1 || *n > e.Jobs().Count())
+                return UsageError(io, "grab", "no job number " + j + " in this search");
+            positions.push_back(*n - 1);
+        }
+        o.workspace->Front().Selection = positions;
+    }
+    e.LaunchGrabber(choice);
+    const int status = e.RunState == rsIdle ? kExitOk : o.workspace->WaitForRun();
+    o.workspace->Close();
+    return status;
+}
+
+TRegisterCommand r1({"search", "run a new search over the job sites", kSearchUsage, Search});
+TRegisterCommand r2({"update", "add the newly posted jobs to a saved search", kUpdateUsage,
+                     Update});
+TRegisterCommand r3({"refine", "validate or invalidate jobs by keywords in their pages",
+                     kRefineUsage, RefineCmd});
+TRegisterCommand r4({"grab", "store job descriptions for offline reading", kGrabUsage, Grab});
+
+}  // namespace
+}  // namespace tessaly::cli

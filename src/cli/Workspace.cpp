@@ -1,0 +1,243 @@
+#include "cli/Workspace.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <iomanip>
+#include <sstream>
+
+#include "platform/ByteString.h"
+#include "platform/MainLoop.h"
+#include "platform/Paths.h"
+
+namespace tessaly::cli {
+
+namespace {
+
+std::atomic<int> gInterrupts{0};
+
+extern "C" void OnInterrupt(int) {
+    gInterrupts.fetch_add(1);
+}
+
+// Ctrl-C counts interrupts while a run is waited for; the previous handler comes back after.
+class TInterruptScope {
+  public:
+    TInterruptScope() {
+        gInterrupts = 0;
+        struct sigaction sa {};
+        sa.sa_handler = OnInterrupt;
+        sigemptyset(&sa.sa_mask);
+        sigaction(SIGINT, &sa, &previous_);
+    }
+    ~TInterruptScope() { sigaction(SIGINT, &previous_, nullptr); }
+
+  private:
+    struct sigaction previous_ {};
+};
+
+std::string Pad(const std::string& s, size_t width, bool right = false) {
+    if (s.size() >= width) return s.substr(0, width);
+    const std::string fill(width - s.size(), ' ');
+    return right ? fill + s : s + fill;
+}
+
+}  // namespace
+
+std::string& HomeOption() {
+    static std::string home;
+    return home;
+}
+
+bool IsTerminal(int fd) {
+    if (!::isatty(fd)) return false;
+    const char* term = std::getenv("TERM");
+    return term && std::string(term) != "dumb";
+}
+
+// ---- Front-end ---------------------------------------------------------------------------
+
+TCliFrontEnd::TCliFrontEnd(std::ostream& out, bool terminal, bool quiet)
+    : out_(out), terminal_(terminal), quiet_(quiet) {}
+
+void TCliFrontEnd::StatusText(int panel, const std::string& text) {
+    // Refinement and grabbing have no progress window: their counters are the progress.
+    if (panel != 2 || progressOpen_ || quiet_ || text.empty() || text == lastCounters_) return;
+    lastCounters_ = text;
+    if (terminal_)
+        out_ << "\r\x1b[2K  " << text << std::flush;
+    else
+        out_ << "  " << text << "\n";
+}
+
+void TCliFrontEnd::ProgressShow() {
+    progressOpen_ = true;
+    drawnLines_ = 0;
+    printed_.clear();
+}
+
+void TCliFrontEnd::ProgressClose() {
+    Draw();
+    progressOpen_ = false;
+}
+
+void TCliFrontEnd::ProgressRowChanged(int) {
+    Draw();
+}
+
+void TCliFrontEnd::Draw() {
+    if (quiet_ || !progressOpen_ || engine_ == nullptr) return;
+    const TProgressModel& p = engine_->Progress;
+    if (!terminal_) {
+        // Plain output: a line whenever a site's status changes.
+        for (size_t i = 0; i < p.Rows.size(); ++i) {
+            const TProgressRow& r = p.Rows[i];
+            if (r.JobSource.empty() || r.Status.empty()) continue;
+            const std::string line = Trim(r.JobSource) + ": " + r.Status +
+                                     (r.Found.empty() ? "" : ", found " + r.Found) +
+                                     (r.Kept.empty() ? "" : ", kept " + r.Kept);
+            // Rows are re-sorted while sites start: compare by text, not by position.
+            if (std::find(printed_.begin(), printed_.end(), line) != printed_.end()) continue;
+            printed_.push_back(line);
+            out_ << "  " << line << "\n";
+        }
+        return;
+    }
+    std::ostringstream s;
+    if (drawnLines_ > 0) s << "\x1b[" << drawnLines_ << "A";
+    int lines = 0;
+    s << "\r\x1b[2K  " << Pad("Job Source", 28) << Pad("Found", 7, true) << Pad("Kept", 6, true)
+      << "  Status\n";
+    ++lines;
+    for (const TProgressRow& r : p.Rows) {
+        if (r.JobSource.empty()) continue;
+        s << "\r\x1b[2K  " << Pad(Trim(r.JobSource), 28) << Pad(r.Found, 7, true)
+          << Pad(r.Kept, 6, true) << "  " << r.Status << "\n";
+        ++lines;
+    }
+    const int width = 30;
+    const int filled = p.GaugeMax > 0 ? width * p.GaugePosition / p.GaugeMax : 0;
+    const int percent = p.GaugeMax > 0 ? 100 * p.GaugePosition / p.GaugeMax : 0;
+    s << "\r\x1b[2K  [" << std::string(static_cast<size_t>(filled), '#')
+      << std::string(static_cast<size_t>(width - filled), '-') << "] " << percent << "%\n";
+    ++lines;
+    drawnLines_ = lines;
+    out_ << s.str() << std::flush;
+}
+
+bool TCliFrontEnd::NewSearchDialog(const std::string&, const std::string&,
+                                   TNewSearchValues& values) {
+    values = SearchAnswer;
+    return true;
+}
+
+bool TCliFrontEnd::RefineDialog(TRefineValues& values) {
+    values = RefineAnswer;
+    return true;
+}
+
+void TCliFrontEnd::ShowMessage(const std::string& text) {
+    LastMessage = text;
+    if (terminal_ && !lastCounters_.empty() && !progressOpen_) out_ << "\r\x1b[2K";
+    out_ << text << std::endl;
+}
+
+// ---- Workspace -----------------------------------------------------------------------------
+
+TWorkspace::TWorkspace(std::string home, std::ostream& out, bool terminal, bool quiet)
+    : home_(std::move(home)), front_(out, terminal, quiet) {}
+
+std::unique_ptr<TWorkspace> TWorkspace::Open(std::ostream& out, bool terminal, bool quiet,
+                                             std::string& error) {
+    const std::string home = ResolveHomeDirectory(HomeOption());
+    PrepareHomeDirectory(home, ShippedDataDirectory());
+    std::unique_ptr<TWorkspace> w(new TWorkspace(home, out, terminal, quiet));
+    w->lock_ = std::make_unique<TInstanceLock>(home);
+    if (!w->lock_->Acquired()) {
+        error = w->lock_->Message();
+        return nullptr;
+    }
+    w->previousPrompts_ = &TPrompts::Current();
+    TPrompts::SetCurrent(&w->front_);
+    w->engine_ = std::make_unique<TSearchEngine>(home, w->front_);
+    TSearchEngine& e = *w->engine_;
+    w->front_.Attach(&e);
+    if (!e.LoadIdentity()) {
+        error = "no id.box in " + home + " (the product identification is missing)";
+        return nullptr;
+    }
+    e.LoadOptions();
+    e.LoadUpdateDescriptor();
+    if (!e.LoadSources()) {
+        error = "no sources.def in " + home + " (the job-site definitions are missing)";
+        return nullptr;
+    }
+    e.LoadSearches();
+    e.InitMachine();
+    e.RunState = rsIdle;
+    return w;
+}
+
+TWorkspace::~TWorkspace() {
+    if (engine_ && !closed_) {
+        // Never leave workers behind the engine: stop them and wait.
+        engine_->Machine.StopAll();
+        MainLoop().RunUntilFor([this] { return !engine_->Machine.IsBusy(); }, 10000);
+    }
+    engine_.reset();
+    if (previousPrompts_) TPrompts::SetCurrent(previousPrompts_);
+}
+
+TVelaSearch* TWorkspace::SelectNumber(const std::string& number, std::string& error) {
+    const auto n = ParseInt(number);
+    TSearchEngine& e = *engine_;
+    if (!n || *n < 1 || *n > e.Searches.Count()) {
+        error = "no search number " + number + " (there are " + IntToStr(e.Searches.Count()) +
+                "; see 'tessaly list')";
+        return nullptr;
+    }
+    e.SelectSearch(*n - 1);
+    e.GridTimerTimer();
+    return e.SelectedSearch();
+}
+
+int TWorkspace::WaitForRun() {
+    TSearchEngine& e = *engine_;
+    TInterruptScope interrupts;
+    int seen = 0;
+    while (e.RunState != rsIdle) {
+        MainLoop().RunUntilFor([&] { return e.RunState == rsIdle || gInterrupts != seen; }, 200);
+        const int now = gInterrupts;
+        if (now == seen) continue;
+        seen = now;
+        if (seen == 1) {
+            e.MMStopClick();
+        } else {
+            // A second Ctrl-C: keep what was merged and leave without waiting for the sites.
+            e.SaveMerged();
+            front_.ShowMessage("Interrupted; the jobs merged so far are saved.");
+            std::fflush(nullptr);
+            std::_Exit(kExitAborted);
+        }
+    }
+    const std::string& m = front_.LastMessage;
+    return m.find("Aborted") != std::string::npos ? kExitAborted : kExitOk;
+}
+
+void TWorkspace::Close() {
+    if (closed_) return;
+    TSearchEngine& e = *engine_;
+    if (e.Machine.IsBusy()) {
+        e.Machine.StopAll();
+        MainLoop().RunUntilFor([&] { return !e.Machine.IsBusy(); }, 10000);
+    }
+    e.SaveOnClose();
+    e.ClearTemp();
+    closed_ = true;
+}
+
+}  // namespace tessaly::cli

@@ -1,0 +1,105 @@
+// The command line's side of the program's home directory: opening it as the window does
+// at start-up (lock, id.box, options, definitions, searches), and a front-end that shows a
+// run's progress on the terminal.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "cli/Command.h"
+#include "platform/Home.h"
+#include "platform/Prompts.h"
+#include "search/SearchEngine.h"
+
+namespace tessaly::cli {
+
+// The home directory named by the global "--home DIR" option (empty when none).
+std::string& HomeOption();
+
+// Shows a run on the terminal: one line per site (or per job count) with "Found", "Kept"
+// and "Status", and an overall gauge; redrawn in place on a terminal, plain lines
+// otherwise. Quiet prints nothing but the final message.
+class TCliFrontEnd : public TSearchFrontEnd, public TPrompts {
+  public:
+    TCliFrontEnd(std::ostream& out, bool terminal, bool quiet);
+
+    void Attach(TSearchEngine* engine) { engine_ = engine; }
+
+    // Seam.
+    void StatusText(int panel, const std::string& text) override;
+    void ProgressShow() override;
+    void ProgressClose() override;
+    void ProgressRowsChanged() override { Draw(); }
+    void ProgressRowChanged(int row) override;
+    void ProgressGaugeChanged() override { Draw(); }
+    bool NewSearchDialog(const std::string& caption, const std::string& button,
+                         TNewSearchValues& values) override;
+    bool RefineDialog(TRefineValues& values) override;
+    std::vector<int> SelectedJobPositions() override { return Selection; }
+
+    // Prompts.
+    void ShowMessage(const std::string& text) override;
+    void Beep() override {}
+    bool AskYesNo(const std::string&) override { return false; }
+
+    // What the dialogs answer.
+    TNewSearchValues SearchAnswer;
+    TRefineValues RefineAnswer;
+    std::vector<int> Selection;  // list positions of the "selected" jobs
+    // The last message shown ("Search Completed." ...).
+    std::string LastMessage;
+
+  private:
+    void Draw();
+
+    std::ostream& out_;
+    bool terminal_;
+    bool quiet_;
+    bool progressOpen_ = false;
+    int drawnLines_ = 0;
+    std::string lastCounters_;
+    std::vector<std::string> printed_;  // plain mode: the status already printed per row
+    TSearchEngine* engine_ = nullptr;
+};
+
+// An opened home directory with its engine.
+class TWorkspace {
+  public:
+    // Opens HomeOption() (or the default home), locks it and loads it. On failure returns
+    // null with the message in `error`.
+    static std::unique_ptr<TWorkspace> Open(std::ostream& out, bool terminal, bool quiet,
+                                            std::string& error);
+    ~TWorkspace();
+
+    TSearchEngine& Engine() { return *engine_; }
+    TCliFrontEnd& Front() { return front_; }
+    const std::string& Home() const { return home_; }
+
+    // The search numbered `number` as `tessaly list` shows it (from 1), selected and its
+    // table loaded; null with a message when there is no such search.
+    TVelaSearch* SelectNumber(const std::string& number, std::string& error);
+
+    // Waits until the run ends. The first Ctrl-C is the Stop command; a second one saves
+    // what was merged and returns at once. Returns kExitOk, or kExitAborted.
+    int WaitForRun();
+    // Saves the listing and the index as the window does when it closes.
+    void Close();
+
+  private:
+    TWorkspace(std::string home, std::ostream& out, bool terminal, bool quiet);
+
+    std::string home_;
+    TCliFrontEnd front_;
+    TPrompts* previousPrompts_ = nullptr;
+    std::unique_ptr<TInstanceLock> lock_;
+    std::unique_ptr<TSearchEngine> engine_;
+    bool closed_ = false;
+};
+
+// True when `fd` is a terminal that understands cursor movement.
+bool IsTerminal(int fd);
+
+}  // namespace tessaly::cli

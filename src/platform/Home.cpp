@@ -1,0 +1,97 @@
+#include "platform/Home.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/ByteString.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+
+#ifndef TESSALY_SOURCE_DATA_DIR
+#define TESSALY_SOURCE_DATA_DIR ""
+#endif
+
+namespace tessaly {
+
+namespace {
+
+std::string Env(const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::string(v) : std::string();
+}
+
+}  // namespace
+
+std::string ResolveHomeDirectory(const std::string& explicitHome) {
+    if (!explicitHome.empty()) return explicitHome;
+    if (std::string env = Env("TESSALY_HOME"); !env.empty()) return env;
+    const std::string exeDir = ExecutableDirectory();
+    if (!exeDir.empty() && FileExists(JoinPath(exeDir, "id.box"))) return exeDir;
+    std::string base = Env("XDG_DATA_HOME");
+    if (base.empty()) {
+        std::string user = Env("HOME");
+        if (user.empty()) user = "/tmp";
+        base = JoinPath(user, ".local/share");
+    }
+    return JoinPath(base, "tessaly-jobs");
+}
+
+std::string ShippedDataDirectory() {
+    if (std::string env = Env("TESSALY_DATA_DIR"); !env.empty()) return env;
+    const std::string beside = JoinPath(ExecutableDirectory(), "data");
+    if (FileExists(JoinPath(beside, "id.box"))) return beside;
+    // Installed: bin/tessaly-jobs with share/tessaly-jobs beside bin.
+    const std::string installed = JoinPath(DirName(ExecutableDirectory()), "share/tessaly-jobs");
+    if (FileExists(JoinPath(installed, "id.box"))) return installed;
+    return TESSALY_SOURCE_DATA_DIR;
+}
+
+void PrepareHomeDirectory(const std::string& home, const std::string& shippedDir) {
+    for (const char* sub : {"", "searches", "temp"}) {
+        const std::string dir = *sub ? JoinPath(home, sub) : home;
+        if (!ForceDirectories(dir))
+            throw EFileError("Cannot create the directory " + dir + ": " + std::strerror(errno));
+    }
+    if (shippedDir.empty() || !DirectoryExists(shippedDir)) return;
+    for (const std::string& name : ListDirectory(shippedDir)) {
+        const std::string from = JoinPath(shippedDir, name);
+        const std::string to = JoinPath(home, name);
+        if (!FileExists(from) || PathExists(to)) continue;
+        WriteFileBytes(to, ReadFileBytes(from));
+    }
+}
+
+TInstanceLock::TInstanceLock(const std::string& home) {
+    const std::string path = JoinPath(home, ".lock");
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        message_ = "Cannot open the lock file " + path + ": " + std::strerror(errno);
+        return;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        std::string holder;
+        char buf[32] = {};
+        const ssize_t n = ::pread(fd, buf, sizeof buf - 1, 0);
+        if (n > 0) holder = Trim(std::string(buf, static_cast<size_t>(n)));
+        ::close(fd);
+        holder_ = holder;
+        message_ = "Tessaly Jobs 98 is already running on " + home +
+                   (holder.empty() ? std::string() : " (process " + holder + ")") +
+                   "; close it first.";
+        return;
+    }
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) == 0) WriteAll(fd, pid);
+    fd_ = fd;
+}
+
+TInstanceLock::~TInstanceLock() {
+    if (fd_ >= 0) ::close(fd_);  // closing releases the lock; the file stays for the next one
+}
+
+}  // namespace tessaly

@@ -1,0 +1,312 @@
+#include "search/SearchEngine.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <exception>
+
+#include "data/PackedFile.h"
+#include "platform/ByteString.h"
+#include "platform/Paths.h"
+#include "platform/Prompts.h"
+#include "platform/TextFile.h"
+
+namespace tessaly {
+
+namespace {
+
+int ReadSlider(const TConfigBox& box, const char* key, int unreadable, int low, int high) {
+    const int v = ParseIntOr(box.ReadString("Connection", key), unreadable);
+    return std::clamp(v, low, high);
+}
+
+}  // namespace
+
+TConnectionOptions ReadConnectionOptions(const TConfigBox& box) {
+    TConnectionOptions o;
+    // The dialog's controls keep their design values until a written store is loaded.
+    if (box.ReadString("Visual", "Yellow").empty()) return o;
+    o.MaxJobs = ReadSlider(box, "MaxJobs", kMaxJobsUnreadable, kMaxJobsLow, kMaxJobsHigh);
+    o.MaxThreads =
+        ReadSlider(box, "MaxThreads", kMaxThreadsUnreadable, kMaxThreadsLow, kMaxThreadsHigh);
+    o.TimeOut = ReadSlider(box, "TimeOut", kTimeOutUnreadable, kTimeOutLow, kTimeOutHigh);
+    o.UseProxy = box.ReadString("Connection", "UseProxy") == "True";
+    if (o.UseProxy) {
+        o.ProxyIP = box.ReadString("Connection", "ProxyIP");
+        o.ProxyPort = box.ReadString("Connection", "ProxyPort");
+        o.UseProxyAuthenticate = box.ReadString("Connection", "UseProxyAuthenticate") == "True";
+        if (o.UseProxyAuthenticate) {
+            o.ProxyUsername = box.ReadString("Connection", "ProxyUsername");
+            o.ProxyPassword = box.ReadString("Connection", "ProxyPassword");
+        }
+    }
+    return o;
+}
+
+int JobStatusImage(const TVelaJob& job) {
+    static constexpr int kGrabbed[] = {3, 0, 5, 9, 7};
+    static constexpr int kOnline[] = {1, 0, 15, 9, 17};
+    const int status = job.Status <= kStatusRed ? int{job.Status} : int{kStatusWhite};
+    const int image = job.LocalFile.empty() ? kOnline[status] : kGrabbed[status];
+    return image + (job.High ? 1 : 0);
+}
+
+std::string SearchFolder(const TVelaSearch& search) {
+    const std::string& t = search.TableFile;
+    return t.size() >= 4 ? t.substr(0, t.size() - 4) : std::string();
+}
+
+TSearchEngine::TSearchEngine(std::string programDir, TSearchFrontEnd& frontEnd)
+    : ProgramDir(std::move(programDir)),
+      front_(frontEnd),
+      jobs_(std::make_unique<TVelaJobsList>()) {
+    gridTimer_.OnTimer = [this] { GridTimerTimer(); };
+}
+
+TSearchEngine::~TSearchEngine() = default;
+
+// ---- Start-up and shutdown ----------------------------------------------------------
+
+bool TSearchEngine::LoadIdentity() {
+    const std::string path = JoinPath(ProgramDir, "id.box");
+    if (!FileExists(path)) return false;
+    IdBox.LoadFromFile(path);
+    product_ = IdBox.ReadString("ID", "Product");
+    edition_ = IdBox.ReadString("ID", "Edition");
+    userID_ = IdBox.ReadString("ID", "UserID");
+    Machine.Agent = product_ + "/" + IdBox.ReadString("ID", "Version") + " [en]";
+    return true;
+}
+
+void TSearchEngine::LoadOptions() {
+    const std::string path = JoinPath(ProgramDir, "options.box");
+    if (FileExists(path)) Options.LoadFromFile(path);
+}
+
+void TSearchEngine::LoadUpdateDescriptor() {
+    Config.Edition = edition_;
+    const std::string path = JoinPath(ProgramDir, "config.box");
+    if (FileExists(path)) Config.LoadFromFile(path);
+}
+
+bool TSearchEngine::LoadSources() {
+    const std::string path = JoinPath(ProgramDir, "sources.def");
+    if (!FileExists(path)) return false;
+    Sources.LoadFromFile(path);
+    for (int i = 0; i < Sources.Count(); ++i) {
+        TVelaSource& site = Sources[i];
+        site.EnabledChoice = Options.ReadString("Sources", site.Title) != "Disabled";
+    }
+    return true;
+}
+
+void TSearchEngine::LoadSearches() {
+    for (const char* dir : {"searches", "temp"}) {
+        const std::string path = JoinPath(ProgramDir, dir);
+        if (!ForceDirectories(path)) throw EFileError("Cannot create the directory " + path);
+    }
+    Searches.LoadIndex(SearchesIndexPath(ProgramDir));
+    selected_ = Searches.Count() > 0 ? 0 : -1;
+    front_.SearchListToGrid();
+}
+
+void TSearchEngine::SaveOnClose() {
+    if (SelectedSearch() == nullptr) return;
+    if (JobsModified) SaveCurrentList();
+    Searches.SaveIndex(SearchesIndexPath(ProgramDir));
+}
+
+void TSearchEngine::SaveMerged() {
+    if (runSearch_ == nullptr) {
+        SaveOnClose();
+        return;
+    }
+    TVelaJobsList& list = RunList();
+    runSearch_->JobCount = list.Count();
+    SaveJobTable(list, runSearch_->TableFile, ProgramDir);
+    Searches.SaveIndex(SearchesIndexPath(ProgramDir));
+}
+
+void TSearchEngine::ClearTemp() {
+    const std::string temp = JoinPath(ProgramDir, "temp");
+    for (const std::string& name : ListDirectory(temp)) {
+        const std::string path = JoinPath(temp, name);
+        if (FileExists(path)) DeleteFile(path);
+    }
+}
+
+void TSearchEngine::SaveCurrentList() {
+    if (jobs_->FileName.empty()) return;
+    SaveJobTable(*jobs_, jobs_->FileName, ProgramDir);
+    JobsModified = false;
+}
+
+// ---- Values read from the boxes ----------------------------------------------------
+
+std::string TSearchEngine::PreferredSources() const {
+    return Config.ReadString("Features", "PreferedSources");
+}
+
+bool TSearchEngine::IsPreferred(const TVelaSource& site) const {
+    return PreferredSources().find(site.Title) != std::string::npos;
+}
+
+bool TSearchEngine::TakesPart(const TVelaSource& site) const {
+    return site.Enabled && Options.ReadString("Sources", site.Title) != "Disabled";
+}
+
+int TSearchEngine::MaxJobs() const {
+    return ReadConnectionOptions(Options).MaxJobs;
+}
+
+void TSearchEngine::ShowPopupIf(const std::string& moment) {
+    if (Config.ReadString("Popup", "Mode") == moment) front_.ShowPopupMessage();
+}
+
+// ---- Selection and the grid timer ----------------------------------------------------
+
+TVelaSearch* TSearchEngine::SelectedSearch() {
+    if (selected_ < 0 || selected_ >= Searches.Count()) return nullptr;
+    return &Searches[selected_];
+}
+
+void TSearchEngine::SelectSearch(int position) {
+    if (position < -1 || position >= Searches.Count()) position = -1;
+    if (position == selected_) return;
+    selected_ = position;
+    StartGridTimer();
+}
+
+void TSearchEngine::StartGridTimer() {
+    gridTimer_.SetInterval(GridTimerMs);
+    gridTimer_.SetEnabled(false);
+    gridTimer_.SetEnabled(true);
+}
+
+void TSearchEngine::GridTimerTimer() {
+    gridTimer_.SetEnabled(false);
+    try {
+        if (JobsModified) SaveCurrentList();
+    } catch (const std::exception& e) {
+        Prompts().ShowMessage(e.what());
+    }
+    TVelaSearch* search = SelectedSearch();
+    const bool searchRun = runSearch_ != nullptr;
+    if (searchRun && search == runSearch_ && side_) {
+        // Back on the running search: its jobs in memory are newer than its table.
+        jobs_ = std::move(side_);
+    } else if (searchRun && search == runSearch_ && jobs_->FileName == search->TableFile) {
+        // The running search's list is already here, with this run's marks and merges
+        // that its table does not hold yet: show it, do not read it back.
+    } else {
+        if (searchRun && search != runSearch_ && jobs_->FileName == runSearch_->TableFile) {
+            // Leaving the running search: keep its merged jobs for the rest of the run.
+            side_ = std::move(jobs_);
+            jobs_ = std::make_unique<TVelaJobsList>();
+        }
+        if (search == nullptr) {
+            jobs_->ClearJobs();
+            jobs_->FileName.clear();
+            front_.JobListToGrid(true);
+            return;
+        }
+        try {
+            LoadJobTable(*jobs_, search->TableFile);
+            jobs_->FileName = search->TableFile;
+        } catch (const std::exception& e) {
+            // A damaged table is left alone on disk: with no file name nothing saves over it.
+            jobs_->ClearJobs();
+            jobs_->FileName.clear();
+            Prompts().ShowMessage(e.what());
+        }
+    }
+    jobs_->SortJobs(SortColumn);
+    if (SortDescending) jobs_->ReverseJobs();
+    if (search != nullptr) search->JobCount = jobs_->Count();
+    front_.JobListToGrid(true);
+}
+
+TVelaJobsList& TSearchEngine::RunList() {
+    if (runSearch_ == nullptr || jobs_->FileName == runSearch_->TableFile) return *jobs_;
+    if (!side_) {
+        side_ = std::make_unique<TVelaJobsList>();
+        try {
+            LoadJobTable(*side_, runSearch_->TableFile);
+        } catch (const std::exception& e) {
+            Prompts().ShowMessage(e.what());
+            side_->ClearJobs();
+        }
+        side_->FileName = runSearch_->TableFile;
+    }
+    return *side_;
+}
+
+// ---- Connection settings -------------------------------------------------------------
+
+void TSearchEngine::InitMachine() {
+    const TConnectionOptions o = ReadConnectionOptions(Options);
+    Machine.SetEnabled(false);
+    Machine.MaxThreads = o.MaxThreads;
+    Machine.TimeOut = o.TimeOut;
+    Machine.Proxy.clear();
+    Machine.ProxyPort.clear();
+    Machine.ProxyUsername.clear();
+    Machine.ProxyPassword.clear();
+    if (o.UseProxy) {
+        Machine.Proxy = o.ProxyIP;
+        Machine.ProxyPort = o.ProxyPort;
+        if (o.UseProxyAuthenticate) {
+            Machine.ProxyUsername = o.ProxyUsername;
+            Machine.ProxyPassword = o.ProxyPassword;
+        }
+    }
+    Machine.CAFile = Options.ReadString("Connection", "CAFile");
+    Machine.SetEnabled(true);
+}
+
+// ---- Stop ----------------------------------------------------------------------------
+
+void TSearchEngine::MMStopClick() {
+    if (RunState == rsIdle || RunState == rsStarting || RunState == rsStopping) return;
+    RunState = rsStopping;
+    front_.ButtonsState();
+    Machine.StopAll();
+}
+
+// ---- Clearing and deleting -------------------------------------------------------------
+
+void TSearchEngine::MMDeleteGrabbedClick() {
+    TVelaSearch* search = SelectedSearch();
+    if (search == nullptr || RunState != rsIdle) return;
+    const std::string folder = SearchFolder(*search);
+    if (!folder.empty() && DirectoryExists(folder)) {
+        for (const std::string& name : ListDirectory(folder))
+            DeleteFile(JoinPath(folder, name));
+        ::rmdir(folder.c_str());
+    }
+    for (int i = 0; i < jobs_->Count(); ++i) {
+        (*jobs_)[i].LocalFile.clear();
+        (*jobs_)[i].Status = kStatusWhite;
+    }
+    JobsModified = true;
+    front_.JobListToGrid(false);
+}
+
+void TSearchEngine::MMDeleteAllClick() {
+    TVelaSearch* search = SelectedSearch();
+    if (search == nullptr || RunState != rsIdle) return;
+    gridTimer_.SetEnabled(false);
+    MMDeleteGrabbedClick();
+    DeleteFile(search->TableFile);
+    jobs_->ClearJobs();
+    jobs_->FileName.clear();
+    JobsModified = false;
+    Searches.DeleteSearch(selected_);
+    Searches.SaveIndex(SearchesIndexPath(ProgramDir));
+    if (selected_ >= Searches.Count()) selected_ = Searches.Count() - 1;
+    front_.SearchListToGrid();
+    StartGridTimer();
+    front_.ButtonsState();
+}
+
+}  // namespace tessaly

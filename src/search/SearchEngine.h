@@ -1,0 +1,197 @@
+// The search engine: the program's working state (sites, searches, the current job list,
+// the HTTP machine, the settings boxes) and the runs over it: a new search, an update, a
+// refinement and grabbing. It is the toolkit-free half of the main window; the window, the
+// command line and the tests drive it and show what it reports through TSearchFrontEnd.
+//
+// Everything here runs on the main thread. The machine's handlers let pending messages
+// run after every step, so a handler, a timer and a user command can interleave: each
+// handler leaves the counters consistent before it yields, and the completion check
+// comes last.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "data/ConfigBox.h"
+#include "data/VelaJobs.h"
+#include "data/VelaSearches.h"
+#include "data/VelaSources.h"
+#include "net/HttpMachine.h"
+#include "parsing/VelaPageSearch.h"
+#include "platform/MainLoop.h"
+#include "search/FrontEnd.h"
+
+namespace tessaly {
+
+// The connection options as the engine reads them from options.box.
+struct TConnectionOptions {
+    int MaxJobs = 75;
+    int MaxThreads = 8;
+    int TimeOut = 30;
+    bool UseProxy = false;
+    std::string ProxyIP;
+    std::string ProxyPort;
+    bool UseProxyAuthenticate = false;
+    std::string ProxyUsername;
+    std::string ProxyPassword;
+};
+
+// Slider ranges and the values used for a store that holds a key but not a number.
+inline constexpr int kMaxJobsLow = 25, kMaxJobsHigh = 250, kMaxJobsUnreadable = 75;
+inline constexpr int kMaxThreadsLow = 4, kMaxThreadsHigh = 23, kMaxThreadsUnreadable = 16;
+inline constexpr int kTimeOutLow = 15, kTimeOutHigh = 90, kTimeOutUnreadable = 45;
+
+// A store without the "Visual" keys has never been written: the design values apply.
+// Otherwise unreadable numbers take the unreadable defaults and every number is held
+// within its slider's range.
+TConnectionOptions ReadConnectionOptions(const TConfigBox& options);
+
+// The status image of a job in the listing (an index into the job image list).
+int JobStatusImage(const TVelaJob& job);
+
+// The page text with the relative addresses of one attribute ("ACTION=", "SRC=") made
+// absolute against the page's address.
+std::string UpdateRelativeLinks(const std::string& text, const std::string& pageURL,
+                                const std::string& attribute);
+
+// The folder of a search's grabbed pages: its table file without ".tbl".
+std::string SearchFolder(const TVelaSearch& search);
+
+class TSearchEngine {
+  public:
+    // `programDir` holds id.box, sources.def, options.box and the searches directory.
+    TSearchEngine(std::string programDir, TSearchFrontEnd& frontEnd);
+    ~TSearchEngine();
+    TSearchEngine(const TSearchEngine&) = delete;
+    TSearchEngine& operator=(const TSearchEngine&) = delete;
+
+    // Start-up: reads id.box (false when it is missing), options.box, config.box and sets
+    // the machine's Agent. Loading sources.def and the index are separate steps, since
+    // the window does them at its first activation.
+    bool LoadIdentity();
+    void LoadOptions();
+    void LoadUpdateDescriptor();
+    // False when sources.def is missing (the program then ends). Throws on a damaged one.
+    bool LoadSources();
+    void LoadSearches();
+    // Shutdown: saves the current list if modified and the index. The owner waits until
+    // the machine is idle first.
+    void SaveOnClose();
+    // Saves the running search's jobs merged so far (and the index): for leaving at once.
+    void SaveMerged();
+    // Deletes every file directly in "temp".
+    void ClearTemp();
+
+    // ---- Commands -------------------------------------------------------------------
+    void MMNewClick();
+    void MMUpdateClick();
+    void MMRefineClick();
+    void MMStopClick();
+    // Grab choice: 0 All, 1 Highlighted, 2 Validated, 3 Selected.
+    void LaunchGrabber(int choice);
+    void MMGrabAllClick() { LaunchGrabber(0); }
+    void MMGrabHighClick() { LaunchGrabber(1); }
+    void MMGrabGreenClick() { LaunchGrabber(2); }
+    void MMGrabSelectedClick() { LaunchGrabber(3); }
+    // "Clear Grabbed Pages" on the selected search.
+    void MMDeleteGrabbedClick();
+    // "Delete Search": clears the grabbed pages, deletes the table and the record.
+    void MMDeleteAllClick();
+    void InitMachine();
+
+    // The selected search (position in Searches, -1 for none). Changing it starts the
+    // grid timer, which loads that search's table half a second later.
+    int Selected() const { return selected_; }
+    void SelectSearch(int position);
+    TVelaSearch* SelectedSearch();
+    // Loads the selected search's table into the current list (the grid timer's handler).
+    void GridTimerTimer();
+    void StartGridTimer();
+
+    // ---- Run internals (public: the machine calls them and the tests drive them) ----
+    void InitSearch();
+    void HttpMachineEvent(THTTPResult& result, THTTPMachineEventType type);
+    void SearchDone();
+    void RefineEvent(THTTPResult& result, THTTPMachineEventType type);
+    void RefineJob(TVelaJob& job, const std::string* text);
+    void RefineDone();
+    void GrabEvent(THTTPResult& result, THTTPMachineEventType type);
+    void GrabDone();
+
+    // ---- State ------------------------------------------------------------------------
+    std::string ProgramDir;
+    TConfigBox IdBox;    // "ID" values of id.box
+    TConfigBox Options;  // options.box
+    TConfigBox Config;   // config.box, the update descriptor
+    TVelaSourcesList Sources;
+    TVelaSearchesList Searches;
+    THTTPMachine Machine;
+    TVelaPageSearch PageSearch;
+
+    TRunState RunState = rsStarting;
+    int ItemsQueued = 0;
+    int ItemsInProgress = 0;
+    int ItemsDone = 0;
+    bool UpdateMode = false;
+    bool AutoUpdatePending = true;
+    bool JobsModified = false;
+    TProgressModel Progress;
+    TRefineValues Refine;        // the refine dialog's controls
+    TNewSearchValues NewSearch;  // the new-search dialog's controls, kept between showings
+    // The job grid's sort column (header text) and direction.
+    std::string SortColumn = "Relevancy ";
+    bool SortDescending = false;
+    // Shortens the grid timer and other engine delays for tests; 500 ms by default.
+    int GridTimerMs = 500;
+
+    // The current job list: the selected search's table.
+    TVelaJobsList& Jobs() { return *jobs_; }
+    // The jobs of the running search when it is not the selected one.
+    TVelaJobsList* RunSideList() { return side_.get(); }
+
+    const std::string& Product() const { return product_; }
+    // The update descriptor's "Features"/"PreferedSources" text.
+    std::string PreferredSources() const;
+    bool IsPreferred(const TVelaSource& site) const;
+    // A site takes part when it is enabled and the user has not disabled it.
+    bool TakesPart(const TVelaSource& site) const;
+    int MaxJobs() const;
+
+  private:
+    TVelaSource* SiteOfQuery(int32_t id);
+    int ProgressRowOf(const TVelaSource& site) const;
+    void SetProgressRow(int row, int image, const std::string& status);
+    void GaugeStep(int steps);
+    void ProgressPhase(int phase);
+    void SourcesDoneText();
+    void FinishSite(TVelaSource& site, int row);
+    // The list the running search merges into: the current list when it holds that
+    // search's table, else a side list loaded from the table.
+    TVelaJobsList& RunList();
+    std::string FreeTableFileName() const;
+    TVelaJob* JobOfRequest(int32_t id, int* position);
+    bool StorePage(TVelaJob& job, const THTTPResult& result, std::string& text);
+    void ShowPopupIf(const std::string& moment);
+    void ShowFetching(const TVelaJob& job, int position);
+    void ForgetUnreachable(TVelaJob& job);
+    void EndJobRun(const std::string& aborted, const std::string& completed);
+    void SaveCurrentList();
+
+    TSearchFrontEnd& front_;
+    std::unique_ptr<TVelaJobsList> jobs_;
+    std::unique_ptr<TVelaJobsList> side_;  // the running search's jobs while not selected
+    TVelaSearch* runSearch_ = nullptr;     // the search a search run belongs to
+    TVelaSearch* marked_ = nullptr;        // the record to select after a grid rebuild
+    int selected_ = -1;
+    std::string product_;
+    std::string edition_;
+    std::string userID_;
+    TTimer gridTimer_;
+    std::set<int32_t> timedOut_;  // queries of this run that reported meTimeOut
+    bool starting_ = false;       // InitSearch is still queuing sites: no completion yet
+};
+
+}  // namespace tessaly

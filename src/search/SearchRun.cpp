@@ -1,0 +1,422 @@
+// New search, update and the events of a search run.
+#include <algorithm>
+#include <exception>
+
+#include "data/QueryBuilder.h"
+#include "data/Relevancy.h"
+#include "platform/ByteString.h"
+#include "platform/DateTime.h"
+#include "platform/Paths.h"
+#include "platform/Prompts.h"
+#include "search/SearchEngine.h"
+
+namespace tessaly {
+
+namespace {
+
+constexpr const char* kCampusSite = "Viradod Edidivi Revazur";
+
+}  // namespace
+
+// ---- New search and update -------------------------------------------------------------
+
+void TSearchEngine::MMNewClick() {
+    if (RunState != rsIdle) return;
+    TVelaSearch& search = Searches.AddSearch();
+    marked_ = &search;
+    TNewSearchValues values = NewSearch;
+    if (!front_.NewSearchDialog("New Search", "&Search", values)) {
+        Searches.DeleteSearch(Searches.Count() - 1);
+        marked_ = nullptr;
+        return;
+    }
+    NewSearch = values;
+    search.Region = values.Region;
+    search.Category = values.Category;
+    search.Keywords = values.Keywords;
+    search.Created = NowText();
+    search.JobCount = 0;
+    search.TableFile = FreeTableFileName();
+    for (int i = 0; i < Searches.Count(); ++i)
+        if (&Searches[i] == marked_) selected_ = i;
+    front_.SearchListToGrid();
+    StartGridTimer();
+    UpdateMode = false;
+    InitSearch();
+}
+
+void TSearchEngine::MMUpdateClick() {
+    if (RunState != rsIdle) return;
+    if (gridTimer_.Enabled()) GridTimerTimer();  // the selected search's table is the one shown
+    TVelaSearch* search = SelectedSearch();
+    if (search == nullptr) return;
+    marked_ = search;
+    TNewSearchValues values = NewSearch;
+    values.Region = search->Region;
+    values.Category = search->Category;
+    values.Keywords = search->Keywords;
+    if (!front_.NewSearchDialog("Update Search", "&Update", values)) return;
+    NewSearch = values;
+    search->Region = values.Region;
+    search->Category = values.Category;
+    search->Keywords = values.Keywords;
+    search->Created = NowText();
+    front_.SearchListToGrid();
+    StartGridTimer();
+    UpdateMode = true;
+    try {
+        // Saving and loading back drops the jobs the user deleted.
+        SaveJobTable(*jobs_, search->TableFile, ProgramDir);
+        LoadJobTable(*jobs_, search->TableFile);
+        jobs_->FileName = search->TableFile;
+        JobsModified = false;
+    } catch (const std::exception& e) {
+        Prompts().ShowMessage(e.what());
+        return;
+    }
+    InitSearch();
+}
+
+// The smallest "velares~N.tbl" whose file does not exist and that no search record names
+// (a record's table may not be written yet).
+std::string TSearchEngine::FreeTableFileName() const {
+    const std::string dir = JoinPath(ProgramDir, "searches");
+    for (int n = 1;; ++n) {
+        const std::string name = JoinPath(dir, "velares~" + IntToStr(n) + ".tbl");
+        bool used = FileExists(name);
+        for (int i = 0; !used && i < Searches.Count(); ++i)
+            used = Searches[i].TableFile == name;
+        if (!used) return name;
+    }
+}
+
+// ---- Starting the sites -------------------------------------------------------------------
+
+void TSearchEngine::InitSearch() {
+    RunState = rsSearching;
+    TVelaSearch* search = SelectedSearch();
+    if (search == nullptr) {
+        RunState = rsIdle;
+        front_.ButtonsState();
+        return;
+    }
+    runSearch_ = search;
+    side_.reset();
+
+    if (StartsWith(edition_, "CCN")) {
+        for (int i = 0; i < Sources.Count(); ++i) {
+            TVelaSource& site = Sources[i];
+            if (!StartsWith(site.Title, kCampusSite)) continue;
+            site.UserID = userID_;
+            site.Enabled = true;
+            Options.WriteString("Sources", site.Title, "Enabled");
+        }
+    }
+
+    if (AutoUpdatePending) {
+        front_.StatusText(1, "Automatic update in progress...");
+        front_.RunSourceUpdate();
+        ProcessMessages();
+        AutoUpdatePending = false;
+        ShowPopupIf("OnUpdate");
+    }
+    front_.ButtonsState();
+    if (RunState == rsStopping) {
+        // Stop during the update: no site starts, and the run still ends.
+        SearchDone();
+        return;
+    }
+
+    TKeywordTranslation translation;
+    translation.Keywords = search->Keywords;
+    bool needed = false;
+    for (int i = 0; i < Sources.Count(); ++i) {
+        const TVelaSource& site = Sources[i];
+        if (!TakesPart(site) || site.KeywordLanguage == "en") continue;
+        needed = true;
+        translation.French |= site.KeywordLanguage == "fr";
+        translation.German |= site.KeywordLanguage == "de";
+        translation.Spanish |= site.KeywordLanguage == "sp";
+    }
+    TKeywordTranslation result;
+    if (needed && front_.TranslateKeywords(translation)) result = translation;
+    search->KeywordsEN = result.KeywordsEN;
+    search->KeywordsFR = result.KeywordsFR;
+    search->KeywordsDE = result.KeywordsDE;
+    search->KeywordsSP = result.KeywordsSP;
+
+    Progress = TProgressModel{};
+    Progress.Rows.emplace_back();
+    front_.ProgressShow();
+
+    RunList().SetMarks("New", "White");
+    ItemsQueued = 0;
+    ItemsInProgress = 0;
+    ItemsDone = 0;
+    timedOut_.clear();
+
+    const int maxJobs = MaxJobs();
+    const std::string preferred = PreferredSources();
+    starting_ = true;
+    for (int i = 0; i < Sources.Count(); ++i) {
+        TVelaSource& site = Sources[i];
+        if (!TakesPart(site)) continue;
+        if (Progress.Rows.empty() || !Progress.Rows.back().JobSource.empty())
+            Progress.Rows.emplace_back();
+        TProgressRow& row = Progress.Rows.back();
+        row.Image = kProgressWaiting;
+        row.JobSource = " " + site.Title;
+        row.Found.clear();
+        row.Kept.clear();
+        site.SiteDone = false;
+        site.Jobs.ClearJobs();
+
+        std::unique_ptr<THTTPQuery> query = Machine.NewQuery();
+        query->OnEvent = [this](THTTPResult& r, THTTPMachineEventType t) {
+            HttpMachineEvent(r, t);
+        };
+        if (!BuildFirstQuery(site, *search, *query)) {
+            row.Status = "Not Applicable";
+            row.Image = kProgressNotApplicable;
+            site.SiteDone = true;
+        } else {
+            row.Status = "Waiting";
+            site.ProgressSteps = site.JobsPerPage > 0 ? 4 * (maxJobs / site.JobsPerPage) + 5 : 5;
+            Progress.GaugeMax += site.ProgressSteps;
+            front_.ProgressGaugeChanged();
+            ++ItemsQueued;
+            front_.StatusText(2, "0 of " + IntToStr(ItemsQueued) + " sources done.");
+            if (preferred.find(site.Title) != std::string::npos)
+                Machine.InsertQuery(std::move(query));
+            else
+                Machine.AddQuery(std::move(query));
+        }
+        std::stable_sort(
+            Progress.Rows.begin(), Progress.Rows.end(),
+            [](const TProgressRow& a, const TProgressRow& b) { return a.JobSource < b.JobSource; });
+        front_.ProgressRowsChanged();
+        ProcessMessages();
+    }
+    starting_ = false;
+    // A run whose sites all ended while others were still being started, or that
+    // started none, completes here: no further event would reach the check.
+    if (ItemsDone >= ItemsQueued) SearchDone();
+}
+
+// ---- Events of a search query ---------------------------------------------------------------
+
+TVelaSource* TSearchEngine::SiteOfQuery(int32_t id) {
+    for (int i = 0; i < Sources.Count(); ++i) {
+        TVelaSource& site = Sources[i];
+        if (RunState == rsStopping) site.SiteDone = true;
+        if (site.QueryID == id) return &site;
+    }
+    return nullptr;
+}
+
+int TSearchEngine::ProgressRowOf(const TVelaSource& site) const {
+    const std::string text = " " + site.Title;
+    for (size_t r = 0; r < Progress.Rows.size(); ++r)
+        if (Progress.Rows[r].JobSource == text) return static_cast<int>(r);
+    return -1;
+}
+
+void TSearchEngine::SetProgressRow(int row, int image, const std::string& status) {
+    if (row < 0) return;
+    TProgressRow& r = Progress.Rows[static_cast<size_t>(row)];
+    if (image >= 0) r.Image = image;
+    r.Status = status;
+    front_.ProgressRowChanged(row);
+}
+
+void TSearchEngine::GaugeStep(int steps) {
+    if (steps <= 0) return;
+    Progress.GaugePosition = std::min(Progress.GaugePosition + steps, Progress.GaugeMax);
+    front_.ProgressGaugeChanged();
+}
+
+void TSearchEngine::ProgressPhase(int phase) {
+    Progress.Phase = phase;
+    front_.ProgressPhaseChanged();
+}
+
+// One step of a site's reserved gauge steps. A site that fetches more pages than its
+// reservation planned for pays nothing more, so the gauge never runs past its maximum.
+static int TakeStep(TVelaSource& site) {
+    if (site.ProgressSteps <= 0) return 0;
+    --site.ProgressSteps;
+    return 1;
+}
+
+void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType type) {
+    TVelaSource* found = SiteOfQuery(result.ID);
+    if (found == nullptr || runSearch_ == nullptr) return;
+    TVelaSource& site = *found;
+    const int row = ProgressRowOf(site);
+    const bool stopping = RunState == rsStopping;
+    switch (type) {
+        case meStarted:
+            SetProgressRow(row, kProgressTransfer, "Connecting");
+            GaugeStep(TakeStep(site));
+            front_.StatusText(
+                1, site.Jobs.Count() == 0
+                       ? "Connecting to " + site.Title + ". Please wait..."
+                       : "Connecting to " + site.Title + " for more jobs. Please wait...");
+            ++ItemsInProgress;
+            break;
+        case meDocBegin:
+            SetProgressRow(row, -1, "Connected");
+            if (Progress.Phase == 0) ProgressPhase(1);
+            break;
+        case meDocData:
+            SetProgressRow(row, -1, "Downloading");
+            break;
+        case meTimeOut:
+            timedOut_.insert(result.ID);
+            break;
+        case meFailed: {
+            // The client gives 404 for a refused connection and a lost name too, so only
+            // a request that reported its time-out counts as timed out.
+            std::string status = "Unreachable";
+            if (timedOut_.erase(result.ID) > 0 && !stopping) status = "Timed Out";
+            if ((result.Status == 404 || result.Status == 0) && stopping) status = "Aborted";
+            SetProgressRow(row, kProgressFailed, status);
+            GaugeStep(site.ProgressSteps);
+            site.ProgressSteps = 0;
+            site.SiteDone = true;
+            front_.StatusText(1, "Unable to connect to " + site.Title + ".");
+            --ItemsInProgress;
+            ++ItemsDone;
+            break;
+        }
+        case meDocEnd:
+            SetProgressRow(row, kProgressAnalyzing, "Analyzing");
+            GaugeStep(TakeStep(site));
+            front_.StatusText(1, "Downloaded job listing from " + site.Title + ".");
+            break;
+        case meDone: {
+            const std::string page = result.Data;
+            const int before = site.Jobs.Count();
+            site.HarvestJobs(page);
+            if (row >= 0) {
+                Progress.Rows[static_cast<size_t>(row)].Found = IntToStr(site.Jobs.Count());
+                front_.ProgressRowChanged(row);
+            }
+            ProcessMessages();
+            if (RunState != rsStopping) {
+                const int added = site.Jobs.Count() - before;
+                // A page must add jobs to lead on: a site without a page size whose pages
+                // keep linking to a next page would otherwise never end.
+                const bool more = site.MultiplePages && added >= std::max(site.JobsPerPage, 1) &&
+                                  site.Jobs.Count() < MaxJobs();
+                if (more) {
+                    std::unique_ptr<THTTPQuery> query = Machine.NewQuery();
+                    query->OnEvent = [this](THTTPResult& r, THTTPMachineEventType t) {
+                        HttpMachineEvent(r, t);
+                    };
+                    query->Cookie = result.Cookie;
+                    if (BuildNextQuery(site, page, *query)) {
+                        SetProgressRow(row, -1, "Waiting for more");
+                        Machine.AddQuery(std::move(query));
+                    } else {
+                        site.SiteDone = true;
+                    }
+                } else {
+                    site.SiteDone = true;
+                }
+            } else {
+                site.SiteDone = true;
+            }
+            --ItemsInProgress;
+            if (!site.SiteDone) break;
+            if (RunState != rsStopping) FinishSite(site, row);
+            ++ItemsDone;
+            SetProgressRow(row, kProgressDone, "Done");
+            GaugeStep(site.ProgressSteps);
+            site.ProgressSteps = 0;
+            front_.StatusText(
+                2, IntToStr(ItemsDone) + " of " + IntToStr(ItemsQueued) + " sources done.");
+            break;
+        }
+    }
+    if (row >= 0) {
+        Progress.SelectedRow = row;
+        front_.ProgressSelectRow(row);
+    }
+    ProcessMessages();
+    if (!starting_ && ItemsDone >= ItemsQueued) SearchDone();
+}
+
+void TSearchEngine::FinishSite(TVelaSource& site, int row) {
+    TVelaSearch& search = *runSearch_;
+    try {
+        site.Jobs.CleanUpJobs();
+    } catch (...) {
+        Prompts().ShowMessage("ERROR: Crash on CleanUpJobs");
+    }
+    if (product_.find("US") != std::string::npos) site.Jobs.ExpandStates();
+    try {
+        ScoreSourceJobs(site, search);
+    } catch (...) {
+        Prompts().ShowMessage("bug in Score");
+    }
+    site.Jobs.SortJobs("Relevancy ");
+    if (IsPreferred(site)) site.Jobs.PinAndHighlightAll();
+    const int maxJobs = MaxJobs();
+    while (site.Jobs.Count() > maxJobs)
+        site.Jobs.DeleteJob(maxJobs);
+    const int count = site.Jobs.Count();
+    front_.StatusText(1, "Retrieved " + IntToStr(count) + " jobs from " + site.Title + ".");
+    if (row >= 0) {
+        Progress.Rows[static_cast<size_t>(row)].Kept = IntToStr(count);
+        front_.ProgressRowChanged(row);
+    }
+    ProgressPhase(2);
+    TVelaJobsList& list = RunList();
+    try {
+        list.MergeJobs(site.Jobs, UpdateMode);
+    } catch (...) {
+        Prompts().ShowMessage("ERROR: Crash on MergeJobsList");
+    }
+    site.Jobs.ClearJobs();
+    list.SortJobs("Relevancy ");
+    if (&list == jobs_.get()) front_.JobListToGrid(false);
+}
+
+// ---- Completion ----------------------------------------------------------------------------
+
+void TSearchEngine::SearchDone() {
+    if (RunState == rsIdle) return;
+    ProgressPhase(3);
+    if (runSearch_ != nullptr) {
+        TVelaJobsList& list = RunList();
+        runSearch_->JobCount = list.Count();
+        list.SortJobs("Relevancy ");
+        list.UnpinAll();
+        try {
+            SaveJobTable(list, runSearch_->TableFile, ProgramDir);
+            list.FileName = runSearch_->TableFile;
+            Searches.SaveIndex(SearchesIndexPath(ProgramDir));
+        } catch (const std::exception& e) {
+            Prompts().ShowMessage(e.what());
+        }
+    }
+    // The run's jobs are on disk now; the listing is loaded from there.
+    side_.reset();
+    runSearch_ = nullptr;
+    GridTimerTimer();
+
+    Prompts().Beep();
+    front_.StatusText(2, "");
+    const std::string message = RunState == rsStopping ? "Search Aborted." : "Search Completed.";
+    front_.StatusText(1, message);
+    Prompts().ShowMessage(message);
+
+    front_.ProgressClose();
+    RunState = rsIdle;
+    front_.ButtonsState();
+    ShowPopupIf("OnDoneSearch");
+    Machine.Stopping = false;
+}
+
+}  // namespace tessaly

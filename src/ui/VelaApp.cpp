@@ -1,0 +1,214 @@
+#include "ui/VelaApp.h"
+
+#include <QCryptographicHash>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QMessageBox>
+#include <QTimer>
+#include <iostream>
+
+#include "platform/DateTime.h"
+#include "platform/Home.h"
+#include "platform/Paths.h"
+#include "platform/Prompts.h"
+#include "ui/JobImages.h"
+#include "ui/QtMainLoop.h"
+#include "ui/QtText.h"
+#include "ui/VelaAbout.h"
+#include "ui/VelaMain.h"
+
+namespace tessaly::ui {
+
+namespace {
+
+// Message boxes, the beep and questions of the core, as dialogs.
+class TQtPrompts final : public TPrompts {
+  public:
+    void ShowMessage(const std::string& text) override {
+        QMessageBox::information(QApplication::activeWindow(), "Tessaly Jobs 98", FromBytes(text));
+    }
+    void Beep() override { QApplication::beep(); }
+    bool AskYesNo(const std::string& text) override {
+        return QMessageBox::question(QApplication::activeWindow(), "Tessaly Jobs 98",
+                                     FromBytes(text)) == QMessageBox::Yes;
+    }
+};
+
+const char* const kUsage =
+    "Usage: tessaly-jobs [--home DIR]\n"
+    "  --home DIR   use DIR as the home directory (else $TESSALY_HOME, the program's\n"
+    "               directory when it holds id.box, or ~/.local/share/tessaly-jobs)\n";
+
+// A start-up failure the user must see: a message box and standard error, status 1.
+int Fail(const std::string& text) {
+    std::cerr << "tessaly-jobs: " << text << "\n";
+    QMessageBox::critical(nullptr, "Tessaly Jobs 98", FromBytes(text));
+    return 1;
+}
+
+}  // namespace
+
+QString UnexpectedErrorText(const std::string& senderClass, const std::string& message) {
+    return "Tessaly Jobs has encountered an unexpected condition in " +
+           QString::fromStdString(senderClass) + " and will shut down.\r\n" + FromBytes(message);
+}
+
+bool IsIgnoredErrorSender(const std::string& senderClass, const std::string& senderName) {
+    return senderClass == "QTimer" || senderClass == "TTimer" ||
+           senderClass == "tessaly::ui::TFrameAnimation" || senderClass == "QTableWidget" ||
+           senderName == "ButtonsPanel";
+}
+
+QString InstanceServerName(const std::string& home) {
+    const QByteArray h =
+        QCryptographicHash::hash(QByteArray::fromStdString(home), QCryptographicHash::Sha1)
+            .toHex()
+            .left(16);
+    return "tessaly-jobs-" + QString::fromLatin1(h);
+}
+
+TVelaApplication::TVelaApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("Tessaly Jobs 98");
+    setApplicationDisplayName("Tessaly Jobs 98");
+    setWindowIcon(ProgramIcon());
+}
+
+bool TVelaApplication::notify(QObject* receiver, QEvent* e) {
+    try {
+        return QApplication::notify(receiver, e);
+    } catch (const std::exception& ex) {
+        HandleError(receiver->metaObject()->className(), receiver->objectName().toStdString(),
+                    ex.what());
+    } catch (...) {
+        HandleError(receiver->metaObject()->className(), receiver->objectName().toStdString(),
+                    "unknown error");
+    }
+    return false;
+}
+
+void TVelaApplication::HandleError(const std::string& senderClass, const std::string& senderName,
+                                   const std::string& message) {
+    if (MainForm && MainForm->Closing()) {
+        // During shutdown a box could stop the shutdown itself: only the beep.
+        beep();
+        return;
+    }
+    if (IsIgnoredErrorSender(senderClass, senderName)) {
+        std::cerr << "tessaly-jobs: ignored error in " << senderClass << ": " << message << "\n";
+        return;
+    }
+    const QString text = UnexpectedErrorText(senderClass, message);
+    std::cerr << "tessaly-jobs: " << text.toStdString() << "\n";
+    if (OnErrorBox)
+        OnErrorBox(text);
+    else
+        QMessageBox::critical(MainForm, "Tessaly Jobs 98", text);
+    if (MainForm) MainForm->close();
+}
+
+int RunTessalyJobs(int argc, char** argv) {
+    TVelaApplication app(argc, argv);
+    std::string homeArg;
+    const QStringList args = app.arguments();
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::cout << kUsage;
+            return 0;
+        }
+        if (a == "--home" && i + 1 < args.size()) {
+            homeArg = args[++i].toStdString();
+        } else if (a.startsWith("--home=")) {
+            homeArg = a.mid(7).toStdString();
+        } else {
+            std::cerr << "tessaly-jobs: unknown argument " << a.toStdString() << "\n" << kUsage;
+            return 2;
+        }
+    }
+    InitLocaleFromEnvironment();
+
+    std::string error;
+    const std::string home = ResolveHomeDirectory(homeArg);
+    if (!homeArg.empty() && !DirectoryExists(home))
+        return Fail("--home: " + home + " is not a directory");
+    try {
+        PrepareHomeDirectory(home, ShippedDataDirectory());
+    } catch (const std::exception& e) {
+        return Fail(e.what());
+    }
+
+    // One process at a time writes the home directory. A second start asks the first to
+    // come to the front and ends.
+    TInstanceLock lock(home);
+    if (!lock.Acquired()) {
+        QLocalSocket socket;
+        socket.connectToServer(InstanceServerName(home));
+        bool raised = false;
+        if (socket.waitForConnected(2000)) {
+            socket.write("raise\n");
+            raised = socket.waitForBytesWritten(2000);
+            socket.disconnectFromServer();
+        }
+        if (raised)
+            std::cerr << "tessaly-jobs: Tessaly Jobs 98 is already running on " << home
+                      << (lock.Holder().empty() ? "" : " (process " + lock.Holder() + ")")
+                      << "; its window was brought to the front\n";
+        else
+            std::cerr << "tessaly-jobs: " << lock.Message() << "\n";
+        return raised ? 0 : 1;
+    }
+
+    TQtMainLoop loop;
+    TQtPrompts prompts;
+    TPrompts::SetCurrent(&prompts);
+
+    TProductId splashId;
+    std::unique_ptr<TSplashForm> splash;
+
+    TVelaMainForm form(home);
+    app.MainForm = &form;
+    loop.OnError = [&app](const std::string& sender, std::exception_ptr ep) {
+        std::string what = "unknown error";
+        try {
+            std::rethrow_exception(ep);
+        } catch (const std::exception& e) {
+            what = e.what();
+        } catch (...) {
+        }
+        app.HandleError(sender, "", what);
+    };
+    if (!form.ReadProductId(error)) return Fail(error);
+    splash = std::make_unique<TSplashForm>(home, form.Product());
+    splash->show();
+    app.processEvents();
+
+    QLocalServer server;
+    QLocalServer::removeServer(InstanceServerName(home));  // a crashed run's leftover
+    server.listen(InstanceServerName(home));
+    QObject::connect(&server, &QLocalServer::newConnection, &form, [&server, &form] {
+        while (QLocalSocket* s = server.nextPendingConnection()) {
+            QObject::connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+            if (form.isMinimized()) form.showNormal();
+            form.raise();
+            form.activateWindow();
+        }
+    });
+
+    form.show();
+    int status = 0;
+    QTimer::singleShot(0, &form, [&] {
+        std::string err;
+        const bool ok = form.FirstActivation(err);
+        splash->close();
+        if (!ok) {
+            status = Fail(err);
+            form.close();
+        }
+    });
+    const int rc = app.exec();
+    app.MainForm = nullptr;
+    TPrompts::SetCurrent(nullptr);
+    return status ? status : rc;
+}
+
+}  // namespace tessaly::ui

@@ -1,0 +1,1667 @@
+#include "ui/VelaMain.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <filesystem>
+#include <iostream>
+#include <map>
+
+#include "data/ConfigBox.h"
+#include "platform/ByteString.h"
+#include "platform/DateTime.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "ui/FrameAnimation.h"
+#include "ui/JobImages.h"
+#include "ui/QtText.h"
+#include "ui/VelaAbout.h"
+#include "ui/VelaFindInResults.h"
+#include "ui/VelaNewSearch.h"
+#include "ui/VelaProgress.h"
+#include "ui/VelaRefine.h"
+
+namespace tessaly::ui {
+
+const char* const TVelaMainForm::kJobHeaders[8] = {" ",       "Title ",     "Company ", "Location ",
+                                                   "Source ", "Relevancy ", "Notes",    "JobIndex"};
+const char* const TVelaMainForm::kSearchHeaders[6] = {"Keywords ", "Area ",  "Category ",
+                                                      "Date ",     "Count ", "SearchIndex"};
+
+namespace {
+
+// The maker's pages; the help page sits beside the home page.
+constexpr const char* kMakerHome = "http://tessaly-jobs.example.org/";
+constexpr const char* kMakerHelp = "http://tessaly-jobs.example.org/help.html";
+
+const char* const kRelevancyTexts[5] = {"(1) Lowest", "(2) Low", "(3) Average", "(4) High",
+                                        "(5) Highest"};
+
+// The "Sort Jobs by" items and the columns they stand for.
+const std::pair<const char*, const char*> kSortItems[7] = {
+    {"Status", " "},           {"Title", "Title "},   {"Company", "Company "},
+    {"Location", "Location "}, {"Source", "Source "}, {"Relevancy", "Relevancy "},
+    {"Notes", "Notes"}};
+
+// The job list's sort key for a column header: the notes column sorts by "Notes ". The
+// engine keeps the key, the grid shows the header.
+std::string SortKeyOf(const std::string& header) {
+    return header == "Notes" ? "Notes " : header;
+}
+std::string HeaderOfKey(const std::string& key) {
+    return key == "Notes " ? "Notes" : key;
+}
+
+// The index keeps one line per value: keywords typed on several lines are kept as
+// one line, the line breaks turned into blanks, or the index would be read back shifted.
+std::string SearchKeywords(const std::string& typed) {
+    return ReplaceAll(ReplaceAll(typed, "\r\n", " "), "\n", " ");
+}
+
+std::string Bytes(const QString& s) {
+    const QByteArray b = s.toUtf8();
+    return std::string(b.constData(), static_cast<size_t>(b.size()));
+}
+
+}  // namespace
+
+std::string TProductId::Caption() const {
+    if (Edition.empty() || Edition == "Generic") return ProductName;
+    return ProductName + " - " + EditionName;
+}
+
+std::string TProductId::Agent() const {
+    return Product + "/" + Version + " [en]";
+}
+
+// ---------------------------------------------------------------- job grid drawing
+
+// Colours of the job grid, applied per cell in a fixed order so that the later rules win:
+// highlighted row, "n/a", hot-linked title, notes, the last find hit.
+class TJobGridDelegate final : public QStyledItemDelegate {
+  public:
+    explicit TJobGridDelegate(TVelaMainForm* form) : QStyledItemDelegate(form), form_(form) {}
+
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            form_->JobGridCellValidate(index.row(), line->text());
+    }
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QTableWidget* grid = form_->JobGrid;
+        const int row = index.row(), col = index.column();
+        const int indexCol = form_->GetColIdx(grid, "JobIndex");
+        const QTableWidgetItem* ix = indexCol >= 0 ? grid->item(row, indexCol) : nullptr;
+        bool ok = false;
+        const int pos = ix ? ix->text().toInt(&ok) : -1;
+        const TVelaJob* job =
+            ok && pos >= 0 && pos < form_->Jobs().Count() ? &form_->Jobs()[pos] : nullptr;
+        const TMainOptions& opt = form_->Options();
+        auto text = [&](const QColor& c) {
+            option->palette.setColor(QPalette::Text, c);
+            option->palette.setColor(QPalette::HighlightedText, c);
+        };
+        if (job && job->High && opt.YellowHighlight) option->backgroundBrush = QColor(255, 255, 0);
+        if (option->text == "n/a") text(QColor(192, 192, 192));
+        if (job && opt.HotlinkTitles && col == form_->GetColIdx(grid, "Title ")) {
+            text(job->Visited ? QColor(128, 0, 128) : QColor(0, 0, 255));
+            option->font.setUnderline(true);
+        }
+        if (col == form_->GetColIdx(grid, "Notes")) text(QColor(128, 128, 0));
+        if (col == form_->FoundCol && row == form_->FoundRow) text(QColor(255, 0, 0));
+        // Selected rows keep their own colours readable: a pale selection, dark text
+        // unless a rule above coloured it.
+        if (option->state & QStyle::State_Selected) {
+            option->palette.setColor(QPalette::Highlight, QColor(190, 214, 245));
+            if (option->palette.color(QPalette::HighlightedText) == QColor(Qt::white))
+                option->palette.setColor(QPalette::HighlightedText, QColor(Qt::black));
+        }
+    }
+
+  private:
+    TVelaMainForm* form_;
+};
+
+// ---------------------------------------------------------------- actions
+
+struct TVelaMainForm::TActions {
+    std::map<std::string, QAction*> byName;
+    // The pop-up copies of main-menu items (the same handlers, their own enabling).
+    QAction *resOpen, *resOpenNew, *resCopy, *resSend, *resDelete, *resHigh, *resComment,
+        *resTranslate, *resFind, *resFindNext;
+    QAction *srchDelete, *srchNew, *srchRefine, *srchUpdate, *srchFind, *srchFindNext;
+    QAction *grabSelected, *grabHigh, *grabGreen, *grabAll;
+    QAction *browseThis, *browseNew, *browseHigh, *browseGreen, *browseAll;
+    QAction *toolsComment, *toolsTranslate, *toolsSend;
+    QMenu *grabMenu, *browseMenu;
+    std::map<std::string, QAction*> sortItems;
+    QString findText;
+    bool findCase = false;
+};
+
+QAction* TVelaMainForm::MakeAction(const char* name, const char* caption, const char* hint,
+                                   std::function<void()> handler, const QKeySequence& key) {
+    auto* a = new QAction(caption, this);
+    a->setObjectName(name);
+    if (hint && *hint) {
+        a->setStatusTip(hint);
+        a->setToolTip(hint);
+    }
+    if (!key.isEmpty()) {
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+    }
+    connect(a, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
+    a_->byName.emplace(name, a);
+    return a;
+}
+
+QAction* TVelaMainForm::Action(const char* name) const {
+    auto it = a_->byName.find(name);
+    return it == a_->byName.end() ? nullptr : it->second;
+}
+
+// ---------------------------------------------------------------- creation
+
+TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
+    : QMainWindow(parent),
+      programDir_(programDir),
+      engine_(std::make_unique<TSearchEngine>(programDir, *this)),
+      a_(std::make_unique<TActions>()) {
+    setObjectName("VelaMainForm");
+    setWindowTitle("Tessaly Jobs 98");
+    setWindowIcon(ProgramIcon());
+    resize(800, 560);
+
+    shutdownTimer_ = std::make_unique<TTimer>();
+    shutdownTimer_->SetInterval(1000);
+    shutdownTimer_->OnTimer = [this] { ShutdownTimerTimer(); };
+
+    CreateActions();
+    CreateMenus();
+    CreateToolbar();
+    CreateGrids();
+    CreateStatusBar();
+
+    auto* central = new QWidget(this);
+    auto* v = new QVBoxLayout(central);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    v->addWidget(Panel1);
+    v->addWidget(AdPanel);
+    v->addWidget(Splitter1, 1);
+    setCentralWidget(central);
+
+    NewSearchForm = new TNewSearchForm(this);
+    RefineForm = new TRefineForm(this);
+    FindInResultsForm = new TFindInResultsForm(this);
+    AboutForm = new TAboutForm(this);
+    // Not a child of this window: minimising the main window leaves it on screen.
+    ProgressForm = new TProgressForm(nullptr);
+    ProgressForm->SetProgramDir(programDir_);
+
+    const std::string logo = JoinPath(programDir_, "xklogo.png");
+    if (FileExists(logo)) XkLogo->LoadStrip(QString::fromStdString(logo));
+
+    const int sortCol = GetColIdx(JobGrid, HeaderOfKey(engine_->SortColumn).c_str());
+    JobGrid->horizontalHeader()->setSortIndicator(
+        sortCol, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+
+    SetRunState(rsStarting);
+    ButtonsState();
+}
+
+TVelaMainForm::~TVelaMainForm() {
+    shutdownTimer_.reset();
+    delete ProgressForm;
+}
+
+void TVelaMainForm::CreateActions() {
+    using K = QKeySequence;
+    auto* self = this;
+    MakeAction("MMOpenBrowser", "&Open in Current Browser Window",
+               "Open the selected job's description in the current browser window.",
+               [self] { self->MMOpenBrowserClick(); });
+    MakeAction("MMOpenNewBrowser", "Open in &New Browser Window",
+               "Open the selected job's description in a new browser window.",
+               [self] { self->MMOpenNewBrowserClick(); });
+    MakeAction("MMExit", "E&xit", "Close Tessaly Jobs.", [self] { self->MMExitClick(); });
+    MakeAction(
+        "MMCopyURL", "&Copy Job Address", "Copy the selected job's address to the clipboard.",
+        [self] { self->MMCopyURLClick(); }, K(Qt::CTRL | Qt::Key_C));
+    MakeAction("MMSendJobtoaFriend", "Send Job to a &Friend...",
+               "Recommend the selected job to a friend by e-mail.",
+               [self] { self->MMSendJobtoaFriendClick(); });
+    MakeAction(
+        "MMDeleteSelected", "&Delete Selected Job(s)",
+        "Remove the selected jobs from the job listing.", [self] { self->MMDeleteSelectedClick(); },
+        K(Qt::Key_Delete));
+    MakeAction("MMDeleteAll", "Delete Search", "Delete the selected search and its job listing.",
+               [self] { self->MMDeleteAllClick(); });
+    MakeAction("MMDeleteGrabbed", "Clear Grabbed Pages",
+               "Delete the job descriptions grabbed for offline browsing.",
+               [self] { self->MMDeleteGrabbedClick(); });
+    MakeAction(
+        "MMHighSelected", "&Highlight Selected Job(s)",
+        "Highlight the selected jobs; press again to highlight all, then to clear all.",
+        [self] { self->MMHighSelectedClick(); }, K(Qt::CTRL | Qt::Key_H));
+    MakeAction("MMCommentJob", "Comment Selected Job", "Enter notes about the selected job.",
+               [self] { self->MMCommentJobClick(); });
+    MakeAction("MMTranslateJob", "Translate Job...", "Translate the selected job's description.",
+               [self] { self->MMTranslateJobClick(); });
+    MakeAction("MMPreferences", "&Preferences...", "Change the program's options.",
+               [self] { self->MMPreferencesClick(); });
+    MakeAction(
+        "MMNew", "New &Search...", "Start a new search on all job sites.",
+        [self] { self->MMNewClick(); }, K(Qt::CTRL | Qt::Key_S));
+    MakeAction(
+        "MMRefine", "&Refine Search...",
+        "Test the job descriptions of the current listing against more keywords.",
+        [self] { self->MMRefineClick(); }, K(Qt::CTRL | Qt::Key_R));
+    MakeAction(
+        "MMUpdate", "&Update Search", "Update current job listing with newly posted jobs.",
+        [self] { self->MMUpdateClick(); }, K(Qt::CTRL | Qt::Key_U));
+    MakeAction("MMStop", "Stop", "Stop the current operation.", [self] { self->MMStopClick(); });
+    MakeAction(
+        "MMFindInResults", "&Find in Job Listing...", "Find a keyword in the job listing.",
+        [self] { self->MMFindInResultsClick(); }, K(Qt::CTRL | Qt::Key_F));
+    MakeAction(
+        "MMFindInResultsNext", "Find &Next", "Find the keyword again, further down.",
+        [self] { self->MMFindInResultsNextClick(); }, K(Qt::Key_F3));
+    MakeAction(
+        "MMContent", "&Help Contents", "Open the online help.", [self] { self->MMContentClick(); },
+        K(Qt::Key_F1));
+    MakeAction("ConnectionSettingsAssistant1", "Connection Settings Assistant...",
+               "Set up how Tessaly Jobs connects to the Internet.",
+               [self] { self->ConnectionSettingsAssistant1Click(); });
+    MakeAction("MMAbout", "&About Tessaly Jobs 98...", "Version and edition of Tessaly Jobs.",
+               [self] { self->MMAboutClick(); });
+    MakeAction("MMVelaHome", "Tessaly Jobs Web Site", "Visit the Tessaly Jobs web site.",
+               [self] { self->MMVelaHomeClick(); });
+    MakeAction("MMSendQv98toaFriend", "Send Tessaly Jobs to a Friend...",
+               "Recommend Tessaly Jobs to a friend by e-mail.",
+               [self] { self->MMSendQv98toaFriendClick(); });
+    MakeAction("MMGrabSelected", "&Selected", "Grab the selected jobs' descriptions.",
+               [self] { self->MMGrabClick(3); });
+    MakeAction("MMGrabHigh", "&Highlighted", "Grab the highlighted jobs' descriptions.",
+               [self] { self->MMGrabClick(1); });
+    MakeAction("MMGrabGreen", "&Validated", "Grab the validated jobs' descriptions.",
+               [self] { self->MMGrabClick(2); });
+    MakeAction("MMGrabAll", "&All", "Grab every job description of the listing.",
+               [self] { self->MMGrabClick(0); });
+    MakeAction("MMBrowseNew", "&New", "Browse the new jobs.",
+               [self] { self->MMBrowseClick("New"); });
+    MakeAction("MMBrowseHigh", "&Highlighted", "Browse the highlighted jobs.",
+               [self] { self->MMBrowseClick("High"); });
+    MakeAction("MMBrowseGreen", "&Validated", "Browse the validated jobs.",
+               [self] { self->MMBrowseClick("Green"); });
+    MakeAction("MMBrowseAll", "&All", "Browse all jobs.", [self] { self->MMBrowseClick("All"); });
+    Action("MMFindInResultsNext")->setEnabled(false);
+    Action("MMStop")->setEnabled(false);
+}
+
+void TVelaMainForm::CreateMenus() {
+    QMenuBar* bar = menuBar();
+    bar->setObjectName("MainMenu");
+    QMenu* file = bar->addMenu("&File");
+    file->setObjectName("MMFile");
+    file->addAction(Action("MMOpenBrowser"));
+    file->addAction(Action("MMOpenNewBrowser"));
+    file->addSeparator();
+    file->addAction(Action("MMExit"));
+
+    QMenu* edit = bar->addMenu("&Edit");
+    edit->setObjectName("MMEdit");
+    for (const char* n : {"MMCopyURL", "MMSendJobtoaFriend"})
+        edit->addAction(Action(n));
+    edit->addSeparator();
+    for (const char* n : {"MMDeleteSelected", "MMDeleteAll", "MMDeleteGrabbed"})
+        edit->addAction(Action(n));
+    edit->addSeparator();
+    for (const char* n : {"MMHighSelected", "MMCommentJob", "MMTranslateJob"})
+        edit->addAction(Action(n));
+    SortMenu = edit->addMenu("Sort Jobs by");
+    SortMenu->setObjectName("SortJobsby");
+    auto* columns = new QActionGroup(this);
+    auto* direction = new QActionGroup(this);
+    for (const auto& [item, header] : kSortItems) {
+        QAction* a = SortMenu->addAction(item);
+        a->setObjectName(QString("Sort") + item);
+        a->setCheckable(true);
+        columns->addAction(a);
+        const QString name = item;
+        connect(a, &QAction::triggered, this, [this, name] { SortGridClick(name); });
+        a_->sortItems[item] = a;
+    }
+    SortMenu->addSeparator();
+    for (const char* item : {"Ascending", "Descending"}) {
+        QAction* a = SortMenu->addAction(item);
+        a->setObjectName(QString("Sort") + item);
+        a->setCheckable(true);
+        direction->addAction(a);
+        const QString name = item;
+        connect(a, &QAction::triggered, this, [this, name] { SortGridClick(name); });
+        a_->sortItems[item] = a;
+    }
+    connect(SortMenu, &QMenu::aboutToShow, this, [this] { SortJobsbyClick(); });
+    edit->addSeparator();
+    edit->addAction(Action("MMPreferences"));
+
+    QMenu* search = bar->addMenu("Sea&rch");
+    search->setObjectName("MMSearch");
+    for (const char* n : {"MMNew", "MMRefine", "MMUpdate", "MMStop"})
+        search->addAction(Action(n));
+    search->addSeparator();
+    a_->grabMenu = search->addMenu("&Grab Job Descriptions");
+    a_->grabMenu->setObjectName("MMGrab");
+    for (const char* n : {"MMGrabSelected", "MMGrabHigh", "MMGrabGreen", "MMGrabAll"})
+        a_->grabMenu->addAction(Action(n));
+    a_->grabMenu->setDefaultAction(Action("MMGrabAll"));
+    a_->browseMenu = search->addMenu("&Browse Job Descriptions");
+    a_->browseMenu->setObjectName("MMBrowse");
+    for (const char* n : {"MMBrowseNew", "MMBrowseHigh", "MMBrowseGreen", "MMBrowseAll"})
+        a_->browseMenu->addAction(Action(n));
+    a_->browseMenu->setDefaultAction(Action("MMBrowseAll"));
+    search->addSeparator();
+    search->addAction(Action("MMFindInResults"));
+    search->addAction(Action("MMFindInResultsNext"));
+
+    QMenu* help = bar->addMenu("&Help");
+    help->setObjectName("MMHelp");
+    for (const char* n : {"MMContent", "ConnectionSettingsAssistant1", "MMAbout"})
+        help->addAction(Action(n));
+    help->addSeparator();
+    for (const char* n : {"MMVelaHome", "MMSendQv98toaFriend"})
+        help->addAction(Action(n));
+    // The guide's entries are appended here by the job-source update.
+
+    for (QMenu* m : {file, edit, search, help, a_->grabMenu, a_->browseMenu})
+        connect(m, &QMenu::aboutToShow, this, [this] { UpdateMenus(); });
+
+    // Pop-up menus: their own items, the main menu's handlers.
+    auto copy = [this](QMenu* menu, const char* name, const char* caption, const char* from) {
+        QAction* src = Action(from);
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        a->setStatusTip(src->statusTip());
+        connect(a, &QAction::triggered, src, &QAction::trigger);
+        return a;
+    };
+    ResPopup = new QMenu(this);
+    ResPopup->setObjectName("ResPopup");
+    a_->resOpen = copy(ResPopup, "ResOpenBrowser", "&Open Job in Browser Window", "MMOpenBrowser");
+    a_->resOpenNew =
+        copy(ResPopup, "ResOpenNewBrowser", "Open Job in &New Browser Window", "MMOpenNewBrowser");
+    ResPopup->addSeparator();
+    a_->resCopy = copy(ResPopup, "ResCopyURL", "&Copy Job Address", "MMCopyURL");
+    a_->resSend =
+        copy(ResPopup, "ResSendJobtoaFriend", "Send Job to a Friend...", "MMSendJobtoaFriend");
+    a_->resDelete =
+        copy(ResPopup, "ResDeleteSelected", "&Delete Selected Job(s)", "MMDeleteSelected");
+    a_->resHigh = copy(ResPopup, "ResHighSelected", "&Highlight Selected Job(s)", "MMHighSelected");
+    a_->resComment = copy(ResPopup, "ResCommentJob", "Comment Selected Job", "MMCommentJob");
+    a_->resTranslate = copy(ResPopup, "ResTranslateJob", "Translate Job...", "MMTranslateJob");
+    ResPopup->addSeparator();
+    a_->resFind = copy(ResPopup, "ResFindInResults", "&Find in Job Listing...", "MMFindInResults");
+    a_->resFindNext = copy(ResPopup, "ResFindInResultsNext", "Find &Next", "MMFindInResultsNext");
+
+    SearchPopup = new QMenu(this);
+    SearchPopup->setObjectName("SearchPopup");
+    a_->srchDelete = copy(SearchPopup, "SrchDeleteAll", "&Delete Search", "MMDeleteAll");
+    SearchPopup->addSeparator();
+    a_->srchNew = copy(SearchPopup, "SrchNew", "New &Search...", "MMNew");
+    a_->srchRefine = copy(SearchPopup, "SrchRefine", "&Refine Search...", "MMRefine");
+    a_->srchUpdate = copy(SearchPopup, "SrchUpdate", "&Update Search", "MMUpdate");
+    SearchPopup->addSeparator();
+    SearchPopup->addMenu(a_->grabMenu);
+    SearchPopup->addMenu(a_->browseMenu);
+    SearchPopup->addSeparator();
+    a_->srchFind =
+        copy(SearchPopup, "SrchFindInResults", "&Find in Job Listing...", "MMFindInResults");
+    a_->srchFindNext =
+        copy(SearchPopup, "SrchFindInResultsNext", "Find &Next", "MMFindInResultsNext");
+
+    GrabPopup = new QMenu(this);
+    GrabPopup->setObjectName("GrabPopup");
+    a_->grabSelected = copy(GrabPopup, "GrabSelectedJobs", "Selected Jobs", "MMGrabSelected");
+    a_->grabHigh = copy(GrabPopup, "GrabHighlightedJobs", "Highlighted Jobs", "MMGrabHigh");
+    a_->grabGreen = copy(GrabPopup, "GrabValidatedJobs", "Validated Jobs", "MMGrabGreen");
+    a_->grabAll = copy(GrabPopup, "GrabAllJobs", "All Jobs", "MMGrabAll");
+
+    BrowsePopup = new QMenu(this);
+    BrowsePopup->setObjectName("BrowsePopup");
+    a_->browseThis = copy(BrowsePopup, "BrowseThisJob", "This Job", "MMOpenBrowser");
+    BrowsePopup->addSeparator();
+    a_->browseNew = copy(BrowsePopup, "BrowseNewJobs", "New Jobs", "MMBrowseNew");
+    a_->browseHigh = copy(BrowsePopup, "BrowseHighlightedJobs", "Highlighted Jobs", "MMBrowseHigh");
+    a_->browseGreen = copy(BrowsePopup, "BrowseValidatedJobs", "Validated Jobs", "MMBrowseGreen");
+    a_->browseAll = copy(BrowsePopup, "BrowseAllJobs", "All Jobs", "MMBrowseAll");
+
+    ToolsPopup = new QMenu(this);
+    ToolsPopup->setObjectName("ToolsPopup");
+    a_->toolsComment = copy(ToolsPopup, "ToolsCommentJob", "Comment Job", "MMCommentJob");
+    a_->toolsTranslate =
+        copy(ToolsPopup, "ToolsTranslateJob", "Translate Job...", "MMTranslateJob");
+    a_->toolsSend =
+        copy(ToolsPopup, "ToolsSendJobtoaFriend", "Send Job To A Friend...", "MMSendJobtoaFriend");
+
+    GuidePopup = new QMenu(this);
+    GuidePopup->setObjectName("GuidePopup");
+
+    for (QMenu* m : {ResPopup, SearchPopup, GrabPopup, BrowsePopup, ToolsPopup})
+        connect(m, &QMenu::aboutToShow, this, [this] { UpdateMenus(); });
+}
+
+void TVelaMainForm::CreateToolbar() {
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName("Panel1");
+    ButtonsPanel = new QToolBar(Panel1);
+    ButtonsPanel->setObjectName("ButtonsPanel");
+    ButtonsPanel->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    ButtonsPanel->setIconSize(QSize(32, 32));
+    ButtonsPanel->setMovable(false);
+    ButtonsPanel->setFloatable(false);
+    auto button = [this](const char* name, const char* caption, const char* hint,
+                         const char* icon) {
+        auto* b = new QToolButton(ButtonsPanel);
+        b->setObjectName(name);
+        b->setText(caption);
+        b->setToolTip(hint);
+        b->setStatusTip(hint);
+        b->setIcon(ToolbarIcon(icon));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setAutoRaise(true);
+        // The toolbar's buttons are 55 wide, wider only where the desktop's font would
+        // clip the caption.
+        const int textWidth = b->fontMetrics().horizontalAdvance(QString(caption).trimmed());
+        b->setFixedSize(std::max(55, textWidth + 12), 56);
+        ButtonsPanel->addWidget(b);
+        return b;
+    };
+    NewBut = button("NewBut", "   New   ", "Start a New Search", "New");
+    UpdateBut = button("UpdateBut", " Update ", "Update Selected Search", "Update");
+    RefineBut = button("RefineBut", "  Refine ", "Refine Selected Search", "Refine");
+    GrabBut = button("GrabBut", "  Grab  ", "Grab Job Descriptions for Offline Browsing", "Grab");
+    StopBut = button("StopBut", "   Stop   ", "Stop Current Operation", "Stop");
+    ButtonsPanel->addSeparator();
+    HighBut = button("HighBut", "Highlight", "Highlight Selected Job(s)", "Highlight");
+    ToolsBut = button("ToolsBut", "  Tools ", "Tessaly Tools", "Tools");
+    BrowseBut = button("BrowseBut", "Browse", "Browse Job Descriptions", "Browse");
+    GuideBut = button("GuideBut", " Guide ", "Tessaly Guide", "Guide");
+    connect(NewBut, &QToolButton::clicked, this, [this] { MMNewClick(); });
+    connect(UpdateBut, &QToolButton::clicked, this, [this] { MMUpdateClick(); });
+    connect(RefineBut, &QToolButton::clicked, this, [this] { MMRefineClick(); });
+    connect(StopBut, &QToolButton::clicked, this, [this] { MMStopClick(); });
+    connect(HighBut, &QToolButton::clicked, this, [this] { MMHighSelectedClick(); });
+    for (auto [b, m] : {std::pair{GrabBut, GrabPopup}, std::pair{ToolsBut, ToolsPopup},
+                        std::pair{BrowseBut, BrowsePopup}, std::pair{GuideBut, GuidePopup}}) {
+        b->setMenu(m);
+        b->setPopupMode(QToolButton::InstantPopup);
+        // The drop-down arrow would squeeze the caption of a 55-pixel button.
+        b->setStyleSheet("QToolButton::menu-indicator { image: none; width: 0px; }");
+    }
+    StopBut->setEnabled(false);
+    GuideBut->setEnabled(false);
+
+    XkLogoPanel = new QWidget(Panel1);
+    XkLogoPanel->setObjectName("XkLogoPanel");
+    XkLogo = new TFrameAnimation(XkLogoPanel);
+    XkLogo->setObjectName("XkLogo");
+    XkLogo->setFixedSize(48, 48);
+    XkLogo->SetPainter(PaintLogoFrame, kLogoFrames);
+    XkLogo->SetFramesPerSecond(15);
+    XkLogo->Seek(38);
+    XkLogo->setToolTip("Tessaly Jobs Web Site");
+    auto* over = new QLabel("Tessaly\nJobs 98", XkLogoPanel);
+    over->setObjectName("XkLogoOver");
+    QFont f = over->font();
+    f.setBold(true);
+    f.setItalic(true);
+    over->setFont(f);
+    over->setStyleSheet("color: rgb(40, 70, 130);");
+    over->setCursor(Qt::PointingHandCursor);
+    XkLogo->setCursor(Qt::PointingHandCursor);
+    over->installEventFilter(this);
+    XkLogo->OnClick = [this] { MMVelaHomeClick(); };
+    XkLogo->OnMouseMove = [this] {
+        if (RunState() == rsIdle && !XkLogo->Playing()) {
+            logoPhase_ = 0;
+            XkLogo->Play(1, 37);
+        }
+    };
+    XkLogo->OnStop = [this] { XkLogoStop(); };
+    auto* lh = new QHBoxLayout(XkLogoPanel);
+    lh->setContentsMargins(4, 2, 8, 2);
+    lh->addWidget(over);
+    lh->addWidget(XkLogo);
+
+    auto* h = new QHBoxLayout(Panel1);
+    h->setContentsMargins(2, 0, 0, 0);
+    h->addWidget(ButtonsPanel);
+    h->addStretch(1);
+    h->addWidget(XkLogoPanel);
+
+    AdPanel = new QWidget(this);
+    AdPanel->setObjectName("AdPanel");
+    AdPanel->hide();
+}
+
+void TVelaMainForm::CreateGrids() {
+    Splitter1 = new QSplitter(Qt::Vertical, this);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setChildrenCollapsible(false);
+
+    SearchGrid = new QTableWidget(1, 6, Splitter1);
+    SearchGrid->setObjectName("SearchGrid");
+    SearchGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    SearchGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    SearchGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    SearchGrid->verticalHeader()->hide();
+    SearchGrid->verticalHeader()->setDefaultSectionSize(20);
+    SearchGrid->setWordWrap(false);
+    SearchGrid->setIconSize(QSize(16, 16));
+    SearchGrid->setMinimumHeight(60);
+    for (int c = 0; c < 6; ++c)
+        SearchGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(kSearchHeaders[c]));
+    SearchGrid->setColumnHidden(5, true);
+    SearchGrid->horizontalHeader()->setStretchLastSection(true);
+    SearchGrid->horizontalHeader()->setSectionsClickable(false);
+    SearchGrid->horizontalHeader()->setHighlightSections(false);
+    SearchGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(SearchGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        SearchPopup->popup(SearchGrid->viewport()->mapToGlobal(p));
+    });
+    connect(SearchGrid, &QTableWidget::currentCellChanged, this,
+            [this](int row, int, int prevRow, int) {
+                if (ignoreSearchSelect_) return;
+                if (hourglass_) {
+                    // A table is loading: the selection stays where it was.
+                    if (row != prevRow && prevRow >= 0) {
+                        ignoreSearchSelect_ = true;
+                        SearchGrid->setCurrentCell(prevRow, 0);
+                        ignoreSearchSelect_ = false;
+                    }
+                    return;
+                }
+                if (row != lastSearchRow_) {
+                    lastSearchRow_ = row;
+                    // The engine starts its grid timer: the table loads half a second later.
+                    engine_->SelectSearch(GetSelectedSearchPosition());
+                    ButtonsState();
+                }
+            });
+
+    JobGrid = new QTableWidget(1, 8, Splitter1);
+    JobGrid->setObjectName("JobGrid");
+    JobGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    JobGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    JobGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    JobGrid->verticalHeader()->hide();
+    JobGrid->verticalHeader()->setDefaultSectionSize(20);
+    JobGrid->setWordWrap(false);
+    JobGrid->setIconSize(QSize(16, 16));
+    JobGrid->setMouseTracking(true);
+    for (int c = 0; c < 8; ++c)
+        JobGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(kJobHeaders[c]));
+    JobGrid->setColumnHidden(7, true);
+    QHeaderView* hh = JobGrid->horizontalHeader();
+    hh->setSectionsMovable(true);
+    hh->setSectionResizeMode(QHeaderView::Interactive);
+    hh->setStretchLastSection(true);
+    hh->setSectionsClickable(true);
+    hh->setSortIndicatorShown(true);
+    hh->setHighlightSections(false);
+    JobGrid->setColumnWidth(0, 26);
+    JobGrid->setItemDelegate(new TJobGridDelegate(this));
+    JobGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(JobGrid, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& p) { ResPopup->popup(JobGrid->viewport()->mapToGlobal(p)); });
+    connect(hh, &QHeaderView::sectionClicked, this, [this](int col) { JobGridCanSort(col); });
+    connect(JobGrid, &QTableWidget::cellClicked, this,
+            [this](int row, int col) { JobGridClickCell(row, col); });
+    connect(JobGrid, &QTableWidget::cellDoubleClicked, this,
+            [this](int row, int col) { JobGridDblClickCell(row, col); });
+    connect(JobGrid, &QTableWidget::currentCellChanged, this, [this](int, int, int, int) {
+        ResetHighlightMode();
+        if (RunState() == rsIdle) ButtonsState();
+    });
+    connect(JobGrid, &QTableWidget::itemSelectionChanged, this, [this] {
+        if (RunState() == rsIdle) ButtonsState();
+    });
+    connect(JobGrid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+            [this] { EndNotesEditing(); });
+    // The listing never stays scrolled sideways while its columns are fitted to the window.
+    connect(JobGrid->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
+        if (v != 0 && options_.AutoOptimize) JobGrid->horizontalScrollBar()->setValue(0);
+    });
+
+    Splitter1->addWidget(SearchGrid);
+    Splitter1->addWidget(JobGrid);
+    Splitter1->setStretchFactor(0, 0);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({91, 400});
+}
+
+void TVelaMainForm::CreateStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName("StatusBar");
+    bar->setSizeGripEnabled(true);
+    const int widths[3] = {100, 350, 100};
+    for (int i = 0; i < 3; ++i) {
+        StatusPanels[i] = new QLabel(bar);
+        StatusPanels[i]->setObjectName(QString("StatusPanel%1").arg(i));
+        StatusPanels[i]->setFixedWidth(widths[i]);
+        StatusPanels[i]->setFrameShape(QFrame::StyledPanel);
+        StatusPanels[i]->setFrameShadow(QFrame::Sunken);
+        StatusPanels[i]->setContentsMargins(3, 0, 3, 0);
+        bar->addWidget(StatusPanels[i]);
+    }
+    ActivityIndicator = new QProgressBar(bar);
+    ActivityIndicator->setObjectName("ActivityIndicator");
+    ActivityIndicator->setFixedSize(90, 14);
+    ActivityIndicator->setTextVisible(false);
+    ActivityIndicator->setRange(0, 1);
+    ActivityIndicator->setValue(0);
+    bar->addPermanentWidget(ActivityIndicator);
+}
+
+// ---------------------------------------------------------------- start-up
+
+bool TVelaMainForm::ReadProductId(std::string& error) {
+    try {
+        if (!engine_->LoadIdentity()) {
+            error =
+                "The product identification " + JoinPath(programDir_, "id.box") + " is missing.";
+            return false;
+        }
+        engine_->LoadOptions();
+        engine_->LoadUpdateDescriptor();
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+    const TConfigBox& box = engine_->IdBox;
+    product_.Product = box.ReadString("ID", "Product");
+    product_.ProductName = box.ReadString("ID", "ProductName");
+    product_.Version = box.ReadString("ID", "Version");
+    product_.VersionName = box.ReadString("ID", "VersionName");
+    product_.Edition = box.ReadString("ID", "Edition");
+    product_.EditionName = box.ReadString("ID", "EditionName");
+    product_.UserID = box.ReadString("ID", "UserID");
+    if (!product_.ProductName.empty()) setWindowTitle(FromBytes(product_.Caption()));
+    return true;
+}
+
+bool TVelaMainForm::FirstActivation(std::string& error) {
+    logoPhase_ = 0;
+    XkLogo->Play(1, 37);
+    try {
+        if (!engine_->LoadSources()) {
+            error = "The job-site definitions " + JoinPath(programDir_, "sources.def") +
+                    " are missing.";
+            return false;
+        }
+    } catch (const std::exception& e) {
+        error = e.what();
+        return false;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        engine_->LoadSearches();  // shows them
+    } catch (const std::exception& e) {
+        // The searches are not lost: the index stays on disk as it was.
+        ShowMessage(QString::fromStdString(e.what()));
+    }
+    QApplication::restoreOverrideCursor();
+    engine_->StartGridTimer();
+    engine_->InitMachine();
+    SetRunState(rsIdle);
+    return true;
+}
+
+void TVelaMainForm::SetRunState(TRunState state) {
+    engine_->RunState = state;
+    const bool busy = state != rsIdle;
+    ActivityIndicator->setRange(0, busy ? 0 : 1);
+    ButtonsState();
+    // The logo rests without animating; a change of state sets it going again.
+    if (!XkLogo->Playing()) XkLogoStop();
+}
+
+void TVelaMainForm::XkLogoStop() {
+    enum { lpRest, lpStart, lpWork, lpBusyRest, lpReturn };
+    const bool busy = RunState() != rsIdle && RunState() != rsStarting;
+    ActivityIndicator->setRange(0, RunState() != rsIdle ? 0 : 1);
+    switch (logoPhase_) {
+        case lpStart:
+            logoPhase_ = lpWork;
+            XkLogo->Play(11, 28);
+            break;
+        case lpWork:
+        case lpBusyRest:
+            if (busy) {
+                logoPhase_ = lpBusyRest;
+                XkLogo->Play(28, 29);
+            } else {
+                logoPhase_ = lpReturn;
+                XkLogo->Play(29, 37);
+            }
+            break;
+        default:
+            if (busy) {
+                logoPhase_ = lpStart;
+                XkLogo->Play(1, 10);
+            } else {
+                logoPhase_ = lpRest;
+                XkLogo->Seek(38);
+            }
+            break;
+    }
+    // The banners' triggers follow the change of state (the banners are started later).
+    previousRunState_ = RunState();
+}
+
+void TVelaMainForm::ButtonsState() {
+    const bool idle = RunState() == rsIdle;
+    // The engine changes the state itself and then asks for the toolbar: the logo and
+    // the activity indicator follow here.
+    if (RunState() != previousRunState_ && !XkLogo->Playing()) XkLogoStop();
+    ActivityIndicator->setRange(0, idle ? 1 : 0);
+    switch (RunState()) {
+        case rsStarting:
+            for (QToolButton* b :
+                 {NewBut, UpdateBut, RefineBut, GrabBut, ToolsBut, BrowseBut, HighBut, StopBut})
+                b->setEnabled(false);
+            break;
+        case rsIdle: {
+            const bool shown = IsAnyJob();
+            NewBut->setEnabled(true);
+            UpdateBut->setEnabled(IsAnySelectedSearch());
+            RefineBut->setEnabled(shown);
+            GrabBut->setEnabled(shown);
+            ToolsBut->setEnabled(shown);
+            BrowseBut->setEnabled(shown);
+            HighBut->setEnabled(IsAnySelectedJob());
+            StopBut->setEnabled(false);
+            break;
+        }
+        default:
+            for (QToolButton* b : {NewBut, UpdateBut, RefineBut, GrabBut, ToolsBut, BrowseBut})
+                b->setEnabled(false);
+            StopBut->setEnabled(RunState() != rsStopping);
+            break;
+    }
+    // The shortcuts of the main menu follow the same rules as the menu items.
+    if (!a_->byName.empty()) {
+        Action("MMStop")->setEnabled(!idle && RunState() != rsStarting);
+        UpdateMenus();
+    }
+}
+
+void TVelaMainForm::UpdateMenus() {
+    const bool idle = RunState() == rsIdle;
+    const bool job = IsAnySelectedJob();
+    const bool shown = IsAnyJob();
+    const bool search = IsAnySelectedSearch();
+    for (const char* n : {"MMOpenBrowser", "MMOpenNewBrowser", "MMCopyURL", "MMSendJobtoaFriend",
+                          "MMHighSelected", "MMCommentJob", "MMTranslateJob"})
+        Action(n)->setEnabled(job);
+    Action("MMDeleteSelected")->setEnabled(job && idle);
+    Action("MMDeleteAll")->setEnabled(search && idle);
+    const TVelaSearch* s = search ? const_cast<TVelaMainForm*>(this)->GetSelectedSearch() : nullptr;
+    Action("MMDeleteGrabbed")->setEnabled(s && idle && DirectoryExists(SearchFolder(*s)));
+    Action("MMPreferences")->setEnabled(idle);
+    Action("MMNew")->setEnabled(idle);
+    for (const char* n : {"MMRefine", "MMUpdate", "MMFindInResults"})
+        Action(n)->setEnabled(shown && idle);
+    a_->grabMenu->menuAction()->setEnabled(shown && idle);
+    a_->browseMenu->menuAction()->setEnabled(shown && idle);
+    Action("MMStop")->setEnabled(!idle && RunState() != rsStarting);
+    QAction* next = Action("MMFindInResultsNext");
+    if (!idle) next->setEnabled(false);
+    // The pop-up copies follow the main item, so a later hit turns them on again.
+    a_->resFindNext->setEnabled(next->isEnabled());
+    a_->srchFindNext->setEnabled(next->isEnabled());
+
+    const bool high = Jobs().HasHigh();
+    const bool green = Jobs().HasStatus(kStatusGreen);
+    Action("MMGrabSelected")->setEnabled(job);
+    Action("MMGrabHigh")->setEnabled(high);
+    Action("MMGrabGreen")->setEnabled(green);
+    Action("MMBrowseNew")->setEnabled(Jobs().HasStatus(kStatusNew));
+    Action("MMBrowseHigh")->setEnabled(high);
+    Action("MMBrowseGreen")->setEnabled(green);
+    a_->grabSelected->setEnabled(job);
+    a_->grabHigh->setEnabled(high);
+    a_->grabGreen->setEnabled(green);
+    a_->browseThis->setEnabled(job);
+    a_->browseNew->setEnabled(Jobs().HasStatus(kStatusNew));
+    a_->browseHigh->setEnabled(high);
+    a_->browseGreen->setEnabled(green);
+
+    for (QAction* a :
+         {a_->resOpen, a_->resOpenNew, a_->resCopy, a_->resSend, a_->resDelete, a_->resHigh,
+          a_->resComment, a_->resTranslate, a_->toolsComment, a_->toolsTranslate, a_->toolsSend})
+        a->setEnabled(job);
+    a_->resFind->setEnabled(shown);
+    a_->srchDelete->setEnabled(search && idle);
+    a_->srchNew->setEnabled(idle);
+    for (QAction* a : {a_->srchRefine, a_->srchUpdate, a_->srchFind})
+        a->setEnabled(shown && idle);
+}
+
+// ---------------------------------------------------------------- grid helpers
+
+int TVelaMainForm::GetColIdx(const QTableWidget* grid, const char* header) const {
+    const QString h = header;
+    int found = -1;
+    for (int c = 0; c < grid->columnCount(); ++c) {
+        const QTableWidgetItem* it = grid->horizontalHeaderItem(c);
+        if (it && it->text() == h) found = c;
+    }
+    return found;
+}
+
+void TVelaMainForm::SetCell(QTableWidget* grid, int row, int col, const QString& text) {
+    if (col < 0) return;
+    QTableWidgetItem* it = grid->item(row, col);
+    if (!it) {
+        it = new QTableWidgetItem;
+        it->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+        grid->setItem(row, col, it);
+    }
+    it->setText(text);
+}
+
+QString TVelaMainForm::CellText(const QTableWidget* grid, int row, const char* header) const {
+    const int col = GetColIdx(grid, header);
+    if (col < 0 || row < 0 || row >= grid->rowCount()) return {};
+    const QTableWidgetItem* it = grid->item(row, col);
+    return it ? it->text() : QString();
+}
+
+bool TVelaMainForm::IsAnySearch() const {
+    return SearchGrid->rowCount() > 0 && !CellText(SearchGrid, 0, "Keywords ").isEmpty();
+}
+
+bool TVelaMainForm::IsAnySelectedSearch() const {
+    return IsAnySearch() && SearchGrid->currentRow() >= 0;
+}
+
+int TVelaMainForm::GetSelectedSearchPosition() const {
+    if (!IsAnySelectedSearch()) return -1;
+    bool ok = false;
+    const int pos = CellText(SearchGrid, SearchGrid->currentRow(), "SearchIndex").toInt(&ok);
+    return ok && pos >= 0 && pos < Searches().Count() ? pos : -1;
+}
+
+TVelaSearch* TVelaMainForm::GetSelectedSearch() {
+    const int pos = GetSelectedSearchPosition();
+    return pos >= 0 ? &Searches()[pos] : nullptr;
+}
+
+bool TVelaMainForm::IsAnyJob() const {
+    return JobGrid->rowCount() > 0 && !CellText(JobGrid, 0, "Title ").isEmpty();
+}
+
+bool TVelaMainForm::IsAnySelectedJob() const {
+    if (!IsAnyJob()) return false;
+    return !JobGrid->selectionModel()->selectedRows().isEmpty() || JobGrid->currentRow() >= 0;
+}
+
+std::vector<int> TVelaMainForm::SelectedJobPositions() {
+    std::vector<int> rows;
+    for (const QModelIndex& ix : JobGrid->selectionModel()->selectedRows())
+        rows.push_back(ix.row());
+    if (rows.empty() && JobGrid->currentRow() >= 0) rows.push_back(JobGrid->currentRow());
+    std::sort(rows.begin(), rows.end());
+    std::vector<int> positions;
+    for (int row : rows) {
+        bool ok = false;
+        const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
+        if (ok && pos >= 0 && pos < Jobs().Count()) positions.push_back(pos);
+    }
+    return positions;
+}
+
+TVelaJob* TVelaMainForm::GetSelectedJob() {
+    if (!IsAnyJob()) return nullptr;
+    const std::vector<int> p = SelectedJobPositions();
+    return p.empty() ? nullptr : &Jobs()[p.front()];
+}
+
+int TVelaMainForm::RowOfJob(int jobPosition) const {
+    const int col = GetColIdx(JobGrid, "JobIndex");
+    if (col < 0) return -1;
+    const QString wanted = QString::number(jobPosition);
+    for (int r = 0; r < JobGrid->rowCount(); ++r) {
+        const QTableWidgetItem* it = JobGrid->item(r, col);
+        if (it && it->text() == wanted) return r;
+    }
+    return -1;
+}
+
+void TVelaMainForm::SelectGridRow(int row) {
+    if (row < 0 || row >= JobGrid->rowCount()) return;
+    JobGrid->clearSelection();
+    JobGrid->setCurrentCell(row, std::max(0, GetColIdx(JobGrid, "Title ")));
+    JobGrid->selectRow(row);
+    JobGrid->scrollToItem(JobGrid->item(row, std::max(0, GetColIdx(JobGrid, "Title "))));
+}
+
+// ---------------------------------------------------------------- filling
+
+void TVelaMainForm::SearchListToGrid() {
+    try {
+        const bool wasIgnoring = ignoreSearchSelect_;
+        ignoreSearchSelect_ = true;
+        SearchGrid->setRowCount(1);
+        for (int c = 0; c < SearchGrid->columnCount(); ++c)
+            delete SearchGrid->takeItem(0, c);
+        for (int i = 0; i < Searches().Count(); ++i) {
+            const TVelaSearch& s = Searches()[i];
+            if (i >= SearchGrid->rowCount()) SearchGrid->setRowCount(i + 1);
+            // Keywords of several lines show on one.
+            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Keywords "),
+                    FromBytes(ReplaceAll(ReplaceAll(s.Keywords, "\r\n", " "), "\n", " ")));
+            if (QTableWidgetItem* it = SearchGrid->item(i, GetColIdx(SearchGrid, "Keywords ")))
+                it->setIcon(QIcon(SearchImage()));
+            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Area "), FromBytes(s.Region));
+            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Category "), FromBytes(s.Category));
+            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Date "), FromBytes(s.Created));
+            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Count "), QString::number(s.JobCount));
+            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "SearchIndex"), QString::number(i));
+        }
+        // The engine's selected search is the row to select.
+        const int selected = engine_->Selected();
+        if (selected >= 0 && selected < Searches().Count())
+            SearchGrid->setCurrentCell(selected, 0);
+        else
+            SearchGrid->setCurrentCell(-1, -1);
+        lastSearchRow_ = SearchGrid->currentRow();
+        ignoreSearchSelect_ = wasIgnoring;
+    } catch (...) {
+        // What was filled stays; the failure is not shown.
+        ignoreSearchSelect_ = false;
+    }
+    FormResize();
+}
+
+void TVelaMainForm::FillJobRow(int row, int position) {
+    const TVelaJob& job = Jobs()[position];
+    SetCell(JobGrid, row, GetColIdx(JobGrid, "JobIndex"), QString::number(position));
+    const int statusCol = GetColIdx(JobGrid, " ");
+    SetCell(JobGrid, row, statusCol, QString());
+    if (QTableWidgetItem* it = JobGrid->item(row, statusCol)) {
+        const int image = JobStatusImage(job);
+        it->setIcon(QIcon(JobImages()[static_cast<size_t>(image)]));
+        it->setData(Qt::UserRole, image);
+        it->setToolTip(JobImageHint(job));
+    }
+    const std::pair<const char*, const std::string*> texts[] = {{"Title ", &job.Title},
+                                                                {"Company ", &job.Company},
+                                                                {"Location ", &job.Location},
+                                                                {"Source ", &job.Source}};
+    for (const auto& [header, text] : texts) {
+        const int col = GetColIdx(JobGrid, header);
+        SetCell(JobGrid, row, col, FromBytes(*text));
+        if (QTableWidgetItem* it = JobGrid->item(row, col)) it->setToolTip(it->text());
+    }
+    const int relCol = GetColIdx(JobGrid, "Relevancy ");
+    SetCell(JobGrid, row, relCol,
+            job.Relevancy >= 2 && job.Relevancy <= 6 ? kRelevancyTexts[job.Relevancy - 2] : "");
+    if (QTableWidgetItem* it = JobGrid->item(row, relCol)) it->setToolTip(it->text());
+    const int notesCol = GetColIdx(JobGrid, "Notes");
+    SetCell(JobGrid, row, notesCol, FromBytes(job.Notes));
+    if (QTableWidgetItem* it = JobGrid->item(row, notesCol)) {
+        it->setFlags(it->flags() | Qt::ItemIsEditable);
+        it->setToolTip(job.Notes.empty() ? "Click to enter notes" : it->text());
+    }
+}
+
+void TVelaMainForm::JobListToGrid(bool full) {
+    if (FillingGrid) return;
+    FillingGrid = true;
+    try {
+        if (full || Jobs().Count() == 0) {
+            JobGrid->setRowCount(1);
+            for (int c = 0; c < JobGrid->columnCount(); ++c)
+                delete JobGrid->takeItem(0, c);
+        }
+        int row = 0;
+        // Pending messages run after each job; the list may shrink meanwhile.
+        for (int i = 0; i < Jobs().Count(); ++i) {
+            if (Jobs()[i].Relevancy == kRelevancyDeleted) continue;
+            if (row >= JobGrid->rowCount()) JobGrid->setRowCount(row + 1);
+            FillJobRow(row, i);
+            ++row;
+            tessaly::ProcessMessages();
+        }
+        if (row == 0) {
+            JobGrid->setRowCount(1);
+            for (int c = 0; c < JobGrid->columnCount(); ++c)
+                delete JobGrid->takeItem(0, c);
+        } else {
+            JobGrid->setRowCount(row);
+        }
+        UpdateSearchCount();
+    } catch (...) {
+        // What was filled stays; the failure is not shown.
+    }
+    FillingGrid = false;
+    FoundCol = FoundRow = -1;
+    JobGrid->viewport()->update();
+    ButtonsState();
+}
+
+void TVelaMainForm::UpdateSearchCount() {
+    const int row = SearchGrid->currentRow();
+    if (row < 0 || !IsAnySearch()) return;
+    const int col = GetColIdx(SearchGrid, "Count ");
+    SetCell(SearchGrid, row, col, IsAnyJob() ? QString::number(JobGrid->rowCount()) : QString());
+}
+
+void TVelaMainForm::RedrawJobRow(int jobPosition) {
+    const int row = RowOfJob(jobPosition);
+    if (row < 0 || jobPosition < 0 || jobPosition >= Jobs().Count()) return;
+    FillJobRow(row, jobPosition);
+    JobGrid->viewport()->update();
+}
+
+// ---------------------------------------------------------------- layout
+
+void TVelaMainForm::OptimizeGrid(QTableWidget* grid, int lessScroll, int lessNoScroll) {
+    const int rowsFit =
+        grid->viewport()->height() / std::max(1, grid->verticalHeader()->defaultSectionSize());
+    const int less = grid->rowCount() > rowsFit ? lessScroll : lessNoScroll;
+    const int room = width() - less;
+    long sum = 0;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        if (!grid->isColumnHidden(c)) sum += grid->columnWidth(c);
+    if (sum <= 0 || room <= 0) return;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        if (!grid->isColumnHidden(c))
+            grid->setColumnWidth(
+                c, static_cast<int>(static_cast<long>(grid->columnWidth(c)) * room / sum));
+}
+
+void TVelaMainForm::FormResize() {
+    if (!options_.AutoOptimize) {
+        for (QTableWidget* g : {SearchGrid, JobGrid}) {
+            g->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+            g->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        }
+        return;
+    }
+    const int statusCol = GetColIdx(JobGrid, " ");
+    if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, 26);
+    OptimizeGrid(SearchGrid, 32, 20);
+    OptimizeGrid(JobGrid, 30, 18);
+    if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, 26);
+    for (QTableWidget* g : {SearchGrid, JobGrid}) {
+        g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        g->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+        g->horizontalHeader()->setStretchLastSection(true);
+    }
+}
+
+void TVelaMainForm::resizeEvent(QResizeEvent* e) {
+    QMainWindow::resizeEvent(e);
+    if (!closing_) FormResize();
+}
+
+// ---------------------------------------------------------------- status bar and hints
+
+void TVelaMainForm::SetStatusText(int panel, const std::string& text) {
+    if (panel < 0 || panel > 2) return;
+    StatusPanels[panel]->setText(FromBytes(text));
+}
+
+QString TVelaMainForm::StatusText(int panel) const {
+    return panel >= 0 && panel <= 2 ? StatusPanels[panel]->text() : QString();
+}
+
+bool TVelaMainForm::event(QEvent* e) {
+    if (e->type() == QEvent::StatusTip) {
+        // Hints go to panel 1 while idle; during a run that panel reports the run.
+        if (RunState() == rsIdle) StatusPanels[1]->setText(static_cast<QStatusTipEvent*>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void TVelaMainForm::changeEvent(QEvent* e) {
+    QMainWindow::changeEvent(e);
+}
+
+bool TVelaMainForm::eventFilter(QObject* watched, QEvent* e) {
+    // The still logo beside the animation opens the maker's site as the animation does.
+    if (watched->objectName() == "XkLogoOver") {
+        if (e->type() == QEvent::MouseButtonPress) {
+            MMVelaHomeClick();
+            return true;
+        }
+        if (e->type() == QEvent::MouseMove && XkLogo->OnMouseMove) XkLogo->OnMouseMove();
+    }
+    return QMainWindow::eventFilter(watched, e);
+}
+
+// ---------------------------------------------------------------- opening and messages
+
+void TVelaMainForm::OpenURL(const std::string& address, bool newWindow) {
+    if (OnOpenURL) {
+        OnOpenURL(address, newWindow);
+        return;
+    }
+    const QString text = FromBytes(address);
+    const QUrl url = (text.startsWith('/') || FileExists(address)) ? QUrl::fromLocalFile(text)
+                                                                   : QUrl::fromUserInput(text);
+    QDesktopServices::openUrl(url);
+}
+
+void TVelaMainForm::ShowMessage(const QString& text) {
+    if (OnMessage) {
+        OnMessage(text);
+        return;
+    }
+    QMessageBox::information(this, windowTitle(), text);
+}
+
+// ---------------------------------------------------------------- commands
+
+int TVelaMainForm::ExecDialog(QDialog* dialog) {
+    return OnExecDialog ? OnExecDialog(dialog) : dialog->exec();
+}
+
+bool TVelaMainForm::NewSearchDialog(const std::string& caption, const std::string& button,
+                                    TNewSearchValues& values) {
+    NewSearchForm->Init(Sources().MRegions, Sources().MCategories);
+    if (caption == "Update Search")
+        NewSearchForm->PrepareUpdate(values.Region, values.Category, values.Keywords);
+    // A new search shows what the dialog held when it last closed.
+    NewSearchForm->setWindowTitle(FromBytes(caption));
+    NewSearchForm->SearchBut->setText(FromBytes(button));
+    ExecDialog(NewSearchForm);
+    if (NewSearchForm->Cancelled()) return false;
+    values.Region = NewSearchForm->Region();
+    values.Category = NewSearchForm->Category();
+    values.Keywords = SearchKeywords(NewSearchForm->Keywords());
+    return true;
+}
+
+bool TVelaMainForm::RefineDialog(TRefineValues& values) {
+    ExecDialog(RefineForm);
+    if (RefineForm->Cancelled()) return false;
+    values.Keywords = RefineForm->Keywords();
+    values.Validation = RefineForm->ValidModeRadio->isChecked();
+    values.MatchAll = RefineForm->AllModeBox->isChecked();
+    values.Download = RefineForm->DownloadBox->isChecked();
+    values.KeepAsGrabbed = RefineForm->KeepAsGrabbedBox->isChecked();
+    return true;
+}
+
+void TVelaMainForm::MMNewClick() {
+    engine_->MMNewClick();
+    ButtonsState();
+}
+
+void TVelaMainForm::MMUpdateClick() {
+    engine_->MMUpdateClick();
+    ButtonsState();
+}
+
+void TVelaMainForm::MMRefineClick() {
+    if (!IsAnyJob()) return;
+    engine_->MMRefineClick();
+    ButtonsState();
+}
+
+void TVelaMainForm::MMStopClick() {
+    engine_->MMStopClick();
+    ButtonsState();
+}
+
+void TVelaMainForm::MMGrabClick(int choice) {
+    if (RunState() != rsIdle) return;
+    engine_->LaunchGrabber(choice);
+    ButtonsState();
+}
+
+void TVelaMainForm::MMOpenBrowserClick() {
+    TVelaJob* job = GetSelectedJob();
+    if (!job) return;
+    OpenURL(job->LocalFile.empty() ? job->URL : job->LocalFile, false);
+    job->Visited = true;
+    SetJobsModified();
+    JobGrid->viewport()->update();
+}
+
+void TVelaMainForm::MMOpenNewBrowserClick() {
+    TVelaJob* job = GetSelectedJob();
+    if (!job) return;
+    OpenURL(job->LocalFile.empty() ? job->URL : job->LocalFile, true);
+    job->Visited = true;
+    SetJobsModified();
+    JobGrid->viewport()->update();
+}
+
+void TVelaMainForm::MMExitClick() {
+    close();
+}
+
+void TVelaMainForm::MMCopyURLClick() {
+    const TVelaJob* job = GetSelectedJob();
+    if (!job) return;
+    QGuiApplication::clipboard()->setText(FromBytes(job->URL));
+}
+
+// The send-to-a-friend dialog, the translators, the options dialog, the connection
+// assistant and the remote window are separate windows of their own; these commands open
+// them once they exist.
+void TVelaMainForm::MMSendJobtoaFriendClick() {}
+void TVelaMainForm::MMSendQv98toaFriendClick() {}
+void TVelaMainForm::MMTranslateJobClick() {}
+void TVelaMainForm::MMPreferencesClick() {}
+void TVelaMainForm::ConnectionSettingsAssistant1Click() {}
+void TVelaMainForm::MMBrowseClick(const char*) {}
+
+void TVelaMainForm::MMDeleteSelectedClick() {
+    if (hourglass_ || !IsAnyJob()) return;
+    std::vector<int> rows;
+    for (const QModelIndex& ix : JobGrid->selectionModel()->selectedRows())
+        rows.push_back(ix.row());
+    if (rows.empty() && JobGrid->currentRow() >= 0) rows.push_back(JobGrid->currentRow());
+    std::sort(rows.begin(), rows.end());
+    const int indexCol = GetColIdx(JobGrid, "JobIndex");
+    for (int row : rows) {
+        bool ok = false;
+        const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
+        if (ok && pos >= 0 && pos < Jobs().Count()) Jobs()[pos].Relevancy = kRelevancyDeleted;
+    }
+    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+        if (JobGrid->rowCount() > 1) {
+            JobGrid->removeRow(*it);
+        } else {
+            for (int c = 0; c < JobGrid->columnCount(); ++c)
+                delete JobGrid->takeItem(0, c);
+        }
+    }
+    (void)indexCol;
+    FoundCol = FoundRow = -1;
+    UpdateSearchCount();
+    SetJobsModified();
+    ButtonsState();
+}
+
+void TVelaMainForm::MMDeleteGrabbedClick() {
+    if (hourglass_) return;
+    engine_->MMDeleteGrabbedClick();
+}
+
+void TVelaMainForm::MMDeleteAllClick() {
+    if (hourglass_) return;
+    // The rebuilt grid's selection changes are the engine's, not the user's.
+    ignoreSearchSelect_ = true;
+    engine_->MMDeleteAllClick();
+    ignoreSearchSelect_ = false;
+    lastSearchRow_ = SearchGrid->currentRow();
+    ButtonsState();
+}
+
+void TVelaMainForm::MMHighSelectedClick() {
+    if (!IsAnySelectedJob()) return;
+    for (int pos : SelectedJobPositions()) {
+        TVelaJob& job = Jobs()[pos];
+        switch (HighlightMode) {
+            case 0:
+                job.High = !job.High;
+                break;
+            case 1:
+                job.High = true;
+                break;
+            case 2:
+                job.High = false;
+                break;
+            default:
+                break;  // the fourth press only clears the New marks
+        }
+        if (job.Status == kStatusNew) job.Status = kStatusWhite;
+        RedrawJobRow(pos);
+    }
+    SetJobsModified();
+    HighlightMode = HighlightMode >= 3 ? 1 : HighlightMode + 1;
+}
+
+void TVelaMainForm::MMCommentJobClick() {
+    if (!IsAnySelectedJob()) return;
+    const std::vector<int> p = SelectedJobPositions();
+    if (p.empty()) return;
+    const int row = RowOfJob(p.front());
+    const int col = GetColIdx(JobGrid, "Notes");
+    if (row < 0 || col < 0) return;
+    editingNotes_ = true;
+    JobGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    JobGrid->setCurrentCell(row, col);
+    JobGrid->editItem(JobGrid->item(row, col));
+}
+
+void TVelaMainForm::EndNotesEditing() {
+    if (!editingNotes_) return;
+    editingNotes_ = false;
+    const int row = JobGrid->currentRow();
+    JobGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    if (row >= 0) JobGrid->selectRow(row);
+}
+
+void TVelaMainForm::JobGridCellValidate(int row, const QString& text) {
+    bool ok = false;
+    const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
+    if (!ok || pos < 0 || pos >= Jobs().Count()) return;
+    TVelaJob& job = Jobs()[pos];
+    // Written the way the job's other texts are written.
+    job.Notes = ToBytesLike(text, job.Title + job.Company + job.Location + job.Notes);
+    SetJobsModified();
+    FillJobRow(row, pos);
+}
+
+void TVelaMainForm::JobGridClickCell(int row, int col) {
+    bool ok = false;
+    const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
+    if (!ok || pos < 0 || pos >= Jobs().Count()) return;
+    if (editingNotes_) {
+        if (QWidget* editor = JobGrid->indexWidget(JobGrid->currentIndex())) editor->clearFocus();
+        EndNotesEditing();
+    }
+    TVelaJob& job = Jobs()[pos];
+    if (col == GetColIdx(JobGrid, " ")) {
+        job.High = !job.High;
+        RedrawJobRow(pos);
+        SetJobsModified();
+    } else if (col == GetColIdx(JobGrid, "Title ") && options_.HotlinkTitles) {
+        OpenURL(job.LocalFile.empty() ? job.URL : job.LocalFile, false);
+        job.Visited = true;
+        SetJobsModified();
+        JobGrid->viewport()->update();
+    } else if (col == GetColIdx(JobGrid, "Notes")) {
+        editingNotes_ = true;
+        JobGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
+        JobGrid->setCurrentCell(row, col);
+        JobGrid->editItem(JobGrid->item(row, col));
+    }
+}
+
+void TVelaMainForm::JobGridDblClickCell(int row, int) {
+    if (row < 0 || !IsAnyJob()) return;
+    MMOpenBrowserClick();
+}
+
+void TVelaMainForm::JobGridCanSort(int col) {
+    if (RunState() != rsIdle) return;
+    const QString header =
+        JobGrid->horizontalHeaderItem(col) ? JobGrid->horizontalHeaderItem(col)->text() : QString();
+    if (header == " ") {
+        // The status column sorts the list itself: the grid's text sort knows no images.
+        const bool wasSortColumn = engine_->SortColumn == " ";
+        const bool descending = wasSortColumn ? !engine_->SortDescending : false;
+        Jobs().SortJobs(" ");
+        if (descending) Jobs().ReverseJobs();
+        engine_->SortColumn = " ";
+        engine_->SortDescending = descending;
+        sortedGridColumn_ = -1;
+        JobListToGrid(false);
+        JobGrid->horizontalHeader()->setSortIndicator(
+            col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        return;
+    }
+    const bool descending = sortedGridColumn_ == col ? !gridSortDescending_ : false;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    JobGrid->sortItems(col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    sortedGridColumn_ = col;
+    gridSortDescending_ = descending;
+    engine_->SortColumn = SortKeyOf(Bytes(header));
+    engine_->SortDescending = descending;
+    FoundCol = FoundRow = -1;
+    JobGrid->horizontalHeader()->setSortIndicator(
+        col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    // JobGridClickSort: the widths again, then the normal cursor.
+    FormResize();
+    QApplication::restoreOverrideCursor();
+}
+
+void TVelaMainForm::SortJobsbyClick() {
+    for (const auto& [item, header] : kSortItems)
+        a_->sortItems[item]->setChecked(engine_->SortColumn == SortKeyOf(header));
+    a_->sortItems["Ascending"]->setChecked(!engine_->SortDescending);
+    a_->sortItems["Descending"]->setChecked(engine_->SortDescending);
+}
+
+void TVelaMainForm::SortGridClick(const QString& item) {
+    for (const auto& [name, header] : kSortItems)
+        if (item == name) engine_->SortColumn = SortKeyOf(header);
+    if (item == "Descending") engine_->SortDescending = true;
+    if (item == "Ascending") engine_->SortDescending = false;
+    // The listing always shows the direction the menu ticks.
+    Jobs().SortJobs(engine_->SortColumn);
+    if (engine_->SortDescending) Jobs().ReverseJobs();
+    sortedGridColumn_ = -1;
+    JobListToGrid(false);
+    const int col = GetColIdx(JobGrid, HeaderOfKey(engine_->SortColumn).c_str());
+    if (col >= 0)
+        JobGrid->horizontalHeader()->setSortIndicator(
+            col, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+bool TVelaMainForm::FindInGrid(const QString& text, bool caseSensitive, bool next) {
+    QHeaderView* hh = JobGrid->horizontalHeader();
+    int startVisual = 0, startRow = 0;
+    if (next && FoundCol >= 0) {
+        startVisual = hh->visualIndex(FoundCol);
+        startRow = FoundRow + 1;
+    }
+    const QString needle = caseSensitive ? text : text.toUpper();
+    for (int v = startVisual; v < JobGrid->columnCount(); ++v) {
+        const int col = hh->logicalIndex(v);
+        if (JobGrid->isColumnHidden(col)) continue;
+        for (int row = (v == startVisual ? startRow : 0); row < JobGrid->rowCount(); ++row) {
+            const QTableWidgetItem* it = JobGrid->item(row, col);
+            if (!it) continue;
+            const QString cell = caseSensitive ? it->text() : it->text().toUpper();
+            if (!needle.isEmpty() && cell.contains(needle)) {
+                FoundCol = col;
+                FoundRow = row;
+                SelectGridRow(row);
+                JobGrid->viewport()->update();
+                return true;
+            }
+        }
+    }
+    FoundCol = FoundRow = -1;
+    JobGrid->viewport()->update();
+    return false;
+}
+
+void TVelaMainForm::MMFindInResultsClick() {
+    ExecDialog(FindInResultsForm);
+    if (FindInResultsForm->Cancelled()) return;
+    a_->findText = FindInResultsForm->FindEdit->text();
+    a_->findCase = FindInResultsForm->CheckCase->isChecked();
+    if (FindInGrid(a_->findText, a_->findCase, false))
+        Action("MMFindInResultsNext")->setEnabled(true);
+    else
+        ShowMessage("Keyword not found.");
+    UpdateMenus();
+}
+
+void TVelaMainForm::MMFindInResultsNextClick() {
+    if (a_->findText.isEmpty()) return;
+    // After a Find that found nothing, Find Next starts again from the top.
+    if (!FindInGrid(a_->findText, a_->findCase, true)) {
+        ShowMessage("Keyword not found.");
+        Action("MMFindInResultsNext")->setEnabled(false);
+    }
+    UpdateMenus();
+}
+
+void TVelaMainForm::MMContentClick() {
+    OpenURL(kMakerHelp, false);
+}
+
+void TVelaMainForm::MMAboutClick() {
+    AboutForm->Fill(product_, Sources().Version);
+    ExecDialog(AboutForm);
+}
+
+void TVelaMainForm::MMVelaHomeClick() {
+    OpenURL(kMakerHome, false);
+}
+
+// ---------------------------------------------------------------- closing
+
+void TVelaMainForm::closeEvent(QCloseEvent* e) {
+    if (!closeAllowed_) {
+        closing_ = true;
+        if (engine_->Machine.IsBusy()) {
+            // Requests are never cut off: the run in progress ends through its own
+            // completion; the window looks again each second.
+            engine_->Machine.StopAll();
+            shutdownTimer_->SetEnabled(true);
+            e->ignore();
+            return;
+        }
+        closeAllowed_ = true;
+    }
+    FormClose();
+    e->accept();
+}
+
+void TVelaMainForm::ShutdownTimerTimer() {
+    shutdownTimer_->SetEnabled(false);
+    if (engine_->Machine.IsBusy()) {
+        shutdownTimer_->SetEnabled(true);
+        return;
+    }
+    closeAllowed_ = true;
+    close();
+}
+
+void TVelaMainForm::FormClose() {
+    try {
+        engine_->SaveOnClose();
+    } catch (const std::exception& e) {
+        std::cerr << "tessaly-jobs: " << e.what() << "\n";
+        ShowMessage(QString::fromStdString(e.what()));
+    }
+    engine_->ClearTemp();
+    ProgressForm->hide();
+}
+
+// ---------------------------------------------------------------- the seam
+
+void TVelaMainForm::Activity(bool on) {
+    ActivityIndicator->setRange(0, on || RunState() != rsIdle ? 0 : 1);
+}
+
+void TVelaMainForm::FillProgressRow(int row) {
+    const auto& rows = engine_->Progress.Rows;
+    if (row < 0 || row >= static_cast<int>(rows.size())) return;
+    const TProgressRow& r = rows[static_cast<size_t>(row)];
+    ProgressForm->SetCell(
+        row, 0, r.JobSource.empty() ? "" : r.JobSource.substr(r.JobSource[0] == ' ' ? 1 : 0));
+    ProgressForm->SetCell(row, 1, r.Found);
+    ProgressForm->SetCell(row, 2, r.Kept);
+    ProgressForm->SetCell(row, 3, r.Status);
+    if (!r.JobSource.empty()) ProgressForm->SetImage(row, r.Image);
+}
+
+void TVelaMainForm::ProgressShow() {
+    ProgressRowsChanged();
+    ProgressForm->show();
+    ProgressForm->raise();
+}
+
+void TVelaMainForm::ProgressClose() {
+    ProgressForm->hide();
+}
+
+void TVelaMainForm::ProgressRowsChanged() {
+    ProgressForm->ClearLog();
+    const int n = static_cast<int>(engine_->Progress.Rows.size());
+    for (int r = 0; r < n; ++r) {
+        if (r > 0 || !engine_->Progress.Rows[0].JobSource.empty()) ProgressForm->AddLine("");
+        FillProgressRow(r);
+    }
+    ProgressGaugeChanged();
+}
+
+void TVelaMainForm::ProgressRowChanged(int row) {
+    if (row >= ProgressForm->LineCount()) {
+        ProgressRowsChanged();
+        return;
+    }
+    FillProgressRow(row);
+}
+
+void TVelaMainForm::ProgressSelectRow(int row) {
+    if (row >= 0 && row < ProgressForm->LogGrid->rowCount()) ProgressForm->LogGrid->selectRow(row);
+}
+
+void TVelaMainForm::ProgressGaugeChanged() {
+    ProgressForm->Gauge->SetMaximum(engine_->Progress.GaugeMax);
+    ProgressForm->Gauge->SetPosition(engine_->Progress.GaugePosition);
+}
+
+void TVelaMainForm::ProgressPhaseChanged() {
+    // The first answer only starts the loop once; later phases play their segment.
+    const int phase = engine_->Progress.Phase;
+    if (phase == 1 && ProgressForm->AnimState() != 0) return;
+    ProgressForm->SetAnimState(phase);
+}
+
+void TVelaMainForm::SetJobRowImage(int jobPosition, int image) {
+    const int row = RowOfJob(jobPosition);
+    const int col = GetColIdx(JobGrid, " ");
+    if (row < 0 || col < 0 || image < 0 || image >= kJobImageCount) return;
+    if (QTableWidgetItem* it = JobGrid->item(row, col)) {
+        it->setIcon(QIcon(JobImages()[static_cast<size_t>(image)]));
+        it->setData(Qt::UserRole, image);
+    }
+}
+
+void TVelaMainForm::SelectJobRow(int jobPosition) {
+    SelectGridRow(RowOfJob(jobPosition));
+}
+
+void TVelaMainForm::EnableGrids(bool enabled) {
+    SearchGrid->setEnabled(enabled);
+}
+
+}  // namespace tessaly::ui

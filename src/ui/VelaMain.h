@@ -1,0 +1,269 @@
+// The main window: the saved searches above, the job listing of the selected search
+// below, and every command on them. It owns the list of job sites, the list of searches
+// and the current job list for the whole run.
+//
+// Grids are addressed the way the rest of the program thinks of them: columns by header
+// text (the user may move and size them), rows by the hidden index cells, so neither the
+// display order of rows nor of columns matters.
+#pragma once
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "data/VelaJobs.h"
+#include "data/VelaSearches.h"
+#include "data/VelaSources.h"
+#include "platform/MainLoop.h"
+#include "search/FrontEnd.h"
+#include "search/SearchEngine.h"
+
+class QAction;
+class QDialog;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QTableWidget;
+class QTableWidgetItem;
+class QToolBar;
+class QToolButton;
+
+namespace tessaly::ui {
+
+class TFrameAnimation;
+class TNewSearchForm;
+class TRefineForm;
+class TFindInResultsForm;
+class TProgressForm;
+class TAboutForm;
+
+// The values of the user's options that the main window reads. The options dialog owns
+// and stores them; until it exists these are the defaults. The sort column and direction
+// are the search engine's.
+struct TMainOptions {
+    bool YellowHighlight = true;  // "Draw highlighted jobs background in yellow"
+    bool HotlinkTitles = true;    // "Hotlink job titles to descriptions"
+    bool AutoOptimize = true;     // "Auto-optimize column widths"
+};
+
+// Product identification from id.box.
+struct TProductId {
+    std::string Product, ProductName, Version, VersionName, Edition, EditionName, UserID;
+    // "ProductName", plus " - " and "EditionName" for any edition but the plain one.
+    std::string Caption() const;
+    // The HTTP agent text: "Product/Version [en]".
+    std::string Agent() const;
+};
+
+class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
+  public:
+    // Job grid headers and the search grid headers, as the program names them.
+    static const char* const kJobHeaders[8];
+    static const char* const kSearchHeaders[6];
+
+    explicit TVelaMainForm(const std::string& programDir, QWidget* parent = nullptr);
+    ~TVelaMainForm() override;
+
+    // ---- start-up and shutdown
+    // Reads id.box, the options and the update descriptor; false when id.box is missing
+    // or unreadable (`error` says why).
+    bool ReadProductId(std::string& error);
+    // Loads sources.def and the search index and shows the searches; false when
+    // sources.def is missing or broken (`error` says why).
+    bool FirstActivation(std::string& error);
+    const TProductId& Product() const { return product_; }
+
+    // ---- what the window owns
+    TSearchEngine& Engine() { return *engine_; }
+    TVelaSourcesList& Sources() { return engine_->Sources; }
+    TVelaSearchesList& Searches() { return engine_->Searches; }
+    const TVelaSearchesList& Searches() const { return engine_->Searches; }
+    TVelaJobsList& Jobs() { return engine_->Jobs(); }
+    const TVelaJobsList& Jobs() const { return engine_->Jobs(); }
+    TMainOptions& Options() { return options_; }
+    const TMainOptions& Options() const { return options_; }
+    const std::string& ProgramDir() const { return programDir_; }
+
+    // ---- values of the window
+    TRunState RunState() const { return engine_->RunState; }
+    void SetRunState(TRunState state);
+    bool JobsModified() const { return engine_->JobsModified; }
+    void SetJobsModified() { engine_->JobsModified = true; }
+    int HighlightMode = 0;
+    bool FillingGrid = false;
+    // Column and row (logical column, grid row) of the last find hit; -1 when none.
+    int FoundCol = -1, FoundRow = -1;
+    // Set while a table loads: deletions and search changes are refused then.
+    bool Hourglass() const { return hourglass_; }
+    // Set once closing has begun: errors then only beep.
+    bool Closing() const { return closing_; }
+
+    // ---- the front-end seam: what the search engine shows through the window
+    void StatusText(int panel, const std::string& text) override { SetStatusText(panel, text); }
+    void Activity(bool on) override;
+    void ProgressShow() override;
+    void ProgressClose() override;
+    void ProgressRowsChanged() override;
+    void ProgressRowChanged(int row) override;
+    void ProgressSelectRow(int row) override;
+    void ProgressGaugeChanged() override;
+    void ProgressPhaseChanged() override;
+    void JobListToGrid(bool full) override;
+    void SearchListToGrid() override;
+    // Redraws one job's row (its image, texts and colours) after a change to it.
+    void RedrawJobRow(int jobPosition) override;
+    void SetJobRowImage(int jobPosition, int image) override;
+    void SelectJobRow(int jobPosition) override;
+    void EnableGrids(bool enabled) override;
+    // Positions in the job list of the selected rows, top to bottom.
+    std::vector<int> SelectedJobPositions() override;
+    void ButtonsState() override;
+    bool NewSearchDialog(const std::string& caption, const std::string& button,
+                         TNewSearchValues& values) override;
+    bool RefineDialog(TRefineValues& values) override;
+
+    // ---- grids
+    int GetColIdx(const QTableWidget* grid, const char* header) const;
+    void GridTimerTimer() { engine_->GridTimerTimer(); }
+    // The grid row that shows the job at `jobPosition`, -1 when none.
+    int RowOfJob(int jobPosition) const;
+    void SelectGridRow(int row);
+    void FormResize();
+    void UpdateMenus();  // what the menus evaluate as they open
+
+    bool IsAnySearch() const;
+    bool IsAnySelectedSearch() const;
+    TVelaSearch* GetSelectedSearch();
+    int GetSelectedSearchPosition() const;
+    bool IsAnyJob() const;
+    bool IsAnySelectedJob() const;
+    TVelaJob* GetSelectedJob();
+
+    // Shows a text in a status panel (0 to 2).
+    void SetStatusText(int panel, const std::string& text);
+    QString StatusText(int panel) const;
+
+    // Opens an address in the browser, in the current window or a new one. Until the
+    // browser control exists it goes to the desktop's default handler; tests replace it.
+    void OpenURL(const std::string& address, bool newWindow);
+    std::function<void(const std::string& address, bool newWindow)> OnOpenURL;
+    // Message boxes go through here so tests can answer them.
+    void ShowMessage(const QString& text);
+    std::function<void(const QString&)> OnMessage;
+
+    // ---- commands
+    void MMNewClick();
+    void MMUpdateClick();
+    void MMRefineClick();
+    void MMStopClick();
+    void MMGrabClick(int choice);  // 0 All, 1 Highlighted, 2 Validated, 3 Selected
+    void MMOpenBrowserClick();
+    void MMOpenNewBrowserClick();
+    void MMExitClick();
+    void MMCopyURLClick();
+    void MMSendJobtoaFriendClick();
+    void MMSendQv98toaFriendClick();
+    void MMDeleteSelectedClick();
+    void MMDeleteAllClick();
+    void MMDeleteGrabbedClick();
+    void MMHighSelectedClick();
+    void MMCommentJobClick();
+    void MMTranslateJobClick();
+    void MMPreferencesClick();
+    void MMFindInResultsClick();
+    void MMFindInResultsNextClick();
+    void MMContentClick();
+    void ConnectionSettingsAssistant1Click();
+    void MMAboutClick();
+    void MMVelaHomeClick();
+    void MMBrowseClick(const char* filter);  // "New", "High", "Green", "All"
+    void SortJobsbyClick();
+    void SortGridClick(const QString& item);
+    void JobGridClickCell(int row, int col);
+    void JobGridDblClickCell(int row, int col);
+    void JobGridCanSort(int col);
+    void JobGridCellValidate(int row, const QString& text);
+
+    // Runs the grid's text search: from the start, or after the last hit. True on a hit,
+    // which becomes FoundCol/FoundRow and is selected.
+    bool FindInGrid(const QString& text, bool caseSensitive, bool next);
+
+    // ---- widgets, by the names users and tests know them
+    QWidget* Panel1;
+    QToolBar* ButtonsPanel;
+    QWidget* XkLogoPanel;
+    TFrameAnimation* XkLogo;
+    QWidget* AdPanel;
+    QSplitter* Splitter1;
+    QTableWidget* SearchGrid;
+    QTableWidget* JobGrid;
+    QLabel* StatusPanels[3];
+    QProgressBar* ActivityIndicator;
+    QToolButton *NewBut, *UpdateBut, *RefineBut, *GrabBut, *StopBut, *HighBut, *ToolsBut,
+        *BrowseBut, *GuideBut;
+    QMenu *ResPopup, *SearchPopup, *GrabPopup, *BrowsePopup, *ToolsPopup, *GuidePopup;
+    QMenu* SortMenu;
+
+    TNewSearchForm* NewSearchForm;
+    TRefineForm* RefineForm;
+    TFindInResultsForm* FindInResultsForm;
+    TProgressForm* ProgressForm;
+    TAboutForm* AboutForm;
+
+    // A main-menu action by its name ("MMNew", "MMFindInResultsNext", ...).
+    QAction* Action(const char* name) const;
+
+    // A modal dialog is shown through here; tests replace it to fill and answer it.
+    std::function<int(QDialog*)> OnExecDialog;
+    int ExecDialog(QDialog* dialog);
+
+  protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+  private:
+    struct TActions;
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolbar();
+    void CreateGrids();
+    void CreateStatusBar();
+    QAction* MakeAction(const char* name, const char* caption, const char* hint,
+                        std::function<void()> handler, const QKeySequence& key = {});
+    void FillJobRow(int row, int position);
+    void SetCell(QTableWidget* grid, int row, int col, const QString& text);
+    QString CellText(const QTableWidget* grid, int row, const char* header) const;
+    void UpdateSearchCount();
+    void ResetHighlightMode() { HighlightMode = 0; }
+    void OptimizeGrid(QTableWidget* grid, int lessScroll, int lessNoScroll);
+    void XkLogoStop();
+    void ShutdownTimerTimer();
+    void FillProgressRow(int row);
+    void FormClose();
+    void EndNotesEditing();
+
+    std::string programDir_;
+    std::unique_ptr<TSearchEngine> engine_;
+    TMainOptions options_;
+    TProductId product_;
+    TRunState previousRunState_ = rsStarting;
+    bool hourglass_ = false;
+    bool ignoreSearchSelect_ = false;
+    bool editingNotes_ = false;
+    bool closing_ = false;
+    bool closeAllowed_ = false;
+    int lastSearchRow_ = -1;
+    int sortedGridColumn_ = -1;  // the column the grid last sorted itself by
+    bool gridSortDescending_ = false;
+    int logoPhase_ = 0;
+    std::unique_ptr<TTimer> shutdownTimer_;
+    std::unique_ptr<TActions> a_;
+};
+
+}  // namespace tessaly::ui

@@ -1,0 +1,152 @@
+// The command line's runs and listing commands over the loopback boards.
+#include <gtest/gtest.h>
+
+#include "platform/ByteString.h"
+#include "platform/Home.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "support/CliRun.h"
+#include "support/TestBoards.h"
+#include "support/TestSupport.h"
+
+namespace tessaly::cli {
+namespace {
+
+class SearchCommands : public test::TLoopTest {
+  protected:
+    SearchCommands() {
+        home = Sandbox().Path();
+        boards.WriteHome(home);
+        // The stalling board would hold every run for its whole stall.
+        TStrings options = ReadTextLines(JoinPath(home, "options.box"));
+        options.push_back("Delta Jobs=Disabled");
+        WriteTextLines(JoinPath(home, "options.box"), options);
+    }
+    test::TCliRun Run(std::vector<std::string> argv) {
+        argv.insert(argv.begin(), {"--home", home});
+        return test::RunArgs(argv);
+    }
+    std::string home;
+    test::TTestBoards boards;
+};
+
+TEST_F(SearchCommands, SearchListShowAndChangeAJob) {
+    auto r = Run({"search", "--region", "Boston", "--offline", "welder"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str() << r.out.str();
+    const std::string out = r.out.str();
+    EXPECT_NE(out.find("Alpha Jobs: Done, found 3, kept 3"), std::string::npos) << out;
+    EXPECT_NE(out.find("Beta Jobs: Unreachable"), std::string::npos) << out;
+    EXPECT_NE(out.find("Gamma Jobs: Not Applicable"), std::string::npos) << out;
+    EXPECT_NE(out.find("Search Completed."), std::string::npos) << out;
+    EXPECT_NE(out.find("Saved as search 1"), std::string::npos) << out;
+
+    r = Run({"list"});
+    ASSERT_EQ(r.status, kExitOk);
+    const TStrings lines = SplitLines(r.out.str());
+    ASSERT_EQ(lines.size(), 1u) << r.out.str();
+    EXPECT_EQ(Split(lines[0], "\t").front(), "1");
+    EXPECT_EQ(Split(lines[0], "\t").back(), "3");
+
+    r = Run({"show", "1", "--sort", "title"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    const TStrings shown = SplitLines(r.out.str());
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_NE(shown[0].find("Pipe Welder"), std::string::npos) << r.out.str();
+    EXPECT_NE(shown[2].find("Welder Helper"), std::string::npos) << r.out.str();
+    const std::string number = Split(shown[0], "\t").front();
+
+    ASSERT_EQ(Run({"note", "1", number, "call back Monday"}).status, kExitOk);
+    r = Run({"highlight", "1", number});
+    ASSERT_EQ(r.status, kExitOk);
+    EXPECT_NE(r.out.str().find("Highlighted \"Pipe Welder\""), std::string::npos);
+    r = Run({"show", "1", "--json"});
+    EXPECT_NE(r.out.str().find("\"Notes\": \"call back Monday\""), std::string::npos)
+        << r.out.str();
+    EXPECT_NE(r.out.str().find("\"High\": true"), std::string::npos);
+
+    const std::string csv = JoinPath(home, "out.csv");
+    ASSERT_EQ(Run({"export", "1", csv}).status, kExitOk);
+    const TStrings rows = SplitLines(ReadFileBytes(csv));
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].rfind("Number,Title,", 0), 0u);
+}
+
+TEST_F(SearchCommands, GrabRefineClearAndDelete) {
+    ASSERT_EQ(Run({"search", "--offline", "--quiet", "welder"}).status, kExitOk);
+    auto r = Run({"grab", "1"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_NE(r.out.str().find("Grabbing Completed."), std::string::npos) << r.out.str();
+    r = Run({"grab", "1", "--all"});
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_NE(r.out.str().find("These jobs have already been grabbed."), std::string::npos);
+
+    r = Run({"refine", "1", "--keywords", "TIG", "--no-download"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_NE(r.out.str().find("Refining Completed."), std::string::npos);
+    r = Run({"show", "1"});
+    int valid = 0, invalid = 0;
+    for (const auto& line : SplitLines(r.out.str())) {
+        valid += line.find("\tValidated\t") != std::string::npos;
+        invalid += line.find("\tInvalidated\t") != std::string::npos;
+    }
+    EXPECT_EQ(valid, 1) << r.out.str();
+    EXPECT_EQ(invalid, 2) << r.out.str();
+
+    ASSERT_EQ(Run({"clear-grabbed", "1"}).status, kExitOk);
+    EXPECT_EQ(Run({"show", "1", "--json"}).out.str().find("index"), std::string::npos);
+    ASSERT_EQ(Run({"delete", "1"}).status, kExitOk);
+    EXPECT_NE(Run({"list"}).out.str().find("No saved searches"), std::string::npos);
+    EXPECT_TRUE(ListDirectory(JoinPath(home, "searches")).size() <= 1u) << "only the index is left";
+}
+
+TEST_F(SearchCommands, ErrorsNameWhatIsWrong) {
+    auto r = Run({"search", "--region", "Paris", "welder"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.str().find("unknown region \"Paris\"; the definitions offer: Boston, Austin"),
+              std::string::npos)
+        << r.err.str();
+    r = Run({"show", "4"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.str().find("no search number 4"), std::string::npos) << r.err.str();
+    r = Run({"search"});
+    EXPECT_EQ(r.status, kExitUsage);
+    r = Run({"export", "1", "x.txt"});
+    EXPECT_NE(r.err.str().find(".csv or .json"), std::string::npos);
+
+    DeleteFile(JoinPath(home, "sources.def"));
+    r = Run({"list"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.str().find("no sources.def in " + home), std::string::npos) << r.err.str();
+}
+
+TEST_F(SearchCommands, SecondProcessIsToldWhoHoldsTheHome) {
+    TInstanceLock held(home);
+    ASSERT_TRUE(held.Acquired());
+    auto r = Run({"list"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.str().find("already running on " + home), std::string::npos) << r.err.str();
+    EXPECT_NE(r.err.str().find("(process "), std::string::npos) << r.err.str();
+}
+
+TEST(HomeDirectory, ResolvesAndSeedsWithoutReplacing) {
+    test::TTempDir dir;
+    EXPECT_EQ(ResolveHomeDirectory(dir.Path()), dir.Path());
+    const std::string shipped = dir.File("shipped");
+    ForceDirectories(shipped);
+    WriteFileBytes(JoinPath(shipped, "id.box"), "shipped");
+    WriteFileBytes(JoinPath(shipped, "sources.def"), "defs");
+    const std::string home = dir.File("home");
+    ForceDirectories(home);
+    WriteFileBytes(JoinPath(home, "id.box"), "mine");
+    PrepareHomeDirectory(home, shipped);
+    EXPECT_EQ(ReadFileBytes(JoinPath(home, "id.box")), "mine");
+    EXPECT_EQ(ReadFileBytes(JoinPath(home, "sources.def")), "defs");
+    EXPECT_TRUE(DirectoryExists(JoinPath(home, "searches")));
+    EXPECT_TRUE(DirectoryExists(JoinPath(home, "temp")));
+    // A home that cannot be made is an error, not a silent start.
+    WriteFileBytes(dir.File("file"), "x");
+    EXPECT_THROW(PrepareHomeDirectory(dir.File("file/home"), shipped), EFileError);
+}
+
+}  // namespace
+}  // namespace tessaly::cli

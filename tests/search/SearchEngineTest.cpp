@@ -1,0 +1,505 @@
+// The engine's runs end to end over a loopback server: a search over sites that succeed,
+// fail, time out and do not apply; an update; stop; grabbing; refinement.
+#include "search/SearchEngine.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <map>
+
+#include "data/VelaSources.h"
+#include "platform/ByteString.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "support/TestBoards.h"
+#include "support/TestSupport.h"
+
+namespace tessaly {
+namespace {
+
+// Records what the engine shows; the dialogs answer with preset values.
+class TRecordingFront : public TSearchFrontEnd {
+  public:
+    void StatusText(int panel, const std::string& text) override {
+        panels[panel] = text;
+        history.push_back(IntToStr(panel) + ":" + text);
+    }
+    void ProgressShow() override { ++shown; }
+    void ProgressClose() override { ++closed; }
+    bool NewSearchDialog(const std::string& caption, const std::string& button,
+                         TNewSearchValues& values) override {
+        captions.push_back(caption + "/" + button);
+        if (!accept) return false;
+        values = answer;
+        return true;
+    }
+    bool RefineDialog(TRefineValues& values) override {
+        if (!accept) return false;
+        values = refine;
+        return true;
+    }
+    std::vector<int> SelectedJobPositions() override { return selection; }
+    void JobListToGrid(bool) override { ++refills; }
+    void RunSourceUpdate() override { ++updates; }
+    bool TranslateKeywords(TKeywordTranslation& t) override {
+        ++translations;
+        t.KeywordsFR = "soudeur";
+        return true;
+    }
+    bool HasStatus(const std::string& text) const {
+        return std::find(history.begin(), history.end(), text) != history.end();
+    }
+
+    bool accept = true;
+    TNewSearchValues answer{"Boston", "Trades", "welder"};
+    TRefineValues refine;
+    std::vector<int> selection;
+    std::map<int, std::string> panels;
+    std::vector<std::string> history;
+    std::vector<std::string> captions;
+    int shown = 0, closed = 0, refills = 0, updates = 0, translations = 0;
+};
+
+class SearchEngine : public test::TLoopTest {
+  protected:
+    SearchEngine() { home = Sandbox().Path(); }
+    ~SearchEngine() override {
+        engine_.reset();
+        // Workers of an aborted machine finish on their own; wait so none outlives the loop.
+        WaitFor([] { return THTTPMachine::LiveWorkers() == 0; }, 10000);
+    }
+
+    std::string Host() const { return boards.Host(); }
+    void WriteSources(const std::string& extra = "") { boards.WriteHome(home, extra); }
+
+    TSearchEngine& Start() {
+        engine_ = std::make_unique<TSearchEngine>(home, front);
+        TSearchEngine& e = *engine_;
+        e.GridTimerMs = 10;
+        e.Machine.Timing = {10, 10, 5, 20};
+        EXPECT_TRUE(e.LoadIdentity());
+        e.LoadOptions();
+        e.LoadUpdateDescriptor();
+        EXPECT_TRUE(e.LoadSources());
+        e.LoadSearches();
+        e.InitMachine();
+        e.AutoUpdatePending = false;
+        e.RunState = rsIdle;
+        return e;
+    }
+
+    bool RunToIdle(TSearchEngine& e, int ms = 20000) {
+        return WaitFor([&] { return e.RunState == rsIdle; }, ms);
+    }
+
+    const TProgressRow* Row(TSearchEngine& e, const std::string& title) {
+        for (const TProgressRow& r : e.Progress.Rows)
+            if (r.JobSource == " " + title) return &r;
+        return nullptr;
+    }
+
+    std::string home;
+    TRecordingFront front;
+    test::TTestBoards boards;
+    std::unique_ptr<TSearchEngine> engine_;
+};
+
+TEST_F(SearchEngine, NewSearchRunsEverySiteToItsEnd) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(front.captions, std::vector<std::string>{"New Search/&Search"});
+
+    // Rows sorted by title; disabled site has none.
+    std::vector<std::string> order;
+    for (const auto& r : e.Progress.Rows)
+        order.push_back(r.JobSource);
+    EXPECT_EQ(order, (std::vector<std::string>{" Alpha Jobs", " Beta Jobs", " Delta Jobs",
+                                               " Gamma Jobs"}));
+    EXPECT_EQ(Row(e, "Alpha Jobs")->Status, "Done");
+    EXPECT_EQ(Row(e, "Alpha Jobs")->Found, "3");
+    EXPECT_EQ(Row(e, "Alpha Jobs")->Kept, "3");
+    EXPECT_EQ(Row(e, "Alpha Jobs")->Image, kProgressDone);
+    EXPECT_EQ(Row(e, "Beta Jobs")->Status, "Unreachable");
+    EXPECT_EQ(Row(e, "Delta Jobs")->Status, "Timed Out");
+    EXPECT_EQ(Row(e, "Delta Jobs")->Image, kProgressFailed);
+    EXPECT_EQ(Row(e, "Gamma Jobs")->Status, "Not Applicable");
+    EXPECT_EQ(Row(e, "Gamma Jobs")->Image, kProgressNotApplicable);
+
+    // Three sites counted; each reserved 4 * (25 div 2) + 5 or 5 steps and paid them back.
+    EXPECT_EQ(e.ItemsQueued, 3);
+    EXPECT_EQ(e.ItemsDone, 3);
+    EXPECT_EQ(e.Progress.GaugeMax, 53 + 5 + 5);
+    EXPECT_EQ(e.Progress.GaugePosition, e.Progress.GaugeMax);
+    EXPECT_EQ(e.Progress.Phase, 3);
+    EXPECT_TRUE(front.HasStatus("1:Connecting to Alpha Jobs for more jobs. Please wait..."));
+    EXPECT_TRUE(front.HasStatus("1:Unable to connect to Beta Jobs."));
+    EXPECT_TRUE(front.HasStatus("1:Retrieved 3 jobs from Alpha Jobs."));
+    EXPECT_TRUE(front.HasStatus("2:0 of 3 sources done."));
+    EXPECT_TRUE(front.HasStatus("2:1 of 3 sources done.") ||
+                front.HasStatus("2:2 of 3 sources done."));
+    EXPECT_EQ(front.panels[1], "Search Completed.");
+    EXPECT_EQ(front.panels[2], "");
+    EXPECT_EQ(Said().messages.back(), "Search Completed.");
+    EXPECT_EQ(Said().beeps, 1);
+    EXPECT_EQ(front.shown, 1);
+    EXPECT_EQ(front.closed, 1);
+
+    // Merged, saved and shown again from the table.
+    ASSERT_EQ(e.Searches.Count(), 1);
+    const TVelaSearch& s = e.Searches[0];
+    EXPECT_EQ(s.Keywords, "welder");
+    EXPECT_EQ(BaseName(s.TableFile), "velares~1.tbl");
+    EXPECT_EQ(s.JobCount, 3);
+    EXPECT_TRUE(FileExists(s.TableFile));
+    EXPECT_EQ(e.Jobs().Count(), 3);
+    EXPECT_EQ(e.Jobs().FileName, s.TableFile);
+    TVelaSearchesList index;
+    index.LoadIndex(SearchesIndexPath(home));
+    ASSERT_EQ(index.Count(), 1);
+    EXPECT_EQ(index[0].JobCount, 3);
+    // A new search marks nothing New.
+    for (int i = 0; i < e.Jobs().Count(); ++i)
+        EXPECT_EQ(e.Jobs()[i].Status, kStatusWhite) << e.Jobs()[i].Title;
+    EXPECT_FALSE(e.Machine.Stopping);
+}
+
+TEST_F(SearchEngine, UpdateMarksOnlyNewlyPostedJobsNew) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    ASSERT_EQ(e.Jobs().Count(), 3);
+
+    boards.extraRow = test::JobRow(9, "Night Welder", "Dock Co", "Boston, MA");
+    e.MMUpdateClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(front.captions.back(), "Update Search/&Update");
+    ASSERT_EQ(e.Jobs().Count(), 4);
+    int fresh = 0;
+    for (int i = 0; i < e.Jobs().Count(); ++i) {
+        if (e.Jobs()[i].Status == kStatusNew) {
+            ++fresh;
+            EXPECT_EQ(e.Jobs()[i].Title, "Night Welder");
+        }
+    }
+    EXPECT_EQ(fresh, 1);
+    EXPECT_EQ(e.Searches.Count(), 1);
+    EXPECT_EQ(e.Searches[0].JobCount, 4);
+
+    // Once more with nothing new: nothing added, and the earlier New mark is gone.
+    e.MMUpdateClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(e.Jobs().Count(), 4);
+    EXPECT_FALSE(e.Jobs().HasStatus(kStatusNew));
+}
+
+TEST_F(SearchEngine, CancelledDialogLeavesNoSearch) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    front.accept = false;
+    e.MMNewClick();
+    EXPECT_EQ(e.Searches.Count(), 0);
+    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(front.shown, 0);
+}
+
+TEST_F(SearchEngine, StopAbortsRunningAndWaitingSites) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.Machine.TimeOut = 0;  // Delta stalls until the stop
+    e.MMNewClick();
+    ASSERT_TRUE(
+        WaitFor([&] { return Row(e, "Alpha Jobs")->Status == "Done" && boards.deltaHits > 0; }));
+    e.MMStopClick();
+    EXPECT_EQ(e.RunState, rsStopping);
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(Said().messages.back(), "Search Aborted.");
+    EXPECT_EQ(front.panels[1], "Search Aborted.");
+    EXPECT_EQ(Row(e, "Alpha Jobs")->Status, "Done");
+    EXPECT_EQ(Row(e, "Delta Jobs")->Status, "Aborted");
+    EXPECT_EQ(e.ItemsDone, e.ItemsQueued);
+    // The merged jobs are kept and saved.
+    EXPECT_EQ(e.Jobs().Count(), 3);
+    EXPECT_EQ(e.Searches[0].JobCount, 3);
+    EXPECT_FALSE(e.Machine.Stopping);
+}
+
+TEST_F(SearchEngine, RunWithoutAnySiteStillEnds) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    for (int i = 0; i < e.Sources.Count(); ++i)
+        e.Options.WriteString("Sources", e.Sources[i].Title, "Disabled");
+    e.MMNewClick();
+    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(Said().messages.back(), "Search Completed.");
+    EXPECT_EQ(e.ItemsQueued, 0);
+}
+
+TEST_F(SearchEngine, AutomaticUpdateRunsOncePerProgramRun) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.AutoUpdatePending = true;
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(front.updates, 1);
+    EXPECT_TRUE(front.HasStatus("1:Automatic update in progress..."));
+    // The second search got the next free table.
+    ASSERT_EQ(e.Searches.Count(), 2);
+    EXPECT_EQ(BaseName(e.Searches[1].TableFile), "velares~2.tbl");
+}
+
+TEST_F(SearchEngine, ResultsStayWithTheirSearchWhenTheSelectionMoves) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    ASSERT_EQ(e.Jobs().Count(), 3);
+    // A second search; while it runs the user goes back to the first one.
+    front.answer.Keywords = "helper";
+    e.MMNewClick();
+    e.SelectSearch(0);
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(e.Selected(), 0);
+    EXPECT_EQ(e.Jobs().FileName, e.Searches[0].TableFile);
+    EXPECT_EQ(e.Jobs().Count(), 3);
+    EXPECT_EQ(e.Searches[1].JobCount, 3);
+    TVelaJobsList second;
+    LoadJobTable(second, e.Searches[1].TableFile);
+    EXPECT_EQ(second.Count(), 3);
+}
+
+TEST_F(SearchEngine, GrabStoresPagesOnceAndRewritesAddresses) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    e.MMGrabAllClick();
+    EXPECT_EQ(e.RunState, rsGrabbing);
+    EXPECT_EQ(front.panels[2], "0 of 3 jobs grabbed.");
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(Said().messages.back(), "Grabbing Completed.");
+    const std::string folder = SearchFolder(e.Searches[0]);
+    EXPECT_EQ(ListDirectory(folder).size(), 3u);
+    for (int i = 0; i < e.Jobs().Count(); ++i) {
+        const TVelaJob& job = e.Jobs()[i];
+        ASSERT_FALSE(job.LocalFile.empty()) << job.Title;
+        const std::string text = ReadFileBytes(job.LocalFile);
+        EXPECT_NE(text.find("ACTION=\"" + Host() + "/apply.cgi\""), std::string::npos) << text;
+        EXPECT_NE(text.find("SRC=\"" + Host() + "/logo.gif\">"), std::string::npos) << text;
+        EXPECT_NE(text.find("\r\n"), std::string::npos);
+    }
+    e.MMGrabAllClick();
+    EXPECT_EQ(Said().messages.back(), "These jobs have already been grabbed.");
+    EXPECT_EQ(e.RunState, rsIdle);
+
+    // Clearing forgets the copies; grabbing only the selected one fetches just that.
+    e.MMDeleteGrabbedClick();
+    EXPECT_FALSE(DirectoryExists(folder));
+    front.selection = {1};
+    e.MMGrabSelectedClick();
+    ASSERT_TRUE(RunToIdle(e));
+    int grabbed = 0;
+    for (int i = 0; i < e.Jobs().Count(); ++i)
+        grabbed += !e.Jobs()[i].LocalFile.empty();
+    EXPECT_EQ(grabbed, 1);
+}
+
+TEST_F(SearchEngine, GrabHighlightedAndValidatedChooseTheirJobs) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    // Nothing highlighted: nothing to fetch.
+    e.MMGrabHighClick();
+    EXPECT_EQ(Said().messages.back(), "These jobs have already been grabbed.");
+    e.Jobs()[0].High = true;
+    e.Jobs()[2].Status = kStatusGreen;
+    const std::string high = e.Jobs()[0].URL, green = e.Jobs()[2].URL;
+    e.MMGrabHighClick();
+    ASSERT_TRUE(RunToIdle(e));
+    e.MMGrabGreenClick();
+    ASSERT_TRUE(RunToIdle(e));
+    for (int i = 0; i < e.Jobs().Count(); ++i) {
+        const TVelaJob& j = e.Jobs()[i];
+        EXPECT_EQ(!j.LocalFile.empty(), j.URL == high || j.URL == green) << j.Title;
+    }
+    // Both chosen jobs have copies now: a second time fetches nothing.
+    e.MMGrabHighClick();
+    EXPECT_EQ(Said().messages.back(), "These jobs have already been grabbed.");
+}
+
+TEST_F(SearchEngine, GrabbedPageNeverOverwritesAnother) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    // Pages left by an earlier program run under the names this run's queries will get.
+    const std::string folder = SearchFolder(e.Searches[0]);
+    ForceDirectories(folder);
+    for (int id = 1; id < 40; ++id)
+        WriteFileBytes(JoinPath(folder, "index" + IntToStr(id) + ".html"), "old");
+    e.MMGrabAllClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(ListDirectory(folder).size(), 39u + 3u);
+    EXPECT_EQ(ReadFileBytes(JoinPath(folder, "index1.html")), "old");
+}
+
+TEST_F(SearchEngine, GrabFailsCleanlyWhenTheFolderCannotBeMade) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    // A file where the folder belongs.
+    WriteFileBytes(SearchFolder(e.Searches[0]), "in the way");
+    e.MMGrabAllClick();
+    ASSERT_TRUE(RunToIdle(e));
+    for (int i = 0; i < e.Jobs().Count(); ++i) {
+        EXPECT_TRUE(e.Jobs()[i].LocalFile.empty());
+        EXPECT_EQ(e.Jobs()[i].Status, kStatusYellow);
+    }
+    bool told = false;
+    for (const auto& h : front.history)
+        told |= h.find("cannot create the folder") != std::string::npos;
+    EXPECT_TRUE(told);
+}
+
+TEST_F(SearchEngine, RefineValidatesAndMovesRelevancy) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    std::map<std::string, int> before;
+    for (int i = 0; i < e.Jobs().Count(); ++i)
+        before[e.Jobs()[i].URL] = e.Jobs()[i].Relevancy;
+
+    front.refine.Keywords = "TIG";
+    front.refine.Download = true;
+    front.refine.KeepAsGrabbed = true;
+    e.MMRefineClick();
+    EXPECT_EQ(e.Machine.MaxThreads, 4);
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(Said().messages.back(), "Refining Completed.");
+    int green = 0, red = 0;
+    for (int i = 0; i < e.Jobs().Count(); ++i) {
+        const TVelaJob& job = e.Jobs()[i];
+        const int was = before[job.URL];
+        EXPECT_FALSE(job.LocalFile.empty()) << "kept as grabbed";
+        if (job.URL == Host() + "/job/1") {
+            EXPECT_EQ(job.Status, kStatusGreen);
+            EXPECT_EQ(job.Relevancy, std::min(was + 1, 6));
+            ++green;
+        } else {
+            EXPECT_EQ(job.Status, kStatusRed) << job.Title;
+            EXPECT_EQ(job.Relevancy, std::max(was - 1, 2));
+            ++red;
+        }
+    }
+    EXPECT_EQ(green, 1);
+    EXPECT_EQ(red, 2);
+
+    // Invalidation without downloading: grabbed copies are tested, nothing is fetched.
+    front.refine.Validation = false;
+    front.refine.Download = false;
+    e.MMRefineClick();
+    ASSERT_TRUE(RunToIdle(e));
+    for (int i = 0; i < e.Jobs().Count(); ++i) {
+        const TVelaJob& job = e.Jobs()[i];
+        EXPECT_EQ(job.Status, job.URL == Host() + "/job/1" ? kStatusRed : kStatusGreen);
+    }
+}
+
+TEST_F(SearchEngine, RefineWithoutDownloadsCountsEveryJob) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    front.refine.Keywords = "TIG";
+    front.refine.Download = false;
+    e.MMRefineClick();
+    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(e.ItemsDone, 3);
+    for (int i = 0; i < e.Jobs().Count(); ++i)
+        EXPECT_EQ(e.Jobs()[i].Status, kStatusWhite);
+    EXPECT_EQ(Said().messages.back(), "Refining Completed.");
+}
+
+TEST_F(SearchEngine, TranslatorRunsOnlyForForeignSites) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(front.translations, 0);
+    e.Sources[0].KeywordLanguage = "fr";
+    e.MMUpdateClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(front.translations, 1);
+    EXPECT_EQ(e.Searches[0].KeywordsFR, "soudeur");
+}
+
+TEST(UpdateRelativeLinks, MakesAddressesAbsoluteOnThePagesHost) {
+    const std::string url = "http://jobs.example/list/job7.html";
+    EXPECT_EQ(UpdateRelativeLinks("<form ACTION=\"/cgi-bin/apply.pl\">", url, "ACTION="),
+              "<form ACTION=\"http://jobs.example/cgi-bin/apply.pl\">");
+    EXPECT_EQ(UpdateRelativeLinks("<img src=/img/logo.gif>", url, "SRC="),
+              "<img src=\"http://jobs.example/img/logo.gif\">");
+    EXPECT_EQ(UpdateRelativeLinks("<img SRC=a.gif width=3>", url, "SRC="),
+              "<img SRC=\"http://jobs.examplea.gif\" width=3>");
+    // Absolute and mail addresses stay, without their quotes.
+    EXPECT_EQ(UpdateRelativeLinks("<a SRC=\"http://x/y\"> <b ACTION=\"mailto:me@x\">", url, "SRC="),
+              "<a SRC=http://x/y> <b ACTION=\"mailto:me@x\">");
+    EXPECT_EQ(UpdateRelativeLinks("<b ACTION=\"MailTo:me@x\">", url, "ACTION="),
+              "<b ACTION=MailTo:me@x>");
+    // No path after the host: the base is the scheme alone.
+    EXPECT_EQ(UpdateRelativeLinks("<img SRC=/a.gif>", "http://jobs.example", "SRC="),
+              "<img SRC=\"http:///a.gif\">");
+    // An unclosed quote or a value at the very end.
+    EXPECT_EQ(UpdateRelativeLinks("x SRC=\"/open", url, "SRC="),
+              "x SRC=\"http://jobs.example/open\"");
+    EXPECT_EQ(UpdateRelativeLinks("x SRC=", url, "SRC="), "x SRC=\"http://jobs.example\"");
+    EXPECT_EQ(UpdateRelativeLinks("plain text", url, "SRC="), "plain text");
+}
+
+TEST(ConnectionOptions, DesignUnreadableAndHeldValues) {
+    TConfigBox box;
+    TConnectionOptions o = ReadConnectionOptions(box);
+    EXPECT_EQ(o.MaxJobs, 75);
+    EXPECT_EQ(o.MaxThreads, 8);
+    EXPECT_EQ(o.TimeOut, 30);
+    box.WriteString("Visual", "Yellow", "True");
+    box.WriteString("Connection", "MaxThreads", "2");
+    box.WriteString("Connection", "TimeOut", "soon");
+    box.WriteString("Connection", "MaxJobs", "900");
+    box.WriteString("Connection", "ProxyIP", "proxy.lan");
+    o = ReadConnectionOptions(box);
+    EXPECT_EQ(o.MaxThreads, 4);
+    EXPECT_EQ(o.TimeOut, 45);
+    EXPECT_EQ(o.MaxJobs, 250);
+    EXPECT_EQ(o.ProxyIP, "") << "the proxy address is read only while the proxy is used";
+    box.WriteString("Connection", "UseProxy", "True");
+    EXPECT_EQ(ReadConnectionOptions(box).ProxyIP, "proxy.lan");
+}
+
+TEST(JobStatusImage, FollowsStatusCopyAndHighlight) {
+    TVelaJob job;
+    EXPECT_EQ(JobStatusImage(job), 1);
+    job.Status = kStatusGreen;
+    EXPECT_EQ(JobStatusImage(job), 15);
+    job.LocalFile = "x";
+    EXPECT_EQ(JobStatusImage(job), 5);
+    job.High = true;
+    EXPECT_EQ(JobStatusImage(job), 6);
+    job.Status = kStatusNew;
+    EXPECT_EQ(JobStatusImage(job), 1);
+    job.Status = kStatusRed;
+    job.High = false;
+    job.LocalFile.clear();
+    EXPECT_EQ(JobStatusImage(job), 17);
+}
+
+}  // namespace
+}  // namespace tessaly

@@ -1,0 +1,32 @@
+// A few job boards on a loopback server for the engine and command-line tests: a site
+// with two result pages, a refused one, one that does not cover the region "Boston", one
+// that stalls, one the options disable; job pages with relative form and image addresses.
+#pragma once
+
+#include <atomic>
+#include <string>
+
+#include "support/TestHttpServer.h"
+
+namespace tessaly::test {
+
+class TTestBoards {
+  public:
+    TTestBoards();
+    std::string Host() const;
+    // Writes id.box, options.box and sources.def (with an extra site when named) into home.
+    void WriteHome(const std::string& home, const std::string& extra = "");
+    void WriteSources(const std::string& home, const std::string& extra = "");
+
+    std::string extraRow;  // a job added to the second page of the first board
+    std::atomic<int> deltaHits{0};
+
+  private:
+    TTestHttpServer::TAnswer Answer(const TTestHttpServer::TRequest& r);
+    TTestHttpServer server_;
+};
+
+std::string JobRow(int id, const std::string& title, const std::string& company,
+                   const std::string& place);
+
+}  // namespace tessaly::test

@@ -1,0 +1,474 @@
+// The main window over a sample home: grids, sorting, clicks, find, highlight, notes,
+// deletions and the enabling rules.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QtTest>
+
+#include "UiTestSupport.h"
+#include "data/VelaSearches.h"
+#include "platform/Paths.h"
+#include "ui/JobImages.h"
+#include "ui/VelaFindInResults.h"
+#include "ui/VelaMain.h"
+
+using namespace tessaly;
+using namespace tessaly::ui;
+using namespace tessaly::ui::test;
+
+namespace {
+
+TSampleJob Job(const std::string& title, const std::string& company, uint8_t rel = 4) {
+    TSampleJob j;
+    j.Title = title;
+    j.Company = company;
+    j.Location = "Boston";
+    j.Source = "Table Board";
+    j.Relevancy = rel;
+    return j;
+}
+
+// Answers the find dialog with a keyword.
+std::function<void(QDialog*)> FindAnswer(const QString& text, bool caseSensitive = false) {
+    return [=](QDialog* d) {
+        auto* f = static_cast<TFindInResultsForm*>(d);
+        f->FindEdit->setText(text);
+        f->CheckCase->setChecked(caseSensitive);
+        QTest::keyClick(f->FindEdit, Qt::Key_Return);
+    };
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void gridsShowTheSearchesAndTheSelectedListing() {
+        TSampleHome home;
+        home.AddSearch("welder", "Massachusetts", "Engineering", SampleJobs());
+        home.AddSearch("cook", "Texas", "Hospitality", {Job("Line Cook", "Diner")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        QCOMPARE(f.SearchGrid->rowCount(), 2);
+        QCOMPARE(w.SearchCell(0, "Keywords "), QString("welder"));
+        QCOMPARE(w.SearchCell(1, "Area "), QString("Texas"));
+        QCOMPARE(w.SearchCell(1, "SearchIndex"), QString("1"));
+        QVERIFY(f.SearchGrid->isColumnHidden(f.GetColIdx(f.SearchGrid, "SearchIndex")));
+        QVERIFY(f.JobGrid->isColumnHidden(f.GetColIdx(f.JobGrid, "JobIndex")));
+        // Default order: most relevant first; relevancy as words; texts decoded.
+        QCOMPARE(f.JobGrid->rowCount(), 8);
+        QCOMPARE(w.JobCell(0, "Relevancy "), QString("(5) Highest"));
+        QCOMPARE(w.JobCell(7, "Relevancy "), QString("(1) Lowest"));
+        QVERIFY(w.Titles().contains(QString::fromUtf8("Caf\xc3\xa9 Manager")));
+        QVERIFY(w.Titles().contains(QString::fromUtf8("Ing\xc3\xa9nieur soudage")));
+        QCOMPARE(w.SearchCell(0, "Count "), QString("8"));
+        // The status cell carries the job's image and its hint.
+        const int row = w.Titles().indexOf("Welding Inspector");
+        const QTableWidgetItem* status = f.JobGrid->item(row, f.GetColIdx(f.JobGrid, " "));
+        QCOMPARE(status->data(Qt::UserRole).toInt(), 15);  // online, validated
+        QCOMPARE(status->toolTip(), QString("Validated Online Job"));
+        const int notes = w.Titles().indexOf("Senior Welder");
+        QCOMPARE(f.JobGrid->item(notes, f.GetColIdx(f.JobGrid, "Notes"))->toolTip(),
+                 QString("Click to enter notes"));
+
+        // Another search: its table is loaded when the grid timer fires.
+        f.SearchGrid->setCurrentCell(1, 0);
+        QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"Line Cook"}; }));
+        QCOMPARE(w.SearchCell(1, "Count "), QString("1"));
+    }
+
+    void imagesFollowStatusGrabAndHighlight() {
+        QCOMPARE(static_cast<int>(JobImages().size()), 19);
+        for (const QPixmap& p : JobImages())
+            QVERIFY(!p.isNull());
+        TVelaJob j;
+        j.Status = kStatusGreen;
+        QCOMPARE(JobImageHint(j), QString("Validated Online Job"));
+        j.High = true;
+        j.LocalFile = "x.html";
+        j.Status = kStatusRed;
+        QCOMPARE(JobImageHint(j), QString("Highlighted Invalidated Grabbed Job"));
+    }
+
+    void sortingByHeaderAndBySubmenu() {
+        TSampleHome home;
+        auto jobs = std::vector<TSampleJob>{Job("Bravo", "Zeta", 3), Job("Alpha", "Yank", 5),
+                                            Job("Charlie", "Xray", 2)};
+        jobs[0].Notes = "b note";
+        jobs[1].Notes = "c note";
+        jobs[2].Notes = "a note";
+        home.AddSearch("x", "Texas", "Engineering", jobs);
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        QCOMPARE(w.Titles(), (QStringList{"Alpha", "Bravo", "Charlie"}));  // by relevancy
+
+        // A header click: the grid sorts by the texts, a second click reverses.
+        const int company = f.GetColIdx(f.JobGrid, "Company ");
+        f.JobGrid->horizontalHeader()->sectionClicked(company);
+        QCOMPARE(w.Titles(), (QStringList{"Charlie", "Alpha", "Bravo"}));
+        f.JobGrid->horizontalHeader()->sectionClicked(company);
+        QCOMPARE(w.Titles(), (QStringList{"Bravo", "Alpha", "Charlie"}));
+        QCOMPARE(f.Engine().SortColumn, std::string("Company "));
+        QVERIFY(f.Engine().SortDescending);
+
+        // The submenu sorts the list: notes by their text, in the ticked direction.
+        f.SortGridClick("Ascending");
+        f.SortGridClick("Notes");
+        QCOMPARE(w.Titles(), (QStringList{"Charlie", "Bravo", "Alpha"}));
+        QCOMPARE(f.Engine().SortColumn, std::string("Notes "));
+        f.SortGridClick("Descending");
+        QCOMPARE(w.Titles(), (QStringList{"Alpha", "Bravo", "Charlie"}));
+        f.SortJobsbyClick();
+        QVERIFY(f.SortMenu->findChild<QAction*>("SortNotes")->isChecked());
+        QVERIFY(f.SortMenu->findChild<QAction*>("SortDescending")->isChecked());
+
+        // While a run goes on, header clicks do nothing.
+        f.SetRunState(rsSearching);
+        f.JobGrid->horizontalHeader()->sectionClicked(f.GetColIdx(f.JobGrid, "Title "));
+        QCOMPARE(w.Titles(), (QStringList{"Alpha", "Bravo", "Charlie"}));
+        f.SetRunState(rsIdle);
+    }
+
+    void movedColumnsKeepTheSortColumnOnReload() {
+        TSampleHome home;
+        home.AddSearch(
+            "x", "Texas", "Engineering",
+            {Job("Bravo", "Zeta", 3), Job("Alpha", "Yank", 5), Job("Charlie", "Xray", 2)});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        QHeaderView* h = f.JobGrid->horizontalHeader();
+        h->moveSection(h->visualIndex(f.GetColIdx(f.JobGrid, "Title ")), 5);
+        f.SortGridClick("Ascending");
+        f.SortGridClick("Title");
+        // Loading the search again sorts by the same column, wherever it is shown.
+        f.GridTimerTimer();
+        QCOMPARE(w.Titles(), (QStringList{"Alpha", "Bravo", "Charlie"}));
+        QCOMPARE(h->sortIndicatorSection(), f.GetColIdx(f.JobGrid, "Title "));
+    }
+
+    void statusAndTitleClicks() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("Alpha", "Yank")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        const int status = f.GetColIdx(f.JobGrid, " ");
+        const int title = f.GetColIdx(f.JobGrid, "Title ");
+        f.JobGridClickCell(0, status);
+        QVERIFY(f.Jobs()[0].High);
+        QCOMPARE(f.JobGrid->item(0, status)->data(Qt::UserRole).toInt(), 2);
+        QVERIFY(f.JobsModified());
+
+        f.Options().HotlinkTitles = false;
+        f.JobGridClickCell(0, title);
+        QVERIFY(w.opened.empty());
+        f.Options().HotlinkTitles = true;
+        f.JobGridClickCell(0, title);
+        QCOMPARE(w.opened.size(), size_t{1});
+        QCOMPARE(w.opened[0].first, std::string("http://table.example.test/job/Alpha"));
+        QVERIFY(!w.opened[0].second);
+        QVERIFY(f.Jobs()[0].Visited);
+
+        f.SelectGridRow(0);
+        f.MMCopyURLClick();
+        QCOMPARE(QApplication::clipboard()->text(), QString("http://table.example.test/job/Alpha"));
+    }
+
+    void notesAreEditedAndWrittenLikeTheJob() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("Caf\xe9 Chef", "Le Bistro")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        const int notes = f.GetColIdx(f.JobGrid, "Notes");
+        f.JobGridClickCell(0, notes);
+        QCOMPARE(f.JobGrid->selectionBehavior(), QAbstractItemView::SelectItems);
+        auto* editor = f.JobGrid->findChild<QLineEdit*>();
+        QVERIFY(editor);
+        editor->setText(QString::fromUtf8("tr\xc3\xa8s bien"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The editor commits from the event loop.
+        QTRY_COMPARE(f.Jobs()[0].Notes, std::string("tr\xe8s bien"));  // Windows-1252, as the title
+        QCOMPARE(f.JobGrid->selectionBehavior(), QAbstractItemView::SelectRows);
+        QVERIFY(f.JobsModified());
+        // The change is saved before another table is loaded.
+        f.GridTimerTimer();
+        QCOMPARE(f.Jobs()[0].Notes, std::string("tr\xe8s bien"));
+        QVERIFY(!f.JobsModified());
+    }
+
+    void highlightModesCycle() {
+        TSampleHome home;
+        auto jobs = std::vector<TSampleJob>{Job("A", "a", 5), Job("B", "b", 4)};
+        jobs[0].High = true;
+        jobs[1].Status = kStatusNew;
+        home.AddSearch("x", "Texas", "Engineering", jobs);
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.JobGrid->selectAll();
+        auto highs = [&] { return std::vector<bool>{f.Jobs()[0].High, f.Jobs()[1].High}; };
+        f.MMHighSelectedClick();  // toggles each
+        QCOMPARE(highs(), (std::vector<bool>{false, true}));
+        QCOMPARE(int{f.Jobs()[1].Status}, int{kStatusWhite});
+        f.MMHighSelectedClick();  // highlights all
+        QCOMPARE(highs(), (std::vector<bool>{true, true}));
+        f.MMHighSelectedClick();  // clears all
+        QCOMPARE(highs(), (std::vector<bool>{false, false}));
+        f.MMHighSelectedClick();  // the fourth press changes nothing
+        QCOMPARE(highs(), (std::vector<bool>{false, false}));
+        f.MMHighSelectedClick();  // then on with "highlight all"
+        QCOMPARE(highs(), (std::vector<bool>{true, true}));
+        // A new selected cell starts again with toggling.
+        f.JobGrid->setCurrentCell(1, 1);
+        QCOMPARE(f.HighlightMode, 0);
+    }
+
+    void findGoesColumnByColumnInDisplayOrder() {
+        TSampleHome home;
+        // Rows by relevancy: 1 "Keyco", 2 "key title", 3, 4, 5 "Key again".
+        home.AddSearch("x", "Texas", "Engineering",
+                       {Job("Alpha", "Keyco", 6), Job("The key title", "b", 5), Job("C", "c", 4),
+                        Job("D", "d", 3), Job("Key again", "e", 2)});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        const int title = f.GetColIdx(f.JobGrid, "Title ");
+        const int company = f.GetColIdx(f.JobGrid, "Company ");
+        w.answer = FindAnswer("key");
+        f.MMFindInResultsClick();
+        QCOMPARE(f.FoundCol, title);
+        QCOMPARE(f.FoundRow, 1);
+        QVERIFY(f.Action("MMFindInResultsNext")->isEnabled());
+        QCOMPARE(f.JobGrid->currentRow(), 1);
+        f.MMFindInResultsNextClick();
+        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{title, 4}));
+        f.MMFindInResultsNextClick();
+        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{company, 0}));
+        f.MMFindInResultsNextClick();
+        QCOMPARE(w.messages.back(), QString("Keyword not found."));
+        QVERIFY(!f.Action("MMFindInResultsNext")->isEnabled());
+
+        // Case-sensitive: only "Key again" and "Keyco".
+        w.answer = FindAnswer("Key", true);
+        f.MMFindInResultsClick();
+        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{title, 4}));
+
+        // With the company column moved in front, it is searched first.
+        QHeaderView* h = f.JobGrid->horizontalHeader();
+        h->moveSection(h->visualIndex(company), 0);
+        w.answer = FindAnswer("key");
+        f.MMFindInResultsClick();
+        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{company, 0}));
+
+        // Relevancy texts are searched too; a miss says so and Find Next starts over.
+        w.answer = FindAnswer("LOW");
+        f.MMFindInResultsClick();
+        QCOMPARE(w.JobCell(f.FoundRow, "Relevancy "), QString("(2) Low"));
+        f.MMFindInResultsNextClick();
+        QCOMPARE(w.JobCell(f.FoundRow, "Relevancy "), QString("(1) Lowest"));
+        w.answer = FindAnswer("nowhere");
+        const size_t before = w.messages.size();
+        f.MMFindInResultsClick();
+        QCOMPARE(w.messages.size(), before + 1);
+        QCOMPARE(f.FoundCol, -1);
+
+        // A cancelled dialog changes nothing.
+        w.answer = nullptr;
+        f.MMFindInResultsClick();
+        QCOMPARE(w.messages.size(), before + 1);
+    }
+
+    void findInAnEmptyListing() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {});
+        TWindow w(home);
+        w.answer = FindAnswer("a");
+        w->MMFindInResultsClick();
+        QCOMPARE(w.messages.back(), QString("Keyword not found."));
+    }
+
+    void deletingJobsHidesThemAndKeepsOneRow() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("A", "a", 5), Job("B", "b", 4)});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.SelectGridRow(0);
+        f.MMDeleteSelectedClick();
+        QCOMPARE(w.Titles(), QStringList{"B"});
+        QCOMPARE(int{f.Jobs()[0].Relevancy}, int{kRelevancyDeleted});
+        QCOMPARE(w.SearchCell(0, "Count "), QString("1"));
+        f.SelectGridRow(0);
+        f.MMDeleteSelectedClick();
+        QCOMPARE(f.JobGrid->rowCount(), 1);
+        QCOMPARE(w.Titles(), QStringList{""});
+        QVERIFY(!f.IsAnyJob());
+        QVERIFY(!f.RefineBut->isEnabled());
+        QVERIFY(!f.GrabBut->isEnabled());
+        QVERIFY(!f.ToolsBut->isEnabled());
+        QVERIFY(!f.BrowseBut->isEnabled());
+        // Deleted jobs are left out when the table is saved.
+        f.GridTimerTimer();
+        QCOMPARE(f.Jobs().Count(), 0);
+    }
+
+    void deletingASearchRemovesItsTableAndRecord() {
+        TSampleHome home;
+        home.AddSearch("first", "Texas", "Engineering", {Job("A", "a")});
+        home.AddSearch("second", "Texas", "Engineering", {Job("B", "b")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        const std::string table = f.Searches()[0].TableFile;
+        QVERIFY(FileExists(table));
+        f.MMDeleteAllClick();
+        QVERIFY(!FileExists(table));
+        QCOMPARE(f.SearchGrid->rowCount(), 1);
+        QCOMPARE(w.SearchCell(0, "Keywords "), QString("second"));
+        TVelaSearchesList saved;
+        saved.LoadIndex(SearchesIndexPath(home.Path()));
+        QCOMPARE(saved.Count(), 1);
+        QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"B"}; }));
+    }
+
+    void clearingGrabbedPagesResetsEveryJob() {
+        TSampleHome home;
+        auto jobs = std::vector<TSampleJob>{Job("A", "a")};
+        jobs[0].Status = kStatusGreen;
+        jobs[0].LocalFile = "/somewhere/1.html";
+        home.AddSearch("x", "Texas", "Engineering", jobs);
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        // No grab folder exists: the jobs are reset all the same.
+        f.MMDeleteGrabbedClick();
+        QCOMPARE(int{f.Jobs()[0].Status}, int{kStatusWhite});
+        QVERIFY(f.Jobs()[0].LocalFile.empty());
+        QVERIFY(f.JobsModified());
+    }
+
+    void commandsAreOfferedByRunState() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("A", "a")});
+        TWindow w(home, false);
+        TVelaMainForm& f = w.Form();
+        // Starting: everything off.
+        for (QToolButton* b : {f.NewBut, f.UpdateBut, f.RefineBut, f.GrabBut, f.StopBut, f.HighBut})
+            QVERIFY(!b->isEnabled());
+        std::string error;
+        QVERIFY(f.ReadProductId(error));
+        QVERIFY(f.FirstActivation(error));
+        f.GridTimerTimer();
+        // Idle, nothing selected in the listing.
+        f.JobGrid->clearSelection();
+        f.JobGrid->setCurrentCell(-1, -1);
+        f.ButtonsState();
+        QVERIFY(f.NewBut->isEnabled());
+        QVERIFY(f.UpdateBut->isEnabled());
+        QVERIFY(f.RefineBut->isEnabled());
+        QVERIFY(!f.HighBut->isEnabled());
+        QVERIFY(!f.StopBut->isEnabled());
+        f.UpdateMenus();
+        QVERIFY(!f.Action("MMCopyURL")->isEnabled());
+        QVERIFY(!f.Action("MMStop")->isEnabled());
+        QVERIFY(!f.Action("MMFindInResultsNext")->isEnabled());
+        QVERIFY(f.Action("MMFindInResults")->isEnabled());
+        QVERIFY(f.Action("MMDeleteAll")->isEnabled());
+        // A job selected.
+        f.SelectGridRow(0);
+        f.UpdateMenus();
+        QVERIFY(f.HighBut->isEnabled());
+        QVERIFY(f.Action("MMCopyURL")->isEnabled());
+        QVERIFY(f.Action("MMDeleteSelected")->isEnabled());
+        QVERIFY(f.ResPopup->findChild<QAction*>("ResCopyURL")->isEnabled());
+        QVERIFY(!f.Action("MMGrabHigh")->isEnabled());  // no job is highlighted
+        // A run: the search commands go off, Stop comes on, Highlight stays.
+        w.answer = FindAnswer("A");
+        f.MMFindInResultsClick();
+        QVERIFY(f.Action("MMFindInResultsNext")->isEnabled());
+        f.SetRunState(rsSearching);
+        f.UpdateMenus();
+        for (QToolButton* b :
+             {f.NewBut, f.UpdateBut, f.RefineBut, f.GrabBut, f.ToolsBut, f.BrowseBut})
+            QVERIFY(!b->isEnabled());
+        QVERIFY(f.StopBut->isEnabled());
+        QVERIFY(f.HighBut->isEnabled());
+        QVERIFY(f.Action("MMStop")->isEnabled());
+        QVERIFY(!f.Action("MMNew")->isEnabled());
+        QVERIFY(!f.Action("MMDeleteSelected")->isEnabled());
+        QVERIFY(f.Action("MMCopyURL")->isEnabled());
+        QVERIFY(!f.Action("MMFindInResultsNext")->isEnabled());
+        QVERIFY(!f.SearchPopup->findChild<QAction*>("SrchFindInResultsNext")->isEnabled());
+        f.SetRunState(rsStopping);
+        QVERIFY(!f.StopBut->isEnabled());
+        f.SetRunState(rsIdle);
+        QVERIFY(f.NewBut->isEnabled());
+    }
+
+    void hintsGoToThePanelWhileIdle() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("A", "a")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        QStatusTipEvent tip("Update current job listing with newly posted jobs.");
+        QApplication::sendEvent(&f, &tip);
+        QCOMPARE(f.StatusText(1), QString("Update current job listing with newly posted jobs."));
+        f.SetRunState(rsSearching);
+        f.SetStatusText(1, "Searching");
+        QStatusTipEvent other("Another hint");
+        QApplication::sendEvent(&f, &other);
+        QCOMPARE(f.StatusText(1), QString("Searching"));
+        f.SetRunState(rsIdle);
+    }
+
+    void columnWidthsFollowTheWindow() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("A", "a")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.resize(1000, 600);
+        f.FormResize();
+        const int status = f.GetColIdx(f.JobGrid, " ");
+        QCOMPARE(f.JobGrid->columnWidth(status), 26);
+        int sum = 0;
+        for (int c = 0; c < f.JobGrid->columnCount(); ++c)
+            if (!f.JobGrid->isColumnHidden(c)) sum += f.JobGrid->columnWidth(c);
+        // The visible columns share the window's width (less the scroll-bar allowance).
+        QVERIFY(sum <= f.width());
+        QVERIFY(sum >= f.width() - 30 - 8 * 2);
+        f.Options().AutoOptimize = false;
+        f.FormResize();
+        QCOMPARE(f.JobGrid->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+    }
+
+    void captionFollowsTheEdition() {
+        TSampleHome home;
+        {
+            TWindow w(home);
+            QCOMPARE(w->windowTitle(), QString("Tessaly Jobs 98"));
+        }
+        home.WriteId("CCN-01", "Campus Edition");
+        TWindow w(home);
+        QCOMPARE(w->windowTitle(), QString("Tessaly Jobs 98 - Campus Edition"));
+        QCOMPARE(w->Product().Agent(), std::string("TessalyJobs98/1.15 [en]"));
+    }
+
+    void missingFilesAreReported() {
+        TSampleHome home;
+        home.RemoveFile("sources.def");
+        TWindow w(home, false);
+        std::string error;
+        QVERIFY(w->ReadProductId(error));
+        QVERIFY(!w->FirstActivation(error));
+        QVERIFY(error.find("sources.def") != std::string::npos);
+        home.RemoveFile("id.box");
+        TWindow w2(home, false);
+        QVERIFY(!w2->ReadProductId(error));
+        QVERIFY(error.find("id.box") != std::string::npos);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

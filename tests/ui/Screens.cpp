@@ -1,0 +1,114 @@
+// Saves pictures of the windows to a folder, for looking at them as a user would:
+// the main window with a listing, the progress window during a search, and each dialog.
+// Not a test: scripts/screenshots runs it under a virtual display.
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QTimer>
+#include <iostream>
+
+#include "UiTestSupport.h"
+#include "ui/QtMainLoop.h"
+#include "ui/VelaAbout.h"
+#include "ui/VelaFindInResults.h"
+#include "ui/VelaMain.h"
+#include "ui/VelaNewSearch.h"
+#include "ui/VelaProgress.h"
+#include "ui/VelaRefine.h"
+
+using namespace tessaly;
+using namespace tessaly::ui;
+
+namespace {
+
+void Settle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+void Save(QWidget* w, const QString& dir, const char* name) {
+    Settle(300);
+    const QString path = dir + "/" + name + ".png";
+    if (!w->grab().save(path)) std::cerr << "cannot write " << path.toStdString() << "\n";
+    std::cout << path.toStdString() << "\n";
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const QString out = argc > 1 ? argv[1] : "screenshots";
+    QDir().mkpath(out);
+    TQtMainLoop loop;
+    test::TSampleHome home;
+    home.AddSearch("welder", "Massachusetts", "Engineering", test::SampleJobs());
+    home.AddSearch("cook chef", "Texas", "Hospitality", {});
+
+    TVelaMainForm form(home.Path());
+    std::string error;
+    form.ReadProductId(error);
+    form.resize(900, 600);
+    form.show();
+    form.FirstActivation(error);
+    form.GridTimerTimer();
+    form.SelectGridRow(1);
+    Save(&form, out, "main-window");
+
+    form.NewSearchForm->Init(form.Sources().MRegions, form.Sources().MCategories);
+    form.NewSearchForm->PrepareNew();
+    form.NewSearchForm->NSKeyword->setPlainText("welder");
+    form.NewSearchForm->show();
+    Save(form.NewSearchForm, out, "new-search");
+    form.NewSearchForm->hide();
+
+    form.RefineForm->show();
+    form.RefineForm->KeyBox->setPlainText("certified");
+    Save(form.RefineForm, out, "refine");
+    form.RefineForm->hide();
+
+    form.FindInResultsForm->show();
+    Save(form.FindInResultsForm, out, "find");
+    form.FindInResultsForm->hide();
+
+    form.AboutForm->Fill(form.Product(), form.Sources().Version);
+    form.AboutForm->show();
+    Save(form.AboutForm, out, "about");
+    form.AboutForm->hide();
+
+    TSplashForm splash(home.Path(), form.Product());
+    splash.show();
+    Save(&splash, out, "splash");
+    splash.hide();
+
+    TProgressForm* p = form.ProgressForm;
+    p->ClearLog();
+    p->show();
+    const char* states[][4] = {{"Table Board", "25", "18", "Done"},
+                               {"List Board", "40", "", "Downloading"},
+                               {"Cards Board", "0", "", "Connecting"},
+                               {"Quiet Board", "", "", "Not Applicable"}};
+    const int images[] = {TProgressForm::imgDone, TProgressForm::imgAnalyzing,
+                          TProgressForm::imgConnecting, TProgressForm::imgNotApplicable};
+    for (int i = 0; i < 4; ++i) {
+        const int row = p->AddLine(states[i][0]);
+        for (int c = 1; c < 4; ++c)
+            p->SetCell(row, c, states[i][c]);
+        p->SetImage(row, images[i]);
+    }
+    p->Gauge->SetMaximum(4);
+    p->Gauge->SetPosition(1);
+    form.SetRunState(rsSearching);
+    form.SetStatusText(1, "Searching 3 job sites...");
+    form.SetStatusText(2, "1 of 4");
+    Save(p, out, "progress");
+    Save(&form, out, "main-window-searching");
+    form.SetRunState(rsIdle);
+    p->hide();
+    form.OnMessage = [](const QString&) {};
+    form.close();
+    return 0;
+}
