@@ -130,7 +130,7 @@ void THTTPThread::Run() {
     client.ProxyUsername = ProxyUsername;
     client.ProxyPassword = ProxyPassword;
     client.Agent = Agent;
-    // TLS: client.CAFile = CAFile; once THttpClient has the field.
+    client.CAFile = CAFile;
     client.TickMs = SecondMs;
     client.OnHeaderBegin = [this] { hopHeader_.clear(); };
     client.OnHeaderData = [this](const std::string& line) { hopHeader_.push_back(line); };
@@ -246,16 +246,26 @@ void THTTPThread::LocationChanged(THttpClient& client) {
         int64_t from = at + 10;
         int64_t end = Pos("\r\n", header, from);
         location = Copy(header, from, end - from);
+        // The rule was made for "http" alone; an "https" request keeps its scheme.
+        const bool secure = SameText(Copy(client.URL, 1, 8), "https://");
+        bool relative = false;
         if (Pos(".", location) == 0) {
             // A path on the current host.
-            std::string host = Copy(client.URL, 8, static_cast<int64_t>(client.URL.size()));
+            std::string host =
+                Copy(client.URL, secure ? 9 : 8, static_cast<int64_t>(client.URL.size()));
             if (int64_t slash = Pos("/", host); slash > 0) host = Copy(host, 1, slash - 1);
             location = host + location;
+            relative = true;
         }
-        if (Pos("http:", location) > 0)
+        if (SameText(Copy(location, 1, 8), "https://")) {
+            // Absolute already.
+        } else if (relative && secure) {
+            location = "https://" + location;
+        } else if (Pos("http:", location) > 0) {
             location = "http://" + Copy(location, 6, static_cast<int64_t>(location.size()));
-        else
+        } else {
             location = "http://" + location;
+        }
         while (int64_t triple = Pos("///", location))
             Delete(location, triple, 1);
         location = Trim(location);

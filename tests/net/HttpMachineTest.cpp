@@ -3,17 +3,9 @@
 // test checks on the way out that each request it sent ended with exactly one meDone or
 // meFailed and that its events came in a possible order.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <arpa/inet.h>
-#include <netinet/in.h>
 
 #include <algorithm>
 #include <chrono>
-#include <fstream>
 #include <map>
 #include <set>
 #include <stdexcept>
@@ -22,6 +14,8 @@
 #include "net/HttpMachine.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
+#include "support/TestTls.h"
+#include "support/TinyProxy.h"
 
 namespace tessaly {
 namespace {
@@ -629,6 +623,26 @@ TEST_F(HttpMachineTest, RedirectLoopWithATimeOutEndsAtTheTimeOut) {
     EXPECT_EQ(traces[id].status, 404);
 }
 
+TEST_F(HttpMachineTest, HttpsUsesTheCaFileAndKeepsItsSchemeAcrossRedirections) {
+    TTestHttpServer server(
+        [](const TRequest& r) {
+            if (r.requestLine.find(" /start ") != std::string::npos)
+                return TTestHttpServer::Redirect("/next");
+            return TTestHttpServer::Normal("secure");
+        },
+        test::TestCertificates().localhost);
+    machine->SetEnabled(true);
+    int32_t untrusted = Get(server.Url("/start"));
+    ASSERT_TRUE(WaitAllEnded());
+    EXPECT_EQ(traces[untrusted].events.back(), meFailed);
+
+    machine->CAFile = test::TestCertificates().caFile;
+    int32_t trusted = Get(server.Url("/start"));
+    ASSERT_TRUE(WaitAllEnded());
+    EXPECT_EQ(traces[trusted].data, "secure");
+    EXPECT_EQ(traces[trusted].url, server.Url("/next"));
+}
+
 // --- Cookies ---
 
 TEST_F(HttpMachineTest, OnlyTheFirstSetCookieLineIsKept) {
@@ -649,58 +663,11 @@ TEST_F(HttpMachineTest, OnlyTheFirstSetCookieLineIsKept) {
 
 // --- Proxies ---
 
-// A real tinyproxy on a loopback port with Basic authentication.
-class TTinyProxy {
-  public:
-    static constexpr const char* kBinary = "/usr/bin/tinyproxy";
-
-    TTinyProxy() {
-        port_ = TTestHttpServer::UnusedPort();
-        std::ofstream conf(dir_.File("tinyproxy.conf"));
-        conf << "Port " << port_ << "\nListen 127.0.0.1\nTimeout 30\n"
-             << "BasicAuth user pass\nAllow 127.0.0.1\nMaxClients 20\n"
-             << "LogFile \"" << dir_.File("tinyproxy.log") << "\"\n";
-        conf.close();
-        pid_ = fork();
-        if (pid_ == 0) {
-            std::string path = dir_.File("tinyproxy.conf");
-            execl(kBinary, kBinary, "-d", "-c", path.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        // Ready once it accepts connections.
-        for (int i = 0; i < 500 && !Accepts(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    ~TTinyProxy() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    int Port() const { return port_; }
-    bool Accepts() const {
-        int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(port_));
-        bool ok = connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        close(fd);
-        return ok;
-    }
-
-  private:
-    test::TTempDir dir_;
-    int port_ = 0;
-    pid_t pid_ = -1;
-};
-
 TEST_F(HttpMachineTest, ProxyCredentialsDecideBetweenThePageAnd407) {
-    if (access(TTinyProxy::kBinary, X_OK) != 0) GTEST_SKIP() << "tinyproxy is not installed";
+    if (!test::TTinyProxy::Available()) GTEST_SKIP() << "tinyproxy is not installed";
     TTestHttpServer server([](const TRequest& r) { return TTestHttpServer::Normal(r.requestLine); },
                            true);
-    TTinyProxy proxy;
-    ASSERT_TRUE(proxy.Accepts());
+    test::TTinyProxy proxy({}, "user", "pass");
     machine->Proxy = "127.0.0.1";
     machine->ProxyPort = std::to_string(proxy.Port());
     machine->ProxyUsername = "user";
