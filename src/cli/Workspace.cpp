@@ -94,7 +94,6 @@ void TCliFrontEnd::Draw() {
     const TProgressModel& p = engine_->Progress;
     if (!terminal_) {
         // Plain output: a line whenever a site's status changes.
-        printed_.resize(p.Rows.size());
         for (size_t i = 0; i < p.Rows.size(); ++i) {
             const TProgressRow& r = p.Rows[i];
             if (r.JobSource.empty() || r.Status.empty()) continue;

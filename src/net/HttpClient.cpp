@@ -54,6 +54,10 @@ TUrlParts SplitUrl(const std::string& url) {
     return parts;
 }
 
+bool IsSecureScheme(const std::string& scheme) {
+    return SameText(scheme, "https");
+}
+
 std::string Base64Encode(const std::string& bytes) {
     static const char kAlphabet[] =
         "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -166,13 +170,14 @@ void THttpClient::WaitFor(int fd, short events) {
 
 void THttpClient::SendAll(const char* data, size_t size) {
     while (size > 0) {
-        long n = socket_.Send(data, size);
+        bool tls = tls_.IsOpen();
+        long n = tls ? tls_.Send(data, size) : socket_.Send(data, size);
         if (n < 0) {
             // The server went away while the request was written; read what it said.
             return;
         }
         if (n == 0) {
-            WaitFor(socket_.Fd(), POLLOUT);
+            WaitFor(socket_.Fd(), tls ? tls_.Want() : POLLOUT);
             continue;
         }
         data += n;
@@ -181,7 +186,8 @@ void THttpClient::SendAll(const char* data, size_t size) {
 }
 
 std::string THttpClient::RequestTarget() const {
-    if (!Proxy.empty() || absoluteTarget_) {
+    // Inside a CONNECT tunnel the origin server itself is addressed.
+    if ((!Proxy.empty() && !secure_) || absoluteTarget_) {
         std::string url = target_.scheme + "://" + HostForUrl(target_.host);
         if (!target_.port.empty()) url += ":" + target_.port;
         return url + target_.path;
@@ -240,12 +246,12 @@ void THttpClient::DoRequest(TRequestKind kind) {
         error = statusCode_;
     } catch (...) {
         // An error escaping an event handler ends the request; the status read so far holds.
-        socket_.Close();
+        CloseConnection();
         std::lock_guard<std::mutex> guard(abortLock_);
         state_ = TState::Ready;
         throw;
     }
-    socket_.Close();
+    CloseConnection();
     {
         std::lock_guard<std::mutex> guard(abortLock_);
         state_ = TState::Ready;
@@ -258,7 +264,8 @@ void THttpClient::DoRequest(TRequestKind kind) {
 void THttpClient::RunHop(TRequestKind kind) {
     for (;;) {
         std::string host = target_.host;
-        std::string port = target_.port.empty() ? "80" : target_.port;
+        secure_ = IsSecureScheme(target_.scheme);
+        std::string port = target_.port.empty() ? (secure_ ? "443" : "80") : target_.port;
         if (!Proxy.empty()) {
             TUrlParts proxy = SplitUrl(Proxy);
             host = proxy.host;
@@ -301,6 +308,10 @@ void THttpClient::RunHop(TRequestKind kind) {
                 SocketErrorText(connectError) + " (Error #" + IntToStr(connectError) + ")";
             Fail(404, immediate ? "can't connect: " + text : text);
         }
+        if (secure_) {
+            if (!Proxy.empty()) OpenTunnel();
+            StartTls();
+        }
         SetState(TState::Connected);
         if (OnSessionConnected) OnSessionConnected();
         SetState(TState::WaitingHeader);
@@ -330,7 +341,8 @@ void THttpClient::RunHop(TRequestKind kind) {
         if (kind == TRequestKind::Post) line("Content-Length: " + body);
         if (!Username.empty())
             line("Authorization: Basic " + Base64Encode(Username + ":" + Password));
-        if (!Proxy.empty() && !ProxyUsername.empty())
+        // Proxy credentials never travel inside a tunnel: they would reach the origin server.
+        if (!Proxy.empty() && !secure_ && !ProxyUsername.empty())
             line("Proxy-Authorization: Basic " + Base64Encode(ProxyUsername + ":" + ProxyPassword));
         if (!Cookie.empty()) line("Cookie: " + Cookie);
         if (OnRequestHeaderEnd) OnRequestHeaderEnd();
@@ -353,8 +365,7 @@ void THttpClient::RunHop(TRequestKind kind) {
         char buffer[8192];
         bool relocate = false;
         for (;;) {
-            WaitFor(socket_.Fd(), POLLIN);
-            long n = socket_.Receive(buffer, sizeof buffer);
+            long n = ReceiveSome(buffer, sizeof buffer);
             if (n == -EAGAIN) continue;
             if (n <= 0) {
                 // Closed by the server (or reset): the document is what arrived.
@@ -382,12 +393,83 @@ void THttpClient::RunHop(TRequestKind kind) {
                 break;
             }
         }
-        socket_.Close();
+        CloseConnection();
         if (!relocate) return;
         ApplyLocation(reader_.Location());
         reader_.Reset();
         if (OnLocationChange) OnLocationChange();
     }
+}
+
+void THttpClient::OpenTunnel() {
+    std::string authority =
+        HostForUrl(target_.host) + ":" + (target_.port.empty() ? "443" : target_.port);
+    std::string request = "CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n";
+    if (!Agent.empty()) request += "User-Agent: " + Agent + "\r\n";
+    if (!ProxyUsername.empty())
+        request += "Proxy-Authorization: Basic " +
+                   Base64Encode(ProxyUsername + ":" + ProxyPassword) + "\r\n";
+    request += "\r\n";
+    if (OnTrace) OnTrace("CONNECT " + authority);
+    SendAll(request.data(), request.size());
+
+    // The answer is read a byte at a time: whatever follows its empty line belongs to TLS.
+    std::string reply;
+    for (;;) {
+        if (reply.size() >= THttpResponseReader::kLineBufferSize)
+            Fail(404, "proxy answer to CONNECT too long");
+        char c = 0;
+        long n = socket_.Receive(&c, 1);
+        if (n == -EAGAIN) {
+            WaitFor(socket_.Fd(), POLLIN);
+            continue;
+        }
+        if (n <= 0) Fail(404, "proxy closed the connection instead of opening a tunnel");
+        reply += c;
+        if (reply.ends_with("\n\n") || reply.ends_with("\n\r\n")) break;
+    }
+    std::string line = TrimRight(reply.substr(0, reply.find('\n')));
+    if (OnTrace) OnTrace(line);
+    bool valid = line.size() >= 12 && StartsWith(line, "HTTP/1.") && line[8] == ' ';
+    for (size_t i = 9; valid && i < 12; ++i)
+        valid = line[i] >= '0' && line[i] <= '9';
+    if (!valid) Fail(404, "proxy gave no valid answer to CONNECT: " + line);
+    int status = ParseIntOr(line.substr(9, 3), 0);
+    if (status >= 200 && status < 300) return;
+    std::string reason = line.size() > 13 ? line.substr(13) : line;
+    if (status >= 400) Fail(status, reason);
+    Fail(404, "proxy refused the tunnel: " + line);
+}
+
+void THttpClient::StartTls() {
+    if (!tls_.Start(socket_.Fd(), target_.host, CAFile)) Fail(404, tls_.Error());
+    for (;;) {
+        int wait = tls_.Handshake();
+        if (wait == 0) return;
+        if (wait < 0) Fail(404, tls_.Error());
+        WaitFor(socket_.Fd(), static_cast<short>(wait));
+    }
+}
+
+long THttpClient::ReceiveSome(char* buffer, size_t size) {
+    if (!tls_.IsOpen()) {
+        WaitFor(socket_.Fd(), POLLIN);
+        return socket_.Receive(buffer, size);
+    }
+    // A session may hold decrypted bytes the descriptor knows nothing of: read first and
+    // wait only when the stream asks for it.
+    long n = tls_.Receive(buffer, size);
+    if (n == -EAGAIN) {
+        WaitFor(socket_.Fd(), tls_.Want());
+        return n;
+    }
+    if (n < 0 && OnTrace) OnTrace(tls_.Error());
+    return n;
+}
+
+void THttpClient::CloseConnection() {
+    tls_.Close();
+    socket_.Close();
 }
 
 }  // namespace tessaly

@@ -63,6 +63,7 @@ class THTTPThread : public std::enable_shared_from_this<THTTPThread> {
     TReport Code = rpFinished;
     bool Success = false;
     int32_t Status = 0;
+    std::string Reason;
     int32_t BytesReceived = 0;
     std::string Received;
     TStrings ReceivedHeader;
@@ -70,6 +71,7 @@ class THTTPThread : public std::enable_shared_from_this<THTTPThread> {
     // Main thread only.
     THTTPResult* Result = nullptr;
     bool HandlerFailed = false;
+    std::string HandlerReason;
 
     // Written by the main thread in answer to the started report.
     std::atomic<bool> Cancel{false};
@@ -171,12 +173,20 @@ void THTTPThread::Run() {
         Received.clear();
         BytesReceived = 0;
         if (!Cookie.empty()) client.Cookie = Cookie;
-        if (!Cancel) Request(client);
-    } catch (...) {
+        if (Cancel)
+            Reason = "Request cancelled";
+        else
+            Request(client);
+    } catch (std::exception& e) {
         // An error other than the client's own (or a report that could not be made) still
         // ends the request with its final report.
         Success = false;
         Status = kInternalFailure;
+        Reason = std::string("Request failed: ") + e.what();
+    } catch (...) {
+        Success = false;
+        Status = kInternalFailure;
+        Reason = "Request failed";
     }
     ReceivedHeader = client.ReceivedHeader();
     timerOn_ = false;
@@ -191,6 +201,7 @@ void THTTPThread::Run() {
 void THTTPThread::Request(THttpClient& client) {
     Success = false;
     Status = 0;
+    Reason.clear();
     try {
         if (IsPost) {
             client.URL = URL;
@@ -203,10 +214,12 @@ void THTTPThread::Request(THttpClient& client) {
         }
         Success = true;
         Status = client.StatusCode();
+        Reason = client.ReasonPhrase();
     } catch (EHttpException& e) {
         // The client followed a redirection and then failed: fetch the new location again
         // (always GET). Not after an abort: a stop, an abort or a time-out ends the request.
         Status = e.ErrorCode();
+        Reason = e.what();
         while (relocation_ && !aborted_) {
             relocation_ = false;
             client.URL = URL;
@@ -214,8 +227,10 @@ void THTTPThread::Request(THttpClient& client) {
                 client.Get();
                 Success = true;
                 Status = client.StatusCode();
+                Reason = client.ReasonPhrase();
             } catch (EHttpException& again) {
                 Status = again.ErrorCode();
+                Reason = again.what();
             }
         }
     }
@@ -387,20 +402,22 @@ void THTTPMachine::StartWorker(std::unique_ptr<THTTPQuery> query) {
     worker->Start();
 }
 
-bool THTTPMachine::Fire(THTTPThread& worker, THTTPResult& result, THTTPMachineEventType type) {
-    if (!result.OnEvent) return true;
+void THTTPMachine::Fire(THTTPThread& worker, THTTPResult& result, THTTPMachineEventType type) {
+    if (!result.OnEvent) return;
     // A copy: the handler may free the result, or the machine with it.
     THTTPMachineEvent handler = result.OnEvent;
     try {
         handler(result, type);
-        return true;
+        return;
+    } catch (std::exception& e) {
+        worker.HandlerReason = std::string("Event handler failed: ") + e.what();
     } catch (...) {
-        // A failing handler ends its request as failed; the final report still comes.
-        worker.HandlerFailed = true;
-        worker.Cancel = true;
-        worker.Abort();
-        return false;
+        worker.HandlerReason = "Event handler failed";
     }
+    // A failing handler ends its request as failed; the final report still comes.
+    worker.HandlerFailed = true;
+    worker.Cancel = true;
+    worker.Abort();
 }
 
 void THTTPMachine::HandleReport(THTTPThread& worker) {
@@ -452,6 +469,7 @@ void THTTPMachine::HandleReport(THTTPThread& worker) {
     if (worker.HandlerFailed) {
         worker.Success = false;
         if (worker.Status < 400) worker.Status = kInternalFailure;
+        worker.Reason = worker.HandlerReason;
     }
     if (worker.Success) {
         result->URL = worker.URL;
@@ -470,6 +488,7 @@ void THTTPMachine::HandleReport(THTTPThread& worker) {
     }
     if (shared->machine == this) {
         result->Status = worker.Status;
+        result->Reason = worker.Reason;
         if (!worker.Success) Fire(worker, *result, meFailed);
     }
     if (shared->machine != this) return;

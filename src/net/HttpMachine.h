@@ -62,6 +62,9 @@ class THTTPResult {
     // Status code of a completed request, the client's error code of a failed one (404 after
     // an abort or a time-out), 0 when no request was sent. Set after meDone, before meFailed.
     int32_t Status = 0;
+    // The words that go with Status: the server's reason phrase, or the client's message for
+    // a failed request ("Connection aborted on request", ...). Set with Status.
+    std::string Reason;
 };
 
 // Dispatch and inactivity steps. The defaults are the program's; tests and benchmarks
@@ -126,8 +129,8 @@ class THTTPMachine {
     void Dispatch();
     void StartWorker(std::unique_ptr<THTTPQuery> query) REQUIRES(resultLock_, workerLock_);
     void HandleReport(THTTPThread& worker);
-    // Runs the result's handler; false when it threw (the request is then ended).
-    bool Fire(THTTPThread& worker, THTTPResult& result, THTTPMachineEventType type);
+    // Runs the result's handler, if any; one that throws ends its request as failed.
+    void Fire(THTTPThread& worker, THTTPResult& result, THTTPMachineEventType type);
 
     TMainLoop* loop_;
     std::unique_ptr<TTimer> timer_;

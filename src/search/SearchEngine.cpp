@@ -101,6 +101,10 @@ bool TSearchEngine::LoadSources() {
 }
 
 void TSearchEngine::LoadSearches() {
+    for (const char* dir : {"searches", "temp"}) {
+        const std::string path = JoinPath(ProgramDir, dir);
+        if (!ForceDirectories(path)) throw EFileError("Cannot create the directory " + path);
+    }
     Searches.LoadIndex(SearchesIndexPath(ProgramDir));
     selected_ = Searches.Count() > 0 ? 0 : -1;
     front_.SearchListToGrid();

@@ -62,7 +62,7 @@ TEST_F(DefsCommand, ShowJsonHasEveryFieldAndMethodNames) {
           "\"MRegions\": [\"Massachusetts\", \"Texas\", \"Nationwide\"]",
           "\"MCategories\": [\"Engineering\", \"Hospitality\"]", "\"Sites\": [",
           "\"FirstPageMethod\": \"GET\"", "\"FirstPageMethod\": \"POST\"",
-          "\"FirstPageParameters\": [\"kw=%keywords%\", \"area=%region%\"]",
+          "\"FirstPageParameters\": [\"kw=<keyword:+>\", \"&area=<region>\"]",
           "\"JobURLScript\": "
           "[\"Add(\\\"http://cards.example.test/view?job=%title%&at=%company%\\\");\"]",
           "\"RegionNoMatchRelevancy\": -1", "\"KeywordLanguage\": \"fr\"",

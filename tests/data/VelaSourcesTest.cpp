@@ -271,7 +271,7 @@ TEST_F(Sources, TheFixtureDefinitionsReadAsWritten) {
     EXPECT_TRUE(list[1].EnabledChoice);
     EXPECT_FALSE(list[2].Enabled);
     EXPECT_EQ(list[2].FirstPageURL, "http://list.example.test/results.cgi");
-    EXPECT_EQ(list[2].FirstPageParameters, (TStrings{"kw=%keywords%", "area=%region%"}));
+    EXPECT_EQ(list[2].FirstPageParameters, (TStrings{"kw=<keyword:+>", "&area=<region>"}));
     EXPECT_EQ(list[2].JobLocationScript.size(), 4u);
     EXPECT_EQ(list[2].JobURLScript.back(), "Get(All, Backward);");
 }

@@ -43,6 +43,7 @@ struct TTrace {
     std::vector<int32_t> bytes;  // BytesReceived at each meDocData
     std::string url, header, data, cookie;
     int32_t status = -1;  // at meFailed
+    std::string reason;   // at meFailed
 
     int Finals() const {
         return static_cast<int>(std::count(events.begin(), events.end(), meDone) +
@@ -140,6 +141,7 @@ class HttpMachineTest : public test::TLoopTest {
                     break;
                 case meFailed:
                     t.status = r.Status;
+                    t.reason = r.Reason;
                     break;
                 case meDone:
                     t.url = r.URL;
@@ -298,6 +300,8 @@ TEST_F(HttpMachineTest, FailuresCarryTheClientsStatus) {
     ASSERT_TRUE(WaitAllEnded());
     EXPECT_EQ(traces[missing].Text(), "Started Failed");
     EXPECT_EQ(traces[missing].status, 404);
+    EXPECT_EQ(traces[missing].reason, "Not Found");
+    EXPECT_EQ(traces[unknown].reason, "can't resolve hostname to IP address");
     EXPECT_EQ(traces[refused].status, 404);
     EXPECT_EQ(traces[unknown].status, 404);
     // A connection dropped before any answer is an empty success, as with the client alone.
@@ -411,6 +415,7 @@ TEST_F(HttpMachineTest, StallAfterHeaderTimesOutWith404) {
     ASSERT_TRUE(WaitAllEnded());
     EXPECT_EQ(traces[id].Text(), "Started TimeOut Failed");
     EXPECT_EQ(traces[id].status, 404);
+    EXPECT_EQ(traces[id].reason, "Connection aborted on request");
 }
 
 TEST_F(HttpMachineTest, DataMoreOftenThanTheTimeOutNeverTimesOut) {
@@ -458,6 +463,7 @@ TEST_F(HttpMachineTest, StopAllFailsRunningAndCancelsQueuedWithoutStarting) {
     for (int32_t id : queued) {
         EXPECT_EQ(traces[id].Text(), "Failed");
         EXPECT_EQ(traces[id].status, 0);
+        EXPECT_EQ(traces[id].reason, "Request cancelled");
     }
     EXPECT_EQ(server.Requests().size(), 2u);
     ASSERT_TRUE(WaitFor([&] { return !machine->Stopping; }));
@@ -561,6 +567,7 @@ TEST_F(HttpMachineTest, ThrowingHandlerStillEndsEveryRequestOnce) {
         EXPECT_EQ(traces[id].status, 404);
     }
     EXPECT_EQ(traces[onData].bytes.size(), 1u);
+    EXPECT_EQ(traces[onEnd].reason, "Event handler failed: handler failed");
     // The final event itself threw: it stays the only one.
     EXPECT_EQ(traces[onDone].events.back(), meDone);
 }

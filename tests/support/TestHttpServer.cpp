@@ -2,14 +2,18 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <openssl/err.h>
+#include <openssl/ssl.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <stdexcept>
 
 #include "platform/ByteString.h"
 
@@ -56,6 +60,23 @@ TTestHttpServer::TTestHttpServer(TScript script) : TTestHttpServer(std::move(scr
 
 TTestHttpServer::TTestHttpServer(TScript script, bool concurrent)
     : script_(std::move(script)), concurrent_(concurrent) {
+    Start();
+}
+
+TTestHttpServer::TTestHttpServer(TScript script, const TTlsIdentity& tls)
+    : script_(std::move(script)) {
+    tlsContext_ = SSL_CTX_new(TLS_server_method());
+    if (tlsContext_ == nullptr ||
+        SSL_CTX_use_certificate_chain_file(tlsContext_, tls.certificateFile.c_str()) != 1 ||
+        SSL_CTX_use_PrivateKey_file(tlsContext_, tls.keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+        SSL_CTX_free(tlsContext_);
+        ERR_clear_error();
+        throw std::runtime_error("test server: can't load " + tls.certificateFile);
+    }
+    Start();
+}
+
+void TTestHttpServer::Start() {
     listenFd_ = ListenLoopback(&port_);
     stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     thread_ = std::thread([this] { Run(); });
@@ -70,15 +91,22 @@ TTestHttpServer::~TTestHttpServer() {
         t.join();
     close(listenFd_);
     close(stopFd_);
+    SSL_CTX_free(tlsContext_);
 }
 
 std::string TTestHttpServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return std::string(tlsContext_ ? "https" : "http") + "://127.0.0.1:" + std::to_string(port_) +
+           path;
 }
 
 std::vector<TTestHttpServer::TRequest> TTestHttpServer::Requests() const {
     std::lock_guard<std::mutex> guard(lock_);
     return requests_;
+}
+
+int TTestHttpServer::FailedHandshakes() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return failedHandshakes_;
 }
 
 TTestHttpServer::TAnswer TTestHttpServer::Normal(const std::string& body,
@@ -164,6 +192,12 @@ void TTestHttpServer::ServeCounted(int fd) {
 }
 
 void TTestHttpServer::Run() {
+    // OpenSSL writes with write(): a client that left must not kill the test program. The
+    // signal stays blocked in this thread only, so the client's own handling is still tested.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
     for (;;) {
         pollfd fds[2] = {{stopFd_, POLLIN, 0}, {listenFd_, POLLIN, 0}};
         if (poll(fds, 2, 100) < 0) return;
@@ -179,6 +213,40 @@ void TTestHttpServer::Run() {
 }
 
 void TTestHttpServer::Serve(int fd) {
+    SSL* ssl = nullptr;
+    if (tlsContext_ != nullptr) {
+        // The handshake blocks, for five seconds at most each way.
+        timeval limit{5, 0};
+        setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
+        setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        ssl = SSL_new(tlsContext_);
+        SSL_set_fd(ssl, fd);
+        if (SSL_accept(ssl) != 1) {
+            SSL_free(ssl);
+            ERR_clear_error();
+            std::lock_guard<std::mutex> guard(lock_);
+            ++failedHandshakes_;
+            return;
+        }
+    }
+    auto receive = [&](char* buffer, size_t size) -> long {
+        if (ssl == nullptr) return recv(fd, buffer, size, 0);
+        return SSL_read(ssl, buffer, static_cast<int>(size));
+    };
+    auto sendSome = [&](const char* data, size_t size) -> long {
+        if (ssl == nullptr) return send(fd, data, size, MSG_NOSIGNAL);
+        return SSL_write(ssl, data, static_cast<int>(size));
+    };
+    ServeOn(fd, ssl, receive, sendSome);
+    if (ssl != nullptr) {
+        SSL_shutdown(ssl);
+        SSL_free(ssl);
+        ERR_clear_error();
+    }
+}
+
+void TTestHttpServer::ServeOn(int fd, SSL* ssl, const std::function<long(char*, size_t)>& receive,
+                              const std::function<long(const char*, size_t)>& sendSome) {
     // Read the head and the announced body, for five seconds at most.
     std::string in;
     TRequest request;
@@ -201,9 +269,12 @@ void TTestHttpServer::Serve(int fd) {
         if (headEnd != std::string::npos && in.size() >= headEnd + 4 + wanted) break;
         int64_t left = deadline - NowMs();
         if (left <= 0) return;
-        pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd, POLLIN, 0}};
-        if (poll(fds, 2, static_cast<int>(left)) <= 0 || fds[0].revents) return;
-        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        // Bytes a TLS session already decrypted are not seen by poll.
+        if (ssl == nullptr || SSL_pending(ssl) == 0) {
+            pollfd fds[2] = {{stopFd_, POLLIN, 0}, {fd, POLLIN, 0}};
+            if (poll(fds, 2, static_cast<int>(left)) <= 0 || fds[0].revents) return;
+        }
+        long n = receive(buffer, sizeof buffer);
         if (n <= 0) return;
         in.append(buffer, static_cast<size_t>(n));
     }
@@ -213,10 +284,10 @@ void TTestHttpServer::Serve(int fd) {
         requests_.push_back(request);
     }
     TAnswer answer = script_(request);
-    auto sendAll = [fd](const std::string& bytes) {
+    auto sendAll = [&](const std::string& bytes) {
         size_t sent = 0;
         while (sent < bytes.size()) {
-            ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+            long n = sendSome(bytes.data() + sent, bytes.size() - sent);
             if (n <= 0) return false;
             sent += static_cast<size_t>(n);
         }

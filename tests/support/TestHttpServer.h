@@ -2,7 +2,8 @@
 // connection at a time on its own thread (or, when asked, each connection on a thread of its
 // own), records every request, and answers with what the test's script says: plain bytes, a
 // stall, data trickled piece by piece, a close in the middle or a reset. Every wait is
-// bounded, and a stall ends early when the client goes away.
+// bounded, and a stall ends early when the client goes away. Given a certificate and key it
+// speaks TLS instead ("https" URLs).
 #pragma once
 
 #include <atomic>
@@ -11,6 +12,9 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+struct ssl_ctx_st;
+struct ssl_st;
 
 namespace tessaly::test {
 
@@ -33,11 +37,18 @@ class TTestHttpServer {
         bool reset = false;  // end with a reset instead of an orderly close
     };
     using TScript = std::function<TAnswer(const TRequest&)>;
+    // PEM files of the server's certificate (chain) and key.
+    struct TTlsIdentity {
+        std::string certificateFile;
+        std::string keyFile;
+    };
 
     explicit TTestHttpServer(TScript script);
     // With `concurrent`, every connection is served on its own thread, so a stalled one does
     // not hold up the others; the script must then be safe to call from several threads.
     TTestHttpServer(TScript script, bool concurrent);
+    // A TLS server; throws std::runtime_error when the identity cannot be loaded.
+    TTestHttpServer(TScript script, const TTlsIdentity& tls);
     ~TTestHttpServer();
     TTestHttpServer(const TTestHttpServer&) = delete;
     TTestHttpServer& operator=(const TTestHttpServer&) = delete;
@@ -48,6 +59,8 @@ class TTestHttpServer {
     // Connections being served now, and the most there were at once.
     int ActiveConnections() const { return active_.load(); }
     int PeakConnections() const { return peak_.load(); }
+    // TLS: connections whose handshake failed (the client refused, or left).
+    int FailedHandshakes() const;
 
     // Ready-made answers.
     static TAnswer Normal(const std::string& body, const std::string& extraHeaders = "");
@@ -70,15 +83,21 @@ class TTestHttpServer {
     void Run();
     void Serve(int fd);
     void ServeCounted(int fd);
+    void ServeOn(int fd, ssl_st* ssl, const std::function<long(char*, size_t)>& receive,
+                 const std::function<long(const char*, size_t)>& sendSome);
     bool Sleep(int ms);  // false when the server is stopping
     // Like Sleep, but also ends (false) when the peer closes `fd`.
     bool Hold(int fd, int ms);
+
+    void Start();
 
     TScript script_;
     bool concurrent_ = false;
     std::atomic<int> active_{0};
     std::atomic<int> peak_{0};
     std::vector<std::thread> connections_;  // the server thread's alone
+    ssl_ctx_st* tlsContext_ = nullptr;
+    int failedHandshakes_ = 0;
     int listenFd_ = -1;
     int stopFd_ = -1;
     int port_ = 0;

@@ -1,0 +1,85 @@
+#include <gtest/gtest.h>
+
+#include "cli/Command.h"
+#include "support/CliRun.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+namespace tessaly::cli {
+namespace {
+
+using test::RunArgs;
+using test::TTestHttpServer;
+using TRequest = TTestHttpServer::TRequest;
+
+class FetchCommandTest : public test::TLoopTest {};
+
+TEST_F(FetchCommandTest, WritesTheDocumentAndWithIncludeTheHeaderFirst) {
+    TTestHttpServer server([](const TRequest&) {
+        return TTestHttpServer::Normal(std::string("caf\xe9\0!", 6), "Set-Cookie: a=1\r\n");
+    });
+    auto c = RunArgs({"fetch", server.Url("/page?x=1")});
+    EXPECT_EQ(c.status, kExitOk) << c.err.str();
+    EXPECT_EQ(c.out.str(), std::string("caf\xe9\0!", 6));
+    EXPECT_EQ(c.err.str(), "");
+    EXPECT_EQ(server.Requests().at(0).requestLine, "GET /page?x=1 HTTP/1.0");
+
+    auto i = RunArgs({"fetch", server.Url(), "--include"});
+    EXPECT_EQ(i.status, kExitOk);
+    EXPECT_EQ(i.out.str(), "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nSet-Cookie: a=1\r\n\r\n" +
+                               std::string("caf\xe9\0!", 6));
+}
+
+TEST_F(FetchCommandTest, PostCookieAndEvents) {
+    TTestHttpServer server([](const TRequest& r) { return TTestHttpServer::Echo(r); });
+    auto c = RunArgs(
+        {"fetch", server.Url("/cgi"), "--post", "a=1&b=2", "--cookie", "sid=9", "--events"});
+    EXPECT_EQ(c.status, kExitOk) << c.err.str();
+    const TRequest r = server.Requests().at(0);
+    EXPECT_EQ(r.requestLine, "POST /cgi HTTP/1.0");
+    EXPECT_EQ(r.body, "a=1&b=2");
+    EXPECT_EQ(r.Header("Cookie"), "sid=9");
+    const std::string size = std::to_string(c.out.str().size());
+    EXPECT_EQ(c.err.str(), "meStarted\nmeDocBegin " + server.Url("/cgi") + "\nmeDocData " + size +
+                               "\nmeDocEnd\nmeDone " + server.Url("/cgi") + "\n");
+}
+
+TEST_F(FetchCommandTest, ThroughAProxyWithCredentials) {
+    TTestHttpServer proxy([](const TRequest& r) { return TTestHttpServer::Echo(r); });
+    auto c = RunArgs({"fetch", "http://jobs.example.invalid/find", "--proxy",
+                      "127.0.0.1:" + std::to_string(proxy.Port()), "--proxy-user", "user:pass"});
+    EXPECT_EQ(c.status, kExitOk) << c.err.str();
+    const TRequest r = proxy.Requests().at(0);
+    EXPECT_EQ(r.requestLine, "GET http://jobs.example.invalid/find HTTP/1.0");
+    EXPECT_EQ(r.Header("Proxy-Authorization"), "Basic dXNlcjpwYXNz");
+}
+
+TEST_F(FetchCommandTest, FailureGivesStatusAndReasonAndExitOne) {
+    TTestHttpServer server(
+        [](const TRequest&) { return TTestHttpServer::Status(404, "Not Found", "no such page"); });
+    auto c = RunArgs({"fetch", server.Url("/gone")});
+    EXPECT_EQ(c.status, kExitFailed);
+    EXPECT_EQ(c.out.str(), "");
+    EXPECT_EQ(c.err.str(), "tessaly fetch: 404 Not Found\n");
+
+    TTestHttpServer stall([](const TRequest&) { return TTestHttpServer::StallAfterHeader(20000); });
+    auto t = RunArgs({"fetch", stall.Url(), "--timeout", "1"});
+    EXPECT_EQ(t.status, kExitFailed);
+    EXPECT_EQ(t.err.str(),
+              "tessaly fetch: no progress for 1 seconds\n"
+              "tessaly fetch: 404 Connection aborted on request\n");
+}
+
+TEST_F(FetchCommandTest, BadUsage) {
+    EXPECT_EQ(RunArgs({"fetch"}).status, kExitUsage);
+    EXPECT_EQ(RunArgs({"fetch", "http://a/", "http://b/"}).status, kExitUsage);
+    auto t = RunArgs({"fetch", "http://a/", "--timeout", "soon"});
+    EXPECT_EQ(t.status, kExitUsage);
+    EXPECT_NE(t.err.str().find("--timeout wants whole seconds"), std::string::npos);
+    EXPECT_EQ(RunArgs({"fetch", "http://a/", "--timeout", "-1"}).status, kExitUsage);
+    EXPECT_EQ(RunArgs({"fetch", "http://a/", "--proxy-user", "nocolon"}).status, kExitUsage);
+    EXPECT_EQ(RunArgs({"fetch", "http://a/", "--verbose"}).status, kExitUsage);
+}
+
+}  // namespace
+}  // namespace tessaly::cli

@@ -1,0 +1,61 @@
+// Ctrl-C during a run of the real program: the first one stops the run, which drains and
+// ends as aborted with exit status 3.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "support/TestBoards.h"
+#include "support/TestSupport.h"
+
+extern char** environ;
+
+namespace tessaly {
+namespace {
+
+TEST(Interrupt, FirstCtrlCStopsTheRunAndKeepsTheMergedJobs) {
+    const std::string program = std::string(TESSALY_BINARY_DIR) + "/src/cli/tessaly";
+    if (!FileExists(program)) GTEST_SKIP() << "no " << program;
+    test::TTempDir home;
+    test::TTestBoards boards;
+    boards.WriteHome(home.Path());
+    const std::string out = home.File("out.txt");
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<std::string> args = {program,  "--home",    home.Path(),
+                                     "search", "--offline", "welder"};
+    std::vector<char*> argv;
+    for (auto& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    // The stalling board holds the run (its time-out is 15 s); stop once it is reached.
+    for (int i = 0; i < 200 && boards.deltaHits == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_GT(boards.deltaHits, 0);
+    kill(pid, SIGINT);
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const std::string text = ReadFileBytes(out);
+    EXPECT_NE(text.find("Search Aborted."), std::string::npos) << text;
+    EXPECT_NE(text.find("Delta Jobs: Aborted"), std::string::npos) << text;
+    EXPECT_TRUE(FileExists(JoinPath(home.Path(), "searches/velares~1.tbl")));
+}
+
+}  // namespace
+}  // namespace tessaly

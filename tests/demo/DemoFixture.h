@@ -1,0 +1,88 @@
+// The demo boards served in-process on a free loopback port, with a home written for
+// them and a client fetch that does what the HTTP machine does with one request.
+#pragma once
+
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "data/VelaSources.h"
+#include "demo/DemoServer.h"
+#include "demo/DemoSites.h"
+#include "demo/HomeFiles.h"
+#include "demo/MakerSite.h"
+#include "net/HttpClient.h"
+#include "platform/Paths.h"
+#include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
+
+namespace tessaly::test {
+
+struct TPageFetch {
+    std::string body;
+    int status = 0;       // the server's status, or the client's error code
+    std::string message;  // the client's error text
+    std::string cookie;   // as the machine takes it: the rest of the first Set-Cookie line
+};
+
+inline TPageFetch FetchPage(const std::string& url, const std::string& params = "",
+                            bool post = false, const std::string& cookie = "") {
+    TPageFetch f;
+    THttpClient client;
+    client.Agent = "TJ98US/1.15 [en]";
+    client.Cookie = cookie;
+    client.ReceiveStream = &f.body;
+    std::istringstream body(params);
+    client.URL = post ? url : url + params;
+    if (post) client.SendStream = &body;
+    try {
+        if (post)
+            client.Post();
+        else
+            client.Get();
+        f.status = client.StatusCode();
+    } catch (const EHttpException& e) {
+        f.status = e.ErrorCode();
+        f.message = e.what();
+    }
+    for (const std::string& line : client.ReceivedHeader()) {
+        const int64_t at = Pos("Set-Cookie:", line);
+        // The text after the name and one more character, normally the blank.
+        if (at > 0 && f.cookie.empty()) f.cookie = Copy(line, at + 12, 1 << 20);
+    }
+    return f;
+}
+
+class TDemoTest : public TLoopTest {
+  protected:
+    explicit TDemoTest(int stallMs = 200) {
+        server_ = std::make_unique<demo::TDemoServer>([this](const demo::TDemoRequest& r) {
+            return demo::TMakerSite::Serves(r.path) ? maker_->Handle(r) : sites_->Handle(r);
+        });
+        EXPECT_TRUE(server_->Listen().ok());
+        deadPort_ = TTestHttpServer::UnusedPort();
+        sites_ = std::make_unique<demo::TDemoSites>(
+            demo::TDemoSites::TConfig{server_->Port(), deadPort_, stallMs});
+        maker_ = std::make_unique<demo::TMakerSite>(*sites_);
+        EXPECT_TRUE(server_->Start().ok());
+    }
+
+    // Writes the home into the sandbox and loads its definitions.
+    void LoadSites() {
+        auto written = demo::WriteHome(Sandbox().Path(), *sites_);
+        ASSERT_TRUE(written.ok()) << written.error();
+        list_.LoadFromFile(JoinPath(Sandbox().Path(), "sources.def"));
+    }
+
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + IntToStr(server_->Port()) + path;
+    }
+
+    std::unique_ptr<demo::TDemoSites> sites_;
+    std::unique_ptr<demo::TMakerSite> maker_;
+    std::unique_ptr<demo::TDemoServer> server_;
+    TVelaSourcesList list_;
+    int deadPort_ = 0;
+};
+
+}  // namespace tessaly::test

@@ -1,0 +1,70 @@
+// A whole search over the demo boards through the engine: every board ends with its
+// expected status, the gauge reaches its maximum, the preferred board's jobs come first.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "DemoFixture.h"
+#include "search/SearchEngine.h"
+
+namespace tessaly::test {
+namespace {
+
+class DemoSearch : public TDemoTest {
+  protected:
+    DemoSearch() : TDemoTest(3000) {}
+};
+
+TEST_F(DemoSearch, EveryBoardEndsWithItsStatus) {
+    LoadSites();
+    // The dialogs answer with the engine's kept values: a front-end that accepts.
+    struct TAccepting : TSearchFrontEnd {
+        bool NewSearchDialog(const std::string&, const std::string&, TNewSearchValues&) override {
+            return true;
+        }
+    } accept;
+    TSearchEngine run(Sandbox().Path(), accept);
+    run.Machine.Timing = {20, 20, 10, 100};  // 15 "seconds" of time-out last 1.5 s
+    run.GridTimerMs = 10;
+    ASSERT_TRUE(run.LoadIdentity());
+    run.LoadOptions();
+    run.LoadUpdateDescriptor();
+    ASSERT_TRUE(run.LoadSources());
+    run.LoadSearches();
+    run.InitMachine();
+    run.AutoUpdatePending = false;
+    run.RunState = rsIdle;
+    run.NewSearch = {"Nationwide", "Engineering", "engineer"};
+    run.MMNewClick();
+    ASSERT_TRUE(WaitFor([&] { return run.RunState == rsIdle; }, 30000));
+
+    std::map<std::string, std::string> status;
+    for (const TProgressRow& r : run.Progress.Rows)
+        status[Trim(r.JobSource)] = r.Status;
+    EXPECT_EQ(status["Lazy River Jobs"], "Timed Out");
+    EXPECT_EQ(status["Harbor Line Careers"], "Unreachable");
+    EXPECT_EQ(status["TechPost Careers"], "Done");
+    EXPECT_EQ(run.Progress.GaugePosition, run.Progress.GaugeMax);
+    EXPECT_GT(run.Progress.GaugeMax, 0);
+    EXPECT_EQ(Said().messages, std::vector<std::string>{"Search Completed."});
+    ASSERT_GT(run.Jobs().Count(), 20);
+    // Pinned while merged, the preferred board's jobs stay highlighted.
+    EXPECT_EQ(run.Jobs()[0].Source, "TechPost Careers");
+    EXPECT_TRUE(run.Jobs()[0].High);
+    for (int i = 0; i < run.Jobs().Count(); ++i) {
+        const TVelaJob& j = run.Jobs()[i];
+        EXPECT_FALSE(j.Title.empty());
+        EXPECT_EQ(j.URL.rfind("http://127.0.0.1:", 0), 0u) << j.URL;
+        EXPECT_EQ(j.Title.find("&amp;"), std::string::npos) << "entities decoded";
+    }
+
+    // An update while the boards list the same jobs adds nothing.
+    const int count = run.Jobs().Count();
+    run.MMUpdateClick();
+    ASSERT_TRUE(WaitFor([&] { return run.RunState == rsIdle; }, 30000));
+    EXPECT_EQ(run.Jobs().Count(), count);
+    EXPECT_FALSE(run.Jobs().HasStatus(kStatusNew));
+}
+
+}  // namespace
+}  // namespace tessaly::test
