@@ -10,6 +10,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "platform/ByteString.h"
 #include "platform/TextFile.h"
 
 namespace tessaly {
@@ -407,8 +408,29 @@ std::string TPacker::Pack(const std::string& container, const std::string& file,
     const std::string name = StoredNameFor(*this, file);
     std::uint16_t attributes = 0x20;
     if (!(st.st_mode & S_IWUSR)) attributes |= 1;
-    const std::string out =
+    std::string out =
         BuildContainer(data, name, method, DosDateTimeFromUnix(st.st_mtime), attributes);
+    // Packing into an existing container keeps its other members: they are copied after
+    // the new one, and the header's total counts them all. A file that is not a readable
+    // container is simply replaced.
+    std::string old;
+    if (TryReadFileBytes(container, old)) {
+        try {
+            std::uint64_t total = data.size();
+            for (const TPackedMember& m : ParseContainer(old)) {
+                if (SameText(m.name, name)) continue;
+                const std::size_t header = m.dataOffset - kMemberHeaderSize - m.name.size();
+                out.append(old, header, m.dataOffset + m.packedSize - header);
+                total += m.unpackedSize;
+            }
+            if (total > 0xFFFFFFFFu) throw EPackerError("Container too large: " + container);
+            const auto t = static_cast<std::uint32_t>(total);
+            for (int i = 0; i < 4; ++i)
+                out[8 + i] = static_cast<char>(t >> (8 * i) & 0xFF);
+        } catch (const EPackerError&) {
+            // Not a container we can read: it is replaced by the new one.
+        }
+    }
     try {
         WriteFileAtomic(container, out);
     } catch (const EFileError&) {

@@ -79,6 +79,7 @@ TInstanceLock::TInstanceLock(const std::string& home) {
         const ssize_t n = ::pread(fd, buf, sizeof buf - 1, 0);
         if (n > 0) holder = Trim(std::string(buf, static_cast<size_t>(n)));
         ::close(fd);
+        holder_ = holder;
         message_ = "Tessaly Jobs 98 is already running on " + home +
                    (holder.empty() ? std::string() : " (process " + holder + ")") +
                    "; close it first.";

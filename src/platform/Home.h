@@ -32,10 +32,13 @@ class TInstanceLock {
     bool Acquired() const { return fd_ >= 0; }
     // Why the lock was not acquired, for the user.
     const std::string& Message() const { return message_; }
+    // The process id of the holder as the lock file gives it ("" when unknown).
+    const std::string& Holder() const { return holder_; }
 
   private:
     int fd_ = -1;
     std::string message_;
+    std::string holder_;
 };
 
 }  // namespace tessaly

@@ -261,6 +261,50 @@ TEST(Packer, PacksListsAndUnpacksWithinTheTarget) {
     EXPECT_EQ(files, 2u);
 }
 
+TEST(Packer, PackingIntoAnExistingContainerKeepsItsOtherMembers) {
+    test::TTempDir dir;
+    const std::string a = TextOfSize(5000), b = "short member", a2 = TextOfSize(700);
+    WriteFileBytes(dir.File("a.txt"), a);
+    WriteFileBytes(dir.File("b.txt"), b);
+    TPacker packer;
+    packer.SetTargetPath(dir.Path());
+    const std::string box = dir.File("both.pk");
+    packer.Pack(box, dir.File("a.txt"));
+    packer.Pack(box, dir.File("b.txt"), TPackMethod::None);
+    TPackedMembers members;
+    packer.ListMembers(box, members);
+    ASSERT_EQ(members.size(), 2u);
+    EXPECT_EQ(members[0].name, "b.txt");
+    EXPECT_EQ(members[1].name, "a.txt");
+    // The header's total counts both, so unpacking reaches the second member.
+    const std::string bytes = ReadFileBytes(box);
+    EXPECT_EQ(static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8,
+              static_cast<int>(a.size() + b.size()));
+    test::TTempDir out;
+    packer.SetTargetPath(out.Path());
+    ASSERT_EQ(packer.Unpack("a.txt", box), out.File("a.txt"));
+    EXPECT_EQ(ReadFileBytes(out.File("a.txt")), a);
+
+    // Packing a member again replaces it (names compared without regard to case).
+    WriteFileBytes(dir.File("A.TXT"), a2);
+    packer.SetTargetPath(dir.Path());
+    packer.Pack(box, dir.File("A.TXT"));
+    packer.ListMembers(box, members);
+    ASSERT_EQ(members.size(), 2u);
+    EXPECT_EQ(members[0].name, "A.TXT");
+    EXPECT_EQ(members[1].name, "b.txt");
+    packer.SetTargetPath(out.Path());
+    packer.Unpack("b.txt", box);
+    EXPECT_EQ(ReadFileBytes(out.File("b.txt")), b);
+
+    // A file in the way that is no container is replaced.
+    WriteFileBytes(box, std::string(100, 'x'));
+    packer.SetTargetPath(dir.Path());
+    packer.Pack(box, dir.File("b.txt"));
+    packer.ListMembers(box, members);
+    ASSERT_EQ(members.size(), 1u);
+}
+
 TEST(Packer, LoaderHelpersReadPackedAndPlain) {
     test::TTempDir dir;
     PackBytesToFile("settings=1\r\n", "box.tmp", dir.File("box.ini"));

@@ -309,6 +309,30 @@ TEST_F(SearchEngine, GrabStoresPagesOnceAndRewritesAddresses) {
     EXPECT_EQ(grabbed, 1);
 }
 
+TEST_F(SearchEngine, GrabHighlightedAndValidatedChooseTheirJobs) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    // Nothing highlighted: nothing to fetch.
+    e.MMGrabHighClick();
+    EXPECT_EQ(Said().messages.back(), "These jobs have already been grabbed.");
+    e.Jobs()[0].High = true;
+    e.Jobs()[2].Status = kStatusGreen;
+    const std::string high = e.Jobs()[0].URL, green = e.Jobs()[2].URL;
+    e.MMGrabHighClick();
+    ASSERT_TRUE(RunToIdle(e));
+    e.MMGrabGreenClick();
+    ASSERT_TRUE(RunToIdle(e));
+    for (int i = 0; i < e.Jobs().Count(); ++i) {
+        const TVelaJob& j = e.Jobs()[i];
+        EXPECT_EQ(!j.LocalFile.empty(), j.URL == high || j.URL == green) << j.Title;
+    }
+    // Both chosen jobs have copies now: a second time fetches nothing.
+    e.MMGrabHighClick();
+    EXPECT_EQ(Said().messages.back(), "These jobs have already been grabbed.");
+}
+
 TEST_F(SearchEngine, GrabbedPageNeverOverwritesAnother) {
     WriteSources();
     TSearchEngine& e = Start();

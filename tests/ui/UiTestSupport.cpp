@@ -110,9 +110,9 @@ std::vector<TSampleJob> SampleJobs() {
 
 namespace tessaly::ui::test {
 
-TWindow::TWindow(TSampleHome& home, bool start) : loop_(std::make_unique<TQtMainLoop>()) {
+TWindow::TWindow(const std::string& home, bool start) : loop_(std::make_unique<TQtMainLoop>()) {
     TPrompts::SetCurrent(&prompts);
-    form_ = std::make_unique<TVelaMainForm>(home.Path());
+    form_ = std::make_unique<TVelaMainForm>(home);
     form_->OnMessage = [this](const QString& m) { messages.push_back(m); };
     form_->OnOpenURL = [this](const std::string& a, bool n) { opened.emplace_back(a, n); };
     form_->OnExecDialog = [this](QDialog* d) {
@@ -127,6 +127,7 @@ TWindow::TWindow(TSampleHome& home, bool start) : loop_(std::make_unique<TQtMain
     };
     form_->Engine().GridTimerMs = 10;
     form_->Engine().AutoUpdatePending = false;
+    form_->Engine().Machine.Timing = {10, 10, 5, 20};
     if (!start) return;
     std::string error;
     if (!form_->ReadProductId(error) || !form_->FirstActivation(error))

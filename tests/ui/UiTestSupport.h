@@ -75,7 +75,8 @@ class TRecordedPrompts : public TPrompts {
 // effect recorded: messages, opened addresses, and modal dialogs answered by `answer`.
 class TWindow {
   public:
-    explicit TWindow(TSampleHome& home, bool start = true);
+    explicit TWindow(TSampleHome& home, bool start = true) : TWindow(home.Path(), start) {}
+    explicit TWindow(const std::string& home, bool start = true);
     ~TWindow();
     TVelaMainForm& Form() { return *form_; }
     TVelaMainForm* operator->() { return form_.get(); }

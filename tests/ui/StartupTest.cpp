@@ -1,0 +1,142 @@
+// Start-up and shutdown of the program: a second instance, the error handler of last
+// resort, and what closing leaves behind.
+#include <QLocalSocket>
+#include <QProcess>
+#include <QtTest>
+
+#include "UiTestSupport.h"
+#include "data/VelaSearches.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "ui/VelaApp.h"
+#include "ui/VelaMain.h"
+
+using namespace tessaly;
+using namespace tessaly::ui;
+using namespace tessaly::ui::test;
+
+namespace {
+
+QProcessEnvironment Offscreen() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    return env;
+}
+
+}  // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void aSecondStartBringsTheFirstToTheFront() {
+        TSampleHome home;
+        QProcess first;
+        first.setProcessEnvironment(Offscreen());
+        first.start(TESSALY_JOBS_BIN, {"--home", QString::fromStdString(home.Path())});
+        QVERIFY(first.waitForStarted());
+        // Ready once it listens for other starts.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                QLocalSocket probe;
+                probe.connectToServer(InstanceServerName(home.Path()));
+                return probe.waitForConnected(100);
+            }(),
+            30000);
+        QProcess second;
+        second.setProcessEnvironment(Offscreen());
+        second.start(TESSALY_JOBS_BIN, {"--home", QString::fromStdString(home.Path())});
+        QVERIFY(second.waitForFinished(30000));
+        const QString said = QString::fromUtf8(second.readAllStandardError());
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY2(said.contains("(process " + QString::number(first.processId()) + ")"),
+                 qPrintable(said));
+        QVERIFY2(said.contains("brought to the front"), qPrintable(said));
+        QCOMPARE(first.state(), QProcess::Running);
+        first.terminate();
+        QVERIFY(first.waitForFinished(30000));
+    }
+
+    void aMissingIdentificationEndsWithAMessage() {
+        TSampleHome home;
+        home.RemoveFile("id.box");
+        // The shipped id.box would be copied in: point the shipped files elsewhere.
+        QProcessEnvironment env = Offscreen();
+        env.insert("TESSALY_DATA_DIR", QString::fromStdString(home.File("nothing")));
+        QProcess p;
+        p.setProcessEnvironment(env);
+        // The message box waits for a click; the same words go to standard error.
+        p.start(TESSALY_JOBS_BIN, {"--home", QString::fromStdString(home.Path())});
+        QVERIFY(p.waitForStarted());
+        QByteArray said;
+        QTRY_VERIFY_WITH_TIMEOUT((said += p.readAllStandardError()).contains("id.box is missing"),
+                                 30000);
+        p.kill();
+        p.waitForFinished(30000);
+    }
+
+    void unexpectedErrorsShowTheBoxAndShutDown() {
+        auto* app = static_cast<TVelaApplication*>(qApp);
+        QVERIFY(IsIgnoredErrorSender("QTimer", ""));
+        QVERIFY(IsIgnoredErrorSender("TTimer", ""));
+        QVERIFY(IsIgnoredErrorSender("QTableWidget", "JobGrid"));
+        QVERIFY(IsIgnoredErrorSender("QToolBar", "ButtonsPanel"));
+        QVERIFY(!IsIgnoredErrorSender("QPushButton", "SearchBut"));
+        QCOMPARE(UnexpectedErrorText("QPushButton", "disk full"),
+                 QString("Tessaly Jobs has encountered an unexpected condition in QPushButton and "
+                         "will shut down.\r\ndisk full"));
+
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", SampleJobs());
+        TWindow w(home);
+        w->show();
+        std::vector<QString> boxes;
+        app->OnErrorBox = [&](const QString& t) { boxes.push_back(t); };
+        app->MainForm = &w.Form();
+        // An error from a grid is ignored; one from a button shuts down in order.
+        app->HandleError("QTableWidget", "JobGrid", "ignored");
+        QVERIFY(boxes.empty());
+        QVERIFY(w->isVisible());
+        // Raised inside an event handler, it reaches the handler through notify().
+        QObject thrower;
+        thrower.setObjectName("Thrower");
+        QTimer::singleShot(0, &thrower, [] { throw std::runtime_error("boom"); });
+        QTRY_COMPARE(boxes.size(), size_t{1});
+        QVERIFY(boxes[0].contains("boom"));
+        QVERIFY(!w->isVisible());
+        // Once closing has begun, only the beep.
+        app->HandleError("QPushButton", "", "late");
+        QCOMPARE(boxes.size(), size_t{1});
+        app->MainForm = nullptr;
+        app->OnErrorBox = nullptr;
+    }
+
+    void closingSavesAndEmptiesTemp() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", SampleJobs());
+        WriteFileAtomic(home.File("temp/left-over.htm"), "x");
+        ForceDirectories(home.File("temp/keep"));
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.show();
+        f.SelectGridRow(0);
+        f.MMDeleteSelectedClick();
+        f.close();
+        QVERIFY(!f.isVisible());
+        QVERIFY(!FileExists(home.File("temp/left-over.htm")));
+        QVERIFY(DirectoryExists(home.File("temp/keep")));  // files only
+        TVelaSearchesList saved;
+        saved.LoadIndex(SearchesIndexPath(home.Path()));
+        TVelaJobsList table;
+        LoadJobTable(table, saved[0].TableFile);
+        QCOMPARE(table.Count(), static_cast<int>(SampleJobs().size()) - 1);
+    }
+};
+
+int main(int argc, char** argv) {
+    TVelaApplication app(argc, argv);
+    StartupTest t;
+    return QTest::qExec(&t, argc, argv);
+}
+
+#include "StartupTest.moc"
