@@ -5,8 +5,8 @@
 #include <QLocalSocket>
 #include <QMessageBox>
 #include <QProcess>
-#include <cstdlib>
 #include <QTimer>
+#include <cstdlib>
 #include <iostream>
 
 #include "platform/DateTime.h"
@@ -61,8 +61,8 @@ QString DemoSitesProgram() {
 // not come up. They stop when their standard input closes.
 bool StartDemoSites(QProcess& server, const std::string& home, std::string& error) {
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(DemoSitesProgram(), {"--port", "0", "--home", QString::fromStdString(home),
-                                      "--until-stdin-closes"});
+    server.start(DemoSitesProgram(),
+                 {"--port", "0", "--home", QString::fromStdString(home), "--until-stdin-closes"});
     if (!server.waitForStarted(10000)) {
         error = "cannot start " + DemoSitesProgram().toStdString() + ": " +
                 server.errorString().toStdString();
