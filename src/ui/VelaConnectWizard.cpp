@@ -81,8 +81,12 @@ TConnectWizard::TConnectWizard(TConfigBox& settings, TProxyForm* proxyForm, QWid
 void TConnectWizard::showEvent(QShowEvent* e) {
     // An unchecked proxy option clears both choices; their groups may then show none.
     for (QRadioButton* b : {UseNetwork, UseProxy}) {
+        if (UseProxyOption) {
+            b->setChecked(true);  // the group clears the other choice
+            continue;
+        }
         b->group()->setExclusive(false);
-        b->setChecked(UseProxyOption);
+        b->setChecked(false);
         b->group()->setExclusive(true);
     }
     SetStates();

@@ -33,6 +33,9 @@ class ConnectWizardTest : public QObject {
         w.show();
         QVERIFY(w.UseNetwork->isChecked());
         QVERIFY(w.UseProxy->isChecked());
+        // One choice per group: the others are cleared.
+        QVERIFY(!w.UseDialUp->isChecked());
+        QVERIFY(!w.UseDirect->isChecked());
         QVERIFY(w.UseProxy->isEnabled());
         QVERIFY(w.NetworkNote->isEnabled());
         w.hide();
