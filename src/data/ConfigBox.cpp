@@ -132,9 +132,9 @@ std::string TConfigBox::SaveToText() {
     return JoinLinesCrLf(out);
 }
 
-void TConfigBox::SaveToFile(const std::string& fileName) {
+void TConfigBox::SaveToFile(const std::string& fileName, int mode) {
     if (!Modified) return;
-    SaveTextSafely(fileName, SaveToText(), true);
+    SaveTextSafely(fileName, SaveToText(), true, mode);
     Modified = false;
 }
 

@@ -23,8 +23,10 @@ class TConfigBox {
     // Throws EFileError when the file exists but cannot be read.
     void LoadFromFile(const std::string& fileName);
     // When Modified: sorts the items, writes them and clears Modified. Throws EFileError
-    // on failure; the previous file and the box are then unchanged.
-    void SaveToFile(const std::string& fileName);
+    // on failure; the previous file and the box are then unchanged. A `mode` of 0 or more
+    // gives the file exactly those permissions (0600 for a box holding a password);
+    // otherwise it keeps those of the file it replaces.
+    void SaveToFile(const std::string& fileName, int mode = -1);
 
     std::string ReadString(const std::string& section, const std::string& key) const;
     void WriteString(const std::string& section, const std::string& key, const std::string& value);

@@ -68,11 +68,14 @@ std::string ReadStoredText(const std::string& path) {
     return ReadFileBytes(path);  // raises the error that names the file
 }
 
-void SaveTextSafely(const std::string& target, std::string_view text, bool packed) {
+void SaveTextSafely(const std::string& target, std::string_view text, bool packed, int forcedMode) {
     // Keep the permissions of the file being replaced (a settings file may be private).
     mode_t mode = 0644;
     struct stat old {};
-    if (stat(target.c_str(), &old) == 0) mode = old.st_mode & 07777;
+    if (forcedMode >= 0)
+        mode = static_cast<mode_t>(forcedMode) & 07777;
+    else if (stat(target.c_str(), &old) == 0)
+        mode = old.st_mode & 07777;
 
     const std::string tmp = target + ".tmp";
     WriteTemp(tmp, text, mode);

@@ -18,8 +18,10 @@ std::string ReadStoredText(const std::string& path);
 //   2. packed: that file is packed into `target` + ".new"; plain: it is used as it is;
 //   3. the complete file is renamed over `target`.
 // A failure at any step throws EFileError naming the file and the reason; the previous
-// `target` is then untouched and no temporary file is left behind.
-void SaveTextSafely(const std::string& target, std::string_view text, bool packed);
+// `target` is then untouched and no temporary file is left behind. The new file keeps the
+// permissions of the one it replaces (0644 for a new one) unless `mode` (0 to 07777) is
+// given: a file that may hold a password is always written with that mode.
+void SaveTextSafely(const std::string& target, std::string_view text, bool packed, int mode = -1);
 
 // Steps of SaveTextSafely at which a test can make the operation fail.
 enum class TSaveStep { WriteTemp, Pack, Rename };

@@ -4,7 +4,9 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMessageBox>
+#include <QProcess>
 #include <QTimer>
+#include <cstdlib>
 #include <iostream>
 
 #include "platform/DateTime.h"
@@ -35,9 +37,49 @@ class TQtPrompts final : public TPrompts {
 };
 
 const char* const kUsage =
-    "Usage: tessaly-jobs [--home DIR]\n"
+    "Usage: tessaly-jobs [--home DIR] [--demo]\n"
     "  --home DIR   use DIR as the home directory (else $TESSALY_HOME, the program's\n"
-    "               directory when it holds id.box, or ~/.local/share/tessaly-jobs)\n";
+    "               directory when it holds id.box, or ~/.local/share/tessaly-jobs)\n"
+    "  --demo       start the demo job sites on a free loopback port, prepare a fresh\n"
+    "               home directory for them (or DIR of --home) and open the window on it\n";
+
+#ifndef TESSALY_DEMO_SITES
+#define TESSALY_DEMO_SITES ""
+#endif
+
+// The demo server program: $TESSALY_DEMO_SITES, beside this program, the build's copy,
+// else the PATH.
+QString DemoSitesProgram() {
+    if (const char* env = std::getenv("TESSALY_DEMO_SITES"); env && *env) return env;
+    const std::string beside = JoinPath(ExecutableDirectory(), "tessaly-demo-sites");
+    if (FileExists(beside)) return QString::fromStdString(beside);
+    if (FileExists(TESSALY_DEMO_SITES)) return TESSALY_DEMO_SITES;
+    return "tessaly-demo-sites";
+}
+
+// Starts the demo sites writing `home` for their port; false (and `error`) when they do
+// not come up. They stop when their standard input closes.
+bool StartDemoSites(QProcess& server, const std::string& home, std::string& error) {
+    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    server.start(DemoSitesProgram(),
+                 {"--port", "0", "--home", QString::fromStdString(home), "--until-stdin-closes"});
+    if (!server.waitForStarted(10000)) {
+        error = "cannot start " + DemoSitesProgram().toStdString() + ": " +
+                server.errorString().toStdString();
+        return false;
+    }
+    QByteArray line;
+    while (!line.contains('\n') && server.waitForReadyRead(10000))
+        line += server.readAllStandardOutput();
+    if (!line.startsWith("listening on ")) {
+        error = "the demo sites did not start (" +
+                (line.isEmpty() ? std::string("no answer") : line.trimmed().toStdString()) + ")";
+        return false;
+    }
+    std::cerr << "tessaly-jobs: demo sites " << line.trimmed().toStdString() << ", home " << home
+              << "\n";
+    return true;
+}
 
 // A start-up failure the user must see: a message box and standard error, status 1.
 int Fail(const std::string& text) {
@@ -109,6 +151,7 @@ void TVelaApplication::HandleError(const std::string& senderClass, const std::st
 int RunTessalyJobs(int argc, char** argv) {
     TVelaApplication app(argc, argv);
     std::string homeArg;
+    bool demo = false;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -118,6 +161,8 @@ int RunTessalyJobs(int argc, char** argv) {
         }
         if (a == "--home" && i + 1 < args.size()) {
             homeArg = args[++i].toStdString();
+        } else if (a == "--demo") {
+            demo = true;
         } else if (a.startsWith("--home=")) {
             homeArg = a.mid(7).toStdString();
         } else {
@@ -128,6 +173,28 @@ int RunTessalyJobs(int argc, char** argv) {
     InitLocaleFromEnvironment();
 
     std::string error;
+    QProcess demoSites;
+    if (demo && homeArg.empty()) {
+        char dir[] = "/tmp/tessaly-demo-XXXXXX";
+        if (!mkdtemp(dir)) return Fail("cannot make a directory under /tmp");
+        homeArg = dir;
+    }
+    if (demo) {
+        ForceDirectories(homeArg);
+        if (!StartDemoSites(demoSites, homeArg, error)) return Fail(error);
+    }
+    // The demo sites go when the program goes, however it ends.
+    struct TStopDemo {
+        QProcess& p;
+        ~TStopDemo() {
+            if (p.state() == QProcess::NotRunning) return;
+            p.closeWriteChannel();
+            if (!p.waitForFinished(2000)) {
+                p.terminate();
+                p.waitForFinished(2000);
+            }
+        }
+    } stopDemo{demoSites};
     const std::string home = ResolveHomeDirectory(homeArg);
     if (!homeArg.empty() && !DirectoryExists(home))
         return Fail("--home: " + home + " is not a directory");

@@ -38,6 +38,7 @@
 #include "platform/DateTime.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
+#include "ui/BrowserSupport.h"
 #include "ui/FrameAnimation.h"
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
@@ -201,6 +202,8 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     setWindowTitle("Tessaly Jobs 98");
     setWindowIcon(ProgramIcon());
     resize(800, 560);
+
+    browser_ = MakeBrowserControl(programDir_, engine_->Options);
 
     shutdownTimer_ = std::make_unique<TTimer>();
     shutdownTimer_->SetInterval(1000);
@@ -704,6 +707,7 @@ bool TVelaMainForm::ReadProductId(std::string& error) {
             return false;
         }
         engine_->LoadOptions();
+        ApplyStoredBrowser(*browser_, engine_->Options);
         engine_->LoadUpdateDescriptor();
     } catch (const std::exception& e) {
         error = e.what();
@@ -1182,10 +1186,7 @@ void TVelaMainForm::OpenURL(const std::string& address, bool newWindow) {
         OnOpenURL(address, newWindow);
         return;
     }
-    const QString text = FromBytes(address);
-    const QUrl url = (text.startsWith('/') || FileExists(address)) ? QUrl::fromLocalFile(text)
-                                                                   : QUrl::fromUserInput(text);
-    QDesktopServices::openUrl(url);
+    browser_->RequestURL(address, newWindow);
 }
 
 void TVelaMainForm::ShowMessage(const QString& text) {

@@ -19,6 +19,7 @@
 #include "platform/MainLoop.h"
 #include "search/FrontEnd.h"
 #include "search/SearchEngine.h"
+#include "services/BrowserControl.h"
 
 class QAction;
 class QDialog;
@@ -146,9 +147,10 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void SetStatusText(int panel, const std::string& text);
     QString StatusText(int panel) const;
 
-    // Opens an address in the browser, in the current window or a new one. Until the
-    // browser control exists it goes to the desktop's default handler; tests replace it.
+    // Opens an address in the browser, in the current window or a new one, through the
+    // browser control; tests replace it.
     void OpenURL(const std::string& address, bool newWindow);
+    TBrowserControl& Browser() { return *browser_; }
     std::function<void(const std::string& address, bool newWindow)> OnOpenURL;
     // Message boxes go through here so tests can answer them.
     void ShowMessage(const QString& text);
@@ -250,6 +252,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
 
     std::string programDir_;
     std::unique_ptr<TSearchEngine> engine_;
+    std::unique_ptr<TBrowserControl> browser_;
     TMainOptions options_;
     TProductId product_;
     TRunState previousRunState_ = rsStarting;

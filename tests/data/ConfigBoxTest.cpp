@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 #include "data/PackedFile.h"
@@ -165,4 +167,34 @@ TEST(ConfigBoxFiles, SavedBoxIsPackedAndLoadsBack) {
 }
 
 }  // namespace
+// A box that may hold a proxy password is private from its first save on, and a file
+// left readable by an older version is made private when it is next written.
+TEST(ConfigBoxFiles, PrivateModeIsGivenToNewAndReplacedFiles) {
+    test::TTempDir dir;
+    const std::string path = JoinPath(dir.Path(), "options.box");
+    ::umask(022);
+    TConfigBox box;
+    box.WriteString("Connection", "ProxyPassword", "secret");
+    box.SaveToFile(path, 0600);
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    ::chmod(path.c_str(), 0644);
+    box.WriteString("Connection", "ProxyUsername", "me");
+    box.SaveToFile(path, 0600);
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    // Without a mode the permissions of the replaced file are kept.
+    ::chmod(path.c_str(), 0640);
+    box.WriteString("Visual", "Yellow", "True");
+    box.SaveToFile(path);
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    TConfigBox back;
+    back.LoadFromFile(path);
+    EXPECT_EQ(back.ReadString("Connection", "ProxyPassword"), "secret");
+}
+
 }  // namespace tessaly

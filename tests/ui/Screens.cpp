@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTimer>
@@ -13,10 +14,12 @@
 #include "UiTestSupport.h"
 #include "ui/QtMainLoop.h"
 #include "ui/VelaAbout.h"
+#include "ui/VelaConnectWizard.h"
 #include "ui/VelaFindInResults.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaNewSearch.h"
 #include "ui/VelaProgress.h"
+#include "ui/VelaProxy.h"
 #include "ui/VelaRefine.h"
 
 using namespace tessaly;
@@ -108,6 +111,19 @@ int main(int argc, char** argv) {
     Save(&form, out, "main-window-searching");
     form.SetRunState(rsIdle);
     p->hide();
+
+    TProxyForm proxy;
+    proxy.ProxyAddress->setText("proxy.example.org");
+    proxy.show();
+    Save(&proxy, out, "proxy-settings");
+    proxy.hide();
+    TConfigBox settings;
+    TConnectWizard wizard(settings, &proxy);
+    wizard.UseProxyOption = true;
+    wizard.show();
+    Save(&wizard, out, "connection-assistant");
+    wizard.hide();
+
     form.OnMessage = [](const QString&) {};
     form.close();
     return 0;

@@ -1,0 +1,28 @@
+#include "ui/BrowserSupport.h"
+
+#include <QApplication>
+#include <QCursor>
+
+#include "platform/Paths.h"
+
+namespace tessaly::ui {
+
+std::unique_ptr<TBrowserControl> MakeBrowserControl(const std::string& programDir,
+                                                    const TConfigBox& options) {
+    auto browser = std::make_unique<TBrowserControl>(JoinPath(programDir, "temp"));
+    ApplyStoredBrowser(*browser, options);
+    browser->OnBusy = [](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    };
+    return browser;
+}
+
+void ApplyStoredBrowser(TBrowserControl& browser, const TConfigBox& options) {
+    if (auto stored = BrowserFromName(options.ReadString("Connection", "ActiveBrowser")))
+        browser.ActiveBrowser = *stored;
+}
+
+}  // namespace tessaly::ui
