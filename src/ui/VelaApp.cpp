@@ -1,10 +1,14 @@
 #include "ui/VelaApp.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
 #include <QCryptographicHash>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMessageBox>
 #include <QProcess>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
@@ -79,6 +83,15 @@ bool StartDemoSites(QProcess& server, const std::string& home, std::string& erro
     std::cerr << "tessaly-jobs: demo sites " << line.trimmed().toStdString() << ", home " << home
               << "\n";
     return true;
+}
+
+// SIGTERM and SIGINT (a session ending, Ctrl-C in a terminal) close the window as the
+// close box does, so the listing and the index are saved: the handler only writes a byte
+// that the main loop reads.
+int gSignalPipe[2] = {-1, -1};
+extern "C" void OnTerminateSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(gSignalPipe[1], &c, 1);
 }
 
 // A start-up failure the user must see: a message box and standard error, status 1.
@@ -260,6 +273,23 @@ int RunTessalyJobs(int argc, char** argv) {
             form.activateWindow();
         }
     });
+
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &form, [&form] {
+            char c;
+            while (::read(gSignalPipe[0], &c, 1) == 1) {
+            }
+            form.close();
+        });
+        struct sigaction sa = {};
+        sa.sa_handler = OnTerminateSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+    }
 
     form.show();
     int status = 0;

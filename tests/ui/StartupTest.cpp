@@ -53,8 +53,11 @@ class StartupTest : public QObject {
                  qPrintable(said));
         QVERIFY2(said.contains("brought to the front"), qPrintable(said));
         QCOMPARE(first.state(), QProcess::Running);
+        // SIGTERM closes the window in order: the program ends by itself, normally.
         first.terminate();
         QVERIFY(first.waitForFinished(30000));
+        QCOMPARE(first.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(first.exitCode(), 0);
     }
 
     void aMissingIdentificationEndsWithAMessage() {
