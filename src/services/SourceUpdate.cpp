@@ -6,6 +6,7 @@
 #include "net/HttpMachine.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
+#include "services/Reply.h"
 
 namespace tessaly {
 
@@ -84,17 +85,8 @@ void TSourceUpdate::Close() {
     if (boxRunning_ && machine_.IsBusy()) machine_.AbortQuery(boxQuery_);
 }
 
-namespace {
-// An error page from the server is no descriptor and no definitions file.
-// Status is not set yet during meDone; the status line is.
-bool Succeeded(const THTTPResult& r) {
-    size_t blank = r.Header.find(' ');
-    return blank != std::string::npos && r.Header.compare(blank + 1, 1, "2") == 0;
-}
-}  // namespace
-
 void TSourceUpdate::BoxUpdateEvent(THTTPResult& result, int type) {
-    if (type == meFailed || (type == meDone && !Succeeded(result))) {
+    if (type == meFailed || (type == meDone && !ReplySucceeded(result))) {
         boxRunning_ = false;
         StartCloseTimer();
         return;
@@ -168,7 +160,7 @@ bool TSourceUpdate::ApplyDefinitions(const std::string& document) {
 }
 
 void TSourceUpdate::DefUpdateEvent(THTTPResult& result, int type) {
-    if (type == meDone && Succeeded(result)) {
+    if (type == meDone && ReplySucceeded(result)) {
         // A file that could not be stored is no update; the status must not claim one.
         if (ApplyDefinitions(result.Data)) SetStatus("Job sources updated.");
     }
