@@ -77,6 +77,7 @@ void TSourceUpdate::Start() {
     };
     boxQuery_ = query->ID;
     boxRunning_ = true;
+    ++requests_;
     machine_.AddQuery(std::move(query));
 }
 
@@ -86,6 +87,7 @@ void TSourceUpdate::Close() {
 }
 
 void TSourceUpdate::BoxUpdateEvent(THTTPResult& result, int type) {
+    if (type == meDone || type == meFailed) --requests_;
     if (type == meFailed || (type == meDone && !ReplySucceeded(result))) {
         boxRunning_ = false;
         StartCloseTimer();
@@ -115,6 +117,7 @@ void TSourceUpdate::BoxUpdateEvent(THTTPResult& result, int type) {
             query->OnEvent = [this, alive](THTTPResult& r, THTTPMachineEventType t) {
                 if (auto a = alive.lock(); a && *a) DefUpdateEvent(r, t);
             };
+            ++requests_;
             machine_.AddQuery(std::move(query));
         } else {
             SetStatus("No update needed.");
@@ -160,6 +163,7 @@ bool TSourceUpdate::ApplyDefinitions(const std::string& document) {
 }
 
 void TSourceUpdate::DefUpdateEvent(THTTPResult& result, int type) {
+    if (type == meDone || type == meFailed) --requests_;
     if (type == meDone && ReplySucceeded(result)) {
         // A file that could not be stored is no update; the status must not claim one.
         if (ApplyDefinitions(result.Data)) SetStatus("Job sources updated.");

@@ -59,6 +59,9 @@ class TSourceUpdate {
 
     const std::string& Status() const { return status_; }
     bool Finished() const { return finished_; }  // the closing timer has fired
+    // A request of ours runs; once none does, the outcome is known (the closing timer may
+    // still run, and a descriptor without a version leaves the dialog open).
+    bool Running() const { return requests_ > 0; }
 
     TSourceUpdateSettings Settings;
 
@@ -85,6 +88,7 @@ class TSourceUpdate {
     TTimer timer_;
     int32_t boxQuery_ = 0;
     bool boxRunning_ = false;
+    int requests_ = 0;
     bool finished_ = false;
     std::string status_;
     std::shared_ptr<bool> alive_;
