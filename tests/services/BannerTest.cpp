@@ -61,6 +61,10 @@ class BannerTest : public test::TLoopTest {
             if (line.find("/bad.gif") != std::string::npos) return TTestHttpServer::Normal("bad");
             if (line.find("/good.gif") != std::string::npos)
                 return TTestHttpServer::Normal("GIF89a", "Set-Cookie: " + setCookie_ + "\r\n");
+            if (line.find("/page") != std::string::npos)
+                return TTestHttpServer::Normal("<!--ad--><a href=" + server_->Url("/click") +
+                                               " ><img src=\"" + server_->Url("/good.gif") +
+                                               "\" alt=\"Sale\"></a><!--/ad-->");
             if (line.find("/click") != std::string::npos)
                 return TTestHttpServer::Redirect(server_->Url("/landing"));
             return TTestHttpServer::Normal("here");
@@ -120,6 +124,17 @@ TEST_F(BannerTest, UndecodableImageChoosesAgain) {
     EXPECT_EQ(hides, 1);
     EXPECT_EQ(banner_->CurrentEntry(), 1);
     EXPECT_FALSE(banner_->RotationRunning());  // no AtTimer
+}
+
+TEST_F(BannerTest, BannerPageNamesImageDestinationAndHint) {
+    Make("AtStart", server_->Url("/page") + "\r\n");
+    box_.WriteString("Sponsor1", "Destinations", "\r\n");
+    box_.WriteString("Sponsor1", "Delimiters", "<!--ad-->|<!--/ad-->\r\n");
+    banner_->Start();
+    ASSERT_TRUE(WaitFor([&] { return images_.size() == 1; }));
+    EXPECT_EQ(images_[0], "GIF89a");
+    EXPECT_EQ(banner_->Destination(), server_->Url("/click"));
+    EXPECT_EQ(banner_->Hint(), "Sale");
 }
 
 TEST_F(BannerTest, RotatesOnlyWithAtTimer) {
