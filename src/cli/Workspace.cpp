@@ -13,6 +13,8 @@
 #include "platform/ByteString.h"
 #include "platform/MainLoop.h"
 #include "platform/Paths.h"
+#include "services/SourceUpdate.h"
+#include "services/Translation.h"
 
 namespace tessaly::cli {
 
@@ -144,6 +146,47 @@ void TCliFrontEnd::ShowMessage(const std::string& text) {
     LastMessage = text;
     if (terminal_ && !lastCounters_.empty() && !progressOpen_) out_ << "\r\x1b[2K";
     out_ << text << std::endl;
+}
+
+void TCliFrontEnd::RunSourceUpdate() {
+    if (engine_) RunSourceUpdateOnce(*engine_, out_);
+}
+
+bool TCliFrontEnd::TranslateKeywords(TKeywordTranslation& t) {
+    if (!engine_) return false;
+    std::string base = engine_->IdBox.ReadString("ID", "TranslateURL");
+    if (base.empty()) return false;
+    TKeyTranslator keys(engine_->Machine, base);
+    keys.Initialize();
+    keys.SourceLanguage = t.UserLanguage;
+    keys.Keywords = t.Keywords;
+    if (t.French) keys.Request(TKeyTranslator::klFrench);
+    if (t.German) keys.Request(TKeyTranslator::klGerman);
+    if (t.Spanish) keys.Request(TKeyTranslator::klSpanish);
+    keys.Start();
+    // Each request has its own 30-second limit; this only guards against a stuck loop.
+    if (!MainLoop().RunUntilFor([&] { return keys.Finished(); }, 120000)) return false;
+    t.KeywordsEN = keys.Result(TKeyTranslator::klEnglish);
+    t.KeywordsFR = keys.Result(TKeyTranslator::klFrench);
+    t.KeywordsDE = keys.Result(TKeyTranslator::klGerman);
+    t.KeywordsSP = keys.Result(TKeyTranslator::klSpanish);
+    return true;
+}
+
+bool RunSourceUpdateOnce(TSearchEngine& e, std::ostream& out, int limitMs) {
+    if (e.IdBox.ReadString("ID", "ConfigURL").empty()) {
+        out << "No update address in id.box." << std::endl;
+        return false;
+    }
+    TSourceUpdate update(e.Machine, e.Sources, e.IdBox, e.ProgramDir);
+    update.OnStatus = [&](const std::string& text) { out << text << std::endl; };
+    update.LoadDescriptor();
+    update.Start();
+    bool ended = MainLoop().RunUntilFor([&] { return !update.Running(); }, limitMs);
+    update.Close();
+    e.LoadUpdateDescriptor();
+    e.LoadOptions();
+    return ended;
 }
 
 // ---- Workspace -----------------------------------------------------------------------------

@@ -39,6 +39,8 @@ class TCliFrontEnd : public TSearchFrontEnd, public TPrompts {
                          TNewSearchValues& values) override;
     bool RefineDialog(TRefineValues& values) override;
     std::vector<int> SelectedJobPositions() override { return Selection; }
+    void RunSourceUpdate() override;
+    bool TranslateKeywords(TKeywordTranslation& translation) override;
 
     // Prompts.
     void ShowMessage(const std::string& text) override;
@@ -64,6 +66,11 @@ class TCliFrontEnd : public TSearchFrontEnd, public TPrompts {
     std::vector<std::string> printed_;  // plain mode: the status already printed per row
     TSearchEngine* engine_ = nullptr;
 };
+
+// Runs the job-source update once over the engine's machine, printing its status texts;
+// the options and the descriptor are read again afterwards. False when it did not end
+// within `limitMs` or when id.box names no descriptor address.
+bool RunSourceUpdateOnce(TSearchEngine& engine, std::ostream& out, int limitMs = 60000);
 
 // An opened home directory with its engine.
 class TWorkspace {
