@@ -104,6 +104,9 @@ TResult<void> WriteHome(const std::string& dir, const TDemoSites& sites) {
             b.WriteString("ID", "UserID", "");
             b.WriteString("ID", "ConfigURL", Base(port) + "/update/config.box");
             b.WriteString("ID", "SourcesURL", Base(port) + "/update/sources.def");
+            // The services add their script paths to these base addresses.
+            b.WriteString("ID", "TranslateURL", Base(port));
+            b.WriteString("ID", "ReferralURL", Base(port));
         });
 
         UpdateBox(JoinPath(dir, "options.box"), [&](TConfigBox& b) {

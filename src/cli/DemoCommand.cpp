@@ -150,7 +150,7 @@ int Demo(const std::vector<std::string>& argv, TCliIO& io) {
     }
     io.out << "Demo job boards at " << url << "\nHome directory: " << home << "\n\n";
     const std::string keywords = args.Value("keywords").value_or("engineer");
-    std::vector<std::string> search = {"--home", home, "search", "--offline"};
+    std::vector<std::string> search = {"--home", home, "search"};
     search.insert(search.end(), {"--region", args.Value("region").value_or("Nationwide")});
     search.insert(search.end(), {"--category", args.Value("category").value_or("Engineering")});
     search.push_back(keywords);
