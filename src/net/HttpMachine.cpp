@@ -130,7 +130,7 @@ void THTTPThread::Run() {
     client.ProxyUsername = ProxyUsername;
     client.ProxyPassword = ProxyPassword;
     client.Agent = Agent;
-    // TLS: client.CAFile = CAFile; once THttpClient has the field.
+    client.CAFile = CAFile;
     client.TickMs = SecondMs;
     client.OnHeaderBegin = [this] { hopHeader_.clear(); };
     client.OnHeaderData = [this](const std::string& line) { hopHeader_.push_back(line); };
@@ -246,16 +246,25 @@ void THTTPThread::LocationChanged(THttpClient& client) {
         int64_t from = at + 10;
         int64_t end = Pos("\r\n", header, from);
         location = Copy(header, from, end - from);
+        std::string scheme = "http://";
         if (Pos(".", location) == 0) {
-            // A path on the current host.
-            std::string host = Copy(client.URL, 8, static_cast<int64_t>(client.URL.size()));
+            // A path on the current host keeps the current scheme.
+            bool secure = Pos("https://", LowerCase(client.URL)) == 1;
+            if (secure) scheme = "https://";
+            std::string host =
+                Copy(client.URL, secure ? 9 : 8, static_cast<int64_t>(client.URL.size()));
             if (int64_t slash = Pos("/", host); slash > 0) host = Copy(host, 1, slash - 1);
             location = host + location;
         }
-        if (Pos("http:", location) > 0)
+        // The first scheme named wins, so an "http:" location reads as before.
+        int64_t plain = Pos("http:", location);
+        int64_t secureAt = Pos("https:", location);
+        if (secureAt > 0 && (plain == 0 || secureAt < plain))
+            location = "https://" + Copy(location, 7, static_cast<int64_t>(location.size()));
+        else if (plain > 0)
             location = "http://" + Copy(location, 6, static_cast<int64_t>(location.size()));
         else
-            location = "http://" + location;
+            location = scheme + location;
         while (int64_t triple = Pos("///", location))
             Delete(location, triple, 1);
         location = Trim(location);
