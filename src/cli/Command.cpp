@@ -1,7 +1,10 @@
 #include "cli/Command.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <exception>
+#include <filesystem>
 #include <ostream>
 
 #include "platform/ByteString.h"
@@ -28,13 +31,14 @@ std::vector<std::string> Words(const std::string& s) {
 }
 
 void PrintOverview(std::ostream& os) {
-    os << "Usage: tessaly [--home DIR] COMMAND [ARGUMENTS]\n\n"
+    os << "Usage: tessaly [--home DIR] [--cafile FILE] COMMAND [ARGUMENTS]\n\n"
           "Tessaly Jobs 98 without windows: searches, listings and the workbench for\n"
           "writing job-site definitions.\n\n"
           "The home directory holds id.box, sources.def, options.box and the searches. It is\n"
           "--home DIR, else $TESSALY_HOME, else the program's directory when it holds id.box,\n"
           "else $XDG_DATA_HOME/tessaly-jobs (~/.local/share/tessaly-jobs), created on first\n"
-          "use. The window and the command line share it, one process at a time.\n\n"
+          "use. The window and the command line share it, one process at a time.\n"
+          "--cafile FILE adds FILE's certificates to those trusted for https.\n\n"
           "Commands:\n";
     auto commands = Registry();
     std::sort(commands.begin(), commands.end(),
@@ -115,19 +119,42 @@ int UsageError(TCliIO& io, const std::string& command, const std::string& messag
 }
 
 std::string& HomeOption();
+std::string& CAFileOption();
+
+bool ReadableFile(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec) && ::access(path.c_str(), R_OK) == 0;
+}
 
 int RunCli(const std::vector<std::string>& originalArgv, TCliIO& io) {
-    // The global "--home DIR" stands before the command.
+    // The global "--home DIR" and "--cafile FILE" stand before the command.
     std::vector<std::string> argv = originalArgv;
     HomeOption().clear();
-    while (!argv.empty() && (argv[0] == "--home" || StartsWith(argv[0], "--home="))) {
-        if (argv[0] == "--home") {
-            if (argv.size() < 2) return UsageError(io, "", "option --home needs a directory");
-            HomeOption() = argv[1];
+    CAFileOption().clear();
+    while (!argv.empty()) {
+        std::string name = argv[0];
+        std::string value;
+        if (name == "--home" || name == "--cafile") {
+            if (argv.size() < 2)
+                return UsageError(
+                    io, "",
+                    "option " + name + (name == "--home" ? " needs a directory" : " needs a file"));
+            value = argv[1];
             argv.erase(argv.begin(), argv.begin() + 2);
-        } else {
-            HomeOption() = argv[0].substr(7);
+        } else if (StartsWith(name, "--home=") || StartsWith(name, "--cafile=")) {
+            size_t eq = name.find('=');
+            value = name.substr(eq + 1);
+            name = name.substr(0, eq);
             argv.erase(argv.begin());
+        } else {
+            break;
+        }
+        if (name == "--home") {
+            HomeOption() = value;
+        } else {
+            if (!ReadableFile(value))
+                return UsageError(io, "", "no readable CA file '" + value + "'");
+            CAFileOption() = value;
         }
     }
     if (argv.empty() || argv[0] == "--help" || argv[0] == "-h" || argv[0] == "help") {

@@ -1,8 +1,10 @@
 // `tessaly fetch`: one page through the HTTP machine, the way the program fetches every
 // page, for people checking a job site or a proxy by hand.
+#include <filesystem>
 #include <ostream>
 
 #include "cli/Command.h"
+#include "cli/Workspace.h"
 #include "net/HttpMachine.h"
 #include "platform/ByteString.h"
 #include "platform/MainLoop.h"
@@ -12,7 +14,8 @@ namespace {
 
 const char* kUsage =
     "Usage: tessaly fetch URL [--post BODY] [--cookie C] [--proxy HOST[:PORT]]\n"
-    "                         [--proxy-user USER:PASS] [--timeout S] [--include] [--events]\n"
+    "                         [--proxy-user USER:PASS] [--timeout S] [--cafile FILE]\n"
+    "                         [--include] [--events]\n"
     "\n"
     "Fetches URL with HTTP/1.0 and writes the document to standard output as it came.\n"
     "\n"
@@ -22,6 +25,7 @@ const char* kUsage =
     "  --proxy-user USER:PASS credentials for the proxy (Basic authentication)\n"
     "  --timeout S            give up after S seconds without progress (0: never;\n"
     "                         default 30)\n"
+    "  --cafile FILE          also trust the certificates in FILE for https\n"
     "  --include              write the received header and an empty line first\n"
     "  --events               write each event of the request to standard error\n"
     "\n"
@@ -52,7 +56,7 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
     std::string error;
     if (!args.Parse(argv, {"include", "events"},
-                    {"post", "cookie", "proxy", "proxy-user", "timeout"}, error))
+                    {"post", "cookie", "proxy", "proxy-user", "timeout", "cafile"}, error))
         return UsageError(io, "fetch", error);
     if (args.Positional().size() != 1) return UsageError(io, "fetch", "expected one URL");
 
@@ -69,6 +73,14 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
             return UsageError(io, "fetch", "--proxy-user wants USER:PASS");
         machine.ProxyUsername = user->substr(0, colon);
         machine.ProxyPassword = user->substr(colon + 1);
+    }
+
+    machine.CAFile = CAFileOption();
+    if (auto caFile = args.Value("cafile")) {
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(*caFile, ec))
+            return UsageError(io, "fetch", "no readable CA file '" + *caFile + "'");
+        machine.CAFile = *caFile;
     }
 
     auto query = machine.NewQuery();

@@ -55,6 +55,11 @@ std::string& HomeOption() {
     return home;
 }
 
+std::string& CAFileOption() {
+    static std::string file;
+    return file;
+}
+
 bool IsTerminal(int fd) {
     if (!::isatty(fd)) return false;
     const char* term = std::getenv("TERM");
@@ -221,6 +226,7 @@ std::unique_ptr<TWorkspace> TWorkspace::Open(std::ostream& out, bool terminal, b
     }
     e.LoadSearches();
     e.InitMachine();
+    if (!CAFileOption().empty()) e.Machine.CAFile = CAFileOption();
     e.RunState = rsIdle;
     return w;
 }

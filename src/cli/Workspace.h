@@ -18,6 +18,8 @@ namespace tessaly::cli {
 
 // The home directory named by the global "--home DIR" option (empty when none).
 std::string& HomeOption();
+// The CA file named by the global "--cafile FILE" option (empty when none).
+std::string& CAFileOption();
 
 // Shows a run on the terminal: one line per site (or per job count) with "Found", "Kept"
 // and "Status", and an overall gauge; redrawn in place on a terminal, plain lines

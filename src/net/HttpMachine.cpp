@@ -246,26 +246,26 @@ void THTTPThread::LocationChanged(THttpClient& client) {
         int64_t from = at + 10;
         int64_t end = Pos("\r\n", header, from);
         location = Copy(header, from, end - from);
-        // The rule was made for "http" alone; an "https" request keeps its scheme.
-        const bool secure = SameText(Copy(client.URL, 1, 8), "https://");
-        bool relative = false;
+        std::string scheme = "http://";
         if (Pos(".", location) == 0) {
-            // A path on the current host.
+            // A path on the current host keeps the current scheme.
+            bool secure = Pos("https://", LowerCase(client.URL)) == 1;
+            if (secure) scheme = "https://";
             std::string host =
                 Copy(client.URL, secure ? 9 : 8, static_cast<int64_t>(client.URL.size()));
             if (int64_t slash = Pos("/", host); slash > 0) host = Copy(host, 1, slash - 1);
             location = host + location;
             relative = true;
         }
-        if (SameText(Copy(location, 1, 8), "https://")) {
-            // Absolute already.
-        } else if (relative && secure) {
-            location = "https://" + location;
-        } else if (Pos("http:", location) > 0) {
+        // The first scheme named wins, so an "http:" location reads as before.
+        int64_t plain = Pos("http:", location);
+        int64_t secureAt = Pos("https:", location);
+        if (secureAt > 0 && (plain == 0 || secureAt < plain))
+            location = "https://" + Copy(location, 7, static_cast<int64_t>(location.size()));
+        else if (plain > 0)
             location = "http://" + Copy(location, 6, static_cast<int64_t>(location.size()));
-        } else {
-            location = "http://" + location;
-        }
+        else
+            location = scheme + location;
         while (int64_t triple = Pos("///", location))
             Delete(location, triple, 1);
         location = Trim(location);

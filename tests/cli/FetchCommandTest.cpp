@@ -4,6 +4,7 @@
 #include "support/CliRun.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
+#include "support/TestTls.h"
 
 namespace tessaly::cli {
 namespace {
@@ -79,6 +80,38 @@ TEST_F(FetchCommandTest, BadUsage) {
     EXPECT_EQ(RunArgs({"fetch", "http://a/", "--timeout", "-1"}).status, kExitUsage);
     EXPECT_EQ(RunArgs({"fetch", "http://a/", "--proxy-user", "nocolon"}).status, kExitUsage);
     EXPECT_EQ(RunArgs({"fetch", "http://a/", "--verbose"}).status, kExitUsage);
+}
+
+TEST_F(FetchCommandTest, HttpsTrustsTheCaFileFromEitherOption) {
+    using test::TestCertificates;
+    TTestHttpServer server([](const TRequest&) { return TTestHttpServer::Normal("secure"); },
+                           TestCertificates().localhost);
+    const std::string ca = TestCertificates().caFile;
+    auto own = RunArgs({"fetch", server.Url("/p"), "--cafile", ca});
+    EXPECT_EQ(own.status, kExitOk) << own.err.str();
+    EXPECT_EQ(own.out.str(), "secure");
+    auto global = RunArgs({"--cafile", ca, "fetch", server.Url("/p")});
+    EXPECT_EQ(global.status, kExitOk) << global.err.str();
+    EXPECT_EQ(global.out.str(), "secure");
+
+    // The option does not outlive its run: without it the test CA is not trusted.
+    auto none = RunArgs({"fetch", server.Url("/p")});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.err.str().find("404 certificate verify failed"), std::string::npos)
+        << none.err.str();
+}
+
+TEST_F(FetchCommandTest, AMissingCaFileIsAUsageError) {
+    test::TTempDir dir;
+    const std::string missing = dir.File("none.pem");
+    auto own = RunArgs({"fetch", "https://a.invalid/", "--cafile", missing});
+    EXPECT_EQ(own.status, kExitUsage);
+    EXPECT_NE(own.err.str().find("no readable CA file '" + missing + "'"), std::string::npos);
+    auto global = RunArgs({"--cafile=" + missing, "fetch", "https://a.invalid/"});
+    EXPECT_EQ(global.status, kExitUsage);
+    EXPECT_NE(global.err.str().find("no readable CA file"), std::string::npos);
+    EXPECT_EQ(RunArgs({"--cafile"}).status, kExitUsage);
+    EXPECT_EQ(RunArgs({"--cafile", dir.Path(), "fetch", "https://a.invalid/"}).status, kExitUsage);
 }
 
 }  // namespace

@@ -717,5 +717,60 @@ TEST_F(HttpMachineTest, ThroughAProxyTheTargetIsTheAbsoluteUrl) {
     EXPECT_TRUE(traces[id].Has(meDone));
 }
 
+// --- HTTPS through the machine ---
+
+using test::TestCertificates;
+
+TEST_F(HttpMachineTest, HttpsWithTheCaFileAndAFailedVerification) {
+    TTestHttpServer server([](const TRequest&) { return TTestHttpServer::Normal("secure"); },
+                           TestCertificates().localhost);
+    machine->SetEnabled(true);
+    machine->CAFile = TestCertificates().caFile;
+    int32_t good = Get(server.Url("/jobs"));
+    ASSERT_TRUE(WaitAllEnded());
+    EXPECT_TRUE(traces[good].Has(meDone)) << traces[good].Text() << " " << traces[good].reason;
+    EXPECT_EQ(traces[good].data, "secure");
+
+    // Without the CA the test certificate is not trusted.
+    machine->CAFile.clear();
+    int32_t bad = Get(server.Url("/jobs"));
+    ASSERT_TRUE(WaitAllEnded());
+    EXPECT_EQ(traces[bad].Text(), "Started Failed");
+    EXPECT_EQ(traces[bad].status, 404);
+    EXPECT_NE(traces[bad].reason.find("certificate verify failed"), std::string::npos)
+        << traces[bad].reason;
+}
+
+TEST_F(HttpMachineTest, RedirectsBetweenSchemesKeepTheSchemeInTheUrl) {
+    TTestHttpServer plain([](const TRequest& r) {
+        if (r.requestLine.find(" /back ") != std::string::npos)
+            return TTestHttpServer::Normal("plain again");
+        return TTestHttpServer::Normal("plain");
+    });
+    std::string plainBack = plain.Url("/back");
+    TTestHttpServer secure(
+        [&](const TRequest& r) {
+            if (r.requestLine.find(" /to-plain ") != std::string::npos)
+                return TTestHttpServer::Redirect(plainBack);
+            if (r.requestLine.find(" /relative ") != std::string::npos)
+                return TTestHttpServer::Redirect("/landed");
+            return TTestHttpServer::Normal("secure");
+        },
+        TestCertificates().localhost);
+    std::string secureUrl = secure.Url("/to-plain");
+    TTestHttpServer up([&](const TRequest&) { return TTestHttpServer::Redirect(secureUrl); });
+    machine->SetEnabled(true);
+    machine->CAFile = TestCertificates().caFile;
+    // http -> https -> http
+    int32_t hops = Get(up.Url("/start"));
+    // A path on the current host stays on https.
+    int32_t relative = Get(secure.Url("/relative"));
+    ASSERT_TRUE(WaitAllEnded());
+    EXPECT_EQ(traces[hops].data, "plain again");
+    EXPECT_EQ(traces[hops].url, plainBack);
+    EXPECT_EQ(traces[relative].data, "secure");
+    EXPECT_EQ(traces[relative].url, secure.Url("/landed"));
+}
+
 }  // namespace
 }  // namespace tessaly
