@@ -255,7 +255,6 @@ void THTTPThread::LocationChanged(THttpClient& client) {
                 Copy(client.URL, secure ? 9 : 8, static_cast<int64_t>(client.URL.size()));
             if (int64_t slash = Pos("/", host); slash > 0) host = Copy(host, 1, slash - 1);
             location = host + location;
-            relative = true;
         }
         // The first scheme named wins, so an "http:" location reads as before.
         int64_t plain = Pos("http:", location);
