@@ -95,14 +95,22 @@ void TVelaSearchesList::LoadIndex(const std::string& fileName) {
 }
 
 void TVelaSearchesList::SaveIndex(const std::string& fileName) const {
+    // One line per value: a line break inside one (keywords typed on several lines)
+    // would shift every field after it, so it is written as a blank.
+    auto line = [](const std::string& v) {
+        std::string out = ReplaceAll(v, "\r\n", " ");
+        for (char& c : out)
+            if (c == '\r' || c == '\n') c = ' ';
+        return out;
+    };
     TStrings lines;
     lines.push_back(IntToStr(Count()));
     for (const auto& s : searches_) {
-        lines.push_back(s->Region);
-        lines.push_back(s->Category);
-        lines.push_back(s->Keywords);
-        lines.push_back(s->Created);
-        lines.push_back(s->TableFile);
+        lines.push_back(line(s->Region));
+        lines.push_back(line(s->Category));
+        lines.push_back(line(s->Keywords));
+        lines.push_back(line(s->Created));
+        lines.push_back(line(s->TableFile));
         lines.push_back(IntToStr(s->JobCount));
     }
     WriteFileAtomic(fileName, JoinLinesCrLf(lines));

@@ -288,3 +288,32 @@ TEST_F(VelaSearchesTest, IndexRoundTripAndDamage) {
 
 }  // namespace
 }  // namespace tessaly
+
+namespace tessaly {
+namespace {
+
+TEST(SearchIndex, LineBreaksInsideValuesDoNotShiftTheFields) {
+    test::TTempDir dir;
+    TVelaSearchesList list;
+    TVelaSearch& s = list.AddSearch();
+    s.Region = "Texas";
+    s.Category = "Engineering";
+    s.Keywords = "welder\r\npipe\nfitter";
+    s.Created = "12/08/26 @ 10:00:00";
+    s.TableFile = dir.File("velares~1.tbl");
+    s.JobCount = 7;
+    list.AddSearch().Keywords = "second";
+    const std::string index = dir.File("velares.idx");
+    list.SaveIndex(index);
+    TVelaSearchesList back;
+    back.LoadIndex(index);
+    ASSERT_EQ(back.Count(), 2);
+    EXPECT_EQ(back[0].Keywords, "welder pipe fitter");
+    EXPECT_EQ(back[0].Created, "12/08/26 @ 10:00:00");
+    EXPECT_EQ(back[0].TableFile, s.TableFile);
+    EXPECT_EQ(back[0].JobCount, 7);
+    EXPECT_EQ(back[1].Keywords, "second");
+}
+
+}  // namespace
+}  // namespace tessaly
