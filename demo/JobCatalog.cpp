@@ -100,7 +100,7 @@ const std::vector<TCategoryPool>& Pools() {
           {"Project Engineer", "Ing\xe9nieur de projet"},
           {"Drafting Technician", "Technicien dessinateur"}},
          {"You will design and test new products with a small team.",
-          "You will prepare drawings and specifications for our plants.",
+          "You will prepare drawings and technical plans for our plants.",
           "You will lead design reviews and follow projects to completion.",
           "You will improve manufacturing processes and reduce scrap."},
          {"BSME or BSEE degree", "AutoCAD", "ISO 9000 experience", "professional engineer license",

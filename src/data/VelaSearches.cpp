@@ -120,11 +120,14 @@ std::string SearchesIndexPath(const std::string& programDir) {
     return JoinPath(programDir, "searches/velares.idx");
 }
 
-std::string NewTableFileName(const std::string& programDir) {
+std::string NewTableFileName(const std::string& programDir, const TVelaSearchesList* taken) {
     const std::string dir = JoinPath(programDir, "searches");
     for (int n = 1;; ++n) {
         std::string name = JoinPath(dir, "velares~" + IntToStr(n) + ".tbl");
-        if (!PathExists(name)) return name;
+        bool used = PathExists(name);
+        for (int i = 0; taken && !used && i < taken->Count(); ++i)
+            used = (*taken)[i].TableFile == name;
+        if (!used) return name;
     }
 }
 

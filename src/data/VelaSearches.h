@@ -62,7 +62,10 @@ std::string SearchesIndexPath(const std::string& programDir);
 
 // The full path for a new search's table: the smallest N from 1 whose
 // "searches/velares~N.tbl" in the program directory does not exist.
-std::string NewTableFileName(const std::string& programDir);
+// With `taken`, a name that one of its records holds counts as used too (a record's
+// table may not be written yet).
+std::string NewTableFileName(const std::string& programDir,
+                             const TVelaSearchesList* taken = nullptr);
 
 // True when tables are to be written plain: "compress.not" exists in the program directory.
 bool TablesWrittenPlain(const std::string& programDir);

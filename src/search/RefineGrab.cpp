@@ -19,11 +19,6 @@ std::string Quoted(const std::string& title) {
     return "\"" + title + "\"";
 }
 
-// Case-insensitive search (a to z only) from byte `from`; npos when absent.
-size_t FindNoCase(const std::string& upperText, const std::string& upperNeedle, size_t from) {
-    return upperText.find(upperNeedle, from);
-}
-
 }  // namespace
 
 std::string UpdateRelativeLinks(const std::string& text, const std::string& pageURL,
@@ -46,7 +41,8 @@ std::string UpdateRelativeLinks(const std::string& text, const std::string& page
     out.reserve(text.size() + text.size() / 8);
     size_t at = 0;
     while (true) {
-        const size_t hit = FindNoCase(upperText, upperAttr, at);
+        // Both upper-cased (a to z only): the search ignores case as the page writes it.
+        const size_t hit = upperText.find(upperAttr, at);
         if (hit == std::string::npos) break;
         const size_t valueStart = hit + attribute.size();
         out.append(text, at, valueStart - at);

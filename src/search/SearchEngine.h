@@ -171,7 +171,6 @@ class TSearchEngine {
     // The list the running search merges into: the current list when it holds that
     // search's table, else a side list loaded from the table.
     TVelaJobsList& RunList();
-    std::string FreeTableFileName() const;
     TVelaJob* JobOfRequest(int32_t id, int* position);
     bool StorePage(TVelaJob& job, const THTTPResult& result, std::string& text);
     void ShowPopupIf(const std::string& moment);

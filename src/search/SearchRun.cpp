@@ -36,7 +36,7 @@ void TSearchEngine::MMNewClick() {
     search.Keywords = values.Keywords;
     search.Created = NowText();
     search.JobCount = 0;
-    search.TableFile = FreeTableFileName();
+    search.TableFile = NewTableFileName(ProgramDir, &Searches);
     for (int i = 0; i < Searches.Count(); ++i)
         if (&Searches[i] == marked_) selected_ = i;
     front_.SearchListToGrid();
@@ -75,19 +75,6 @@ void TSearchEngine::MMUpdateClick() {
         return;
     }
     InitSearch();
-}
-
-// The smallest "velares~N.tbl" whose file does not exist and that no search record names
-// (a record's table may not be written yet).
-std::string TSearchEngine::FreeTableFileName() const {
-    const std::string dir = JoinPath(ProgramDir, "searches");
-    for (int n = 1;; ++n) {
-        const std::string name = JoinPath(dir, "velares~" + IntToStr(n) + ".tbl");
-        bool used = FileExists(name);
-        for (int i = 0; !used && i < Searches.Count(); ++i)
-            used = Searches[i].TableFile == name;
-        if (!used) return name;
-    }
 }
 
 // ---- Starting the sites -------------------------------------------------------------------
