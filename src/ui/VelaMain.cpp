@@ -1294,6 +1294,9 @@ void TVelaMainForm::MMTranslateJobClick() {}
 void TVelaMainForm::MMPreferencesClick() {}
 void TVelaMainForm::ConnectionSettingsAssistant1Click() {}
 void TVelaMainForm::MMBrowseClick(const char*) {}
+void TVelaMainForm::TranslateJob(int) {}
+void TVelaMainForm::SendJobToFriend(int) {}
+void TVelaMainForm::PopBanner(const std::string&) {}
 
 void TVelaMainForm::MMDeleteSelectedClick() {
     if (hourglass_ || !IsAnyJob()) return;

@@ -48,6 +48,10 @@ struct TMainOptions {
     bool YellowHighlight = true;  // "Draw highlighted jobs background in yellow"
     bool HotlinkTitles = true;    // "Hotlink job titles to descriptions"
     bool AutoOptimize = true;     // "Auto-optimize column widths"
+    bool ProgressOnTop = true;    // "Keep search progress window on top"
+    bool RemoteOnTop = true;      // "Keep remote control on top while browsing"
+    bool RememberWindows = true;  // "Remember window size and position"
+    bool RememberGrids = true;    // "Remember column order and width"
 };
 
 // Product identification from id.box.
@@ -208,6 +212,20 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
         *BrowseBut, *GuideBut;
     QMenu *ResPopup, *SearchPopup, *GrabPopup, *BrowsePopup, *ToolsPopup, *GuidePopup;
     QMenu* SortMenu;
+
+    // Windows that other windows lay out, store and drive; null until they are created.
+    QWidget* RemoteWindow = nullptr;     // the remote job-list window ("RemoteForm")
+    QTableWidget* RemoteGrid = nullptr;  // its job grid
+    QWidget* SponsorWindow = nullptr;    // the sponsor banner window ("SponsorForm")
+    // The remote window recomputes its column widths (after a grid layout reset).
+    std::function<void()> OnRemoteLayout;
+
+    // Services several windows share: the job translator and the send-to-a-friend dialog
+    // for the job at a list position (both modal), and the sponsor window's banner at a
+    // moment ("OnBrowse", ...) when the update descriptor's "PopBanner" section asks.
+    void TranslateJob(int jobPosition);
+    void SendJobToFriend(int jobPosition);
+    void PopBanner(const std::string& moment);
 
     TNewSearchForm* NewSearchForm;
     TRefineForm* RefineForm;
