@@ -261,6 +261,7 @@ int RunTessalyJobs(int argc, char** argv) {
     splash = std::make_unique<TSplashForm>(home, form.Product());
     splash->show();
     app.processEvents();
+    form.SplashHandle = splash.get();
 
     QLocalServer server;
     QLocalServer::removeServer(InstanceServerName(home));  // a crashed run's leftover
@@ -296,7 +297,7 @@ int RunTessalyJobs(int argc, char** argv) {
     QTimer::singleShot(0, &form, [&] {
         std::string err;
         const bool ok = form.FirstActivation(err);
-        splash->close();
+        splash->close();  // already closed unless loading failed
         if (!ok) {
             status = Fail(err);
             form.close();

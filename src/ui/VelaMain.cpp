@@ -725,7 +725,18 @@ bool TVelaMainForm::ReadProductId(std::string& error) {
     return true;
 }
 
+void TVelaMainForm::CloseSplash() {
+    if (!SplashHandle) return;
+    SplashHandle->close();
+    SplashHandle = nullptr;
+    tessaly::ProcessMessages();
+}
+
 bool TVelaMainForm::FirstActivation(std::string& error) {
+    if (SplashHandle) {
+        SplashHandle->raise();
+        tessaly::ProcessMessages();
+    }
     logoPhase_ = 0;
     XkLogo->Play(1, 37);
     try {
@@ -747,6 +758,7 @@ bool TVelaMainForm::FirstActivation(std::string& error) {
     }
     QApplication::restoreOverrideCursor();
     engine_->StartGridTimer();
+    CloseSplash();
     engine_->InitMachine();
     SetRunState(rsIdle);
     return true;

@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <string>
@@ -80,6 +81,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // sources.def is missing or broken (`error` says why).
     bool FirstActivation(std::string& error);
     const TProductId& Product() const { return product_; }
+    // The splash screen, shown while the program loads: the first activation brings it to
+    // the front and closes it once the searches are shown. Null when there is none.
+    QPointer<QWidget> SplashHandle;
 
     // ---- what the window owns
     TSearchEngine& Engine() { return *engine_; }
@@ -263,6 +267,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void ResetHighlightMode() { HighlightMode = 0; }
     void OptimizeGrid(QTableWidget* grid, int lessScroll, int lessNoScroll);
     void XkLogoStop();
+    void CloseSplash();
     void ShutdownTimerTimer();
     void FillProgressRow(int row);
     void FormClose();

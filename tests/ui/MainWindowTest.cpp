@@ -7,6 +7,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QToolButton>
@@ -453,6 +454,33 @@ class MainWindowTest : public QObject {
         TWindow w(home);
         QCOMPARE(w->windowTitle(), QString("Tessaly Jobs 98 - Campus Edition"));
         QCOMPARE(w->Product().Agent(), std::string("TessalyJobs98/1.15 [en]"));
+    }
+
+    void theSplashScreenClosesOnceTheSearchesShow() {
+        TSampleHome home;
+        home.AddSearch("welder", "Texas", "Engineering", SampleJobs());
+        TWindow w(home, false);
+        std::string error;
+        QVERIFY(w->ReadProductId(error));
+        auto* splash = new QWidget;
+        splash->setAttribute(Qt::WA_DeleteOnClose);
+        QPointer<QWidget> alive = splash;
+        splash->show();
+        w->SplashHandle = splash;
+        QVERIFY(w->FirstActivation(error));
+        QVERIFY(w->SplashHandle.isNull());
+        QVERIFY(alive.isNull() || !alive->isVisible());
+        QCOMPARE(w->SearchGrid->rowCount(), 1);
+        // A failed activation leaves the splash screen to the caller, which ends the program.
+        home.RemoveFile("sources.def");
+        TWindow w2(home, false);
+        QVERIFY(w2->ReadProductId(error));
+        QWidget second;
+        second.show();
+        w2->SplashHandle = &second;
+        QVERIFY(!w2->FirstActivation(error));
+        QVERIFY(second.isVisible());
+        w2->SplashHandle = nullptr;
     }
 
     void missingFilesAreReported() {
