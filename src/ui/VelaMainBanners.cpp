@@ -42,6 +42,8 @@ void TVelaMainForm::CreateBanners() {
         return p;
     };
     InBanner = make("InBanner");
+    // The strip spans the window: a frame round all of it would look like a box.
+    InBanner->setFrameStyle(QFrame::NoFrame);
     for (int i = 0; i < 5; ++i)
         Sponsors[i] = make("Sponsor" + std::to_string(i + 1));
     AdPanel->installEventFilter(new TAdPanelWatch(this, AdPanel));
