@@ -70,7 +70,7 @@ class TAdServer {
                 "<p>src=\"/none.gif\"<!-- ad --><a href=" + server_.Url("/sponsor") +
                 " target=x><img SRC=\"" + server_.Url("/small.gif") +
                 "\" ALT=\"Night School\"></a><!-- /ad --></p>");
-        if (is(" /click ")) return TTestHttpServer::Redirect(server_.Url("/landing"));
+        if (is(" /click?ad=7 ")) return TTestHttpServer::Redirect(server_.Url("/landing"));
         return TTestHttpServer::Normal("<html>landing</html>");
     }
 
@@ -205,7 +205,7 @@ class BannerTest : public QObject {
         ads.SetCookie("ADSESSION=7");
         TSampleHome home;
         TConfigBox box;
-        Section(box, "Sponsor1", "AtStart", {ads.Url("/anim.gif")}, {ads.Url("/click")});
+        Section(box, "Sponsor1", "AtStart", {ads.Url("/anim.gif")}, {ads.Url("/click?ad=7")});
         box.SaveToFile(home.File("config.box"));
         TWindow w(home);
         TBannerPanel* s = w->Sponsors[0];
