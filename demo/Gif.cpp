@@ -1,5 +1,6 @@
 #include "demo/Gif.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace tessaly::demo {
@@ -88,7 +89,7 @@ const char* Glyph(char c) {
         case 'R':
             return "#### #   ##   ##### # #  #  # #   #";
         case 'S':
-            return " ####    #     ###     #    #####  ";
+            return " #####    #     ###     #    ##### ";
         case 'T':
             return "#####  #    #    #    #    #    #  ";
         case 'U':
@@ -183,9 +184,52 @@ std::string EncodeGif(int width, int height, const std::vector<uint32_t>& palett
     return out;
 }
 
+namespace {
+
+// Width of a line of block letters in letter cells: 6 per letter (5 and a gap), 4 per blank.
+int LineUnits(const std::string& line) {
+    int units = 0;
+    for (char c : line) {
+        const char u = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+        if (u == ' ')
+            units += 4;
+        else if (Glyph(u))
+            units += 6;
+    }
+    return std::max(1, units - 1);
+}
+
+// The text on one line, or on two split at a blank when the letters come out larger so:
+// a small button keeps its words whole instead of running off its edge.
+std::vector<std::string> BannerLines(const std::string& text, int width, int height, int& scale) {
+    auto fit = [&](const std::vector<std::string>& lines) {
+        int widest = 0;
+        for (const std::string& l : lines)
+            widest = std::max(widest, LineUnits(l));
+        const int byHeight = (height - 4) / (9 * static_cast<int>(lines.size()));
+        return std::max(1, std::min(byHeight, (width - 8) / widest));
+    };
+    std::vector<std::string> best = {text};
+    scale = fit(best);
+    for (size_t at = text.find(' '); at != std::string::npos; at = text.find(' ', at + 1)) {
+        std::vector<std::string> two = {text.substr(0, at), text.substr(at + 1)};
+        const int s = fit(two);
+        if (s > scale) {
+            scale = s;
+            best = std::move(two);
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
 std::string DrawBanner(int width, int height, uint32_t background, uint32_t ink,
                        const std::string& text, bool animated) {
     const std::vector<uint32_t> palette = {background, ink, 0xFFFFFF, 0x808080};
+    int scale = 1;
+    const std::vector<std::string> lines = BannerLines(text, width, height, scale);
+    const int lineHeight = 9 * scale;
     auto frame = [&](int shift) {
         TGifFrame f;
         f.pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
@@ -202,24 +246,27 @@ std::string DrawBanner(int width, int height, uint32_t background, uint32_t ink,
             set(0, y, 2);
             set(width - 1, y, 3);
         }
-        const int scale = std::max(1, (height - 4) / 9);
-        int x0 = 4 + shift;
-        const int y0 = (height - 7 * scale) / 2;
-        for (char c : text) {
-            const char u = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
-            if (u == ' ') {
-                x0 += 4 * scale;
-                continue;
+        const int blockHeight = static_cast<int>(lines.size()) * lineHeight - 2 * scale;
+        int y0 = (height - blockHeight) / 2;
+        for (const std::string& line : lines) {
+            int x0 = std::max(4, (width - LineUnits(line) * scale) / 2) + shift;
+            for (char c : line) {
+                const char u = (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
+                if (u == ' ') {
+                    x0 += 4 * scale;
+                    continue;
+                }
+                const char* g = Glyph(u);
+                if (!g) continue;
+                for (int gy = 0; gy < 7; ++gy)
+                    for (int gx = 0; gx < 5; ++gx)
+                        if (g[gy * 5 + gx] == '#')
+                            for (int sy = 0; sy < scale; ++sy)
+                                for (int sx = 0; sx < scale; ++sx)
+                                    set(x0 + gx * scale + sx, y0 + gy * scale + sy, 1);
+                x0 += 6 * scale;
             }
-            const char* g = Glyph(u);
-            if (!g) continue;
-            for (int gy = 0; gy < 7; ++gy)
-                for (int gx = 0; gx < 5; ++gx)
-                    if (g[gy * 5 + gx] == '#')
-                        for (int sy = 0; sy < scale; ++sy)
-                            for (int sx = 0; sx < scale; ++sx)
-                                set(x0 + gx * scale + sx, y0 + gy * scale + sy, 1);
-            x0 += 6 * scale;
+            y0 += lineHeight;
         }
         f.delayCs = animated ? 50 : 0;
         return f;

@@ -159,7 +159,8 @@ void TBanner::Failed(const THTTPResult& result) {
 
 void TBanner::PageAnswer(THTTPResult& result, int type) {
     if (type == meFailed) return Failed(result);
-    if (type != meDone) return;
+    // An answer that arrives after Stop shows nothing: a stopped banner stays hidden.
+    if (type != meDone || !active_) return;
     if (!result.Cookie.empty()) cookie_ = result.Cookie;
     TBannerPageValues values = ParseBannerPage(result.Data, Line(entry_, "Delimiters"));
     if (!values.Src.empty()) Fetch(values.Src, 0, true);
@@ -169,7 +170,7 @@ void TBanner::PageAnswer(THTTPResult& result, int type) {
 
 void TBanner::ImageAnswer(THTTPResult& result, int type) {
     if (type == meFailed) return Failed(result);
-    if (type != meDone) return;
+    if (type != meDone || !active_) return;
     if (!result.Cookie.empty()) cookie_ = result.Cookie;
     bool shown = ReplySucceeded(result) && OnImage && OnImage(result.Data);
     if (!shown) {

@@ -47,6 +47,7 @@
 #include "ui/VelaNewSearch.h"
 #include "ui/VelaProgress.h"
 #include "ui/VelaRefine.h"
+#include "ui/VelaSponsor.h"
 
 namespace tessaly::ui {
 
@@ -214,6 +215,7 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     CreateToolbar();
     CreateGrids();
     CreateStatusBar();
+    CreateBanners();
 
     auto* central = new QWidget(this);
     auto* v = new QVBoxLayout(central);
@@ -246,6 +248,9 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
 TVelaMainForm::~TVelaMainForm() {
     shutdownTimer_.reset();
     delete ProgressForm;
+    // The banners go before the machine that fetches for them.
+    delete SponsorForm;
+    delete AdPanel;
 }
 
 void TVelaMainForm::CreateActions() {
@@ -760,6 +765,7 @@ bool TVelaMainForm::FirstActivation(std::string& error) {
     engine_->StartGridTimer();
     CloseSplash();
     engine_->InitMachine();
+    StartBanners();
     SetRunState(rsIdle);
     return true;
 }
@@ -802,7 +808,8 @@ void TVelaMainForm::XkLogoStop() {
             }
             break;
     }
-    // The banners' triggers follow the change of state (the banners are started later).
+    // The banners' triggers follow the change of state.
+    BannerTriggers(previousRunState_, RunState());
     previousRunState_ = RunState();
 }
 
@@ -1308,7 +1315,6 @@ void TVelaMainForm::ConnectionSettingsAssistant1Click() {}
 void TVelaMainForm::MMBrowseClick(const char*) {}
 void TVelaMainForm::TranslateJob(int) {}
 void TVelaMainForm::SendJobToFriend(int) {}
-void TVelaMainForm::PopBanner(const std::string&) {}
 
 void TVelaMainForm::MMDeleteSelectedClick() {
     if (hourglass_ || !IsAnyJob()) return;
@@ -1564,6 +1570,7 @@ void TVelaMainForm::MMVelaHomeClick() {
 
 void TVelaMainForm::closeEvent(QCloseEvent* e) {
     if (!closeAllowed_) {
+        if (!closing_) StopBanners();
         closing_ = true;
         if (engine_->Machine.IsBusy()) {
             // Requests are never cut off: the run in progress ends through its own

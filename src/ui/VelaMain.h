@@ -41,6 +41,8 @@ class TRefineForm;
 class TFindInResultsForm;
 class TProgressForm;
 class TAboutForm;
+class TBannerPanel;
+class TSponsorForm;
 
 // The values of the user's options that the main window reads. The options dialog owns
 // and stores them; until it exists these are the defaults. The sort column and direction
@@ -223,6 +225,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     QWidget* SponsorWindow = nullptr;    // the sponsor banner window ("SponsorForm")
     // The remote window recomputes its column widths (after a grid layout reset).
     std::function<void()> OnRemoteLayout;
+    // The update descriptor changed: every banner reads its triggers again.
+    std::function<void()> OnBannerTriggersChanged;
 
     // Services several windows share: the job translator and the send-to-a-friend dialog
     // for the job at a list position (both modal), and the sponsor window's banner at a
@@ -236,6 +240,24 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     TFindInResultsForm* FindInResultsForm;
     TProgressForm* ProgressForm;
     TAboutForm* AboutForm;
+
+    // ---- sponsor banners: "InBanner" above "Sponsor1" to "Sponsor5" in the banner area,
+    // "PopBanner" in the sponsor window (SponsorForm, also SponsorWindow).
+    TBannerPanel* InBanner;
+    TBannerPanel* Sponsors[5];
+    QWidget *BufferPanelL, *BufferPanelR;
+    TSponsorForm* SponsorForm;
+    bool ResizingAds = false;
+    // Lays the banner area out for the banners that show; hides it when none does.
+    void AdPanelResize();
+    // First activation: the banners read their triggers; from now on the run states
+    // start them.
+    void StartBanners();
+    void StopBanners();
+    void LoadBannerTriggers();
+    // Starts every banner (the seven) whose triggers hold `trigger`.
+    void FireBannerTrigger(int trigger);
+    void InBannerBannerClick(const std::string& destination);
 
     // A main-menu action by its name ("MMNew", "MMFindInResultsNext", ...).
     QAction* Action(const char* name) const;
@@ -258,6 +280,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateToolbar();
     void CreateGrids();
     void CreateStatusBar();
+    void CreateBanners();
+    void BannerTriggers(TRunState from, TRunState to);
     QAction* MakeAction(const char* name, const char* caption, const char* hint,
                         std::function<void()> handler, const QKeySequence& key = {});
     void FillJobRow(int row, int position);
@@ -288,6 +312,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     int sortedGridColumn_ = -1;  // the column the grid last sorted itself by
     bool gridSortDescending_ = false;
     int logoPhase_ = 0;
+    bool bannersStarted_ = false;
     std::unique_ptr<TTimer> shutdownTimer_;
     std::unique_ptr<TActions> a_;
 };

@@ -2,7 +2,9 @@
 // the header, are checked.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "demo/Gif.h"
@@ -125,6 +127,25 @@ TEST(Gif, AnimatedBannerHasTwoFramesWithText) {
     for (uint8_t p : d.firstFrame)
         ink += p == 1;
     EXPECT_GT(ink, 50);
+}
+
+TEST(Gif, BannerTextStaysInsideTheButton) {
+    // Too long for one line of a 120 by 60 button: two lines, nothing cut at the edge.
+    const TDecoded d = Decode(DrawBanner(120, 60, 0x004400, 0xFFFF99, "NIGHT SCHOOL", false));
+    ASSERT_EQ(d.firstFrame.size(), 120u * 60u);
+    int left = 120, right = -1, top = 60, bottom = -1;
+    for (int y = 0; y < 60; ++y)
+        for (int x = 0; x < 120; ++x)
+            if (d.firstFrame[static_cast<size_t>(y * 120 + x)] == 1) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    EXPECT_GE(left, 4);
+    EXPECT_LE(right, 115);
+    EXPECT_GT(bottom - top, 30);                      // two lines of letters
+    EXPECT_LT(std::abs((left + right) / 2 - 60), 4);  // centred
 }
 
 TEST(Gif, BadInputIsRefused) {

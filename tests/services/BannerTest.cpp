@@ -146,6 +146,24 @@ TEST_F(BannerTest, RotatesOnlyWithAtTimer) {
     EXPECT_FALSE(banner_->RotationRunning());
 }
 
+TEST_F(BannerTest, AnAnswerAfterStopShowsNothing) {
+    Make("AtStart", server_->Url("/page") + "\r\n");
+    box_.WriteString("Sponsor1", "Destinations", "\r\n");
+    box_.WriteString("Sponsor1", "Delimiters", "<!--ad-->|<!--/ad-->\r\n");
+    banner_->Start();
+    banner_->Stop();  // the page is on its way
+    ASSERT_TRUE(WaitFor([&] { return !machine_.IsBusy() && Fetches("/page") == 1; }));
+    EXPECT_EQ(Fetches("/good.gif"), 0);
+    // Stopped while the picture is on its way: it is not shown.
+    box_.WriteString("Sponsor1", "Sources", server_->Url("/good.gif") + "\r\n");
+    box_.WriteString("Sponsor1", "Destinations", server_->Url("/click") + "\r\n");
+    banner_->Start();
+    banner_->Stop();
+    ASSERT_TRUE(WaitFor([&] { return !machine_.IsBusy() && Fetches("/good.gif") == 1; }));
+    EXPECT_TRUE(images_.empty());
+    EXPECT_FALSE(banner_->Active());
+}
+
 TEST_F(BannerTest, ClickWithoutCookieOpensTheDestination) {
     Make("AtStart", server_->Url("/good.gif") + "\r\n");
     banner_->Start();

@@ -1,5 +1,6 @@
 // Saves pictures of the windows to a folder, for looking at them as a user would:
-// the main window with a listing, the progress window during a search, and each dialog.
+// the main window with a listing, the progress window during a search, each dialog, and
+// the main window with its banners beside the sponsor window.
 // Not a test: scripts/screenshots runs it under a virtual display.
 #include <QApplication>
 #include <QCheckBox>
@@ -12,8 +13,10 @@
 #include <iostream>
 
 #include "UiTestSupport.h"
+#include "demo/Gif.h"
 #include "ui/QtMainLoop.h"
 #include "ui/VelaAbout.h"
+#include "ui/VelaBanner.h"
 #include "ui/VelaConnectWizard.h"
 #include "ui/VelaFindInResults.h"
 #include "ui/VelaMain.h"
@@ -21,6 +24,7 @@
 #include "ui/VelaProgress.h"
 #include "ui/VelaProxy.h"
 #include "ui/VelaRefine.h"
+#include "ui/VelaSponsor.h"
 
 using namespace tessaly;
 using namespace tessaly::ui;
@@ -123,6 +127,30 @@ int main(int argc, char** argv) {
     wizard.show();
     Save(&wizard, out, "connection-assistant");
     wizard.hide();
+
+    // The banner area with the strip and five small banners, and the sponsor window, with
+    // the demo's own pictures (no ad server needed for a picture).
+    struct TAd {
+        const char* text;
+        uint32_t background, ink;
+    };
+    const TAd side[5] = {{"RESUME PRO", 0x003366, 0xFFCC00},
+                         {"MOVE EASY", 0x660000, 0xFFFFFF},
+                         {"NIGHT SCHOOL", 0x004400, 0xFFFF99},
+                         {"CAREER TIPS", 0x333333, 0x66CCFF},
+                         {"SALARY CHECK", 0x440066, 0xFFFFFF}};
+    form.InBanner->ShowImage(demo::DrawBanner(468, 60, 0x000080, 0xFFFF00, "TESSALY 98", true));
+    for (int i = 0; i < 5; ++i)
+        form.Sponsors[i]->ShowImage(
+            demo::DrawBanner(120, 60, side[i].background, side[i].ink, side[i].text, false));
+    Save(&form, out, "main-window-banners");
+    form.SponsorForm->PopBanner->ShowImage(
+        demo::DrawBanner(120, 60, 0x333333, 0x66CCFF, "CAREER TIPS", true));
+    form.SponsorForm->TimerTimer();
+    Save(form.SponsorForm, out, "sponsor-window");
+    for (int i = 0; i < 5; ++i)
+        form.Sponsors[i]->Stop();
+    Save(&form, out, "main-window-strip-only");
 
     form.OnMessage = [](const QString&) {};
     form.close();
