@@ -40,6 +40,10 @@ class TRefineForm;
 class TFindInResultsForm;
 class TProgressForm;
 class TAboutForm;
+class TUpdateForm;
+class TSpamForm;
+class TKeyTranslator;
+class TJobTranslator;
 
 // The values of the user's options that the main window reads. The options dialog owns
 // and stores them; until it exists these are the defaults. The sort column and direction
@@ -129,6 +133,11 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     bool NewSearchDialog(const std::string& caption, const std::string& button,
                          TNewSearchValues& values) override;
     bool RefineDialog(TRefineValues& values) override;
+    // The job-source update window, the keyword translator and the descriptor's pop-up
+    // message (VelaServices.cpp).
+    void RunSourceUpdate() override;
+    bool TranslateKeywords(TKeywordTranslation& translation) override;
+    void ShowPopupMessage() override;
 
     // ---- grids
     int GetColIdx(const QTableWidget* grid, const char* header) const;
@@ -159,6 +168,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // Message boxes go through here so tests can answer them.
     void ShowMessage(const QString& text);
     std::function<void(const QString&)> OnMessage;
+    // Yes/No information boxes (the pop-up message); tests answer them here.
+    bool AskYesNo(const QString& text);
+    std::function<bool(const QString&)> OnYesNo;
 
     // ---- commands
     void MMNewClick();
@@ -227,11 +239,27 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void SendJobToFriend(int jobPosition);
     void PopBanner(const std::string& moment);
 
+    // The Guide tool button's drop-down and the guide entries of the Help menu, from the
+    // update descriptor.
+    void BuildGuide();
+    // Opens a guide entry's address in the current browser window.
+    void LaunchGuideItem(const std::string& address);
+    // The job-source update reloaded the site list: the options dialog reloads its list.
+    std::function<void()> OnSourcesReloaded;
+    // The update descriptor changed: the banners re-read their triggers.
+    std::function<void()> OnBannerTriggersChanged;
+    // A job translation's status for the remote window's second panel ("" when it ends).
+    std::function<void(const std::string&)> OnRemoteStatus;
+
     TNewSearchForm* NewSearchForm;
     TRefineForm* RefineForm;
     TFindInResultsForm* FindInResultsForm;
     TProgressForm* ProgressForm;
     TAboutForm* AboutForm;
+    TUpdateForm* UpdateForm = nullptr;
+    TSpamForm* SpamForm = nullptr;
+    TKeyTranslator* KeyTranslator = nullptr;
+    TJobTranslator* JobTranslator = nullptr;
 
     // A main-menu action by its name ("MMNew", "MMFindInResultsNext", ...).
     QAction* Action(const char* name) const;
@@ -267,6 +295,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void FillProgressRow(int row);
     void FormClose();
     void EndNotesEditing();
+    void CreateServiceWindows();
+    void DeleteServiceWindows();
 
     std::string programDir_;
     std::unique_ptr<TSearchEngine> engine_;
@@ -279,6 +309,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     bool editingNotes_ = false;
     bool closing_ = false;
     bool closeAllowed_ = false;
+    bool translating_ = false;  // the job translator set rsTranslating
     int lastSearchRow_ = -1;
     int sortedGridColumn_ = -1;  // the column the grid last sorted itself by
     bool gridSortDescending_ = false;
