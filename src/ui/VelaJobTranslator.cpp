@@ -30,7 +30,9 @@ TJobTranslator::TJobTranslator(THTTPMachine& machine, std::string programDir, QW
     for (const TLanguagePair& pair : kJobLanguagePairs)
         LangBox->addItem(pair.Caption);
     LangBox->setCurrentRow(0);
-    LangBox->setMinimumHeight(LangBox->sizeHintForRow(0) * 6 + 2 * LangBox->frameWidth());
+    // Every pair in view without scrolling.
+    LangBox->setFixedHeight(LangBox->sizeHintForRow(0) * LangBox->count() +
+                            2 * LangBox->frameWidth() + 2);
     v->addWidget(LangBox);
 
     auto* vendor = new QHBoxLayout;

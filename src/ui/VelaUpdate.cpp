@@ -7,6 +7,7 @@
 #include <QShowEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "search/SearchEngine.h"
 #include "ui/QtText.h"
@@ -37,9 +38,12 @@ TUpdateForm::TUpdateForm(TSearchEngine& engine, QWidget* parent)
     v->addSpacing(8);
     StatusLabel = new QLabel(this);
     StatusLabel->setObjectName("StatusLabel");
-    StatusLabel->setMinimumWidth(text->sizeHint().width());
+    // Wide enough for the longest status, so the window does not change size as it runs.
+    StatusLabel->setMinimumWidth(
+        std::max(text->sizeHint().width(), StatusLabel->fontMetrics().horizontalAdvance(
+                                               "Contacting Tessaly Technologies. Please wait...")));
     v->addWidget(StatusLabel);
-    setFixedSize(sizeHint());
+    v->setSizeConstraint(QLayout::SetFixedSize);
 
     update_->OnStatus = [this](const std::string& s) { StatusLabel->setText(FromBytes(s)); };
     update_->OnGuideChanged = [this] {
