@@ -2,11 +2,13 @@
 // update dialog, the Guide menus, the pop-up message at its moments, both translators and
 // the send-to-a-friend dialog in both modes.
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QToolButton>
 #include <QtTest>
@@ -19,10 +21,12 @@
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "services/Translation.h"
+#include "support/TestBoards.h"
 #include "support/TestHttpServer.h"
 #include "ui/VelaJobTranslator.h"
 #include "ui/VelaKeyTranslator.h"
 #include "ui/VelaMain.h"
+#include "ui/VelaNewSearch.h"
 #include "ui/VelaSpam.h"
 #include "ui/VelaUpdate.h"
 
@@ -272,6 +276,58 @@ class ServiceDialogsTest : public QObject {
         for (QAction* a : help->actions())
             if (a->objectName() == "GuideItem") a->trigger();
         QCOMPARE(w.opened.back(), std::make_pair(std::string("http://s/"), false));
+    }
+
+    // The first search of a run: the update first, its pop-up moment, then the keywords
+    // translated for a site that wants French.
+    void firstSearchRunsTheUpdateAndTheTranslator() {
+        TServices s;
+        QTemporaryDir dir;
+        const std::string home = dir.path().toStdString();
+        tessaly::test::TTestBoards boards;
+        boards.WriteHome(home);
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        const std::string version = f.Sources().Version;
+        s.On("/update/config.box", [version](auto&) {
+            TConfigBox box;
+            box.WriteString("DEFFile", "Version", version);
+            box.WriteString("Popup", "Mode", "OnUpdate");
+            box.WriteString("Popup", "Message", "Sources checked");
+            return TTestHttpServer::Normal(box.SaveToText());
+        });
+        s.On("/cgi-bin/translate?", [](auto&) {
+            return TTestHttpServer::Normal(
+                "En Fran\xE7"
+                "ais: <font face=\"helvetica\">soudeur\r\n");
+        });
+        TConfigBox& id = f.Engine().IdBox;
+        id.WriteString("ID", "ConfigURL", s.Url("/update/config.box"));
+        id.WriteString("ID", "TranslateURL", s.Url(""));
+        f.UpdateForm->Update().Settings.CloseDelayMs = 50;
+        f.Engine().AutoUpdatePending = true;
+        f.Sources()[0].KeywordLanguage = "fr";
+        QStringList shown;
+        w.answer = [&](QDialog* d) {
+            shown << d->windowTitle();
+            if (d == f.NewSearchForm) {
+                auto* n = static_cast<TNewSearchForm*>(d);
+                TNewSearchForm::SelectExact(n->NSRegion, "Boston");
+                TNewSearchForm::SelectExact(n->NSCategory, "Trades");
+                n->NSKeyword->setPlainText("welder");
+                QTest::mouseClick(n->SearchBut, Qt::LeftButton);
+            } else {
+                QVERIFY(w.WaitFor([d] { return !d->isVisible(); }, 10000));
+            }
+        };
+        f.Action("MMNew")->trigger();
+        QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
+        QCOMPARE(shown, (QStringList{"New Search", "Automatic Update", "Keyword(s) Translation"}));
+        QCOMPARE(w.messages.front(), QString("Sources checked"));
+        QVERIFY(!f.Engine().AutoUpdatePending);
+        const TVelaSearch& search = f.Searches()[f.Searches().Count() - 1];
+        QCOMPARE(search.KeywordsFR, std::string("soudeur"));
+        QCOMPARE(search.KeywordsEN, std::string("welder"));
     }
 
     // ---- the pop-up message
