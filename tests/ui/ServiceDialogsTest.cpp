@@ -179,6 +179,25 @@ class ServiceDialogsTest : public QObject {
                  std::string("TJ98/1.15 [en]"));
     }
 
+    // Shown for real (its own modal loop): it ends by itself once the outcome is known.
+    void modalUpdateEndsOnItsOwn() {
+        TServices s;
+        TSampleHome home;
+        PointAt(home, s);
+        s.On("/update/config.box",
+             [](auto&) { return TTestHttpServer::Normal(Descriptor("1998.11.03")); });
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.UpdateForm->Update().Settings.CloseDelayMs = 50;
+        f.OnExecDialog = nullptr;
+        QElapsedTimer clock;
+        clock.start();
+        f.RunSourceUpdate();
+        QVERIFY(clock.elapsed() < 10000);
+        QCOMPARE(f.UpdateForm->result(), int{QDialog::Accepted});
+        QCOMPARE(f.UpdateForm->StatusLabel->text(), QString("No update needed."));
+    }
+
     void differentVersionReplacesTheDefinitions() {
         TServices s;
         TSampleHome home;
