@@ -88,7 +88,8 @@ void TReferral::Send(const std::string& recipient, const TUserDetails& user,
 void TReferral::Close() {
     pause_.SetEnabled(false);
     busy_ = false;
-    machine_.StopAll();
+    // Stopping an idle machine would fail the next request queued before its next tick.
+    if (machine_.IsBusy() || machine_.QueuedCount() > 0) machine_.StopAll();
 }
 
 void TReferral::Outcome(const std::string& text) {

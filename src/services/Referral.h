@@ -42,7 +42,7 @@ class TReferral {
     // "Sending..." and the request; the job is copied.
     void Send(const std::string& recipient, const TUserDetails& user, const std::string& edition,
               const TVelaJob* job);
-    // The dialog closes: every running request of the machine stops.
+    // The dialog closes: every running or queued request of the machine stops.
     void Close();
     // From sending until the pause after the outcome has passed: the dialog ignores input.
     bool Busy() const { return busy_; }

@@ -48,6 +48,7 @@
 #include "ui/VelaProgress.h"
 #include "ui/VelaRefine.h"
 #include "ui/VelaSponsor.h"
+#include "ui/VelaUpdate.h"
 
 namespace tessaly::ui {
 
@@ -230,6 +231,7 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     RefineForm = new TRefineForm(this);
     FindInResultsForm = new TFindInResultsForm(this);
     AboutForm = new TAboutForm(this);
+    CreateServiceWindows();
     // Not a child of this window: minimising the main window leaves it on screen.
     ProgressForm = new TProgressForm(nullptr);
     ProgressForm->SetProgramDir(programDir_);
@@ -247,6 +249,7 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
 
 TVelaMainForm::~TVelaMainForm() {
     shutdownTimer_.reset();
+    DeleteServiceWindows();
     delete ProgressForm;
     // The banners go before the machine that fetches for them.
     delete SponsorForm;
@@ -714,6 +717,7 @@ bool TVelaMainForm::ReadProductId(std::string& error) {
         engine_->LoadOptions();
         ApplyStoredBrowser(*browser_, engine_->Options);
         engine_->LoadUpdateDescriptor();
+        UpdateForm->LoadDescriptor();
     } catch (const std::exception& e) {
         error = e.what();
         return false;
@@ -765,6 +769,7 @@ bool TVelaMainForm::FirstActivation(std::string& error) {
     engine_->StartGridTimer();
     CloseSplash();
     engine_->InitMachine();
+    if (engine_->Config.ReadString("Popup", "Mode") == "OnOpen") ShowPopupMessage();
     StartBanners();
     SetRunState(rsIdle);
     return true;
@@ -1304,17 +1309,12 @@ void TVelaMainForm::MMCopyURLClick() {
     QGuiApplication::clipboard()->setText(FromBytes(job->URL));
 }
 
-// The send-to-a-friend dialog, the translators, the options dialog, the connection
-// assistant and the remote window are separate windows of their own; these commands open
-// them once they exist.
-void TVelaMainForm::MMSendJobtoaFriendClick() {}
-void TVelaMainForm::MMSendQv98toaFriendClick() {}
-void TVelaMainForm::MMTranslateJobClick() {}
+// The options dialog, the connection assistant and the remote window are separate windows
+// of their own; these commands open them once they exist. The send-to-a-friend dialog and
+// the translators are in VelaServices.cpp.
 void TVelaMainForm::MMPreferencesClick() {}
 void TVelaMainForm::ConnectionSettingsAssistant1Click() {}
 void TVelaMainForm::MMBrowseClick(const char*) {}
-void TVelaMainForm::TranslateJob(int) {}
-void TVelaMainForm::SendJobToFriend(int) {}
 
 void TVelaMainForm::MMDeleteSelectedClick() {
     if (hourglass_ || !IsAnyJob()) return;
@@ -1605,6 +1605,7 @@ void TVelaMainForm::FormClose() {
     }
     engine_->ClearTemp();
     ProgressForm->hide();
+    if (engine_->Config.ReadString("Popup", "Mode") == "OnClose") ShowPopupMessage();
 }
 
 // ---------------------------------------------------------------- the seam

@@ -43,6 +43,10 @@ class TProgressForm;
 class TAboutForm;
 class TBannerPanel;
 class TSponsorForm;
+class TUpdateForm;
+class TSpamForm;
+class TKeyTranslator;
+class TJobTranslator;
 
 // The values of the user's options that the main window reads. The options dialog owns
 // and stores them; until it exists these are the defaults. The sort column and direction
@@ -135,6 +139,11 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     bool NewSearchDialog(const std::string& caption, const std::string& button,
                          TNewSearchValues& values) override;
     bool RefineDialog(TRefineValues& values) override;
+    // The job-source update window, the keyword translator and the descriptor's pop-up
+    // message (VelaServices.cpp).
+    void RunSourceUpdate() override;
+    bool TranslateKeywords(TKeywordTranslation& translation) override;
+    void ShowPopupMessage() override;
 
     // ---- grids
     int GetColIdx(const QTableWidget* grid, const char* header) const;
@@ -165,6 +174,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // Message boxes go through here so tests can answer them.
     void ShowMessage(const QString& text);
     std::function<void(const QString&)> OnMessage;
+    // Yes/No information boxes (the pop-up message); tests answer them here.
+    bool AskYesNo(const QString& text);
+    std::function<bool(const QString&)> OnYesNo;
 
     // ---- commands
     void MMNewClick();
@@ -235,11 +247,25 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void SendJobToFriend(int jobPosition);
     void PopBanner(const std::string& moment);
 
+    // The Guide tool button's drop-down and the guide entries of the Help menu, from the
+    // update descriptor.
+    void BuildGuide();
+    // Opens a guide entry's address in the current browser window.
+    void LaunchGuideItem(const std::string& address);
+    // The job-source update reloaded the site list: the options dialog reloads its list.
+    std::function<void()> OnSourcesReloaded;
+    // A job translation's status for the remote window's second panel ("" when it ends).
+    std::function<void(const std::string&)> OnRemoteStatus;
+
     TNewSearchForm* NewSearchForm;
     TRefineForm* RefineForm;
     TFindInResultsForm* FindInResultsForm;
     TProgressForm* ProgressForm;
     TAboutForm* AboutForm;
+    TUpdateForm* UpdateForm = nullptr;
+    TSpamForm* SpamForm = nullptr;
+    TKeyTranslator* KeyTranslator = nullptr;
+    TJobTranslator* JobTranslator = nullptr;
 
     // ---- sponsor banners: "InBanner" above "Sponsor1" to "Sponsor5" in the banner area,
     // "PopBanner" in the sponsor window (SponsorForm, also SponsorWindow).
@@ -296,6 +322,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void FillProgressRow(int row);
     void FormClose();
     void EndNotesEditing();
+    void CreateServiceWindows();
+    void DeleteServiceWindows();
 
     std::string programDir_;
     std::unique_ptr<TSearchEngine> engine_;
@@ -308,6 +336,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     bool editingNotes_ = false;
     bool closing_ = false;
     bool closeAllowed_ = false;
+    bool translating_ = false;  // the job translator set rsTranslating
     int lastSearchRow_ = -1;
     int sortedGridColumn_ = -1;  // the column the grid last sorted itself by
     bool gridSortDescending_ = false;

@@ -90,5 +90,32 @@ TEST_F(ReferralTest, OutcomeFollowsTheAnswer) {
     EXPECT_EQ(SendTo(dropped), "Error. Try later.");
 }
 
+// Closing the dialog on an idle machine must not swallow the next request.
+TEST_F(ReferralTest, CloseOnAnIdleMachineKeepsTheNextSend) {
+    TTestHttpServer thanks([](const TTestHttpServer::TRequest&) {
+        return TTestHttpServer::Normal("<h1>Thank You</h1>");
+    });
+    TReferral first(machine_, thanks.Url(""));
+    first.Close();
+    EXPECT_FALSE(machine_.Stopping);
+    EXPECT_EQ(SendTo(thanks), "Done.");
+    EXPECT_EQ(thanks.Requests().size(), 1u);
+}
+
+// Closing while a request runs stops it (and any other request of the machine).
+TEST_F(ReferralTest, CloseStopsRunningRequests) {
+    TTestHttpServer slow(
+        [](const TTestHttpServer::TRequest&) { return TTestHttpServer::StallAfterHeader(10000); });
+    auto q = machine_.NewQuery();
+    q->URL = slow.Url("/search");
+    bool failed = false;
+    q->OnEvent = [&](THTTPResult&, THTTPMachineEventType t) { failed |= t == meFailed; };
+    machine_.AddQuery(std::move(q));
+    ASSERT_TRUE(WaitFor([&] { return slow.Requests().size() == 1; }));
+    TReferral referral(machine_, slow.Url(""));
+    referral.Close();
+    EXPECT_TRUE(WaitFor([&] { return failed; }));
+}
+
 }  // namespace
 }  // namespace tessaly

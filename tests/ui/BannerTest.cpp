@@ -385,8 +385,13 @@ class BannerTest : public QObject {
 
         // A new descriptor: the banners read their triggers again when told.
         QVERIFY(!f.InBanner->HasTrigger(btAtSearch));
-        f.Engine().Config.WriteString("InBanner", "Triggers", "AtSearch");
-        f.Engine().Config.WriteString("Sponsor2", "Triggers", "");
+        // The descriptor is read for the product's edition; these are its plain sections.
+        TConfigBox& descriptor = f.Engine().Config;
+        const std::string edition = descriptor.Edition;
+        descriptor.Edition.clear();
+        descriptor.WriteString("InBanner", "Triggers", "AtSearch");
+        descriptor.WriteString("Sponsor2", "Triggers", "");
+        descriptor.Edition = edition;
         QVERIFY(f.OnBannerTriggersChanged);
         f.OnBannerTriggersChanged();
         QVERIFY(f.InBanner->HasTrigger(btAtSearch));

@@ -6,7 +6,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTimer>
@@ -19,12 +21,16 @@
 #include "ui/VelaBanner.h"
 #include "ui/VelaConnectWizard.h"
 #include "ui/VelaFindInResults.h"
+#include "ui/VelaJobTranslator.h"
+#include "ui/VelaKeyTranslator.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaNewSearch.h"
 #include "ui/VelaProgress.h"
 #include "ui/VelaProxy.h"
 #include "ui/VelaRefine.h"
+#include "ui/VelaSpam.h"
 #include "ui/VelaSponsor.h"
+#include "ui/VelaUpdate.h"
 
 using namespace tessaly;
 using namespace tessaly::ui;
@@ -85,6 +91,31 @@ int main(int argc, char** argv) {
     form.AboutForm->show();
     Save(form.AboutForm, out, "about");
     form.AboutForm->hide();
+
+    // The service dialogs. The sample home names no server: the update's request fails at
+    // once and its status keeps the first text.
+    form.UpdateForm->show();
+    Save(form.UpdateForm, out, "automatic-update");
+    form.UpdateForm->hide();
+
+    form.KeyTranslator->show();
+    Save(form.KeyTranslator, out, "keyword-translation");
+    form.KeyTranslator->hide();
+
+    form.JobTranslator->LangBox->setCurrentRow(5);
+    form.JobTranslator->show();
+    Save(form.JobTranslator, out, "job-translator");
+    form.JobTranslator->hide();
+
+    form.SpamForm->SetJob(form.Jobs().Count() > 0 ? &form.Jobs()[0] : nullptr);
+    form.SpamForm->show();
+    form.SpamForm->Edit1->setText("friend@example.org");
+    form.SpamForm->UserEmail->setText("ann@example.org");
+    form.SpamForm->UserFirstName->setText("Ann");
+    form.SpamForm->UserLastName->setText("Lee");
+    form.SpamForm->StatusPanels[1]->setText("Sending...");
+    Save(form.SpamForm, out, "send-to-a-friend");
+    form.SpamForm->hide();
 
     TSplashForm splash(home.Path(), form.Product());
     splash.show();

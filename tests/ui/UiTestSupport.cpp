@@ -115,6 +115,10 @@ TWindow::TWindow(const std::string& home, bool start) : loop_(std::make_unique<T
     form_ = std::make_unique<TVelaMainForm>(home);
     form_->OnMessage = [this](const QString& m) { messages.push_back(m); };
     form_->OnOpenURL = [this](const std::string& a, bool n) { opened.emplace_back(a, n); };
+    form_->OnYesNo = [this](const QString& m) {
+        messages.push_back(m);
+        return false;
+    };
     form_->OnExecDialog = [this](QDialog* d) {
         // Shown for real, so the dialog's show handler runs, then answered.
         d->show();
