@@ -47,6 +47,7 @@
 #include "ui/VelaNewSearch.h"
 #include "ui/VelaProgress.h"
 #include "ui/VelaRefine.h"
+#include "ui/VelaRemote.h"
 
 namespace tessaly::ui {
 
@@ -231,6 +232,11 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     // Not a child of this window: minimising the main window leaves it on screen.
     ProgressForm = new TProgressForm(nullptr);
     ProgressForm->SetProgramDir(programDir_);
+    // Also a window of its own, so it stays on screen while the main window is minimised.
+    RemoteForm = new TRemoteForm(*this, nullptr);
+    RemoteWindow = RemoteForm;
+    RemoteGrid = RemoteForm->JobGrid;
+    OnRemoteLayout = [this] { RemoteForm->FormResize(); };
 
     const std::string logo = JoinPath(programDir_, "xklogo.png");
     if (FileExists(logo)) XkLogo->LoadStrip(QString::fromStdString(logo));
@@ -245,6 +251,10 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
 
 TVelaMainForm::~TVelaMainForm() {
     shutdownTimer_.reset();
+    OnRemoteLayout = nullptr;
+    RemoteWindow = nullptr;
+    RemoteGrid = nullptr;
+    delete RemoteForm;
     delete ProgressForm;
 }
 
@@ -1165,6 +1175,13 @@ bool TVelaMainForm::event(QEvent* e) {
 
 void TVelaMainForm::changeEvent(QEvent* e) {
     QMainWindow::changeEvent(e);
+    // Minimising the program while a small window shows minimises only this window: the
+    // small window stays on screen, brought back should the desktop have minimised it too.
+    if (e->type() == QEvent::WindowStateChange && isMinimized()) {
+        for (QWidget* w : {static_cast<QWidget*>(RemoteForm), static_cast<QWidget*>(ProgressForm)})
+            if (w && w->isVisible() && w->isMinimized())
+                w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    }
 }
 
 bool TVelaMainForm::eventFilter(QObject* watched, QEvent* e) {
@@ -1293,10 +1310,24 @@ void TVelaMainForm::MMSendQv98toaFriendClick() {}
 void TVelaMainForm::MMTranslateJobClick() {}
 void TVelaMainForm::MMPreferencesClick() {}
 void TVelaMainForm::ConnectionSettingsAssistant1Click() {}
-void TVelaMainForm::MMBrowseClick(const char*) {}
 void TVelaMainForm::TranslateJob(int) {}
 void TVelaMainForm::SendJobToFriend(int) {}
 void TVelaMainForm::PopBanner(const std::string&) {}
+
+void TVelaMainForm::MMBrowseClick(const char* filter) {
+    if (!RemoteForm) return;
+    RemoteForm->Filter = filter;
+    if (!RemoteForm->isVisible()) {
+        RemoteForm->show();
+        return;
+    }
+    // Already open: the listing again with the new filter.
+    RemoteForm->JobListToGrid();
+    if (RemoteForm->isVisible()) {
+        RemoteForm->raise();
+        RemoteForm->activateWindow();
+    }
+}
 
 void TVelaMainForm::MMDeleteSelectedClick() {
     if (hourglass_ || !IsAnyJob()) return;
@@ -1578,6 +1609,7 @@ void TVelaMainForm::ShutdownTimerTimer() {
 }
 
 void TVelaMainForm::FormClose() {
+    if (RemoteForm) RemoteForm->hide();
     try {
         engine_->SaveOnClose();
     } catch (const std::exception& e) {

@@ -40,6 +40,7 @@ class TRefineForm;
 class TFindInResultsForm;
 class TProgressForm;
 class TAboutForm;
+class TRemoteForm;
 
 // The values of the user's options that the main window reads. The options dialog owns
 // and stores them; until it exists these are the defaults. The sort column and direction
@@ -232,6 +233,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     TFindInResultsForm* FindInResultsForm;
     TProgressForm* ProgressForm;
     TAboutForm* AboutForm;
+    TRemoteForm* RemoteForm = nullptr;
 
     // A main-menu action by its name ("MMNew", "MMFindInResultsNext", ...).
     QAction* Action(const char* name) const;
