@@ -1609,7 +1609,7 @@ void TVelaMainForm::ShutdownTimerTimer() {
 }
 
 void TVelaMainForm::FormClose() {
-    if (RemoteForm) RemoteForm->hide();
+    if (RemoteForm) RemoteForm->close();
     try {
         engine_->SaveOnClose();
     } catch (const std::exception& e) {

@@ -38,6 +38,7 @@ const char* const TRemoteForm::kHeaders[5] = {" ", "Job ", "Relevancy ", "Notes 
 namespace {
 
 constexpr int kStatusWidth = 26;
+// The relevancy column is 20 pixels, wider only where the desktop's font would clip "(6)".
 constexpr int kRelevancyWidth = 20;
 
 const char* const kRelevancyHints[5] = {"Lowest", "Low", "Average", "High", "Highest"};
@@ -252,7 +253,7 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
     hh->setSectionResizeMode(QHeaderView::Interactive);
     hh->setHighlightSections(false);
     hh->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    const int widths[4] = {kStatusWidth, 100, kRelevancyWidth, 70};
+    const int widths[4] = {kStatusWidth, 100, RelevancyWidth(), 70};
     for (int c = 0; c < 4; ++c)
         JobGrid->setColumnWidth(c, widths[c]);
     JobGrid->setColumnHidden(4, true);
@@ -287,9 +288,10 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
     // The first panel is 50 pixels; the second takes up to 350 of what the small window
     // has left, so it never forces the window wider.
     StatusPanels[0]->setFixedWidth(50);
-    StatusPanels[1]->setMinimumWidth(0);
+    // An explicit minimum, so a long message is cut rather than widening the window.
+    StatusPanels[1]->setMinimumWidth(1);
     StatusPanels[1]->setMaximumWidth(350);
-    StatusPanels[1]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    StatusPanels[1]->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     StatusBar->addWidget(StatusPanels[0]);
     StatusBar->addWidget(StatusPanels[1], 1);
     ActivityIndicator = new QProgressBar(StatusBar);
@@ -389,15 +391,16 @@ QAction* TRemoteForm::MenuItem(const char* name) const {
 void TRemoteForm::SetStayOnTop(bool on) {
     if (on == bool(windowFlags() & Qt::WindowStaysOnTopHint)) return;
     const bool visible = isVisible();
-    // The new flags hide the window; that is not the user closing it.
-    reflagging_ = true;
+    // New flags hide the window; it shows again as it was, still open.
     setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (visible) QDialog::setVisible(true);
-    reflagging_ = false;
+    if (visible) show();
 }
 
 void TRemoteForm::SetStatusText(int panel, const std::string& text) {
-    if (panel >= 0 && panel < 2) StatusPanels[panel]->setText(FromBytes(text));
+    if (panel < 0 || panel > 1) return;
+    StatusPanels[panel]->setText(FromBytes(text));
+    // The small window may cut a long message; the hint shows it whole.
+    StatusPanels[panel]->setToolTip(StatusPanels[panel]->text());
 }
 
 QString TRemoteForm::StatusText(int panel) const {
@@ -406,19 +409,35 @@ QString TRemoteForm::StatusText(int panel) const {
 
 // ---------------------------------------------------------------- showing and closing
 
+// Opening and closing are the window's showing and its closing (the close box, Escape,
+// close()). A bare hide, as a change of window flags does on the way to showing the window
+// again, neither closes nor reopens it.
 void TRemoteForm::setVisible(bool visible) {
-    if (reflagging_ || visible == isVisible()) {
+    if (visible == isVisible()) {
         QDialog::setVisible(visible);
         return;
     }
     if (visible) {
-        SetStayOnTop(main_.Options().RemoteOnTop);
+        const bool opening = !open_;
+        if (opening) SetStayOnTop(main_.Options().RemoteOnTop);
         QDialog::setVisible(true);
-        FormShow();
+        if (opening) {
+            open_ = true;
+            FormShow();
+        }
     } else {
         QDialog::setVisible(false);
-        FormClose();
+        if (closing_ && open_) {
+            open_ = false;
+            FormClose();
+        }
     }
+}
+
+void TRemoteForm::done(int result) {
+    closing_ = true;
+    QDialog::done(result);
+    closing_ = false;
 }
 
 void TRemoteForm::FormShow() {
@@ -550,8 +569,9 @@ void TRemoteForm::FillRow(int row, int position) {
          "Title: " + title + "\nCompany: " + FromBytes(job.Company) +
              "\nLocation: " + FromBytes(job.Location) + "\nSource: " + FromBytes(job.Source));
     const int level = job.Relevancy;
-    cell("Relevancy ", "(" + QString::number(level) + ")",
-         level >= 2 && level <= 6 ? kRelevancyHints[level - 2] : "");
+    if (QTableWidgetItem* it = cell("Relevancy ", "(" + QString::number(level) + ")",
+                                    level >= 2 && level <= 6 ? kRelevancyHints[level - 2] : ""))
+        it->setTextAlignment(Qt::AlignCenter);
     const QString notes = FromBytes(job.Notes);
     if (QTableWidgetItem* it =
             cell("Notes ", notes, job.Notes.empty() ? QString("Click to enter notes") : notes))
@@ -752,6 +772,10 @@ void TRemoteForm::TimerTimer() {
 
 // ---------------------------------------------------------------- layout
 
+int TRemoteForm::RelevancyWidth() const {
+    return std::max(kRelevancyWidth, JobGrid->fontMetrics().horizontalAdvance("(6)") + 8);
+}
+
 bool TRemoteForm::RowsOverflow() const {
     const int rowHeight = std::max(1, JobGrid->verticalHeader()->defaultSectionSize());
     return JobGrid->rowCount() > JobGrid->viewport()->height() / rowHeight;
@@ -762,7 +786,7 @@ void TRemoteForm::FormResize() {
     hh->setStretchLastSection(false);
     const int statusCol = GetColIdx(" "), relCol = GetColIdx("Relevancy ");
     if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, kStatusWidth);
-    if (relCol >= 0) JobGrid->setColumnWidth(relCol, kRelevancyWidth);
+    if (relCol >= 0) JobGrid->setColumnWidth(relCol, RelevancyWidth());
     // Every column but the last shown one keeps its share of the grid's width.
     const int last = hh->logicalIndex(hh->count() - 1);
     long sum = 0;
@@ -777,7 +801,7 @@ void TRemoteForm::FormResize() {
         }
     }
     if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, kStatusWidth);
-    if (relCol >= 0) JobGrid->setColumnWidth(relCol, kRelevancyWidth);
+    if (relCol >= 0) JobGrid->setColumnWidth(relCol, RelevancyWidth());
     hh->setStretchLastSection(true);
 }
 

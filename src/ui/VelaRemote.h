@@ -70,6 +70,8 @@ class TRemoteForm : public QDialog {
     void SortGridClick(const QString& item);
     void TimerTimer();
     void FormResize();
+    // Width of the relevancy column: 20 pixels unless the font needs more for "(6)".
+    int RelevancyWidth() const;
     void JobGridTopLeftChanged();
 
     // The browse-time moment's outside effects; the main window's pop-up message and the
@@ -94,6 +96,7 @@ class TRemoteForm : public QDialog {
     bool EditingNotes() const { return editingNotes_; }
 
     void setVisible(bool visible) override;
+    void done(int result) override;
 
   protected:
     void resizeEvent(QResizeEvent* e) override;
@@ -114,7 +117,8 @@ class TRemoteForm : public QDialog {
     bool editingNotes_ = false;
     bool filling_ = false;
     bool mainWasMaximized_ = false;
-    bool reflagging_ = false;  // a change of window flags hides and shows the window
+    bool open_ = false;     // shown and not closed since
+    bool closing_ = false;  // the window is being closed, not merely hidden
     QTimer* activityTimer_;
 };
 

@@ -226,6 +226,15 @@ class RemoteFormTest : public QObject {
         QVERIFY(!(r.windowFlags() & Qt::WindowStaysOnTopHint));
         QVERIFY(f.isMinimized());
         QCOMPARE(Titles(r), QStringList{"Alpha"});
+        // So does the options dialog setting the flag on the window directly.
+        TMoment m;
+        m.Watch(r);
+        QWidget* window = f.RemoteWindow;
+        window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+        window->show();
+        QVERIFY(r.isVisible());
+        QVERIFY(f.isMinimized());
+        QCOMPARE(m.banners, 0);
         r.close();
     }
 
@@ -371,7 +380,11 @@ class RemoteFormTest : public QObject {
         // Deleted jobs stay out whatever the filter.
         f.MMBrowseClick("All");
         QCOMPARE(Titles(r), QStringList{"Charlie"});
-        r.close();
+        QVERIFY(f.isMinimized());
+        // Escape closes the window like its close box.
+        QTest::keyClick(&r, Qt::Key_Escape);
+        QVERIFY(!r.isVisible());
+        QVERIFY(!f.isMinimized());
     }
 
     void sortingGoesThroughTheMainListing() {
@@ -481,9 +494,11 @@ class RemoteFormTest : public QObject {
             r.JobGrid->setColumnWidth(notes, 50);
             r.FormResize();
             const double room = r.JobGrid->width() - less;
-            const double sum = 26 + 100 + 20 + 50;
+            const int relWidth = r.RelevancyWidth();
+            QVERIFY(relWidth >= 20);
+            const double sum = 26 + 100 + relWidth + 50;
             QCOMPARE(r.JobGrid->columnWidth(status), 26);
-            QCOMPARE(r.JobGrid->columnWidth(rel), 20);
+            QCOMPARE(r.JobGrid->columnWidth(rel), relWidth);
             QCOMPARE(r.JobGrid->columnWidth(job), int(std::lround(100 * room / sum)));
             QCOMPARE(r.JobGrid->columnWidth(notes), int(std::lround(50 * room / sum)));
             QVERIFY(r.JobGrid->horizontalHeader()->stretchLastSection());
