@@ -1095,6 +1095,9 @@ void TVelaMainForm::JobListToGrid(bool full) {
     FoundCol = FoundRow = -1;
     JobGrid->viewport()->update();
     ButtonsState();
+    // The remote window's rows name list positions: an open one follows a new order or a
+    // new list at once.
+    if (RemoteForm && RemoteForm->isVisible()) RemoteForm->JobListToGrid();
 }
 
 void TVelaMainForm::UpdateSearchCount() {

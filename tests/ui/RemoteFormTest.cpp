@@ -13,6 +13,7 @@
 
 #include "UiTestSupport.h"
 #include "search/SearchEngine.h"
+#include "ui/QtText.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaRemote.h"
 
@@ -424,6 +425,45 @@ class RemoteFormTest : public QObject {
         r.MenuItem("Ascending")->trigger();
         QCOMPARE(Titles(r), (QStringList{"Alpha", "Charlie", "Bravo", "Delta"}));
         r.close();
+    }
+
+    void followsTheMainListingWhileOpen() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("Alpha", 3), Job("Bravo", 5)});
+        home.AddSearch("y", "Texas", "Engineering", {Job("Zulu", 4)});
+        home.AddSearch("z", "Texas", "Engineering", {Job("Yankee", 4, kStatusNew)});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        TRemoteForm& r = *f.RemoteForm;
+        f.MMBrowseClick("All");
+        QCOMPARE(Titles(r), (QStringList{"Bravo", "Alpha"}));
+        auto rowsNameTheirJobs = [&] {
+            for (int row = 0; row < r.JobGrid->rowCount(); ++row)
+                if (FromBytes(r.GetJobAtRow(row)->Title) != Cell(r, row, "Job ")) return false;
+            return true;
+        };
+        // The main window reorders its list: every row still leads to its own job.
+        f.SortGridClick("Title");
+        QCOMPARE(Titles(r), (QStringList{"Alpha", "Bravo"}));
+        QVERIFY(rowsNameTheirJobs());
+        r.JobGrid->setCurrentCell(RowOf(r, "Bravo"), r.GetColIdx("Notes "));
+        r.JMHighlightClick();
+        QVERIFY(f.Jobs()[f.Jobs()[0].Title == "Bravo" ? 0 : 1].High);
+
+        // Another search loads: its jobs, or the window closes when none match.
+        f.SearchGrid->setCurrentCell(1, 0);
+        QVERIFY(w.WaitFor([&] { return Titles(r) == QStringList{"Zulu"}; }));
+        QVERIFY(rowsNameTheirJobs());
+        r.close();
+        f.MMBrowseClick("New");
+        QVERIFY(!r.isVisible());
+        f.SearchGrid->setCurrentCell(2, 0);
+        QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"Yankee"}; }));
+        f.MMBrowseClick("New");
+        QVERIFY(r.isVisible());
+        f.SearchGrid->setCurrentCell(1, 0);
+        QVERIFY(w.WaitFor([&] { return !r.isVisible(); }));
+        QVERIFY(!f.isMinimized());
     }
 
     void menuAndButtonsFollowTheSelection() {
