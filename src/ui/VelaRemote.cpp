@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -11,6 +12,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QProgressBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -370,6 +372,11 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
 
     FormCreate();
     resize(320, 380);
+    // Out of the browser's way, low at the right, until the stored layout says otherwise.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(std::max(0, area.width() - width() - 80), std::max(0, area.height() - height() - 200));
+    }
 }
 
 TVelaMainForm& TRemoteForm::Main() {
