@@ -1318,18 +1318,7 @@ void TVelaMainForm::SendJobToFriend(int) {}
 void TVelaMainForm::PopBanner(const std::string&) {}
 
 void TVelaMainForm::MMBrowseClick(const char* filter) {
-    if (!RemoteForm) return;
-    RemoteForm->Filter = filter;
-    if (!RemoteForm->isVisible()) {
-        RemoteForm->show();
-        return;
-    }
-    // Already open: the listing again with the new filter.
-    RemoteForm->JobListToGrid();
-    if (RemoteForm->isVisible()) {
-        RemoteForm->raise();
-        RemoteForm->activateWindow();
-    }
+    if (RemoteForm) RemoteForm->Browse(filter);
 }
 
 void TVelaMainForm::MMDeleteSelectedClick() {

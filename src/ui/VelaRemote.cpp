@@ -441,6 +441,22 @@ void TRemoteForm::setVisible(bool visible) {
     }
 }
 
+void TRemoteForm::Browse(const QString& filter) {
+    Filter = filter;
+    if (isVisible()) {
+        // Already open: the listing again with the new filter.
+        JobListToGrid();
+        if (isVisible()) {
+            raise();
+            activateWindow();
+        }
+        return;
+    }
+    // A window merely hidden since its last showing opens afresh too.
+    open_ = false;
+    show();
+}
+
 void TRemoteForm::done(int result) {
     closing_ = true;
     QDialog::done(result);

@@ -41,6 +41,10 @@ class TRemoteForm : public QDialog {
     // "All", "New", "Green" or "High"; set before showing.
     QString Filter = "All";
 
+    // Sets the filter and opens the window, or lists again by the new filter when it is
+    // open already (the Browse commands).
+    void Browse(const QString& filter);
+
     // Stays above other windows while browsing, or not (takes effect at once).
     void SetStayOnTop(bool on);
     void SetStatusText(int panel, const std::string& text);

@@ -131,7 +131,13 @@ class RemoteFormTest : public QObject {
         // Open with one filter, then another: the list follows.
         f.MMBrowseClick("Green");
         QCOMPARE(Titles(r), QStringList{"Welding Inspector"});
+        // Hidden without being closed, the window still opens afresh on the next command.
+        r.hide();
+        f.MMBrowseClick("New");
+        QVERIFY(r.isVisible());
+        QCOMPARE(Titles(r), QStringList{"Pipe Welder"});
         r.close();
+        QVERIFY(!f.isMinimized());
     }
 
     void nothingMatchingClosesAtOnceAndRestoresTheMainWindow() {
