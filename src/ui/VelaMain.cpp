@@ -47,6 +47,7 @@
 #include "ui/VelaNewSearch.h"
 #include "ui/VelaProgress.h"
 #include "ui/VelaRefine.h"
+#include "ui/VelaRemote.h"
 #include "ui/VelaSponsor.h"
 #include "ui/VelaUpdate.h"
 
@@ -235,6 +236,12 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     // Not a child of this window: minimising the main window leaves it on screen.
     ProgressForm = new TProgressForm(nullptr);
     ProgressForm->SetProgramDir(programDir_);
+    // Also a window of its own, so it stays on screen while the main window is minimised.
+    RemoteForm = new TRemoteForm(*this, nullptr);
+    RemoteWindow = RemoteForm;
+    RemoteGrid = RemoteForm->JobGrid;
+    OnRemoteLayout = [this] { RemoteForm->FormResize(); };
+    OnRemoteStatus = [this](const std::string& text) { RemoteForm->SetStatusText(1, text); };
 
     const std::string logo = JoinPath(programDir_, "xklogo.png");
     if (FileExists(logo)) XkLogo->LoadStrip(QString::fromStdString(logo));
@@ -250,6 +257,10 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
 TVelaMainForm::~TVelaMainForm() {
     shutdownTimer_.reset();
     DeleteServiceWindows();
+    OnRemoteLayout = nullptr;
+    RemoteWindow = nullptr;
+    RemoteGrid = nullptr;
+    delete RemoteForm;
     delete ProgressForm;
     // The banners go before the machine that fetches for them.
     delete SponsorForm;
@@ -1109,6 +1120,9 @@ void TVelaMainForm::JobListToGrid(bool full) {
     FoundCol = FoundRow = -1;
     JobGrid->viewport()->update();
     ButtonsState();
+    // The remote window's rows name list positions: an open one follows a new order or a
+    // new list at once.
+    if (RemoteForm && RemoteForm->isVisible()) RemoteForm->JobListToGrid();
 }
 
 void TVelaMainForm::UpdateSearchCount() {
@@ -1189,6 +1203,13 @@ bool TVelaMainForm::event(QEvent* e) {
 
 void TVelaMainForm::changeEvent(QEvent* e) {
     QMainWindow::changeEvent(e);
+    // Minimising the program while a small window shows minimises only this window: the
+    // small window stays on screen, brought back should the desktop have minimised it too.
+    if (e->type() == QEvent::WindowStateChange && isMinimized()) {
+        for (QWidget* w : {static_cast<QWidget*>(RemoteForm), static_cast<QWidget*>(ProgressForm)})
+            if (w && w->isVisible() && w->isMinimized())
+                w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    }
 }
 
 bool TVelaMainForm::eventFilter(QObject* watched, QEvent* e) {
@@ -1314,7 +1335,10 @@ void TVelaMainForm::MMCopyURLClick() {
 // the translators are in VelaServices.cpp.
 void TVelaMainForm::MMPreferencesClick() {}
 void TVelaMainForm::ConnectionSettingsAssistant1Click() {}
-void TVelaMainForm::MMBrowseClick(const char*) {}
+
+void TVelaMainForm::MMBrowseClick(const char* filter) {
+    if (RemoteForm) RemoteForm->Browse(filter);
+}
 
 void TVelaMainForm::MMDeleteSelectedClick() {
     if (hourglass_ || !IsAnyJob()) return;
@@ -1597,6 +1621,7 @@ void TVelaMainForm::ShutdownTimerTimer() {
 }
 
 void TVelaMainForm::FormClose() {
+    if (RemoteForm) RemoteForm->close();
     try {
         engine_->SaveOnClose();
     } catch (const std::exception& e) {

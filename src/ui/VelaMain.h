@@ -47,6 +47,7 @@ class TUpdateForm;
 class TSpamForm;
 class TKeyTranslator;
 class TJobTranslator;
+class TRemoteForm;
 
 // The values of the user's options that the main window reads. The options dialog owns
 // and stores them; until it exists these are the defaults. The sort column and direction
@@ -284,6 +285,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // Starts every banner (the seven) whose triggers hold `trigger`.
     void FireBannerTrigger(int trigger);
     void InBannerBannerClick(const std::string& destination);
+    TRemoteForm* RemoteForm = nullptr;
 
     // A main-menu action by its name ("MMNew", "MMFindInResultsNext", ...).
     QAction* Action(const char* name) const;

@@ -28,6 +28,7 @@
 #include "ui/VelaProgress.h"
 #include "ui/VelaProxy.h"
 #include "ui/VelaRefine.h"
+#include "ui/VelaRemote.h"
 #include "ui/VelaSpam.h"
 #include "ui/VelaSponsor.h"
 #include "ui/VelaUpdate.h"
@@ -121,6 +122,20 @@ int main(int argc, char** argv) {
     splash.show();
     Save(&splash, out, "splash");
     splash.hide();
+
+    // The remote window over the whole listing, a job in the middle selected; it
+    // minimises the main window while it shows and restores it as it closes.
+    TRemoteForm* remote = form.RemoteForm;
+    remote->OnPopupMessage = [] {};
+    remote->OnPopBanner = [] {};
+    form.OnOpenURL = [](const std::string&, bool) {};
+    form.MMBrowseClick("All");
+    remote->JobGrid->setCurrentCell(2, remote->GetColIdx("Job "));
+    remote->JobGrid->selectRow(2);
+    remote->SetStatusText(1, "Job Translation in Progress. Please wait...");
+    Save(remote, out, "remote-control");
+    remote->close();
+    form.OnOpenURL = nullptr;
 
     TProgressForm* p = form.ProgressForm;
     p->ClearLog();

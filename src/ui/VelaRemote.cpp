@@ -1,0 +1,841 @@
+#include "ui/VelaRemote.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QProgressBar>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cmath>
+
+#include "data/ConfigBox.h"
+#include "data/VelaJobs.h"
+#include "platform/MainLoop.h"
+#include "search/SearchEngine.h"
+#include "ui/JobImages.h"
+#include "ui/QtText.h"
+#include "ui/VelaMain.h"
+#include "ui/VelaProgress.h"
+
+namespace tessaly::ui {
+
+const char* const TRemoteForm::kHeaders[5] = {" ", "Job ", "Relevancy ", "Notes ", "RemoteIndex"};
+
+namespace {
+
+constexpr int kStatusWidth = 26;
+// The relevancy column is 20 pixels, wider only where the desktop's font would clip "(6)".
+constexpr int kRelevancyWidth = 20;
+
+const char* const kRelevancyHints[5] = {"Lowest", "Low", "Average", "High", "Highest"};
+
+// The sort items of the pop-up menu: their names, the main window's sort items they stand
+// for and the job list's sort key of each column.
+struct TSortItem {
+    const char* name;
+    const char* mainItem;
+    const char* key;
+};
+const TSortItem kSortItems[7] = {
+    {"byStatus", "Status", " "},          {"byTitle", "Title", "Title "},
+    {"byCompany", "Company", "Company "}, {"byLocation", "Location", "Location "},
+    {"bySource", "Source", "Source "},    {"byRelevancy", "Relevancy", "Relevancy "},
+    {"byNotes", "Notes", "Notes "}};
+
+const QColor kInk(40, 48, 64);
+
+// The tool bar's pictures, drawn like the rest of the program's: a thin dark outline,
+// one clear colour each.
+QIcon ToolIcon(const QString& name) {
+    QPixmap pm(20, 20);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(kInk, 1));
+    if (name == "High") {
+        // A marker pen over a yellow stroke.
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(255, 220, 0));
+        p.drawRoundedRect(QRectF(2, 13, 16, 5), 2, 2);
+        p.setPen(QPen(kInk, 1));
+        p.setBrush(QColor(250, 200, 30));
+        QPainterPath pen;
+        pen.moveTo(6, 13);
+        pen.lineTo(14, 3);
+        pen.lineTo(17, 6);
+        pen.lineTo(9, 16);
+        pen.lineTo(5.5, 16.5);
+        pen.closeSubpath();
+        p.drawPath(pen);
+    } else if (name == "Comment") {
+        // A speech bubble with two lines of text.
+        QPainterPath bubble;
+        bubble.addRoundedRect(QRectF(1.5, 2.5, 17, 11), 3, 3);
+        bubble.moveTo(5, 13.5);
+        bubble.lineTo(4, 18);
+        bubble.lineTo(9.5, 13.5);
+        p.setBrush(QColor(255, 252, 220));
+        p.drawPath(bubble.simplified());
+        p.setPen(QPen(QColor(128, 128, 0), 1.2));
+        p.drawLine(QPointF(4.5, 6.5), QPointF(15.5, 6.5));
+        p.drawLine(QPointF(4.5, 9.5), QPointF(12.5, 9.5));
+    } else if (name == "Translate") {
+        // Two cards, one letter each, the front one over the back one.
+        p.setBrush(QColor(215, 230, 250));
+        p.drawRoundedRect(QRectF(1.5, 1.5, 11, 11), 2, 2);
+        p.setBrush(QColor(255, 235, 200));
+        p.drawRoundedRect(QRectF(7.5, 7.5, 11, 11), 2, 2);
+        QFont f = p.font();
+        f.setPixelSize(9);
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(QColor(20, 70, 160));
+        p.drawText(QRectF(1.5, 1.5, 8, 8), Qt::AlignCenter, "A");
+        p.setPen(QColor(170, 80, 0));
+        p.drawText(QRectF(7.5, 7.5, 11, 11), Qt::AlignCenter, "B");
+    } else if (name == "Reload") {
+        // A globe inside a turning arrow: the page again, from the web.
+        p.setBrush(QColor(205, 228, 255));
+        p.drawEllipse(QRectF(6, 6, 8, 8));
+        p.setPen(QPen(QColor(0, 120, 60), 2, Qt::SolidLine, Qt::RoundCap));
+        p.setBrush(Qt::NoBrush);
+        p.drawArc(QRectF(2, 2, 16, 16), 60 * 16, 270 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 120, 60));
+        p.drawPolygon(QPolygonF({QPointF(12, 0.5), QPointF(17.5, 3), QPointF(12.5, 7)}));
+    } else if (name == "Send") {
+        // An envelope.
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(1.5, 4.5, 17, 11));
+        p.setBrush(Qt::NoBrush);
+        p.drawPolyline(QPolygonF({QPointF(1.5, 4.5), QPointF(10, 11), QPointF(18.5, 4.5)}));
+        p.setPen(QPen(QColor(200, 40, 40), 1));
+        p.drawLine(QPointF(14, 13.5), QPointF(17, 13.5));
+    }
+    return QIcon(pm);
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- grid drawing
+
+// The grid's colours (yellow rows for highlighted jobs, blue or purple titles, olive
+// notes), the status image centred in its cell, and the end of a notes edit.
+class TRemoteGridDelegate final : public QStyledItemDelegate {
+  public:
+    explicit TRemoteGridDelegate(TRemoteForm* form) : QStyledItemDelegate(form), form_(form) {}
+
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            form_->JobGridCellValidate(index.row(), line->text());
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        if (index.column() != form_->GetColIdx(" ")) {
+            QStyledItemDelegate::paint(painter, option, index);
+            return;
+        }
+        // The cell without its picture, then the picture in the middle.
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        const QIcon icon = opt.icon;
+        opt.icon = QIcon();
+        opt.features &= ~QStyleOptionViewItem::HasDecoration;
+        const QWidget* w = opt.widget;
+        (w ? w->style() : QApplication::style())
+            ->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
+        if (icon.isNull()) return;
+        const QSize size = opt.decorationSize.isValid() ? opt.decorationSize : QSize(16, 16);
+        QRect r(QPoint(0, 0), size);
+        r.moveCenter(option.rect.center());
+        icon.paint(painter, r);
+    }
+
+  protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const TVelaJob* job = form_->GetJobAtRow(index.row());
+        auto text = [&](const QColor& c) {
+            option->palette.setColor(QPalette::Text, c);
+            option->palette.setColor(QPalette::HighlightedText, c);
+        };
+        const int col = index.column();
+        if (job && job->High && form_->Main().Options().YellowHighlight)
+            option->backgroundBrush = QColor(255, 255, 0);
+        if (job && col == form_->GetColIdx("Job ")) {
+            text(job->Visited ? QColor(128, 0, 128) : QColor(0, 0, 255));
+            option->font.setUnderline(true);
+        }
+        if (col == form_->GetColIdx("Notes ")) text(QColor(128, 128, 0));
+        // The selected row stays readable: a pale selection, dark text unless coloured.
+        if (option->state & QStyle::State_Selected) {
+            option->palette.setColor(QPalette::Highlight, QColor(190, 214, 245));
+            if (option->palette.color(QPalette::HighlightedText) == QColor(Qt::white))
+                option->palette.setColor(QPalette::HighlightedText, QColor(Qt::black));
+        }
+    }
+
+  private:
+    TRemoteForm* form_;
+};
+
+// ---------------------------------------------------------------- creation
+
+TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent), main_(main) {
+    setObjectName("RemoteForm");
+    setWindowTitle("Remote Control");
+    setModal(false);
+    setWindowFlag(Qt::Tool, true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    setSizeGripEnabled(false);
+
+    Panel1 = new QToolBar(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setIconSize(QSize(20, 20));
+    Panel1->setMovable(false);
+    Panel1->setFloatable(false);
+    auto button = [this](const char* name, const char* hint, const char* icon) {
+        auto* b = new QToolButton(Panel1);
+        b->setObjectName(name);
+        b->setToolTip(hint);
+        b->setStatusTip(hint);
+        b->setIcon(ToolIcon(icon));
+        b->setAutoRaise(true);
+        Panel1->addWidget(b);
+        return b;
+    };
+    HighBut = button("HighBut", "Highlight Job(s)", "High");
+    CommentBut = button("CommentBut", "Comment Job", "Comment");
+    TranslateBut = button("TranslateBut", "Translate Job", "Translate");
+    Panel1->addSeparator();
+    ReloadBut = button("ReloadBut", "Reload Job Online", "Reload");
+    SendBut = button("SendBut", "Send Job to a Friend", "Send");
+    connect(HighBut, &QToolButton::clicked, this, [this] { JMHighlightClick(); });
+    connect(CommentBut, &QToolButton::clicked, this, [this] { JMCommentClick(); });
+    connect(TranslateBut, &QToolButton::clicked, this, [this] { JMTranslateJobClick(); });
+    connect(ReloadBut, &QToolButton::clicked, this, [this] { JMReloadClick(); });
+    connect(SendBut, &QToolButton::clicked, this, [this] { JMSendClick(); });
+
+    JobGrid = new QTableWidget(1, 6, this);
+    JobGrid->setObjectName("JobGrid");
+    JobGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    JobGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    JobGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    JobGrid->verticalHeader()->hide();
+    JobGrid->verticalHeader()->setDefaultSectionSize(20);
+    JobGrid->setWordWrap(false);
+    JobGrid->setIconSize(QSize(16, 16));
+    JobGrid->setMouseTracking(true);
+    JobGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    JobGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    for (int c = 0; c < 5; ++c)
+        JobGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(kHeaders[c]));
+    JobGrid->setHorizontalHeaderItem(5, new QTableWidgetItem(QString()));
+    QHeaderView* hh = JobGrid->horizontalHeader();
+    hh->setMinimumSectionSize(8);
+    hh->setSectionsMovable(true);
+    hh->setSectionResizeMode(QHeaderView::Interactive);
+    hh->setHighlightSections(false);
+    hh->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const int widths[4] = {kStatusWidth, 100, RelevancyWidth(), 70};
+    for (int c = 0; c < 4; ++c)
+        JobGrid->setColumnWidth(c, widths[c]);
+    JobGrid->setColumnHidden(4, true);
+    hh->setStretchLastSection(true);
+    JobGrid->setItemDelegate(new TRemoteGridDelegate(this));
+    JobGrid->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(JobGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
+        // A right click selects the row it is on, as a left click would.
+        const int row = JobGrid->rowAt(p.y());
+        if (row >= 0 && !editingNotes_) JobGrid->selectRow(row);
+        JobMenu->popup(JobGrid->viewport()->mapToGlobal(p));
+    });
+    connect(JobGrid, &QTableWidget::cellClicked, this,
+            [this](int row, int col) { JobGridClickCell(row, col); });
+    connect(JobGrid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+            [this] { EndNotesEditing(); });
+    connect(JobGrid->horizontalScrollBar(), &QScrollBar::valueChanged, this,
+            [this](int) { JobGridTopLeftChanged(); });
+    // The menu's shortcuts follow the selection; the menu itself looks again as it opens.
+    connect(JobGrid, &QTableWidget::itemSelectionChanged, this, [this] { JobMenuPopup(); });
+
+    StatusBar = new QStatusBar(this);
+    StatusBar->setObjectName("StatusBar");
+    StatusBar->setSizeGripEnabled(true);
+    for (int i = 0; i < 2; ++i) {
+        StatusPanels[i] = new QLabel(StatusBar);
+        StatusPanels[i]->setObjectName(QString("StatusPanel%1").arg(i));
+        StatusPanels[i]->setFrameShape(QFrame::StyledPanel);
+        StatusPanels[i]->setFrameShadow(QFrame::Sunken);
+        StatusPanels[i]->setContentsMargins(3, 0, 3, 0);
+    }
+    // The first panel is 50 pixels; the second takes up to 350 of what the small window
+    // has left, so it never forces the window wider.
+    StatusPanels[0]->setFixedWidth(50);
+    // An explicit minimum, so a long message is cut rather than widening the window.
+    StatusPanels[1]->setMinimumWidth(1);
+    StatusPanels[1]->setMaximumWidth(350);
+    StatusPanels[1]->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    StatusBar->addWidget(StatusPanels[0]);
+    StatusBar->addWidget(StatusPanels[1], 1);
+    ActivityIndicator = new QProgressBar(StatusBar);
+    ActivityIndicator->setObjectName("ActivityIndicator");
+    ActivityIndicator->setFixedSize(40, 12);
+    ActivityIndicator->setTextVisible(false);
+    ActivityIndicator->setRange(0, 1);
+    ActivityIndicator->setValue(0);
+    StatusBar->addPermanentWidget(ActivityIndicator);
+
+    auto* v = new QVBoxLayout(this);
+    v->setContentsMargins(0, 0, 0, 0);
+    v->setSpacing(0);
+    v->addWidget(Panel1);
+    v->addWidget(JobGrid, 1);
+    v->addWidget(StatusBar);
+
+    JobMenu = new QMenu(this);
+    JobMenu->setObjectName("JobMenu");
+    auto item = [this](QMenu* menu, const char* name, const char* caption,
+                       std::function<void()> handler, const QKeySequence& key = {}) {
+        QAction* a = menu->addAction(caption);
+        a->setObjectName(name);
+        if (!key.isEmpty()) {
+            a->setShortcut(key);
+            a->setShortcutContext(Qt::WindowShortcut);
+            // Shortcuts of a menu that is not open count only through a visible widget.
+            addAction(a);
+        }
+        connect(a, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
+        return a;
+    };
+    using K = QKeySequence;
+    QAction* high = item(
+        JobMenu, "JMHighlight", "Highlight", [this] { JMHighlightClick(); },
+        K(Qt::CTRL | Qt::Key_H));
+    JobMenu->setDefaultAction(high);
+    item(
+        JobMenu, "JMComment", "Comment", [this] { JMCommentClick(); }, K(Qt::CTRL | Qt::Key_C));
+    item(JobMenu, "JMTranslateJob", "Translate...", [this] { JMTranslateJobClick(); });
+    item(
+        JobMenu, "JMReload", "Reload Online", [this] { JMReloadClick(); }, K(Qt::CTRL | Qt::Key_R));
+    item(JobMenu, "JMSend", "Send to a Friend...", [this] { JMSendClick(); });
+    item(
+        JobMenu, "JMDelete", "Delete", [this] { JMDeleteClick(); }, K(Qt::Key_Delete));
+    JobMenu->addSeparator();
+    SortMenu = JobMenu->addMenu("Sort Jobs by");
+    SortMenu->setObjectName("SortJobsby");
+    auto* columns = new QActionGroup(this);
+    for (const TSortItem& s : kSortItems) {
+        QAction* a = SortMenu->addAction(s.mainItem);
+        a->setObjectName(s.name);
+        a->setCheckable(true);
+        columns->addAction(a);
+    }
+    SortMenu->addSeparator();
+    auto* direction = new QActionGroup(this);
+    for (const char* d : {"Ascending", "Descending"}) {
+        QAction* a = SortMenu->addAction(d);
+        a->setObjectName(d);
+        a->setCheckable(true);
+        direction->addAction(a);
+    }
+    connect(JobMenu, &QMenu::aboutToShow, this, [this] { JobMenuPopup(); });
+    connect(SortMenu, &QMenu::aboutToShow, this, [this] { SortJobsbyClick(); });
+
+    Timer = new QTimer(this);
+    Timer->setObjectName("Timer");
+    Timer->setInterval(1000);
+    connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+    // The activity indicator follows the main window's run state while this one shows.
+    activityTimer_ = new QTimer(this);
+    activityTimer_->setInterval(500);
+    connect(activityTimer_, &QTimer::timeout, this,
+            [this] { ActivityIndicator->setRange(0, main_.RunState() != rsIdle ? 0 : 1); });
+
+    FormCreate();
+    resize(320, 380);
+    // Out of the browser's way, low at the right, until the stored layout says otherwise.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(std::max(0, area.width() - width() - 80), std::max(0, area.height() - height() - 200));
+    }
+}
+
+TVelaMainForm& TRemoteForm::Main() {
+    return main_;
+}
+
+void TRemoteForm::FormCreate() {
+    for (QAction* a : SortMenu->actions()) {
+        if (a->isSeparator()) continue;
+        const QString name = a->objectName();
+        connect(a, &QAction::triggered, this, [this, name] { SortGridClick(name); });
+    }
+}
+
+QAction* TRemoteForm::MenuItem(const char* name) const {
+    return findChild<QAction*>(name);
+}
+
+void TRemoteForm::SetStayOnTop(bool on) {
+    if (on == bool(windowFlags() & Qt::WindowStaysOnTopHint)) return;
+    const bool visible = isVisible();
+    // New flags hide the window; it shows again as it was, still open.
+    setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (visible) show();
+}
+
+void TRemoteForm::SetStatusText(int panel, const std::string& text) {
+    if (panel < 0 || panel > 1) return;
+    StatusPanels[panel]->setText(FromBytes(text));
+    // The small window may cut a long message; the hint shows it whole.
+    StatusPanels[panel]->setToolTip(StatusPanels[panel]->text());
+}
+
+QString TRemoteForm::StatusText(int panel) const {
+    return panel >= 0 && panel < 2 ? StatusPanels[panel]->text() : QString();
+}
+
+// ---------------------------------------------------------------- showing and closing
+
+// Opening and closing are the window's showing and its closing (the close box, Escape,
+// close()). A bare hide, as a change of window flags does on the way to showing the window
+// again, neither closes nor reopens it.
+void TRemoteForm::setVisible(bool visible) {
+    if (visible == isVisible()) {
+        QDialog::setVisible(visible);
+        return;
+    }
+    if (visible) {
+        const bool opening = !open_;
+        if (opening) SetStayOnTop(main_.Options().RemoteOnTop);
+        QDialog::setVisible(true);
+        if (opening) {
+            open_ = true;
+            FormShow();
+        }
+    } else {
+        QDialog::setVisible(false);
+        if (closing_ && open_) {
+            open_ = false;
+            FormClose();
+        }
+    }
+}
+
+void TRemoteForm::Browse(const QString& filter) {
+    Filter = filter;
+    if (isVisible()) {
+        // Already open: the listing again with the new filter.
+        JobListToGrid();
+        if (isVisible()) {
+            raise();
+            activateWindow();
+        }
+        return;
+    }
+    // A window merely hidden since its last showing opens afresh too.
+    open_ = false;
+    show();
+}
+
+void TRemoteForm::done(int result) {
+    closing_ = true;
+    QDialog::done(result);
+    closing_ = false;
+}
+
+void TRemoteForm::FormShow() {
+    mainWasMaximized_ = main_.isMaximized();
+    main_.showMinimized();
+    JobListToGrid();
+    // Nothing matched: the window closed again, and the browse-time moment is not due.
+    if (!isVisible()) return;
+    const TVelaJobsList& jobs = main_.Jobs();
+    bool anyOnline = false;
+    for (int i = 0; i < jobs.Count() && !anyOnline; ++i)
+        anyOnline = jobs[i].LocalFile.empty();
+    if (anyOnline) {
+        const TConfigBox& config = main_.Engine().Config;
+        if (config.ReadString("Popup", "Mode") == "OnBrowse") {
+            if (OnPopupMessage)
+                OnPopupMessage();
+            else
+                main_.ShowPopupMessage();
+        }
+        const std::string address = config.ReadString("Features", "URLOnBrowse");
+        if (!address.empty()) main_.OpenURL(address, false);
+        if (OnPopBanner)
+            OnPopBanner();
+        else
+            main_.PopBanner("OnBrowse");
+    }
+    // The pop-up message may have been answered by closing everything.
+    if (!isVisible()) return;
+    if (main_.Options().ProgressOnTop) Timer->start();
+    ActivityIndicator->setRange(0, main_.RunState() != rsIdle ? 0 : 1);
+    activityTimer_->start();
+}
+
+void TRemoteForm::FormClose() {
+    Timer->stop();
+    activityTimer_->stop();
+    if (editingNotes_) EndNotesEditing();
+    if (main_.Closing()) return;
+    main_.JobListToGrid(false);
+    if (mainWasMaximized_)
+        main_.showMaximized();
+    else
+        main_.showNormal();
+    main_.raise();
+    main_.activateWindow();
+}
+
+void TRemoteForm::changeEvent(QEvent* e) {
+    QDialog::changeEvent(e);
+    // Minimising the program leaves this window on screen; only the main window goes.
+    if (e->type() == QEvent::WindowStateChange && isVisible() && isMinimized()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        if (!main_.isMinimized()) main_.showMinimized();
+    }
+}
+
+// ---------------------------------------------------------------- grid
+
+int TRemoteForm::GetColIdx(const char* header) const {
+    const QString h = header;
+    int found = -1;
+    for (int c = 0; c < JobGrid->columnCount(); ++c) {
+        const QTableWidgetItem* it = JobGrid->horizontalHeaderItem(c);
+        if (it && it->text() == h) found = c;
+    }
+    return found;
+}
+
+TVelaJob* TRemoteForm::GetJobAtRow(int row) {
+    const int col = GetColIdx("RemoteIndex");
+    if (col < 0 || row < 0 || row >= JobGrid->rowCount()) return nullptr;
+    const QTableWidgetItem* it = JobGrid->item(row, col);
+    bool ok = false;
+    const int pos = it ? it->text().toInt(&ok) : -1;
+    return ok && pos >= 0 && pos < main_.Jobs().Count() ? &main_.Jobs()[pos] : nullptr;
+}
+
+bool TRemoteForm::IsAnyJob() const {
+    const int col = GetColIdx("Job ");
+    if (JobGrid->rowCount() < 1 || col < 0) return false;
+    const QTableWidgetItem* it = JobGrid->item(0, col);
+    return it && !it->text().isEmpty();
+}
+
+bool TRemoteForm::IsAnySelectedJob() const {
+    const int row = JobGrid->currentRow();
+    return IsAnyJob() && row >= 0 && row < JobGrid->rowCount();
+}
+
+int TRemoteForm::SelectedPosition() const {
+    if (!IsAnySelectedJob()) return -1;
+    const TVelaJob* job = const_cast<TRemoteForm*>(this)->GetJobAtRow(JobGrid->currentRow());
+    if (!job) return -1;
+    const TVelaJobsList& jobs = main_.Jobs();
+    for (int i = 0; i < jobs.Count(); ++i)
+        if (&jobs[i] == job) return i;
+    return -1;
+}
+
+TVelaJob* TRemoteForm::SelectedJob() {
+    return IsAnySelectedJob() ? GetJobAtRow(JobGrid->currentRow()) : nullptr;
+}
+
+void TRemoteForm::FillRow(int row, int position) {
+    const TVelaJob& job = main_.Jobs()[position];
+    auto cell = [&](const char* header, const QString& text, const QString& hint) {
+        const int col = GetColIdx(header);
+        if (col < 0) return static_cast<QTableWidgetItem*>(nullptr);
+        QTableWidgetItem* it = JobGrid->item(row, col);
+        if (!it) {
+            it = new QTableWidgetItem;
+            it->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+            JobGrid->setItem(row, col, it);
+        }
+        it->setText(text);
+        it->setToolTip(hint);
+        return it;
+    };
+    cell("RemoteIndex", QString::number(position), QString());
+    if (QTableWidgetItem* it = cell(" ", "     ", JobImageHint(job))) {
+        const int image = JobStatusImage(job);
+        if (image >= 0 && image < kJobImageCount)
+            it->setIcon(QIcon(JobImages()[static_cast<size_t>(image)]));
+        it->setData(Qt::UserRole, image);
+    }
+    const QString title = FromBytes(job.Title);
+    cell("Job ", title,
+         "Title: " + title + "\nCompany: " + FromBytes(job.Company) +
+             "\nLocation: " + FromBytes(job.Location) + "\nSource: " + FromBytes(job.Source));
+    const int level = job.Relevancy;
+    if (QTableWidgetItem* it = cell("Relevancy ", "(" + QString::number(level) + ")",
+                                    level >= 2 && level <= 6 ? kRelevancyHints[level - 2] : ""))
+        it->setTextAlignment(Qt::AlignCenter);
+    const QString notes = FromBytes(job.Notes);
+    if (QTableWidgetItem* it =
+            cell("Notes ", notes, job.Notes.empty() ? QString("Click to enter notes") : notes))
+        it->setFlags(it->flags() | Qt::ItemIsEditable);
+}
+
+void TRemoteForm::RedrawRow(int row) {
+    const int col = GetColIdx("RemoteIndex");
+    const QTableWidgetItem* it = col >= 0 ? JobGrid->item(row, col) : nullptr;
+    bool ok = false;
+    const int pos = it ? it->text().toInt(&ok) : -1;
+    if (ok && pos >= 0 && pos < main_.Jobs().Count()) FillRow(row, pos);
+    JobGrid->viewport()->update();
+}
+
+void TRemoteForm::JobListToGrid() {
+    if (filling_) return;
+    filling_ = true;
+    // The job on the selected row stays selected when it is still listed.
+    const TVelaJob* selected = SelectedJob();
+    int shown = 0, selectedRow = -1;
+    try {
+        TVelaJobsList& jobs = main_.Jobs();
+        // Pending messages run after each job; the list may change meanwhile.
+        for (int i = 0; i < jobs.Count(); ++i) {
+            const TVelaJob& job = jobs[i];
+            if (job.Relevancy == kRelevancyDeleted) continue;
+            const bool wanted = Filter == "All" || (Filter == "New" && job.Status == kStatusNew) ||
+                                (Filter == "Green" && job.Status == kStatusGreen) ||
+                                (Filter == "High" && job.High);
+            if (!wanted) continue;
+            if (shown >= JobGrid->rowCount()) JobGrid->setRowCount(shown + 1);
+            FillRow(shown, i);
+            if (&job == selected) selectedRow = shown;
+            ++shown;
+            tessaly::ProcessMessages();
+        }
+    } catch (...) {
+        // What was filled stays; the failure is not shown.
+    }
+    filling_ = false;
+    if (shown == 0) {
+        JobGrid->setRowCount(1);
+        for (int c = 0; c < JobGrid->columnCount(); ++c)
+            delete JobGrid->takeItem(0, c);
+        close();
+        return;
+    }
+    JobGrid->setRowCount(shown);
+    if (selectedRow < 0) selectedRow = std::clamp(JobGrid->currentRow(), 0, shown - 1);
+    JobGrid->setCurrentCell(selectedRow, std::max(0, GetColIdx("Job ")));
+    JobGrid->selectRow(selectedRow);
+    FormResize();
+    JobGrid->viewport()->update();
+}
+
+// ---------------------------------------------------------------- clicks and commands
+
+void TRemoteForm::OpenNotesEditor(int row) {
+    const int col = GetColIdx("Notes ");
+    if (col < 0 || row < 0 || !JobGrid->item(row, col)) return;
+    editingNotes_ = true;
+    JobGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
+    JobGrid->setCurrentCell(row, col);
+    JobGrid->editItem(JobGrid->item(row, col));
+}
+
+void TRemoteForm::EndNotesEditing() {
+    if (!editingNotes_) return;
+    editingNotes_ = false;
+    const int row = JobGrid->currentRow();
+    JobGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    if (row >= 0) JobGrid->selectRow(row);
+}
+
+void TRemoteForm::JobGridClickCell(int row, int col) {
+    try {
+        EndNotesEditing();
+        if (row < 0) return;
+        TVelaJob* job = GetJobAtRow(row);
+        if (!job) return;
+        if (col == GetColIdx(" ")) {
+            job->High = !job->High;
+            RedrawRow(row);
+            main_.SetJobsModified();
+        } else if (col == GetColIdx("Job ")) {
+            main_.OpenURL(job->LocalFile.empty() ? job->URL : job->LocalFile, false);
+            if (main_.Options().ProgressOnTop) BringStayOnTopToFront();
+            job->Visited = true;
+            main_.SetJobsModified();
+            JobGrid->viewport()->update();
+        } else if (col == GetColIdx("Notes ")) {
+            OpenNotesEditor(row);
+        }
+    } catch (...) {
+        // A row without a job, or anything else: the click does nothing.
+    }
+}
+
+void TRemoteForm::JobGridCellValidate(int row, const QString& text) {
+    TVelaJob* job = GetJobAtRow(row);
+    if (!job) return;
+    // Written the way the job's other texts are written.
+    job->Notes = ToBytesLike(text, job->Title + job->Company + job->Location + job->Notes);
+    main_.SetJobsModified();
+    RedrawRow(row);
+}
+
+void TRemoteForm::JMHighlightClick() {
+    TVelaJob* job = SelectedJob();
+    if (!job) return;
+    job->High = !job->High;
+    RedrawRow(JobGrid->currentRow());
+    main_.SetJobsModified();
+}
+
+void TRemoteForm::JMCommentClick() {
+    if (!IsAnySelectedJob()) return;
+    OpenNotesEditor(JobGrid->currentRow());
+}
+
+void TRemoteForm::JMTranslateJobClick() {
+    const int pos = SelectedPosition();
+    if (pos >= 0) main_.TranslateJob(pos);
+}
+
+void TRemoteForm::JMReloadClick() {
+    TVelaJob* job = SelectedJob();
+    if (!job) return;
+    // Always the page on the web, also for a job with a grabbed copy.
+    main_.OpenURL(job->URL, false);
+    job->Visited = true;
+    main_.SetJobsModified();
+    JobGrid->viewport()->update();
+}
+
+void TRemoteForm::JMSendClick() {
+    const int pos = SelectedPosition();
+    if (pos >= 0) main_.SendJobToFriend(pos);
+}
+
+void TRemoteForm::JMDeleteClick() {
+    TVelaJob* job = SelectedJob();
+    if (!job) return;
+    job->Relevancy = kRelevancyDeleted;
+    main_.SetJobsModified();
+    JobListToGrid();
+}
+
+void TRemoteForm::JobMenuPopup() {
+    const TVelaJob* job = IsAnySelectedJob() ? GetJobAtRow(JobGrid->currentRow()) : nullptr;
+    for (const char* n : {"JMHighlight", "JMComment", "JMTranslateJob", "JMSend", "JMDelete"})
+        MenuItem(n)->setEnabled(job != nullptr);
+    // Reloading is for a grabbed job: an online one opens at its address anyway.
+    MenuItem("JMReload")->setEnabled(job && !job->LocalFile.empty());
+}
+
+void TRemoteForm::SortJobsbyClick() {
+    const TSearchEngine& engine = main_.Engine();
+    for (const TSortItem& s : kSortItems)
+        MenuItem(s.name)->setChecked(engine.SortColumn == s.key);
+    MenuItem("Ascending")->setChecked(!engine.SortDescending);
+    MenuItem("Descending")->setChecked(engine.SortDescending);
+}
+
+void TRemoteForm::SortGridClick(const QString& item) {
+    QString mainItem = item;
+    for (const TSortItem& s : kSortItems)
+        if (item == s.name) mainItem = s.mainItem;
+    if (mainItem == item && item != "Ascending" && item != "Descending") return;
+    // The main listing's own sort command: the same order in both grids. Rows hold list
+    // positions, so the selected job is remembered by itself, not by its row.
+    const TVelaJob* selected = SelectedJob();
+    main_.SortGridClick(mainItem);
+    JobListToGrid();
+    for (int row = 0; selected && row < JobGrid->rowCount(); ++row) {
+        if (GetJobAtRow(row) != selected) continue;
+        JobGrid->setCurrentCell(row, std::max(0, GetColIdx("Job ")));
+        JobGrid->selectRow(row);
+        break;
+    }
+}
+
+void TRemoteForm::BringStayOnTopToFront() {
+    if (windowFlags() & Qt::WindowStaysOnTopHint) raise();
+    QWidget* progress = main_.ProgressForm;
+    if (progress && progress->isVisible() && (progress->windowFlags() & Qt::WindowStaysOnTopHint))
+        progress->raise();
+}
+
+void TRemoteForm::TimerTimer() {
+    BringStayOnTopToFront();
+    const TVelaJob* job = IsAnySelectedJob() ? GetJobAtRow(JobGrid->currentRow()) : nullptr;
+    for (QToolButton* b : {HighBut, CommentBut, TranslateBut, SendBut})
+        b->setEnabled(job != nullptr);
+    ReloadBut->setEnabled(job && !job->LocalFile.empty());
+}
+
+// ---------------------------------------------------------------- layout
+
+int TRemoteForm::RelevancyWidth() const {
+    return std::max(kRelevancyWidth, JobGrid->fontMetrics().horizontalAdvance("(6)") + 8);
+}
+
+bool TRemoteForm::RowsOverflow() const {
+    const int rowHeight = std::max(1, JobGrid->verticalHeader()->defaultSectionSize());
+    return JobGrid->rowCount() > JobGrid->viewport()->height() / rowHeight;
+}
+
+void TRemoteForm::FormResize() {
+    QHeaderView* hh = JobGrid->horizontalHeader();
+    hh->setStretchLastSection(false);
+    const int statusCol = GetColIdx(" "), relCol = GetColIdx("Relevancy ");
+    if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, kStatusWidth);
+    if (relCol >= 0) JobGrid->setColumnWidth(relCol, RelevancyWidth());
+    // Every column but the last shown one keeps its share of the grid's width.
+    const int last = hh->logicalIndex(hh->count() - 1);
+    long sum = 0;
+    for (int c = 0; c < JobGrid->columnCount(); ++c)
+        if (c != last && !JobGrid->isColumnHidden(c)) sum += JobGrid->columnWidth(c);
+    const int room = JobGrid->width() - (RowsOverflow() ? 22 : 10);
+    if (sum > 0 && room > 0) {
+        for (int c = 0; c < JobGrid->columnCount(); ++c) {
+            if (c == last || JobGrid->isColumnHidden(c)) continue;
+            const double w = static_cast<double>(JobGrid->columnWidth(c)) * room / sum;
+            JobGrid->setColumnWidth(c, static_cast<int>(std::lround(w)));
+        }
+    }
+    if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, kStatusWidth);
+    if (relCol >= 0) JobGrid->setColumnWidth(relCol, RelevancyWidth());
+    hh->setStretchLastSection(true);
+}
+
+void TRemoteForm::resizeEvent(QResizeEvent* e) {
+    QDialog::resizeEvent(e);
+    FormResize();
+}
+
+void TRemoteForm::JobGridTopLeftChanged() {
+    QScrollBar* bar = JobGrid->horizontalScrollBar();
+    if (bar->value() != 0) bar->setValue(0);
+}
+
+}  // namespace tessaly::ui
