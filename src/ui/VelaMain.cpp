@@ -1245,7 +1245,15 @@ void TVelaMainForm::ShowMessage(const QString& text) {
 // ---------------------------------------------------------------- commands
 
 int TVelaMainForm::ExecDialog(QDialog* dialog) {
-    return OnExecDialog ? OnExecDialog(dialog) : dialog->exec();
+    // While the main window is minimised for browsing, a dialog of it shows over the remote
+    // window: some desktops keep the dialogs of a minimised window out of sight.
+    QWidget* owner = dialog->parentWidget();
+    const bool overRemote =
+        owner == this && isMinimized() && RemoteWindow && RemoteWindow->isVisible();
+    if (overRemote) dialog->setParent(RemoteWindow, dialog->windowFlags());
+    const int result = OnExecDialog ? OnExecDialog(dialog) : dialog->exec();
+    if (overRemote) dialog->setParent(owner, dialog->windowFlags());
+    return result;
 }
 
 bool TVelaMainForm::NewSearchDialog(const std::string& caption, const std::string& button,

@@ -14,6 +14,7 @@
 #include "UiTestSupport.h"
 #include "search/SearchEngine.h"
 #include "ui/QtText.h"
+#include "ui/VelaJobTranslator.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaRemote.h"
 
@@ -78,6 +79,25 @@ class RemoteFormTest : public QObject {
     Q_OBJECT
 
   private slots:
+    void dialogsShowOverTheRemoteWindowWhileTheMainOneIsMinimised() {
+        TSampleHome home;
+        home.AddSearch("welder", "Massachusetts", "Engineering", SampleJobs());
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        std::vector<QWidget*> owners;
+        w.answer = [&](QDialog* d) { owners.push_back(d->parentWidget()); };
+        f.MMBrowseClick("All");
+        QVERIFY(f.isMinimized());
+        f.TranslateJob(0);
+        f.RemoteForm->close();
+        f.TranslateJob(0);
+        QCOMPARE(owners.size(), size_t{2});
+        QCOMPARE(owners[0], f.RemoteWindow);
+        QCOMPARE(owners[1], static_cast<QWidget*>(&f));
+        // The dialog belongs to the main window again after showing over the remote one.
+        QCOMPARE(f.JobTranslator->parentWidget(), static_cast<QWidget*>(&f));
+    }
+
     void eachFilterListsItsJobsAndNeverDeletedOnes() {
         TSampleHome home;
         auto jobs = SampleJobs();
