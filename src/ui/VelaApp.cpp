@@ -291,6 +291,8 @@ int RunTessalyJobs(int argc, char** argv) {
         sigaction(SIGINT, &sa, nullptr);
     }
 
+    // The splash goes before the connection assistant can show at the first start.
+    form.OnSplashDone = [&splash] { splash->close(); };
     form.show();
     int status = 0;
     QTimer::singleShot(0, &form, [&] {

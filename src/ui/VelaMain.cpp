@@ -43,9 +43,12 @@
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
 #include "ui/VelaAbout.h"
+#include "ui/VelaConnectWizard.h"
 #include "ui/VelaFindInResults.h"
 #include "ui/VelaNewSearch.h"
+#include "ui/VelaOptions.h"
 #include "ui/VelaProgress.h"
+#include "ui/VelaProxy.h"
 #include "ui/VelaRefine.h"
 
 namespace tessaly::ui {
@@ -722,7 +725,18 @@ bool TVelaMainForm::ReadProductId(std::string& error) {
     product_.EditionName = box.ReadString("ID", "EditionName");
     product_.UserID = box.ReadString("ID", "UserID");
     if (!product_.ProductName.empty()) setWindowTitle(FromBytes(product_.Caption()));
+    CreateOptionsForm();
     return true;
+}
+
+void TVelaMainForm::CreateOptionsForm() {
+    if (OptionsForm) return;
+    ProxyForm = new TProxyForm(this);
+    ConnectWizard = new TConnectWizard(engine_->Options, ProxyForm, this);
+    ConnectWizard->OnShowProxy = [this] { ExecDialog(ProxyForm); };
+    // Last: it places the other windows and lays out the grids from the options.
+    OptionsForm = new TOptionsForm(*this, ProxyForm, this);
+    OptionsForm->FormCreate();
 }
 
 bool TVelaMainForm::FirstActivation(std::string& error) {
@@ -747,6 +761,12 @@ bool TVelaMainForm::FirstActivation(std::string& error) {
     }
     QApplication::restoreOverrideCursor();
     engine_->StartGridTimer();
+    if (OnSplashDone) OnSplashDone();
+    if (OptionsForm && ConnectionAssistantNeeded(engine_->Options)) {
+        ConnectionSettingsAssistant1Click();
+        // The machine is configured from the store: it takes what the assistant chose.
+        OptionsForm->SaveOptions();
+    }
     engine_->InitMachine();
     SetRunState(rsIdle);
     return true;
@@ -1291,8 +1311,6 @@ void TVelaMainForm::MMCopyURLClick() {
 void TVelaMainForm::MMSendJobtoaFriendClick() {}
 void TVelaMainForm::MMSendQv98toaFriendClick() {}
 void TVelaMainForm::MMTranslateJobClick() {}
-void TVelaMainForm::MMPreferencesClick() {}
-void TVelaMainForm::ConnectionSettingsAssistant1Click() {}
 void TVelaMainForm::MMBrowseClick(const char*) {}
 void TVelaMainForm::TranslateJob(int) {}
 void TVelaMainForm::SendJobToFriend(int) {}
@@ -1539,6 +1557,18 @@ void TVelaMainForm::MMContentClick() {
     OpenURL(kMakerHelp, false);
 }
 
+void TVelaMainForm::MMPreferencesClick() {
+    if (OptionsForm && RunState() == rsIdle) ExecDialog(OptionsForm);
+}
+
+void TVelaMainForm::ConnectionSettingsAssistant1Click() {
+    if (!ConnectWizard || !OptionsForm) return;
+    // The assistant shows and sets the options' "Connect through a proxy server" box.
+    ConnectWizard->UseProxyOption = OptionsForm->UseProxy->isChecked();
+    if (ExecDialog(ConnectWizard) == QDialog::Accepted)
+        OptionsForm->UseProxy->setChecked(ConnectWizard->UseProxyOption);
+}
+
 void TVelaMainForm::MMAboutClick() {
     AboutForm->Fill(product_, Sources().Version);
     ExecDialog(AboutForm);
@@ -1585,6 +1615,8 @@ void TVelaMainForm::FormClose() {
         ShowMessage(QString::fromStdString(e.what()));
     }
     engine_->ClearTemp();
+    // The options last, with the windows where the user left them.
+    if (OptionsForm) OptionsForm->FormDestroy();
     ProgressForm->hide();
 }
 

@@ -40,6 +40,9 @@ class TRefineForm;
 class TFindInResultsForm;
 class TProgressForm;
 class TAboutForm;
+class TOptionsForm;
+class TProxyForm;
+class TConnectWizard;
 
 // The values of the user's options that the main window reads. The options dialog owns
 // and stores them; until it exists these are the defaults. The sort column and direction
@@ -232,6 +235,14 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     TFindInResultsForm* FindInResultsForm;
     TProgressForm* ProgressForm;
     TAboutForm* AboutForm;
+    // The options dialog and its two companions; created by ReadProductId, once the
+    // options and the update descriptor are read and the other windows exist.
+    TProxyForm* ProxyForm = nullptr;
+    TConnectWizard* ConnectWizard = nullptr;
+    TOptionsForm* OptionsForm = nullptr;
+    // Told when the first activation has done its loading, before the connection
+    // assistant may show: the splash screen goes then.
+    std::function<void()> OnSplashDone;
 
     // A main-menu action by its name ("MMNew", "MMFindInResultsNext", ...).
     QAction* Action(const char* name) const;
@@ -254,6 +265,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateToolbar();
     void CreateGrids();
     void CreateStatusBar();
+    void CreateOptionsForm();
     QAction* MakeAction(const char* name, const char* caption, const char* hint,
                         std::function<void()> handler, const QKeySequence& key = {});
     void FillJobRow(int row, int position);
