@@ -10,6 +10,8 @@
 #include <QDialog>
 #include <string>
 
+#include "ui/GridLayout.h"
+
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
@@ -32,30 +34,6 @@ namespace tessaly::ui {
 
 class TVelaMainForm;
 class TProxyForm;
-
-// A grid whose column order and widths are kept: its store section, its column table
-// (header texts; the last entry is the hidden index column) and its reset widths.
-struct TGridTable {
-    const char* Section;
-    const char* const* Headers;
-    int Size;
-    const char* DefaultOrder;
-    const char* DefaultSizes;
-};
-extern const TGridTable kSearchGridTable;
-extern const TGridTable kJobGridTable;
-extern const TGridTable kRemoteGridTable;
-
-// Applies a stored column list and width list to a grid whose columns carry the table's
-// headers: the columns are shown in the listed order and sized from the width list, the
-// index column hidden. False, and the grid untouched, when a header is missing from the
-// grid or the list names a column twice or one outside the table.
-bool ApplyGridLayout(QTableWidget* grid, const TGridTable& table, const std::string& order,
-                     const std::string& sizes);
-// The column list and width list of a grid as they are written: the table number of each
-// displayed column, and the width of each shown one, in display order.
-std::pair<std::string, std::string> GridLayoutLists(const QTableWidget* grid,
-                                                    const TGridTable& table);
 
 class TOptionsForm : public QDialog {
   public:
