@@ -49,7 +49,7 @@ class TConnectWizard;
 // are the search engine's.
 struct TMainOptions {
     bool YellowHighlight = true;  // "Draw highlighted jobs background in yellow"
-    bool HotlinkTitles = true;    // "Hotlink job titles to descriptions"
+    bool HotlinkTitles = false;   // "Hotlink job titles to descriptions"
     bool AutoOptimize = true;     // "Auto-optimize column widths"
     bool ProgressOnTop = true;    // "Keep search progress window on top"
     bool RemoteOnTop = true;      // "Keep remote control on top while browsing"

@@ -501,6 +501,19 @@ class OptionsFormTest : public QObject {
         const TConfigBox box = ReadOptions(home);
         QCOMPARE(box.ReadString("Connection", "MaxThreads"), std::string("12"));
         QCOMPARE(box.ReadString("Connection", "TimeOut"), std::string("60"));
+
+        // A file that cannot be written is reported, the old one stays intact, and the
+        // machine takes the new values all the same.
+        ForceDirectories(home.File("options.box.tmp"));
+        WithOptions(w, [](TOptionsForm& o) {
+            o.MaxThreads->setValue(6);
+            o.OKButton->click();
+        });
+        QCOMPARE(w.messages.size(), size_t{1});
+        QVERIFY(w.messages[0].startsWith("The options could not be saved."));
+        QCOMPARE(f.Engine().Machine.MaxThreads, 6);
+        QCOMPARE(ReadOptions(home).ReadString("Connection", "MaxThreads"), std::string("12"));
+        QVERIFY(f.OptionsForm->Store().Modified);  // tried again at exit
     }
 
     void cancelRereadsTheFileOnlyWithUnwrittenChanges() {
