@@ -762,11 +762,8 @@ bool TVelaMainForm::FirstActivation(std::string& error) {
     QApplication::restoreOverrideCursor();
     engine_->StartGridTimer();
     if (OnSplashDone) OnSplashDone();
-    if (OptionsForm && ConnectionAssistantNeeded(engine_->Options)) {
+    if (OptionsForm && ConnectionAssistantNeeded(engine_->Options))
         ConnectionSettingsAssistant1Click();
-        // The machine is configured from the store: it takes what the assistant chose.
-        OptionsForm->SaveOptions();
-    }
     engine_->InitMachine();
     SetRunState(rsIdle);
     return true;
@@ -1565,8 +1562,11 @@ void TVelaMainForm::ConnectionSettingsAssistant1Click() {
     if (!ConnectWizard || !OptionsForm) return;
     // The assistant shows and sets the options' "Connect through a proxy server" box.
     ConnectWizard->UseProxyOption = OptionsForm->UseProxy->isChecked();
-    if (ExecDialog(ConnectWizard) == QDialog::Accepted)
-        OptionsForm->UseProxy->setChecked(ConnectWizard->UseProxyOption);
+    if (ExecDialog(ConnectWizard) != QDialog::Accepted) return;
+    OptionsForm->UseProxy->setChecked(ConnectWizard->UseProxyOption);
+    // Into the store at once (not yet to disk): the options dialog starts every showing
+    // from the store, and the machine is configured from it.
+    OptionsForm->SaveOptions();
 }
 
 void TVelaMainForm::MMAboutClick() {

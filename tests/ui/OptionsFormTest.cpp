@@ -620,7 +620,8 @@ class OptionsFormTest : public QObject {
         int proxies = 0;
         w.answer = [&](QDialog* d) {
             if (auto* wizard = dynamic_cast<TConnectWizard*>(d)) {
-                QVERIFY(!wizard->UseNetwork->isChecked());
+                // It shows the options' proxy box as its choice.
+                QCOMPARE(wizard->UseNetwork->isChecked(), f.OptionsForm->UseProxy->isChecked());
                 QTest::mouseClick(wizard->UseNetwork, Qt::LeftButton);
                 QTest::mouseClick(wizard->UseProxy, Qt::LeftButton);
                 wizard->Submit->click();
@@ -632,9 +633,19 @@ class OptionsFormTest : public QObject {
         f.ConnectionSettingsAssistant1Click();
         QCOMPARE(proxies, 1);
         QVERIFY(f.OptionsForm->UseProxy->isChecked());
+        QCOMPARE(f.OptionsForm->Store().ReadString("Connection", "UseProxy"), std::string("True"));
         QVERIFY(f.OptionsForm->ProxySettingsButton->isEnabled());
         // Not yet in use: the machine changes when the options are applied.
         QVERIFY(f.Engine().Machine.Proxy.empty());
+        // The choice survives the options dialog's next showing.
+        f.ProxyForm->ProxyAddress->setText("lan-proxy.test");
+        f.ConnectionSettingsAssistant1Click();
+        WithOptions(w, [&](TOptionsForm& o) {
+            QVERIFY(o.UseProxy->isChecked());
+            QCOMPARE(f.ProxyForm->ProxyAddress->text(), QString("lan-proxy.test"));
+            o.OKButton->click();
+        });
+        QCOMPARE(f.Engine().Machine.Proxy, std::string("lan-proxy.test"));
     }
 };
 
