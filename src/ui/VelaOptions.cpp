@@ -335,10 +335,10 @@ TConfigBox& TOptionsForm::Store() {
 }
 
 void TOptionsForm::FormCreate() {
-    // The main window has read options.box into the store already (the browser control
-    // and the engine needed it before any window existed).
-    // The check boxes come first: laying out the grids fits their widths to the window
-    // only when "Auto-optimize column widths" is ticked.
+    // The main window has read options.box into the store already: the browser control
+    // and the engine needed it before any window existed. The check boxes come first,
+    // since laying out the grids fits them to the window only when "Auto-optimize column
+    // widths" is ticked.
     if (!Store().ReadString("Visual", "Yellow").empty()) LoadOptions();
     const std::string width = Store().ReadString("MainForm", "Width");
     if (ParseIntOr(width, 0) < 1)

@@ -231,10 +231,6 @@ class OptionsFormTest : public QObject {
         o.MaxJobs->setValue(0);
         QCOMPARE(o.MaxJobs->value(), 25);
         QCOMPARE(o.MaxJobsLabel->text(), QString("25 jobs"));
-        QCOMPARE(o.MaxThreads->singleStep(), 1);
-        QCOMPARE(o.MaxThreads->pageStep(), 4);
-        QCOMPARE(o.TimeOut->singleStep(), 5);
-        QCOMPARE(o.TimeOut->tickInterval(), 15);
     }
 
     void anUnusedProxyKeepsItsAddressOutOfTheDialog() {
