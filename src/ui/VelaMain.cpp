@@ -43,9 +43,12 @@
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
 #include "ui/VelaAbout.h"
+#include "ui/VelaConnectWizard.h"
 #include "ui/VelaFindInResults.h"
 #include "ui/VelaNewSearch.h"
+#include "ui/VelaOptions.h"
 #include "ui/VelaProgress.h"
+#include "ui/VelaProxy.h"
 #include "ui/VelaRefine.h"
 #include "ui/VelaRemote.h"
 #include "ui/VelaSponsor.h"
@@ -742,6 +745,7 @@ bool TVelaMainForm::ReadProductId(std::string& error) {
     product_.EditionName = box.ReadString("ID", "EditionName");
     product_.UserID = box.ReadString("ID", "UserID");
     if (!product_.ProductName.empty()) setWindowTitle(FromBytes(product_.Caption()));
+    CreateOptionsForm();
     return true;
 }
 
@@ -750,6 +754,18 @@ void TVelaMainForm::CloseSplash() {
     SplashHandle->close();
     SplashHandle = nullptr;
     tessaly::ProcessMessages();
+}
+
+void TVelaMainForm::CreateOptionsForm() {
+    if (OptionsForm) return;
+    ProxyForm = new TProxyForm(this);
+    ConnectWizard = new TConnectWizard(engine_->Options, ProxyForm, this);
+    ConnectWizard->OnShowProxy = [this] { ExecDialog(ProxyForm); };
+    // Last: it places the other windows and lays out the grids from the options.
+    OptionsForm = new TOptionsForm(*this, ProxyForm, this);
+    OptionsForm->FormCreate();
+    // New definitions from the maker's server: the dialog lists the new sites.
+    OnSourcesReloaded = [this] { OptionsForm->LoadOptions(); };
 }
 
 bool TVelaMainForm::FirstActivation(std::string& error) {
@@ -779,6 +795,8 @@ bool TVelaMainForm::FirstActivation(std::string& error) {
     QApplication::restoreOverrideCursor();
     engine_->StartGridTimer();
     CloseSplash();
+    if (OptionsForm && ConnectionAssistantNeeded(engine_->Options))
+        ConnectionSettingsAssistant1Click();
     engine_->InitMachine();
     if (engine_->Config.ReadString("Popup", "Mode") == "OnOpen") ShowPopupMessage();
     StartBanners();
@@ -1338,11 +1356,7 @@ void TVelaMainForm::MMCopyURLClick() {
     QGuiApplication::clipboard()->setText(FromBytes(job->URL));
 }
 
-// The options dialog, the connection assistant and the remote window are separate windows
-// of their own; these commands open them once they exist. The send-to-a-friend dialog and
-// the translators are in VelaServices.cpp.
-void TVelaMainForm::MMPreferencesClick() {}
-void TVelaMainForm::ConnectionSettingsAssistant1Click() {}
+// The send-to-a-friend dialog and the translators are in VelaServices.cpp.
 
 void TVelaMainForm::MMBrowseClick(const char* filter) {
     if (RemoteForm) RemoteForm->Browse(filter);
@@ -1589,6 +1603,21 @@ void TVelaMainForm::MMContentClick() {
     OpenURL(kMakerHelp, false);
 }
 
+void TVelaMainForm::MMPreferencesClick() {
+    if (OptionsForm && RunState() == rsIdle) ExecDialog(OptionsForm);
+}
+
+void TVelaMainForm::ConnectionSettingsAssistant1Click() {
+    if (!ConnectWizard || !OptionsForm) return;
+    // The assistant shows and sets the options' "Connect through a proxy server" box.
+    ConnectWizard->UseProxyOption = OptionsForm->UseProxy->isChecked();
+    if (ExecDialog(ConnectWizard) != QDialog::Accepted) return;
+    OptionsForm->UseProxy->setChecked(ConnectWizard->UseProxyOption);
+    // Into the store at once (not yet to disk): the options dialog starts every showing
+    // from the store, and the machine is configured from it.
+    OptionsForm->SaveOptions();
+}
+
 void TVelaMainForm::MMAboutClick() {
     AboutForm->Fill(product_, Sources().Version);
     ExecDialog(AboutForm);
@@ -1637,6 +1666,8 @@ void TVelaMainForm::FormClose() {
         ShowMessage(QString::fromStdString(e.what()));
     }
     engine_->ClearTemp();
+    // The options last, with the windows where the user left them.
+    if (OptionsForm) OptionsForm->FormDestroy();
     ProgressForm->hide();
     if (engine_->Config.ReadString("Popup", "Mode") == "OnClose") ShowPopupMessage();
 }

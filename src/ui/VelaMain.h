@@ -48,13 +48,16 @@ class TSpamForm;
 class TKeyTranslator;
 class TJobTranslator;
 class TRemoteForm;
+class TOptionsForm;
+class TProxyForm;
+class TConnectWizard;
 
 // The values of the user's options that the main window reads. The options dialog owns
 // and stores them; until it exists these are the defaults. The sort column and direction
 // are the search engine's.
 struct TMainOptions {
     bool YellowHighlight = true;  // "Draw highlighted jobs background in yellow"
-    bool HotlinkTitles = true;    // "Hotlink job titles to descriptions"
+    bool HotlinkTitles = false;   // "Hotlink job titles to descriptions"
     bool AutoOptimize = true;     // "Auto-optimize column widths"
     bool ProgressOnTop = true;    // "Keep search progress window on top"
     bool RemoteOnTop = true;      // "Keep remote control on top while browsing"
@@ -286,6 +289,11 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void FireBannerTrigger(int trigger);
     void InBannerBannerClick(const std::string& destination);
     TRemoteForm* RemoteForm = nullptr;
+    // The options dialog and its two companions; created by ReadProductId, once the
+    // options and the update descriptor are read and the other windows exist.
+    TProxyForm* ProxyForm = nullptr;
+    TConnectWizard* ConnectWizard = nullptr;
+    TOptionsForm* OptionsForm = nullptr;
 
     // A main-menu action by its name ("MMNew", "MMFindInResultsNext", ...).
     QAction* Action(const char* name) const;
@@ -310,6 +318,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateStatusBar();
     void CreateBanners();
     void BannerTriggers(TRunState from, TRunState to);
+    void CreateOptionsForm();
     QAction* MakeAction(const char* name, const char* caption, const char* hint,
                         std::function<void()> handler, const QKeySequence& key = {});
     void FillJobRow(int row, int position);

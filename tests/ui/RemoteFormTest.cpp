@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include "UiTestSupport.h"
+#include "data/ConfigBox.h"
 #include "search/SearchEngine.h"
 #include "ui/QtText.h"
 #include "ui/VelaJobTranslator.h"
@@ -72,6 +73,14 @@ struct TMoment {
         r.OnPopBanner = [this] { ++banners; };
     }
 };
+
+// The listing sorted by relevancy, as options saved earlier say (a first start sorts by
+// the notes column).
+void SortByRelevancy(TSampleHome& home) {
+    TConfigBox options;
+    options.WriteString("JobGrid", "SortColumn", "5");
+    options.SaveToFile(home.File("options.box"));
+}
 
 }  // namespace
 
@@ -418,6 +427,7 @@ class RemoteFormTest : public QObject {
         TSampleHome home;
         home.AddSearch("x", "Texas", "Engineering",
                        {Job("Bravo", 3), Job("Alpha", 5), Job("Delta", 2), Job("Charlie", 4)});
+        SortByRelevancy(home);
         TWindow w(home);
         TVelaMainForm& f = w.Form();
         TRemoteForm& r = *f.RemoteForm;
@@ -458,6 +468,7 @@ class RemoteFormTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Job("Alpha", 3), Job("Bravo", 5)});
         home.AddSearch("y", "Texas", "Engineering", {Job("Zulu", 4)});
         home.AddSearch("z", "Texas", "Engineering", {Job("Yankee", 4, kStatusNew)});
+        SortByRelevancy(home);
         TWindow w(home);
         TVelaMainForm& f = w.Form();
         TRemoteForm& r = *f.RemoteForm;

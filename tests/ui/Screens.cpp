@@ -10,12 +10,14 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <iostream>
 
 #include "UiTestSupport.h"
 #include "demo/Gif.h"
+#include "platform/TextFile.h"
 #include "ui/QtMainLoop.h"
 #include "ui/VelaAbout.h"
 #include "ui/VelaBanner.h"
@@ -25,6 +27,7 @@
 #include "ui/VelaKeyTranslator.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaNewSearch.h"
+#include "ui/VelaOptions.h"
 #include "ui/VelaProgress.h"
 #include "ui/VelaProxy.h"
 #include "ui/VelaRefine.h"
@@ -62,12 +65,21 @@ int main(int argc, char** argv) {
     home.AddSearch("welder", "Massachusetts", "Engineering", test::SampleJobs());
     home.AddSearch("cook chef", "Texas", "Hospitality", {});
 
+    // One preferred site, so the options picture shows a grey item.
+    WriteTextLines(home.File("config.box"), {"[Features]", "PreferedSources=Table Board"});
+
     TVelaMainForm form(home.Path());
     std::string error;
     form.ReadProductId(error);
     form.resize(900, 600);
     form.show();
+    // The connection assistant of a first start is declined here; it has its own picture.
+    form.OnExecDialog = [](QDialog* d) {
+        d->reject();
+        return d->result();
+    };
     form.FirstActivation(error);
+    form.OnExecDialog = nullptr;
     form.GridTimerTimer();
     form.SelectGridRow(1);
     Save(&form, out, "main-window");
@@ -197,6 +209,21 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 5; ++i)
         form.Sponsors[i]->Stop();
     Save(&form, out, "main-window-strip-only");
+    TOptionsForm* options = form.OptionsForm;
+    options->show();
+    options->PageControl->setCurrentWidget(options->VisualPage);
+    Save(options, out, "options-visual");
+    options->PageControl->setCurrentWidget(options->SourcesPage);
+    options->CheckList->setCurrentRow(0);
+    options->CheckListClick();
+    Save(options, out, "options-sources");
+    options->PageControl->setCurrentWidget(options->ConnectionPage);
+    Save(options, out, "options-connection");
+    options->PageControl->setCurrentWidget(options->BrowserPage);
+    Save(options, out, "options-browser");
+    options->PageControl->setCurrentWidget(options->UserPage);
+    Save(options, out, "options-user");
+    options->hide();
 
     form.OnMessage = [](const QString&) {};
     form.close();

@@ -1,0 +1,114 @@
+#include "ui/GridLayout.h"
+
+#include <QHeaderView>
+#include <QTableWidget>
+#include <algorithm>
+#include <optional>
+#include <vector>
+
+#include "ui/OptionsRules.h"
+
+namespace tessaly::ui {
+
+namespace {
+
+const char* const kSearchHeaders[] = {"Keywords ", "Area ",  "Category ",
+                                      "Date ",     "Count ", "SearchIndex"};
+const char* const kJobHeaders[] = {" ",       "Title ",     "Company ", "Location ",
+                                   "Source ", "Relevancy ", "Notes",    "JobIndex"};
+const char* const kRemoteHeaders[] = {" ", "Job ", "Relevancy ", "Notes ", "RemoteIndex"};
+
+// Narrow columns (an image, a short mark) keep their width, but none becomes too narrow
+// to take hold of again.
+constexpr int kNarrowestColumn = 8;
+
+QString HeaderText(const QTableWidget* grid, int logical) {
+    const QTableWidgetItem* it = grid->horizontalHeaderItem(logical);
+    return it ? it->text() : QString();
+}
+
+// The logical column of each table entry, found by header; nothing when one is missing.
+std::optional<std::vector<int>> TableColumns(const QTableWidget* grid, const TGridTable& t) {
+    std::vector<int> cols;
+    for (int k = 0; k < t.Size; ++k) {
+        int found = -1;
+        for (int c = 0; c < grid->columnCount() && found < 0; ++c)
+            if (HeaderText(grid, c) == t.Headers[k]) found = c;
+        if (found < 0) return std::nullopt;
+        cols.push_back(found);
+    }
+    return cols;
+}
+
+}  // namespace
+
+const TGridTable kSearchGridTable{"SearchGrid", kSearchHeaders, 6, "0,1,2,3,4,5",
+                                  "100,80,80,55,70"};
+const TGridTable kJobGridTable{"JobGrid", kJobHeaders, 8, "0,1,2,3,4,5,6,7",
+                               "26,140,90,90,70,70,70"};
+const TGridTable kRemoteGridTable{"Remote", kRemoteHeaders, 5, "0,1,2,3,4", "26,100,20,70"};
+
+bool ApplyGridLayout(QTableWidget* grid, const TGridTable& t, const std::string& order,
+                     const std::string& sizes) {
+    const std::optional<std::vector<int>> cols = TableColumns(grid, t);
+    if (!cols) return false;
+    const std::optional<std::vector<int>> ord = ParseColumnOrder(order, t.Size);
+    if (!ord) return false;
+    // Each column is shown once: a list naming one twice would drop another from view,
+    // and with it the index column the window finds its rows by.
+    std::vector<bool> seen(static_cast<size_t>(t.Size), false);
+    for (int n : *ord) {
+        if (seen[static_cast<size_t>(n)]) return false;
+        seen[static_cast<size_t>(n)] = true;
+    }
+    QHeaderView* h = grid->horizontalHeader();
+    for (int i = 0; i < t.Size; ++i) {
+        const int logical = (*cols)[static_cast<size_t>((*ord)[static_cast<size_t>(i)])];
+        h->moveSection(h->visualIndex(logical), i);
+    }
+    // The widths go to the shown columns in display order; the hidden index column has
+    // none.
+    const int indexCol = cols->back();
+    const std::vector<int> widths = ParseColumnWidths(sizes, t.Size);
+    size_t next = 0;
+    for (int v = 0; v < t.Size; ++v) {
+        const int logical = h->logicalIndex(v);
+        if (logical == indexCol) continue;
+        grid->setColumnHidden(logical, false);
+        const int width = std::max(widths[next++], kNarrowestColumn);
+        if (width < h->minimumSectionSize()) h->setMinimumSectionSize(width);
+        grid->setColumnWidth(logical, width);
+    }
+    grid->setColumnHidden(indexCol, true);
+    h->setStretchLastSection(true);
+    return true;
+}
+
+std::pair<std::string, std::string> GridLayoutLists(const QTableWidget* grid, const TGridTable& t) {
+    std::vector<int> order, widths;
+    const QHeaderView* h = grid->horizontalHeader();
+    for (int v = 0; v < grid->columnCount(); ++v) {
+        const int logical = h->logicalIndex(v);
+        const QString header = HeaderText(grid, logical);
+        for (int k = 0; k < t.Size; ++k) {
+            if (header != t.Headers[k]) continue;
+            order.push_back(k);
+            if (!grid->isColumnHidden(logical)) widths.push_back(grid->columnWidth(logical));
+            break;
+        }
+    }
+    return {JoinColumnList(order), JoinColumnList(widths)};
+}
+
+void ResetGridLayout(QTableWidget* grid, const TGridTable& t) {
+    // Headers in table order, whatever the grid showed before.
+    for (int i = 0; i < t.Size && i < grid->columnCount(); ++i) {
+        if (QTableWidgetItem* it = grid->horizontalHeaderItem(i))
+            it->setText(t.Headers[i]);
+        else
+            grid->setHorizontalHeaderItem(i, new QTableWidgetItem(t.Headers[i]));
+    }
+    ApplyGridLayout(grid, t, "", t.DefaultSizes);
+}
+
+}  // namespace tessaly::ui

@@ -1,0 +1,862 @@
+#include "ui/VelaOptions.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSlider>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QToolBar>
+#include <QVBoxLayout>
+#include <cmath>
+#include <functional>
+#include <iostream>
+#include <optional>
+#include <vector>
+
+#include "data/ConfigBox.h"
+#include "platform/ByteString.h"
+#include "platform/Paths.h"
+#include "services/BrowserControl.h"
+#include "services/Referral.h"
+#include "ui/OptionsRules.h"
+#include "ui/QtText.h"
+#include "ui/VelaMain.h"
+#include "ui/VelaProgress.h"
+#include "ui/VelaProxy.h"
+
+namespace tessaly::ui {
+
+namespace {
+
+// The job listing's column that a stored sort number stands for; the listing sorts the
+// notes column by the key "Notes ".
+constexpr int kSortableColumns = 7;  // the index column sorts nothing
+constexpr int kDefaultSortColumn = 6;
+constexpr int kResetSortColumn = 5;
+
+std::string SortKeyOfColumn(int n) {
+    return n == 6 ? std::string("Notes ") : std::string(TVelaMainForm::kJobHeaders[n]);
+}
+
+int ColumnOfSortKey(const std::string& key) {
+    const std::string header = key == "Notes " ? "Notes" : key;
+    for (int n = 0; n < kSortableColumns; ++n)
+        if (header == TVelaMainForm::kJobHeaders[n]) return n;
+    return kResetSortColumn;
+}
+
+std::string Bytes(const QString& text, const std::string& like) {
+    return ToBytesLike(text, like);
+}
+
+QRect ScreenArea() {
+    const QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
+}
+
+// Half a pixel rounds to the even neighbour.
+int Centred(int screen, int size) {
+    return static_cast<int>(std::nearbyint((screen - size) / 2.0));
+}
+
+QSlider* MakeSlider(QWidget* parent, const char* name, int maximum, int small, int large,
+                    int tick) {
+    auto* s = new QSlider(Qt::Horizontal, parent);
+    s->setObjectName(name);
+    s->setRange(0, maximum);
+    s->setSingleStep(small);
+    s->setPageStep(large);
+    s->setTickInterval(tick);
+    s->setTickPosition(QSlider::TicksBelow);
+    return s;
+}
+
+QLabel* ValueLabel(QWidget* parent, const char* name) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(name);
+    l->setMinimumWidth(l->fontMetrics().horizontalAdvance("250 tasks") + 8);
+    l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    return l;
+}
+
+// The search grid does not stretch, so the splitter keeps the height it is given once
+// the window is laid out; before that its sizes say nothing yet.
+void SetSearchGridHeight(QSplitter* splitter, int height) {
+    int total = 0;
+    for (int s : splitter->sizes())
+        total += s;
+    splitter->setSizes({height, splitter->isVisible() ? std::max(total - height, 1) : 400});
+}
+
+int SearchGridHeight(const QSplitter* splitter, int fallback) {
+    return splitter->isVisible() ? splitter->sizes().value(0, fallback) : fallback;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- creation
+
+TOptionsForm::TOptionsForm(TVelaMainForm& main, TProxyForm* proxyForm, QWidget* parent)
+    : QDialog(parent), main_(main), proxy_(proxyForm) {
+    setObjectName("OptionsForm");
+    setWindowTitle("Options");
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+
+    auto* v = new QVBoxLayout(this);
+    PageControl = new QTabWidget(this);
+    PageControl->setObjectName("PageControl");
+    v->addWidget(PageControl);
+    CreateVisualPage();
+    CreateSourcesPage();
+    CreateConnectionPage();
+    CreateBrowserPage();
+    CreateUserPage();
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    OKButton = new QPushButton("&Apply", this);
+    OKButton->setObjectName("OKButton");
+    OKButton->setDefault(true);
+    CancelBut = new QPushButton("&Cancel", this);
+    CancelBut->setObjectName("CancelBut");
+    buttons->addWidget(OKButton);
+    buttons->addWidget(CancelBut);
+    v->addLayout(buttons);
+
+    connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
+    connect(CancelBut, &QPushButton::clicked, this, [this] { reject(); });
+}
+
+void TOptionsForm::CreateVisualPage() {
+    VisualPage = new QWidget(PageControl);
+    VisualPage->setObjectName("VisualPage");
+    PageControl->addTab(VisualPage, " Visual ");
+    auto* page = new QVBoxLayout(VisualPage);
+    auto* group = new QGroupBox(" Main Window ", VisualPage);
+    group->setObjectName("MainWindowGroup");
+    page->addWidget(group);
+    page->addStretch();
+    auto* g = new QVBoxLayout(group);
+    auto box = [&](const char* name, const char* caption, bool on) {
+        auto* c = new QCheckBox(caption, group);
+        c->setObjectName(name);
+        c->setChecked(on);
+        g->addWidget(c);
+        connect(c, &QCheckBox::toggled, this, [this] { SyncMainOptions(); });
+        return c;
+    };
+    opYellow = box("opYellow", "Draw highlighted jobs background in yellow", true);
+    opHotLink = box("opHotLink", "Hotlink job titles to descriptions", false);
+    opKeepProgressOnTop = box("opKeepProgressOnTop", "Keep search progress window on top", true);
+    opKeepRemoteOnTop = box("opKeepRemoteOnTop", "Keep remote control on top while browsing", true);
+    opOptimizeCols = box("opOptimizeCols", "Auto-optimize column widths", true);
+    opRememberWindows = box("opRememberWindows", "Remember window size and position", true);
+    opRememberGrids = box("opRememberGrids", "Remember column order and width", true);
+    ResetButton = new QPushButton("&Reset Settings", group);
+    ResetButton->setObjectName("ResetButton");
+    g->addWidget(ResetButton, 0, Qt::AlignRight);
+
+    connect(opYellow, &QCheckBox::clicked, this, [this] { opYellowClick(); });
+    connect(opHotLink, &QCheckBox::clicked, this, [this] { opHotLinkClick(); });
+    connect(opKeepProgressOnTop, &QCheckBox::clicked, this, [this] { opKeepProgressOnTopClick(); });
+    connect(opKeepRemoteOnTop, &QCheckBox::clicked, this, [this] { opKeepRemoteOnTopClick(); });
+    connect(opOptimizeCols, &QCheckBox::clicked, this, [this] { main_.FormResize(); });
+    connect(ResetButton, &QPushButton::clicked, this, [this] { ResetButtonClick(); });
+}
+
+void TOptionsForm::CreateSourcesPage() {
+    SourcesPage = new QWidget(PageControl);
+    SourcesPage->setObjectName("SourcesPage");
+    PageControl->addTab(SourcesPage, " Sources ");
+    auto* page = new QVBoxLayout(SourcesPage);
+
+    auto* featured = new QGroupBox(" Featured Job Sources  ", SourcesPage);
+    featured->setObjectName("FeaturedGroup");
+    auto* f = new QHBoxLayout(featured);
+    CheckList = new QListWidget(featured);
+    CheckList->setObjectName("CheckList");
+    CheckList->setSortingEnabled(true);
+    CheckList->setMinimumHeight(110);
+    Browse = new QPushButton("&Browse ", featured);
+    Browse->setObjectName("Browse");
+    Browse->setEnabled(false);
+    f->addWidget(CheckList, 1);
+    f->addWidget(Browse, 0, Qt::AlignTop);
+    page->addWidget(featured, 1);
+
+    auto* maximum = new QGroupBox(" Maximum Results  ", SourcesPage);
+    maximum->setObjectName("MaximumGroup");
+    auto* m = new QGridLayout(maximum);
+    m->addWidget(new QLabel("What is the maximum number of jobs that Tessaly \n"
+                            "Jobs 98 can retrieve per job source? ",
+                            maximum),
+                 0, 0, 1, 2);
+    MaxJobs = MakeSlider(maximum, "MaxJobs", kMaxJobsRule.Maximum, 25, 50, 25);
+    MaxJobsLabel = ValueLabel(maximum, "MaxJobsLabel");
+    m->addWidget(MaxJobs, 1, 0);
+    m->addWidget(MaxJobsLabel, 1, 1);
+    page->addWidget(maximum);
+
+    MaxJobs->setValue(75);
+    MaxJobsChange();
+    connect(MaxJobs, &QSlider::valueChanged, this, [this] { MaxJobsChange(); });
+    connect(CheckList, &QListWidget::currentItemChanged, this, [this] { CheckListClick(); });
+    connect(CheckList, &QListWidget::itemClicked, this, [this] { CheckListClick(); });
+    connect(CheckList, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
+        if (!fillingList_) CheckListClickCheck(item);
+    });
+    connect(Browse, &QPushButton::clicked, this, [this] { BrowseClick(); });
+}
+
+void TOptionsForm::CreateConnectionPage() {
+    ConnectionPage = new QWidget(PageControl);
+    ConnectionPage->setObjectName("ConnectionPage");
+    PageControl->addTab(ConnectionPage, " Connection ");
+    auto* page = new QVBoxLayout(ConnectionPage);
+
+    auto* perf = new QGroupBox(" Performance ", ConnectionPage);
+    perf->setObjectName("PerformanceGroup");
+    auto* p = new QGridLayout(perf);
+    p->addWidget(new QLabel("What is the maximum number of online operations\n"
+                            "that should be performed at once ?",
+                            perf),
+                 0, 0, 1, 2);
+    MaxThreads = MakeSlider(perf, "MaxThreads", kMaxThreadsRule.Maximum, 1, 4, 4);
+    MaxThreadsLabel = ValueLabel(perf, "MaxThreadsLabel");
+    p->addWidget(MaxThreads, 1, 0);
+    p->addWidget(MaxThreadsLabel, 1, 1);
+    p->addWidget(new QLabel("How long should the software wait before timing out\n"
+                            "a pending online operation?",
+                            perf),
+                 2, 0, 1, 2);
+    TimeOut = MakeSlider(perf, "TimeOut", kTimeOutRule.Maximum, 5, 15, 15);
+    TimeOutLabel = ValueLabel(perf, "TimeOutLabel");
+    p->addWidget(TimeOut, 3, 0);
+    p->addWidget(TimeOutLabel, 3, 1);
+    page->addWidget(perf);
+
+    auto* proxies = new QGroupBox(" Proxies  ", ConnectionPage);
+    proxies->setObjectName("ProxiesGroup");
+    auto* x = new QHBoxLayout(proxies);
+    UseProxy = new QCheckBox("Connect through a proxy server", proxies);
+    UseProxy->setObjectName("UseProxy");
+    ProxySettingsButton = new QPushButton("Settings", proxies);
+    ProxySettingsButton->setObjectName("ProxySettingsButton");
+    x->addWidget(UseProxy, 1);
+    x->addWidget(ProxySettingsButton);
+    page->addWidget(proxies);
+    page->addStretch();
+
+    MaxThreads->setValue(8);
+    TimeOut->setValue(30);
+    MaxThreadsChange();
+    TimeOutChange();
+    UseProxyClick();
+    connect(MaxThreads, &QSlider::valueChanged, this, [this] { MaxThreadsChange(); });
+    connect(TimeOut, &QSlider::valueChanged, this, [this] { TimeOutChange(); });
+    connect(UseProxy, &QCheckBox::toggled, this, [this] { UseProxyClick(); });
+    connect(ProxySettingsButton, &QPushButton::clicked, this,
+            [this] { ProxySettingsButtonClick(); });
+}
+
+void TOptionsForm::CreateBrowserPage() {
+    BrowserPage = new QWidget(PageControl);
+    BrowserPage->setObjectName("BrowserPage");
+    PageControl->addTab(BrowserPage, " Browser ");
+    auto* page = new QVBoxLayout(BrowserPage);
+    auto* group = new QGroupBox(" Browser Support  ", BrowserPage);
+    group->setObjectName("BrowserGroup");
+    auto* g = new QVBoxLayout(group);
+    g->addWidget(
+        new QLabel("Which Web browser should Tessaly Jobs use\n"
+                   " to display job descriptions?",
+                   group));
+    wNetscape = new QRadioButton("Netscape Navigator (using DDE)", group);
+    wNetscape->setObjectName("wNetscape");
+    wMSIE = new QRadioButton("Microsoft Internet Explorer (using OLE)", group);
+    wMSIE->setObjectName("wMSIE");
+    wShell = new QRadioButton("System Default Browser (using Shell)", group);
+    wShell->setObjectName("wShell");
+    browserGroup_ = new QButtonGroup(this);
+    for (QRadioButton* b : {wNetscape, wMSIE, wShell}) {
+        browserGroup_->addButton(b);
+        g->addWidget(b);
+        connect(b, &QRadioButton::clicked, this, [this] { ChangeActiveBrowserClick(); });
+    }
+    page->addWidget(group);
+    page->addStretch();
+}
+
+void TOptionsForm::CreateUserPage() {
+    UserPage = new QWidget(PageControl);
+    UserPage->setObjectName("UserPage");
+    PageControl->addTab(UserPage, " User ");
+    auto* page = new QVBoxLayout(UserPage);
+    auto* group = new QGroupBox(" About You  ", UserPage);
+    group->setObjectName("UserGroup");
+    auto* g = new QGridLayout(group);
+    g->addWidget(new QLabel("Sending a job to a friend names you as the sender:", group), 0, 0, 1,
+                 2);
+    auto edit = [&](int row, const char* name, const char* label) {
+        auto* e = new QLineEdit(group);
+        e->setObjectName(name);
+        g->addWidget(new QLabel(label, group), row, 0);
+        g->addWidget(e, row, 1);
+        return e;
+    };
+    UserEmail = edit(1, "UserEmail", "E-mail address:");
+    UserFirstName = edit(2, "UserFirstName", "First name:");
+    UserLastName = edit(3, "UserLastName", "Last name:");
+    page->addWidget(group);
+    page->addStretch();
+}
+
+// ---------------------------------------------------------------- lifecycle
+
+std::string TOptionsForm::FileName() const {
+    return JoinPath(main_.ProgramDir(), "options.box");
+}
+
+TConfigBox& TOptionsForm::Store() {
+    return main_.Engine().Options;
+}
+
+void TOptionsForm::FormCreate() {
+    // The main window has read options.box into the store already: the browser control
+    // and the engine needed it before any window existed. The check boxes come first,
+    // since laying out the grids fits them to the window only when "Auto-optimize column
+    // widths" is ticked.
+    if (!Store().ReadString("Visual", "Yellow").empty()) LoadOptions();
+    const std::string width = Store().ReadString("MainForm", "Width");
+    if (ParseIntOr(width, 0) < 1)
+        ResetWindows();
+    else
+        RecallWindows();
+    RecallGrids();
+    // From here on the store holds a complete set of options; it reaches the disk on
+    // "&Apply" or at the end of the run.
+    SaveOptions();
+    SyncMainOptions();
+}
+
+void TOptionsForm::showEvent(QShowEvent* e) {
+    FormShow();
+    const QRect area = ScreenArea();
+    adjustSize();
+    move(area.x() + Centred(area.width(), width()), area.y() + Centred(area.height(), height()));
+    QDialog::showEvent(e);
+}
+
+void TOptionsForm::FormShow() {
+    if (!Store().ReadString("Visual", "Yellow").empty()) LoadOptions();
+}
+
+bool TOptionsForm::WriteStore() {
+    try {
+        // It may hold the proxy password: readable by the user alone.
+        Store().SaveToFile(FileName(), 0600);
+        return true;
+    } catch (const std::exception& e) {
+        std::cerr << "tessaly-jobs: " << e.what() << "\n";
+        main_.ShowMessage("The options could not be saved.\r\n" + FromBytes(e.what()));
+        return false;
+    }
+}
+
+void TOptionsForm::OKButtonClick() {
+    SaveOptions();
+    WriteStore();
+    // The machine takes the new thread count, time-out and proxy; this stops what runs.
+    main_.Engine().InitMachine();
+    accept();
+}
+
+void TOptionsForm::CancelButClick() {
+    if (Store().Modified) {
+        try {
+            Store().LoadFromFile(FileName());
+        } catch (const std::exception& e) {
+            main_.ShowMessage(FromBytes(e.what()));
+        }
+        LoadOptions();
+        RecallWindows();
+        RecallGrids();
+    }
+}
+
+void TOptionsForm::reject() {
+    CancelButClick();
+    QDialog::reject();
+}
+
+void TOptionsForm::FormDestroy() {
+    SaveOptions();
+    WriteStore();
+}
+
+void TOptionsForm::ResetButtonClick() {
+    ResetWindows();
+    ResetGrids();
+}
+
+// ---------------------------------------------------------------- store to controls
+
+void TOptionsForm::LoadOptions() {
+    const TConfigBox& s = Store();
+    auto flag = [&](const char* section, const char* key) {
+        return s.ReadString(section, key) == "True";
+    };
+    opYellow->setChecked(flag("Visual", "Yellow"));
+    opHotLink->setChecked(flag("Visual", "HotLink"));
+    opKeepProgressOnTop->setChecked(flag("Visual", "ProgressOnTop"));
+    opKeepRemoteOnTop->setChecked(flag("Visual", "RemoteOnTop"));
+    opOptimizeCols->setChecked(flag("Visual", "OptimizeCols"));
+    opRememberGrids->setChecked(flag("Visual", "RememberGrids"));
+    opRememberWindows->setChecked(flag("Visual", "RememberWindows"));
+
+    fillingList_ = true;
+    CheckList->clear();
+    Browse->setEnabled(false);
+    TVelaSourcesList& sites = main_.Sources();
+    for (int i = 0; i < sites.Count(); ++i) {
+        TVelaSource& site = sites[i];
+        site.EnabledChoice = s.ReadString("Sources", site.Title) != "Disabled";
+        if (!site.Enabled) continue;
+        auto* item = new QListWidgetItem(FromBytes(site.Title));
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+        if (main_.Engine().IsPreferred(site))
+            item->setCheckState(Qt::PartiallyChecked);
+        else
+            item->setCheckState(site.EnabledChoice ? Qt::Checked : Qt::Unchecked);
+        CheckList->addItem(item);
+    }
+    fillingList_ = false;
+
+    MaxJobs->setValue(SliderPosition(s.ReadString("Connection", "MaxJobs"), kMaxJobsRule));
+    MaxThreads->setValue(SliderPosition(s.ReadString("Connection", "MaxThreads"), kMaxThreadsRule));
+    TimeOut->setValue(SliderPosition(s.ReadString("Connection", "TimeOut"), kTimeOutRule));
+
+    UseProxy->setChecked(flag("Connection", "UseProxy"));
+    if (UseProxy->isChecked() && proxy_) {
+        proxy_->ProxyAddress->setText(FromBytes(s.ReadString("Connection", "ProxyIP")));
+        proxy_->ProxyPort->setText(FromBytes(s.ReadString("Connection", "ProxyPort")));
+        proxy_->UseProxyAuthenticate->setChecked(flag("Connection", "UseProxyAuthenticate"));
+        if (proxy_->UseProxyAuthenticate->isChecked()) {
+            proxy_->ProxyUserName->setText(FromBytes(s.ReadString("Connection", "ProxyUsername")));
+            proxy_->ProxyPassword->setText(FromBytes(s.ReadString("Connection", "ProxyPassword")));
+        }
+    }
+
+    // A stored name other than the three leaves no option selected and the browser as
+    // it was detected.
+    SelectBrowserOfControl();
+    const std::string stored = s.ReadString("Connection", "ActiveBrowser");
+    browserGroup_->setExclusive(false);
+    wNetscape->setChecked(stored == "Netscape");
+    wMSIE->setChecked(stored == "MSIE");
+    wShell->setChecked(stored == "Shell");
+    browserGroup_->setExclusive(true);
+
+    const TUserDetails user = ReadUserDetails(s);
+    UserEmail->setText(FromBytes(user.Email));
+    UserFirstName->setText(FromBytes(user.FirstName));
+    UserLastName->setText(FromBytes(user.LastName));
+
+    MaxJobsChange();
+    MaxThreadsChange();
+    TimeOutChange();
+    opKeepProgressOnTopClick();
+    opKeepRemoteOnTopClick();
+    UseProxyClick();
+    if (proxy_) proxy_->UseProxyAuthenticateClick();
+    ChangeActiveBrowserClick();
+    SyncMainOptions();
+}
+
+// ---------------------------------------------------------------- controls to store
+
+void TOptionsForm::SaveOptions() {
+    TConfigBox& s = Store();
+    auto flag = [&](const char* key, const QCheckBox* box) {
+        s.WriteString("Visual", key, box->isChecked() ? "True" : "False");
+    };
+    flag("Yellow", opYellow);
+    flag("HotLink", opHotLink);
+    flag("ProgressOnTop", opKeepProgressOnTop);
+    flag("RemoteOnTop", opKeepRemoteOnTop);
+    flag("OptimizeCols", opOptimizeCols);
+    flag("RememberGrids", opRememberGrids);
+    flag("RememberWindows", opRememberWindows);
+
+    auto number = [&](const char* section, const char* key, int value) {
+        s.WriteString(section, key, std::to_string(value));
+    };
+    if (opRememberWindows->isChecked()) {
+        number("MainForm", "Width", main_.width());
+        number("MainForm", "Height", main_.height());
+        number("MainForm", "Top", main_.pos().y());
+        number("MainForm", "Left", main_.pos().x());
+        number("SearchGrid", "Height", SearchGridHeight(main_.Splitter1, searchGridHeight_));
+        const QWidget* p = main_.ProgressForm;
+        number("ProgressForm", "Top", p->pos().y());
+        number("ProgressForm", "Left", p->pos().x());
+        number("ProgressForm", "Width", p->width());
+        number("ProgressForm", "Height", p->height());
+        if (const QWidget* w = main_.SponsorWindow) {
+            number("SponsorForm", "Top", w->pos().y());
+            number("SponsorForm", "Left", w->pos().x());
+        }
+        if (const QWidget* w = main_.RemoteWindow) {
+            number("RemoteForm", "Top", w->pos().y());
+            number("RemoteForm", "Left", w->pos().x());
+            number("RemoteForm", "Width", w->width());
+            number("RemoteForm", "Height", w->height());
+        }
+    }
+
+    if (opRememberGrids->isChecked()) {
+        auto lists = [&](const QTableWidget* grid, const TGridTable& t) {
+            const auto [order, sizes] = GridLayoutLists(grid, t);
+            s.WriteString(t.Section, "Order", order);
+            s.WriteString(t.Section, "Sizes", sizes);
+        };
+        lists(main_.SearchGrid, kSearchGridTable);
+        lists(main_.JobGrid, kJobGridTable);
+        if (main_.RemoteGrid) lists(main_.RemoteGrid, kRemoteGridTable);
+        number("JobGrid", "SortColumn", ColumnOfSortKey(main_.Engine().SortColumn));
+        s.WriteString("JobGrid", "SortDirection",
+                      main_.Engine().SortDescending ? "Descending" : "Ascending");
+    }
+
+    const TVelaSourcesList& sites = main_.Sources();
+    for (int i = 0; i < sites.Count(); ++i)
+        if (sites[i].Enabled)
+            s.WriteString("Sources", sites[i].Title,
+                          sites[i].EnabledChoice ? "Enabled" : "Disabled");
+
+    number("Connection", "MaxJobs", MaxJobs->value());
+    number("Connection", "MaxThreads", MaxThreads->value());
+    number("Connection", "TimeOut", TimeOut->value());
+    if (UseProxy->isChecked() && proxy_) {
+        s.WriteString("Connection", "UseProxy", "True");
+        auto text = [&](const char* key, const QLineEdit* e) {
+            s.WriteString("Connection", key, Bytes(e->text(), s.ReadString("Connection", key)));
+        };
+        text("ProxyIP", proxy_->ProxyAddress);
+        text("ProxyPort", proxy_->ProxyPort);
+        if (proxy_->UseProxyAuthenticate->isChecked()) {
+            s.WriteString("Connection", "UseProxyAuthenticate", "True");
+            text("ProxyUsername", proxy_->ProxyUserName);
+            text("ProxyPassword", proxy_->ProxyPassword);
+        } else {
+            s.WriteString("Connection", "UseProxyAuthenticate", "False");
+        }
+    } else {
+        // The address typed earlier stays in the store for the next time.
+        s.WriteString("Connection", "UseProxy", "False");
+    }
+
+    SelectBrowserOfControl();
+    s.WriteString("Connection", "ActiveBrowser",
+                  std::string(BrowserName(main_.Browser().ActiveBrowser)));
+
+    // The send-to-a-friend dialog writes these details too: the page's values replace
+    // them only when they were edited here, so a newer entry from there is not lost.
+    const TUserDetails stored = ReadUserDetails(s);
+    const TUserDetails typed{Bytes(UserEmail->text(), stored.Email),
+                             Bytes(UserFirstName->text(), stored.FirstName),
+                             Bytes(UserLastName->text(), stored.LastName)};
+    if (UserEmail->isModified() || UserFirstName->isModified() || UserLastName->isModified()) {
+        WriteUserDetails(s, typed);
+        for (QLineEdit* e : {UserEmail, UserFirstName, UserLastName})
+            e->setModified(false);
+    }
+}
+
+// ---------------------------------------------------------------- windows
+
+namespace {
+
+// One stored geometry value: where it is kept and how the window gives and takes it.
+struct TGeometryValue {
+    const char* Section;
+    const char* Key;
+    std::function<int()> Get;
+    std::function<void(int)> Set;
+};
+
+// `gridHeight` is the search grid's height while the window has not been laid out.
+std::vector<TGeometryValue> GeometryValues(TVelaMainForm& main, int& gridHeight) {
+    std::vector<TGeometryValue> v;
+    auto window = [&](QWidget* w, const char* section, bool withSize) {
+        if (withSize && std::string(section) == "MainForm") {
+            v.push_back({section, "Width", [w] { return w->width(); },
+                         [w](int x) { w->resize(x, w->height()); }});
+            v.push_back({section, "Height", [w] { return w->height(); },
+                         [w](int x) { w->resize(w->width(), x); }});
+        }
+        v.push_back({section, "Top", [w] { return w->pos().y(); },
+                     [w](int y) { w->move(w->pos().x(), y); }});
+        v.push_back({section, "Left", [w] { return w->pos().x(); },
+                     [w](int x) { w->move(x, w->pos().y()); }});
+        if (withSize && std::string(section) != "MainForm") {
+            v.push_back({section, "Width", [w] { return w->width(); },
+                         [w](int x) { w->resize(x, w->height()); }});
+            v.push_back({section, "Height", [w] { return w->height(); },
+                         [w](int x) { w->resize(w->width(), x); }});
+        }
+    };
+    window(&main, "MainForm", true);
+    QSplitter* splitter = main.Splitter1;
+    v.push_back({"SearchGrid", "Height", [&] { return SearchGridHeight(splitter, gridHeight); },
+                 [&gridHeight, splitter](int h) {
+                     gridHeight = h;
+                     SetSearchGridHeight(splitter, h);
+                 }});
+    window(main.ProgressForm, "ProgressForm", true);
+    if (main.SponsorWindow) window(main.SponsorWindow, "SponsorForm", false);
+    if (main.RemoteWindow) window(main.RemoteWindow, "RemoteForm", true);
+    return v;
+}
+
+}  // namespace
+
+void TOptionsForm::RecallWindows() {
+    for (const TGeometryValue& g : GeometryValues(main_, searchGridHeight_)) {
+        const std::optional<int32_t> n = ParseInt(Store().ReadString(g.Section, g.Key));
+        if (!n) {
+            ResetWindows();
+            return;
+        }
+        g.Set(*n);
+    }
+}
+
+void TOptionsForm::ResetWindows() {
+    const QRect area = ScreenArea();
+    TVelaMainForm& m = main_;
+    m.resize(600, 450);
+    m.move(area.x() + Centred(area.width(), m.width()),
+           area.y() + Centred(area.height(), m.height()));
+    searchGridHeight_ = 82;
+    SetSearchGridHeight(m.Splitter1, 82);
+    m.SearchGrid->show();
+    m.ButtonsPanel->show();
+
+    QWidget* p = m.ProgressForm;
+    p->resize(450, 210);
+    const QPoint at = m.pos();
+    int left = at.x() + m.width() - 400;
+    if (left + 450 > area.x() + area.width()) left = area.x() + area.width() - 450 - 80;
+    p->move(left, at.y() + m.height() - 210 - 40);
+
+    if (QWidget* s = m.SponsorWindow) {
+        const int l = at.x() - 80;
+        s->move(l < 0 ? 20 : l, s->pos().y() + 200);
+    }
+    if (QWidget* r = m.RemoteWindow)
+        r->move(area.x() + area.width() - r->width() - 80,
+                area.y() + area.height() - r->height() - 200);
+
+    if (isVisible()) {
+        // Windows kept on top come back above the main window; the dialog keeps the focus.
+        for (QWidget* w : {static_cast<QWidget*>(m.ProgressForm), m.RemoteWindow})
+            if (w && w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint)) w->raise();
+        raise();
+        activateWindow();
+    }
+}
+
+// ---------------------------------------------------------------- grids
+
+void TOptionsForm::RecallGrids() {
+    try {
+        RecallGridsOrFail();
+    } catch (const std::exception&) {
+        ResetGrids();
+    }
+}
+
+void TOptionsForm::RecallGridsOrFail() {
+    const TConfigBox& s = Store();
+    auto read = [&](const TGridTable& t, const char* key, const char* fallback) {
+        const std::string v = s.ReadString(t.Section, key);
+        return v.empty() ? std::string(fallback) : v;
+    };
+    struct TGrid {
+        QTableWidget* Grid;
+        const TGridTable& Table;
+    };
+    std::vector<TGrid> grids{{main_.SearchGrid, kSearchGridTable}, {main_.JobGrid, kJobGridTable}};
+    if (main_.RemoteGrid) grids.push_back({main_.RemoteGrid, kRemoteGridTable});
+    for (const TGrid& g : grids) {
+        if (!ApplyGridLayout(g.Grid, g.Table, read(g.Table, "Order", g.Table.DefaultOrder),
+                             read(g.Table, "Sizes", g.Table.DefaultSizes)))
+            throw std::runtime_error("unreadable column layout");
+    }
+    const int sortColumn = ParseIntOr(s.ReadString("JobGrid", "SortColumn"), kDefaultSortColumn);
+    if (sortColumn < 0 || sortColumn >= kSortableColumns)
+        throw std::runtime_error("no such sort column");
+    TSearchEngine& engine = main_.Engine();
+    engine.SortColumn = SortKeyOfColumn(sortColumn);
+    engine.SortDescending = s.ReadString("JobGrid", "SortDirection") == "Descending";
+
+    main_.SearchListToGrid();
+    main_.Jobs().SortJobs(engine.SortColumn);
+    if (engine.SortDescending) main_.Jobs().ReverseJobs();
+    main_.JobListToGrid(true);
+    main_.JobGrid->horizontalHeader()->setSortIndicator(
+        main_.GetColIdx(main_.JobGrid, TVelaMainForm::kJobHeaders[sortColumn]),
+        engine.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    main_.FormResize();
+}
+
+void TOptionsForm::ResetGrids() {
+    ResetGridLayout(main_.SearchGrid, kSearchGridTable);
+    ResetGridLayout(main_.JobGrid, kJobGridTable);
+    if (main_.RemoteGrid) ResetGridLayout(main_.RemoteGrid, kRemoteGridTable);
+    TSearchEngine& engine = main_.Engine();
+    engine.SortColumn = SortKeyOfColumn(kResetSortColumn);
+    engine.SortDescending = false;
+    main_.JobGrid->horizontalHeader()->setSortIndicator(
+        main_.GetColIdx(main_.JobGrid, TVelaMainForm::kJobHeaders[kResetSortColumn]),
+        Qt::AscendingOrder);
+    main_.FormResize();
+    engine.StartGridTimer();
+    if (main_.OnRemoteLayout) main_.OnRemoteLayout();
+}
+
+// ---------------------------------------------------------------- control handlers
+
+void TOptionsForm::MaxJobsChange() {
+    if (MaxJobs->value() < kMaxJobsRule.Lowest) MaxJobs->setValue(kMaxJobsRule.Lowest);
+    MaxJobsLabel->setText(QString::number(MaxJobs->value()) + " jobs");
+}
+
+void TOptionsForm::MaxThreadsChange() {
+    if (MaxThreads->value() < kMaxThreadsRule.Lowest) MaxThreads->setValue(kMaxThreadsRule.Lowest);
+    MaxThreadsLabel->setText(QString::number(MaxThreads->value()) + " tasks");
+}
+
+void TOptionsForm::TimeOutChange() {
+    if (TimeOut->value() < kTimeOutRule.Lowest) TimeOut->setValue(kTimeOutRule.Lowest);
+    TimeOutLabel->setText(QString::number(TimeOut->value()) + " secs");
+}
+
+void TOptionsForm::UseProxyClick() {
+    ProxySettingsButton->setEnabled(UseProxy->isChecked());
+}
+
+void TOptionsForm::ProxySettingsButtonClick() {
+    if (proxy_) main_.ExecDialog(proxy_);
+}
+
+void TOptionsForm::SetStayOnTop(QWidget* window, bool on) {
+    if (!window) return;
+    if (auto* progress = dynamic_cast<TProgressForm*>(window)) {
+        progress->SetStayOnTop(on);
+        return;
+    }
+    if (static_cast<bool>(window->windowFlags() & Qt::WindowStaysOnTopHint) == on) return;
+    const bool visible = window->isVisible();
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (visible) window->show();  // changing the flag hides the window
+}
+
+void TOptionsForm::opKeepProgressOnTopClick() {
+    SyncMainOptions();
+    SetStayOnTop(main_.ProgressForm, opKeepProgressOnTop->isChecked());
+}
+
+void TOptionsForm::opKeepRemoteOnTopClick() {
+    SyncMainOptions();
+    SetStayOnTop(main_.RemoteWindow, opKeepRemoteOnTop->isChecked());
+}
+
+void TOptionsForm::opYellowClick() {
+    SyncMainOptions();
+    main_.JobGrid->viewport()->update();
+    if (main_.RemoteGrid) main_.RemoteGrid->viewport()->update();
+}
+
+void TOptionsForm::opHotLinkClick() {
+    opYellowClick();
+}
+
+void TOptionsForm::SelectBrowserOfControl() {
+    switch (main_.Browser().ActiveBrowser) {
+        case TActiveBrowser::Netscape:
+            wNetscape->setChecked(true);
+            break;
+        case TActiveBrowser::MSIE:
+            wMSIE->setChecked(true);
+            break;
+        case TActiveBrowser::Shell:
+            wShell->setChecked(true);
+            break;
+    }
+}
+
+void TOptionsForm::ChangeActiveBrowserClick() {
+    TBrowserControl& b = main_.Browser();
+    if (wNetscape->isChecked()) b.ActiveBrowser = TActiveBrowser::Netscape;
+    if (wMSIE->isChecked()) b.ActiveBrowser = TActiveBrowser::MSIE;
+    if (wShell->isChecked()) b.ActiveBrowser = TActiveBrowser::Shell;
+}
+
+TVelaSource* TOptionsForm::SiteOfItem(const QListWidgetItem* item) {
+    if (!item) return nullptr;
+    TVelaSourcesList& sites = main_.Sources();
+    for (int i = 0; i < sites.Count(); ++i)
+        if (FromBytes(sites[i].Title) == item->text()) return &sites[i];
+    return nullptr;
+}
+
+void TOptionsForm::CheckListClick() {
+    Browse->setEnabled(CheckList->currentItem() != nullptr);
+}
+
+void TOptionsForm::CheckListClickCheck(QListWidgetItem* item) {
+    TVelaSource* site = SiteOfItem(item);
+    if (!site) return;
+    fillingList_ = true;
+    if (main_.Engine().IsPreferred(*site)) {
+        // A preferred site is always searched: its item stays grey.
+        item->setCheckState(Qt::PartiallyChecked);
+    } else {
+        site->EnabledChoice = !site->EnabledChoice;
+        item->setCheckState(site->EnabledChoice ? Qt::Checked : Qt::Unchecked);
+    }
+    fillingList_ = false;
+}
+
+void TOptionsForm::BrowseClick() {
+    if (const TVelaSource* site = SiteOfItem(CheckList->currentItem()))
+        main_.OpenURL(site->HomeURL, false);
+}
+
+void TOptionsForm::SyncMainOptions() {
+    TMainOptions& o = main_.Options();
+    o.YellowHighlight = opYellow->isChecked();
+    o.HotlinkTitles = opHotLink->isChecked();
+    o.AutoOptimize = opOptimizeCols->isChecked();
+    o.ProgressOnTop = opKeepProgressOnTop->isChecked();
+    o.RemoteOnTop = opKeepRemoteOnTop->isChecked();
+    o.RememberWindows = opRememberWindows->isChecked();
+    o.RememberGrids = opRememberGrids->isChecked();
+}
+
+}  // namespace tessaly::ui
