@@ -168,7 +168,8 @@ bool TTlsServerIdentity::Load(const std::string& certificateFile, const std::str
         return false;
     }
     if (SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
-        error = "can't load the key " + keyFile + ": " + OpenSslErrorText();
+        error =
+            "can't load the key " + keyFile + " for " + certificateFile + ": " + OpenSslErrorText();
         return false;
     }
     if (SSL_CTX_check_private_key(ctx) != 1) {
