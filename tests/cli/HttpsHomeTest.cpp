@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include "data/ConfigBox.h"
-#include "data/VelaSources.h"
 #include "platform/ByteString.h"
 #include "platform/Paths.h"
 #include "support/CliRun.h"
@@ -103,19 +102,6 @@ class HttpsHome : public test::TLoopTest {
     std::string home;
     TTlsDemo demo;
 };
-
-TEST_F(HttpsHome, TheDefinitionsHoldHttpsAddressesOnly) {
-    TVelaSourcesList list;
-    list.LoadFromFile(JoinPath(home, "sources.def"));
-    ASSERT_EQ(list.Count(), 7);
-    for (int i = 0; i < list.Count(); ++i)
-        EXPECT_TRUE(StartsWith(list[i].FirstPageURL, "https://127.0.0.1:"))
-            << list[i].Title << ": " << list[i].FirstPageURL;
-    TConfigBox id;
-    id.LoadFromFile(JoinPath(home, "id.box"));
-    EXPECT_TRUE(StartsWith(id.ReadString("ID", "ConfigURL"), "https://127.0.0.1:"));
-    EXPECT_TRUE(StartsWith(id.ReadString("ID", "SourcesURL"), "https://127.0.0.1:"));
-}
 
 TEST_F(HttpsHome, ASearchSucceedsWithTheCaFileAndFailsWithout) {
     ASSERT_TRUE(FileExists(demo.caFile)) << demo.caFile;
