@@ -1,6 +1,7 @@
 #include "demo/certs/Certificates.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -65,8 +66,21 @@ TResult<void> RunOpenssl(const std::vector<std::string>& arguments, const std::s
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logFile.c_str(),
                                      O_WRONLY | O_CREAT | O_TRUNC, 0600);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    // The caller may block or ignore signals for its own threads (a server taking them
+    // through a descriptor); the command starts with the defaults.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t none, defaults;
+    sigemptyset(&none);
+    sigemptyset(&defaults);
+    for (int s : {SIGINT, SIGTERM, SIGPIPE, SIGHUP})
+        sigaddset(&defaults, s);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = -1;
-    const int rc = posix_spawnp(&pid, "openssl", &actions, nullptr, argv.data(), environ);
+    const int rc = posix_spawnp(&pid, "openssl", &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     std::string command = "openssl";
     for (const std::string& a : arguments)

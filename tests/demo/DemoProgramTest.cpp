@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
 #include "data/ConfigBox.h"
 #include "data/VelaSources.h"
 #include "platform/Paths.h"
@@ -146,6 +150,36 @@ TEST_F(DemoProgram, TlsWithACertificateOfItsOwnThatGoesAtTheEnd) {
     // The authority's key does not outlive the server.
     EXPECT_FALSE(FileExists(ca));
     EXPECT_FALSE(DirectoryExists(DirName(ca)));
+}
+
+// Sets an environment variable for the children started meanwhile.
+class TScopedEnv {
+  public:
+    TScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~TScopedEnv() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST_F(DemoProgram, TlsWithoutTheOpensslCommandFailsAndLeavesNothing) {
+    const std::string scratch = Sandbox().File("tmp");
+    ASSERT_TRUE(ForceDirectories(scratch));
+    TScopedEnv tmp("TMPDIR", scratch);
+    TScopedEnv path("PATH", Sandbox().File("empty"));
+    TChild child({"--home", Sandbox().File("home"), "--tls"});
+    EXPECT_EQ(child.ReadLines(1), "");
+    EXPECT_EQ(child.Wait(), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(scratch));  // no half-made certificate folder
 }
 
 TEST_F(DemoProgram, EndsOnSigterm) {
