@@ -86,24 +86,24 @@ class TDemoServerProcess {
             error = "cannot start " + program + ": " + std::strerror(rc);
             return false;
         }
-        // The server says where it listens once it is ready.
-        std::string line;
-        for (;;) {
-            pollfd p{output_, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0) break;
-            char c;
-            if (::read(output_, &c, 1) != 1) break;
-            if (c == '\n') break;
-            line += c;
-        }
+        // The server says where it listens once it is ready (and, over TLS, which
+        // authority vouches for it).
+        const std::string line = ReadLine();
         const std::string prefix = "listening on ";
         if (!StartsWith(line, prefix)) {
             error = program + " did not start (" + (line.empty() ? "no answer" : line) + ")";
             return false;
         }
         url = line.substr(prefix.size());
+        if (tls) {
+            const std::string authority = ReadLine();
+            const std::string named = "certificate authority: ";
+            if (StartsWith(authority, named)) caFile = authority.substr(named.size());
+        }
         return true;
     }
+
+    std::string caFile;  // the CA file of a TLS server
 
     ~TDemoServerProcess() {
         if (input_ >= 0) ::close(input_);
@@ -121,6 +121,19 @@ class TDemoServerProcess {
     }
 
   private:
+    std::string ReadLine() {
+        std::string line;
+        for (;;) {
+            pollfd p{output_, POLLIN, 0};
+            if (::poll(&p, 1, 10000) <= 0) break;
+            char c;
+            if (::read(output_, &c, 1) != 1) break;
+            if (c == '\n') break;
+            line += c;
+        }
+        return line;
+    }
+
     pid_t pid_ = -1;
     int input_ = -1;
     int output_ = -1;
@@ -152,7 +165,11 @@ int Demo(const std::vector<std::string>& argv, TCliIO& io) {
         io.err << "tessaly demo: " << error << "\n";
         return kExitUsage;
     }
-    io.out << "Demo job boards at " << url << "\nHome directory: " << home << "\n\n";
+    io.out << "Demo job boards at " << url << "\nHome directory: " << home << "\n";
+    if (!server.caFile.empty())
+        io.out << "Certificate authority: " << server.caFile
+               << " (the home's options trust it while the boards run)\n";
+    io.out << "\n";
     const std::string keywords = args.Value("keywords").value_or("engineer");
     std::vector<std::string> search = {"--home", home, "search"};
     search.insert(search.end(), {"--region", args.Value("region").value_or("Nationwide")});

@@ -34,6 +34,7 @@ TEST(DemoCommand, TlsServesTheBoardsOverHttps) {
     ASSERT_EQ(r.status, kExitOk) << r.err.str() << r.out.str();
     const std::string out = r.out.str();
     EXPECT_NE(out.find("Demo job boards at https://127.0.0.1:"), std::string::npos) << out;
+    EXPECT_NE(out.find("Certificate authority: /"), std::string::npos) << out;
     // The update descriptor came over TLS too, trusted through the home's options.
     EXPECT_NE(out.find("No update needed."), std::string::npos) << out;
     EXPECT_NE(out.find("TechPost Careers: Done"), std::string::npos) << out;
