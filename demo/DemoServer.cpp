@@ -64,6 +64,9 @@ std::string ResponseHead(const TDemoResponse& r) {
 // TDemoConnection
 
 TDemoConnection::~TDemoConnection() {
+    // The session goes first: its closing alert must not reach a descriptor number that
+    // another connection has taken over meanwhile.
+    tls_.Close();
     if (fd_ >= 0) close(fd_);
 }
 
@@ -80,7 +83,32 @@ int TDemoConnection::Wait(short events, int64_t deadlineMs) {
     }
 }
 
+bool TDemoConnection::Begin(int64_t deadlineMs) {
+    if (identity_ == nullptr) return true;
+    if (!tls_.StartServer(fd_, *identity_)) return false;
+    for (;;) {
+        const int want = tls_.Handshake();
+        if (want == 0) return true;
+        if (want < 0 || Wait(static_cast<short>(want), deadlineMs) <= 0) return false;
+    }
+}
+
 long TDemoConnection::Read(std::string& into, size_t max, int64_t deadlineMs) {
+    if (!tls_.IsOpen()) return RawRead(into, max, deadlineMs);
+    char buffer[8192];
+    for (;;) {
+        // Bytes the session already decrypted are not seen by poll: read before waiting.
+        const long n = tls_.Receive(buffer, std::min(max, sizeof buffer));
+        if (n > 0) {
+            into.append(buffer, static_cast<size_t>(n));
+            return n;
+        }
+        if (n == 0) return 0;
+        if (n != -EAGAIN || Wait(tls_.Want(), deadlineMs) <= 0) return -1;
+    }
+}
+
+long TDemoConnection::RawRead(std::string& into, size_t max, int64_t deadlineMs) {
     char buffer[8192];
     for (;;) {
         const int w = Wait(POLLIN, deadlineMs);
@@ -95,6 +123,15 @@ long TDemoConnection::Read(std::string& into, size_t max, int64_t deadlineMs) {
 
 bool TDemoConnection::Write(std::string_view bytes, int64_t deadlineMs) {
     size_t sent = 0;
+    if (tls_.IsOpen()) {
+        while (sent < bytes.size()) {
+            const long n = tls_.Send(bytes.data() + sent, bytes.size() - sent);
+            if (n < 0) return false;
+            if (n == 0 && Wait(tls_.Want(), deadlineMs) <= 0) return false;
+            sent += static_cast<size_t>(n);
+        }
+        return true;
+    }
     while (sent < bytes.size()) {
         const int w = Wait(POLLOUT, deadlineMs);
         if (w <= 0) return false;
@@ -121,10 +158,13 @@ bool TDemoConnection::Pause(int ms) {
 void TDemoConnection::Finish(int drainMs) {
     // Closing with unread bytes would reset the connection and could cost the client the
     // end of the answer; so end our side, then read until the client closes (briefly).
+    // A TLS session first says goodbye with its closing alert; what the client sends after
+    // that is of no interest, so it is drained below the session.
+    tls_.Close();
     shutdown(fd_, SHUT_WR);
     std::string sink;
     const int64_t deadline = NowMs() + drainMs;
-    while (sink.size() < 65536 && Read(sink, 8192, deadline) > 0)
+    while (sink.size() < 65536 && RawRead(sink, 8192, deadline) > 0)
         sink.clear();
 }
 
@@ -138,10 +178,18 @@ TDemoServer::~TDemoServer() {
     Stop();
 }
 
+std::string TDemoServer::Base() const {
+    return std::string(Secure() ? "https" : "http") + "://127.0.0.1:" + IntToStr(port_);
+}
+
 TResult<void> TDemoServer::Listen() {
     if (listenFd_ >= 0) return {};
     if (options_.port < 0 || options_.port > 65535)
         return Error("port " + IntToStr(options_.port) + " is out of range");
+    if (Secure() && !identity_.Loaded()) {
+        std::string error;
+        if (!identity_.Load(options_.certificateFile, options_.keyFile, error)) return Error(error);
+    }
     auto fail = [this](const std::string& what) {
         const std::string text = what + ": " + ErrnoText();
         if (listenFd_ >= 0) close(listenFd_);
@@ -226,10 +274,13 @@ void TDemoServer::AcceptLoop() {
         if (active >= static_cast<size_t>(options_.maxConnections)) {
             // Turned away from the accept thread itself, so only briefly: a client that
             // does not read its 503 at once does not hold up the others.
-            TDemoConnection c(fd, stopFd_);
+            TDemoConnection c(fd, stopFd_, Secure() ? &identity_ : nullptr);
             TDemoResponse busy = Plain(503, "Service Unavailable", "Too many connections.");
-            c.Write(ResponseHead(busy) + busy.body, NowMs() + 200);
-            c.Finish(200);
+            const int64_t deadline = NowMs() + 200;
+            if (c.Begin(deadline)) {
+                c.Write(ResponseHead(busy) + busy.body, deadline);
+                c.Finish(200);
+            }
             continue;
         }
         auto worker = std::make_unique<TWorker>();
@@ -244,8 +295,11 @@ void TDemoServer::AcceptLoop() {
 }
 
 void TDemoServer::Serve(int fd) {
-    TDemoConnection c(fd, stopFd_);
+    TDemoConnection c(fd, stopFd_, Secure() ? &identity_ : nullptr);
     const int64_t deadline = NowMs() + options_.requestTimeoutMs;
+    // A client that does not finish its handshake in time gets nothing, as one that sends
+    // no request does.
+    if (!c.Begin(deadline)) return;
     std::string in;
     size_t headEnd = std::string::npos;
     TDemoResponse answer;

@@ -2,8 +2,8 @@
 // per connection (so a stalling board does not hold up the others), one request per
 // connection, closed after the answer as HTTP/1.0 does.
 //
-// All socket work of a connection goes through TDemoConnection, so that an encrypted
-// stream can later be put around it without touching the request handling. Requests are
+// All socket work of a connection goes through TDemoConnection, which puts TLS around it
+// when the server has a certificate, so the request handling never knows. Requests are
 // bounded in size and time; anything that cannot be read is answered "400 Bad Request".
 #pragma once
 
@@ -19,6 +19,7 @@
 #include <thread>
 
 #include "demo/DemoRequest.h"
+#include "net/TlsStream.h"
 #include "platform/ByteString.h"
 #include "platform/Result.h"
 
@@ -41,11 +42,17 @@ std::string ResponseHead(const TDemoResponse& response);
 // One accepted connection. Every wait also watches the server's stop signal.
 class TDemoConnection {
   public:
-    TDemoConnection(int fd, int stopFd) : fd_(fd), stopFd_(stopFd) {}
+    // With `tls`, Begin runs the server's side of a handshake and everything after it is
+    // encrypted; the identity must outlive the connection.
+    TDemoConnection(int fd, int stopFd, const TTlsServerIdentity* tls = nullptr)
+        : fd_(fd), stopFd_(stopFd), identity_(tls) {}
     ~TDemoConnection();
     TDemoConnection(const TDemoConnection&) = delete;
     TDemoConnection& operator=(const TDemoConnection&) = delete;
 
+    // Completes the TLS handshake by the deadline (at once without TLS); false when the
+    // client left, stalled, or refused our certificate.
+    bool Begin(int64_t deadlineMs);
     // Appends what arrives (at most `max` bytes) to `into`. Bytes read, 0 when the peer
     // closed, -1 on an error, the deadline (steady milliseconds) or a stop.
     long Read(std::string& into, size_t max, int64_t deadlineMs);
@@ -58,9 +65,13 @@ class TDemoConnection {
   private:
     // 1 ready, 0 deadline, -1 stop or error.
     int Wait(short events, int64_t deadlineMs);
+    // Read on the socket itself, below any TLS.
+    long RawRead(std::string& into, size_t max, int64_t deadlineMs);
 
     int fd_;
     int stopFd_;
+    const TTlsServerIdentity* identity_;
+    TTlsStream tls_;
 };
 
 class TDemoServer {
@@ -71,6 +82,9 @@ class TDemoServer {
         int requestTimeoutMs = 10000;
         size_t maxHead = 16 * 1024;
         size_t maxBody = 256 * 1024;
+        // Both set: every connection speaks TLS with this certificate (PEM files).
+        std::string certificateFile;
+        std::string keyFile;
     };
 
     TDemoServer(TDemoHandler handler, TOptions options);
@@ -79,8 +93,8 @@ class TDemoServer {
     TDemoServer(const TDemoServer&) = delete;
     TDemoServer& operator=(const TDemoServer&) = delete;
 
-    // Binds and listens on 127.0.0.1 (the port is known from then on); nothing is
-    // accepted until Start.
+    // Binds and listens on 127.0.0.1 (the port is known from then on) and loads the
+    // certificate, if any; nothing is accepted until Start.
     TResult<void> Listen();
     // Listens if not yet done and starts accepting.
     TResult<void> Start();
@@ -88,6 +102,9 @@ class TDemoServer {
     void Stop();
 
     int Port() const { return port_; }
+    bool Secure() const { return !options_.certificateFile.empty(); }
+    // "http://127.0.0.1:PORT" or "https://127.0.0.1:PORT", without a slash at the end.
+    std::string Base() const;
     int64_t Served() const { return served_.load(); }
 
   private:
@@ -102,6 +119,7 @@ class TDemoServer {
 
     TDemoHandler handler_;
     TOptions options_;
+    TTlsServerIdentity identity_;
     int listenFd_ = -1;
     int stopFd_ = -1;
     int port_ = 0;

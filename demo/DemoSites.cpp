@@ -140,8 +140,10 @@ TDemoResponse ErrorPage(int status, const std::string& reason, const std::string
 
 std::string_view DefinitionsSource();  // generated from demo-sites.plain
 
-TStrings PlainDefinitions(int port, int deadPort) {
+TStrings PlainDefinitions(int port, int deadPort, bool tls) {
     std::string text(DefinitionsSource());
+    // Every address in the definitions (queries, the scripts' link bases) is the server's.
+    if (tls) text = Replace(std::move(text), "http://127.0.0.1:@", "https://127.0.0.1:@");
     text = Replace(std::move(text), "@DEADPORT@", IntToStr(deadPort));
     text = Replace(std::move(text), "@PORT@", IntToStr(port));
     return SplitLines(text);
@@ -150,7 +152,8 @@ TStrings PlainDefinitions(int port, int deadPort) {
 // ---------------------------------------------------------------------------
 
 TDemoSites::TDemoSites(TConfig config) : config_(config) {
-    auto encoded = EncodeSourcesLines(PlainDefinitions(config_.port, config_.deadPort));
+    auto encoded =
+        EncodeSourcesLines(PlainDefinitions(config_.port, config_.deadPort, config_.tls));
     if (!encoded) throw std::runtime_error("demo definitions: " + encoded.error());
     TVelaSourcesList list;
     list.LoadFromText(encoded.value(), "demo definitions");
@@ -172,8 +175,12 @@ TDemoSites::TDemoSites(TConfig config) : config_(config) {
     }
 }
 
+std::string TDemoSites::Base() const {
+    return std::string(config_.tls ? "https" : "http") + "://127.0.0.1:" + IntToStr(config_.port);
+}
+
 std::string TDemoSites::BoardUrl(TBoard board) const {
-    return "http://127.0.0.1:" + IntToStr(config_.port) + Info(board).prefix;
+    return Base() + Info(board).prefix;
 }
 
 std::string TDemoSites::SessionToken(std::string_view region, std::string_view category,
@@ -442,8 +449,7 @@ TDemoResponse TDemoSites::JobFair(const TDemoRequest& r) const {
              IntToStr(j.Id) + ".html\">Full description</a>\r\n</div>\r\n";
     }
     if (last < jobs.size()) {
-        b += "<form name=more action=\"http://127.0.0.1:" + IntToStr(config_.port) +
-             "/jobfair/results.cgi\" method=\"post\">\r\n";
+        b += "<form name=more action=\"" + Base() + "/jobfair/results.cgi\" method=\"post\">\r\n";
         b += "<input type=\"hidden\" name=\"keywords\" value=\"" + HtmlEscape(Join(kw, " ")) +
              "\">\r\n";
         b += "<input type=\"hidden\" name=\"area\" value=\"" + HtmlEscape(r.Param("area")) +

@@ -24,8 +24,9 @@ namespace tessaly::demo {
 // The readable definitions (plain line pairs) as shipped, with "@PORT@" and "@DEADPORT@"
 // where the ports go.
 std::string_view DefinitionsSource();
-// The plain lines with the ports filled in.
-TStrings PlainDefinitions(int port, int deadPort);
+// The plain lines with the ports filled in; with `tls` every address of the boards is an
+// "https" one.
+TStrings PlainDefinitions(int port, int deadPort, bool tls = false);
 
 // What a board learns from its own definition.
 struct TBoardCodes {
@@ -41,6 +42,7 @@ class TDemoSites {
         int port = 0;
         int deadPort = 0;
         int stallMs = 20000;
+        bool tls = false;  // the server speaks TLS: every address it hands out is "https"
     };
 
     // Throws std::runtime_error when the definitions do not load (a build fault).
@@ -52,6 +54,8 @@ class TDemoSites {
     const TConfig& Config() const { return config_; }
     const TBoardCodes& Codes(TBoard board) const { return codes_[static_cast<size_t>(board)]; }
     std::string BoardUrl(TBoard board) const;
+    // "http://127.0.0.1:PORT" or "https://127.0.0.1:PORT", without a slash at the end.
+    std::string Base() const;
 
     // The session cookie value the cookie board expects for a search.
     static std::string SessionToken(std::string_view region, std::string_view category,

@@ -16,10 +16,6 @@ namespace {
 // the same from run to run.
 constexpr uint32_t kDosStamp = static_cast<uint32_t>(((1998 - 1980) << 9) | (11 << 5) | 16) << 16;
 
-std::string Base(int port) {
-    return "http://127.0.0.1:" + IntToStr(port);
-}
-
 void UpdateBox(const std::string& path, const std::function<void(TConfigBox&)>& write) {
     TConfigBox box;
     box.LoadFromFile(path);
@@ -39,15 +35,14 @@ std::string DefinitionsVersion() {
 }
 
 TResult<std::string> SourcesDefBytes(const TDemoSites& sites) {
-    auto encoded =
-        EncodeSourcesLines(PlainDefinitions(sites.Config().port, sites.Config().deadPort));
+    auto encoded = EncodeSourcesLines(
+        PlainDefinitions(sites.Config().port, sites.Config().deadPort, sites.Config().tls));
     if (!encoded) return Error("the demo definitions cannot be written: " + encoded.error());
     // Packed under the name the program's own save path gives its temporary file.
     return BuildContainer(encoded.value(), "sources.def.tmp", TPackMethod::Lh5, kDosStamp, 0x20);
 }
 
-std::string ConfigBoxText(int port) {
-    const std::string base = Base(port);
+std::string ConfigBoxText(const std::string& base) {
     TConfigBox box;
     box.WriteString("DEFFile", "Version", DefinitionsVersion());
     box.WriteString("Features", "PreferedSources", kPreferredBoard);
@@ -86,9 +81,10 @@ std::string ConfigBoxText(int port) {
     return box.SaveToText();
 }
 
-TResult<void> WriteHome(const std::string& dir, const TDemoSites& sites) {
+TResult<void> WriteHome(const std::string& dir, const TDemoSites& sites,
+                        const std::string& caFile) {
     if (!ForceDirectories(dir)) return Error("cannot create the directory " + dir);
-    const int port = sites.Config().port;
+    const std::string base = sites.Base();
     try {
         auto sources = SourcesDefBytes(sites);
         if (!sources) return Error(sources.error());
@@ -102,11 +98,11 @@ TResult<void> WriteHome(const std::string& dir, const TDemoSites& sites) {
             b.WriteString("ID", "Edition", "Generic");
             b.WriteString("ID", "EditionName", "Standard Edition");
             b.WriteString("ID", "UserID", "");
-            b.WriteString("ID", "ConfigURL", Base(port) + "/update/config.box");
-            b.WriteString("ID", "SourcesURL", Base(port) + "/update/sources.def");
+            b.WriteString("ID", "ConfigURL", base + "/update/config.box");
+            b.WriteString("ID", "SourcesURL", base + "/update/sources.def");
             // The services add their script paths to these base addresses.
-            b.WriteString("ID", "TranslateURL", Base(port));
-            b.WriteString("ID", "ReferralURL", Base(port));
+            b.WriteString("ID", "TranslateURL", base);
+            b.WriteString("ID", "ReferralURL", base);
         });
 
         UpdateBox(JoinPath(dir, "options.box"), [&](TConfigBox& b) {
@@ -122,10 +118,12 @@ TResult<void> WriteHome(const std::string& dir, const TDemoSites& sites) {
             b.WriteString("Connection", "TimeOut", IntToStr(kDemoTimeOutSecs));
             b.WriteString("Connection", "UseProxy", "False");
             b.WriteString("Connection", "SettingsSet", "True");
+            if (!caFile.empty() || !b.ReadString("Connection", "CAFile").empty())
+                b.WriteString("Connection", "CAFile", caFile);
         });
 
         TConfigBox config;
-        config.LoadFromText(ConfigBoxText(port));
+        config.LoadFromText(ConfigBoxText(base));
         UpdateBox(JoinPath(dir, "config.box"), [&](TConfigBox& b) {
             for (const TConfigItem& item : config.Items())
                 b.WriteString(item.Section, item.Key, item.Value);

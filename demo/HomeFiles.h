@@ -23,12 +23,16 @@ TResult<std::string> SourcesDefBytes(const TDemoSites& sites);
 // The definitions' "Version" value.
 std::string DefinitionsVersion();
 
-// The update descriptor (settings-file syntax) for a server on `port`: the definitions
-// version, the preferred board, the Guide menu and the sponsor banners.
-std::string ConfigBoxText(int port);
+// The update descriptor (settings-file syntax) for a server at `base` ("http://127.0.0.1:
+// PORT"): the definitions version, the preferred board, the Guide menu and the banners.
+std::string ConfigBoxText(const std::string& base);
 
 // Writes id.box, sources.def, options.box and config.box into `dir` (created when
 // missing). Boxes already there are loaded first and keep the keys not written here.
-TResult<void> WriteHome(const std::string& dir, const TDemoSites& sites);
+// `caFile`, when given, becomes the options' Connection/CAFile, so that the program
+// trusts the certificate of a TLS server; without it the key is emptied, as it would
+// otherwise name the certificate of an earlier TLS run, gone with that run.
+TResult<void> WriteHome(const std::string& dir, const TDemoSites& sites,
+                        const std::string& caFile = "");
 
 }  // namespace tessaly::demo

@@ -155,7 +155,7 @@ std::vector<TReferral> TMakerSite::Referrals() const {
 }
 
 std::string TMakerSite::ConfigBoxText() const {
-    return demo::ConfigBoxText(sites_.Config().port);
+    return demo::ConfigBoxText(sites_.Base());
 }
 
 TDemoResponse TMakerSite::Handle(const TDemoRequest& r) const {
@@ -220,8 +220,8 @@ TDemoResponse TMakerSite::Translate(const TDemoRequest& r) const {
     const std::string text = r.Param("urltext");
     if (r.Param("doit") != "done" || lp.empty())
         return Text(Page("Translation", "<p>Please give a language pair and a text.</p>\r\n"));
-    const std::string own = "http://127.0.0.1:" + IntToStr(sites_.Config().port) + "/";
-    if (StartsWith(text, "http://")) {
+    const std::string own = sites_.Base() + "/";
+    if (StartsWith(text, "http://") || StartsWith(text, "https://")) {
         // A page to translate: the service fetches it itself; the demo's own pages are
         // taken without a network round trip.
         if (!StartsWith(text, own))
@@ -259,11 +259,10 @@ TDemoResponse TMakerSite::Banner(const std::string& rest, const TDemoRequest& r)
                             "; path=/banners/");
         return a;
     }
-    const std::string port = IntToStr(sites_.Config().port);
+    const std::string base = sites_.Base();
     if (rest == "page") {
         const TSponsor* s = SponsorOf(r.Param("ad"));
         if (!s) return ErrorPage(404, "Not Found", "No such banner.");
-        const std::string base = "http://127.0.0.1:" + port;
         return Text(Page("Banner", "<!-- banner --><a href=" + base + "/sponsor/" + s->name +
                                        " target=_blank><img src=\"" + base + "/banners/" + s->name +
                                        ".gif\" alt=\"" + HtmlEscape(s->text) +
@@ -276,7 +275,7 @@ TDemoResponse TMakerSite::Banner(const std::string& rest, const TDemoRequest& r)
         TDemoResponse a;
         a.status = 302;
         a.reason = "Found";
-        a.headers.push_back("Location: http://127.0.0.1:" + port + "/sponsor/" + s->name);
+        a.headers.push_back("Location: " + base + "/sponsor/" + s->name);
         a.body = Page("Moved", "<p>On to the sponsor.</p>\r\n");
         return a;
     }

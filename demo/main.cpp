@@ -18,6 +18,7 @@
 #include "demo/DemoSites.h"
 #include "demo/HomeFiles.h"
 #include "demo/MakerSite.h"
+#include "demo/certs/Certificates.h"
 #include "platform/ByteString.h"
 
 using namespace tessaly;
@@ -56,6 +57,7 @@ int main(int argc, char** argv) {
     int stallMs = kDefaultStallMs;
     std::string home;
     bool untilStdinCloses = false;
+    bool tls = false;
     const std::vector<std::string> args(argv + 1, argv + argc);
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
@@ -63,23 +65,30 @@ int main(int argc, char** argv) {
             return i + 1 < args.size() ? &args[++i] : nullptr;
         };
         if (a == "--help" || a == "-h") {
-            std::cout << "Usage: tessaly-demo-sites [--port N] [--home DIR] [--stall-ms MS] "
-                         "[--until-stdin-closes]\n\n"
-                         "Serves the demo job boards and the maker's update server on 127.0.0.1 "
-                         "and prints\none line \"listening on http://127.0.0.1:PORT/\" when "
-                         "ready.\n\n"
-                         "  --port N              port to listen on (default 0: any free port)\n"
-                         "  --home DIR            write id.box, sources.def, options.box and "
-                         "config.box\n"
-                         "                        for this server into DIR\n"
-                         "  --stall-ms MS         how long the slow board stalls before it "
-                         "answers\n"
-                         "                        (default "
-                      << kDefaultStallMs << ", the demo's time-out is " << kDemoTimeOutSecs
-                      << " s)\n"
-                         "  --until-stdin-closes  also stop when standard input reaches its "
-                         "end\n\n"
-                         "Stops on SIGTERM or SIGINT.\n";
+            std::cout
+                << "Usage: tessaly-demo-sites [--port N] [--home DIR] [--stall-ms MS] [--tls]\n"
+                   "                          [--until-stdin-closes]\n\n"
+                   "Serves the demo job boards and the maker's update server on 127.0.0.1 "
+                   "and prints\none line \"listening on http://127.0.0.1:PORT/\" when "
+                   "ready.\n\n"
+                   "  --port N              port to listen on (default 0: any free port)\n"
+                   "  --home DIR            write id.box, sources.def, options.box and "
+                   "config.box\n"
+                   "                        for this server into DIR\n"
+                   "  --stall-ms MS         how long the slow board stalls before it "
+                   "answers\n"
+                   "                        (default "
+                << kDefaultStallMs << ", the demo's time-out is " << kDemoTimeOutSecs
+                << " s)\n"
+                   "  --tls                 speak TLS (\"https\") with a certificate made at "
+                   "start-up\n"
+                   "                        by the openssl command; the home's options "
+                   "trust it, and\n"
+                   "                        a second line \"certificate authority: "
+                   "FILE\" names it\n"
+                   "  --until-stdin-closes  also stop when standard input reaches its "
+                   "end\n\n"
+                   "Stops on SIGTERM or SIGINT.\n";
             return 0;
         } else if (a == "--port") {
             const std::string* v = value();
@@ -95,6 +104,8 @@ int main(int argc, char** argv) {
             const std::string* v = value();
             if (!v || v->empty()) return Usage("--home needs a directory");
             home = *v;
+        } else if (a == "--tls") {
+            tls = true;
         } else if (a == "--until-stdin-closes") {
             untilStdinCloses = true;
         } else {
@@ -119,10 +130,25 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // A fresh authority each run, in a private folder that goes when the server stops.
+    std::unique_ptr<certs::TLoopbackCertificates> certificates;
+    if (tls) {
+        auto made = certs::TLoopbackCertificates::Make("Tessaly Demo Sites CA");
+        if (!made) {
+            std::cerr << "tessaly-demo-sites: --tls: " << made.error() << "\n";
+            return 1;
+        }
+        certificates = std::move(made.value());
+    }
+
     std::unique_ptr<TDemoSites> sites;
     std::unique_ptr<TMakerSite> maker;
     TDemoServer::TOptions options;
     options.port = port;
+    if (certificates) {
+        options.certificateFile = certificates->Server().certificateFile;
+        options.keyFile = certificates->Server().keyFile;
+    }
     // Requests arrive only after Start, when both are in place.
     TDemoServer server(
         [&](const TDemoRequest& r) {
@@ -134,14 +160,16 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
-        sites = std::make_unique<TDemoSites>(TDemoSites::TConfig{server.Port(), deadPort, stallMs});
+        sites = std::make_unique<TDemoSites>(
+            TDemoSites::TConfig{server.Port(), deadPort, stallMs, server.Secure()});
         maker = std::make_unique<TMakerSite>(*sites);
     } catch (const std::exception& e) {
         std::cerr << "tessaly-demo-sites: " << e.what() << "\n";
         return 1;
     }
     if (!home.empty()) {
-        if (auto written = WriteHome(home, *sites); !written) {
+        const std::string caFile = certificates ? certificates->CAFile() : "";
+        if (auto written = WriteHome(home, *sites, caFile); !written) {
             std::cerr << "tessaly-demo-sites: " << home << ": " << written.error() << "\n";
             return 2;
         }
@@ -150,7 +178,8 @@ int main(int argc, char** argv) {
         std::cerr << "tessaly-demo-sites: " << started.error() << "\n";
         return 1;
     }
-    std::cout << "listening on http://127.0.0.1:" << server.Port() << "/" << std::endl;
+    std::cout << "listening on " << server.Base() << "/" << std::endl;
+    if (certificates) std::cout << "certificate authority: " << certificates->CAFile() << std::endl;
 
     for (;;) {
         pollfd fds[2] = {{signalFd, POLLIN, 0}, {untilStdinCloses ? 0 : -1, POLLIN, 0}};

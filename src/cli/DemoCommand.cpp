@@ -28,7 +28,7 @@ namespace tessaly::cli {
 namespace {
 
 const char* kUsage =
-    "Usage: tessaly demo [--region R] [--category C] [--keywords K] [--serve]\n"
+    "Usage: tessaly demo [--region R] [--category C] [--keywords K] [--serve] [--tls]\n"
     "\n"
     "Starts the demo job boards (tessaly-demo-sites) on a free loopback port, prepares a\n"
     "fresh home directory for them (id.box, options.box and the sources.def for that\n"
@@ -37,7 +37,10 @@ const char* kUsage =
     "new directory under /tmp.\n"
     "\n"
     "--serve keeps the boards running after the search, until Ctrl-C, so that the other\n"
-    "commands (update, grab, refine) can be tried on the demo home directory.\n";
+    "commands (update, grab, refine) can be tried on the demo home directory.\n"
+    "\n"
+    "--tls serves the boards over https with a certificate made for this run (the openssl\n"
+    "command makes it); the home's options trust it while the boards run.\n";
 
 // The demo server program: $TESSALY_DEMO_SITES, beside this program, the build's copy,
 // else the PATH.
@@ -53,7 +56,7 @@ std::string DemoSitesProgram() {
 // stops it (the server runs with --until-stdin-closes).
 class TDemoServerProcess {
   public:
-    bool Start(const std::string& home, std::string& url, std::string& error) {
+    bool Start(const std::string& home, bool tls, std::string& url, std::string& error) {
         int in[2], out[2];
         if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
             error = std::string("cannot make a pipe: ") + std::strerror(errno);
@@ -66,6 +69,7 @@ class TDemoServerProcess {
         const std::string program = DemoSitesProgram();
         std::vector<std::string> args = {program,  "--port", "0",
                                          "--home", home,     "--until-stdin-closes"};
+        if (tls) args.push_back("--tls");
         std::vector<char*> argv;
         for (auto& a : args)
             argv.push_back(a.data());
@@ -82,24 +86,24 @@ class TDemoServerProcess {
             error = "cannot start " + program + ": " + std::strerror(rc);
             return false;
         }
-        // The server says where it listens once it is ready.
-        std::string line;
-        for (;;) {
-            pollfd p{output_, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0) break;
-            char c;
-            if (::read(output_, &c, 1) != 1) break;
-            if (c == '\n') break;
-            line += c;
-        }
+        // The server says where it listens once it is ready (and, over TLS, which
+        // authority vouches for it).
+        const std::string line = ReadLine();
         const std::string prefix = "listening on ";
         if (!StartsWith(line, prefix)) {
             error = program + " did not start (" + (line.empty() ? "no answer" : line) + ")";
             return false;
         }
         url = line.substr(prefix.size());
+        if (tls) {
+            const std::string authority = ReadLine();
+            const std::string named = "certificate authority: ";
+            if (StartsWith(authority, named)) caFile = authority.substr(named.size());
+        }
         return true;
     }
+
+    std::string caFile;  // the CA file of a TLS server
 
     ~TDemoServerProcess() {
         if (input_ >= 0) ::close(input_);
@@ -117,6 +121,19 @@ class TDemoServerProcess {
     }
 
   private:
+    std::string ReadLine() {
+        std::string line;
+        for (;;) {
+            pollfd p{output_, POLLIN, 0};
+            if (::poll(&p, 1, 10000) <= 0) break;
+            char c;
+            if (::read(output_, &c, 1) != 1) break;
+            if (c == '\n') break;
+            line += c;
+        }
+        return line;
+    }
+
     pid_t pid_ = -1;
     int input_ = -1;
     int output_ = -1;
@@ -130,7 +147,7 @@ extern "C" void OnServeInterrupt(int) {
 int Demo(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
     std::string error;
-    if (!args.Parse(argv, {"serve"}, {"region", "category", "keywords"}, error))
+    if (!args.Parse(argv, {"serve", "tls"}, {"region", "category", "keywords"}, error))
         return UsageError(io, "demo", error);
     std::string home = HomeOption();
     if (home.empty()) {
@@ -144,11 +161,15 @@ int Demo(const std::vector<std::string>& argv, TCliIO& io) {
     }
     TDemoServerProcess server;
     std::string url;
-    if (!server.Start(home, url, error)) {
+    if (!server.Start(home, args.Has("tls"), url, error)) {
         io.err << "tessaly demo: " << error << "\n";
         return kExitUsage;
     }
-    io.out << "Demo job boards at " << url << "\nHome directory: " << home << "\n\n";
+    io.out << "Demo job boards at " << url << "\nHome directory: " << home << "\n";
+    if (!server.caFile.empty())
+        io.out << "Certificate authority: " << server.caFile
+               << " (the home's options trust it while the boards run)\n";
+    io.out << "\n";
     const std::string keywords = args.Value("keywords").value_or("engineer");
     std::vector<std::string> search = {"--home", home, "search"};
     search.insert(search.end(), {"--region", args.Value("region").value_or("Nationwide")});

@@ -151,21 +151,46 @@ TContext ClientContext(const std::string& caFile, std::string* error) {
 
 }  // namespace
 
+bool TTlsServerIdentity::Load(const std::string& certificateFile, const std::string& keyFile,
+                              std::string& error) {
+    ERR_clear_error();
+    std::shared_ptr<SSL_CTX> context(SSL_CTX_new(TLS_server_method()), SSL_CTX_free);
+    if (!context) {
+        error = "TLS setup failed: " + OpenSslErrorText();
+        return false;
+    }
+    SSL_CTX* ctx = context.get();
+    SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
+    SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
+    SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
+    if (SSL_CTX_use_certificate_chain_file(ctx, certificateFile.c_str()) != 1) {
+        error = "can't load the certificate " + certificateFile + ": " + OpenSslErrorText();
+        return false;
+    }
+    if (SSL_CTX_use_PrivateKey_file(ctx, keyFile.c_str(), SSL_FILETYPE_PEM) != 1) {
+        error =
+            "can't load the key " + keyFile + " for " + certificateFile + ": " + OpenSslErrorText();
+        return false;
+    }
+    if (SSL_CTX_check_private_key(ctx) != 1) {
+        error = "the key " + keyFile + " does not belong to " + certificateFile;
+        ERR_clear_error();
+        return false;
+    }
+    context_ = std::move(context);
+    return true;
+}
+
 TTlsStream::TTlsStream() = default;
 
 TTlsStream::~TTlsStream() {
     Close();
 }
 
-bool TTlsStream::Start(int fd, const std::string& host, const std::string& caFile) {
-    Close();
-    error_.clear();
-    want_ = 0;
-    TContext context = ClientContext(caFile, &error_);
-    if (!context) return false;
+bool TTlsStream::Attach(ssl_ctx_st* context, int fd) {
     BIO_METHOD* method = SocketBioMethod();
     ERR_clear_error();
-    ssl_ = method != nullptr ? SSL_new(context.get()) : nullptr;
+    ssl_ = method != nullptr ? SSL_new(context) : nullptr;
     if (ssl_ == nullptr) {
         error_ = "TLS setup failed: " + OpenSslErrorText();
         return false;
@@ -180,6 +205,16 @@ bool TTlsStream::Start(int fd, const std::string& host, const std::string& caFil
     }
     BIO_set_data(bio, bio_.get());
     SSL_set_bio(ssl_, bio, bio);  // the session owns the BIO from here on
+    return true;
+}
+
+bool TTlsStream::Start(int fd, const std::string& host, const std::string& caFile) {
+    Close();
+    error_.clear();
+    want_ = 0;
+    server_ = false;
+    TContext context = ClientContext(caFile, &error_);
+    if (!context || !Attach(context.get(), fd)) return false;
 
     // An address is checked against the certificate's IP entries and never sent as SNI.
     bool named = false;
@@ -194,6 +229,18 @@ bool TTlsStream::Start(int fd, const std::string& host, const std::string& caFil
         return false;
     }
     return true;
+}
+
+bool TTlsStream::StartServer(int fd, const TTlsServerIdentity& identity) {
+    Close();
+    error_.clear();
+    want_ = 0;
+    server_ = true;
+    if (!identity.Loaded()) {
+        error_ = "TLS setup failed: no server certificate";
+        return false;
+    }
+    return Attach(identity.context_.get(), fd);
 }
 
 bool TTlsStream::WaitOrFail(int result, const char* what) {
@@ -213,7 +260,8 @@ bool TTlsStream::WaitOrFail(int result, const char* what) {
         ERR_clear_error();
     } else if (code == SSL_ERROR_ZERO_RETURN ||
                (code == SSL_ERROR_SYSCALL && bio_->error == 0 && ERR_peek_error() == 0)) {
-        error_ = std::string(what) + ": connection closed by the server";
+        error_ =
+            std::string(what) + ": connection closed by the " + (server_ ? "client" : "server");
     } else if (code == SSL_ERROR_SYSCALL && bio_->error != 0) {
         error_ = std::string(what) + ": " + SocketErrorText(bio_->error);
         ERR_clear_error();
@@ -227,7 +275,7 @@ int TTlsStream::Handshake() {
     if (ssl_ == nullptr) return -1;
     ERR_clear_error();
     bio_->error = 0;
-    int result = SSL_connect(ssl_);
+    int result = server_ ? SSL_accept(ssl_) : SSL_connect(ssl_);
     if (result == 1) return 0;
     return WaitOrFail(result, "TLS handshake failed") ? want_ : -1;
 }

@@ -3,6 +3,9 @@
 // it is worth calling again, so the owner keeps one poll loop with its wake-up channel and
 // can abandon the stream at any stage. Certificates are checked against the system's trust
 // store, plus an optional CA file, and against the host name (or IP literal) of the URL.
+//
+// The same stream also plays the server's side for the loopback servers of the demo, with
+// a certificate chain and key loaded once into a TTlsServerIdentity.
 #pragma once
 
 #include <cstddef>
@@ -10,10 +13,24 @@
 #include <string>
 
 struct ssl_st;
+struct ssl_ctx_st;
 
 namespace tessaly {
 
 struct TSocketBioState;
+
+// A server's certificate chain and private key, loaded once and shared by all its sessions
+// (on any thread, once loaded).
+class TTlsServerIdentity {
+  public:
+    // False with `error` set when the files cannot be loaded or do not belong together.
+    bool Load(const std::string& certificateFile, const std::string& keyFile, std::string& error);
+    bool Loaded() const { return context_ != nullptr; }
+
+  private:
+    friend class TTlsStream;
+    std::shared_ptr<ssl_ctx_st> context_;
+};
 
 class TTlsStream {
   public:
@@ -26,6 +43,9 @@ class TTlsStream {
     // checked as an address and sent without SNI). `caFile` adds to the system store; empty
     // means the system store only. False with Error() set when that cannot be done.
     bool Start(int fd, const std::string& host, const std::string& caFile);
+    // Prepares the server's side of a session on an accepted `fd`; the client is not asked
+    // for a certificate.
+    bool StartServer(int fd, const TTlsServerIdentity& identity);
 
     // Drives the handshake: 0 when it is complete, POLLIN or POLLOUT when the descriptor
     // must become ready for that first, -1 on failure with Error() set.
@@ -45,12 +65,15 @@ class TTlsStream {
     void Close();
 
   private:
+    // A new session of `context` on `fd` through the non-signalling socket BIO.
+    bool Attach(ssl_ctx_st* context, int fd);
     // Turns an unfinished SSL call into a wait (returns true) or a failure text.
     bool WaitOrFail(int result, const char* what);
 
     ssl_st* ssl_ = nullptr;
     std::unique_ptr<TSocketBioState> bio_;
     short want_ = 0;
+    bool server_ = false;
     bool failed_ = false;  // no closing alert after a fatal error
     std::string error_;
 };

@@ -41,11 +41,13 @@ class TQtPrompts final : public TPrompts {
 };
 
 const char* const kUsage =
-    "Usage: tessaly-jobs [--home DIR] [--demo]\n"
+    "Usage: tessaly-jobs [--home DIR] [--demo [--tls]]\n"
     "  --home DIR   use DIR as the home directory (else $TESSALY_HOME, the program's\n"
     "               directory when it holds id.box, or ~/.local/share/tessaly-jobs)\n"
     "  --demo       start the demo job sites on a free loopback port, prepare a fresh\n"
-    "               home directory for them (or DIR of --home) and open the window on it\n";
+    "               home directory for them (or DIR of --home) and open the window on it\n"
+    "  --tls        with --demo: the demo sites speak https, with a certificate made for\n"
+    "               this run that the home's options trust\n";
 
 #ifndef TESSALY_DEMO_SITES
 #define TESSALY_DEMO_SITES ""
@@ -63,10 +65,12 @@ QString DemoSitesProgram() {
 
 // Starts the demo sites writing `home` for their port; false (and `error`) when they do
 // not come up. They stop when their standard input closes.
-bool StartDemoSites(QProcess& server, const std::string& home, std::string& error) {
+bool StartDemoSites(QProcess& server, const std::string& home, bool tls, std::string& error) {
     server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start(DemoSitesProgram(),
-                 {"--port", "0", "--home", QString::fromStdString(home), "--until-stdin-closes"});
+    QStringList args = {"--port", "0", "--home", QString::fromStdString(home),
+                        "--until-stdin-closes"};
+    if (tls) args << "--tls";
+    server.start(DemoSitesProgram(), args);
     if (!server.waitForStarted(10000)) {
         error = "cannot start " + DemoSitesProgram().toStdString() + ": " +
                 server.errorString().toStdString();
@@ -80,8 +84,9 @@ bool StartDemoSites(QProcess& server, const std::string& home, std::string& erro
                 (line.isEmpty() ? std::string("no answer") : line.trimmed().toStdString()) + ")";
         return false;
     }
-    std::cerr << "tessaly-jobs: demo sites " << line.trimmed().toStdString() << ", home " << home
-              << "\n";
+    // Over TLS a second line names the certificate authority.
+    std::cerr << "tessaly-jobs: demo sites " << line.trimmed().replace('\n', "; ").toStdString()
+              << ", home " << home << "\n";
     return true;
 }
 
@@ -165,6 +170,7 @@ int RunTessalyJobs(int argc, char** argv) {
     TVelaApplication app(argc, argv);
     std::string homeArg;
     bool demo = false;
+    bool tls = false;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -176,12 +182,18 @@ int RunTessalyJobs(int argc, char** argv) {
             homeArg = args[++i].toStdString();
         } else if (a == "--demo") {
             demo = true;
+        } else if (a == "--tls") {
+            tls = true;
         } else if (a.startsWith("--home=")) {
             homeArg = a.mid(7).toStdString();
         } else {
             std::cerr << "tessaly-jobs: unknown argument " << a.toStdString() << "\n" << kUsage;
             return 2;
         }
+    }
+    if (tls && !demo) {
+        std::cerr << "tessaly-jobs: --tls goes with --demo\n" << kUsage;
+        return 2;
     }
     InitLocaleFromEnvironment();
 
@@ -194,7 +206,7 @@ int RunTessalyJobs(int argc, char** argv) {
     }
     if (demo) {
         ForceDirectories(homeArg);
-        if (!StartDemoSites(demoSites, homeArg, error)) return Fail(error);
+        if (!StartDemoSites(demoSites, homeArg, tls, error)) return Fail(error);
     }
     // The demo sites go when the program goes, however it ends.
     struct TStopDemo {

@@ -1,5 +1,6 @@
-// The demo boards served in-process on a free loopback port, with a home written for
-// them and a client fetch that does what the HTTP machine does with one request.
+// The demo boards served in-process on a free loopback port (plain or over TLS), with a
+// home written for them and a client fetch that does what the HTTP machine does with one
+// request.
 #pragma once
 
 #include <memory>
@@ -15,6 +16,7 @@
 #include "platform/Paths.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
+#include "support/TestTls.h"
 
 namespace tessaly::test {
 
@@ -26,9 +28,11 @@ struct TPageFetch {
 };
 
 inline TPageFetch FetchPage(const std::string& url, const std::string& params = "",
-                            bool post = false, const std::string& cookie = "") {
+                            bool post = false, const std::string& cookie = "",
+                            const std::string& caFile = "") {
     TPageFetch f;
     THttpClient client;
+    client.CAFile = caFile;
     client.Agent = "TJ98US/1.15 [en]";
     client.Cookie = cookie;
     client.ReceiveStream = &f.body;
@@ -55,27 +59,40 @@ inline TPageFetch FetchPage(const std::string& url, const std::string& params = 
 
 class TDemoTest : public TLoopTest {
   protected:
-    explicit TDemoTest(int stallMs = 200) {
-        server_ = std::make_unique<demo::TDemoServer>([this](const demo::TDemoRequest& r) {
-            return demo::TMakerSite::Serves(r.path) ? maker_->Handle(r) : sites_->Handle(r);
-        });
+    // With `tls` the boards speak TLS with the test CA's certificate for 127.0.0.1.
+    explicit TDemoTest(int stallMs = 200, bool tls = false) {
+        demo::TDemoServer::TOptions options;
+        if (tls) {
+            const TTestCertificates& certificates = TestCertificates();
+            options.certificateFile = certificates.localhost.certificateFile;
+            options.keyFile = certificates.localhost.keyFile;
+            caFile_ = certificates.caFile;
+        }
+        server_ = std::make_unique<demo::TDemoServer>(
+            [this](const demo::TDemoRequest& r) {
+                return demo::TMakerSite::Serves(r.path) ? maker_->Handle(r) : sites_->Handle(r);
+            },
+            options);
         EXPECT_TRUE(server_->Listen().ok());
         deadPort_ = TTestHttpServer::UnusedPort();
         sites_ = std::make_unique<demo::TDemoSites>(
-            demo::TDemoSites::TConfig{server_->Port(), deadPort_, stallMs});
+            demo::TDemoSites::TConfig{server_->Port(), deadPort_, stallMs, server_->Secure()});
         maker_ = std::make_unique<demo::TMakerSite>(*sites_);
         EXPECT_TRUE(server_->Start().ok());
     }
 
     // Writes the home into the sandbox and loads its definitions.
     void LoadSites() {
-        auto written = demo::WriteHome(Sandbox().Path(), *sites_);
+        auto written = demo::WriteHome(Sandbox().Path(), *sites_, caFile_);
         ASSERT_TRUE(written.ok()) << written.error();
         list_.LoadFromFile(JoinPath(Sandbox().Path(), "sources.def"));
     }
 
-    std::string Url(const std::string& path) const {
-        return "http://127.0.0.1:" + IntToStr(server_->Port()) + path;
+    std::string Url(const std::string& path) const { return server_->Base() + path; }
+    // A page of this server, trusting the test CA when the server speaks TLS.
+    TPageFetch Fetch(const std::string& path, const std::string& params = "", bool post = false,
+                     const std::string& cookie = "") const {
+        return FetchPage(Url(path), params, post, cookie, caFile_);
     }
 
     std::unique_ptr<demo::TDemoSites> sites_;
@@ -83,6 +100,7 @@ class TDemoTest : public TLoopTest {
     std::unique_ptr<demo::TDemoServer> server_;
     TVelaSourcesList list_;
     int deadPort_ = 0;
+    std::string caFile_;  // the CA that vouches for a TLS server; empty for a plain one
 };
 
 }  // namespace tessaly::test

@@ -8,6 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+
+#include "data/ConfigBox.h"
 #include "data/VelaSources.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -112,6 +117,69 @@ TEST_F(DemoProgram, ReadyLineHomeAndEndAtStdinClose) {
     child.CloseStdin();
     EXPECT_EQ(child.Wait(), 0);
     EXPECT_EQ(child.ReadLines(1), "");  // exactly one line was printed
+}
+
+TEST_F(DemoProgram, TlsWithACertificateOfItsOwnThatGoesAtTheEnd) {
+    const std::string home = Sandbox().File("home");
+    TChild child({"--home", home, "--until-stdin-closes", "--tls"});
+    const std::string lines = child.ReadLines(2);
+    const std::string https = "listening on https://127.0.0.1:";
+    ASSERT_TRUE(StartsWith(lines, https)) << lines;
+    const int port =
+        ParseIntOr(lines.substr(https.size(), lines.find('/', https.size()) - https.size()), 0);
+    ASSERT_GT(port, 0) << lines;
+    const std::string caLine = "certificate authority: ";
+    const size_t at = lines.find(caLine);
+    ASSERT_NE(at, std::string::npos) << lines;
+    const std::string ca = lines.substr(at + caLine.size(), lines.size() - at - caLine.size() - 1);
+    ASSERT_TRUE(FileExists(ca)) << ca;
+
+    TConfigBox options;
+    options.LoadFromFile(JoinPath(home, "options.box"));
+    EXPECT_EQ(options.ReadString("Connection", "CAFile"), ca);
+    TVelaSourcesList list;
+    list.LoadFromFile(JoinPath(home, "sources.def"));
+    ASSERT_EQ(list.Count(), 7);
+    EXPECT_TRUE(StartsWith(list[0].FirstPageURL, "https://127.0.0.1:" + IntToStr(port) + "/"));
+    const std::string base = "https://127.0.0.1:" + IntToStr(port);
+    EXPECT_EQ(test::FetchPage(base + "/", "", false, "", ca).status, 200);
+    EXPECT_NE(test::FetchPage(base + "/").status, 200);  // the system store does not know it
+
+    child.CloseStdin();
+    EXPECT_EQ(child.Wait(), 0);
+    // The authority's key does not outlive the server.
+    EXPECT_FALSE(FileExists(ca));
+    EXPECT_FALSE(DirectoryExists(DirName(ca)));
+}
+
+// Sets an environment variable for the children started meanwhile.
+class TScopedEnv {
+  public:
+    TScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name)) old_ = old;
+        setenv(name, value.c_str(), 1);
+    }
+    ~TScopedEnv() {
+        if (old_)
+            setenv(name_, old_->c_str(), 1);
+        else
+            unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST_F(DemoProgram, TlsWithoutTheOpensslCommandFailsAndLeavesNothing) {
+    const std::string scratch = Sandbox().File("tmp");
+    ASSERT_TRUE(ForceDirectories(scratch));
+    TScopedEnv tmp("TMPDIR", scratch);
+    TScopedEnv path("PATH", Sandbox().File("empty"));
+    TChild child({"--home", Sandbox().File("home"), "--tls"});
+    EXPECT_EQ(child.ReadLines(1), "");
+    EXPECT_EQ(child.Wait(), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(scratch));  // no half-made certificate folder
 }
 
 TEST_F(DemoProgram, EndsOnSigterm) {

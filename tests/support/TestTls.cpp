@@ -8,51 +8,19 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <stdexcept>
 
+#include "demo/certs/Certificates.h"
 #include "support/TestSupport.h"
 
 namespace tessaly::test {
 
 namespace {
 
-void Openssl(const TTempDir& dir, const std::string& arguments) {
-    std::string log = dir.File("openssl.log");
-    std::string command =
-        "cd '" + dir.Path() + "' && openssl " + arguments + " >'" + log + "' 2>&1 </dev/null";
-    if (std::system(command.c_str()) != 0) {
-        std::ifstream in(log);
-        std::stringstream text;
-        text << in.rdbuf();
-        throw std::runtime_error("openssl " + arguments + " failed:\n" + text.str());
-    }
-}
-
-void WriteText(const std::string& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
-
-// A P-256 key and a request for `name`, then a certificate from the test CA.
-TTestHttpServer::TTlsIdentity Leaf(const TTempDir& dir, const std::string& name,
-                                   const std::string& altNames) {
-    WriteText(dir.File(name + ".ext"),
-              "basicConstraints=CA:FALSE\n"
-              "keyUsage=critical,digitalSignature\n"
-              "extendedKeyUsage=serverAuth\n"
-              "subjectAltName=" +
-                  altNames + "\n");
-    Openssl(dir, "req -new -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -keyout " +
-                     name + ".key -out " + name + ".csr -subj /CN=" + name);
-    Openssl(dir, "x509 -req -in " + name +
-                     ".csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 "
-                     "-out " +
-                     name + ".pem -extfile " + name + ".ext");
-    return {dir.File(name + ".pem"), dir.File(name + ".key")};
+TTestHttpServer::TTlsIdentity Identity(TResult<certs::TCertificateFiles> made) {
+    if (!made) throw std::runtime_error(made.error());
+    return {made.value().certificateFile, made.value().keyFile};
 }
 
 }  // namespace
@@ -63,19 +31,15 @@ const TTestCertificates& TestCertificates() {
     if (made) return *made;
     dir = std::make_unique<TTempDir>();
     auto certificates = std::make_unique<TTestCertificates>();
-    Openssl(*dir,
-            "req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
-            "-keyout ca.key -out ca.pem -subj '/CN=Tessaly Test CA' "
-            "-addext basicConstraints=critical,CA:TRUE "
-            "-addext keyUsage=critical,keyCertSign,cRLSign");
-    certificates->caFile = dir->File("ca.pem");
-    certificates->localhost = Leaf(*dir, "localhost", "DNS:localhost,IP:127.0.0.1");
-    certificates->wrongHost = Leaf(*dir, "wrong.example.invalid", "DNS:wrong.example.invalid");
-    Openssl(*dir,
-            "req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 -nodes -days 2 "
-            "-keyout self.key -out self.pem -subj /CN=localhost "
-            "-addext subjectAltName=DNS:localhost,IP:127.0.0.1");
-    certificates->selfSigned = {dir->File("self.pem"), dir->File("self.key")};
+    auto ca = certs::MakeAuthority(dir->Path(), "Tessaly Test CA", 2);
+    if (!ca) throw std::runtime_error(ca.error());
+    certificates->caFile = ca.value().certificateFile;
+    certificates->localhost =
+        Identity(certs::MakeLeaf(dir->Path(), ca.value(), "localhost", certs::kLoopbackNames, 2));
+    certificates->wrongHost = Identity(certs::MakeLeaf(
+        dir->Path(), ca.value(), "wrong.example.invalid", "DNS:wrong.example.invalid", 2));
+    certificates->selfSigned =
+        Identity(certs::MakeSelfSigned(dir->Path(), "self", certs::kLoopbackNames, 2));
     made = std::move(certificates);
     return *made;
 }
