@@ -284,11 +284,13 @@ void TOptionsForm::CreateBrowserPage() {
         new QLabel("Which Web browser should Tessaly Jobs use\n"
                    " to display job descriptions?",
                    group));
-    wNetscape = new QRadioButton("Netscape Navigator (using DDE)", group);
+    // What each choice does here: the first two start that kind of browser with the
+    // address (a running one opens it in its window), the third hands it to the desktop.
+    wNetscape = new QRadioButton("Mozilla-family browser (remote command line)", group);
     wNetscape->setObjectName("wNetscape");
-    wMSIE = new QRadioButton("Microsoft Internet Explorer (using OLE)", group);
+    wMSIE = new QRadioButton("Chromium-family browser (command line)", group);
     wMSIE->setObjectName("wMSIE");
-    wShell = new QRadioButton("System Default Browser (using Shell)", group);
+    wShell = new QRadioButton("System Default Browser (desktop's default handler)", group);
     wShell->setObjectName("wShell");
     browserGroup_ = new QButtonGroup(this);
     for (QRadioButton* b : {wNetscape, wMSIE, wShell}) {
