@@ -11,6 +11,7 @@
 #include "data/Relevancy.h"
 #include "platform/ByteString.h"
 #include "platform/TextFile.h"
+#include "platform/Utf8.h"
 
 namespace tessaly::cli {
 namespace {
@@ -137,8 +138,9 @@ int List(const std::vector<std::string>& argv, TCliIO& io) {
         return kExitOk;
     }
     for (int i = 0; i < s.Count(); ++i)
-        io.out << i + 1 << '\t' << ReplaceAll(s[i].Keywords, "\r\n", " ") << '\t' << s[i].Region
-               << '\t' << s[i].Category << '\t' << s[i].Created << '\t' << s[i].JobCount << "\n";
+        io.out << i + 1 << '\t' << DisplayUtf8(ReplaceAll(s[i].Keywords, "\r\n", " ")) << '\t'
+               << DisplayUtf8(s[i].Region) << '\t' << DisplayUtf8(s[i].Category) << '\t'
+               << s[i].Created << '\t' << s[i].JobCount << "\n";
     return kExitOk;
 }
 
@@ -187,8 +189,9 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
         for (int i : rows) {
             const TVelaJob& j = jobs[i];
             io.out << i + 1 << '\t' << (j.High ? "*" : "") << StatusName(j.Status) << '\t'
-                   << j.Title << '\t' << j.Company << '\t' << j.Location << '\t' << j.Source << '\t'
-                   << RelevancyText(j.Relevancy) << '\t' << j.Notes << "\n";
+                   << DisplayUtf8(j.Title) << '\t' << DisplayUtf8(j.Company) << '\t'
+                   << DisplayUtf8(j.Location) << '\t' << DisplayUtf8(j.Source) << '\t'
+                   << RelevancyText(j.Relevancy) << '\t' << DisplayUtf8(j.Notes) << "\n";
         }
     }
     return kExitOk;
@@ -252,7 +255,7 @@ int Delete(const std::vector<std::string>& argv, TCliIO& io) {
     return ChangeSearch(argv, io, "delete", 1, "expected N", [&](TWorkspace& w, const TArgs&) {
         const std::string keywords = w.Engine().SelectedSearch()->Keywords;
         w.Engine().MMDeleteAllClick();
-        io.out << "Deleted the search \"" << keywords << "\".\n";
+        io.out << "Deleted the search \"" << DisplayUtf8(keywords) << "\".\n";
         return kExitOk;
     });
 }
@@ -267,14 +270,16 @@ int ClearGrabbed(const std::vector<std::string>& argv, TCliIO& io) {
 }
 
 int Note(const std::vector<std::string>& argv, TCliIO& io) {
-    return ChangeSearch(argv, io, "note", 3, "expected N JOB TEXT",
-                        [&](TWorkspace& w, const TArgs& a) {
-                            TVelaJob* job = JobNumber(w, a.Positional()[1], io, "note");
-                            if (!job) return kExitUsage;
-                            job->Notes = a.Positional()[2];
-                            w.Engine().JobsModified = true;
-                            return kExitOk;
-                        });
+    return ChangeSearch(
+        argv, io, "note", 3, "expected N JOB TEXT", [&](TWorkspace& w, const TArgs& a) {
+            TVelaJob* job = JobNumber(w, a.Positional()[1], io, "note");
+            if (!job) return kExitUsage;
+            // Typed in UTF-8; kept in the form of the job's other texts.
+            job->Notes = BytesLike(a.Positional()[2],
+                                   job->Title + job->Company + job->Location + job->Notes);
+            w.Engine().JobsModified = true;
+            return kExitOk;
+        });
 }
 
 int Highlight(const std::vector<std::string>& argv, TCliIO& io) {
@@ -286,7 +291,7 @@ int Highlight(const std::vector<std::string>& argv, TCliIO& io) {
                             if (job->Status == kStatusNew) job->Status = kStatusWhite;
                             w.Engine().JobsModified = true;
                             io.out << (job->High ? "Highlighted " : "No longer highlighted ")
-                                   << "\"" << job->Title << "\".\n";
+                                   << "\"" << DisplayUtf8(job->Title) << "\".\n";
                             return kExitOk;
                         });
 }

@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Utf8.h"
+
 namespace tessaly::ui {
 
-// True when `bytes` is well-formed UTF-8 (no overlongs, surrogates or values past
-// U+10FFFF). Pure ASCII is valid UTF-8.
-bool IsValidUtf8(std::string_view bytes);
+using tessaly::IsValidUtf8;
 
 QString FromBytes(std::string_view bytes);
 

@@ -1,6 +1,7 @@
 // The command line's runs and listing commands over the loopback boards.
 #include <gtest/gtest.h>
 
+#include "data/VelaSearches.h"
 #include "platform/ByteString.h"
 #include "platform/Home.h"
 #include "platform/Paths.h"
@@ -69,6 +70,32 @@ TEST_F(SearchCommands, SearchListShowAndChangeAJob) {
     const TStrings rows = SplitLines(ReadFileBytes(csv));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[0].rfind("Number,Title,", 0), 0u);
+}
+
+TEST_F(SearchCommands, TextsShowInUtf8AndNotesAreKeptLikeTheJob) {
+    ASSERT_EQ(Run({"search", "--offline", "--quiet", "welder"}).status, kExitOk);
+    TVelaSearchesList searches;
+    searches.LoadIndex(SearchesIndexPath(home));
+    ASSERT_EQ(searches.Count(), 1);
+    TVelaJobsList jobs;
+    LoadJobTable(jobs, searches[0].TableFile);
+    ASSERT_GT(jobs.Count(), 0);
+    jobs[0].Title = "Ing\xe9nieur soudeur";  // a site in the Windows code page
+    jobs[0].Company = "Soci\xe9t\xe9 G\xe9n\xe9rale";
+    SaveJobTable(jobs, searches[0].TableFile, home);
+
+    auto r = Run({"show", "1"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_NE(r.out.str().find("1\t\tIng\xc3\xa9nieur soudeur\tSoci\xc3\xa9t\xc3\xa9"),
+              std::string::npos)
+        << r.out.str();
+    ASSERT_EQ(Run({"note", "1", "1", "rappeler \xc3\xa0 10 h"}).status, kExitOk);
+    r = Run({"highlight", "1", "1"});
+    EXPECT_NE(r.out.str().find("Highlighted \"Ing\xc3\xa9nieur soudeur\""), std::string::npos)
+        << r.out.str();
+    TVelaJobsList saved;
+    LoadJobTable(saved, searches[0].TableFile);
+    EXPECT_EQ(saved[0].Notes, "rappeler \xe0 10 h");  // stored like the job's other texts
 }
 
 TEST_F(SearchCommands, GrabRefineClearAndDelete) {
