@@ -364,16 +364,22 @@ void THttpClient::RunHop(TRequestKind kind) {
         // The answer, until the server closes or the reader has seen enough.
         char buffer[8192];
         bool relocate = false;
+        bool answered = false;
         for (;;) {
             long n = ReceiveSome(buffer, sizeof buffer);
             if (n == -EAGAIN) continue;
             if (n <= 0) {
+                // A server that closes (or resets) without sending a byte gave no answer:
+                // that is a failure, not an empty document.
+                CheckAbort();
+                if (!answered) Fail(404, "Connection closed by the server without an answer");
                 // Closed by the server (or reset): the document is what arrived.
                 statusCode_ = reader_.StatusCode();
                 reasonPhrase_ = reader_.ReasonPhrase();
                 if (reader_.DocPieces() > 0 && OnDocEnd) OnDocEnd();
                 return;
             }
+            answered = true;
             THttpResponseReader::TAction action;
             try {
                 action = reader_.Feed(buffer, static_cast<size_t>(n));

@@ -314,6 +314,26 @@ TEST(HttpClientFailure, RefusedAndUnresolved) {
     EXPECT_EQ(f.message, "can't resolve hostname to IP address");
 }
 
+TEST(HttpClientFailure, ServerClosingWithoutAnyAnswerFails) {
+    TTestHttpServer server([](const TRequest&) { return TTestHttpServer::Drop(); });
+    THttpClient client;
+    client.URL = server.Url();
+    TFetch f = Fetch(client);
+    EXPECT_EQ(f.errorCode, 404);
+    EXPECT_EQ(f.message, "Connection closed by the server without an answer");
+    EXPECT_EQ(f.document, "");
+    // An orderly close without a byte is no answer either.
+    TTestHttpServer silent([](const TRequest&) { return TTestHttpServer::TAnswer{}; });
+    client.URL = silent.Url();
+    f = Fetch(client);
+    EXPECT_EQ(f.errorCode, 404);
+    // One byte is an answer: a headerless document of that byte.
+    TTestHttpServer terse([](const TRequest&) { return TTestHttpServer::TAnswer{"x"}; });
+    client.URL = terse.Url();
+    f = Fetch(client);
+    EXPECT_EQ(f.errorCode, -1) << f.message;
+}
+
 TEST(HttpClientFailure, AbortFromAnotherThreadEndsAStalledRequest) {
     TTestHttpServer server([](const TRequest&) {
         TAnswer a = TTestHttpServer::Normal("first piece");

@@ -298,8 +298,10 @@ TEST_F(HttpMachineTest, FailuresCarryTheClientsStatus) {
     EXPECT_EQ(traces[unknown].reason, "can't resolve hostname to IP address");
     EXPECT_EQ(traces[refused].status, 404);
     EXPECT_EQ(traces[unknown].status, 404);
-    // A connection dropped before any answer is an empty success, as with the client alone.
-    EXPECT_EQ(traces[dropped].Text(), "Started Done");
+    // A connection dropped before any answer is a failure, not an empty document.
+    EXPECT_EQ(traces[dropped].Text(), "Started Failed");
+    EXPECT_EQ(traces[dropped].status, 404);
+    EXPECT_EQ(traces[dropped].reason, "Connection closed by the server without an answer");
 }
 
 // --- Scheduling and limits (on the test clock, so every tick is the test's) ---

@@ -98,7 +98,7 @@ TEST_F(TranslationTest, TimeOutAndOtherFailuresHaveTheirMessages) {
     TTestHttpServer server([](const TTestHttpServer::TRequest& r) {
         if (r.body.find("slow") != std::string::npos)
             return TTestHttpServer::StallAfterHeader(3000);
-        return TTestHttpServer::Drop();
+        return TTestHttpServer::Status(503, "Service Unavailable", "busy");
     });
     TJobTranslator job(machine_, "http://127.0.0.1:" + std::to_string(server.Port()),
                        Sandbox().Path());
@@ -110,7 +110,7 @@ TEST_F(TranslationTest, TimeOutAndOtherFailuresHaveTheirMessages) {
     job.TranslateJob("http://slow/");
     ASSERT_TRUE(WaitFor([&] { return errors.size() == 1; }));
     EXPECT_EQ(errors[0], "Translation has timed out due to Internet congestion. Please try later.");
-    job.TranslateJob("http://dropped/");
+    job.TranslateJob("http://busy/");
     ASSERT_TRUE(WaitFor([&] { return errors.size() == 2; }));
     EXPECT_EQ(errors[1], "Translation could not be completed at this time. Please try later.");
     EXPECT_EQ(beeps, 2);
