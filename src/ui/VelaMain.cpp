@@ -1006,6 +1006,10 @@ void TVelaMainForm::SearchListToGrid() {
             SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Date "), FromBytes(s.Created));
             SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Count "), QString::number(s.JobCount));
             SetCell(SearchGrid, i, GetColIdx(SearchGrid, "SearchIndex"), QString::number(i));
+            // Narrow columns cut their texts (the date first): the hint holds the whole one.
+            for (const char* header : {"Keywords ", "Area ", "Category ", "Date "})
+                if (QTableWidgetItem* it = SearchGrid->item(i, GetColIdx(SearchGrid, header)))
+                    it->setToolTip(it->text());
         }
         // The engine's selected search is the row to select.
         const int selected = engine_->Selected();

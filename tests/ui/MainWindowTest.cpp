@@ -63,6 +63,10 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.SearchCell(0, "Keywords "), QString("welder"));
         QCOMPARE(w.SearchCell(1, "Area "), QString("Texas"));
         QCOMPARE(w.SearchCell(1, "SearchIndex"), QString("1"));
+        // The date column is narrow: its hint holds the whole date and time.
+        const QTableWidgetItem* date = w->SearchGrid->item(0, w->GetColIdx(w->SearchGrid, "Date "));
+        QVERIFY(date && !date->text().isEmpty());
+        QCOMPARE(date->toolTip(), date->text());
         QVERIFY(f.SearchGrid->isColumnHidden(f.GetColIdx(f.SearchGrid, "SearchIndex")));
         QVERIFY(f.JobGrid->isColumnHidden(f.GetColIdx(f.JobGrid, "JobIndex")));
         // Default order: most relevant first; relevancy as words; texts decoded.
