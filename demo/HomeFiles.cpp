@@ -113,6 +113,9 @@ TResult<void> WriteHome(const std::string& dir, const TDemoSites& sites,
                 if (b.ReadString("Visual", key).empty()) b.WriteString("Visual", key, "True");
             if (b.ReadString("Visual", "HotLink").empty())
                 b.WriteString("Visual", "HotLink", "False");
+            // The listing opens sorted by relevancy, best first, as the user left it.
+            if (b.ReadString("JobGrid", "SortColumn").empty())
+                b.WriteString("JobGrid", "SortColumn", "5");
             b.WriteString("Connection", "MaxJobs", "50");
             b.WriteString("Connection", "MaxThreads", "8");
             b.WriteString("Connection", "TimeOut", IntToStr(kDemoTimeOutSecs));

@@ -128,6 +128,7 @@ TEST_F(DemoSites, HomeHoldsIdentificationOptionsAndDescriptor) {
     EXPECT_EQ(options.ReadString("Connection", "TimeOut"), IntToStr(demo::kDemoTimeOutSecs));
     EXPECT_EQ(options.ReadString("Visual", "Yellow"), "True");
     EXPECT_EQ(options.ReadString("Connection", "SettingsSet"), "True");
+    EXPECT_EQ(options.ReadString("JobGrid", "SortColumn"), "5");  // relevancy
     EXPECT_EQ(config.ReadString("DEFFile", "Version"), list_.Version);
     const std::string preferred = config.ReadString("Features", "PreferedSources");
     int preferredSites = 0;
@@ -142,11 +143,13 @@ TEST_F(DemoSites, HomeKeepsKeysItDoesNotWrite) {
     options.LoadFromFile(JoinPath(Sandbox().Path(), "options.box"));
     options.WriteString("Sources", "CareerHub Online", "Disabled");
     options.WriteString("Connection", "TimeOut", "90");
+    options.WriteString("JobGrid", "SortColumn", "1");
     options.SaveToFile(JoinPath(Sandbox().Path(), "options.box"));
     ASSERT_TRUE(demo::WriteHome(Sandbox().Path(), *sites_).ok());
     TConfigBox again;
     again.LoadFromFile(JoinPath(Sandbox().Path(), "options.box"));
     EXPECT_EQ(again.ReadString("Sources", "CareerHub Online"), "Disabled");
+    EXPECT_EQ(again.ReadString("JobGrid", "SortColumn"), "1");  // the user's own sort
     EXPECT_EQ(again.ReadString("Connection", "TimeOut"), IntToStr(demo::kDemoTimeOutSecs));
 }
 
