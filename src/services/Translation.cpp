@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "net/HttpMachine.h"
+#include "platform/ByteString.h"
 #include "platform/TextFile.h"
 #include "services/Reply.h"
 
@@ -19,21 +20,15 @@ const char* const kMarkers[4] = {"",
                                  "En Espa\xF1"
                                  "ol:"};
 const char* const kCodes[4] = {"", "_fr", "_de", "_sp"};
-
-void ReplaceAll(std::string& s, const std::string& from, const std::string& to) {
-    for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
-        s.replace(at, from.size(), to);
-}
 }  // namespace
 
 std::string EscapeURL(const std::string& text) {
-    std::string s = text;
-    ReplaceAll(s, "%", "%25");
+    std::string s = ReplaceAll(text, "%", "%25");
     static const std::pair<const char*, const char*> kCodesOf[] = {
         {":", "%3A"}, {"$", "%24"}, {"?", "%3F"}, {"&", "%26"},
         {"=", "%3D"}, {"/", "%2F"}, {"+", "%2B"}};
     for (auto [from, to] : kCodesOf)
-        ReplaceAll(s, from, to);
+        s = ReplaceAll(s, from, to);
     return s;
 }
 
