@@ -3,6 +3,14 @@
 // request.
 #pragma once
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <sstream>
 #include <string>
@@ -14,6 +22,7 @@
 #include "demo/MakerSite.h"
 #include "net/HttpClient.h"
 #include "platform/Paths.h"
+#include "search/SearchEngine.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 #include "support/TestTls.h"
@@ -57,6 +66,63 @@ inline TPageFetch FetchPage(const std::string& url, const std::string& params = 
     return f;
 }
 
+// A raw connection, for requests no client would send.
+class TRawClient {
+  public:
+    explicit TRawClient(int port) {
+        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<uint16_t>(port));
+        connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    }
+    ~TRawClient() { close(fd_); }
+    bool Connected() const { return connected_; }
+    void Send(const std::string& bytes) {
+        ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
+                  static_cast<ssize_t>(bytes.size()));
+    }
+    // Everything until the server closes, bounded by `ms` per read.
+    std::string ReadAll(int ms = 20000) {
+        std::string in;
+        char buffer[4096];
+        for (;;) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, ms) <= 0) break;
+            const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            in.append(buffer, static_cast<size_t>(n));
+        }
+        return in;
+    }
+    // What has arrived so far, without waiting for more.
+    std::string ReadAvailable() {
+        std::string in;
+        char buffer[4096];
+        for (;;) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, 0) <= 0) break;
+            const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
+            if (n <= 0) break;
+            in.append(buffer, static_cast<size_t>(n));
+        }
+        return in;
+    }
+    void CloseWrite() { shutdown(fd_, SHUT_WR); }
+
+  private:
+    int fd_ = -1;
+    bool connected_ = false;
+};
+
+// A front-end whose dialogs accept the engine's kept values.
+struct TAcceptingFrontEnd : TSearchFrontEnd {
+    bool NewSearchDialog(const std::string&, const std::string&, TNewSearchValues&) override {
+        return true;
+    }
+};
+
 class TDemoTest : public TLoopTest {
   protected:
     // With `tls` the boards speak TLS with the test CA's certificate for 127.0.0.1.
@@ -86,6 +152,20 @@ class TDemoTest : public TLoopTest {
         auto written = demo::WriteHome(Sandbox().Path(), *sites_, caFile_);
         ASSERT_TRUE(written.ok()) << written.error();
         list_.LoadFromFile(JoinPath(Sandbox().Path(), "sources.def"));
+    }
+
+    // Starts an engine on the home as the program does, on short ticks (15 "seconds" of
+    // time-out last 1.5 s), without the automatic source update.
+    void StartEngine(TSearchEngine& run) {
+        run.Machine.Timing = {20, 20, 10, 100};
+        run.GridTimerMs = 10;
+        ASSERT_TRUE(run.LoadIdentity());
+        run.LoadOptions();
+        run.LoadUpdateDescriptor();
+        ASSERT_TRUE(run.LoadSources());
+        run.LoadSearches();
+        run.InitMachine();
+        run.AutoUpdatePending = false;
     }
 
     std::string Url(const std::string& path) const { return server_->Base() + path; }

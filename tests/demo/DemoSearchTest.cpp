@@ -17,22 +17,9 @@ class DemoSearch : public TDemoTest {
 
 TEST_F(DemoSearch, EveryBoardEndsWithItsStatus) {
     LoadSites();
-    // The dialogs answer with the engine's kept values: a front-end that accepts.
-    struct TAccepting : TSearchFrontEnd {
-        bool NewSearchDialog(const std::string&, const std::string&, TNewSearchValues&) override {
-            return true;
-        }
-    } accept;
+    TAcceptingFrontEnd accept;
     TSearchEngine run(Sandbox().Path(), accept);
-    run.Machine.Timing = {20, 20, 10, 100};  // 15 "seconds" of time-out last 1.5 s
-    run.GridTimerMs = 10;
-    ASSERT_TRUE(run.LoadIdentity());
-    run.LoadOptions();
-    run.LoadUpdateDescriptor();
-    ASSERT_TRUE(run.LoadSources());
-    run.LoadSearches();
-    run.InitMachine();
-    run.AutoUpdatePending = false;
+    ASSERT_NO_FATAL_FAILURE(StartEngine(run));
     run.RunState = rsIdle;
     run.NewSearch = {"Nationwide", "Engineering", "engineer"};
     run.MMNewClick();

@@ -22,55 +22,7 @@ using demo::TDemoRequest;
 using demo::TDemoResponse;
 using demo::TDemoServer;
 
-// A raw connection, for requests no client would send.
-class TRawClient {
-  public:
-    explicit TRawClient(int port) {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    ~TRawClient() { close(fd_); }
-    bool Connected() const { return connected_; }
-    void Send(const std::string& bytes) {
-        ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-    // Everything until the server closes (bounded by a generous wait per read).
-    std::string ReadAll() {
-        std::string in;
-        char buffer[4096];
-        for (;;) {
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, 20000) <= 0) break;
-            const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-            if (n <= 0) break;
-            in.append(buffer, static_cast<size_t>(n));
-        }
-        return in;
-    }
-    // What has arrived so far, without waiting for more.
-    std::string ReadAvailable() {
-        std::string in;
-        char buffer[4096];
-        for (;;) {
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, 0) <= 0) break;
-            const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-            if (n <= 0) break;
-            in.append(buffer, static_cast<size_t>(n));
-        }
-        return in;
-    }
-    void CloseWrite() { shutdown(fd_, SHUT_WR); }
-
-  private:
-    int fd_ = -1;
-    bool connected_ = false;
-};
+using test::TRawClient;
 
 TDemoResponse Echo(const TDemoRequest& r) {
     TDemoResponse a;

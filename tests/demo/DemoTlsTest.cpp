@@ -24,41 +24,8 @@ using demo::TDemoRequest;
 using demo::TDemoResponse;
 using demo::TDemoServer;
 
-// A bare TCP connection: it speaks whatever it is told, TLS or not.
-class TRawConnection {
-  public:
-    explicit TRawConnection(int port) {
-        fd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<uint16_t>(port));
-        connected_ = connect(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-    }
-    ~TRawConnection() { close(fd_); }
-    bool Connected() const { return connected_; }
-    void Send(const std::string& bytes) {
-        ASSERT_EQ(send(fd_, bytes.data(), bytes.size(), MSG_NOSIGNAL),
-                  static_cast<ssize_t>(bytes.size()));
-    }
-    // Everything until the server closes, bounded by `ms` per read.
-    std::string ReadAll(int ms = 20000) {
-        std::string in;
-        char buffer[4096];
-        for (;;) {
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, ms) <= 0) break;
-            const ssize_t n = recv(fd_, buffer, sizeof buffer, 0);
-            if (n <= 0) break;
-            in.append(buffer, static_cast<size_t>(n));
-        }
-        return in;
-    }
-
-  private:
-    int fd_ = -1;
-    bool connected_ = false;
-};
+using test::TAcceptingFrontEnd;
+using test::TRawClient;
 
 std::string BigPage() {
     std::string page;
@@ -107,7 +74,7 @@ TEST_F(DemoTlsServer, AnswersOnlyAClientThatTrustsItsAuthority) {
     EXPECT_NE(Pos("certificate verify failed", stranger.message), 0) << stranger.message;
 
     // Plain HTTP on the TLS port is no handshake: no answer in HTTP, and no harm done.
-    TRawConnection plain(server.Port());
+    TRawClient plain(server.Port());
     ASSERT_TRUE(plain.Connected());
     plain.Send("GET /a HTTP/1.0\r\n\r\n");
     EXPECT_FALSE(StartsWith(plain.ReadAll(), "HTTP/"));
@@ -130,7 +97,7 @@ TEST_F(DemoTlsServer, AHandshakeThatNeverStartsHoldsUpNobodyAndStopEndsIt) {
     options.requestTimeoutMs = 120000;  // longer than the test may take
     TDemoServer server(Echo, options);
     ASSERT_TRUE(server.Start().ok());
-    TRawConnection silent(server.Port());
+    TRawClient silent(server.Port());
     ASSERT_TRUE(silent.Connected());
     const test::TPageFetch other = test::FetchPage(server.Base() + "/other", "", false, "", Ca());
     EXPECT_EQ(other.status, 200) << other.message;
@@ -148,7 +115,7 @@ TEST_F(DemoTlsServer, ConnectionsBeyondTheLimitAreTurnedAwayInTls) {
     TDemoServer server(Echo, options);
     ASSERT_TRUE(server.Start().ok());
     // Taken first (connections are accepted in the order they came), says nothing.
-    TRawConnection holder(server.Port());
+    TRawClient holder(server.Port());
     ASSERT_TRUE(holder.Connected());
     const test::TPageFetch f = test::FetchPage(server.Base() + "/p", "", false, "", Ca());
     EXPECT_EQ(f.status, 503) << f.message;
@@ -248,23 +215,11 @@ TEST_F(DemoTlsSites, TheMakersServerAnswersInHttps) {
 
 TEST_F(DemoTlsSites, ASearchOverEveryBoardThroughTheEngine) {
     LoadSites();
-    struct TAccepting : TSearchFrontEnd {
-        bool NewSearchDialog(const std::string&, const std::string&, TNewSearchValues&) override {
-            return true;
-        }
-    } accept;
+    TAcceptingFrontEnd accept;
     TSearchEngine run(Sandbox().Path(), accept);
-    run.Machine.Timing = {20, 20, 10, 100};  // 15 "seconds" of time-out last 1.5 s
-    run.GridTimerMs = 10;
-    ASSERT_TRUE(run.LoadIdentity());
-    run.LoadOptions();
-    run.LoadUpdateDescriptor();
-    ASSERT_TRUE(run.LoadSources());
-    run.LoadSearches();
-    run.InitMachine();
+    ASSERT_NO_FATAL_FAILURE(StartEngine(run));
     // The CA comes from the home's options alone.
     EXPECT_EQ(run.Machine.CAFile, caFile_);
-    run.AutoUpdatePending = false;
     run.RunState = rsIdle;
     run.NewSearch = {"Nationwide", "Engineering", "engineer"};
     run.MMNewClick();
