@@ -6,6 +6,7 @@
 
 #include "data/ConfigBox.h"
 #include "net/HttpMachine.h"
+#include "platform/ByteString.h"
 #include "services/Reply.h"
 
 namespace tessaly {
@@ -16,21 +17,9 @@ constexpr int kDefaultRotation = 30000;
 // Entries are counted until a weight of 0; a descriptor with absurdly many stops here.
 constexpr int kMaxEntries = 1000;
 
-std::string Upper(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
+// A whole number, leading blanks allowed; anything else gives `fallback`.
 int ToInt(const std::string& s, int fallback) {
-    if (s.empty()) return fallback;
-    try {
-        size_t used = 0;
-        int v = std::stoi(s, &used);
-        return used == s.size() ? v : fallback;
-    } catch (const std::exception&) {
-        return fallback;
-    }
+    return ParseIntOr(TrimLeft(s), fallback);
 }
 
 std::string ValueOf(const std::string& piece, const std::string& upperPiece, const char* name) {
@@ -64,7 +53,7 @@ TBannerPageValues ParseBannerPage(const std::string& page, const std::string& de
     std::string piece = at == std::string::npos ? page : page.substr(at);
     size_t stop = end.empty() ? std::string::npos : piece.find(end);
     piece = stop == std::string::npos ? std::string() : piece.substr(0, stop);
-    std::string upper = Upper(piece);
+    std::string upper = UpperCase(piece);
     return {ValueOf(piece, upper, "SRC="), ValueOf(piece, upper, "HREF="),
             ValueOf(piece, upper, "ALT=")};
 }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "platform/ByteString.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 
@@ -18,22 +19,6 @@ namespace {
 
 constexpr int kRequestDelayMs = 500;
 constexpr const char* kDetectFile = "~~~~~~~~.htm";
-
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
-
-std::string Trimmed(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == '\r' || s.back() == ' '))
-        s.pop_back();
-    size_t i = 0;
-    while (i < s.size() && s[i] == ' ')
-        ++i;
-    return s.substr(i);
-}
 
 std::vector<char*> Argv(const std::vector<std::string>& args) {
     std::vector<char*> argv;
@@ -78,7 +63,7 @@ std::optional<TActiveBrowser> BrowserFromName(std::string_view name) {
 }
 
 TActiveBrowser BrowserKind(std::string_view program) {
-    const std::string p = Lower(BaseName(program));
+    const std::string p = LowerCase(BaseName(program));
     for (const char* m : {"firefox", "mozilla", "iceweasel", "seamonkey", "librewolf", "waterfox",
                           "icecat", "netscape"})
         if (p.find(m) != std::string::npos) return TActiveBrowser::Netscape;
@@ -102,20 +87,20 @@ void TBrowserControl::DetectBrowser() {
     try {
         ForceDirectories(tempDir_);
         WriteFileBytes(probe, "<html></html>\r\n");
-        type = Trimmed(query_({"xdg-mime", "query", "filetype", probe}));
+        type = Trim(query_({"xdg-mime", "query", "filetype", probe}));
     } catch (const std::exception&) {
         // An unwritable temp directory only costs the file-type question.
     }
     DeleteFile(probe);
     if (type.empty() || type.find('/') == std::string::npos) type = "text/html";
-    std::string found = Trimmed(query_({"xdg-mime", "query", "default", type}));
+    std::string found = Trim(query_({"xdg-mime", "query", "default", type}));
     if (found.empty()) {
         const char* env = std::getenv("BROWSER");
         if (env != nullptr) {
             found = env;
             found = found.substr(0, found.find(':'));
             // $BROWSER may hold a command with "%s" or arguments: the program is the first word.
-            found = Trimmed(found.substr(0, found.find(' ')));
+            found = Trim(found.substr(0, found.find(' ')));
         }
     }
     BrowserPath = found;

@@ -5,17 +5,10 @@
 #include "data/ConfigBox.h"
 #include "data/VelaJobs.h"
 #include "net/HttpMachine.h"
+#include "platform/ByteString.h"
 #include "services/Reply.h"
 
 namespace tessaly {
-
-namespace {
-std::string Replaced(std::string s, char from, const std::string& to) {
-    for (size_t at = s.find(from); at != std::string::npos; at = s.find(from, at + to.size()))
-        s.replace(at, 1, to);
-    return s;
-}
-}  // namespace
 
 TUserDetails ReadUserDetails(const TConfigBox& options) {
     return {options.ReadString("User", "Email"), options.ReadString("User", "FirstName"),
@@ -37,9 +30,9 @@ std::string ReferralBody(const std::string& recipient, const TUserDetails& user,
                 "&joblocation=" + job->Location + "&jobsource=" + job->Source;
         // The job's address must not break the form's own fields: "=" and "&" become the
         // Latin-1 section and pilcrow signs.
-        body += "&joburl=" + Replaced(Replaced(job->URL, '=', "\xA7"), '&', "\xB6");
+        body += "&joburl=" + ReplaceAll(ReplaceAll(job->URL, "=", "\xA7"), "&", "\xB6");
     }
-    return Replaced(body, ' ', "+");
+    return ReplaceAll(body, " ", "+");
 }
 
 std::string ReferralAddress(const std::string& baseURL) {

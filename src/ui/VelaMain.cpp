@@ -998,7 +998,7 @@ void TVelaMainForm::SearchListToGrid() {
             if (i >= SearchGrid->rowCount()) SearchGrid->setRowCount(i + 1);
             // Keywords of several lines show on one.
             SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Keywords "),
-                    FromBytes(ReplaceAll(ReplaceAll(s.Keywords, "\r\n", " "), "\n", " ")));
+                    FromBytes(SearchKeywords(s.Keywords)));
             if (QTableWidgetItem* it = SearchGrid->item(i, GetColIdx(SearchGrid, "Keywords ")))
                 it->setIcon(QIcon(SearchImage()));
             SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Area "), FromBytes(s.Region));
