@@ -68,7 +68,11 @@ const TRegisterCommand kHarvest{{
     "Runs the job block, title, company, location and link scripts of site number SITE\n"
     "(from 0) over the saved page PAGE. --clean cleans the jobs as a search does; --us\n"
     "writes out state codes in locations. Prints a tab-separated table, or with --json\n"
-    "an array of objects with \"Title\", \"Company\", \"Location\" and \"URL\".\n",
+    "an array of objects with \"Title\", \"Company\", \"Location\" and \"URL\".\n"
+    "The cut fields are turned into UTF-8 as a search does (the site's Charset, else the\n"
+    "page's declaration, else UTF-8 when the page is valid UTF-8, else Windows-1252) and\n"
+    "JSON-unescaped for TextFormat JSON. They are written as bytes; --json writes each\n"
+    "byte as one code point 0-255.\n",
     Harvest,
 }};
 

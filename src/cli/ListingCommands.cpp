@@ -86,13 +86,13 @@ void WriteJson(std::ostream& os, const TVelaJobsList& jobs, const std::vector<in
             .Key("Number")
             .Int(i + 1)
             .Key("Title")
-            .String(j.Title)
+            .Utf8(j.Title)
             .Key("Company")
-            .String(j.Company)
+            .Utf8(j.Company)
             .Key("Location")
-            .String(j.Location)
+            .Utf8(j.Location)
             .Key("Source")
-            .String(j.Source)
+            .Utf8(j.Source)
             .Key("Relevancy")
             .String(RelevancyText(j.Relevancy))
             .Key("Status")
@@ -100,11 +100,11 @@ void WriteJson(std::ostream& os, const TVelaJobsList& jobs, const std::vector<in
             .Key("High")
             .Bool(j.High)
             .Key("Notes")
-            .String(j.Notes)
+            .Utf8(j.Notes)
             .Key("URL")
-            .String(j.URL)
+            .Utf8(j.URL)
             .Key("LocalFile")
-            .String(j.LocalFile)
+            .Utf8(j.LocalFile)
             .EndObject();
     }
     os << w.EndArray().Text() << "\n";
@@ -270,16 +270,15 @@ int ClearGrabbed(const std::vector<std::string>& argv, TCliIO& io) {
 }
 
 int Note(const std::vector<std::string>& argv, TCliIO& io) {
-    return ChangeSearch(
-        argv, io, "note", 3, "expected N JOB TEXT", [&](TWorkspace& w, const TArgs& a) {
-            TVelaJob* job = JobNumber(w, a.Positional()[1], io, "note");
-            if (!job) return kExitUsage;
-            // Typed in UTF-8; kept in the form of the job's other texts.
-            job->Notes = BytesLike(a.Positional()[2],
-                                   job->Title + job->Company + job->Location + job->Notes);
-            w.Engine().JobsModified = true;
-            return kExitOk;
-        });
+    return ChangeSearch(argv, io, "note", 3, "expected N JOB TEXT",
+                        [&](TWorkspace& w, const TArgs& a) {
+                            TVelaJob* job = JobNumber(w, a.Positional()[1], io, "note");
+                            if (!job) return kExitUsage;
+                            // Typed in UTF-8 (bytes of another code page are read as Windows-1252).
+                            job->Notes = Utf8FromStored(a.Positional()[2]);
+                            w.Engine().JobsModified = true;
+                            return kExitOk;
+                        });
 }
 
 int Highlight(const std::vector<std::string>& argv, TCliIO& io) {

@@ -181,6 +181,10 @@ void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& 
         s.FirstPageURL = value;
     else if (key == "KeywordLanguage")
         s.KeywordLanguage = value;
+    else if (key == "Charset")
+        s.Charset = value;
+    else if (key == "TextFormat")
+        s.TextFormat = value;
     else if (key == "Enabled")
         s.Enabled = s.Enabled || value == "True";
     else if (key == "MultiplePages")

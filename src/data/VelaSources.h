@@ -15,6 +15,7 @@
 #include "data/VelaJobs.h"
 #include "parsing/ParserScript.h"
 #include "platform/ByteString.h"
+#include "platform/Charset.h"
 #include "platform/Result.h"
 
 namespace tessaly {
@@ -33,7 +34,9 @@ class TVelaSource {
 
     // Cuts the job blocks out of one result page into Jobs, with a title, company,
     // location and link each; blocks whose title is empty or a running number are dropped.
-    void HarvestJobs(const std::string& page);
+    // The scripts run on the page's bytes; what they cut is turned into UTF-8 by the
+    // page's charset (PageFieldsOf), `header` being the received header lines.
+    void HarvestJobs(const std::string& page, std::string_view header = {});
 
     int Index;
     std::string Title = "New Source";
@@ -47,6 +50,12 @@ class TVelaSource {
     TSubmitMethod FirstPageMethod = TSubmitMethod::smGET;
     TStrings FirstPageParameters;
     std::string KeywordLanguage = "en";
+    // The charset of the site's pages ("UTF-8", "windows-1252", ...); empty: as the
+    // response or the page declares it (platform/Charset.h).
+    std::string Charset;
+    // "JSON" for a site whose pages are JSON feeds: the cut fields are JSON-unescaped.
+    // Anything else is "HTML".
+    std::string TextFormat = "HTML";
     int JobsPerPage = 0;
     bool MultiplePages = false;
     TStrings NextPageLinkScript;
@@ -74,6 +83,23 @@ class TVelaSource {
     const TStrings* MRegions;
     const TStrings* MCategories;
 };
+
+// How the fields cut out of one page become UTF-8 text.
+struct TPageFields {
+    TCharset Charset = TCharset::Unknown;
+    bool Json = false;  // the site's TextFormat is JSON
+    // A cut field in UTF-8: converted from the page's charset, then JSON-unescaped for a
+    // JSON feed. Entities are left to the clean-up of the job list.
+    std::string Field(std::string_view raw) const;
+};
+
+// The rules for a page of `site`: its charset by the site's Charset, the Content-Type of
+// `header` (received header lines; may be empty), the page's own declaration, else its
+// bytes; and the site's TextFormat.
+TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::string_view page);
+
+// True when a site's TextFormat names JSON (in any letter case).
+bool IsJsonTextFormat(std::string_view textFormat);
 
 class TVelaSourcesList {
   public:

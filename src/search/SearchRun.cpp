@@ -284,7 +284,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
         case meDone: {
             const std::string page = result.Data;
             const int before = site.Jobs.Count();
-            site.HarvestJobs(page);
+            site.HarvestJobs(page, result.Header);
             if (row >= 0) {
                 Progress.Rows[static_cast<size_t>(row)].Found = IntToStr(site.Jobs.Count());
                 front_.ProgressRowChanged(row);
@@ -302,7 +302,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
                         HttpMachineEvent(r, t);
                     };
                     query->Cookie = result.Cookie;
-                    if (BuildNextQuery(site, page, *query)) {
+                    if (BuildNextQuery(site, page, *query, result.Header)) {
                         SetProgressRow(row, -1, "Waiting for more");
                         Machine.AddQuery(std::move(query));
                     } else {

@@ -34,7 +34,7 @@ void FillJob(TVelaJob& job, const std::string& tag) {
     job.LocalFile = "/home/u/searches/velares~1/index1.html";
     job.Source = "Site " + tag;
     job.Found = "12/08/2026 @ 08:52:00";
-    job.Notes = "  call back = yes; \xe9t\xe9";
+    job.Notes = "  call back = yes; \xc3\xa9t\xc3\xa9";  // UTF-8, as every stored text
     job.Relevancy = 5;
     job.Status = kStatusYellow;
     job.High = true;
