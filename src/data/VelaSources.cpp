@@ -6,6 +6,7 @@
 
 #include "platform/MainLoop.h"
 #include "platform/TextFile.h"
+#include "platform/Utf8.h"
 
 namespace tessaly {
 
@@ -167,12 +168,13 @@ void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& 
         AddSource();
     TVelaSource& s = (*this)[site];
 
-    if (key == "Version")
-        Version = value;
+    if (key == "Version") Version = value;
+    // Master names are compared with those of saved searches, which are UTF-8; older
+    // definitions wrote them in the Windows code page.
     else if (key == "MRegions")
-        MRegions.push_back(value);
+        MRegions.push_back(Utf8FromStored(value));
     else if (key == "MCategories")
-        MCategories.push_back(value);
+        MCategories.push_back(Utf8FromStored(value));
     else if (key == "Title")
         s.Title = value;
     else if (key == "HomeURL")
