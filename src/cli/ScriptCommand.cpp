@@ -21,7 +21,7 @@ const char* kUsage =
     "  --repeated  run the script again and again over what each run leaves (as a job\n"
     "              block script is run); each output is followed by a line \"----\"\n"
     "  --trace     write to standard error, first, every line the interpreter will skip or\n"
-    "              ignore part of (\"N skipped: ...\" and why), then for every executed\n"
+    "              ignore part of (\"N problem: ...\" and why), then for every executed\n"
     "              statement the line index (from 0), the cursor and the first 60 bytes of\n"
     "              the content from the cursor on; a GO that finds nothing is followed by\n"
     "              \"N FAILED: ...\" (the run ends there with an empty output)\n"
@@ -54,14 +54,18 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
     if (args.Has("trace")) {
         // First what the interpreter will skip or ignore, which it never says itself.
         for (const auto& p : CheckScript(script))
-            io.err << p.line << " skipped: " << script[static_cast<size_t>(p.line)] << "  -- "
+            io.err << p.line << " problem: " << script[static_cast<size_t>(p.line)] << "  -- "
                    << p.message << "\n";
         parser.OnTrace = [&io, &script](TParserScript& sender, int line, int32_t cursor,
                                         std::string_view content) {
             const int64_t from = std::max<int64_t>(cursor, 1) - 1;
             const std::string_view rest =
                 from < static_cast<int64_t>(content.size()) ? content.substr(from) : "";
-            io.err << line << " " << cursor << " " << rest.substr(0, 60) << "\n";
+            // One line per statement: line ends and tabs of the preview print as blanks.
+            std::string preview(rest.substr(0, 60));
+            for (char& c : preview)
+                if (c == '\r' || c == '\n' || c == '\t') c = ' ';
+            io.err << line << " " << cursor << " " << preview << "\n";
             if (sender.FailedLine() == line)
                 io.err << line << " FAILED: " << script[static_cast<size_t>(line)]
                        << "  -- not found; the run ends and its output is thrown away\n";
