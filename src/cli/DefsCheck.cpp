@@ -462,9 +462,10 @@ int Check(const std::vector<std::string>& argv, TCliIO& io) {
         });
         if (site < 0)
             io.out << "file:\n";
+        else if (const std::string& title = c.sites[static_cast<size_t>(site)].title; title.empty())
+            io.out << "site " << site << " (no Title):\n";
         else
-            io.out << "site " << site << " \"" << c.sites[static_cast<size_t>(site)].title
-                   << "\":\n";
+            io.out << "site " << site << " \"" << title << "\":\n";
         for (const auto& [line, message] : list)
             io.out << "  " << (line > 0 ? "line " + IntToStr(line) + ": " : std::string())
                    << message << "\n";

@@ -72,8 +72,10 @@ std::vector<TExample> Examples(const std::string& guide) {
             continue;
         }
         if (l.rfind("$ ", 0) != 0) {
-            if (examples.empty()) ADD_FAILURE() << "guide line " << i + 1 << ": output before $";
-            else examples.back().expected += l + "\n";
+            if (examples.empty())
+                ADD_FAILURE() << "guide line " << i + 1 << ": output before $";
+            else
+                examples.back().expected += l + "\n";
             continue;
         }
         TExample e;
