@@ -419,21 +419,23 @@ int CheckPage(TVelaSource& site, const std::string& page, const std::string& pag
     return problems;
 }
 
-int Check(const std::vector<std::string>& argv, TCliIO& io) {
+int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
+    // --page takes two words, SITE and PAGE, wherever it stands.
+    std::vector<std::string> argv = originalArgv;
+    std::string pageSite, pagePath;
+    for (size_t i = 0; i < argv.size(); ++i) {
+        if (argv[i] != "--page") continue;
+        if (i + 2 >= argv.size() || !pagePath.empty())
+            return UsageError(io, "defs check", "--page needs SITE and PAGE");
+        pageSite = argv[i + 1];
+        pagePath = argv[i + 2];
+        argv.erase(argv.begin() + static_cast<long>(i), argv.begin() + static_cast<long>(i + 3));
+        --i;
+    }
     TArgs args;
     std::string error;
-    if (!args.Parse(argv, {}, {"page"}, error)) return UsageError(io, "defs check", error);
-    const auto& pos = args.Positional();
-    // --page takes two words: SITE PAGE.
-    std::vector<std::string> files = pos;
-    std::string pageSite, pagePath;
-    if (args.Has("page")) {
-        if (files.size() != 2)
-            return UsageError(io, "defs check", "expected SOURCES.DEF --page SITE PAGE");
-        pageSite = *args.Value("page");
-        pagePath = files[1];
-        files.pop_back();
-    }
+    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, "defs check", error);
+    const auto& files = args.Positional();
     if (files.size() != 1) return UsageError(io, "defs check", "expected one definitions file");
     const std::string& path = files[0];
     std::string text, page;

@@ -214,7 +214,12 @@ std::vector<std::string> CheckScriptLine(std::string_view line) {
         else if (st.arguments.size() > 1)
             problems.push_back("ADD uses its first argument only; the others are ignored");
     }
-    if (command == "GO" && strings == 0 && !moves)
+    const bool counted = std::any_of(st.arguments.begin(), st.arguments.end(), [](const auto& a) {
+        return a.size() > 1 && a[0] == '#' && ParseIntOr(std::string_view(a).substr(1), 0) > 0;
+    });
+    if (command == "GO" && strings == 0 && counted)
+        problems.push_back("GO with an occurrence number but no string finds nothing and fails");
+    else if (command == "GO" && strings == 0 && !moves)
         problems.push_back("GO with no string, position or move does nothing");
     if ((command == "REPLACE" || command == "DELETE") && nonEmptyStrings == 0)
         problems.push_back(command + " without a string to search for does nothing");

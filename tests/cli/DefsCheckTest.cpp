@@ -197,6 +197,9 @@ TEST_F(DefsCheck, APageSaysWhatEachScriptGets) {
     // The running number "7" is no title.
     EXPECT_NE(out.find("jobs: 2 "), std::string::npos);
     EXPECT_NE(out.find("\n1 problem\n"), std::string::npos) << out;
+    // --page may stand before the file too.
+    EXPECT_EQ(RunArgs({"defs", "check", "--page", "0", page, dir.File("defs.plain")}).out.str(),
+              RunArgs({"defs", "check", dir.File("defs.plain"), "--page", "0", page}).out.str());
 
     // A page without blocks: the block script fails at its first line.
     WriteFileBytes(page, "<p>no jobs today</p>");

@@ -58,6 +58,7 @@ TEST(ScriptCheck, OptionsThatDoNotExistOrBelongElsewhere) {
     EXPECT_TRUE(Says("Go(\"\");", "never found"));
     EXPECT_TRUE(Says("Go(Begin, \"\"\"\");", "never found"));  // the pair is the opening
     EXPECT_TRUE(Says("Go(Begin);", "does nothing"));
+    EXPECT_TRUE(Says("Go(#2);", "finds nothing and fails"));
     EXPECT_TRUE(Says("Replace(All);", "does nothing"));
     EXPECT_TRUE(Says("Add(All);", "needs a string"));
     EXPECT_TRUE(Says("Go(After, , \"x\");", "empty argument"));
