@@ -138,7 +138,7 @@ TEST_F(GuideExample, TheExampleFileReadsTheSameScrambled) {
     EXPECT_EQ(plain.out.str(), scrambled.out.str());
     TVelaSourcesList list;
     list.LoadFromFile("docs/example/example.def");
-    ASSERT_EQ(list.Count(), 2);
+    ASSERT_EQ(list.Count(), 3);
     EXPECT_EQ(list[0].JobBlockScript.size(), 5u);  // the UTF-8 mark broke the lines
     EXPECT_EQ(list[1].JobTitleScript.size(), 4u);
 }
