@@ -68,6 +68,31 @@ TEST(ScriptCheck, OptionsThatDoNotExistOrBelongElsewhere) {
     EXPECT_EQ(CheckScriptLine("Go(Before, Afterwards, \"x\");").size(), 2u);
 }
 
+// Over many made-up lines: a line the checker passes is one the interpreter executes with
+// a known name and the arguments it reads.
+TEST(ScriptCheck, APassedLineIsOneThatRuns) {
+    const std::string alphabet = "GoetCuAdRplcDa(),;\"' #+-12AllAfterBackwardx";
+    uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7FFF;
+    };
+    int passed = 0;
+    for (int n = 0; n < 20000; ++n) {
+        std::string line = n % 2 ? "Go(" : "Get(";
+        const size_t len = next() % 16;
+        for (size_t i = 0; i < len; ++i)
+            line += alphabet[next() % alphabet.size()];
+        if (next() % 2) line += ");";
+        if (!CheckScriptLine(line).empty()) continue;
+        ++passed;
+        const TScriptStatement st = ParseScriptLine(line);
+        EXPECT_FALSE(st.arguments.empty()) << line;
+        EXPECT_TRUE(st.name == "Go" || st.name == "Get") << line;
+    }
+    EXPECT_GT(passed, 50);  // the property was tried on lines that pass
+}
+
 TEST(ScriptCheck, WholeScriptsNameTheirLines) {
     const auto found = CheckScript({"Go(After, \"x\");", "Goto(\"y\");", "Get(All);", "Get(0);"});
     ASSERT_EQ(found.size(), 2u);
