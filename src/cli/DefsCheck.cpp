@@ -161,6 +161,8 @@ void TChecker::CheckPair(const std::string& keyLine, const std::string& value, i
         if (key == "MCategories") ++mCategories;
         return;
     }
+    // Notes for the reader of the file: ignored by the program, and meant to be.
+    if (key == "Comment") return;
     static const std::vector<std::string> known = KnownKeys();
     if (!Contains(known, key)) {
         std::string message = "unknown key \"" + key + "\": ignored";

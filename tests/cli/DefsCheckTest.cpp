@@ -132,8 +132,11 @@ TEST_F(DefsCheck, KeysUnknownMisspeltOrReadOtherwise) {
         EXPECT_EQ(r.status, kExitFailed) << c.key << "\n" << r.out.str();
         EXPECT_NE(r.out.str().find(c.says), std::string::npos) << c.key << "\n" << r.out.str();
     }
+    // Comment is the key for notes, on any site.
+    auto r = CheckWith("Comment|1", "the feed's answers are JSON");
+    EXPECT_EQ(r.status, kExitOk) << r.out.str();
     // Charset and TextFormat are known keys; their values are taken in any letter case.
-    auto r = CheckWith("Charset|1", "utf-8");
+    r = CheckWith("Charset|1", "utf-8");
     EXPECT_EQ(r.status, kExitOk) << r.out.str();
     r = CheckWith("TextFormat|1", "html");
     EXPECT_EQ(r.status, kExitOk) << r.out.str();
@@ -291,6 +294,16 @@ TEST_F(DefsCheck, PlainDetectionKeepsEveryScrambledFixture) {
     const TStrings clean = CleanLines();
     EXPECT_FALSE(IsPlainSourcesText(EncodeSourcesLines(clean).value()));
     EXPECT_FALSE(IsPlainSourcesText(""));
+}
+
+// The definitions shipped with the demo boards (seven sites of different build) have
+// nothing the program would skip: the checker does not cry wolf.
+TEST(DefsCheckShipped, TheDemoDefinitionsAreClean) {
+    std::string root = test::FixturePath("");
+    root = root.substr(0, root.rfind("/tests/"));
+    auto r = RunArgs({"defs", "check", root + "/demo/demo-sites.plain"});
+    EXPECT_EQ(r.status, kExitOk) << r.out.str() << r.err.str();
+    EXPECT_NE(r.out.str().find("7 sites"), std::string::npos) << r.out.str();
 }
 
 TEST(WorkbenchHelp, GroupsSummariseAndPointToTheGuide) {
