@@ -149,8 +149,10 @@ int List(const std::vector<std::string>& argv, TCliIO& io) {
 int Show(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
     std::string error;
-    if (!args.Parse(argv, {"desc", "new", "json", "csv"}, {"sort"}, error))
+    if (!args.Parse(argv, {"desc", "asc", "new", "json", "csv"}, {"sort"}, error))
         return UsageError(io, "show", error);
+    if (args.Has("desc") && args.Has("asc"))
+        return UsageError(io, "show", "--asc and --desc do not go together");
     if (args.Positional().size() != 1) return UsageError(io, "show", "expected N");
     std::string key = "Relevancy ";
     if (auto sort = args.Value("sort"); sort && !SortKey(*sort, key))
@@ -165,7 +167,7 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
     TVelaJobsList& jobs = w->Engine().Jobs();
     // Numbers are list positions before the display sort, so note and highlight agree.
     std::vector<int> rows = Rows(jobs, args.Has("new"));
-    if (args.Value("sort") || args.Has("desc")) {
+    if (args.Value("sort") || args.Has("desc") || args.Has("asc")) {
         std::vector<TVelaJob*> order;
         TVelaJobsList copy;
         for (int i : rows) {
@@ -176,7 +178,10 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
             c.RequestID = i;  // remembers the number through the sort
         }
         copy.SortJobs(key);
-        if (args.Has("desc")) copy.ReverseJobs();
+        // The relevancy sort gives the highest first, every other column ascends: reverse
+        // only when the asked direction is the other one.
+        const bool naturallyDescending = key == "Relevancy ";
+        if (args.Has(naturallyDescending ? "asc" : "desc")) copy.ReverseJobs();
         rows.clear();
         for (int i = 0; i < copy.Count(); ++i)
             rows.push_back(copy[i].RequestID);
@@ -322,10 +327,12 @@ TRegisterCommand r1({"list", "the saved searches with their numbers",
                      List});
 TRegisterCommand r2(
     {"show", "the jobs of a saved search",
-     "Usage: tessaly show N [--sort COLUMN] [--desc] [--new] [--json|--csv]\n\n"
+     "Usage: tessaly show N [--sort COLUMN] [--asc|--desc] [--new] [--json|--csv]\n\n"
      "Lists the jobs of search N: number, status, title, company, location, source,\n"
      "relevancy and notes. COLUMN is status, title, company, location, source, relevancy\n"
-     "or notes; --desc reverses the order; --new shows only the jobs marked New.\n",
+     "(the default) or notes. Relevancy lists the highest first unless --asc is given;\n"
+     "every other column lists A to Z (status: New first) unless --desc is given. --new\n"
+     "shows only the jobs marked New.\n",
      Show});
 TRegisterCommand r3({"export", "write a listing to a CSV or JSON file",
                      "Usage: tessaly export N FILE.csv|FILE.json\n\nWrites the jobs of search "

@@ -143,8 +143,12 @@ std::string ScrambleSourcesLine(std::string_view line);
 // The text of a definitions file, unpacked when it is a container, else the file itself.
 // Throws EFileError when the file cannot be read.
 std::string ReadSourcesText(const std::string& fileName);
-// The plain lines of a definitions text, unscrambled.
+// The plain lines of a definitions text: unscrambled, or as they stand when the text is
+// already the readable form (told apart by its key lines; a leading UTF-8 byte-order mark
+// of a text editor is dropped).
 TStrings DecodeSourcesText(std::string_view text);
+// Whether a definitions text is the readable form rather than the scrambled one.
+bool IsPlainSourcesText(std::string_view text);
 // A definitions file made of plain lines, CR LF after each. Fails, naming the 1-based
 // line, when a scrambled line would hold a CR or LF byte (the reader could not tell it
 // from a line end).
