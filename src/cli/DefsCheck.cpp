@@ -10,6 +10,7 @@
 #include "cli/Command.h"
 #include "data/VelaSources.h"
 #include "parsing/ScriptCheck.h"
+#include "platform/Charset.h"
 #include "platform/TextFile.h"
 
 namespace tessaly::cli {
@@ -36,11 +37,6 @@ const std::vector<std::string> kSingleKeys = {"Title",           "HomeURL",
                                               "KeywordLanguage", "JobsPerPage",
                                               "MultiplePages",   "NextPageLinkIsAForm",
                                               "Charset",         "TextFormat"};
-
-// The charsets the page decoder knows by name (letter case ignored).
-const std::vector<std::string> kCharsets = {
-    "UTF-8",  "UTF8",    "WINDOWS-1252", "CP1252", "ISO-8859-1",  "ISO8859-1",
-    "LATIN1", "LATIN-1", "US-ASCII",     "ASCII",  "ISO-8859-15", "X-USER-DEFINED"};
 
 const std::vector<std::string> kPlaceholderNames = {"region", "category", "keyword", "userid",
                                                     "city",   "title",    "company"};
@@ -224,7 +220,7 @@ void TChecker::CheckValue(int site, int line, const std::string& key, const std:
                 "KeywordLanguage \"" + value +
                     "\" is not en, fr, de or sp: the keywords are sent as typed");
     } else if (key == "Charset") {
-        if (!Contains(kCharsets, UpperCase(Trim(value))))
+        if (CharsetByName(Trim(value)) == TCharset::Unknown)
             Add(site, line,
                 "Charset \"" + value +
                     "\" is not a charset the program knows (UTF-8, windows-1252, ISO-8859-1, "
