@@ -6,8 +6,10 @@
 
 namespace tessaly {
 
-void TVelaSource::HarvestJobs(const std::string& page) {
+THarvestCount TVelaSource::HarvestJobs(const std::string& page) {
     const TStrings blocks = Parser.RunRepeated(JobBlockScript, page);
+    THarvestCount count;
+    count.Blocks = static_cast<int>(blocks.size());
     for (const auto& block : blocks) {
         TVelaJob& job = Jobs.AddJob();
         job.Source = Title;
@@ -19,9 +21,19 @@ void TVelaSource::HarvestJobs(const std::string& page) {
         // Sites that put a running number where the title belongs give no title.
         if (const auto n = ParseInt(job.Title); n && *n > 0) job.Title.clear();
         // The job was just appended, so it is the last one whatever its JobIndex says.
-        if (job.Title.empty()) Jobs.DeleteJob(Jobs.Count() - 1);
+        if (job.Title.empty()) {
+            if (!job.URL.empty() || !job.Company.empty()) ++count.Untitled;
+            Jobs.DeleteJob(Jobs.Count() - 1);
+        } else {
+            ++count.Kept;
+        }
         ProcessMessages();
     }
+    return count;
+}
+
+bool TVelaSource::PageInExpectedFormat(const std::string& page) {
+    return PageFormatScript.empty() || !Parser.Run(PageFormatScript, page).empty();
 }
 
 }  // namespace tessaly

@@ -141,6 +141,7 @@ void TSearchEngine::InitSearch() {
     ItemsInProgress = 0;
     ItemsDone = 0;
     timedOut_.clear();
+    mismatchAnswer_.clear();
 
     const int maxJobs = MaxJobs();
     const std::string preferred = PreferredSources();
@@ -156,6 +157,7 @@ void TSearchEngine::InitSearch() {
         row.Found.clear();
         row.Kept.clear();
         site.SiteDone = false;
+        site.FormatMismatch = false;
         site.Jobs.ClearJobs();
 
         std::unique_ptr<THTTPQuery> query = Machine.NewQuery();
@@ -227,6 +229,13 @@ void TSearchEngine::ProgressPhase(int phase) {
     front_.ProgressPhaseChanged();
 }
 
+// The status code of an answer's status line ("HTTP/1.1 403 Forbidden"), 0 when unreadable.
+static int AnswerStatusCode(const std::string& header) {
+    const size_t space = header.find(' ');
+    if (space == std::string::npos) return 0;
+    return ParseInt(header.substr(space + 1, 3)).value_or(0);
+}
+
 // One step of a site's reserved gauge steps. A site that fetches more pages than its
 // reservation planned for pays nothing more, so the gauge never runs past its maximum.
 static int TakeStep(TVelaSource& site) {
@@ -284,7 +293,17 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
         case meDone: {
             const std::string page = result.Data;
             const int before = site.Jobs.Count();
-            site.HarvestJobs(page);
+            // A page the definition was not written for gives no job: whatever its scripts
+            // would cut out of an error page is noise, and the row says why it is empty.
+            if (!site.PageInExpectedFormat(page)) {
+                site.FormatMismatch = true;
+            } else {
+                const THarvestCount count = site.HarvestJobs(page);
+                // Blocks that look like jobs, none with a title: the scripts no longer fit.
+                if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
+                    site.FormatMismatch = true;
+            }
+            if (site.FormatMismatch) mismatchAnswer_[site.Index] = AnswerStatusCode(result.Header);
             if (row >= 0) {
                 Progress.Rows[static_cast<size_t>(row)].Found = IntToStr(site.Jobs.Count());
                 front_.ProgressRowChanged(row);
@@ -294,7 +313,8 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
                 const int added = site.Jobs.Count() - before;
                 // A page must add jobs to lead on: a site without a page size whose pages
                 // keep linking to a next page would otherwise never end.
-                const bool more = site.MultiplePages && added >= std::max(site.JobsPerPage, 1) &&
+                const bool more = site.MultiplePages && !site.FormatMismatch &&
+                                  added >= std::max(site.JobsPerPage, 1) &&
                                   site.Jobs.Count() < MaxJobs();
                 if (more) {
                     std::unique_ptr<THTTPQuery> query = Machine.NewQuery();
@@ -318,7 +338,12 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             if (!site.SiteDone) break;
             if (RunState != rsStopping) FinishSite(site, row);
             ++ItemsDone;
-            SetProgressRow(row, kProgressDone, "Done");
+            if (site.FormatMismatch) {
+                SetProgressRow(row, kProgressFailed, FormatMismatchStatus(site));
+                front_.StatusText(1, site.Title + " did not answer in the expected format.");
+            } else {
+                SetProgressRow(row, kProgressDone, "Done");
+            }
             GaugeStep(site.ProgressSteps);
             site.ProgressSteps = 0;
             front_.StatusText(
@@ -332,6 +357,15 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
     }
     ProcessMessages();
     if (!starting_ && ItemsDone >= ItemsQueued) SearchDone();
+}
+
+std::string TSearchEngine::FormatMismatchStatus(const TVelaSource& site) const {
+    std::string status = "No jobs in the expected format";
+    const auto it = mismatchAnswer_.find(site.Index);
+    // A server error or a refusal explains the page better than its contents do.
+    if (it != mismatchAnswer_.end() && it->second != 0 && it->second != 200)
+        status += " (HTTP " + IntToStr(it->second) + ")";
+    return status;
 }
 
 void TSearchEngine::FinishSite(TVelaSource& site, int row) {

@@ -1,6 +1,8 @@
 // The command line's runs and listing commands over the loopback boards.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "data/VelaSearches.h"
 #include "platform/ByteString.h"
 #include "platform/Home.h"
@@ -140,8 +142,11 @@ TEST_F(SearchCommands, ErrorsNameWhatIsWrong) {
     r = Run({"export", "1", "x.txt"});
     EXPECT_NE(r.err.str().find(".csv or .json"), std::string::npos);
 
+    // A missing file is seeded again from the shipped ones, so point those elsewhere.
     DeleteFile(JoinPath(home, "sources.def"));
+    setenv("TESSALY_DATA_DIR", JoinPath(home, "nothing").c_str(), 1);
     r = Run({"list"});
+    unsetenv("TESSALY_DATA_DIR");
     EXPECT_EQ(r.status, kExitUsage);
     EXPECT_NE(r.err.str().find("no sources.def in " + home), std::string::npos) << r.err.str();
 }
