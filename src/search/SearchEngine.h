@@ -10,7 +10,6 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -169,7 +168,6 @@ class TSearchEngine {
     void ProgressPhase(int phase);
     void SourcesDoneText();
     void FinishSite(TVelaSource& site, int row);
-    std::string FormatMismatchStatus(const TVelaSource& site) const;
     // The list the running search merges into: the current list when it holds that
     // search's table, else a side list loaded from the table.
     TVelaJobsList& RunList();
@@ -192,9 +190,7 @@ class TSearchEngine {
     std::string userID_;
     TTimer gridTimer_;
     std::set<int32_t> timedOut_;  // queries of this run that reported meTimeOut
-    // The HTTP status of the page a site answered outside its expected format, by site index.
-    std::map<int, int> mismatchAnswer_;
-    bool starting_ = false;  // InitSearch is still queuing sites: no completion yet
+    bool starting_ = false;       // InitSearch is still queuing sites: no completion yet
 };
 
 }  // namespace tessaly

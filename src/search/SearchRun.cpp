@@ -141,7 +141,6 @@ void TSearchEngine::InitSearch() {
     ItemsInProgress = 0;
     ItemsDone = 0;
     timedOut_.clear();
-    mismatchAnswer_.clear();
 
     const int maxJobs = MaxJobs();
     const std::string preferred = PreferredSources();
@@ -229,12 +228,9 @@ void TSearchEngine::ProgressPhase(int phase) {
     front_.ProgressPhaseChanged();
 }
 
-// The status code of an answer's status line ("HTTP/1.1 403 Forbidden"), 0 when unreadable.
-static int AnswerStatusCode(const std::string& header) {
-    const size_t space = header.find(' ');
-    if (space == std::string::npos) return 0;
-    return ParseInt(header.substr(space + 1, 3)).value_or(0);
-}
+// The row of a site whose answer was not what its definition expects (an error or
+// challenge page served with success, a changed format): a stale definition shows.
+static const char* const kFormatMismatchStatus = "No jobs in the expected format";
 
 // One step of a site's reserved gauge steps. A site that fetches more pages than its
 // reservation planned for pays nothing more, so the gauge never runs past its maximum.
@@ -303,7 +299,6 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
                 if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
                     site.FormatMismatch = true;
             }
-            if (site.FormatMismatch) mismatchAnswer_[site.Index] = AnswerStatusCode(result.Header);
             if (row >= 0) {
                 Progress.Rows[static_cast<size_t>(row)].Found = IntToStr(site.Jobs.Count());
                 front_.ProgressRowChanged(row);
@@ -339,7 +334,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             if (RunState != rsStopping) FinishSite(site, row);
             ++ItemsDone;
             if (site.FormatMismatch) {
-                SetProgressRow(row, kProgressFailed, FormatMismatchStatus(site));
+                SetProgressRow(row, kProgressFailed, kFormatMismatchStatus);
                 front_.StatusText(1, site.Title + " did not answer in the expected format.");
             } else {
                 SetProgressRow(row, kProgressDone, "Done");
@@ -357,15 +352,6 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
     }
     ProcessMessages();
     if (!starting_ && ItemsDone >= ItemsQueued) SearchDone();
-}
-
-std::string TSearchEngine::FormatMismatchStatus(const TVelaSource& site) const {
-    std::string status = "No jobs in the expected format";
-    const auto it = mismatchAnswer_.find(site.Index);
-    // A server error or a refusal explains the page better than its contents do.
-    if (it != mismatchAnswer_.end() && it->second != 0 && it->second != 200)
-        status += " (HTTP " + IntToStr(it->second) + ")";
-    return status;
 }
 
 void TSearchEngine::FinishSite(TVelaSource& site, int row) {
