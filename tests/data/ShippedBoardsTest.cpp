@@ -200,6 +200,9 @@ TEST_F(ShippedBoards, AnswersOutsideTheExpectedFormatAreToldApart) {
     EXPECT_FALSE(Board("Remotive").PageInExpectedFormat(Feed("weworkremotely.rss")));
     EXPECT_FALSE(Board("Arbeitnow").PageInExpectedFormat(Feed("remotive.json")));
     EXPECT_TRUE(Board("Jobicy").PageInExpectedFormat(Feed("jobicy.json")));
+    // The job blocks are cut out of compact JSON, as the boards write it: an answer
+    // spread over indented lines would silently give no job, so it is refused.
+    EXPECT_FALSE(Board("Remotive").PageInExpectedFormat(Feed("remotive-pretty-printed.json")));
 
     // No job found is an answer in the format, with nothing that looks like a job.
     TVelaSource& remotive = Board("Remotive");
