@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build run test test-sanitize test-thread fuzz bench format clean
+.PHONY: all setup build build-run run test test-sanitize test-thread fuzz bench format clean
 
 all: build
 
@@ -15,8 +15,15 @@ $(BUILD)/build.ninja:
 build: setup $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
+# What `make run` starts, and nothing else: the command line and the demo boards (no
+# tests, benchmarks or window), so a first run does not wait for them.
+RUN_TARGETS = tessaly tessaly-demo-sites
+
+build-run: setup $(BUILD)/build.ninja
+	cmake --build $(BUILD) -j $(JOBS) --target $(RUN_TARGETS)
+
 # The main job on the embedded demo.
-run: build
+run: build-run
 	@bash scripts/run-demo $(BUILD)
 
 # Builds everything and runs every test.

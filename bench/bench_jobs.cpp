@@ -47,6 +47,41 @@ void BM_CleanUp100k(benchmark::State& state) {
 }
 BENCHMARK(BM_CleanUp100k)->Unit(benchmark::kMillisecond);
 
+// Raw jobs as today's UTF-8 pages yield them: accented capitals, typographic references,
+// line breaks inside titles, raw no-break spaces, "&amp;" in links.
+void FillRawUtf8(TVelaJobsList& l, int n, int salt) {
+    uint32_t x = 88675123u + static_cast<uint32_t>(salt);
+    for (int i = 0; i < n; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        auto& j = l.AddJob();
+        const std::string id = tessaly::IntToStr(static_cast<int64_t>(x % 1000000));
+        j.Title = (i % 3 ? "<b>ING\xc3\x89NIEUR QUALIT\xc3\x89 (H/F) "
+                         : "Data\r\nAnalyst &ndash; Z\xc3\xbcrich ") +
+                  id;
+        j.Company = "  Soci\xc3\xa9t\xc3\xa9 G\xc3\xa9n\xc3\xa9rale&nbsp;" + id.substr(0, 2);
+        j.Location = i % 2 ? "Chamb&#233;ry\xc2\xa0(73)" : "It&rsquo;s M\xc3\xbcnchen";
+        j.URL = "/job?t=%title%&amp;id=" + id;
+        j.Notes = id;
+        j.Found = id;
+        j.Source = id.substr(1);
+    }
+}
+
+void BM_CleanUp100kUtf8Pages(benchmark::State& state) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        TVelaJobsList l;
+        FillRawUtf8(l, 100000, 1);
+        state.ResumeTiming();
+        l.CleanUpJobs();
+        benchmark::DoNotOptimize(l[0].Title);
+    }
+    state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(BM_CleanUp100kUtf8Pages)->Unit(benchmark::kMillisecond);
+
 void BM_Merge100kInto100kHalfDuplicates(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();

@@ -13,6 +13,13 @@ endforeach()
 file(MAKE_DIRECTORY ${OUT_DIR})
 file(COPY_FILE ${ID_BOX} ${OUT_DIR}/id.box ONLY_IF_DIFFERENT)
 
+# A definition the program would quietly misread fails the build rather than a search.
+execute_process(COMMAND ${TESSALY} defs check ${PLAIN}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "tessaly defs check ${PLAIN}:\n${out}${err}")
+endif()
+
 set(tmp ${OUT_DIR}/sources.def.tmp)
 file(REMOVE ${tmp} ${OUT_DIR}/sources.def)
 execute_process(COMMAND ${TESSALY} defs encode ${PLAIN} ${tmp}

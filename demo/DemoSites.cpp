@@ -5,7 +5,9 @@
 
 #include "data/VelaSources.h"
 #include "demo/Gif.h"
+#include "platform/Charset.h"
 #include "platform/TextFile.h"
+#include "platform/Utf8.h"
 
 namespace tessaly::demo {
 
@@ -36,9 +38,36 @@ int PageNumber(const std::string& text, int fallback) {
     return v && *v >= 0 && *v < 100000 ? *v : fallback;
 }
 
-std::string Page(const std::string& title, const std::string& body) {
-    return "<html>\r\n<head><title>" + title + "</title></head>\r\n<body bgcolor=\"#FFFFFF\">\r\n" +
-           body + "</body>\r\n</html>\r\n";
+std::string Page(const std::string& title, const std::string& body, const std::string& head = "") {
+    return "<html>\r\n<head>" + head + "<title>" + title +
+           "</title></head>\r\n<body bgcolor=\"#FFFFFF\">\r\n" + body + "</body>\r\n</html>\r\n";
+}
+
+// The catalog's texts are Windows-1252; a board that speaks UTF-8 converts them.
+std::string Utf8(const std::string& cp1252) {
+    return Utf8FromCp1252(cp1252);
+}
+
+// A text as a JSON string, every character past ASCII as \uXXXX and "/" escaped, as feed
+// writers often do.
+std::string JsonQuoted(const std::string& cp1252) {
+    static const char* kHex = "0123456789abcdef";
+    std::string out = "\"";
+    const std::string text = Utf8(cp1252);
+    for (size_t i = 0; i < text.size();) {
+        const char32_t c = NextUtf8(text, i);
+        if (c == '"' || c == '\\' || c == '/') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            out += "\\u";
+            for (int shift = 12; shift >= 0; shift -= 4)
+                out += kHex[(c >> shift) & 15];
+        }
+    }
+    return out + "\"";
 }
 
 TDemoResponse Html(std::string body) {
@@ -478,18 +507,21 @@ TDemoResponse TDemoSites::MetroJobs(const TDemoRequest& r, bool more) const {
                               : std::vector<const TDemoJob*>{};
     const size_t first = static_cast<size_t>((page - 1) * perPage);
     const size_t last = std::min(jobs.size(), first + static_cast<size_t>(perPage));
-    std::string b = "<h1>Metro Classifieds &mdash; Help Wanted</h1>\r\n";
+    // This board speaks UTF-8 and says so in a meta tag; it writes typographic references,
+    // breaks long titles over two lines and escapes "&" in its links.
+    std::string b = "<h1>Metro Classifieds &#8211; Help Wanted</h1>\r\n";
     if (first >= jobs.size()) {
         b += "<p>No ads today for this search.</p>\r\n";
     } else {
         b += "<ul>\r\n";
         for (size_t i = first; i < last; ++i) {
             const TDemoJob& j = *jobs[i];
-            // Apostrophes written as numeric references, as this board's software does.
-            b += "<li class=ad><a href=ad?ref=" + IntToStr(j.Id) + "><b>" +
-                 ReplaceAll(HtmlEscape(j.Title), "'", "&#39;") + "</b></a><br><i>" +
-                 ReplaceAll(HtmlEscape(j.Company), "'", "&#39;") +
-                 "</i>&nbsp;&middot; <font size=-1>" + HtmlEscape(j.City) + ", " + j.State +
+            std::string title = ReplaceAll(Utf8(HtmlEscape(j.Title)), "'", "&rsquo;");
+            if (const size_t blank = title.find(' '); blank != std::string::npos)
+                title.replace(blank, 1, "\r\n");
+            b += "<li class=ad><a href=ad?ref=" + IntToStr(j.Id) + "&amp;from=list><b>" + title +
+                 "</b></a><br><i>" + ReplaceAll(Utf8(HtmlEscape(j.Company)), "'", "&rsquo;") +
+                 "</i>&nbsp;&middot; <font size=-1>" + Utf8(HtmlEscape(j.City)) + ", " + j.State +
                  "</font></li>\r\n";
         }
         b += "</ul>\r\n";
@@ -497,17 +529,20 @@ TDemoResponse TDemoSites::MetroJobs(const TDemoRequest& r, bool more) const {
             TPairs q = {{"page", IntToStr(page + 1)}, {"loc", loc}, {"sect", sect}};
             for (const std::string& k : kw)
                 q.emplace_back("q", k);
-            b += "<p><a href=more?" + JoinQuery(q) + ">More ads &gt;</a></p>\r\n";
+            b += "<p><a href=more?" + ReplaceAll(JoinQuery(q), "&", "&amp;") +
+                 ">More ads &gt;</a></p>\r\n";
         }
     }
-    TDemoResponse resp = Html(Page("Metro Classifieds", b));
+    TDemoResponse resp = Html(Page("Metro Classifieds", b, "<meta charset=\"utf-8\">"));
     resp.headers.push_back("Set-Cookie: MJSESSION=" + token + "; path=/metrojobs/");
     return resp;
 }
 
 // French keywords joined by commas; one page; only some regions.
 TDemoResponse TDemoSites::Emploi(const TDemoRequest& r) const {
-    const TStrings kw = KeywordWords(r.Param("motscles"));
+    // An old board: its pages are Windows-1252 without saying so. Keywords sent in UTF-8
+    // are understood too.
+    const TStrings kw = KeywordWords(FromUtf8(r.Param("motscles"), TCharset::Windows1252));
     const TSearch s = ReadSearch(TBoard::Emploi, r.Param("region"), r.Param("secteur"), kw);
     std::string b = "<h1>Carrefour Emploi</h1>\r\n";
     if (!s.known) {
@@ -516,18 +551,20 @@ TDemoResponse TDemoSites::Emploi(const TDemoRequest& r) const {
     }
     auto jobs = catalog_.Find(TBoard::Emploi, kw, s.region, s.category);
     if (jobs.size() > 25) jobs.resize(25);
-    b += "<p>" + IntToStr(static_cast<int64_t>(jobs.size())) + " offre(s) d'emploi.</p>\r\n";
+    b += "<p>" + IntToStr(static_cast<int64_t>(jobs.size())) +
+         " offre(s) d\x92"
+         "emploi.</p>\r\n";
     b += "<table>\r\n";
     for (const TDemoJob* j : jobs)
         b += "<tr class=offre><td class=poste><a href=\"offre?no=" + IntToStr(j->Id) + "\">" +
-             HtmlEscapeAccents(j->TitleFr) + "</a></td><td class=lieu>" + HtmlEscape(j->City) +
-             " " + j->State + "</td><td class=employeur>" + HtmlEscapeAccents(j->Company) +
-             "</td></tr>\r\n";
+             HtmlEscape(j->TitleFr) + "</a></td><td class=lieu>" + HtmlEscape(j->City) + " " +
+             j->State + "</td><td class=employeur>" + HtmlEscape(j->Company) + "</td></tr>\r\n";
     b += "</table>\r\n";
     return Html(Page("Carrefour Emploi - Offres", b));
 }
 
-// Keywords as numbered fields; pages followed by a quoted relative link.
+// Keywords as numbered fields; the results are a JSON feed whose next page is a quoted
+// relative link.
 TDemoResponse TDemoSites::TechPost(const TDemoRequest& r) const {
     TStrings kw;
     for (const char* name : {"skill1", "skill2", "skill3"})
@@ -538,26 +575,31 @@ TDemoResponse TDemoSites::TechPost(const TDemoRequest& r) const {
     const int start = PageNumber(r.Param("start"), 0);
     const auto jobs = s.known ? catalog_.Find(TBoard::TechPost, kw, s.region, s.category)
                               : std::vector<const TDemoJob*>{};
-    std::string b = "<h1>TechPost Careers</h1>\r\n<dl>\r\n";
     const size_t first = static_cast<size_t>(start);
     const size_t last = std::min(jobs.size(), first + static_cast<size_t>(perPage));
+    std::string b = "{\"board\": \"TechPost Careers\", \"total\": " +
+                    IntToStr(static_cast<int64_t>(jobs.size())) + ", \"jobs\": [";
     for (size_t i = first; i < last; ++i) {
         const TDemoJob& j = *jobs[i];
-        b += "<!-- job -->\r\n<dt><a href=\"jobs/" + IntToStr(j.Id) + "\">" + HtmlEscape(j.Title) +
-             "</a></dt>\r\n<dd class=co>" + HtmlEscape(j.Company) + "</dd>\r\n<dd class=loc>" +
-             HtmlEscape(j.City) + ", " + j.State + "</dd>\r\n<!-- /job -->\r\n";
+        b += i > first ? ",\n" : "\n";
+        b += "{\"title\": " + JsonQuoted(j.Title) + ", \"company\": " + JsonQuoted(j.Company) +
+             ", \"location\": " + JsonQuoted(j.City + ", " + j.State) +
+             ", \"url\": " + JsonQuoted("jobs/" + IntToStr(j.Id)) + "}";
     }
-    b += "</dl>\r\n";
-    if (first >= jobs.size()) b += "<p>No openings match.</p>\r\n";
+    b += "]";
     if (last < jobs.size()) {
         TPairs q = {{"start", IntToStr(static_cast<int64_t>(last))},
                     {"area", r.Param("area")},
                     {"dept", r.Param("dept")}};
         for (size_t i = 0; i < kw.size() && i < 3; ++i)
             q.emplace_back("skill" + IntToStr(static_cast<int64_t>(i + 1)), kw[i]);
-        b += "<p><a href=\"results?" + JoinQuery(q) + "\">Next page</a></p>\r\n";
+        b += ", \"next\": " + ReplaceAll(JsonQuoted("results?" + JoinQuery(q)), "&", "\\u0026");
     }
-    return Html(Page("TechPost Careers", b));
+    b += "}\n";
+    TDemoResponse resp;
+    resp.body = std::move(b);
+    resp.contentType = "application/json";
+    return resp;
 }
 
 // Answers, but only after a long pause.

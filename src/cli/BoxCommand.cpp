@@ -15,7 +15,8 @@ const char* kGetUsage =
     "  --edition E  read as edition E: items qualified with E are seen besides the\n"
     "               unqualified ones\n"
     "  --line N     only line N (from 0) of a multi-line value\n"
-    "A missing key writes nothing. Exit status 2 for bad usage or an unreadable file.\n";
+    "The value is written as the bytes stored, whatever their charset. A missing key\n"
+    "writes nothing. Exit status 2 for bad usage or an unreadable file.\n";
 
 const char* kSetUsage =
     "Usage: tessaly box set FILE SECTION KEY VALUE [--edition E]\n"

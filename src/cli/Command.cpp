@@ -30,6 +30,36 @@ std::vector<std::string> Words(const std::string& s) {
     return w;
 }
 
+std::map<std::string, std::string>& GroupHelp() {
+    static std::map<std::string, std::string> help;
+    return help;
+}
+
+// The help of a group: its own text, then the commands whose first word is the group.
+void PrintGroup(const std::string& group, std::ostream& os) {
+    std::vector<const TCommand*> members;
+    for (const auto& c : Registry())
+        if (Words(c.name).front() == group) members.push_back(&c);
+    std::sort(members.begin(), members.end(),
+              [](const TCommand* a, const TCommand* b) { return a->name < b->name; });
+    if (auto it = GroupHelp().find(group); it != GroupHelp().end()) os << it->second << "\n";
+    os << "Commands:\n";
+    size_t width = 0;
+    for (const auto* c : members)
+        width = std::max(width, c->name.size());
+    for (const auto* c : members)
+        os << "  " << c->name << std::string(width - c->name.size() + 2, ' ') << c->summary << "\n";
+    os << "\n'tessaly " << group << " COMMAND --help' describes a command.\n";
+}
+
+bool IsGroup(const std::string& word) {
+    for (const auto& c : Registry()) {
+        const auto w = Words(c.name);
+        if (w.size() > 1 && w.front() == word) return true;
+    }
+    return false;
+}
+
 void PrintOverview(std::ostream& os) {
     os << "Usage: tessaly [--home DIR] [--cafile FILE] COMMAND [ARGUMENTS]\n\n"
           "Tessaly Jobs 98 without windows: searches, listings and the workbench for\n"
@@ -112,6 +142,10 @@ void RegisterCommand(TCommand command) {
     Registry().push_back(std::move(command));
 }
 
+void RegisterGroupHelp(std::string group, std::string help) {
+    GroupHelp()[std::move(group)] = std::move(help);
+}
+
 int UsageError(TCliIO& io, const std::string& command, const std::string& message) {
     io.err << "tessaly " << command << ": " << message << "\n";
     if (!command.empty()) io.err << "Try 'tessaly " << command << " --help'.\n";
@@ -171,6 +205,18 @@ int RunCli(const std::vector<std::string>& originalArgv, TCliIO& io) {
             best = &c;
             bestWords = w.size();
         }
+    }
+    if (!best && IsGroup(argv[0])) {
+        // "tessaly defs" alone, or with --help: what the group is and its commands.
+        const bool help =
+            argv.size() > 1 && (argv[1] == "--help" || argv[1] == "-h" || argv[1] == "help");
+        if (argv.size() == 1 || help) {
+            PrintGroup(argv[0], help ? io.out : io.err);
+            return help ? kExitOk : kExitUsage;
+        }
+        io.err << "tessaly: unknown command '" << argv[0] << " " << argv[1] << "'\n"
+               << "Try 'tessaly " << argv[0] << " --help'.\n";
+        return kExitUsage;
     }
     if (!best) {
         io.err << "tessaly: unknown command '" << argv[0] << "'\n"

@@ -57,6 +57,16 @@ struct TRegisterCommand {
     explicit TRegisterCommand(TCommand command) { RegisterCommand(std::move(command)); }
 };
 
+// The help of a group of commands ("defs", "script"): what `tessaly GROUP --help` prints
+// before the list of the group's commands.
+void RegisterGroupHelp(std::string group, std::string help);
+
+struct TRegisterGroupHelp {
+    TRegisterGroupHelp(std::string group, std::string help) {
+        RegisterGroupHelp(std::move(group), std::move(help));
+    }
+};
+
 // Runs the command line (without the program name) and returns the exit status.
 int RunCli(const std::vector<std::string>& argv, TCliIO& io);
 

@@ -51,20 +51,27 @@ int RunList(const std::vector<std::string>& argv, TCliIO& io) {
 int RunUnpack(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
     std::string error;
-    if (!args.Parse(argv, {}, {"to"}, error)) return UsageError(io, "container unpack", error);
+    if (!args.Parse(argv, {}, {"to", "member"}, error))
+        return UsageError(io, "container unpack", error);
     const auto& pos = args.Positional();
     if (pos.empty() || pos.size() > 2)
-        return UsageError(io, "container unpack", "expected FILE [MEMBER]");
+        return UsageError(io, "container unpack", "expected FILE [DIR]");
+    // The target directory is the second word, as with other unpacking tools; --to is
+    // the older spelling of the same.
+    if (pos.size() == 2 && args.Value("to") && *args.Value("to") != pos[1])
+        return UsageError(io, "container unpack",
+                          "two target directories: " + pos[1] + " and --to " + *args.Value("to"));
+    const std::string target = pos.size() == 2 ? pos[1] : args.Value("to").value_or(".");
     TPacker packer;
-    packer.SetTargetPath(args.Value("to").value_or("."));
+    packer.SetTargetPath(target);
     packer.makeDirectories = true;
     packer.exceptionOnFileError = true;
     try {
         TPackedMembers members;
         packer.ListMembers(pos[0], members);
         std::vector<std::string> names;
-        if (pos.size() == 2)
-            names.push_back(pos[1]);
+        if (const auto member = args.Value("member"))
+            names.push_back(*member);
         else
             for (const auto& m : members)
                 names.push_back(m.name);
@@ -114,9 +121,10 @@ const TRegisterCommand kList({"container list", "list the members of a packed co
                               "every member.\n",
                               RunList});
 const TRegisterCommand kUnpack({"container unpack", "unpack members of a packed container",
-                                "Usage: tessaly container unpack FILE [MEMBER] [--to DIR]\n"
-                                "Unpacks MEMBER (default: every member) below DIR (default: "
-                                "the current directory) and prints the files written.\n",
+                                "Usage: tessaly container unpack FILE [DIR] [--member NAME]\n"
+                                "Unpacks every member, or only NAME, below DIR (default: the "
+                                "current directory; --to DIR says the same) and prints the "
+                                "files written.\n",
                                 RunUnpack});
 const TRegisterCommand kPack({"container pack", "pack one file into a new container",
                               "Usage: tessaly container pack OUT FILE [--method LH5|NON]\n"

@@ -205,7 +205,9 @@ const TRegisterCommand kShow{{
     "Loads the definitions as the program does and shows the version, the master lists\n"
     "and every site with every field. --json writes one object with \"Version\",\n"
     "\"MRegions\", \"MCategories\" and \"Sites\"; scripts and parameter templates are arrays\n"
-    "of lines. A file that stops with an error shows the sites read before it (status 1).\n",
+    "of lines. A file that stops with an error shows the sites read before it (status 1).\n"
+    "Values are shown as the file's bytes; --json writes each byte as one code point\n"
+    "0-255.\n",
     Show,
 }};
 

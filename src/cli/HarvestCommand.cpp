@@ -4,6 +4,7 @@
 
 #include "cli/Command.h"
 #include "cli/Json.h"
+#include "cli/SourcesArg.h"
 #include "data/VelaSources.h"
 #include "platform/TextFile.h"
 
@@ -19,21 +20,18 @@ int Harvest(const std::vector<std::string>& argv, TCliIO& io) {
     if (args.Positional().size() != 3)
         return UsageError(io, "harvest", "expected SOURCES.DEF SITE PAGE");
     const auto& pos = args.Positional();
-    const auto site = ParseInt(pos[1]);
-    if (!site || *site < 0) return UsageError(io, "harvest", "SITE must be a site number");
-    TVelaSourcesList list;
     std::string page;
     try {
-        list.LoadFromFile(pos[0]);
         page = ReadFileBytes(pos[2]);
-    } catch (const std::exception& e) {
+    } catch (const EFileError& e) {
         io.err << "tessaly harvest: " << e.what() << "\n";
         return kExitUsage;
     }
-    if (*site >= list.Count())
-        return UsageError(io, "harvest",
-                          pos[0] + " has " + IntToStr(list.Count()) + " sites; no site " + pos[1]);
-    TVelaSource& s = list[*site];
+    TVelaSourcesList list;
+    int status = kExitOk;
+    TVelaSource* site = LoadSite(list, pos[0], pos[1], "harvest", io, status);
+    if (site == nullptr) return status;
+    TVelaSource& s = *site;
     s.HarvestJobs(page);
     if (args.Has("clean")) s.Jobs.CleanUpJobs();
     if (args.Has("us")) s.Jobs.ExpandStates();
@@ -65,10 +63,15 @@ const TRegisterCommand kHarvest{{
     "harvest",
     "cut the jobs out of a saved result page with one site's scripts",
     "Usage: tessaly harvest SOURCES.DEF SITE PAGE [--clean] [--us] [--json]\n\n"
-    "Runs the job block, title, company, location and link scripts of site number SITE\n"
-    "(from 0) over the saved page PAGE. --clean cleans the jobs as a search does; --us\n"
+    "Runs the job block, title, company, location and link scripts of SITE (a site number\n"
+    "from 0, or a site's Title) over the saved page PAGE. SOURCES.DEF may be scrambled or\n"
+    "the readable plain form. --clean cleans the jobs as a search does; --us\n"
     "writes out state codes in locations. Prints a tab-separated table, or with --json\n"
-    "an array of objects with \"Title\", \"Company\", \"Location\" and \"URL\".\n",
+    "an array of objects with \"Title\", \"Company\", \"Location\" and \"URL\".\n"
+    "The cut fields are turned into UTF-8 as a search does (the site's Charset, else the\n"
+    "page's declaration, else UTF-8 when the page is valid UTF-8, else Windows-1252) and\n"
+    "JSON-unescaped for TextFormat JSON. They are written as bytes; --json writes each\n"
+    "byte as one code point 0-255.\n",
     Harvest,
 }};
 

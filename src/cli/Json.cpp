@@ -1,8 +1,13 @@
 #include "cli/Json.h"
 
-namespace tessaly::cli {
+#include "platform/Utf8.h"
 
-std::string JsonString(std::string_view bytes) {
+namespace tessaly::cli {
+namespace {
+
+// Bytes from 0x80 up are written as the characters `highAsUtf8` says: the UTF-8 bytes
+// they are, or each one the code point of its value.
+std::string Quote(std::string_view bytes, bool highAsUtf8) {
     static const char* hex = "0123456789abcdef";
     std::string out;
     out.reserve(bytes.size() + 2);
@@ -29,7 +34,7 @@ std::string JsonString(std::string_view bytes) {
                     out += "\\u00";
                     out += hex[c >> 4];
                     out += hex[c & 15];
-                } else if (c < 0x80) {
+                } else if (c < 0x80 || highAsUtf8) {
                     out += static_cast<char>(c);
                 } else {
                     // U+0080..U+00FF in UTF-8.
@@ -40,6 +45,16 @@ std::string JsonString(std::string_view bytes) {
     }
     out += '"';
     return out;
+}
+
+}  // namespace
+
+std::string JsonString(std::string_view bytes) {
+    return Quote(bytes, false);
+}
+
+std::string JsonTextString(std::string_view utf8) {
+    return Quote(Utf8FromStored(utf8), true);
 }
 
 void TJsonWriter::Separate() {
@@ -90,6 +105,12 @@ TJsonWriter& TJsonWriter::Key(std::string_view key) {
 TJsonWriter& TJsonWriter::String(std::string_view bytes) {
     Separate();
     out_ += JsonString(bytes);
+    return *this;
+}
+
+TJsonWriter& TJsonWriter::Utf8(std::string_view text) {
+    Separate();
+    out_ += JsonTextString(text);
     return *this;
 }
 

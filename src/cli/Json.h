@@ -1,6 +1,7 @@
-// Machine-readable output of the workbench commands. Byte strings are written as JSON
-// strings of code points 0-255 (the Latin-1 reading of the bytes), so any byte
-// survives a round trip through a JSON reader.
+// Machine-readable output. The workbench commands write byte strings as JSON strings of
+// code points 0-255 (the Latin-1 reading of the bytes), so any byte survives a round trip
+// through a JSON reader. Output for users (listings, exports) holds texts as the Unicode
+// strings they are.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +12,12 @@
 
 namespace tessaly::cli {
 
-// `bytes` as a quoted JSON string.
+// `bytes` as a quoted JSON string of code points 0-255.
 std::string JsonString(std::string_view bytes);
+
+// A UTF-8 text as a quoted JSON string of its characters (a text that is not UTF-8 is
+// read as Windows-1252 first).
+std::string JsonTextString(std::string_view utf8);
 
 // A small writer for objects and arrays, written in order, without pretty printing
 // except one space after ':' and ','.
@@ -23,7 +28,8 @@ class TJsonWriter {
     TJsonWriter& BeginArray();
     TJsonWriter& EndArray();
     TJsonWriter& Key(std::string_view key);
-    TJsonWriter& String(std::string_view bytes);
+    TJsonWriter& String(std::string_view bytes);  // bytes as code points 0-255
+    TJsonWriter& Utf8(std::string_view text);     // a text as its characters
     TJsonWriter& Int(int64_t v);
     TJsonWriter& Bool(bool v);
     TJsonWriter& Null();

@@ -86,13 +86,13 @@ void WriteJson(std::ostream& os, const TVelaJobsList& jobs, const std::vector<in
             .Key("Number")
             .Int(i + 1)
             .Key("Title")
-            .String(j.Title)
+            .Utf8(j.Title)
             .Key("Company")
-            .String(j.Company)
+            .Utf8(j.Company)
             .Key("Location")
-            .String(j.Location)
+            .Utf8(j.Location)
             .Key("Source")
-            .String(j.Source)
+            .Utf8(j.Source)
             .Key("Relevancy")
             .String(RelevancyText(j.Relevancy))
             .Key("Status")
@@ -100,11 +100,11 @@ void WriteJson(std::ostream& os, const TVelaJobsList& jobs, const std::vector<in
             .Key("High")
             .Bool(j.High)
             .Key("Notes")
-            .String(j.Notes)
+            .Utf8(j.Notes)
             .Key("URL")
-            .String(j.URL)
+            .Utf8(j.URL)
             .Key("LocalFile")
-            .String(j.LocalFile)
+            .Utf8(j.LocalFile)
             .EndObject();
     }
     os << w.EndArray().Text() << "\n";
@@ -149,8 +149,10 @@ int List(const std::vector<std::string>& argv, TCliIO& io) {
 int Show(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
     std::string error;
-    if (!args.Parse(argv, {"desc", "new", "json", "csv"}, {"sort"}, error))
+    if (!args.Parse(argv, {"desc", "asc", "new", "json", "csv"}, {"sort"}, error))
         return UsageError(io, "show", error);
+    if (args.Has("desc") && args.Has("asc"))
+        return UsageError(io, "show", "--asc and --desc do not go together");
     if (args.Positional().size() != 1) return UsageError(io, "show", "expected N");
     std::string key = "Relevancy ";
     if (auto sort = args.Value("sort"); sort && !SortKey(*sort, key))
@@ -165,7 +167,7 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
     TVelaJobsList& jobs = w->Engine().Jobs();
     // Numbers are list positions before the display sort, so note and highlight agree.
     std::vector<int> rows = Rows(jobs, args.Has("new"));
-    if (args.Value("sort") || args.Has("desc")) {
+    if (args.Value("sort") || args.Has("desc") || args.Has("asc")) {
         std::vector<TVelaJob*> order;
         TVelaJobsList copy;
         for (int i : rows) {
@@ -176,7 +178,10 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
             c.RequestID = i;  // remembers the number through the sort
         }
         copy.SortJobs(key);
-        if (args.Has("desc")) copy.ReverseJobs();
+        // The relevancy sort gives the highest first, every other column ascends: reverse
+        // only when the asked direction is the other one.
+        const bool naturallyDescending = key == "Relevancy ";
+        if (args.Has(naturallyDescending ? "asc" : "desc")) copy.ReverseJobs();
         rows.clear();
         for (int i = 0; i < copy.Count(); ++i)
             rows.push_back(copy[i].RequestID);
@@ -270,16 +275,15 @@ int ClearGrabbed(const std::vector<std::string>& argv, TCliIO& io) {
 }
 
 int Note(const std::vector<std::string>& argv, TCliIO& io) {
-    return ChangeSearch(
-        argv, io, "note", 3, "expected N JOB TEXT", [&](TWorkspace& w, const TArgs& a) {
-            TVelaJob* job = JobNumber(w, a.Positional()[1], io, "note");
-            if (!job) return kExitUsage;
-            // Typed in UTF-8; kept in the form of the job's other texts.
-            job->Notes = BytesLike(a.Positional()[2],
-                                   job->Title + job->Company + job->Location + job->Notes);
-            w.Engine().JobsModified = true;
-            return kExitOk;
-        });
+    return ChangeSearch(argv, io, "note", 3, "expected N JOB TEXT",
+                        [&](TWorkspace& w, const TArgs& a) {
+                            TVelaJob* job = JobNumber(w, a.Positional()[1], io, "note");
+                            if (!job) return kExitUsage;
+                            // Typed in UTF-8 (bytes of another code page are read as Windows-1252).
+                            job->Notes = Utf8FromStored(a.Positional()[2]);
+                            w.Engine().JobsModified = true;
+                            return kExitOk;
+                        });
 }
 
 int Highlight(const std::vector<std::string>& argv, TCliIO& io) {
@@ -323,10 +327,12 @@ TRegisterCommand r1({"list", "the saved searches with their numbers",
                      List});
 TRegisterCommand r2(
     {"show", "the jobs of a saved search",
-     "Usage: tessaly show N [--sort COLUMN] [--desc] [--new] [--json|--csv]\n\n"
+     "Usage: tessaly show N [--sort COLUMN] [--asc|--desc] [--new] [--json|--csv]\n\n"
      "Lists the jobs of search N: number, status, title, company, location, source,\n"
      "relevancy and notes. COLUMN is status, title, company, location, source, relevancy\n"
-     "or notes; --desc reverses the order; --new shows only the jobs marked New.\n",
+     "(the default) or notes. Relevancy lists the highest first unless --asc is given;\n"
+     "every other column lists A to Z (status: New first) unless --desc is given. --new\n"
+     "shows only the jobs marked New.\n",
      Show});
 TRegisterCommand r3({"export", "write a listing to a CSV or JSON file",
                      "Usage: tessaly export N FILE.csv|FILE.json\n\nWrites the jobs of search "

@@ -16,7 +16,9 @@ const char* kUsage =
     "Writes the jobs of the job table FILE (packed or plain, either version), one line\n"
     "each with its fields separated by tabs: Title, Company, Location, URL, LocalFile,\n"
     "Source, Found, Notes, Relevancy, Status, High, Visited. --json writes an array of\n"
-    "objects with those keys. Exit status 2 when the file is missing or damaged.\n";
+    "objects with those keys. Exit status 2 when the file is missing or damaged.\n"
+    "Texts are shown as the bytes stored (the program reads a text that is not UTF-8\n"
+    "as Windows-1252); --json writes each byte as one code point 0-255.\n";
 
 int Show(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
@@ -29,7 +31,7 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
         return kExitUsage;
     }
     TVelaJobsList jobs;
-    LoadJobTable(jobs, file);
+    LoadJobTable(jobs, file, TTableTexts::Stored);
     if (args.Has("json")) {
         TJsonWriter w;
         w.BeginArray();

@@ -139,10 +139,14 @@ bool BuildFirstRequest(TVelaSource& site, const TQuerySearch& search, TQueryRequ
     const TStrings& mRegions = site.MRegions ? *site.MRegions : kNoMaster;
     const TStrings& mCategories = site.MCategories ? *site.MCategories : kNoMaster;
     query::TPlaceholderInputs in;
-    in.RegionCode = query::SiteCode(mRegions, site.Regions, search.Region);
-    in.CategoryCode = query::SiteCode(mCategories, site.Categories, search.Category);
-    in.Keywords = query::SiteKeywords(site.KeywordLanguage, search);
-    in.UserID = site.UserID;
+    // Searches and codes are UTF-8; a site that declares another charset gets them in
+    // its own.
+    const TCharset charset = CharsetByName(site.Charset);
+    in.RegionCode = FromUtf8(query::SiteCode(mRegions, site.Regions, search.Region), charset);
+    in.CategoryCode =
+        FromUtf8(query::SiteCode(mCategories, site.Categories, search.Category), charset);
+    in.Keywords = FromUtf8(query::SiteKeywords(site.KeywordLanguage, search), charset);
+    in.UserID = FromUtf8(site.UserID, charset);
 
     for (const auto& line : site.FirstPageParameters) {
         const size_t lt = line.find('<');
@@ -187,11 +191,17 @@ bool ContainsUpper(std::string_view text, std::string_view word) {
 
 }  // namespace
 
-bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& request) {
+bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& request,
+                      std::string_view header) {
     site.QueryID = request.ID;
     TParserScript& parser = site.Parser;
+    // The link is read like a job's: in UTF-8, its references ("&amp;") decoded.
+    auto link = [&](const std::string& raw) {
+        const std::string text = PageFieldsOf(site, header, page).Field(raw);
+        return DecodeEntities(text, false);
+    };
     if (!site.NextPageLinkIsAForm) {
-        request.URL = parser.Run(site.NextPageLinkScript, page);
+        request.URL = link(parser.Run(site.NextPageLinkScript, page));
         request.IsPost = false;
         request.Parameters.clear();
         return !request.URL.empty() && request.URL != "?";
@@ -207,7 +217,9 @@ bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& r
                                            "Get(All, Backward);", "Cut(All, Backward);"};
 
     const std::string form = parser.Run(site.NextPageLinkScript, page);
-    request.URL = WithoutQuotes(parser.Run(kActionScript, form));
+    // The form's values go back to the site as the page wrote them; only its address is
+    // read as a link.
+    request.URL = WithoutQuotes(link(parser.Run(kActionScript, form)));
     if (ContainsUpper(parser.Run(kMethodScript, form), "POST"))
         request.IsPost = true;
     else

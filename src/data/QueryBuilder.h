@@ -38,7 +38,8 @@ struct TQueryRequest {
     bool IsPost = false;
 };
 
-// Fills the first request of `site` for `search`. True when the request has a URL to
+// Fills the first request of `site` for `search`. Keywords and codes are sent in the
+// site's Charset when it names one other than UTF-8. True when the request has a URL to
 // fetch; false when the site cannot serve the search (a region or category without a
 // code). The site's QueryID becomes the request's ID in any case.
 bool BuildFirstRequest(TVelaSource& site, const TQuerySearch& search, TQueryRequest& request);
@@ -46,7 +47,11 @@ bool BuildFirstRequest(TVelaSource& site, const TQuerySearch& search, TQueryRequ
 // Fills the request for the page after `page`, by the site's next-page link script or,
 // for a site whose next page is a form, by submitting that form. True when there is a
 // URL that is neither empty nor "?". The site's QueryID becomes the request's ID.
-bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& request);
+// The link (or the form's address) is turned into UTF-8 by the page's charset, as job
+// fields are (`header`: the received header lines, may be empty), and its references
+// are decoded.
+bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& request,
+                      std::string_view header = {});
 
 // Any search and request type with the same field names (the saved search, the HTTP
 // machine's query) goes through the functions above.
@@ -68,10 +73,11 @@ bool BuildFirstQuery(TVelaSource& site, const TSearch& search, TQuery& query) {
 }
 
 template <class TQuery>
-bool BuildNextQuery(TVelaSource& site, std::string_view page, TQuery& query) {
+bool BuildNextQuery(TVelaSource& site, std::string_view page, TQuery& query,
+                    std::string_view header = {}) {
     TQueryRequest r;
     r.ID = query.ID;
-    const bool ok = BuildNextRequest(site, page, r);
+    const bool ok = BuildNextRequest(site, page, r, header);
     query.URL = std::move(r.URL);
     query.Parameters = std::move(r.Parameters);
     query.IsPost = r.IsPost;

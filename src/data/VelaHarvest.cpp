@@ -3,21 +3,38 @@
 #include "data/VelaSources.h"
 #include "platform/DateTime.h"
 #include "platform/MainLoop.h"
+#include "platform/Utf8.h"
 
 namespace tessaly {
 
-THarvestCount TVelaSource::HarvestJobs(const std::string& page) {
+bool IsJsonTextFormat(std::string_view textFormat) {
+    return UpperCase(Trim(textFormat)) == "JSON";
+}
+
+std::string TPageFields::Field(std::string_view raw) const {
+    std::string text = ToUtf8(raw, Charset);
+    if (Json) text = JsonUnescape(text);
+    return text;
+}
+
+TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::string_view page) {
+    return {ResolvePageCharset(site.Charset, header, page), IsJsonTextFormat(site.TextFormat)};
+}
+
+THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header) {
     const TStrings blocks = Parser.RunRepeated(JobBlockScript, page);
     THarvestCount count;
     count.Blocks = static_cast<int>(blocks.size());
+    const TPageFields fields = PageFieldsOf(*this, header, page);
+    const std::string source = Utf8FromStored(Title);
     for (const auto& block : blocks) {
         TVelaJob& job = Jobs.AddJob();
-        job.Source = Title;
+        job.Source = source;
         job.Found = NowText();
-        job.Title = Parser.Run(JobTitleScript, block);
-        job.Company = Parser.Run(JobCompanyScript, block);
-        job.Location = Parser.Run(JobLocationScript, block);
-        job.URL = Parser.Run(JobURLScript, block);
+        job.Title = fields.Field(Parser.Run(JobTitleScript, block));
+        job.Company = fields.Field(Parser.Run(JobCompanyScript, block));
+        job.Location = fields.Field(Parser.Run(JobLocationScript, block));
+        job.URL = fields.Field(Parser.Run(JobURLScript, block));
         // Sites that put a running number where the title belongs give no title.
         if (const auto n = ParseInt(job.Title); n && *n > 0) job.Title.clear();
         // The job was just appended, so it is the last one whatever its JobIndex says.

@@ -5,9 +5,12 @@
 #include <functional>
 #include <unordered_set>
 
+#include "data/HtmlEntities.h"
 #include "platform/ByteString.h"
 #include "platform/MainLoop.h"
 #include "platform/Prompts.h"
+#include "platform/UnicodeCase.h"
+#include "platform/Utf8.h"
 
 namespace tessaly {
 
@@ -60,78 +63,39 @@ constexpr TEntity kEntities[] = {
     {"divide", 247}, {"ugrave", 249}, {"ucirc", 251},  {"yacute", 253}, {"yuml", 255},
 };
 
-// Code points above 255 that pages write as numbers and that have a Windows Latin-1 byte.
-int WindowsLatin1Byte(int64_t code) {
-    switch (code) {
-        case 8364:
-            return 128;
-        case 8218:
-            return 130;
-        case 8222:
-            return 132;
-        case 8230:
-            return 133;
-        case 8216:
-            return 145;
-        case 8217:
-            return 146;
-        case 8220:
-            return 147;
-        case 8221:
-            return 148;
-        case 8226:
-            return 149;
-        case 8211:
-            return 150;
-        case 8212:
-            return 151;
-        case 8482:
-            return 153;
-        default:
-            return -1;
-    }
-}
-
-// The character a numeric reference stands for: "38", and also the usual "#38" and
-// "#x26" forms. Returns false when the reference is not a number or names no byte.
+// The character of a numeric reference: "#233", "#xE9", and the bare "233" that pages of
+// old wrote too. False when the reference is not a number. NUL gives nothing (it has no
+// place in a job text); 128-159 are the Windows-1252 characters pages mean by them; a
+// number that is no character gives the replacement character.
 bool NumericReference(std::string_view ref, std::string& out) {
-    int64_t code = -1;
-    if (auto n = ParseInt(ref)) {
-        code = *n;
-    } else if (ref.size() >= 2 && ref[0] == '#') {
-        std::string_view digits = ref.substr(1);
-        int base = 10;
-        if (digits[0] == 'x' || digits[0] == 'X') {
-            digits = digits.substr(1);
+    std::string_view digits = ref;
+    int base = 10;
+    if (!digits.empty() && digits[0] == '#') {
+        digits.remove_prefix(1);
+        if (!digits.empty() && (digits[0] == 'x' || digits[0] == 'X')) {
+            digits.remove_prefix(1);
             base = 16;
         }
-        if (digits.empty() || digits.size() > 7) return false;
-        code = 0;
-        for (const char c : digits) {
-            int d;
-            if (c >= '0' && c <= '9')
-                d = c - '0';
-            else if (base == 16 && c >= 'a' && c <= 'f')
-                d = c - 'a' + 10;
-            else if (base == 16 && c >= 'A' && c <= 'F')
-                d = c - 'A' + 10;
-            else
-                return false;
-            code = code * base + d;
-        }
-    } else {
-        return false;
     }
-    if (code == 0) return true;  // a NUL byte has no place in a job text
-    if (code > 0 && code <= 255) {
-        out += static_cast<char>(code);
-        return true;
+    if (digits.empty()) return false;
+    uint64_t code = 0;
+    for (const char c : digits) {
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (base == 16 && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (base == 16 && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return false;
+        if (code <= 0x10FFFF) code = code * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
     }
-    if (const int b = WindowsLatin1Byte(code); b >= 0) {
-        out += static_cast<char>(b);
-        return true;
-    }
-    return false;
+    if (code == 0) return true;
+    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+    if (code >= 0x80 && code <= 0x9F) code = Cp1252ToUnicode(static_cast<unsigned char>(code));
+    AppendUtf8(out, static_cast<char32_t>(code));
+    return true;
 }
 
 // Words each ending with its separator; the last word ends at the end of the text.
@@ -303,7 +267,8 @@ TJobKey KeyOf(const TVelaJob& j) {
 
 // ---------------------------------------------------------------- text clean-up
 
-std::string DecodeEntities(std::string_view text) {
+std::string DecodeEntities(std::string_view text, bool legacyPrefixes) {
+    if (text.find('&') == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size());
     size_t i = 0;
@@ -322,14 +287,23 @@ std::string DecodeEntities(std::string_view text) {
         }
         const std::string_view ref = text.substr(amp + 1, semi - amp - 1);
         if (!NumericReference(ref, out)) {
-            const TEntity* hit = nullptr;
-            if (!ref.empty())  // an empty name would match every entry
-                for (const auto& e : kEntities)
-                    if (e.name.starts_with(ref)) hit = &e;
-            if (hit)
-                out += static_cast<char>(hit->code);
-            else
-                out.append(ref);
+            if (const THtmlEntity* e = FindHtmlEntity(ref)) {
+                AppendUtf8(out, e->first);
+                if (e->second) AppendUtf8(out, e->second);
+            } else {
+                // Definitions of old rely on the first table's prefix rule ("frac1",
+                // "Aelig"): every entry beginning with the name is a hit, the last wins.
+                const TEntity* hit = nullptr;
+                if (legacyPrefixes && !ref.empty())  // an empty name would match every entry
+                    for (const auto& le : kEntities)
+                        if (le.name.starts_with(ref)) hit = &le;
+                if (hit) {
+                    AppendUtf8(out, hit->code);
+                } else {
+                    // An unknown name stays as written: dropping "&" and ";" makes words.
+                    out.append(text, amp, semi - amp + 1);
+                }
+            }
         }
         i = semi + 1;
     }
@@ -355,10 +329,21 @@ std::string StripTags(std::string_view text) {
 }
 
 std::string TrimJobText(std::string_view text) {
+    // TAB, CR, LF and the no-break space are blanks: each becomes a space, and the
+    // collapsing below leaves one where a line break stood between two words.
     std::string s;
     s.reserve(text.size());
-    for (const char c : text)
-        if (c != '\t' && c != '\r' && c != '\n') s += c;
+    for (size_t k = 0; k < text.size(); ++k) {
+        const char c = text[k];
+        if (c == '\t' || c == '\r' || c == '\n') {
+            s += ' ';
+        } else if (c == '\xC2' && k + 1 < text.size() && text[k + 1] == '\xA0') {
+            s += ' ';
+            ++k;
+        } else {
+            s += c;
+        }
+    }
     size_t b = 0;
     while (b < s.size() && std::string_view(" !\"*-/\\").find(s[b]) != std::string_view::npos)
         ++b;
@@ -373,15 +358,11 @@ std::string TrimJobText(std::string_view text) {
 }
 
 std::string CapitaliseAllCapitals(std::string_view text) {
-    for (const char c : text)
-        if (c >= 'a' && c <= 'z') return std::string(text);
+    if (HasLowerCaseLetter(text)) return std::string(text);
     std::string out;
     out.reserve(text.size());
-    for (auto& w : SplitWords(text)) {
-        w = LowerCase(w);
-        w[0] = UpperChar(w[0]);
-        out += w;
-    }
+    for (const auto& w : SplitWords(text))
+        out += LowerUtf8(w, true);
     return out;
 }
 
@@ -390,7 +371,7 @@ std::string CleanJobText(std::string_view text) {
 }
 
 std::string CleanJobURL(std::string_view url, const TVelaJob& cleaned) {
-    std::string s = ReplaceAll(url, "%title%", cleaned.Title);
+    std::string s = ReplaceAll(DecodeEntities(url, false), "%title%", cleaned.Title);
     s = ReplaceAll(s, "%company%", cleaned.Company);
     s = ReplaceAll(s, "%location%", cleaned.Location);
     std::string out;

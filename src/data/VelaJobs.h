@@ -91,16 +91,29 @@ class TVelaJobsList {
     std::vector<std::unique_ptr<TVelaJob>> jobs_;
 };
 
-// The text clean-up steps, in the order CleanUpJobs applies them to each text.
 // The bytes that end a word of a job's text: for capitalising, state codes and scoring.
 bool IsJobWordSeparator(char c);
-std::string DecodeEntities(std::string_view text);
+
+// The text clean-up steps, in the order CleanUpJobs applies them to each text. Texts are
+// UTF-8 (a page's fields are turned into UTF-8 when they are cut, VelaSources.h).
+//
+// Numeric references ("#8211", "#x1F600", and the bare "233" of old pages) and the named
+// references of HTML become their characters; a name HTML does not know and that no entry
+// of the first, Latin-1 table begins with stays as written, "&" and ";" included. With
+// `legacyPrefixes` such a name that begins entries of that first table gives the last of
+// them ("frac1" gives "frac12"), as definitions of old expect.
+std::string DecodeEntities(std::string_view text, bool legacyPrefixes = true);
 std::string StripTags(std::string_view text);
+// TAB, CR, LF and no-break spaces become spaces; leading " !\"*-/\\" and trailing blanks
+// and quotes go; runs of spaces become one.
 std::string TrimJobText(std::string_view text);
+// A text without lower-case letters (in any script) is written word by word with a
+// capital and lower-case letters after it.
 std::string CapitaliseAllCapitals(std::string_view text);
 // Decode, strip, trim and capitalise.
 std::string CleanJobText(std::string_view text);
-// Fills "%title%", "%company%", "%location%" and removes TAB/CR/LF, spaces become "+".
+// Decodes the link's references (no prefix rule: "&a;" in a link is no "&aacute;"),
+// fills "%title%", "%company%", "%location%", removes TAB/CR/LF, spaces become "+".
 std::string CleanJobURL(std::string_view url, const TVelaJob& cleaned);
 // One location with its state codes written out.
 std::string ExpandStateCodes(std::string_view location);

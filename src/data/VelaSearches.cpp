@@ -7,6 +7,7 @@
 #include "platform/ByteString.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
+#include "platform/Utf8.h"
 
 namespace tessaly {
 namespace {
@@ -83,10 +84,11 @@ void TVelaSearchesList::LoadIndex(const std::string& fileName) {
     for (int i = 0; i < count; ++i) {
         auto s = std::make_unique<TVelaSearch>();
         s->SearchIndex = i;
-        s->Region = reader.Next();
-        s->Category = reader.Next();
-        s->Keywords = reader.Next();
-        s->Created = reader.Next();
+        // Indexes of the first versions were written in Windows-1252.
+        s->Region = Utf8FromStored(reader.Next());
+        s->Category = Utf8FromStored(reader.Next());
+        s->Keywords = Utf8FromStored(reader.Next());
+        s->Created = Utf8FromStored(reader.Next());
         s->TableFile = reader.Next();
         s->JobCount = ParseIntOr(reader.Next(), 0);
         loaded.push_back(std::move(s));
@@ -166,15 +168,16 @@ void SaveJobTable(const TVelaJobsList& list, const std::string& fileName,
     SaveTextSafely(fileName, JobTableText(list), !TablesWrittenPlain(programDir));
 }
 
-void LoadJobTable(TVelaJobsList& list, const std::string& fileName) {
+void LoadJobTable(TVelaJobsList& list, const std::string& fileName, TTableTexts texts) {
     if (fileName.empty() || !FileExists(fileName)) {
         list.ClearJobs();
         return;
     }
-    LoadJobTableText(list, ReadStoredText(fileName), fileName);
+    LoadJobTableText(list, ReadStoredText(fileName), fileName, texts);
 }
 
-void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName) {
+void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName,
+                      TTableTexts texts) {
     TLineReader reader(SplitLines(text));
     std::string first = reader.Next();
     std::string version = "V1.00";
@@ -189,15 +192,19 @@ void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::str
     count = CapCount(count, reader.Remaining(), linesPerJob);
 
     // Everything is read before the list is touched, so a damaged file leaves it intact.
+    // Tables of the first versions hold Windows-1252 texts; each text that is not UTF-8
+    // is read so. File names are the file system's bytes and stay as they are.
+    const bool raw = texts == TTableTexts::Stored;
+    auto readText = [&reader, raw] { return raw ? reader.Next() : Utf8FromStored(reader.Next()); };
     std::vector<TVelaJob> jobs(static_cast<size_t>(count));
     for (TVelaJob& job : jobs) {
-        job.Title = reader.Next();
-        job.Company = reader.Next();
-        job.Location = reader.Next();
-        job.URL = reader.Next();
+        job.Title = readText();
+        job.Company = readText();
+        job.Location = readText();
+        job.URL = readText();
         job.LocalFile = reader.Next();
-        job.Source = reader.Next();
-        job.Found = reader.Next();
+        job.Source = readText();
+        job.Found = readText();
         const int relevancy = ParseIntOr(reader.Next(), 0);
         job.Relevancy = relevancy >= 0 && relevancy <= 7 ? static_cast<uint8_t>(relevancy) : 0;
         const int status = ParseIntOr(reader.Next(), 0);
@@ -205,7 +212,7 @@ void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::str
         job.High = reader.Next() == "High";
         if (!old) {
             job.Visited = reader.Next() == "Visited";
-            job.Notes = reader.Next();
+            job.Notes = readText();
         }
     }
     list.ClearJobs();

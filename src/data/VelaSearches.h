@@ -1,6 +1,6 @@
 // Saved searches: the criteria of every search in the index file searches/velares.idx,
 // and the jobs of each search in a job table file of its own ("velares~" N ".tbl" in the
-// searches folder), stored packed or plain.
+// searches folder), stored packed or plain. Texts are written in UTF-8.
 #pragma once
 
 #include <memory>
@@ -79,12 +79,18 @@ std::string JobTableText(const TVelaJobsList& list);
 void SaveJobTable(const TVelaJobsList& list, const std::string& fileName,
                   const std::string& programDir);
 
+// How a loaded table's texts come: as UTF-8 (a text that is not, from a table of the
+// first versions, read as Windows-1252), or as the bytes stored (for the workbench).
+enum class TTableTexts { Utf8, Stored };
+
 // Loads a table of version "V1.00" or "V1.01", packed or plain. An empty name or a
 // missing file gives an empty list and keeps FileName. A count line that is not a
 // decimal integer throws EConvertError naming the file and the line, and leaves the list
 // and FileName as they were; EFileError when the file cannot be read.
-void LoadJobTable(TVelaJobsList& list, const std::string& fileName);
+void LoadJobTable(TVelaJobsList& list, const std::string& fileName,
+                  TTableTexts texts = TTableTexts::Utf8);
 // The same for a table's text already read; `fileName` is stored and named in errors.
-void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName);
+void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName,
+                      TTableTexts texts = TTableTexts::Utf8);
 
 }  // namespace tessaly

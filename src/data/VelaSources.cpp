@@ -4,8 +4,11 @@
 
 #include <sys/stat.h>
 
+#include <cctype>
+
 #include "platform/MainLoop.h"
 #include "platform/TextFile.h"
+#include "platform/Utf8.h"
 
 namespace tessaly {
 
@@ -15,12 +18,28 @@ namespace {
 // damage, and honouring it would only fill memory with empty sites.
 constexpr int kMaxSites = 10000;
 
-// The line-break mark of multi-line values: "|", the section sign, "|".
+// The line-break mark of multi-line values: "|", the section sign, "|". The sign is the
+// Latin-1 byte; a readable file saved by a UTF-8 editor holds its two UTF-8 bytes, which
+// mean the same.
 constexpr std::string_view kLineBreakMark = "|\xA7|";
+constexpr std::string_view kLineBreakMarkUtf8 = "|\xC2\xA7|";
 
 TStrings MultiLineValue(std::string_view value) {
-    return SplitLines(ReplaceAll(value, kLineBreakMark, "\r\n"));
+    return SplitLines(
+        ReplaceAll(ReplaceAll(value, kLineBreakMarkUtf8, "\r\n"), kLineBreakMark, "\r\n"));
 }
+
+// A key line as people write them: a name of letters, digits and dots, then "|" and
+// numbers (or anything, which the loader then reports).
+bool LooksLikeKeyLine(std::string_view line) {
+    const std::string_view name = line.substr(0, line.find('|'));
+    if (name.empty() || !std::isalpha(static_cast<unsigned char>(name[0]))) return false;
+    for (const char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '_') return false;
+    return true;
+}
+
+constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
 
 // Statements each ended by ";" and followed by "||"; text after the last ";||" is dropped.
 void AppendStatements(TStrings& script, std::string_view value) {
@@ -73,7 +92,24 @@ std::string ReadSourcesText(const std::string& fileName) {
     return ReadFileBytes(fileName);  // raises the error that names the file
 }
 
+bool IsPlainSourcesText(std::string_view text) {
+    // Count the key lines that read as key lines as they stand and once unscrambled; a
+    // scrambled line is noise that hardly ever looks like a key name.
+    if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) return true;
+    const TStrings lines = SplitLines(text.substr(0, 64 * 1024));
+    int plain = 0, scrambled = 0;
+    for (size_t i = 0; i < lines.size() && i < 200; i += 2) {
+        plain += LooksLikeKeyLine(lines[i]);
+        scrambled += LooksLikeKeyLine(ScrambleSourcesLine(lines[i]));
+    }
+    return plain > scrambled;
+}
+
 TStrings DecodeSourcesText(std::string_view text) {
+    if (IsPlainSourcesText(text)) {
+        if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) text.remove_prefix(kUtf8Bom.size());
+        return SplitLines(text);
+    }
     TStrings lines = SplitLines(text);
     for (auto& l : lines)
         l = ScrambleSourcesLine(l);
@@ -116,12 +152,12 @@ void TVelaSourcesList::LoadFromFile(const std::string& fileName) {
 }
 
 void TVelaSourcesList::LoadFromText(std::string_view text, const std::string& name) {
-    const TStrings lines = SplitLines(text);
+    // The readable form is taken as it is, so a definition can be tried without encoding.
+    const TStrings lines = DecodeSourcesText(text);
     try {
         for (size_t i = 0; i < lines.size(); i += 2) {
-            const std::string key = ScrambleSourcesLine(lines[i]);
-            const std::string value =
-                i + 1 < lines.size() ? ScrambleSourcesLine(lines[i + 1]) : std::string();
+            const std::string& key = lines[i];
+            const std::string value = i + 1 < lines.size() ? lines[i + 1] : std::string();
             ApplyPair(key, value, name, static_cast<int>(i + 1));
             ProcessMessages();
         }
@@ -167,12 +203,13 @@ void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& 
         AddSource();
     TVelaSource& s = (*this)[site];
 
-    if (key == "Version")
-        Version = value;
+    if (key == "Version") Version = value;
+    // Master names are compared with those of saved searches, which are UTF-8; older
+    // definitions wrote them in the Windows code page.
     else if (key == "MRegions")
-        MRegions.push_back(value);
+        MRegions.push_back(Utf8FromStored(value));
     else if (key == "MCategories")
-        MCategories.push_back(value);
+        MCategories.push_back(Utf8FromStored(value));
     else if (key == "Title")
         s.Title = value;
     else if (key == "HomeURL")
@@ -181,6 +218,10 @@ void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& 
         s.FirstPageURL = value;
     else if (key == "KeywordLanguage")
         s.KeywordLanguage = value;
+    else if (key == "Charset")
+        s.Charset = value;
+    else if (key == "TextFormat")
+        s.TextFormat = value;
     else if (key == "Enabled")
         s.Enabled = s.Enabled || value == "True";
     else if (key == "MultiplePages")

@@ -15,6 +15,7 @@
 #include "data/VelaJobs.h"
 #include "parsing/ParserScript.h"
 #include "platform/ByteString.h"
+#include "platform/Charset.h"
 #include "platform/Result.h"
 
 namespace tessaly {
@@ -41,7 +42,9 @@ class TVelaSource {
 
     // Cuts the job blocks out of one result page into Jobs, with a title, company,
     // location and link each; blocks whose title is empty or a running number are dropped.
-    THarvestCount HarvestJobs(const std::string& page);
+    // The scripts run on the page's bytes; what they cut is turned into UTF-8 by the
+    // page's charset (PageFieldsOf), `header` being the received header lines.
+    THarvestCount HarvestJobs(const std::string& page, std::string_view header = {});
 
     // Whether a result page is in the format the definition was written for. A site
     // without a PageFormatScript takes every page; otherwise the script must give some
@@ -61,6 +64,12 @@ class TVelaSource {
     TSubmitMethod FirstPageMethod = TSubmitMethod::smGET;
     TStrings FirstPageParameters;
     std::string KeywordLanguage = "en";
+    // The charset of the site's pages ("UTF-8", "windows-1252", ...); empty: as the
+    // response or the page declares it (platform/Charset.h).
+    std::string Charset;
+    // "JSON" for a site whose pages are JSON feeds: the cut fields are JSON-unescaped.
+    // Anything else is "HTML".
+    std::string TextFormat = "HTML";
     int JobsPerPage = 0;
     bool MultiplePages = false;
     TStrings NextPageLinkScript;
@@ -90,6 +99,23 @@ class TVelaSource {
     const TStrings* MRegions;
     const TStrings* MCategories;
 };
+
+// How the fields cut out of one page become UTF-8 text.
+struct TPageFields {
+    TCharset Charset = TCharset::Unknown;
+    bool Json = false;  // the site's TextFormat is JSON
+    // A cut field in UTF-8: converted from the page's charset, then JSON-unescaped for a
+    // JSON feed. Entities are left to the clean-up of the job list.
+    std::string Field(std::string_view raw) const;
+};
+
+// The rules for a page of `site`: its charset by the site's Charset, the Content-Type of
+// `header` (received header lines; may be empty), the page's own declaration, else its
+// bytes; and the site's TextFormat.
+TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::string_view page);
+
+// True when a site's TextFormat names JSON (in any letter case).
+bool IsJsonTextFormat(std::string_view textFormat);
 
 class TVelaSourcesList {
   public:
@@ -133,8 +159,12 @@ std::string ScrambleSourcesLine(std::string_view line);
 // The text of a definitions file, unpacked when it is a container, else the file itself.
 // Throws EFileError when the file cannot be read.
 std::string ReadSourcesText(const std::string& fileName);
-// The plain lines of a definitions text, unscrambled.
+// The plain lines of a definitions text: unscrambled, or as they stand when the text is
+// already the readable form (told apart by its key lines; a leading UTF-8 byte-order mark
+// of a text editor is dropped).
 TStrings DecodeSourcesText(std::string_view text);
+// Whether a definitions text is the readable form rather than the scrambled one.
+bool IsPlainSourcesText(std::string_view text);
 // A definitions file made of plain lines, CR LF after each. Fails, naming the 1-based
 // line, when a scrambled line would hold a CR or LF byte (the reader could not tell it
 // from a line end).

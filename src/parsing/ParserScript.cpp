@@ -234,8 +234,10 @@ TStrings TParserScript::RunRepeated(const TStrings& script, std::string_view tex
 std::string TParserScript::RunStatements(const std::vector<TScriptStatement>& script) {
     output_.clear();
     cursor_ = 1;
+    failedLine_ = -1;
     for (size_t i = 0; i < script.size(); ++i) {
         const TOutcome outcome = Execute(script[i]);
+        if (outcome == TOutcome::kFailed) failedLine_ = static_cast<int>(i);
         if (outcome != TOutcome::kUnknown && OnTrace)
             OnTrace(*this, static_cast<int>(i), cursor_, View());
         if (outcome == TOutcome::kFailed) {

@@ -43,6 +43,9 @@ class TParserScript {
     std::string Content() const { return std::string(View()); }
     const std::string& Output() const { return output_; }
     int32_t CursorPosition() const { return cursor_; }
+    // The 0-based line of the GO that ended the last run with an empty output, or -1 when
+    // the last run went through to its end. OnTrace of the failing GO already sees it.
+    int FailedLine() const { return failedLine_; }
 
     TTraceEvent OnTrace;
 
@@ -72,6 +75,7 @@ class TParserScript {
     size_t off_ = 0;
     std::string output_;
     int32_t cursor_ = 1;
+    int failedLine_ = -1;
 };
 
 }  // namespace tessaly

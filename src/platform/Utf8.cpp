@@ -19,15 +19,35 @@ bool HasHighBytes(std::string_view s) {
     return false;
 }
 
-// The code point at `i` of valid UTF-8, moving `i` past it.
-char32_t NextCodePoint(std::string_view s, size_t& i) {
-    const auto c = static_cast<unsigned char>(s[i++]);
-    if (c < 0x80) return c;
-    const int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-    char32_t cp = c & (0x3F >> more);
-    for (int k = 0; k < more && i < s.size(); ++k)
-        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3F);
-    return cp;
+// The length of the well-formed sequence at `i` (its first byte at least 0x80) and its
+// code point; 0 when the bytes there are no UTF-8.
+int SequenceAt(std::string_view s, size_t i, char32_t& out) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    int len;
+    uint32_t cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return 0;
+    }
+    if (i + static_cast<size_t>(len) > s.size()) return 0;
+    for (int k = 1; k < len; ++k) {
+        const auto cc = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
+        if ((cc & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
+        (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    out = cp;
+    return len;
 }
 
 }  // namespace
@@ -36,37 +56,49 @@ bool IsValidUtf8(std::string_view s) {
     size_t i = 0;
     const size_t n = s.size();
     while (i < n) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
+        if (static_cast<unsigned char>(s[i]) < 0x80) {
             ++i;
             continue;
         }
-        int len;
-        uint32_t cp;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + static_cast<size_t>(len) > n) return false;
-        for (int k = 1; k < len; ++k) {
-            const auto cc = static_cast<unsigned char>(s[i + static_cast<size_t>(k)]);
-            if ((cc & 0xC0) != 0x80) return false;
-            cp = (cp << 6) | (cc & 0x3F);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
+        char32_t cp;
+        const int len = SequenceAt(s, i, cp);
+        if (len == 0) return false;
         i += static_cast<size_t>(len);
     }
     return true;
+}
+
+char32_t NextUtf8(std::string_view s, size_t& i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+        ++i;
+        return c;
+    }
+    char32_t cp;
+    const int len = SequenceAt(s, i, cp);
+    if (len == 0) {
+        ++i;
+        return Cp1252ToUnicode(c);
+    }
+    i += static_cast<size_t>(len);
+    return cp;
+}
+
+std::string Utf8FromCp1252(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (unsigned char c : bytes)
+        AppendUtf8(out, Cp1252ToUnicode(c));
+    return out;
+}
+
+std::string Utf8FromMixed(std::string_view bytes) {
+    if (!HasHighBytes(bytes) || IsValidUtf8(bytes)) return std::string(bytes);
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (size_t i = 0; i < bytes.size();)
+        AppendUtf8(out, NextUtf8(bytes, i));
+    return out;
 }
 
 char32_t Cp1252ToUnicode(unsigned char byte) {
@@ -103,26 +135,107 @@ void AppendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-std::string DisplayUtf8(std::string_view bytes) {
-    if (IsValidUtf8(bytes)) return std::string(bytes);
-    std::string out;
-    out.reserve(bytes.size() + bytes.size() / 4);
-    for (unsigned char c : bytes)
-        AppendUtf8(out, Cp1252ToUnicode(c));
-    return out;
+namespace {
+
+// The four hex digits at `i`, or -1.
+int32_t Hex4(std::string_view s, size_t i) {
+    if (i + 4 > s.size()) return -1;
+    int32_t v = 0;
+    for (size_t k = i; k < i + 4; ++k) {
+        const char c = s[k];
+        int d;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        else
+            return -1;
+        v = v * 16 + d;
+    }
+    return v;
 }
 
-std::string BytesLike(std::string_view text, std::string_view sample) {
-    if (!IsValidUtf8(text) || (HasHighBytes(sample) && IsValidUtf8(sample)))
-        return std::string(text);
+}  // namespace
+
+std::string JsonUnescape(std::string_view text) {
+    if (text.find('\\') == std::string_view::npos) return std::string(text);
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const int b = UnicodeToCp1252(NextCodePoint(text, i));
-        if (b < 0) return std::string(text);
-        out.push_back(static_cast<char>(b));
+        const char c = text[i];
+        if (c != '\\' || i + 1 >= text.size()) {
+            out += c;
+            ++i;
+            continue;
+        }
+        const char e = text[i + 1];
+        const char* simple = nullptr;
+        switch (e) {
+            case '"':
+                simple = "\"";
+                break;
+            case '\\':
+                simple = "\\";
+                break;
+            case '/':
+                simple = "/";
+                break;
+            case 'b':
+                simple = "\b";
+                break;
+            case 'f':
+                simple = "\f";
+                break;
+            case 'n':
+                simple = "\n";
+                break;
+            case 'r':
+                simple = "\r";
+                break;
+            case 't':
+                simple = "\t";
+                break;
+            default:
+                break;
+        }
+        if (simple) {
+            out += simple;
+            i += 2;
+            continue;
+        }
+        const int32_t u = e == 'u' ? Hex4(text, i + 2) : -1;
+        if (u < 0) {
+            out += c;  // not an escape this reader knows: kept as written
+            ++i;
+            continue;
+        }
+        i += 6;
+        char32_t cp = static_cast<char32_t>(u);
+        if (u >= 0xD800 && u <= 0xDBFF) {
+            const int32_t low = i + 1 < text.size() && text[i] == '\\' && text[i + 1] == 'u'
+                                    ? Hex4(text, i + 2)
+                                    : -1;
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) +
+                     (static_cast<char32_t>(low) - 0xDC00);
+                i += 6;
+            } else {
+                cp = 0xFFFD;
+            }
+        } else if (u >= 0xDC00 && u <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp == 0) continue;  // a NUL has no place in a text
+        AppendUtf8(out, cp);
     }
     return out;
+}
+
+std::string Utf8FromStored(std::string_view bytes) {
+    if (IsValidUtf8(bytes)) return std::string(bytes);
+    return Utf8FromCp1252(bytes);
 }
 
 }  // namespace tessaly

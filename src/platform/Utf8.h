@@ -1,7 +1,7 @@
-// Job texts are bytes as the sites sent them: some UTF-8, most the Windows Latin-1 code
-// page. A text that is valid UTF-8 is shown as UTF-8, anything else as Windows-1252
-// (its five undefined bytes as the Latin-1 control characters of the same value, so every
-// byte maps to a character and back).
+// Job texts, notes, tables and everything shown are UTF-8. Bytes from outside that are not
+// UTF-8 (old tables and settings, pages in the Windows Latin-1 code page) are read as
+// Windows-1252, its five undefined bytes as the Latin-1 control characters of the same
+// value, so every byte maps to a character and back.
 #pragma once
 
 #include <string>
@@ -22,14 +22,31 @@ int UnicodeToCp1252(char32_t cp);
 // Appends a code point in UTF-8.
 void AppendUtf8(std::string& out, char32_t cp);
 
-// A job text for a UTF-8 display: valid UTF-8 unchanged, anything else read as
-// Windows-1252.
-std::string DisplayUtf8(std::string_view bytes);
+// The code point at `i`, moving `i` past it. A byte that does not start a well-formed
+// sequence stands for its Windows-1252 character and moves `i` by one, so any bytes
+// decode without loss.
+char32_t NextUtf8(std::string_view s, size_t& i);
 
-// An edited text (UTF-8) in the form of the texts it sits with (`sample`): kept as UTF-8
-// when the sample holds non-ASCII UTF-8, else written in Windows-1252. A text that code
-// page cannot hold, or one that is not UTF-8 at all, is kept as it is rather than losing
-// characters.
-std::string BytesLike(std::string_view utf8Text, std::string_view sample);
+// Windows-1252 bytes as UTF-8.
+std::string Utf8FromCp1252(std::string_view bytes);
+
+// Bytes that should be UTF-8 but may hold stray bytes of another code page: well-formed
+// sequences kept, every other byte read as Windows-1252.
+std::string Utf8FromMixed(std::string_view bytes);
+
+// A stored text (table, index, settings, definitions) as UTF-8: valid UTF-8 unchanged,
+// anything else read as Windows-1252 as a whole (files of the program's first versions
+// were written in that code page).
+std::string Utf8FromStored(std::string_view bytes);
+
+// The same rule for showing bytes whose origin is unknown.
+inline std::string DisplayUtf8(std::string_view bytes) {
+    return Utf8FromStored(bytes);
+}
+
+// A text cut out of a JSON string with its escapes undone: \" \\ \/ \b \f \n \r \t and
+// \uXXXX (a surrogate pair gives one character, a lone surrogate the replacement
+// character). An escape that is none of these stays as written.
+std::string JsonUnescape(std::string_view text);
 
 }  // namespace tessaly

@@ -6,9 +6,11 @@
 
 #include "data/Relevancy.h"
 #include "platform/ByteString.h"
+#include "platform/Charset.h"
 #include "platform/Paths.h"
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
+#include "platform/Utf8.h"
 #include "search/SearchEngine.h"
 
 namespace tessaly {
@@ -205,6 +207,9 @@ void TSearchEngine::RefineEvent(THTTPResult& result, THTTPMachineEventType type)
                 std::string stored;
                 if (StorePage(*job, result, stored)) text = std::move(stored);
             }
+            // Keywords are UTF-8, so the page is read in UTF-8 by its charset, as a
+            // result page is (the stored copy keeps the page's own bytes).
+            text = ToUtf8(text, ResolvePageCharset({}, result.Header, text));
             --ItemsInProgress;
             RefineJob(*job, &text);
             break;
@@ -219,7 +224,8 @@ void TSearchEngine::RefineJob(TVelaJob& job, const std::string* text) {
     for (int i = 0; i < jobs_->Count(); ++i)
         if (&(*jobs_)[i] == &job) position = i;
     if (text != nullptr) {
-        const bool match = PageSearch.CountMatches(Refine.Keywords, *text, Refine.MatchAll) > 0;
+        const bool match =
+            PageSearch.CountMatches(Utf8FromStored(Refine.Keywords), *text, Refine.MatchAll) > 0;
         const bool green = Refine.Validation ? match : !match;
         job.Status = green ? kStatusGreen : kStatusRed;
         const int level = std::clamp(job.Relevancy + (green ? 1 : -1), 2, 6);

@@ -294,7 +294,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             if (!site.PageInExpectedFormat(page)) {
                 site.FormatMismatch = true;
             } else {
-                const THarvestCount count = site.HarvestJobs(page);
+                const THarvestCount count = site.HarvestJobs(page, result.Header);
                 // Blocks that look like jobs, none with a title: the scripts no longer fit.
                 if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
                     site.FormatMismatch = true;
@@ -317,7 +317,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
                         HttpMachineEvent(r, t);
                     };
                     query->Cookie = result.Cookie;
-                    if (BuildNextQuery(site, page, *query)) {
+                    if (BuildNextQuery(site, page, *query, result.Header)) {
                         SetProgressRow(row, -1, "Waiting for more");
                         Machine.AddQuery(std::move(query));
                     } else {

@@ -28,9 +28,9 @@ bool ToWindows1252(const QString& text, std::string& out) {
     return true;
 }
 
-std::string ToBytesLike(const QString& text, std::string_view sample) {
+std::string ToBytesLike(const QString& text, std::string_view /*sample*/) {
     const QByteArray utf8 = text.toUtf8();
-    return BytesLike(std::string_view(utf8.constData(), static_cast<size_t>(utf8.size())), sample);
+    return std::string(utf8.constData(), static_cast<size_t>(utf8.size()));
 }
 
 }  // namespace tessaly::ui

@@ -1,8 +1,7 @@
-// Byte strings of the core shown in Qt and read back. Job texts come from many sites:
-// some send UTF-8, most the Windows Latin-1 code page. A text that is valid UTF-8 is
-// shown as UTF-8, anything else as Windows-1252 (bytes 0x80-0x9F as that code page
-// defines them, undefined ones as their Latin-1 control characters, so every byte
-// survives the round trip).
+// Texts of the core shown in Qt and read back. The core's texts are UTF-8; bytes that are
+// not (settings and definitions of the first versions, in the Windows Latin-1 code page)
+// are shown as Windows-1252 (bytes 0x80-0x9F as that code page defines them, undefined
+// ones as their Latin-1 control characters, so every byte survives the round trip).
 #pragma once
 
 #include <QString>
@@ -21,9 +20,9 @@ QString FromBytes(std::string_view bytes);
 // byte in that code page.
 bool ToWindows1252(const QString& text, std::string& out);
 
-// Bytes for an edited text, written the way `sample` (the other texts it sits with)
-// is written: UTF-8 when the sample holds non-ASCII UTF-8, else Windows-1252. A text
-// that Windows-1252 cannot hold is written as UTF-8 rather than losing characters.
+// The stored form of an edited text: UTF-8, as every text the program stores. A text
+// stored before in Windows-1252 beside it (`sample`) is read as that code page wherever
+// it is loaded, so the two mix safely; the sample no longer changes the form.
 std::string ToBytesLike(const QString& text, std::string_view sample);
 
 }  // namespace tessaly::ui

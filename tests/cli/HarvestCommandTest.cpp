@@ -40,7 +40,7 @@ TEST_F(HarvestCommand, JsonTableAndBadSite) {
     EXPECT_EQ(rows[0], "Title\tCompany\tLocation\tURL");
     EXPECT_EQ(rows[1].rfind("PROGRAMMER/ANALYST (COBOL, DB2)\tAcme Corp.\tChicago, IL\t", 0), 0u);
     EXPECT_EQ(Run({"harvest", def, "9", page}), kExitUsage);
-    EXPECT_NE(err.str().find("no site 9"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("no site number 9"), std::string::npos) << err.str();
 }
 
 }  // namespace

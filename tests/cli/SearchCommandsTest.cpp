@@ -76,7 +76,7 @@ TEST_F(SearchCommands, SearchListShowAndChangeAJob) {
     EXPECT_EQ(rows[0].rfind("Number,Title,", 0), 0u);
 }
 
-TEST_F(SearchCommands, TextsShowInUtf8AndNotesAreKeptLikeTheJob) {
+TEST_F(SearchCommands, TablesOfTheWindowsCodePageShowInUtf8AndAreSavedInUtf8) {
     ASSERT_EQ(Run({"search", "--offline", "--quiet", "welder"}).status, kExitOk);
     TVelaSearchesList searches;
     searches.LoadIndex(SearchesIndexPath(home));
@@ -84,22 +84,35 @@ TEST_F(SearchCommands, TextsShowInUtf8AndNotesAreKeptLikeTheJob) {
     TVelaJobsList jobs;
     LoadJobTable(jobs, searches[0].TableFile);
     ASSERT_GT(jobs.Count(), 0);
-    jobs[0].Title = "Ing\xe9nieur soudeur";  // a site in the Windows code page
+    // The table as the first versions wrote it: texts in the Windows code page.
+    jobs[0].Title = "Ing\xe9nieur soudeur \x96 \x93TIG\x94";
     jobs[0].Company = "Soci\xe9t\xe9 G\xe9n\xe9rale";
     SaveJobTable(jobs, searches[0].TableFile, home);
 
+    const std::string title = "Ing\xc3\xa9nieur soudeur \xe2\x80\x93 \xe2\x80\x9cTIG\xe2\x80\x9d";
     auto r = Run({"show", "1"});
     ASSERT_EQ(r.status, kExitOk) << r.err.str();
-    EXPECT_NE(r.out.str().find("1\t\tIng\xc3\xa9nieur soudeur\tSoci\xc3\xa9t\xc3\xa9"),
-              std::string::npos)
+    EXPECT_NE(r.out.str().find("1\t\t" + title + "\tSoci\xc3\xa9t\xc3\xa9"), std::string::npos)
         << r.out.str();
+    // JSON for users holds the characters themselves, the CSV export the same UTF-8.
+    r = Run({"show", "1", "--json"});
+    EXPECT_NE(r.out.str().find("\"Title\": \"" + title + "\""), std::string::npos) << r.out.str();
+    const std::string csv = JoinPath(home, "out.csv");
+    ASSERT_EQ(Run({"export", "1", csv}).status, kExitOk);
+    EXPECT_NE(ReadFileBytes(csv).find("," + title + ",Soci\xc3\xa9t\xc3\xa9"), std::string::npos);
+
     ASSERT_EQ(Run({"note", "1", "1", "rappeler \xc3\xa0 10 h"}).status, kExitOk);
     r = Run({"highlight", "1", "1"});
-    EXPECT_NE(r.out.str().find("Highlighted \"Ing\xc3\xa9nieur soudeur\""), std::string::npos)
-        << r.out.str();
+    EXPECT_NE(r.out.str().find("Highlighted \"" + title + "\""), std::string::npos) << r.out.str();
+    // Written back, the whole table is UTF-8.
     TVelaJobsList saved;
-    LoadJobTable(saved, searches[0].TableFile);
-    EXPECT_EQ(saved[0].Notes, "rappeler \xe0 10 h");  // stored like the job's other texts
+    LoadJobTable(saved, searches[0].TableFile, TTableTexts::Stored);
+    EXPECT_EQ(saved[0].Title, title);
+    EXPECT_EQ(saved[0].Notes, "rappeler \xc3\xa0 10 h");
+    // The workbench shows the bytes stored.
+    r = Run({"table", "show", searches[0].TableFile, "--json"});
+    EXPECT_NE(r.out.str().find("\"Notes\": \"rappeler \xc3\x83\xc2\xa0 10 h\""), std::string::npos)
+        << r.out.str();
 }
 
 TEST_F(SearchCommands, GrabRefineClearAndDelete) {

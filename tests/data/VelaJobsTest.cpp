@@ -32,30 +32,29 @@ TEST(JobEntities, NamedNumericAndLoneAmpersands) {
     EXPECT_EQ(DecodeEntities("R&38;D"), "R&D");
     EXPECT_EQ(DecodeEntities("AT&T rocks"), "AT&T rocks");  // no ";" before the blank
     EXPECT_EQ(DecodeEntities("a&nbsp;b"),
-              "a\xA0"
-              "b");
-    EXPECT_EQ(DecodeEntities("x&sup;"), "x\xB9");  // last entry beginning with sup: sup1
-    EXPECT_EQ(DecodeEntities("x&zz;y"), "xzzy");   // unknown name stays, without & and ;
-    EXPECT_EQ(DecodeEntities("&Aelig;&AElig;"),
-              "\xC6"
-              "AElig");  // names as the table has them
-    EXPECT_EQ(DecodeEntities("&Szlig;&Iexcl;"), "\xDF\xA1");
+              "a\xC2\xA0"
+              "b");                                        // U+00A0 in UTF-8
+    EXPECT_EQ(DecodeEntities("x&sup;"), "x\xE2\x8A\x83");  // a name of HTML: superset
+    EXPECT_EQ(DecodeEntities("x&zz;y"), "x&zz;y");         // unknown names stay as written
+    EXPECT_EQ(DecodeEntities("&Aelig;&AElig;"), "\xC3\x86\xC3\x86");  // the old and HTML's
+    EXPECT_EQ(DecodeEntities("&Szlig;&Iexcl;"), "\xC3\x9F\xC2\xA1");
     EXPECT_EQ(DecodeEntities("a & b; c"), "a & b; c");
-    EXPECT_EQ(DecodeEntities("Smith&Co;"), "SmithCo");  // "Co" is no prefix of an entry
-    EXPECT_EQ(DecodeEntities("&amp;lt;"), "&lt;");      // decoded once, not again
+    EXPECT_EQ(DecodeEntities("Smith&Co;"), "Smith&Co;");  // "Co" is no prefix of an entry
+    EXPECT_EQ(DecodeEntities("&amp;lt;"), "&lt;");        // decoded once, not again
     EXPECT_EQ(DecodeEntities("trailing &"), "trailing &");
-    EXPECT_EQ(DecodeEntities("&q;"), "\"");  // a prefix of quot and of nothing later
+    EXPECT_EQ(DecodeEntities("&q;"), "\"");            // a prefix of quot and of nothing later
+    EXPECT_EQ(DecodeEntities("&frac1;"), "\xC2\xBD");  // the old table's last hit: frac12
 }
 
 TEST(JobEntities, UsualNumericFormsAndOddReferences) {
     EXPECT_EQ(DecodeEntities("O&#39;Brien"), "O'Brien");
     EXPECT_EQ(DecodeEntities("&#x26;"), "&");
-    EXPECT_EQ(DecodeEntities("caf&#233;"), "caf\xE9");
-    EXPECT_EQ(DecodeEntities("it&#8217;s"), "it\x92s");  // right quote, Windows Latin-1
-    EXPECT_EQ(DecodeEntities("&#99999;"), "#99999");     // no byte: the reference text stays
-    EXPECT_EQ(DecodeEntities("a&;b"), "ab");             // an empty name matches nothing
+    EXPECT_EQ(DecodeEntities("caf&#233;"), "caf\xC3\xA9");
+    EXPECT_EQ(DecodeEntities("it&#8217;s"), "it\xE2\x80\x99s");
+    EXPECT_EQ(DecodeEntities("&#99999;"), "\xF0\x98\x9A\x9F");  // any code point
+    EXPECT_EQ(DecodeEntities("a&;b"), "a&;b");                  // an empty name matches nothing
     EXPECT_EQ(DecodeEntities("a&0;b"), "ab");
-    EXPECT_EQ(DecodeEntities("&-5;"), "-5");
+    EXPECT_EQ(DecodeEntities("&-5;"), "&-5;");
 }
 
 // ---------------------------------------------------------------- tags and trimming
@@ -82,7 +81,7 @@ TEST(JobCapitalising, AllCapitalsBecomeWordCapitals) {
     EXPECT_EQ(CapitaliseAllCapitals("SENIOR ENGINEER (JAVA/C++)"), "Senior Engineer (Java/C++)");
     EXPECT_EQ(CapitaliseAllCapitals("SALES-REP: NORTH;EAST,WEST"), "Sales-Rep: North;East,West");
     EXPECT_EQ(CapitaliseAllCapitals("IT Manager"), "IT Manager");  // any lower case: unchanged
-    EXPECT_EQ(CapitaliseAllCapitals("123 \xC9T\xC9"), "123 \xC9t\xC9");  // only A-Z fold
+    EXPECT_EQ(CapitaliseAllCapitals("123 \xC3\x89T\xC3\x89"), "123 \xC3\x89t\xC3\xA9");
     EXPECT_EQ(CapitaliseAllCapitals(""), "");
     EXPECT_EQ(CleanJobText("  <b>C&amp;C OPERATOR</b> "), "C&c Operator");
 }
@@ -102,9 +101,9 @@ TEST_F(JobCleanUp, FillsFieldsTemplatesAndResetsMarks) {
     j.High = true;
     l.CleanUpJobs();
     EXPECT_EQ(j.Title, "Data Entry Clerk");
-    EXPECT_EQ(j.Company, "\xA0");  // byte 160 is no blank to the trimmer
+    EXPECT_EQ(j.Company, "n/a");  // a no-break space is a blank
     EXPECT_EQ(j.Location, "n/a");
-    EXPECT_EQ(j.URL, "/jobs?t=Data+Entry+Clerk&c=\xA0&l=n/a+&x=Data+Entry+Clerk");
+    EXPECT_EQ(j.URL, "/jobs?t=Data+Entry+Clerk&c=n/a&l=n/a+&x=Data+Entry+Clerk");
     EXPECT_EQ(j.Status, kStatusWhite);
     EXPECT_FALSE(j.High);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "data/PackedFile.h"
 #include "data/VelaSources.h"
@@ -34,7 +35,7 @@ void FillJob(TVelaJob& job, const std::string& tag) {
     job.LocalFile = "/home/u/searches/velares~1/index1.html";
     job.Source = "Site " + tag;
     job.Found = "12/08/2026 @ 08:52:00";
-    job.Notes = "  call back = yes; \xe9t\xe9";
+    job.Notes = "  call back = yes; \xc3\xa9t\xc3\xa9";  // UTF-8, as every stored text
     job.Relevancy = 5;
     job.Status = kStatusYellow;
     job.High = true;
@@ -123,6 +124,63 @@ TEST_F(VelaSearchesTest, CompressNotDecidesOnlyTheWritingForm) {
     ASSERT_EQ(packedBack.Count(), 1);
     EXPECT_EQ(JobTableText(plainBack), JobTableText(packedBack));
     EXPECT_EQ(JobTableText(plainBack), JobTableText(list));
+}
+
+// A table as the program's first versions wrote it (V1.01, texts in the Windows code page,
+// a grabbed page under a Latin-1 file name) loads with the texts it showed, in UTF-8.
+TEST_F(VelaSearchesTest, TablesOfTheWindowsCodePageLoadInUtf8) {
+    const std::string oldTable =
+        "V1.01\r\n2\r\n"
+        "Ing\xe9nieur Qualit\xe9 \x96 Lyon\r\nSoci\xe9t\xe9 G\xe9n\xe9rale\r\nChamb\xe9ry\r\n"
+        "http://x.test/j?t=Caf\xe9\r\n/home/u/searches/velares~1/caf\xe9.html\r\nBoard\r\n"
+        "12/08/2026 @ 08:52:00\r\n4\r\n2\r\nHigh\r\nVisited\r\n\x93rappeler\x94 \x80 10\r\n"
+        "Plain\r\nAcme\r\nBern\r\nhttp://x.test/2\r\n\r\nBoard\r\nd\r\n0\r\n0\r\n\r\n\r\n\r\n";
+    for (const bool packed : {false, true}) {
+        if (packed)
+            SaveTextSafely(Table(1), oldTable, true);
+        else
+            WriteFileBytes(Table(1), oldTable);
+        TVelaJobsList list;
+        LoadJobTable(list, Table(1));
+        ASSERT_EQ(list.Count(), 2);
+        EXPECT_EQ(list[0].Title, "Ing\xc3\xa9nieur Qualit\xc3\xa9 \xe2\x80\x93 Lyon");
+        EXPECT_EQ(list[0].Company, "Soci\xc3\xa9t\xc3\xa9 G\xc3\xa9n\xc3\xa9rale");
+        EXPECT_EQ(list[0].Location, "Chamb\xc3\xa9ry");
+        EXPECT_EQ(list[0].URL, "http://x.test/j?t=Caf\xc3\xa9");
+        EXPECT_EQ(list[0].LocalFile, "/home/u/searches/velares~1/caf\xe9.html");  // a file name
+        EXPECT_EQ(list[0].Notes, "\xe2\x80\x9crappeler\xe2\x80\x9d \xe2\x82\xac 10");
+        EXPECT_EQ(list[0].Relevancy, 4);
+        EXPECT_TRUE(list[0].High);
+        EXPECT_EQ(list[1].Title, "Plain");
+        // The workbench form keeps the bytes.
+        TVelaJobsList stored;
+        LoadJobTable(stored, Table(1), TTableTexts::Stored);
+        EXPECT_EQ(stored[0].Company, "Soci\xe9t\xe9 G\xe9n\xe9rale");
+        // Saved again, it is UTF-8 and reads back the same.
+        NoCompression();
+        SaveJobTable(list, Table(2), Dir());
+        const std::string text = ReadFileBytes(Table(2));
+        EXPECT_NE(text.find("\r\nSoci\xc3\xa9t\xc3\xa9 G\xc3\xa9n\xc3\xa9rale\r\n"),
+                  std::string::npos);
+        TVelaJobsList again;
+        LoadJobTable(again, Table(2));
+        EXPECT_EQ(JobTableText(again), JobTableText(list));
+        std::remove(JoinPath(Dir(), "compress.not").c_str());
+    }
+    // The index of the first versions, too.
+    WriteFileBytes(JoinPath(Dir(), "searches/velares.idx"),
+                   "1\r\nQu\xe9"
+                   "bec\r\nIng\xe9nierie\r\nsoudeur \xe9t\xe9\r\nd\r\n" +
+                       Table(1) + "\r\n2\r\n");
+    TVelaSearchesList index;
+    index.LoadIndex(JoinPath(Dir(), "searches/velares.idx"));
+    ASSERT_EQ(index.Count(), 1);
+    EXPECT_EQ(index[0].Region,
+              "Qu\xc3\xa9"
+              "bec");
+    EXPECT_EQ(index[0].Category, "Ing\xc3\xa9nierie");
+    EXPECT_EQ(index[0].Keywords, "soudeur \xc3\xa9t\xc3\xa9");
+    EXPECT_EQ(index[0].TableFile, Table(1));
 }
 
 TEST_F(VelaSearchesTest, BothVersionsRead) {

@@ -7,6 +7,7 @@
 #include "data/QueryBuilder.h"
 #include "demo/Gif.h"
 #include "platform/TextFile.h"
+#include "platform/Utf8.h"
 #include "tests/demo/DemoFixture.h"
 
 namespace tessaly {
@@ -59,11 +60,18 @@ TRun RunSite(TVelaSource& site, const TQuerySearch& search, int maxJobs = 1000) 
     return run;
 }
 
-// The title a board's listing shows for a job, as the clean-up leaves it.
+// The title a board's listing shows for a job, as the clean-up leaves it: in UTF-8 (the
+// catalog is in the Windows code page), the board's typographic apostrophes included.
 std::string ShownTitle(TBoard board, const demo::TDemoJob& j) {
-    if (board == TBoard::JobFair) return CapitaliseAllCapitals(UpperCase(j.Title));
-    if (board == TBoard::Emploi) return j.TitleFr;
-    return j.Title;
+    if (board == TBoard::JobFair) return CapitaliseAllCapitals(UpperCase(Utf8FromCp1252(j.Title)));
+    if (board == TBoard::Emploi) return Utf8FromCp1252(j.TitleFr);
+    if (board == TBoard::MetroJobs) return ReplaceAll(Utf8FromCp1252(j.Title), "'", "\u2019");
+    return Utf8FromCp1252(j.Title);
+}
+
+std::string ShownCompany(TBoard board, const demo::TDemoJob& j) {
+    const std::string company = DecodeEntities(Utf8FromCp1252(j.Company));
+    return board == TBoard::MetroJobs ? ReplaceAll(company, "'", "\u2019") : company;
 }
 
 class DemoSites : public test::TDemoTest {
@@ -83,7 +91,7 @@ class DemoSites : public test::TDemoTest {
         EXPECT_EQ(run.titles.size(), jobs.size()) << Site(board).Title;
         for (size_t i = 0; i < jobs.size() && i < run.titles.size(); ++i) {
             EXPECT_EQ(run.titles[i], ShownTitle(board, *jobs[i])) << Site(board).Title << " " << i;
-            EXPECT_EQ(run.companies[i], DecodeEntities(jobs[i]->Company)) << i;
+            EXPECT_EQ(run.companies[i], ShownCompany(board, *jobs[i])) << i;
             EXPECT_TRUE(EndsWith(run.locations[i], jobs[i]->Region)) << run.locations[i];
             EXPECT_NE(Pos(IntToStr(jobs[i]->Id), run.urls[i]), 0) << run.urls[i];
             EXPECT_TRUE(StartsWith(run.urls[i], Url("/"))) << run.urls[i];
@@ -227,9 +235,9 @@ TEST_F(DemoSites, MetroJobsEntitiesDecodeInTheListing) {
     bool ampersand = false, apostrophe = false;
     for (const std::string& c : companies) {
         ampersand |= Pos("&", c) > 0;
-        apostrophe |= Pos("'", c) > 0;
+        apostrophe |= Pos("\u2019", c) > 0;
         EXPECT_EQ(Pos("&amp;", c), 0) << c;
-        EXPECT_EQ(Pos("&#39;", c), 0) << c;
+        EXPECT_EQ(Pos("&rsquo;", c), 0) << c;
     }
     EXPECT_TRUE(ampersand);
     EXPECT_TRUE(apostrophe);
@@ -240,17 +248,18 @@ TEST_F(DemoSites, EmploiTakesFrenchKeywordsAndCoversSomeRegionsOnly) {
     EXPECT_EQ(run.pages, 1);
     bool accent = false;
     for (const std::string& t : run.titles)
-        accent |= Pos("\xe9", t) > 0;  // decoded from &eacute;
+        accent |= Pos("\xc3\xa9", t) > 0;  // Windows-1252 bytes, undeclared, in UTF-8
     EXPECT_TRUE(accent);
     // The French keywords reach the board joined by commas and match the French titles.
-    TQuerySearch french{"Nationwide", "Engineering", "engineer", "", "ing\xe9nieur civil", "", ""};
+    TQuerySearch french{
+        "Nationwide", "Engineering", "engineer", "", "ing\xc3\xa9nieur civil", "", ""};
     TQueryRequest r;
     ASSERT_TRUE(BuildFirstRequest(Site(TBoard::Emploi), french, r));
-    EXPECT_NE(Pos("motscles=ing\xe9nieur,civil", r.Parameters), 0) << r.Parameters;
+    EXPECT_NE(Pos("motscles=ing\xc3\xa9nieur,civil", r.Parameters), 0) << r.Parameters;
     const TRun civil = RunSite(Site(TBoard::Emploi), french);
     EXPECT_FALSE(civil.titles.empty());
     for (const std::string& t : civil.titles)
-        EXPECT_EQ(t, "Ing\xe9nieur civil");
+        EXPECT_EQ(t, "Ing\xc3\xa9nieur civil");
     // Texas is not served here: no request at all.
     EXPECT_FALSE(
         RunSite(Site(TBoard::Emploi), {"Texas", "Engineering", "", "", "", "", ""}).applicable);
@@ -267,6 +276,59 @@ TEST_F(DemoSites, TechPostServesTwoCategoriesAndFollowsQuotedLinks) {
     ASSERT_TRUE(BuildFirstRequest(Site(TBoard::TechPost),
                                   {"Texas", "Engineering", "a b c d", "", "", "", ""}, r));
     EXPECT_NE(Pos("skill1=a&skill2=b&skill3=c&", r.Parameters), 0) << r.Parameters;
+}
+
+// The boards send what real ones do: an undeclared Windows-1252 page, a UTF-8 page that
+// says so with typographic references, broken titles and escaped links, and a JSON feed.
+TEST_F(DemoSites, BoardsSpeakTheirOwnCharsetsAndFormats) {
+    TQueryRequest r;
+    ASSERT_TRUE(BuildFirstRequest(Site(TBoard::Emploi),
+                                  {"Nationwide", "Hospitality", "", "", "", "", ""}, r));
+    const test::TPageFetch emploi = test::FetchPage(r.URL, r.Parameters);
+    ASSERT_EQ(emploi.status, 200);
+    EXPECT_FALSE(IsValidUtf8(emploi.body));
+    EXPECT_EQ(Pos("charset", LowerCase(emploi.body)), 0);
+    EXPECT_NE(Pos("d\x92"
+                  "emploi",
+                  emploi.body),
+              0);
+
+    r = {};
+    ASSERT_TRUE(BuildFirstRequest(Site(TBoard::MetroJobs),
+                                  {"Nationwide", "Healthcare", "", "", "", "", ""}, r));
+    const test::TPageFetch metro = test::FetchPage(r.URL, r.Parameters);
+    ASSERT_EQ(metro.status, 200);
+    EXPECT_TRUE(IsValidUtf8(metro.body));
+    EXPECT_NE(Pos("<meta charset=\"utf-8\">", metro.body), 0);
+    EXPECT_NE(Pos("&#8211;", metro.body), 0);
+    EXPECT_NE(Pos("&amp;from=list><b>", metro.body), 0);
+    EXPECT_NE(Pos("&amp;loc=", metro.body), 0);  // the next page's link
+    const size_t bold = metro.body.find("&amp;from=list><b>");
+    ASSERT_NE(bold, std::string::npos);
+    const std::string firstTitle = metro.body.substr(bold, metro.body.find("</b>", bold) - bold);
+    EXPECT_NE(firstTitle.find("\r\n"), std::string::npos) << firstTitle;  // over two lines
+    const TRun run =
+        RunSite(Site(TBoard::MetroJobs), {"Nationwide", "Healthcare", "", "", "", "", ""});
+    for (const std::string& u : run.urls)
+        EXPECT_NE(Pos("?ref=", u), 0) << u;
+    for (const std::string& u : run.urls)
+        EXPECT_EQ(Pos("&amp;", u), 0) << u;
+
+    EXPECT_TRUE(IsJsonTextFormat(Site(TBoard::TechPost).TextFormat));
+    r = {};
+    ASSERT_TRUE(BuildFirstRequest(Site(TBoard::TechPost),
+                                  {"Nationwide", "Information Technology", "", "", "", "", ""}, r));
+    const test::TPageFetch feed = test::FetchPage(r.URL, r.Parameters);
+    ASSERT_EQ(feed.status, 200);
+    EXPECT_TRUE(StartsWith(feed.body, "{\"board\": \"TechPost Careers\""));
+    EXPECT_NE(Pos("\"url\": \"jobs\\/", feed.body), 0);
+    EXPECT_NE(Pos("\\u0026area=", feed.body), 0);
+    const TRun tech = RunSite(Site(TBoard::TechPost),
+                              {"Nationwide", "Information Technology", "", "", "", "", ""});
+    ASSERT_FALSE(tech.urls.empty());
+    EXPECT_EQ(tech.urls[0],
+              Url("/techpost/jobs/") + tech.urls[0].substr(tech.urls[0].rfind('/') + 1));
+    EXPECT_EQ(test::FetchPage(tech.urls[0]).status, 200);
 }
 
 TEST_F(DemoSites, SlowBoardAnswersAfterItsStall) {

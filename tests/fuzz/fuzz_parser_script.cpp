@@ -1,4 +1,5 @@
-// Arbitrary script lines and texts through Run and RunRepeated: no crash, no hang.
+// Arbitrary script lines and texts through Run and RunRepeated, and the lines through the
+// checker that explains them: no crash, no hang.
 // Input layout: the script, a NUL byte, the text.
 #include <cstddef>
 #include <cstdint>
@@ -6,6 +7,7 @@
 #include <string_view>
 
 #include "parsing/ParserScript.h"
+#include "parsing/ScriptCheck.h"
 #include "platform/TextFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,5 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     tessaly::TParserScript parser;
     (void)parser.Run(lines, text);
     (void)parser.RunRepeated(lines, text);
+    (void)tessaly::CheckScript(lines);
     return 0;
 }

@@ -1,5 +1,5 @@
-// Job texts as bytes on a UTF-8 display, and edited texts written back like their
-// neighbours.
+// Texts in UTF-8: stored texts of the first versions read as Windows-1252, any byte
+// decoded without loss.
 #include "platform/Utf8.h"
 
 #include <gtest/gtest.h>
@@ -25,22 +25,26 @@ TEST(Utf8, EveryByteComesBackThroughTheDisplay) {
         all.push_back(static_cast<char>(b));
     const std::string shown = DisplayUtf8(all);
     EXPECT_TRUE(IsValidUtf8(shown));
-    EXPECT_EQ(BytesLike(shown, "Acme"), all);
+    std::string back;
+    for (size_t i = 0; i < shown.size();)
+        back.push_back(static_cast<char>(UnicodeToCp1252(NextUtf8(shown, i))));
+    EXPECT_EQ(back, all);
     for (int b = 0; b < 256; ++b)
         EXPECT_EQ(UnicodeToCp1252(Cp1252ToUnicode(static_cast<unsigned char>(b))), b) << b;
     EXPECT_EQ(UnicodeToCp1252(0x3B1), -1);  // Greek alpha has no byte
 }
 
-TEST(Utf8, EditedTextsAreWrittenLikeTheirNeighbours) {
-    const std::string text = "caf\xc3\xa9 \xe2\x82\xac";
-    EXPECT_EQ(BytesLike(text, "Le Petit Caf\xe9"), "caf\xe9 \x80");
-    // Plain ASCII neighbours are no sign of UTF-8: the program's own code page.
-    EXPECT_EQ(BytesLike(text, "Acme"), "caf\xe9 \x80");
-    EXPECT_EQ(BytesLike(text, "Soci\xc3\xa9t\xc3\xa9"), text);
-    // Nothing is lost: characters the code page lacks, and bytes that are no UTF-8.
-    EXPECT_EQ(BytesLike("\xce\xb1\xce\xb2", "Acme"), "\xce\xb1\xce\xb2");
-    EXPECT_EQ(BytesLike("caf\xe9", "Acme"), "caf\xe9");
-    EXPECT_EQ(BytesLike("", "Acme"), "");
+TEST(Utf8, StoredAndMixedTexts) {
+    // A stored text is UTF-8 or, as a whole, Windows-1252.
+    EXPECT_EQ(Utf8FromStored("caf\xc3\xa9 \xe2\x82\xac"), "caf\xc3\xa9 \xe2\x82\xac");
+    EXPECT_EQ(Utf8FromStored("caf\xe9 \x80"), "caf\xc3\xa9 \xe2\x82\xac");
+    EXPECT_EQ(Utf8FromStored(""), "");
+    // A page field that should be UTF-8: only the stray byte is read as Windows-1252.
+    EXPECT_EQ(Utf8FromMixed("\xc3\xa9\xe9"), "\xc3\xa9\xc3\xa9");
+    EXPECT_EQ(Utf8FromMixed("\xe2\x82"), "\xc3\xa2\xe2\x80\x9a");  // a sequence cut short
+    size_t i = 0;
+    EXPECT_EQ(static_cast<uint32_t>(NextUtf8("\xf0\x9f\x98\x80", i)), 0x1F600u);
+    EXPECT_EQ(i, 4u);
 }
 
 }  // namespace
