@@ -6,7 +6,6 @@
 #include <climits>
 #include <map>
 #include <ostream>
-#include <set>
 
 #include "cli/Command.h"
 #include "data/VelaSources.h"
