@@ -16,8 +16,9 @@ build: setup $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
 
 # What `make run` starts, and nothing else: the command line and the demo boards (no
-# tests, benchmarks or window), so a first run does not wait for them.
-RUN_TARGETS = tessaly tessaly-demo-sites
+# tests, benchmarks or window), so a first run does not wait for them; and the shipped
+# sources.def, so that the same `tessaly` searches the real boards from a new home.
+RUN_TARGETS = tessaly tessaly-demo-sites tessaly_shipped_data
 
 build-run: setup $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS) --target $(RUN_TARGETS)

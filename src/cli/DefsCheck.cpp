@@ -19,9 +19,9 @@ namespace {
 
 const std::vector<std::string> kGlobalKeys = {"Version", "MRegions", "MCategories"};
 
-const std::vector<std::string> kScriptKeys = {"NextPageLinkScript", "JobBlockScript",
-                                              "JobTitleScript",     "JobCompanyScript",
-                                              "JobLocationScript",  "JobURLScript"};
+const std::vector<std::string> kScriptKeys = {
+    "NextPageLinkScript", "JobBlockScript", "JobTitleScript",  "JobCompanyScript",
+    "JobLocationScript",  "JobURLScript",   "PageFormatScript"};
 
 const std::vector<std::string> kFlagKeys = {"Enabled", "MultiplePages", "NextPageLinkIsAForm"};
 
@@ -333,6 +333,20 @@ int CheckPage(TVelaSource& site, const std::string& page, const std::string& pag
         return "line " + IntToStr(line + 1) + ": " + script[static_cast<size_t>(line)];
     };
 
+    if (!site.PageFormatScript.empty()) {
+        out << "  PageFormatScript: ";
+        if (site.PageInExpectedFormat(page)) {
+            out << "in the expected format\n";
+        } else {
+            // A search shows such an answer as "No jobs in the expected format".
+            out << "not in the expected format";
+            if (parser.FailedLine() >= 0)
+                out << ": failed at " << statement(site.PageFormatScript, parser.FailedLine());
+            out << "\n";
+            ++problems;
+        }
+    }
+
     const TStrings blocks = parser.RunRepeated(site.JobBlockScript, page);
     out << "  JobBlockScript: ";
     if (site.JobBlockScript.empty()) {
@@ -524,7 +538,8 @@ const TRegisterGroupHelp kGroup{
     "HomeURL, Enabled, FirstPageURL, FirstPageMethod, FirstPageParameters, Regions,\n"
     "Categories, KeywordLanguage, JobsPerPage, MultiplePages, NextPageLinkIsAForm,\n"
     "NextPageLinkScript, JobBlockScript, JobTitleScript, JobCompanyScript,\n"
-    "JobLocationScript, JobURLScript, Charset, TextFormat and six relevancy weights.\n"
+    "JobLocationScript, JobURLScript, PageFormatScript (some output only when a page is in\n"
+    "the format the site is written for), Charset, TextFormat and six relevancy weights.\n"
     "Multi-line values break lines with the mark |\xC2\xA7| (section sign; the Latin-1 byte\n"
     "A7 or its UTF-8 form). Scripts: 'tessaly script --help'.\n\n"
     "Write the plain file, check it with 'defs check', try it with 'harvest' and 'query',\n"

@@ -96,6 +96,7 @@ void ShowJson(const TVelaSourcesList& list, std::ostream& os) {
         w.Key("JobCompanyScript").Strings(s.JobCompanyScript);
         w.Key("JobLocationScript").Strings(s.JobLocationScript);
         w.Key("JobURLScript").Strings(s.JobURLScript);
+        w.Key("PageFormatScript").Strings(s.PageFormatScript);
         w.Key("CategoryRelevancy").Int(s.CategoryRelevancy);
         w.Key("RegionMatchRelevancy").Int(s.RegionMatchRelevancy);
         w.Key("RegionNoMatchRelevancy").Int(s.RegionNoMatchRelevancy);
@@ -142,6 +143,7 @@ void ShowText(const TVelaSourcesList& list, std::ostream& os) {
         ShowLines(os, "JobCompanyScript", s.JobCompanyScript);
         ShowLines(os, "JobLocationScript", s.JobLocationScript);
         ShowLines(os, "JobURLScript", s.JobURLScript);
+        ShowLines(os, "PageFormatScript", s.PageFormatScript);
         os << "  CategoryRelevancy: " << s.CategoryRelevancy << "\n";
         os << "  RegionMatchRelevancy: " << s.RegionMatchRelevancy << "\n";
         os << "  RegionNoMatchRelevancy: " << s.RegionNoMatchRelevancy << "\n";

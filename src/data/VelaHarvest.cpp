@@ -21,8 +21,10 @@ TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::
     return {ResolvePageCharset(site.Charset, header, page), IsJsonTextFormat(site.TextFormat)};
 }
 
-void TVelaSource::HarvestJobs(const std::string& page, std::string_view header) {
+THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header) {
     const TStrings blocks = Parser.RunRepeated(JobBlockScript, page);
+    THarvestCount count;
+    count.Blocks = static_cast<int>(blocks.size());
     const TPageFields fields = PageFieldsOf(*this, header, page);
     const std::string source = Utf8FromStored(Title);
     for (const auto& block : blocks) {
@@ -36,9 +38,19 @@ void TVelaSource::HarvestJobs(const std::string& page, std::string_view header) 
         // Sites that put a running number where the title belongs give no title.
         if (const auto n = ParseInt(job.Title); n && *n > 0) job.Title.clear();
         // The job was just appended, so it is the last one whatever its JobIndex says.
-        if (job.Title.empty()) Jobs.DeleteJob(Jobs.Count() - 1);
+        if (job.Title.empty()) {
+            if (!job.URL.empty() || !job.Company.empty()) ++count.Untitled;
+            Jobs.DeleteJob(Jobs.Count() - 1);
+        } else {
+            ++count.Kept;
+        }
         ProcessMessages();
     }
+    return count;
+}
+
+bool TVelaSource::PageInExpectedFormat(const std::string& page) {
+    return PageFormatScript.empty() || !Parser.Run(PageFormatScript, page).empty();
 }
 
 }  // namespace tessaly

@@ -248,6 +248,8 @@ void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& 
         s.JobLocationScript = MultiLineValue(value);
     else if (key == "JobURLScript")
         s.JobURLScript = MultiLineValue(value);
+    else if (key == "PageFormatScript")
+        s.PageFormatScript = MultiLineValue(value);
     else if (key == "JobsPerPage") {
         const auto n = ParseInt(value);
         if (!n)

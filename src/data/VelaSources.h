@@ -28,6 +28,14 @@ class EConvertError : public std::runtime_error {
 
 enum class TSubmitMethod { smGET, smPOST };
 
+// What one result page gave: the job blocks cut out of it, the jobs kept (with a title),
+// and the blocks dropped although they held a link or a company, so looked like jobs.
+struct THarvestCount {
+    int Blocks = 0;
+    int Kept = 0;
+    int Untitled = 0;
+};
+
 class TVelaSource {
   public:
     TVelaSource(int index, const TStrings* regions, const TStrings* categories);
@@ -36,7 +44,13 @@ class TVelaSource {
     // location and link each; blocks whose title is empty or a running number are dropped.
     // The scripts run on the page's bytes; what they cut is turned into UTF-8 by the
     // page's charset (PageFieldsOf), `header` being the received header lines.
-    void HarvestJobs(const std::string& page, std::string_view header = {});
+    THarvestCount HarvestJobs(const std::string& page, std::string_view header = {});
+
+    // Whether a result page is in the format the definition was written for. A site
+    // without a PageFormatScript takes every page; otherwise the script must give some
+    // output over the page, so a board that answers an error page, a challenge page or a
+    // changed format is told apart from one that found no job.
+    bool PageInExpectedFormat(const std::string& page);
 
     int Index;
     std::string Title = "New Source";
@@ -65,6 +79,7 @@ class TVelaSource {
     TStrings JobCompanyScript;
     TStrings JobLocationScript;
     TStrings JobURLScript;
+    TStrings PageFormatScript;
     int CategoryRelevancy = 0;
     int RegionMatchRelevancy = 1;
     int RegionNoMatchRelevancy = -1;
@@ -76,8 +91,9 @@ class TVelaSource {
     TVelaJobsList Jobs;
     int QueryID = 0;
     // Run fields of the search engine, reset when a run starts.
-    bool SiteDone = false;  // the site fetches no further page in this run
-    int ProgressSteps = 0;  // progress-gauge steps the site still owes
+    bool SiteDone = false;        // the site fetches no further page in this run
+    int ProgressSteps = 0;        // progress-gauge steps the site still owes
+    bool FormatMismatch = false;  // a page of this run was not in the expected format
 
     // The list's master lists, shared by every site.
     const TStrings* MRegions;

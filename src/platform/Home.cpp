@@ -15,6 +15,9 @@
 #ifndef TESSALY_SOURCE_DATA_DIR
 #define TESSALY_SOURCE_DATA_DIR ""
 #endif
+#ifndef TESSALY_BUILD_DATA_DIR
+#define TESSALY_BUILD_DATA_DIR ""
+#endif
 
 namespace tessaly {
 
@@ -48,6 +51,9 @@ std::string ShippedDataDirectory() {
     // Installed: bin/tessaly-jobs with share/tessaly-jobs beside bin.
     const std::string installed = JoinPath(DirName(ExecutableDirectory()), "share/tessaly-jobs");
     if (FileExists(JoinPath(installed, "id.box"))) return installed;
+    // Run from the build tree: the files the build staged, with the sources.def it made.
+    const std::string staged = TESSALY_BUILD_DATA_DIR;
+    if (!staged.empty() && FileExists(JoinPath(staged, "id.box"))) return staged;
     return TESSALY_SOURCE_DATA_DIR;
 }
 

@@ -12,7 +12,9 @@ namespace tessaly {
 std::string ResolveHomeDirectory(const std::string& explicitHome);
 
 // The directory of the files shipped with the program (id.box, the default definitions):
-// $TESSALY_DATA_DIR, else "data" beside the executable, else the source tree's data/.
+// $TESSALY_DATA_DIR, else "data" beside the executable, else share/tessaly-jobs of the
+// installation, else the files a build staged in its own data/ (id.box and the sources.def
+// made from data/sources.plain), else the source tree's data/.
 std::string ShippedDataDirectory();
 
 // Creates `home` with its "searches" and "temp" directories and copies every shipped file

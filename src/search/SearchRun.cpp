@@ -156,6 +156,7 @@ void TSearchEngine::InitSearch() {
         row.Found.clear();
         row.Kept.clear();
         site.SiteDone = false;
+        site.FormatMismatch = false;
         site.Jobs.ClearJobs();
 
         std::unique_ptr<THTTPQuery> query = Machine.NewQuery();
@@ -227,6 +228,10 @@ void TSearchEngine::ProgressPhase(int phase) {
     front_.ProgressPhaseChanged();
 }
 
+// The row of a site whose answer was not what its definition expects (an error or
+// challenge page served with success, a changed format): a stale definition shows.
+static const char* const kFormatMismatchStatus = "No jobs in the expected format";
+
 // One step of a site's reserved gauge steps. A site that fetches more pages than its
 // reservation planned for pays nothing more, so the gauge never runs past its maximum.
 static int TakeStep(TVelaSource& site) {
@@ -284,7 +289,16 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
         case meDone: {
             const std::string page = result.Data;
             const int before = site.Jobs.Count();
-            site.HarvestJobs(page, result.Header);
+            // A page the definition was not written for gives no job: whatever its scripts
+            // would cut out of an error page is noise, and the row says why it is empty.
+            if (!site.PageInExpectedFormat(page)) {
+                site.FormatMismatch = true;
+            } else {
+                const THarvestCount count = site.HarvestJobs(page, result.Header);
+                // Blocks that look like jobs, none with a title: the scripts no longer fit.
+                if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
+                    site.FormatMismatch = true;
+            }
             if (row >= 0) {
                 Progress.Rows[static_cast<size_t>(row)].Found = IntToStr(site.Jobs.Count());
                 front_.ProgressRowChanged(row);
@@ -294,7 +308,8 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
                 const int added = site.Jobs.Count() - before;
                 // A page must add jobs to lead on: a site without a page size whose pages
                 // keep linking to a next page would otherwise never end.
-                const bool more = site.MultiplePages && added >= std::max(site.JobsPerPage, 1) &&
+                const bool more = site.MultiplePages && !site.FormatMismatch &&
+                                  added >= std::max(site.JobsPerPage, 1) &&
                                   site.Jobs.Count() < MaxJobs();
                 if (more) {
                     std::unique_ptr<THTTPQuery> query = Machine.NewQuery();
@@ -318,7 +333,12 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             if (!site.SiteDone) break;
             if (RunState != rsStopping) FinishSite(site, row);
             ++ItemsDone;
-            SetProgressRow(row, kProgressDone, "Done");
+            if (site.FormatMismatch) {
+                SetProgressRow(row, kProgressFailed, kFormatMismatchStatus);
+                front_.StatusText(1, site.Title + " did not answer in the expected format.");
+            } else {
+                SetProgressRow(row, kProgressDone, "Done");
+            }
             GaugeStep(site.ProgressSteps);
             site.ProgressSteps = 0;
             front_.StatusText(

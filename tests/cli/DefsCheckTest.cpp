@@ -306,6 +306,37 @@ TEST(DefsCheckShipped, TheDemoDefinitionsAreClean) {
     EXPECT_NE(r.out.str().find("7 sites"), std::string::npos) << r.out.str();
 }
 
+// The real job boards shipped in data/sources.plain are clean too, each board's feed
+// (tests/fixtures/feeds) is in its format with every field found, and a page that is no
+// feed is called out by the format script before anything else.
+TEST(DefsCheckShipped, TheShippedBoardsAreCleanOverTheirFeeds) {
+    std::string root = test::FixturePath("");
+    root = root.substr(0, root.rfind("/tests/"));
+    const std::string plain = root + "/data/sources.plain";
+    auto r = RunArgs({"defs", "check", plain});
+    EXPECT_EQ(r.status, kExitOk) << r.out.str() << r.err.str();
+    EXPECT_NE(r.out.str().find("5 sites"), std::string::npos) << r.out.str();
+
+    const std::pair<const char*, const char*> feeds[] = {{"We Work Remotely", "weworkremotely.rss"},
+                                                         {"Remote OK", "remoteok.json"},
+                                                         {"Remotive", "remotive.json"},
+                                                         {"Jobicy", "jobicy.json"},
+                                                         {"Arbeitnow", "arbeitnow.json"}};
+    for (const auto& [board, feed] : feeds) {
+        r = RunArgs({"defs", "check", plain, "--page", board, test::FixturePath("feeds/") + feed});
+        EXPECT_NE(r.out.str().find("PageFormatScript: in the expected format"), std::string::npos)
+            << board << r.out.str();
+        EXPECT_NE(r.out.str().find("JobTitleScript: found in"), std::string::npos)
+            << board << r.out.str();
+    }
+    r = RunArgs({"defs", "check", plain, "--page", "Jobicy",
+                 test::FixturePath("feeds/challenge-page.html")});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.out.str().find("PageFormatScript: not in the expected format: failed at line "),
+              std::string::npos)
+        << r.out.str();
+}
+
 TEST(WorkbenchHelp, GroupsSummariseAndPointToTheGuide) {
     for (const char* group : {"defs", "script"}) {
         auto r = RunArgs({group, "--help"});

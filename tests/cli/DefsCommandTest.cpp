@@ -84,5 +84,19 @@ TEST_F(DefsCommand, ShowReportsTheBadLineAndTheSitesBeforeIt) {
     EXPECT_NE(err.str().find("none.def"), std::string::npos) << err.str();
 }
 
+TEST_F(DefsCommand, ShowHasTheExpectedFormatOfTheShippedBoards) {
+    const std::string def = Sandbox().File("shipped.def");
+    ASSERT_EQ(Run({"defs", "encode", test::FixturePath("../../data/sources.plain"), def}), kExitOk)
+        << err.str();
+    ASSERT_EQ(Run({"defs", "show", def, "--json"}), kExitOk) << err.str();
+    EXPECT_NE(out.str().find("\"PageFormatScript\": [\"Go(After, \\\"<rss\\\", IgnoreCase);\""),
+              std::string::npos)
+        << out.str();
+    ASSERT_EQ(Run({"defs", "show", def}), kExitOk) << err.str();
+    EXPECT_NE(out.str().find("  PageFormatScript:\n    Go(Begin, \"[\", \"{\", \"<\");"),
+              std::string::npos)
+        << out.str();
+}
+
 }  // namespace
 }  // namespace tessaly::cli

@@ -1,7 +1,11 @@
 // The command line's runs and listing commands over the loopback boards.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
+#include "data/Packer.h"
 #include "data/VelaSearches.h"
+#include "data/VelaSources.h"
 #include "platform/ByteString.h"
 #include "platform/Home.h"
 #include "platform/Paths.h"
@@ -153,8 +157,11 @@ TEST_F(SearchCommands, ErrorsNameWhatIsWrong) {
     r = Run({"export", "1", "x.txt"});
     EXPECT_NE(r.err.str().find(".csv or .json"), std::string::npos);
 
+    // A missing file is seeded again from the shipped ones, so point those elsewhere.
     DeleteFile(JoinPath(home, "sources.def"));
+    setenv("TESSALY_DATA_DIR", JoinPath(home, "nothing").c_str(), 1);
     r = Run({"list"});
+    unsetenv("TESSALY_DATA_DIR");
     EXPECT_EQ(r.status, kExitUsage);
     EXPECT_NE(r.err.str().find("no sources.def in " + home), std::string::npos) << r.err.str();
 }
@@ -186,6 +193,43 @@ TEST(HomeDirectory, ResolvesAndSeedsWithoutReplacing) {
     // A home that cannot be made is an error, not a silent start.
     WriteFileBytes(dir.File("file"), "x");
     EXPECT_THROW(PrepareHomeDirectory(dir.File("file/home"), shipped), EFileError);
+}
+
+// A build run from the tree seeds a new home with the sources.def it made from
+// data/sources.plain: packed as the program stores it, holding the shipped job boards.
+TEST(HomeDirectory, FreshHomeGetsTheShippedJobBoards) {
+    ASSERT_EQ(std::getenv("TESSALY_DATA_DIR"), nullptr);
+    const std::string shipped = ShippedDataDirectory();
+    EXPECT_EQ(shipped, JoinPath(TESSALY_BINARY_DIR, "data"));
+    test::TTempDir dir;
+    const std::string home = dir.File("fresh");
+    PrepareHomeDirectory(home, shipped);
+    const std::string def = JoinPath(home, "sources.def");
+
+    TPacker packer;
+    TPackedMembers members;
+    packer.ListMembers(def, members);
+    ASSERT_EQ(members.size(), 1u);
+    EXPECT_EQ(members[0].name, "sources.def.tmp");
+
+    auto plain = EncodeSourcesLines(ReadTextLines(test::FixturePath("../../data/sources.plain")));
+    ASSERT_TRUE(plain.ok());
+    TVelaSourcesList fromPlain, seeded;
+    fromPlain.LoadFromText(plain.value(), "sources.plain");
+    seeded.LoadFromFile(def);
+    ASSERT_EQ(seeded.Count(), fromPlain.Count());
+    EXPECT_EQ(seeded.Version, fromPlain.Version);
+    EXPECT_EQ(seeded.MCategories, fromPlain.MCategories);
+    for (int i = 0; i < seeded.Count(); ++i) {
+        EXPECT_EQ(seeded[i].Title, fromPlain[i].Title);
+        EXPECT_EQ(seeded[i].JobBlockScript, fromPlain[i].JobBlockScript);
+        EXPECT_EQ(seeded[i].PageFormatScript, fromPlain[i].PageFormatScript);
+    }
+
+    const auto r = test::RunArgs({"--home", home, "sources"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    for (const char* board : {"We Work Remotely", "Remote OK", "Remotive", "Jobicy", "Arbeitnow"})
+        EXPECT_NE(r.out.str().find(std::string(board) + "\tenabled"), std::string::npos) << board;
 }
 
 }  // namespace

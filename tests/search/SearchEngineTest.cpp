@@ -501,5 +501,66 @@ TEST(JobStatusImage, FollowsStatusCopyAndHighlight) {
     EXPECT_EQ(JobStatusImage(job), 17);
 }
 
+// The shipped job boards, their addresses moved onto a loopback server that answers with
+// feeds in each board's format, except one that answers a page that is no feed (its row
+// says so and it adds no job) and one that refuses.
+TEST_F(SearchEngine, BoardAnsweringOutsideItsFormatSaysSoAndAddsNothing) {
+    std::atomic<int> remoteOkHits{0};
+    test::TTestHttpServer feeds([&](const test::TTestHttpServer::TRequest& r) {
+        auto feed = [](const std::string& name) {
+            return ReadFileBytes(test::FixturePath("feeds/" + name));
+        };
+        const std::string& line = r.requestLine;
+        if (line.find("/weworkremotely.com/remote-jobs.rss") != std::string::npos)
+            return test::TTestHttpServer::Normal(feed("weworkremotely.rss"));
+        if (line.find("/remotive.com/") != std::string::npos)
+            return test::TTestHttpServer::Normal(feed("remotive.json"));
+        if (line.find("/jobicy.com/") != std::string::npos)
+            return test::TTestHttpServer::Normal(feed("jobicy.json"));
+        // Remote OK answers the first search with a page that is no feed, and the next
+        // one with its feed.
+        if (line.find("/remoteok.com/") != std::string::npos)
+            return test::TTestHttpServer::Normal(
+                feed(remoteOkHits++ == 0 ? "challenge-page.html" : "remoteok.json"));
+        // A refusal stays a failed request, as for every site.
+        return test::TTestHttpServer::Status(403, "Forbidden", feed("challenge-page.html"));
+    });
+    boards.WriteHome(home);
+    TStrings plain = ReadTextLines(test::FixturePath("../../data/sources.plain"));
+    for (size_t i = 0; i + 1 < plain.size(); i += 2)
+        if (plain[i].starts_with("FirstPageURL"))
+            plain[i + 1] = ReplaceAll(plain[i + 1], "https://", feeds.Url("/"));
+    auto encoded = EncodeSourcesLines(plain);
+    ASSERT_TRUE(encoded.ok());
+    WriteFileBytes(JoinPath(home, "sources.def"), encoded.value());
+    front.answer = {"Anywhere", "All Categories", "python"};
+
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    for (const char* good : {"We Work Remotely", "Remotive", "Jobicy"}) {
+        ASSERT_NE(Row(e, good), nullptr) << good;
+        EXPECT_EQ(Row(e, good)->Status, "Done") << good;
+    }
+    EXPECT_EQ(Row(e, "We Work Remotely")->Kept, "4");
+    EXPECT_EQ(Row(e, "Remote OK")->Status, "No jobs in the expected format");
+    EXPECT_EQ(Row(e, "Remote OK")->Image, kProgressFailed);
+    EXPECT_EQ(Row(e, "Remote OK")->Found, "0");
+    EXPECT_EQ(Row(e, "Arbeitnow")->Status, "Unreachable");
+    EXPECT_TRUE(front.HasStatus("1:Remote OK did not answer in the expected format."));
+    EXPECT_EQ(front.panels[1], "Search Completed.");
+
+    ASSERT_EQ(e.Jobs().Count(), 4 + 3 + 2);
+    for (int i = 0; i < e.Jobs().Count(); ++i) {
+        EXPECT_NE(e.Jobs()[i].Source, "Remote OK");
+        EXPECT_NE(e.Jobs()[i].Source, "Arbeitnow");
+    }
+    // The next search starts every board afresh: Remote OK answers in its format now.
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(Row(e, "Remote OK")->Status, "Done");
+    EXPECT_EQ(Row(e, "Remote OK")->Kept, "3");
+}
+
 }  // namespace
 }  // namespace tessaly
