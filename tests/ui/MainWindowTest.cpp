@@ -204,12 +204,13 @@ class MainWindowTest : public QObject {
         editor->setText(QString::fromUtf8("tr\xc3\xa8s bien"));
         QTest::keyClick(editor, Qt::Key_Return);
         // The editor commits from the event loop.
-        QTRY_COMPARE(f.Jobs()[0].Notes, std::string("tr\xe8s bien"));  // Windows-1252, as the title
+        QTRY_COMPARE(f.Jobs()[0].Notes,
+                     std::string("tr\xc3\xa8s bien"));  // UTF-8, as every stored text
         QCOMPARE(f.JobGrid->selectionBehavior(), QAbstractItemView::SelectRows);
         QVERIFY(f.JobsModified());
         // The change is saved before another table is loaded.
         f.GridTimerTimer();
-        QCOMPARE(f.Jobs()[0].Notes, std::string("tr\xe8s bien"));
+        QCOMPARE(f.Jobs()[0].Notes, std::string("tr\xc3\xa8s bien"));
         QVERIFY(!f.JobsModified());
     }
 

@@ -365,7 +365,7 @@ class RemoteFormTest : public QObject {
         QVERIFY(editor);
         editor->setText(QString::fromUtf8("tr\xc3\xa8s bien"));
         QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(r.GetJobAtRow(chef)->Notes, std::string("tr\xe8s bien"));
+        QTRY_COMPARE(r.GetJobAtRow(chef)->Notes, std::string("tr\xc3\xa8s bien"));
         QVERIFY(f.JobsModified());
         QVERIFY(!r.EditingNotes());
         QCOMPARE(r.JobGrid->selectionBehavior(), QAbstractItemView::SelectRows);
