@@ -1,9 +1,10 @@
-// Job list throughput: cleaning raw jobs, merging a site's list into a big listing, and
-// sorting by each column.
+// Job list throughput: cleaning raw jobs (beside the clean-up of the Windows Latin-1 days,
+// OldCleanUp.h), merging a site's list into a big listing, and sorting by each column.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
+#include "OldCleanUp.h"
 #include "data/VelaJobs.h"
 #include "platform/ByteString.h"
 
@@ -81,6 +82,21 @@ void BM_CleanUp100kUtf8Pages(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 100000);
 }
 BENCHMARK(BM_CleanUp100kUtf8Pages)->Unit(benchmark::kMillisecond);
+
+// The same raw jobs through the clean-up of old, side by side.
+void BM_OldCleanUp(benchmark::State& state, void (*fill)(TVelaJobsList&, int, int)) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        TVelaJobsList l;
+        fill(l, 100000, 1);
+        state.ResumeTiming();
+        tessaly::bench_old::CleanUpJobs(l);
+        benchmark::DoNotOptimize(l[0].Title);
+    }
+    state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK_CAPTURE(BM_OldCleanUp, Ascii, FillRaw)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_OldCleanUp, Utf8Pages, FillRawUtf8)->Unit(benchmark::kMillisecond);
 
 void BM_Merge100kInto100kHalfDuplicates(benchmark::State& state) {
     for (auto _ : state) {

@@ -6,7 +6,9 @@
 #include "cli/SourcesArg.h"
 #include "data/Relevancy.h"
 #include "parsing/VelaPageSearch.h"
+#include "platform/Charset.h"
 #include "platform/TextFile.h"
+#include "platform/Utf8.h"
 
 namespace tessaly::cli {
 namespace {
@@ -55,8 +57,11 @@ int MatchRun(const std::vector<std::string>& argv, TCliIO& io) {
         io.err << "tessaly match: " << e.what() << "\n";
         return kExitUsage;
     }
+    // As a refinement does: both sides in UTF-8, the page by its declaration or its bytes.
+    page = ToUtf8(page, ResolvePageCharset({}, {}, page));
     TVelaPageSearch matcher;
-    io.out << matcher.CountMatches(args.Positional()[0], page, args.Has("all")) << "\n";
+    io.out << matcher.CountMatches(Utf8FromStored(args.Positional()[0]), page, args.Has("all"))
+           << "\n";
     return kExitOk;
 }
 
@@ -89,7 +94,9 @@ const TRegisterCommand kMatch{{
     "Usage: tessaly match KEYWORDS PAGE [--all]\n\n"
     "Writes the number of hits of KEYWORDS in the HTML file PAGE as a refinement counts\n"
     "them: tags are removed, lines joined, and every page word more than 80 % similar\n"
-    "to a keyword (case folded) is a hit. With --all, 0 unless every keyword has a hit.\n\n"
+    "to a keyword (case folded) is a hit. With --all, 0 unless every keyword has a hit.\n"
+    "The page is read in UTF-8 by its charset declaration, else as UTF-8 when it is\n"
+    "valid UTF-8, else as Windows-1252; only the letters a to z fold.\n\n"
     "Exit status: 0, or 2 for bad usage or a page that cannot be read.\n",
     MatchRun,
 }};

@@ -195,10 +195,11 @@ bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& r
                       std::string_view header) {
     site.QueryID = request.ID;
     TParserScript& parser = site.Parser;
-    // The link is read like a job's: in UTF-8, its references ("&amp;") decoded.
+    // The link is read like a job's: in UTF-8, its references ("&amp;") decoded. It goes
+    // back to the site in the page's charset, as a browser sends it.
     auto link = [&](const std::string& raw) {
-        const std::string text = PageFieldsOf(site, header, page).Field(raw);
-        return DecodeEntities(text, false);
+        const TPageFields fields = PageFieldsOf(site, header, page);
+        return FromUtf8(DecodeEntities(fields.Field(raw), false), fields.Charset);
     };
     if (!site.NextPageLinkIsAForm) {
         request.URL = link(parser.Run(site.NextPageLinkScript, page));

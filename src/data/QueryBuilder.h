@@ -47,9 +47,9 @@ bool BuildFirstRequest(TVelaSource& site, const TQuerySearch& search, TQueryRequ
 // Fills the request for the page after `page`, by the site's next-page link script or,
 // for a site whose next page is a form, by submitting that form. True when there is a
 // URL that is neither empty nor "?". The site's QueryID becomes the request's ID.
-// The link (or the form's address) is turned into UTF-8 by the page's charset, as job
-// fields are (`header`: the received header lines, may be empty), and its references
-// are decoded.
+// The link (or the form's address) is read as job links are, by the page's charset
+// (`header`: the received header lines, may be empty), its references decoded and, for
+// a JSON feed, its escapes undone; it is sent in the page's charset.
 bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& request,
                       std::string_view header = {});
 

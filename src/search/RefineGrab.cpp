@@ -209,7 +209,11 @@ void TSearchEngine::RefineEvent(THTTPResult& result, THTTPMachineEventType type)
             }
             // Keywords are UTF-8, so the page is read in UTF-8 by its charset, as a
             // result page is (the stored copy keeps the page's own bytes).
-            text = ToUtf8(text, ResolvePageCharset({}, result.Header, text));
+            std::string siteCharset;
+            for (int i = 0; i < Sources.Count(); ++i)
+                if (Utf8FromStored(Sources[i].Title) == job->Source)
+                    siteCharset = Sources[i].Charset;
+            text = ToUtf8(text, ResolvePageCharset(siteCharset, result.Header, text));
             --ItemsInProgress;
             RefineJob(*job, &text);
             break;

@@ -66,6 +66,17 @@ TEST_F(MatchCommandTest, SimilarityScoreAndMatch) {
     EXPECT_EQ(RunArgs({"match", "manager", page}).out.str(), "2\n");
     EXPECT_EQ(RunArgs({"match", "manager nurse", page, "--all"}).out.str(), "0\n");
     EXPECT_EQ(RunArgs({"match", "manager", dir.File("missing")}).status, kExitUsage);
+    // A page in the Windows code page matches keywords typed in UTF-8, and the same page in
+    // UTF-8 does too ("qualit\xe9" in raw bytes would be only 80 % alike).
+    const std::string latin = dir.File("latin.html");
+    WriteFileBytes(latin, "<p>Contr\xf4le qualit\xe9, \xe9t\xe9</p>");
+    const std::string utf8 = dir.File("utf8.html");
+    WriteFileBytes(utf8,
+                   "<meta charset=utf-8><p>Contr\xc3\xb4le qualit\xc3\xa9, \xc3\xa9t\xc3\xa9</p>");
+    for (const std::string& p : {latin, utf8})
+        EXPECT_EQ(RunArgs({"match", "qualit\xc3\xa9 \xc3\xa9t\xc3\xa9", p, "--all"}).out.str(),
+                  "2\n")
+            << p;
 }
 
 }  // namespace

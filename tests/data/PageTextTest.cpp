@@ -166,14 +166,26 @@ TEST_F(PageText, JsonFeedsAreUnescapedBeforeReferences) {
 }
 
 TEST_F(PageText, NextPageLinksAreReadLikeJobLinks) {
+    // References decoded; the bytes go back in the page's charset.
     TQueryRequest req;
-    EXPECT_TRUE(BuildNextRequest(site, "<a class=next href=/s?p=2&amp;q=caf\xE9>", req));
-    EXPECT_EQ(req.URL, "/s?p=2&q=caf\xC3\xA9");
+    EXPECT_TRUE(
+        BuildNextRequest(site, "<a class=next href=/s?p=2&amp;q=caf\xE9&#38;r=&eacute;>", req));
+    EXPECT_EQ(req.URL, "/s?p=2&q=caf\xE9&r=\xE9");
+    req = {};
+    EXPECT_TRUE(
+        BuildNextRequest(site, "<a class=next href=/s?p=2&amp;q=caf\xC3\xA9&#38;r=&eacute;>", req));
+    EXPECT_EQ(req.URL, "/s?p=2&q=caf\xC3\xA9&r=\xC3\xA9");
     req = {};
     EXPECT_TRUE(
         BuildNextRequest(site, "<a class=next href=/s?p=2&amp;q=caf\xC3\xA9>", req,
                          "HTTP/1.0 200 OK\r\nContent-Type: text/html; charset=windows-1252\r\n"));
-    EXPECT_EQ(req.URL, "/s?p=2&q=caf\xC3\x83\xC2\xA9");
+    EXPECT_EQ(req.URL, "/s?p=2&q=caf\xC3\xA9");
+    // A JSON feed's link loses its escapes.
+    site.TextFormat = "JSON";
+    req = {};
+    EXPECT_TRUE(BuildNextRequest(site, "<a class=next href=\\/s?p=2\\u0026q=1>", req));
+    EXPECT_EQ(req.URL, "/s?p=2&q=1");
+    site.TextFormat = "HTML";
     // A form's address is a link; its values go back as the page wrote them.
     site.NextPageLinkIsAForm = true;
     site.NextPageLinkScript = {"Go(Begin, \"<form\");", "Cut(All, Backward);",

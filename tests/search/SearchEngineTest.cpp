@@ -413,6 +413,26 @@ TEST_F(SearchEngine, RefineValidatesAndMovesRelevancy) {
     }
 }
 
+TEST_F(SearchEngine, RefineReadsPagesOfEitherCharsetInUtf8) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    // Typed in UTF-8; only job 3's page holds the words, in Windows-1252 bytes.
+    front.refine.Keywords = "Qualit\xc3\xa9 \xc3\xa9t\xc3\xa9";
+    front.refine.MatchAll = true;
+    front.refine.Download = true;
+    e.MMRefineClick();
+    ASSERT_TRUE(RunToIdle(e));
+    int green = 0;
+    for (int i = 0; i < e.Jobs().Count(); ++i) {
+        const TVelaJob& job = e.Jobs()[i];
+        EXPECT_EQ(job.Status, job.URL == Host() + "/job/3" ? kStatusGreen : kStatusRed) << job.URL;
+        green += job.Status == kStatusGreen;
+    }
+    EXPECT_EQ(green, 1);
+}
+
 TEST_F(SearchEngine, RefineWithoutDownloadsCountsEveryJob) {
     WriteSources();
     TSearchEngine& e = Start();

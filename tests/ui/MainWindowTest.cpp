@@ -191,7 +191,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(QApplication::clipboard()->text(), QString("http://table.example.test/job/Alpha"));
     }
 
-    void notesAreEditedAndWrittenInUtf8() {
+    void notesAreEditedAndWrittenLikeTheJob() {
         TSampleHome home;
         home.AddSearch("x", "Texas", "Engineering", {Job("Caf\xe9 Chef", "Le Bistro")});
         TWindow w(home);
@@ -204,7 +204,8 @@ class MainWindowTest : public QObject {
         editor->setText(QString::fromUtf8("tr\xc3\xa8s bien"));
         QTest::keyClick(editor, Qt::Key_Return);
         // The editor commits from the event loop.
-        QTRY_COMPARE(f.Jobs()[0].Notes, std::string("tr\xc3\xa8s bien"));  // stored in UTF-8
+        QTRY_COMPARE(f.Jobs()[0].Notes,
+                     std::string("tr\xc3\xa8s bien"));  // UTF-8, as every stored text
         QCOMPARE(f.JobGrid->selectionBehavior(), QAbstractItemView::SelectRows);
         QVERIFY(f.JobsModified());
         // The change is saved before another table is loaded.

@@ -603,7 +603,7 @@ class OptionsFormTest : public QObject {
         });
         TUserDetails saved = ReadUserDetails(ReadOptions(home));
         QCOMPARE(saved.Email, std::string("ann@example.test"));
-        QCOMPARE(saved.LastName, std::string("Ng\xc3\xa9"));
+        QCOMPARE(saved.LastName, std::string("Ng\xc3\xa9"));  // stored in UTF-8
 
         // Details written elsewhere meanwhile (sending a job) are not replaced by the
         // page's older, unedited values.
