@@ -16,6 +16,7 @@
 #include "data/PackedFile.h"
 #include "data/VelaSearches.h"
 #include "platform/ByteString.h"
+#include "platform/Home.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "support/CliRun.h"
@@ -107,6 +108,17 @@ TEST_F(DataSafety, RelativeHomeStoresAbsolutePathsAndNeverReachesAnotherHome) {
     }
     EXPECT_FALSE(FileExists(JoinPath(a, "h/searches/velares~1.tbl")));
     EXPECT_EQ(ReadFileBytes(tableB), before);
+}
+
+TEST_F(DataSafety, HomeFromAnySourceIsAbsoluteAndCanonical) {
+    TChangeDir in(Sandbox().Path());
+    const std::string here = std::filesystem::current_path().string();
+    ::setenv("TESSALY_HOME", "./x/../rel/", 1);
+    EXPECT_EQ(ResolveHomeDirectory(""), here + "/rel");
+    ::unsetenv("TESSALY_HOME");
+    EXPECT_EQ(ResolveHomeDirectory("home/"), here + "/home");
+    std::filesystem::create_directory_symlink(home, Sandbox().File("link"));
+    EXPECT_EQ(ResolveHomeDirectory("link"), std::filesystem::canonical(home).string());
 }
 
 TEST_F(DataSafety, RelativeTablePathsInAnOldIndexAreTakenBelowTheHome) {
@@ -286,6 +298,15 @@ TEST_F(DataSafety, CommandLineRefusesDevicesAndPipesAndBadOptions) {
     for (const std::string& file : {std::string("/dev/zero"), std::string("/dev/urandom"), fifo}) {
         auto r = test::RunArgs({"container", "list", file});
         EXPECT_EQ(r.status, kExitFailed) << file;  // the workbench's status for a failed read
+        EXPECT_NE(r.err.str().find("not a regular file"), std::string::npos) << r.err.str();
+    }
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"box", "get", fifo, "ID", "Product"},
+          std::vector<std::string>{"box", "set", "/dev/zero", "ID", "Product", "x"},
+          std::vector<std::string>{"table", "show", fifo},
+          std::vector<std::string>{"script", "run", "/dev/zero", fifo}}) {
+        auto r = test::RunArgs(command);
+        EXPECT_EQ(r.status, kExitUsage) << command[0] << " " << command[1];
         EXPECT_NE(r.err.str().find("not a regular file"), std::string::npos) << r.err.str();
     }
     auto r = test::RunArgs({"--home", "", "list"});
