@@ -22,7 +22,7 @@ std::unique_ptr<TWorkspace> Open(TCliIO& io, const std::string& command, int& st
     std::string error;
     auto w = TWorkspace::Open(io.out, io.err, false, true, error);
     if (!w) {
-        io.err << "tessaly " << command << ": " << error << "\n";
+        io.err << "tessaly " << command << ": " << EscapeForDisplay(error) << "\n";
         status = kExitUsage;
     }
     return w;

@@ -32,7 +32,7 @@ TOpened OpenWorkspace(TCliIO& io, const std::string& command, bool quiet) {
     o.workspace = TWorkspace::Open(
         io.out, io.err, IsTerminal(STDOUT_FILENO) && &io.out == &std::cout, quiet, error);
     if (!o.workspace) {
-        io.err << "tessaly " << command << ": " << error << "\n";
+        io.err << "tessaly " << command << ": " << EscapeForDisplay(error) << "\n";
         o.status = kExitUsage;
     }
     return o;
