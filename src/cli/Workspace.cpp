@@ -190,7 +190,10 @@ bool TCliFrontEnd::TranslateKeywords(TKeywordTranslation& t) {
     if (!MainLoop().RunUntilFor(
             [&] { return keys.Finished() || TInterruptGuard::Count() != interrupts; }, 120000))
         return false;
-    if (!keys.Finished()) return false;
+    if (!keys.Finished()) {
+        engine_->MMStopClick();  // interrupted: the run it precedes stops
+        return false;
+    }
     t.KeywordsEN = keys.Result(TKeyTranslator::klEnglish);
     t.KeywordsFR = keys.Result(TKeyTranslator::klFrench);
     t.KeywordsDE = keys.Result(TKeyTranslator::klGerman);
@@ -215,6 +218,7 @@ bool RunSourceUpdateOnce(TSearchEngine& e, std::ostream& out, int limitMs) {
     update.Close();
     e.LoadUpdateDescriptor();
     e.LoadOptions();
+    if (TInterruptGuard::Count() != interrupts) e.MMStopClick();  // the run it precedes stops
     return ended;
 }
 
