@@ -4,6 +4,8 @@
 #include "cli/Command.h"
 #include "data/ConfigBox.h"
 #include "platform/ByteString.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
 
 namespace tessaly::cli {
 namespace {
@@ -26,6 +28,10 @@ const char* kSetUsage =
 
 // Loads the box with Edition set as asked; loading leaves it at the last key line's.
 void Load(TConfigBox& box, const std::string& file, const TArgs& args) {
+    // A device or a pipe is no box, and reading one may never end.
+    if (PathExists(file) && !FileExists(file))
+        throw EFileError("cannot read \"" + file +
+                         "\": not a regular file (a device, a pipe or a socket)");
     box.LoadFromFile(file);
     box.Edition = args.Value("edition").value_or("");
 }

@@ -8,6 +8,8 @@
 #include <ostream>
 
 #include "platform/ByteString.h"
+#include "platform/Home.h"
+#include "platform/Utf8.h"
 
 namespace tessaly::cli {
 
@@ -146,8 +148,41 @@ void RegisterGroupHelp(std::string group, std::string help) {
     GroupHelp()[std::move(group)] = std::move(help);
 }
 
+std::string EscapeForDisplay(std::string_view text) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&](unsigned char c) {
+        out += "\\x";
+        out += kHex[c >> 4];
+        out += kHex[c & 15];
+    };
+    for (size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80) {
+            if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F)
+                escape(c);
+            else
+                out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        // A whole UTF-8 sequence is kept; any other byte is escaped alone.
+        const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
+        if (length > 0 && i + length <= text.size() && IsValidUtf8(text.substr(i, length))) {
+            out.append(text.substr(i, length));
+            i += length;
+        } else {
+            escape(c);
+            ++i;
+        }
+    }
+    return out;
+}
+
 int UsageError(TCliIO& io, const std::string& command, const std::string& message) {
-    io.err << "tessaly " << command << ": " << message << "\n";
+    io.err << "tessaly" << (command.empty() ? "" : " " + command) << ": "
+           << EscapeForDisplay(message) << "\n";
     if (!command.empty()) io.err << "Try 'tessaly " << command << " --help'.\n";
     return kExitUsage;
 }
@@ -183,8 +218,13 @@ int RunCli(const std::vector<std::string>& originalArgv, TCliIO& io) {
         } else {
             break;
         }
+        if (value.empty())
+            return UsageError(
+                io, "",
+                "option " + name + (name == "--home" ? " needs a directory" : " needs a file"));
         if (name == "--home") {
-            HomeOption() = value;
+            // Absolute once, here: every path stored under the home is made from it.
+            HomeOption() = CanonicalDirectory(value);
         } else {
             if (!ReadableFile(value))
                 return UsageError(io, "", "no readable CA file '" + value + "'");
@@ -231,7 +271,7 @@ int RunCli(const std::vector<std::string>& originalArgv, TCliIO& io) {
     try {
         return best->run(rest, io);
     } catch (const std::exception& e) {
-        io.err << "tessaly " << best->name << ": " << e.what() << "\n";
+        io.err << "tessaly " << best->name << ": " << EscapeForDisplay(e.what()) << "\n";
         return kExitUsage;
     }
 }

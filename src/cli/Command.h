@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tessaly::cli {
@@ -69,6 +70,10 @@ struct TRegisterGroupHelp {
 
 // Runs the command line (without the program name) and returns the exit status.
 int RunCli(const std::vector<std::string>& argv, TCliIO& io);
+
+// A message made safe for a terminal: control bytes other than line breaks and tabs, and
+// bytes that are not part of valid UTF-8, are shown as \xNN.
+std::string EscapeForDisplay(std::string_view text);
 
 // Writes "tessaly: MESSAGE" to standard error and returns kExitUsage.
 int UsageError(TCliIO& io, const std::string& command, const std::string& message);

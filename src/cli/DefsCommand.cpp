@@ -81,8 +81,10 @@ void ShowJson(const TVelaSourcesList& list, std::ostream& os) {
         w.Key("Title").String(s.Title);
         w.Key("HomeURL").String(s.HomeURL);
         w.Key("Enabled").Bool(s.Enabled);
+        w.Key("EnabledChoice").Bool(s.EnabledChoice);
         w.Key("Regions").Strings(s.Regions);
         w.Key("Categories").Strings(s.Categories);
+        w.Key("UserID").String(s.UserID);
         w.Key("FirstPageURL").String(s.FirstPageURL);
         w.Key("FirstPageMethod").String(MethodName(s.FirstPageMethod));
         w.Key("FirstPageParameters").Strings(s.FirstPageParameters);

@@ -10,6 +10,8 @@
 #include "cli/Workspace.h"
 #include "data/Relevancy.h"
 #include "platform/ByteString.h"
+#include "platform/Home.h"
+#include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "platform/Utf8.h"
 
@@ -18,9 +20,9 @@ namespace {
 
 std::unique_ptr<TWorkspace> Open(TCliIO& io, const std::string& command, int& status) {
     std::string error;
-    auto w = TWorkspace::Open(io.out, false, true, error);
+    auto w = TWorkspace::Open(io.out, io.err, false, true, error);
     if (!w) {
-        io.err << "tessaly " << command << ": " << error << "\n";
+        io.err << "tessaly " << command << ": " << EscapeForDisplay(error) << "\n";
         status = kExitUsage;
     }
     return w;
@@ -129,19 +131,38 @@ int List(const std::vector<std::string>& argv, TCliIO& io) {
     std::string error;
     if (!args.Parse(argv, {}, {}, error) || !args.Positional().empty())
         return UsageError(io, "list", error.empty() ? "expected no arguments" : error);
+    // Listing does not make a home: one that does not exist has no searches.
+    if (const std::string home = ResolveHomeDirectory(HomeOption()); !PathExists(home)) {
+        io.out << "No saved searches in " << home
+               << " (it does not exist yet); 'tessaly search' starts one.\n";
+        return kExitOk;
+    }
     int status = kExitOk;
     auto w = Open(io, "list", status);
     if (!w) return status;
     const TVelaSearchesList& s = w->Engine().Searches;
-    if (s.Count() == 0) {
+    if (s.Count() == 0)
         io.out << "No saved searches in " << w->Home() << "; 'tessaly search' starts one.\n";
-        return kExitOk;
-    }
     for (int i = 0; i < s.Count(); ++i)
         io.out << i + 1 << '\t' << DisplayUtf8(ReplaceAll(s[i].Keywords, "\r\n", " ")) << '\t'
                << DisplayUtf8(s[i].Region) << '\t' << DisplayUtf8(s[i].Category) << '\t'
                << s[i].Created << '\t' << s[i].JobCount << "\n";
-    return kExitOk;
+    // Tables no search names any more (an index cut short, a copy from elsewhere) are
+    // not lost silently; naming them is a note on standard error, not a failure.
+    const std::string folder = JoinPath(w->Home(), "searches");
+    for (const std::string& name : ListDirectory(folder)) {
+        if (!StartsWith(name, "velares~") || !EndsWith(name, ".tbl")) continue;
+        const std::string path = JoinPath(folder, name);
+        bool named = false;
+        for (int i = 0; i < s.Count() && !named; ++i)
+            named = s[i].TableFile == path;
+        if (named) continue;
+        io.err << "tessaly list: " << EscapeForDisplay(path)
+               << " belongs to no saved search (the index does not name it); it is left "
+                  "as it is.\n";
+    }
+    // A note, not an error: the listing itself is whole.
+    return w->Status();
 }
 
 // ---- show and export ----
@@ -154,6 +175,8 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
     if (args.Has("desc") && args.Has("asc"))
         return UsageError(io, "show", "--asc and --desc do not go together");
     if (args.Positional().size() != 1) return UsageError(io, "show", "expected N");
+    if (args.Has("json") && args.Has("csv"))
+        return UsageError(io, "show", "choose one of --json and --csv");
     std::string key = "Relevancy ";
     if (auto sort = args.Value("sort"); sort && !SortKey(*sort, key))
         return UsageError(io, "show",
@@ -199,7 +222,7 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
                    << RelevancyText(j.Relevancy) << '\t' << DisplayUtf8(j.Notes) << "\n";
         }
     }
-    return kExitOk;
+    return w->Status();
 }
 
 int Export(const std::vector<std::string>& argv, TCliIO& io) {
@@ -215,6 +238,7 @@ int Export(const std::vector<std::string>& argv, TCliIO& io) {
     auto w = Open(io, "export", status);
     if (!w) return status;
     if (!w->SelectNumber(args.Positional()[0], error)) return UsageError(io, "export", error);
+    if (w->Engine().TableDamaged(w->Engine().SelectedSearch())) return kExitUsage;
     std::ostringstream text;
     const TVelaJobsList& jobs = w->Engine().Jobs();
     if (json)
@@ -240,9 +264,12 @@ int ChangeSearch(const std::vector<std::string>& argv, TCliIO& io, const std::st
     auto w = Open(io, command, status);
     if (!w) return status;
     if (!w->SelectNumber(args.Positional()[0], error)) return UsageError(io, command, error);
+    // The table could not be read (the error is shown): nothing may be saved over it.
+    if (w->Engine().TableDamaged(w->Engine().SelectedSearch())) return kExitUsage;
     status = change(*w, args);
+    if (status != kExitOk) return status;
     w->Close();
-    return status;
+    return w->Status();
 }
 
 TVelaJob* JobNumber(TWorkspace& w, const std::string& number, TCliIO& io,

@@ -29,10 +29,10 @@ struct TOpened {
 TOpened OpenWorkspace(TCliIO& io, const std::string& command, bool quiet) {
     TOpened o;
     std::string error;
-    o.workspace =
-        TWorkspace::Open(io.out, IsTerminal(STDOUT_FILENO) && &io.out == &std::cout, quiet, error);
+    o.workspace = TWorkspace::Open(
+        io.out, io.err, IsTerminal(STDOUT_FILENO) && &io.out == &std::cout, quiet, error);
     if (!o.workspace) {
-        io.err << "tessaly " << command << ": " << error << "\n";
+        io.err << "tessaly " << command << ": " << EscapeForDisplay(error) << "\n";
         o.status = kExitUsage;
     }
     return o;
@@ -70,6 +70,7 @@ int Search(const std::vector<std::string>& argv, TCliIO& io) {
     if (!args.Parse(argv, {"quiet", "offline"}, {"region", "category"}, error))
         return UsageError(io, "search", error);
     if (args.Positional().empty()) return UsageError(io, "search", "expected KEYWORDS");
+    TInterruptGuard interrupts;
     TOpened o = OpenWorkspace(io, "search", args.Has("quiet"));
     if (!o.workspace) return o.status;
     TSearchEngine& e = o.workspace->Engine();
@@ -85,13 +86,16 @@ int Search(const std::vector<std::string>& argv, TCliIO& io) {
         !CheckChoice(categories, v.Category, "category", error))
         return UsageError(io, "search", error);
     if (args.Has("offline")) e.AutoUpdatePending = false;
+    const int errorsBefore = o.workspace->Front().ErrorCount;
     e.MMNewClick();
     const int status = o.workspace->WaitForRun();
     o.workspace->Close();
-    if (!args.Has("quiet"))
+    // Said only when the run itself saved its jobs (a damaged settings file, told before,
+    // still makes the status 2).
+    if (!args.Has("quiet") && o.workspace->Front().ErrorCount == errorsBefore)
         io.out << "Saved as search " << e.Searches.Count() << " in " << o.workspace->Home()
                << "; 'tessaly show " << e.Searches.Count() << "' lists its jobs.\n";
-    return status;
+    return o.workspace->Status() != kExitOk ? kExitUsage : status;
 }
 
 // ---- update ----
@@ -111,6 +115,7 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
     if (!args.Parse(argv, {"quiet", "offline"}, {"region", "category", "keywords"}, error))
         return UsageError(io, "update", error);
     if (args.Positional().size() != 1) return UsageError(io, "update", "expected N");
+    TInterruptGuard interrupts;
     TOpened o = OpenWorkspace(io, "update", args.Has("quiet"));
     if (!o.workspace) return o.status;
     TSearchEngine& e = o.workspace->Engine();
@@ -125,10 +130,16 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
     if (args.Has("category") && !CheckChoice(e.Sources.MCategories, v.Category, "category", error))
         return UsageError(io, "update", error);
     if (args.Has("offline")) e.AutoUpdatePending = false;
+    // A damaged table was reported when it was loaded; nothing may be saved over it.
+    if (e.TableDamaged(s)) return kExitUsage;
+    const int errorsBefore = o.workspace->Front().ErrorCount;
     e.MMUpdateClick();
+    // Refused or failed before it started (no site, the table not writable), with its
+    // message: nothing of the update is saved.
+    if (e.RunState == rsIdle && o.workspace->Front().ErrorCount > errorsBefore) return kExitUsage;
     const int status = o.workspace->WaitForRun();
     o.workspace->Close();
-    return status;
+    return o.workspace->Status() != kExitOk ? kExitUsage : status;
 }
 
 // ---- refine ----
@@ -154,6 +165,7 @@ int RefineCmd(const std::vector<std::string>& argv, TCliIO& io) {
     if (args.Positional().size() != 1) return UsageError(io, "refine", "expected N");
     const std::string keywords = args.Value("keywords").value_or("");
     if (keywords.empty()) return UsageError(io, "refine", "expected --keywords K");
+    TInterruptGuard interrupts;
     TOpened o = OpenWorkspace(io, "refine", args.Has("quiet"));
     if (!o.workspace) return o.status;
     if (!o.workspace->SelectNumber(args.Positional()[0], error))
@@ -164,10 +176,12 @@ int RefineCmd(const std::vector<std::string>& argv, TCliIO& io) {
     r.MatchAll = args.Has("all");
     r.Download = !args.Has("no-download");
     r.KeepAsGrabbed = args.Has("keep");
+    if (o.workspace->Engine().TableDamaged(o.workspace->Engine().SelectedSearch()))
+        return kExitUsage;  // reported when it was loaded
     o.workspace->Engine().MMRefineClick();
     const int status = o.workspace->WaitForRun();
     o.workspace->Close();
-    return status;
+    return o.workspace->Status() != kExitOk ? kExitUsage : status;
 }
 
 // ---- grab ----
@@ -190,6 +204,7 @@ int Grab(const std::vector<std::string>& argv, TCliIO& io) {
     if (args.Positional().size() != 1) return UsageError(io, "grab", "expected N");
     const int choices = args.Has("all") + args.Has("high") + args.Has("green") + args.Has("job");
     if (choices > 1) return UsageError(io, "grab", "choose one of --all, --high, --green, --job");
+    TInterruptGuard interrupts;
     TOpened o = OpenWorkspace(io, "grab", args.Has("quiet"));
     if (!o.workspace) return o.status;
     TSearchEngine& e = o.workspace->Engine();
@@ -209,10 +224,11 @@ int Grab(const std::vector<std::string>& argv, TCliIO& io) {
         }
         o.workspace->Front().Selection = positions;
     }
+    if (e.TableDamaged(e.SelectedSearch())) return kExitUsage;  // reported when it was loaded
     e.LaunchGrabber(choice);
     const int status = e.RunState == rsIdle ? kExitOk : o.workspace->WaitForRun();
     o.workspace->Close();
-    return status;
+    return o.workspace->Status() != kExitOk ? kExitUsage : status;
 }
 
 TRegisterCommand r1({"search", "run a new search over the job sites", kSearchUsage, Search});

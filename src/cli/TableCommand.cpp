@@ -27,7 +27,9 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
     if (args.Positional().size() != 1) return UsageError(io, "table show", "expected FILE");
     const std::string& file = args.Positional()[0];
     if (!FileExists(file)) {
-        io.err << "tessaly table show: no such file \"" << file << "\"\n";
+        io.err << "tessaly table show: "
+               << (PathExists(file) ? "not a regular file" : "no such file") << " \"" << file
+               << "\"\n";
         return kExitUsage;
     }
     TVelaJobsList jobs;

@@ -26,7 +26,7 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
     if (!args.Parse(argv, {}, {}, error)) return UsageError(io, "update-sources", error);
     if (!args.Positional().empty())
         return UsageError(io, "update-sources", "no arguments expected");
-    auto w = TWorkspace::Open(io.out, false, true, error);
+    auto w = TWorkspace::Open(io.out, io.err, false, true, error);
     if (!w) {
         io.err << "tessaly update-sources: " << error << "\n";
         return kExitUsage;

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iomanip>
+#include <iostream>
 #include <sstream>
 
 #include "platform/ByteString.h"
@@ -21,26 +22,12 @@ namespace tessaly::cli {
 namespace {
 
 std::atomic<int> gInterrupts{0};
+int gGuardDepth = 0;
+struct sigaction gPreviousAction {};
 
 extern "C" void OnInterrupt(int) {
     gInterrupts.fetch_add(1);
 }
-
-// Ctrl-C counts interrupts while a run is waited for; the previous handler comes back after.
-class TInterruptScope {
-  public:
-    TInterruptScope() {
-        gInterrupts = 0;
-        struct sigaction sa {};
-        sa.sa_handler = OnInterrupt;
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &previous_);
-    }
-    ~TInterruptScope() { sigaction(SIGINT, &previous_, nullptr); }
-
-  private:
-    struct sigaction previous_ {};
-};
 
 std::string Pad(const std::string& s, size_t width, bool right = false) {
     if (s.size() >= width) return s.substr(0, width);
@@ -49,6 +36,23 @@ std::string Pad(const std::string& s, size_t width, bool right = false) {
 }
 
 }  // namespace
+
+TInterruptGuard::TInterruptGuard() {
+    if (gGuardDepth++ > 0) return;
+    gInterrupts = 0;
+    struct sigaction sa {};
+    sa.sa_handler = OnInterrupt;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &gPreviousAction);
+}
+
+TInterruptGuard::~TInterruptGuard() {
+    if (--gGuardDepth == 0) sigaction(SIGINT, &gPreviousAction, nullptr);
+}
+
+int TInterruptGuard::Count() {
+    return gInterrupts.load();
+}
 
 std::string& HomeOption() {
     static std::string home;
@@ -68,8 +72,11 @@ bool IsTerminal(int fd) {
 
 // ---- Front-end ---------------------------------------------------------------------------
 
+TCliFrontEnd::TCliFrontEnd(std::ostream& out, std::ostream& err, bool terminal, bool quiet)
+    : out_(out), err_(err), terminal_(terminal), quiet_(quiet) {}
+
 TCliFrontEnd::TCliFrontEnd(std::ostream& out, bool terminal, bool quiet)
-    : out_(out), terminal_(terminal), quiet_(quiet) {}
+    : TCliFrontEnd(out, std::cerr, terminal, quiet) {}
 
 void TCliFrontEnd::StatusText(int panel, const std::string& text) {
     // Refinement and grabbing have no progress window: their counters are the progress.
@@ -150,7 +157,15 @@ bool TCliFrontEnd::RefineDialog(TRefineValues& values) {
 void TCliFrontEnd::ShowMessage(const std::string& text) {
     LastMessage = text;
     if (terminal_ && !lastCounters_.empty() && !progressOpen_) out_ << "\r\x1b[2K";
-    out_ << text << std::endl;
+    out_ << EscapeForDisplay(text) << std::endl;
+}
+
+void TCliFrontEnd::ShowError(const std::string& text) {
+    LastMessage = text;
+    ErrorShown = true;
+    ++ErrorCount;
+    if (terminal_ && !lastCounters_.empty() && !progressOpen_) out_ << "\r\x1b[2K" << std::flush;
+    err_ << "tessaly: " << EscapeForDisplay(text) << std::endl;
 }
 
 void TCliFrontEnd::RunSourceUpdate() {
@@ -170,7 +185,15 @@ bool TCliFrontEnd::TranslateKeywords(TKeywordTranslation& t) {
     if (t.Spanish) keys.Request(TKeyTranslator::klSpanish);
     keys.Start();
     // Each request has its own 30-second limit; this only guards against a stuck loop.
-    if (!MainLoop().RunUntilFor([&] { return keys.Finished(); }, 120000)) return false;
+    // Ctrl-C gives up the translation; the run it precedes then stops.
+    const int interrupts = TInterruptGuard::Count();
+    if (!MainLoop().RunUntilFor(
+            [&] { return keys.Finished() || TInterruptGuard::Count() != interrupts; }, 120000))
+        return false;
+    if (!keys.Finished()) {
+        engine_->MMStopClick();  // interrupted: the run it precedes stops
+        return false;
+    }
     t.KeywordsEN = keys.Result(TKeyTranslator::klEnglish);
     t.KeywordsFR = keys.Result(TKeyTranslator::klFrench);
     t.KeywordsDE = keys.Result(TKeyTranslator::klGerman);
@@ -187,23 +210,34 @@ bool RunSourceUpdateOnce(TSearchEngine& e, std::ostream& out, int limitMs) {
     update.OnStatus = [&](const std::string& text) { out << text << std::endl; };
     update.LoadDescriptor();
     update.Start();
-    bool ended = MainLoop().RunUntilFor([&] { return !update.Running(); }, limitMs);
+    // Ctrl-C cuts the update short; the run it precedes then stops.
+    const int interrupts = TInterruptGuard::Count();
+    bool ended = MainLoop().RunUntilFor(
+        [&] { return !update.Running() || TInterruptGuard::Count() != interrupts; }, limitMs);
+    ended = ended && !update.Running();
     update.Close();
     e.LoadUpdateDescriptor();
     e.LoadOptions();
+    if (TInterruptGuard::Count() != interrupts) e.MMStopClick();  // the run it precedes stops
     return ended;
 }
 
 // ---- Workspace -----------------------------------------------------------------------------
 
-TWorkspace::TWorkspace(std::string home, std::ostream& out, bool terminal, bool quiet)
-    : home_(std::move(home)), front_(out, terminal, quiet) {}
+TWorkspace::TWorkspace(std::string home, std::ostream& out, std::ostream& err, bool terminal,
+                       bool quiet)
+    : home_(std::move(home)), front_(out, err, terminal, quiet) {}
 
 std::unique_ptr<TWorkspace> TWorkspace::Open(std::ostream& out, bool terminal, bool quiet,
                                              std::string& error) {
+    return Open(out, std::cerr, terminal, quiet, error);
+}
+
+std::unique_ptr<TWorkspace> TWorkspace::Open(std::ostream& out, std::ostream& err, bool terminal,
+                                             bool quiet, std::string& error) {
     const std::string home = ResolveHomeDirectory(HomeOption());
     PrepareHomeDirectory(home, ShippedDataDirectory());
-    std::unique_ptr<TWorkspace> w(new TWorkspace(home, out, terminal, quiet));
+    std::unique_ptr<TWorkspace> w(new TWorkspace(home, out, err, terminal, quiet));
     w->lock_ = std::make_unique<TInstanceLock>(home);
     if (!w->lock_->Acquired()) {
         error = w->lock_->Message();
@@ -256,23 +290,31 @@ TVelaSearch* TWorkspace::SelectNumber(const std::string& number, std::string& er
 
 int TWorkspace::WaitForRun() {
     TSearchEngine& e = *engine_;
-    TInterruptScope interrupts;
+    TInterruptGuard interrupts;
     int seen = 0;
+    // A Ctrl-C pressed while the run was being started counts as well.
     while (e.RunState != rsIdle) {
-        MainLoop().RunUntilFor([&] { return e.RunState == rsIdle || gInterrupts != seen; }, 200);
-        const int now = gInterrupts;
+        MainLoop().RunUntilFor(
+            [&] { return e.RunState == rsIdle || TInterruptGuard::Count() != seen; }, 200);
+        const int now = TInterruptGuard::Count();
         if (now == seen) continue;
-        seen = now;
-        if (seen == 1) {
+        if (seen == 0) {
+            seen = 1;
             e.MMStopClick();
-        } else {
+        }
+        if (now > 1) {
             // A second Ctrl-C: keep what was merged and leave without waiting for the sites.
-            e.SaveMerged();
-            front_.ShowMessage("Interrupted; the jobs merged so far are saved.");
+            try {
+                e.SaveMerged();
+                front_.ShowMessage("Interrupted; the jobs merged so far are saved.");
+            } catch (const std::exception& x) {
+                front_.ShowError(x.what());
+            }
             std::fflush(nullptr);
-            std::_Exit(kExitAborted);
+            std::_Exit(front_.ErrorShown ? kExitUsage : kExitAborted);
         }
     }
+    if (front_.ErrorShown) return kExitUsage;
     const std::string& m = front_.LastMessage;
     return m.find("Aborted") != std::string::npos ? kExitAborted : kExitOk;
 }

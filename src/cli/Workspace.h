@@ -26,6 +26,9 @@ std::string& CAFileOption();
 // otherwise. Quiet prints nothing but the final message.
 class TCliFrontEnd : public TSearchFrontEnd, public TPrompts {
   public:
+    // Messages go to `out`, errors to `err`.
+    TCliFrontEnd(std::ostream& out, std::ostream& err, bool terminal, bool quiet);
+    // Errors to standard error.
     TCliFrontEnd(std::ostream& out, bool terminal, bool quiet);
 
     void Attach(TSearchEngine* engine) { engine_ = engine; }
@@ -46,6 +49,7 @@ class TCliFrontEnd : public TSearchFrontEnd, public TPrompts {
 
     // Prompts.
     void ShowMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
     void Beep() override {}
     bool AskYesNo(const std::string&) override { return false; }
 
@@ -55,11 +59,15 @@ class TCliFrontEnd : public TSearchFrontEnd, public TPrompts {
     std::vector<int> Selection;  // list positions of the "selected" jobs
     // The last message shown ("Search Completed." ...).
     std::string LastMessage;
+    // True once an error was shown: the command then ends with kExitUsage.
+    bool ErrorShown = false;
+    int ErrorCount = 0;
 
   private:
     void Draw();
 
     std::ostream& out_;
+    std::ostream& err_;
     bool terminal_;
     bool quiet_;
     bool progressOpen_ = false;
@@ -78,7 +86,10 @@ bool RunSourceUpdateOnce(TSearchEngine& engine, std::ostream& out, int limitMs =
 class TWorkspace {
   public:
     // Opens HomeOption() (or the default home), locks it and loads it. On failure returns
-    // null with the message in `error`.
+    // null with the message in `error`. Errors met on the way (a damaged settings file)
+    // go to `err`, or to standard error.
+    static std::unique_ptr<TWorkspace> Open(std::ostream& out, std::ostream& err, bool terminal,
+                                            bool quiet, std::string& error);
     static std::unique_ptr<TWorkspace> Open(std::ostream& out, bool terminal, bool quiet,
                                             std::string& error);
     ~TWorkspace();
@@ -92,13 +103,16 @@ class TWorkspace {
     TVelaSearch* SelectNumber(const std::string& number, std::string& error);
 
     // Waits until the run ends. The first Ctrl-C is the Stop command; a second one saves
-    // what was merged and returns at once. Returns kExitOk, or kExitAborted.
+    // what was merged and returns at once. Returns kExitOk, kExitAborted, or kExitUsage
+    // when an error was shown (a damaged table, a failed save).
     int WaitForRun();
+    // kExitUsage when an error was shown, else kExitOk.
+    int Status() const { return front_.ErrorShown ? kExitUsage : kExitOk; }
     // Saves the listing and the index as the window does when it closes.
     void Close();
 
   private:
-    TWorkspace(std::string home, std::ostream& out, bool terminal, bool quiet);
+    TWorkspace(std::string home, std::ostream& out, std::ostream& err, bool terminal, bool quiet);
 
     std::string home_;
     TCliFrontEnd front_;
@@ -106,6 +120,19 @@ class TWorkspace {
     std::unique_ptr<TInstanceLock> lock_;
     std::unique_ptr<TSearchEngine> engine_;
     bool closed_ = false;
+};
+
+// Ctrl-C is counted instead of ending the program while one of these lives (they nest);
+// the runs read the count. The first one of a command is made before the home is opened,
+// so an early Ctrl-C stops the run as a later one does.
+class TInterruptGuard {
+  public:
+    TInterruptGuard();
+    ~TInterruptGuard();
+    TInterruptGuard(const TInterruptGuard&) = delete;
+    TInterruptGuard& operator=(const TInterruptGuard&) = delete;
+    // The Ctrl-C presses since the outermost guard was made.
+    static int Count();
 };
 
 // True when `fd` is a terminal that understands cursor movement.

@@ -444,6 +444,10 @@ std::string TPacker::Pack(const std::string& container, const std::string& file,
 std::optional<std::string> ReadPackedOrPlain(const std::string& path) {
     std::string bytes;
     if (!TryReadFileBytes(path, bytes)) return std::nullopt;
+    // A file that begins like a container is one: when it cannot be unpacked it is
+    // damaged, and reading its packed bytes as text would only hide that.
+    if (bytes.compare(0, sizeof kSignature, kSignature, sizeof kSignature) != 0) return bytes;
+    std::string reason = kTruncatedFile;
     try {
         const TPackedMembers members = ParseContainer(bytes);
         if (!members.empty() && members[0].unpackedSize <= TPacker::kMemoryLimit) {
@@ -452,10 +456,11 @@ std::optional<std::string> ReadPackedOrPlain(const std::string& path) {
                          [&](const char* d, std::size_t n) { out.append(d, n); });
             return out;
         }
-    } catch (const EPackerError&) {
-        // Not a container we can read: the file is taken as plain text.
+        if (!members.empty()) reason = "its first member is too large";
+    } catch (const EPackerError& e) {
+        reason = e.what();
     }
-    return bytes;
+    throw EPackerError(path + " is damaged: " + reason);
 }
 
 void PackBytesToFile(std::string_view bytes, const std::string& memberName,

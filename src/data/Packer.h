@@ -112,7 +112,8 @@ std::uint32_t DosDateTimeFromUnix(std::int64_t seconds);
 std::int64_t UnixFromDosDateTime(std::uint32_t dosDateTime);
 
 // A container's first member, read into memory without leaving files behind, or else the
-// file's own bytes; nullopt when the file cannot be read at all.
+// file's own bytes; nullopt when the file cannot be read at all. A file that begins with
+// the container's signature but cannot be unpacked throws EPackerError naming the file.
 std::optional<std::string> ReadPackedOrPlain(const std::string& path);
 // Packs `bytes` as one member called `memberName` (LH5, or stored when that is not smaller)
 // and replaces `target` atomically. Throws EPackerError on a write failure.

@@ -35,7 +35,7 @@ TWordMatch WordMatch(std::string_view text, std::string_view sought) {
         if (count == 0) return TWordMatch::None;
         return count == want.size() ? TWordMatch::Full : TWordMatch::Partial;
     } catch (const std::exception&) {
-        Prompts().ShowMessage("bug in Score");
+        Prompts().ShowError("bug in Score");
         return TWordMatch::None;
     }
 }

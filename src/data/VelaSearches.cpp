@@ -54,7 +54,27 @@ int CapCount(int count, size_t remainingLines, int linesPerRecord) {
     return static_cast<int>(std::min(static_cast<size_t>(count), possible));
 }
 
+void LoadTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName,
+                   TTableTexts texts, bool whole);
+
 }  // namespace
+
+std::string ResolveStoredPath(const std::string& path, const std::string& home) {
+    if (path.empty() || path[0] == '/' || home.empty()) return path;
+    // Older indexes hold paths made from a relative home ("h/searches/velares~1.tbl"):
+    // what follows their "searches" folder is the part below the home.
+    std::string rest = path;
+    for (size_t at = path.size(); at != std::string::npos && at > 0;) {
+        const size_t hit = path.rfind("searches/", at - 1);
+        if (hit == std::string::npos) break;
+        if (hit == 0 || path[hit - 1] == '/') {
+            rest = path.substr(hit);
+            break;
+        }
+        at = hit;
+    }
+    return JoinPath(home, rest);
+}
 
 TVelaSearch& TVelaSearchesList::AddSearch() {
     searches_.push_back(std::make_unique<TVelaSearch>());
@@ -72,14 +92,22 @@ void TVelaSearchesList::Clear() {
 }
 
 void TVelaSearchesList::LoadIndex(const std::string& fileName) {
+    Damage.clear();
     if (fileName.empty() || !FileExists(fileName)) {
         Clear();
         return;
     }
+    const std::string home = DirName(DirName(fileName));
     TLineReader reader(SplitLines(ReadFileBytes(fileName)));
     const std::string countLine = reader.Next();
-    int count = ReadCount(reader, countLine, fileName);
-    count = CapCount(count, reader.Remaining(), kIndexLinesPerSearch);
+    const int stated = ReadCount(reader, countLine, fileName);
+    const int count = CapCount(stated, reader.Remaining(), kIndexLinesPerSearch);
+    // A record cut short still counts as present; a count past the records does not.
+    const int whole = count;
+    std::string damage;
+    if (stated > whole)
+        damage = fileName + " is damaged: it counts " + IntToStr(stated) +
+                 (stated == 1 ? " search" : " searches") + " but holds only " + IntToStr(whole);
     std::vector<std::unique_ptr<TVelaSearch>> loaded;
     for (int i = 0; i < count; ++i) {
         auto s = std::make_unique<TVelaSearch>();
@@ -89,11 +117,12 @@ void TVelaSearchesList::LoadIndex(const std::string& fileName) {
         s->Category = Utf8FromStored(reader.Next());
         s->Keywords = Utf8FromStored(reader.Next());
         s->Created = Utf8FromStored(reader.Next());
-        s->TableFile = reader.Next();
+        s->TableFile = ResolveStoredPath(reader.Next(), home);
         s->JobCount = ParseIntOr(reader.Next(), 0);
         loaded.push_back(std::move(s));
     }
     searches_ = std::move(loaded);
+    Damage = damage;
 }
 
 void TVelaSearchesList::SaveIndex(const std::string& fileName) const {
@@ -176,8 +205,23 @@ void LoadJobTable(TVelaJobsList& list, const std::string& fileName, TTableTexts 
     LoadJobTableText(list, ReadStoredText(fileName), fileName, texts);
 }
 
+void LoadWholeJobTable(TVelaJobsList& list, const std::string& fileName) {
+    if (fileName.empty() || !FileExists(fileName)) {
+        list.ClearJobs();
+        return;
+    }
+    LoadTableText(list, ReadStoredText(fileName), fileName, TTableTexts::Utf8, true);
+}
+
 void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName,
                       TTableTexts texts) {
+    LoadTableText(list, text, fileName, texts, false);
+}
+
+namespace {
+
+void LoadTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName,
+                   TTableTexts texts, bool whole) {
     TLineReader reader(SplitLines(text));
     std::string first = reader.Next();
     std::string version = "V1.00";
@@ -187,9 +231,14 @@ void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::str
         countLine = reader.Next();
     }
     const bool old = version == "V1.00";
+    // Grabbed copies live below the table's home (HOME/searches/velares~N/...).
+    const std::string home = fileName.empty() ? std::string() : DirName(DirName(fileName));
     const int linesPerJob = old ? kLinesPerJobV100 : kLinesPerJobV101;
-    int count = ReadCount(reader, countLine, fileName);
-    count = CapCount(count, reader.Remaining(), linesPerJob);
+    const int stated = ReadCount(reader, countLine, fileName);
+    const int count = CapCount(stated, reader.Remaining(), linesPerJob);
+    if (whole && count < stated)
+        throw EConvertError(fileName + " is damaged: it counts " + IntToStr(stated) +
+                            " jobs but holds only " + IntToStr(count));
 
     // Everything is read before the list is touched, so a damaged file leaves it intact.
     // Tables of the first versions hold Windows-1252 texts; each text that is not UTF-8
@@ -202,7 +251,7 @@ void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::str
         job.Company = readText();
         job.Location = readText();
         job.URL = readText();
-        job.LocalFile = reader.Next();
+        job.LocalFile = ResolveStoredPath(reader.Next(), home);
         job.Source = readText();
         job.Found = readText();
         const int relevancy = ParseIntOr(reader.Next(), 0);
@@ -224,5 +273,7 @@ void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::str
         job.JobIndex = index;
     }
 }
+
+}  // namespace
 
 }  // namespace tessaly

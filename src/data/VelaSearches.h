@@ -48,7 +48,12 @@ class TVelaSearchesList {
     // Replaces the list with the index file's searches. A missing file or an empty name
     // gives an empty list. A count line that is not a decimal integer throws
     // EConvertError naming the file and the line, and leaves the list as it was.
+    // Relative table paths are taken below the home holding the index, never below the
+    // current directory. An index that counts more searches than it holds keeps those it
+    // holds and says so in Damage.
     void LoadIndex(const std::string& fileName);
+    // Why the last loaded index is damaged; empty when it was whole.
+    std::string Damage;
     // Writes the index (CR LF lines, never packed), replacing the file atomically.
     // Throws EFileError on failure.
     void SaveIndex(const std::string& fileName) const;
@@ -56,6 +61,11 @@ class TVelaSearchesList {
   private:
     std::vector<std::unique_ptr<TVelaSearch>> searches_;
 };
+
+// A path stored in the index or a table: an absolute one as it is, a relative one below
+// `home` (a leading "HOME/" of a home given relatively is dropped: the part from its
+// "searches/" folder on is kept).
+std::string ResolveStoredPath(const std::string& path, const std::string& home);
 
 // The index file of a program directory.
 std::string SearchesIndexPath(const std::string& programDir);
@@ -89,6 +99,9 @@ enum class TTableTexts { Utf8, Stored };
 // and FileName as they were; EFileError when the file cannot be read.
 void LoadJobTable(TVelaJobsList& list, const std::string& fileName,
                   TTableTexts texts = TTableTexts::Utf8);
+// The same, but a table that counts more jobs than it holds (a file cut short) throws
+// EConvertError too: a table about to be written back must be read whole.
+void LoadWholeJobTable(TVelaJobsList& list, const std::string& fileName);
 // The same for a table's text already read; `fileName` is stored and named in errors.
 void LoadJobTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName,
                       TTableTexts texts = TTableTexts::Utf8);

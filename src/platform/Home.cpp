@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/ByteString.h"
 #include "platform/Paths.h"
@@ -30,18 +31,34 @@ std::string Env(const char* name) {
 
 }  // namespace
 
+std::string CanonicalDirectory(const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    fs::path p = fs::absolute(fs::path(dir), ec);
+    if (ec) return dir;
+    fs::path canonical = fs::weakly_canonical(p, ec);
+    if (!ec) p = canonical;
+    std::string s = p.lexically_normal().string();
+    while (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    return s;
+}
+
 std::string ResolveHomeDirectory(const std::string& explicitHome) {
-    if (!explicitHome.empty()) return explicitHome;
-    if (std::string env = Env("TESSALY_HOME"); !env.empty()) return env;
+    // Stored paths are made from the home: it is made absolute here, once, so that no
+    // relative path ever reaches a file and no later change of directory can move it.
+    if (!explicitHome.empty()) return CanonicalDirectory(explicitHome);
+    if (std::string env = Env("TESSALY_HOME"); !env.empty()) return CanonicalDirectory(env);
     const std::string exeDir = ExecutableDirectory();
-    if (!exeDir.empty() && FileExists(JoinPath(exeDir, "id.box"))) return exeDir;
+    if (!exeDir.empty() && FileExists(JoinPath(exeDir, "id.box")))
+        return CanonicalDirectory(exeDir);
     std::string base = Env("XDG_DATA_HOME");
     if (base.empty()) {
         std::string user = Env("HOME");
         if (user.empty()) user = "/tmp";
         base = JoinPath(user, ".local/share");
     }
-    return JoinPath(base, "tessaly-jobs");
+    return CanonicalDirectory(JoinPath(base, "tessaly-jobs"));
 }
 
 std::string ShippedDataDirectory() {

@@ -8,8 +8,12 @@ namespace tessaly {
 
 // The home directory: `explicitHome` when not empty (the --home option), else
 // $TESSALY_HOME, else the executable's directory when it holds id.box, else
-// $XDG_DATA_HOME/tessaly-jobs (default ~/.local/share/tessaly-jobs).
+// $XDG_DATA_HOME/tessaly-jobs (default ~/.local/share/tessaly-jobs). The result is
+// absolute and canonical (symbolic links resolved as far as the path exists).
 std::string ResolveHomeDirectory(const std::string& explicitHome);
+
+// `dir` made absolute against the current directory, with its existing part resolved.
+std::string CanonicalDirectory(const std::string& dir);
 
 // The directory of the files shipped with the program (id.box, the default definitions):
 // $TESSALY_DATA_DIR, else "data" beside the executable, else share/tessaly-jobs of the

@@ -11,6 +11,10 @@ class TPrompts {
   public:
     virtual ~TPrompts() = default;
     virtual void ShowMessage(const std::string& text) = 0;
+    // A failure the user must know about (a damaged file, a failed save). A front-end
+    // that tells errors apart (the command line: standard error and its exit status)
+    // overrides it; otherwise it is a message like any other.
+    virtual void ShowError(const std::string& text) { ShowMessage(text); }
     virtual void Beep() = 0;
     virtual bool AskYesNo(const std::string& text) = 0;
 

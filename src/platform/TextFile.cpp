@@ -38,8 +38,14 @@ bool WriteAll(int fd, std::string_view bytes) {
     return true;
 }
 
-bool TryReadFileBytes(const std::string& path, std::string& out) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+// Reads a regular file whole. A device, a pipe or a socket is refused before a byte is
+// read (/dev/zero would never end, a pipe would wait for a writer): `notRegular` is
+// then set, errno is EINVAL.
+bool ReadRegularFile(const std::string& path, std::string& out, bool& notRegular) {
+    notRegular = false;
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return false;
     struct stat st {};
     if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
@@ -47,6 +53,13 @@ bool TryReadFileBytes(const std::string& path, std::string& out) {
         errno = EISDIR;
         return false;
     }
+    if (!S_ISREG(st.st_mode)) {
+        close(fd);
+        notRegular = true;
+        errno = EINVAL;
+        return false;
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     out.clear();
     if (st.st_size > 0) out.reserve(static_cast<size_t>(st.st_size));
     char buf[65536];
@@ -66,9 +79,22 @@ bool TryReadFileBytes(const std::string& path, std::string& out) {
     return true;
 }
 
+}  // namespace
+
+bool TryReadFileBytes(const std::string& path, std::string& out) {
+    bool notRegular = false;
+    return ReadRegularFile(path, out, notRegular);
+}
+
 std::string ReadFileBytes(const std::string& path) {
     std::string out;
-    if (!TryReadFileBytes(path, out)) Fail("cannot read", path, errno);
+    bool notRegular = false;
+    if (!ReadRegularFile(path, out, notRegular)) {
+        if (notRegular)
+            throw EFileError("cannot read \"" + path +
+                             "\": not a regular file (a device, a pipe or a socket)");
+        Fail("cannot read", path, errno);
+    }
     return out;
 }
 

@@ -138,6 +138,7 @@ void TSearchEngine::MMRefineClick() {
     if (gridTimer_.Enabled()) GridTimerTimer();
     TVelaSearch* search = SelectedSearch();
     if (search == nullptr) return;
+    if (RefuseDamaged(search, "refining its jobs")) return;
     const bool accepted = front_.RefineDialog(Refine);
     Machine.MaxThreads = 4;
     if (!accepted) return;
@@ -148,10 +149,10 @@ void TSearchEngine::MMRefineClick() {
         jobs_->SetMarks(selector, "White");
     try {
         SaveJobTable(*jobs_, search->TableFile, ProgramDir);
-        LoadJobTable(*jobs_, search->TableFile);
+        LoadWholeJobTable(*jobs_, search->TableFile);
         jobs_->FileName = search->TableFile;
     } catch (const std::exception& e) {
-        Prompts().ShowMessage(e.what());
+        Prompts().ShowError(e.what());
     }
     front_.JobListToGrid(true);
     ItemsQueued = jobs_->Count();
@@ -253,19 +254,24 @@ void TSearchEngine::RefineDone() {
 // The end of a refinement or a grab: the listing is saved to the selected search's table
 // and shown again from it, and the run's message closes it.
 void TSearchEngine::EndJobRun(const std::string& aborted, const std::string& completed) {
+    std::string saveError;
     if (TVelaSearch* search = SelectedSearch()) {
         try {
             SaveJobTable(*jobs_, search->TableFile, ProgramDir);
         } catch (const std::exception& e) {
-            Prompts().ShowMessage(e.what());
+            saveError = e.what();
+            JobsModified = true;  // kept in the listing, saved again when it closes
         }
     }
-    GridTimerTimer();
+    if (saveError.empty()) GridTimerTimer();
     front_.StatusText(2, "");
     Prompts().Beep();
     const std::string& message = RunState == rsStopping ? aborted : completed;
     front_.StatusText(1, message);
-    Prompts().ShowMessage(message);
+    if (saveError.empty())
+        Prompts().ShowMessage(message);
+    else
+        Prompts().ShowError(saveError + "\nThe results are not saved.");
     RunState = rsIdle;
     front_.ButtonsState();
     front_.EnableGrids(true);
@@ -279,6 +285,7 @@ void TSearchEngine::LaunchGrabber(int choice) {
     if (gridTimer_.Enabled()) GridTimerTimer();
     TVelaSearch* search = SelectedSearch();
     if (search == nullptr) return;
+    if (RefuseDamaged(search, "grabbing its jobs")) return;
     // The selection is read before the listing is reloaded.
     const std::vector<int> selected =
         choice == 3 ? front_.SelectedJobPositions() : std::vector<int>{};
@@ -288,10 +295,10 @@ void TSearchEngine::LaunchGrabber(int choice) {
     jobs_->SetMarks("New", "White");
     try {
         SaveJobTable(*jobs_, search->TableFile, ProgramDir);
-        LoadJobTable(*jobs_, search->TableFile);
+        LoadWholeJobTable(*jobs_, search->TableFile);
         jobs_->FileName = search->TableFile;
     } catch (const std::exception& e) {
-        Prompts().ShowMessage(e.what());
+        Prompts().ShowError(e.what());
     }
     ItemsQueued = 0;
     ItemsInProgress = 0;

@@ -7,6 +7,7 @@
 
 #include "data/PackedFile.h"
 #include "platform/ByteString.h"
+#include "platform/Home.h"
 #include "platform/Paths.h"
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
@@ -14,6 +15,21 @@
 namespace tessaly {
 
 namespace {
+
+// Loads a settings box; a file that cannot be read as one (a container that does not
+// unpack, binary bytes) leaves `box` as it was and returns the reason.
+std::string LoadBoxFile(TConfigBox& box, const std::string& path) {
+    std::string text;
+    try {
+        text = ReadStoredText(path);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    if (text.find('\0') != std::string::npos) return path + " is damaged: it holds binary data";
+    box.LoadFromText(text);
+    box.Modified = false;
+    return {};
+}
 
 int ReadSlider(const TConfigBox& box, const char* key, int unreadable, int low, int high) {
     const int v = ParseIntOr(box.ReadString("Connection", key), unreadable);
@@ -70,7 +86,18 @@ TSearchEngine::~TSearchEngine() = default;
 bool TSearchEngine::LoadIdentity() {
     const std::string path = JoinPath(ProgramDir, "id.box");
     if (!FileExists(path)) return false;
-    IdBox.LoadFromFile(path);
+    if (std::string error = LoadBoxFile(IdBox, path); !error.empty()) {
+        // The shipped identification is the one this home was seeded with.
+        const std::string shipped = JoinPath(ShippedDataDirectory(), "id.box");
+        TConfigBox copy;
+        const bool usable = shipped != path && FileExists(shipped) &&
+                            LoadBoxFile(copy, shipped).empty() &&
+                            !copy.ReadString("ID", "Product").empty();
+        if (usable) LoadBoxFile(IdBox, shipped);
+        ReportDamagedBox(error, usable
+                                    ? "the shipped identification " + shipped + " is used instead"
+                                    : "the program runs without its identification");
+    }
     product_ = IdBox.ReadString("ID", "Product");
     edition_ = IdBox.ReadString("ID", "Edition");
     userID_ = IdBox.ReadString("ID", "UserID");
@@ -80,19 +107,25 @@ bool TSearchEngine::LoadIdentity() {
 
 void TSearchEngine::LoadOptions() {
     const std::string path = JoinPath(ProgramDir, "options.box");
-    if (FileExists(path)) Options.LoadFromFile(path);
+    if (!FileExists(path)) return;
+    if (std::string error = LoadBoxFile(Options, path); !error.empty())
+        ReportDamagedBox(error, "the default settings are used instead");
 }
 
 void TSearchEngine::LoadUpdateDescriptor() {
     Config.Edition = edition_;
     const std::string path = JoinPath(ProgramDir, "config.box");
-    if (FileExists(path)) Config.LoadFromFile(path);
+    if (!FileExists(path)) return;
+    if (std::string error = LoadBoxFile(Config, path); !error.empty())
+        ReportDamagedBox(error, "the update descriptor's defaults are used instead");
 }
 
 bool TSearchEngine::LoadSources() {
     const std::string path = JoinPath(ProgramDir, "sources.def");
     if (!FileExists(path)) return false;
     Sources.LoadFromFile(path);
+    if (Sources.Count() == 0 && Sources.MRegions.empty() && Sources.MCategories.empty())
+        throw EFileError(path + " holds no job-site definitions (it is empty or damaged)");
     for (int i = 0; i < Sources.Count(); ++i) {
         TVelaSource& site = Sources[i];
         site.EnabledChoice = Options.ReadString("Sources", site.Title) != "Disabled";
@@ -106,6 +139,11 @@ void TSearchEngine::LoadSearches() {
         if (!ForceDirectories(path)) throw EFileError("Cannot create the directory " + path);
     }
     Searches.LoadIndex(SearchesIndexPath(ProgramDir));
+    indexDamaged_ = !Searches.Damage.empty();
+    if (indexDamaged_)
+        Prompts().ShowError(Searches.Damage +
+                            "; the searches it holds are shown, and a copy of it is kept "
+                            "before it is written again");
     selected_ = Searches.Count() > 0 ? 0 : -1;
     front_.SearchListToGrid();
 }
@@ -113,7 +151,52 @@ void TSearchEngine::LoadSearches() {
 void TSearchEngine::SaveOnClose() {
     if (SelectedSearch() == nullptr) return;
     if (JobsModified) SaveCurrentList();
-    Searches.SaveIndex(SearchesIndexPath(ProgramDir));
+    SaveIndex();
+}
+
+void TSearchEngine::SaveIndex() {
+    const std::string path = SearchesIndexPath(ProgramDir);
+    if (indexDamaged_) {
+        // The searches it lost may still be read from it by hand.
+        std::string copy = path + ".damaged";
+        for (int n = 2; PathExists(copy); ++n)
+            copy = path + ".damaged" + IntToStr(n);
+        WriteFileAtomic(copy, ReadFileBytes(path));
+        indexDamaged_ = false;
+        Prompts().ShowError("The damaged index is kept as " + copy + ".");
+    }
+    Searches.SaveIndex(path);
+}
+
+void TSearchEngine::ReportDamagedBox(const std::string& error, const std::string& instead) {
+    if (!reportedBoxes_.insert(error).second) return;
+    Prompts().ShowError(error + "; " + instead + ".");
+}
+
+bool TSearchEngine::TableDamaged(const TVelaSearch* search) const {
+    return search != nullptr && damagedTables_.count(search->TableFile) > 0;
+}
+
+void TSearchEngine::NoteDamaged(const std::string& table, const std::string& error) {
+    damagedTables_.insert(table);
+    Prompts().ShowError(error + "\nThe job table " + table +
+                        " cannot be read; it is left as it is and nothing is saved over it.");
+}
+
+bool TSearchEngine::RefuseDamaged(const TVelaSearch* search, const std::string& what) {
+    if (!TableDamaged(search)) return false;
+    Prompts().ShowError("The job table " + search->TableFile + " is damaged: " + what +
+                        " would write over it, so it is not done.");
+    return true;
+}
+
+bool TSearchEngine::AnySiteTakesPart() const {
+    const bool campus = StartsWith(edition_, "CCN");
+    for (int i = 0; i < Sources.Count(); ++i) {
+        const TVelaSource& site = Sources[i];
+        if (TakesPart(site) || (campus && StartsWith(site.Title, kCampusSiteTitle))) return true;
+    }
+    return false;
 }
 
 void TSearchEngine::SaveMerged() {
@@ -123,8 +206,9 @@ void TSearchEngine::SaveMerged() {
     }
     TVelaJobsList& list = RunList();
     runSearch_->JobCount = list.Count();
-    SaveJobTable(list, runSearch_->TableFile, ProgramDir);
-    Searches.SaveIndex(SearchesIndexPath(ProgramDir));
+    if (!damagedTables_.count(runSearch_->TableFile))
+        SaveJobTable(list, runSearch_->TableFile, ProgramDir);
+    SaveIndex();
 }
 
 void TSearchEngine::ClearTemp() {
@@ -188,7 +272,7 @@ void TSearchEngine::GridTimerTimer() {
     try {
         if (JobsModified) SaveCurrentList();
     } catch (const std::exception& e) {
-        Prompts().ShowMessage(e.what());
+        Prompts().ShowError(e.what());
     }
     TVelaSearch* search = SelectedSearch();
     const bool searchRun = runSearch_ != nullptr;
@@ -211,13 +295,14 @@ void TSearchEngine::GridTimerTimer() {
             return;
         }
         try {
-            LoadJobTable(*jobs_, search->TableFile);
+            LoadWholeJobTable(*jobs_, search->TableFile);
             jobs_->FileName = search->TableFile;
+            damagedTables_.erase(search->TableFile);
         } catch (const std::exception& e) {
             // A damaged table is left alone on disk: with no file name nothing saves over it.
             jobs_->ClearJobs();
             jobs_->FileName.clear();
-            Prompts().ShowMessage(e.what());
+            NoteDamaged(search->TableFile, e.what());
         }
     }
     jobs_->SortJobs(SortColumn);
@@ -231,10 +316,10 @@ TVelaJobsList& TSearchEngine::RunList() {
     if (!side_) {
         side_ = std::make_unique<TVelaJobsList>();
         try {
-            LoadJobTable(*side_, runSearch_->TableFile);
+            LoadWholeJobTable(*side_, runSearch_->TableFile);
         } catch (const std::exception& e) {
-            Prompts().ShowMessage(e.what());
             side_->ClearJobs();
+            NoteDamaged(runSearch_->TableFile, e.what());
         }
         side_->FileName = runSearch_->TableFile;
     }
@@ -278,6 +363,7 @@ void TSearchEngine::MMStopClick() {
 void TSearchEngine::MMDeleteGrabbedClick() {
     TVelaSearch* search = SelectedSearch();
     if (search == nullptr || RunState != rsIdle) return;
+    if (RefuseDamaged(search, "clearing its grabbed pages")) return;
     const std::string folder = SearchFolder(*search);
     if (!folder.empty() && DirectoryExists(folder)) {
         for (const std::string& name : ListDirectory(folder))
@@ -295,6 +381,7 @@ void TSearchEngine::MMDeleteGrabbedClick() {
 void TSearchEngine::MMDeleteAllClick() {
     TVelaSearch* search = SelectedSearch();
     if (search == nullptr || RunState != rsIdle) return;
+    if (RefuseDamaged(search, "deleting the search")) return;
     gridTimer_.SetEnabled(false);
     MMDeleteGrabbedClick();
     DeleteFile(search->TableFile);
@@ -302,7 +389,7 @@ void TSearchEngine::MMDeleteAllClick() {
     jobs_->FileName.clear();
     JobsModified = false;
     Searches.DeleteSearch(selected_);
-    Searches.SaveIndex(SearchesIndexPath(ProgramDir));
+    SaveIndex();
     if (selected_ >= Searches.Count()) selected_ = Searches.Count() - 1;
     front_.SearchListToGrid();
     StartGridTimer();

@@ -26,6 +26,9 @@
 
 namespace tessaly {
 
+// The campus site that the "CCN" editions always search.
+inline constexpr const char* kCampusSiteTitle = "Viradod Edidivi Revazur";
+
 // The connection options as the engine reads them from options.box.
 struct TConnectionOptions {
     int MaxJobs = 75;
@@ -147,6 +150,12 @@ class TSearchEngine {
     // Shortens the grid timer and other engine delays for tests; 500 ms by default.
     int GridTimerMs = 500;
 
+    // True when `search`'s table failed to load: nothing may save over it, so the commands
+    // that would (update, refine, grab, clearing, deleting) say so and stop.
+    bool TableDamaged(const TVelaSearch* search) const;
+    // True when at least one site would take part in a search started now.
+    bool AnySiteTakesPart() const;
+
     // The current job list: the selected search's table.
     TVelaJobsList& Jobs() { return *jobs_; }
     // The jobs of the running search when it is not the selected one.
@@ -178,6 +187,15 @@ class TSearchEngine {
     void ForgetUnreachable(TVelaJob& job);
     void EndJobRun(const std::string& aborted, const std::string& completed);
     void SaveCurrentList();
+    // Reports that `search`'s table is damaged and `what` is not done; true when it is.
+    bool RefuseDamaged(const TVelaSearch* search, const std::string& what);
+    void NoteDamaged(const std::string& table, const std::string& error);
+    // The automatic job-source update that runs before the first search of a session.
+    void RunPendingUpdate();
+    // Keeps a copy of an index found damaged before it is first written again.
+    void SaveIndex();
+    // Tells once per session that a settings box is damaged and what is used instead.
+    void ReportDamagedBox(const std::string& error, const std::string& instead);
 
     TSearchFrontEnd& front_;
     std::unique_ptr<TVelaJobsList> jobs_;
@@ -189,8 +207,11 @@ class TSearchEngine {
     std::string edition_;
     std::string userID_;
     TTimer gridTimer_;
-    std::set<int32_t> timedOut_;  // queries of this run that reported meTimeOut
-    bool starting_ = false;       // InitSearch is still queuing sites: no completion yet
+    std::set<int32_t> timedOut_;           // queries of this run that reported meTimeOut
+    bool starting_ = false;                // InitSearch is still queuing sites: no completion yet
+    std::set<std::string> damagedTables_;  // tables that failed to load: never saved over
+    bool indexDamaged_ = false;            // the index needs its copy kept before a save
+    std::set<std::string> reportedBoxes_;  // damaged settings boxes already told
 };
 
 }  // namespace tessaly

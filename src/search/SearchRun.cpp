@@ -8,13 +8,17 @@
 #include "platform/DateTime.h"
 #include "platform/Paths.h"
 #include "platform/Prompts.h"
+#include "platform/TextFile.h"
 #include "search/SearchEngine.h"
 
 namespace tessaly {
 
 namespace {
 
-constexpr const char* kCampusSite = "Viradod Edidivi Revazur";
+constexpr const char* kCampusSite = kCampusSiteTitle;
+constexpr const char* kNoSiteTakesPart =
+    "No job site takes part in searches: every site is disabled (the Options' Sources page, "
+    "or the definitions). The search is not updated and its table is left as it is.";
 
 }  // namespace
 
@@ -50,12 +54,30 @@ void TSearchEngine::MMUpdateClick() {
     if (gridTimer_.Enabled()) GridTimerTimer();  // the selected search's table is the one shown
     TVelaSearch* search = SelectedSearch();
     if (search == nullptr) return;
+    if (RefuseDamaged(search, "updating the search")) return;
+    // The update may bring sites; without one the table is not even rewritten.
+    if (!AnySiteTakesPart() && AutoUpdatePending) RunPendingUpdate();
+    if (!AnySiteTakesPart()) {
+        Prompts().ShowError(kNoSiteTakesPart);
+        return;
+    }
     marked_ = search;
     TNewSearchValues values = NewSearch;
     values.Region = search->Region;
     values.Category = search->Category;
     values.Keywords = search->Keywords;
     if (!front_.NewSearchDialog("Update Search", "&Update", values)) return;
+    try {
+        // Saving and loading back drops the jobs the user deleted. When that fails the
+        // search stays as it was: nothing of the update is kept.
+        SaveJobTable(*jobs_, search->TableFile, ProgramDir);
+        LoadWholeJobTable(*jobs_, search->TableFile);
+        jobs_->FileName = search->TableFile;
+        JobsModified = false;
+    } catch (const std::exception& e) {
+        Prompts().ShowError(e.what());
+        return;
+    }
     NewSearch = values;
     search->Region = values.Region;
     search->Category = values.Category;
@@ -64,16 +86,6 @@ void TSearchEngine::MMUpdateClick() {
     front_.SearchListToGrid();
     StartGridTimer();
     UpdateMode = true;
-    try {
-        // Saving and loading back drops the jobs the user deleted.
-        SaveJobTable(*jobs_, search->TableFile, ProgramDir);
-        LoadJobTable(*jobs_, search->TableFile);
-        jobs_->FileName = search->TableFile;
-        JobsModified = false;
-    } catch (const std::exception& e) {
-        Prompts().ShowMessage(e.what());
-        return;
-    }
     InitSearch();
 }
 
@@ -100,13 +112,7 @@ void TSearchEngine::InitSearch() {
         }
     }
 
-    if (AutoUpdatePending) {
-        front_.StatusText(1, "Automatic update in progress...");
-        front_.RunSourceUpdate();
-        ProcessMessages();
-        AutoUpdatePending = false;
-        ShowPopupIf("OnUpdate");
-    }
+    if (AutoUpdatePending) RunPendingUpdate();
     front_.ButtonsState();
     if (RunState == rsStopping) {
         // Stop during the update: no site starts, and the run still ends.
@@ -189,6 +195,14 @@ void TSearchEngine::InitSearch() {
     // A run whose sites all ended while others were still being started, or that
     // started none, completes here: no further event would reach the check.
     if (ItemsDone >= ItemsQueued) SearchDone();
+}
+
+void TSearchEngine::RunPendingUpdate() {
+    front_.StatusText(1, "Automatic update in progress...");
+    front_.RunSourceUpdate();
+    ProcessMessages();
+    AutoUpdatePending = false;
+    ShowPopupIf("OnUpdate");
 }
 
 // ---- Events of a search query ---------------------------------------------------------------
@@ -359,13 +373,13 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
     try {
         site.Jobs.CleanUpJobs();
     } catch (...) {
-        Prompts().ShowMessage("ERROR: Crash on CleanUpJobs");
+        Prompts().ShowError("ERROR: Crash on CleanUpJobs");
     }
     if (product_.find("US") != std::string::npos) site.Jobs.ExpandStates();
     try {
         ScoreSourceJobs(site, search);
     } catch (...) {
-        Prompts().ShowMessage("bug in Score");
+        Prompts().ShowError("bug in Score");
     }
     site.Jobs.SortJobs("Relevancy ");
     if (IsPreferred(site)) site.Jobs.PinAndHighlightAll();
@@ -383,7 +397,7 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
     try {
         list.MergeJobs(site.Jobs, UpdateMode);
     } catch (...) {
-        Prompts().ShowMessage("ERROR: Crash on MergeJobsList");
+        Prompts().ShowError("ERROR: Crash on MergeJobsList");
     }
     site.Jobs.ClearJobs();
     list.SortJobs("Relevancy ");
@@ -395,29 +409,44 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
 void TSearchEngine::SearchDone() {
     if (RunState == rsIdle) return;
     ProgressPhase(3);
+    std::string saveError;
+    bool keptInMemory = false;
     if (runSearch_ != nullptr) {
         TVelaJobsList& list = RunList();
         runSearch_->JobCount = list.Count();
         list.SortJobs("Relevancy ");
         list.UnpinAll();
         try {
+            if (damagedTables_.count(runSearch_->TableFile))
+                throw EFileError("the job table " + runSearch_->TableFile +
+                                 " is damaged; the jobs found are not saved over it");
             SaveJobTable(list, runSearch_->TableFile, ProgramDir);
             list.FileName = runSearch_->TableFile;
-            Searches.SaveIndex(SearchesIndexPath(ProgramDir));
+            SaveIndex();
         } catch (const std::exception& e) {
-            Prompts().ShowMessage(e.what());
+            saveError = e.what();
+            // The jobs found stay in the listing, to be saved again when it closes.
+            if (&list == jobs_.get() && !damagedTables_.count(runSearch_->TableFile)) {
+                list.FileName = runSearch_->TableFile;
+                JobsModified = true;
+                keptInMemory = true;
+            }
         }
     }
     // The run's jobs are on disk now; the listing is loaded from there.
     side_.reset();
     runSearch_ = nullptr;
-    GridTimerTimer();
+    if (!keptInMemory) GridTimerTimer();
 
     Prompts().Beep();
     front_.StatusText(2, "");
-    const std::string message = RunState == rsStopping ? "Search Aborted." : "Search Completed.";
+    std::string message = RunState == rsStopping ? "Search Aborted." : "Search Completed.";
+    if (!saveError.empty()) message = "Search Failed: its jobs could not be saved.";
     front_.StatusText(1, message);
-    Prompts().ShowMessage(message);
+    if (saveError.empty())
+        Prompts().ShowMessage(message);
+    else
+        Prompts().ShowError(saveError + "\n" + message);
 
     front_.ProgressClose();
     RunState = rsIdle;

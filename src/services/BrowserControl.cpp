@@ -80,6 +80,18 @@ TBrowserControl::TBrowserControl(std::string tempDir, TQuery query, TMainLoop* l
     DetectBrowser();
 }
 
+TBrowserControl::~TBrowserControl() {
+    if (!Pending()) return;
+    // Whoever watched the busy state may be gone already, and no message may run now.
+    OnBusy = nullptr;
+    timer_.SetEnabled(false);
+    StartRequest(pendingAddress_, pendingNewWindow_);
+}
+
+void TBrowserControl::Flush() {
+    if (Pending()) OpenPending();
+}
+
 void TBrowserControl::DetectBrowser() {
     // Ask the desktop which program opens a page file, as a double click on one would.
     std::string type;
@@ -152,14 +164,17 @@ void TBrowserControl::OpenPending() {
     const bool newWindow = pendingNewWindow_;
     if (OnBusy) OnBusy(true);
     ProcessMessages();
-    bool ok = Start(CommandFor(address, newWindow));
+    StartRequest(address, newWindow);
+    if (OnBusy) OnBusy(false);
+}
+
+void TBrowserControl::StartRequest(const std::string& address, bool newWindow) {
     // A named browser that is not installed: the desktop's default handler still shows it.
-    if (!ok && ActiveBrowser != TActiveBrowser::Shell) {
+    if (!Start(CommandFor(address, newWindow)) && ActiveBrowser != TActiveBrowser::Shell) {
         TArgs shell = ShellCommand;
         shell.push_back(address);
-        ok = Start(shell);
+        Start(shell);
     }
-    if (OnBusy) OnBusy(false);
 }
 
 bool LaunchDetached(const std::vector<std::string>& args) {

@@ -42,6 +42,9 @@ class TBrowserControl {
     // `tempDir` holds the short-lived detection file. `query` replaces the real
     // program runs of the detection (tests); `loop` drives the request timer.
     explicit TBrowserControl(std::string tempDir, TQuery query = {}, TMainLoop* loop = nullptr);
+    // A request still waiting for its timer is carried out: a page asked for just before
+    // the program ends is opened, not dropped.
+    ~TBrowserControl();
     TBrowserControl(const TBrowserControl&) = delete;
     TBrowserControl& operator=(const TBrowserControl&) = delete;
 
@@ -51,6 +54,8 @@ class TBrowserControl {
     // Carries out the waiting request now (the timer's handler).
     void OpenPending();
     bool Pending() const { return timer_.Enabled(); }
+    // Carries out the waiting request, if any, at once (at shutdown).
+    void Flush();
 
     TActiveBrowser ActiveBrowser = TActiveBrowser::Shell;
     // The detected browser: a desktop entry or a program; empty when none was found.
@@ -75,6 +80,7 @@ class TBrowserControl {
 
   private:
     bool Start(const TArgs& args);
+    void StartRequest(const std::string& address, bool newWindow);
 
     std::string tempDir_;
     TQuery query_;

@@ -1256,6 +1256,9 @@ void TVelaMainForm::FormClose() {
     if (OptionsForm) OptionsForm->FormDestroy();
     ProgressForm->hide();
     if (engine_->Config.ReadString("Popup", "Mode") == "OnClose") ShowPopupMessage();
+    // The page the message's Yes asked for waits for the browser control's timer, which
+    // would never fire now: it is opened before the program goes away.
+    if (browser_) browser_->Flush();
 }
 
 // ---------------------------------------------------------------- the seam

@@ -238,6 +238,41 @@ TEST_F(SearchEngine, RunWithoutAnySiteStillEnds) {
     EXPECT_EQ(e.ItemsQueued, 0);
 }
 
+// The window's path through a damaged table: shown empty, told once, and every command
+// that would save the listing over it stops; the selection moving away and back, and
+// closing, write nothing either.
+TEST_F(SearchEngine, DamagedTableIsShownEmptyAndNeverSavedOver) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    const std::string table = e.Searches[0].TableFile;
+    std::string bytes = ReadFileBytes(table);
+    bytes.resize(bytes.size() * 2 / 3);
+    WriteFileBytes(table, bytes);
+    e.SelectSearch(0);
+    ASSERT_TRUE(WaitFor([&] { return e.TableDamaged(e.SelectedSearch()); }));
+    EXPECT_EQ(e.Jobs().Count(), 0);
+    EXPECT_NE(Said().messages.back().find(table), std::string::npos) << Said().messages.back();
+    const size_t told = Said().messages.size();
+    e.MMUpdateClick();
+    e.MMRefineClick();
+    e.LaunchGrabber(0);
+    e.MMDeleteGrabbedClick();
+    e.MMDeleteAllClick();
+    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(Said().messages.size(), told + 5);
+    EXPECT_EQ(e.Searches.Count(), 2);
+    e.SelectSearch(1);
+    e.GridTimerTimer();
+    e.SelectSearch(0);
+    e.GridTimerTimer();
+    e.SaveOnClose();
+    EXPECT_EQ(ReadFileBytes(table), bytes);
+}
+
 TEST_F(SearchEngine, AutomaticUpdateRunsOncePerProgramRun) {
     WriteSources();
     TSearchEngine& e = Start();

@@ -173,6 +173,18 @@ TEST_F(BrowserLaunchTest, HostileAddressesReachTheBrowserAsOneArgument) {
     EXPECT_FALSE(FileExists(marker));
 }
 
+TEST_F(BrowserLaunchTest, RequestStillWaitingWhenTheProgramEndsIsOpened) {
+    {
+        TBrowserControl b(Sandbox().Path(), [](const TArgs&) { return std::string(); });
+        b.ActiveBrowser = TActiveBrowser::Netscape;
+        b.NetscapeCommand = {"standin-browser"};
+        b.RequestURL("http://offers.example.test/closing", false);
+        ASSERT_TRUE(b.Pending());
+    }  // gone before its timer fired
+    ASSERT_TRUE(WaitFor([&] { return FileExists(log); }));
+    EXPECT_EQ(ReadTextLines(log), TStrings{"http://offers.example.test/closing"});
+}
+
 TEST_F(BrowserLaunchTest, LaunchReportsAProgramThatCannotStart) {
     EXPECT_FALSE(LaunchDetached({"no-such-browser-anywhere"}));
     EXPECT_TRUE(LaunchDetached({"standin-browser", "a b"}));

@@ -1,8 +1,10 @@
 // The service windows inside the main window, against a scripted server: the automatic
 // update dialog, the Guide menus, the pop-up message at its moments, both translators and
 // the send-to-a-friend dialog in both modes.
+#include <sys/stat.h>
 #include <QAction>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -10,9 +12,12 @@
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QThread>
 #include <QToolButton>
 #include <QtTest>
+
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 #include "UiTestSupport.h"
@@ -384,6 +389,44 @@ class ServiceDialogsTest : public QObject {
                 QVERIFY(w.opened.empty());
             }
         }
+    }
+
+    // Yes at closing opens the page through the real browser control: a stand-in browser
+    // on the PATH records what it was started with.
+    void popupAtCloseOpensThePageInTheBrowser() {
+        TSampleHome home;
+        const std::string bin = home.File("bin"), log = home.File("browser.log");
+        ForceDirectories(bin);
+        const std::string script = JoinPath(bin, "standin-browser");
+        WriteFileBytes(script, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + log + ".part\"\nmv \"" +
+                                   log + ".part\" \"" + log + "\"\n");
+        ::chmod(script.c_str(), 0755);
+        const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+        ::setenv("PATH", (bin + ":" + oldPath).c_str(), 1);
+        TConfigBox box;
+        box.WriteString("Popup", "Mode", "OnClose");
+        box.WriteString("Popup", "Message", "Visit our new career guide!");
+        box.WriteString("Popup", "URL", "http://maker.example/guide");
+        box.SaveToFile(home.File("config.box"));
+        {
+            TWindow w(home, false);
+            TVelaMainForm& f = w.Form();
+            f.OnOpenURL = nullptr;  // the real browser control
+            f.Browser().ActiveBrowser = TActiveBrowser::Netscape;
+            f.Browser().NetscapeCommand = {"standin-browser"};
+            f.OnYesNo = [](const QString&) { return true; };
+            std::string error;
+            QVERIFY(f.ReadProductId(error));
+            QVERIFY(f.FirstActivation(error));
+            f.close();
+            QVERIFY(!f.isVisible());
+        }
+        ::setenv("PATH", oldPath.c_str(), 1);
+        QDeadlineTimer deadline(10000);
+        while (!FileExists(log) && !deadline.hasExpired())
+            QThread::msleep(20);
+        QVERIFY(FileExists(log));
+        QCOMPARE(ReadTextLines(log), TStrings{"http://maker.example/guide"});
     }
 
     void popupAnsweredNoOpensNothing() {
