@@ -148,8 +148,9 @@ int List(const std::vector<std::string>& argv, TCliIO& io) {
                << DisplayUtf8(s[i].Region) << '\t' << DisplayUtf8(s[i].Category) << '\t'
                << s[i].Created << '\t' << s[i].JobCount << "\n";
     // Tables no search names any more (an index cut short, a copy from elsewhere) are
-    // not lost silently; naming them is a note on standard error, not a failure.
+    // not lost silently: naming them counts as an error, since only damage makes them.
     const std::string folder = JoinPath(w->Home(), "searches");
+    bool orphans = false;
     for (const std::string& name : ListDirectory(folder)) {
         if (!StartsWith(name, "velares~") || !EndsWith(name, ".tbl")) continue;
         const std::string path = JoinPath(folder, name);
@@ -157,12 +158,12 @@ int List(const std::vector<std::string>& argv, TCliIO& io) {
         for (int i = 0; i < s.Count() && !named; ++i)
             named = s[i].TableFile == path;
         if (named) continue;
+        orphans = true;
         io.err << "tessaly list: " << EscapeForDisplay(path)
                << " belongs to no saved search (the index does not name it); it is left "
                   "as it is.\n";
     }
-    // A note, not an error: the listing itself is whole.
-    return w->Status();
+    return orphans ? kExitUsage : w->Status();
 }
 
 // ---- show and export ----
