@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "data/JobColumns.h"
 #include "data/VelaJobs.h"
 #include "data/VelaSearches.h"
 #include "data/VelaSources.h"
@@ -28,14 +29,15 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QSplitter;
+class QTableView;
 class QTableWidget;
-class QTableWidgetItem;
 class QToolBar;
 class QToolButton;
 
 namespace tessaly::ui {
 
 class TFrameAnimation;
+class TJobGrid;
 class TNewSearchForm;
 class TRefineForm;
 class TFindInResultsForm;
@@ -76,8 +78,8 @@ struct TProductId {
 
 class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
   public:
-    // Job grid headers and the search grid headers, as the program names them.
-    static const char* const kJobHeaders[8];
+    // The search grid headers, as the program names them (the job grid's are the job
+    // column table's).
     static const char* const kSearchHeaders[6];
 
     explicit TVelaMainForm(const std::string& programDir, QWidget* parent = nullptr);
@@ -151,6 +153,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
 
     // ---- grids
     int GetColIdx(const QTableWidget* grid, const char* header) const;
+    int GetColIdx(const TJobGrid* grid, const char* header) const;
     void GridTimerTimer() { engine_->GridTimerTimer(); }
     // The grid row that shows the job at `jobPosition`, -1 when none.
     int RowOfJob(int jobPosition) const;
@@ -218,6 +221,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // Runs the grid's text search: from the start, or after the last hit. True on a hit,
     // which becomes FoundCol/FoundRow and is selected.
     bool FindInGrid(const QString& text, bool caseSensitive, bool next);
+    // Sets or clears the hourglass: set while a table loads, when deletions and a change
+    // of search are refused.
+    void SetHourglass(bool on);
 
     // ---- widgets, by the names users and tests know them
     QWidget* Panel1;
@@ -227,7 +233,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     QWidget* AdPanel;
     QSplitter* Splitter1;
     QTableWidget* SearchGrid;
-    QTableWidget* JobGrid;
+    TJobGrid* JobGrid;
     QLabel* StatusPanels[3];
     QProgressBar* ActivityIndicator;
     QToolButton *NewBut, *UpdateBut, *RefineBut, *GrabBut, *StopBut, *HighBut, *ToolsBut,
@@ -236,9 +242,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     QMenu* SortMenu;
 
     // Windows that other windows lay out, store and drive; null until they are created.
-    QWidget* RemoteWindow = nullptr;     // the remote job-list window ("RemoteForm")
-    QTableWidget* RemoteGrid = nullptr;  // its job grid
-    QWidget* SponsorWindow = nullptr;    // the sponsor banner window ("SponsorForm")
+    QWidget* RemoteWindow = nullptr;   // the remote job-list window ("RemoteForm")
+    QTableView* RemoteGrid = nullptr;  // its job grid
+    QWidget* SponsorWindow = nullptr;  // the sponsor banner window ("SponsorForm")
     // The remote window recomputes its column widths (after a grid layout reset).
     std::function<void()> OnRemoteLayout;
     // The update descriptor changed: every banner reads its triggers again.
@@ -321,12 +327,13 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateOptionsForm();
     QAction* MakeAction(const char* name, const char* caption, const char* hint,
                         std::function<void()> handler, const QKeySequence& key = {});
-    void FillJobRow(int row, int position);
+    // Puts the header's sort mark on the column the engine's sort key names.
+    void ShowSortMark();
     void SetCell(QTableWidget* grid, int row, int col, const QString& text);
     QString CellText(const QTableWidget* grid, int row, const char* header) const;
     void UpdateSearchCount();
     void ResetHighlightMode() { HighlightMode = 0; }
-    void OptimizeGrid(QTableWidget* grid, int lessScroll, int lessNoScroll);
+    void OptimizeGrid(QTableView* grid, int lessScroll, int lessNoScroll);
     void XkLogoStop();
     void CloseSplash();
     void ShutdownTimerTimer();

@@ -17,6 +17,7 @@
 #include "data/ConfigBox.h"
 #include "data/VelaSearches.h"
 #include "platform/Paths.h"
+#include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/VelaFindInResults.h"
 #include "ui/VelaMain.h"
@@ -78,12 +79,14 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.SearchCell(0, "Count "), QString("8"));
         // The status cell carries the job's image and its hint.
         const int row = w.Titles().indexOf("Welding Inspector");
-        const QTableWidgetItem* status = f.JobGrid->item(row, f.GetColIdx(f.JobGrid, " "));
-        QCOMPARE(status->data(Qt::UserRole).toInt(), 15);  // online, validated
-        QCOMPARE(status->toolTip(), QString("Validated Online Job"));
+        const int status = f.GetColIdx(f.JobGrid, " ");
+        QCOMPARE(f.JobGrid->Data(row, status, Qt::UserRole).toInt(), 15);  // online, validated
+        QCOMPARE(f.JobGrid->Data(row, status, Qt::ToolTipRole).toString(),
+                 QString("Validated Online Job"));
         const int notes = w.Titles().indexOf("Senior Welder");
-        QCOMPARE(f.JobGrid->item(notes, f.GetColIdx(f.JobGrid, "Notes"))->toolTip(),
-                 QString("Click to enter notes"));
+        QCOMPARE(
+            f.JobGrid->Data(notes, f.GetColIdx(f.JobGrid, "Notes"), Qt::ToolTipRole).toString(),
+            QString("Click to enter notes"));
 
         // Another search: its table is loaded when the grid timer fires.
         f.SearchGrid->setCurrentCell(1, 0);
@@ -173,7 +176,7 @@ class MainWindowTest : public QObject {
         const int title = f.GetColIdx(f.JobGrid, "Title ");
         f.JobGridClickCell(0, status);
         QVERIFY(f.Jobs()[0].High);
-        QCOMPARE(f.JobGrid->item(0, status)->data(Qt::UserRole).toInt(), 2);
+        QCOMPARE(f.JobGrid->Data(0, status, Qt::UserRole).toInt(), 2);
         QVERIFY(f.JobsModified());
 
         f.Options().HotlinkTitles = false;

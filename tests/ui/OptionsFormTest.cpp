@@ -22,6 +22,7 @@
 #include "platform/TextFile.h"
 #include "services/BrowserControl.h"
 #include "services/Referral.h"
+#include "ui/JobGrid.h"
 #include "ui/VelaConnectWizard.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaOptions.h"
@@ -70,13 +71,12 @@ QRect Screen() {
 }
 
 // The header texts of a grid in display order.
-QStringList DisplayedHeaders(const QTableWidget* grid) {
+QStringList DisplayedHeaders(const QTableView* grid) {
     QStringList out;
     const QHeaderView* h = grid->horizontalHeader();
-    for (int v = 0; v < grid->columnCount(); ++v) {
+    for (int v = 0; v < grid->model()->columnCount(); ++v) {
         const int logical = h->logicalIndex(v);
-        out << (grid->horizontalHeaderItem(logical) ? grid->horizontalHeaderItem(logical)->text()
-                                                    : QString());
+        out << grid->model()->headerData(logical, Qt::Horizontal).toString();
     }
     return out;
 }

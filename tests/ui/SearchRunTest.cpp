@@ -13,6 +13,7 @@
 #include "UiTestSupport.h"
 #include "data/VelaSearches.h"
 #include "support/TestBoards.h"
+#include "ui/JobGrid.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaNewSearch.h"
 #include "ui/VelaProgress.h"
