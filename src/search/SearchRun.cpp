@@ -347,7 +347,7 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
     } catch (...) {
         Prompts().ShowMessage("bug in Score");
     }
-    site.Jobs.SortJobs("Relevancy ");
+    site.Jobs.SortJobs(kRelevancyKey);
     if (IsPreferred(site)) site.Jobs.PinAndHighlightAll();
     const int maxJobs = MaxJobs();
     while (site.Jobs.Count() > maxJobs)
@@ -366,7 +366,7 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
         Prompts().ShowMessage("ERROR: Crash on MergeJobsList");
     }
     site.Jobs.ClearJobs();
-    list.SortJobs("Relevancy ");
+    list.SortJobs(kRelevancyKey);
     if (&list == jobs_.get()) front_.JobListToGrid(false);
 }
 
@@ -378,7 +378,7 @@ void TSearchEngine::SearchDone() {
     if (runSearch_ != nullptr) {
         TVelaJobsList& list = RunList();
         runSearch_->JobCount = list.Count();
-        list.SortJobs("Relevancy ");
+        list.SortJobs(kRelevancyKey);
         list.UnpinAll();
         try {
             SaveJobTable(list, runSearch_->TableFile, ProgramDir);
