@@ -786,10 +786,12 @@ void TVelaMainForm::UpdateMenus() {
     for (const char* n : {"MMOpenBrowser", "MMOpenNewBrowser", "MMCopyURL", "MMSendJobtoaFriend",
                           "MMHighSelected", "MMCommentJob", "MMTranslateJob"})
         Action(n)->setEnabled(job);
-    Action("MMDeleteSelected")->setEnabled(job && idle);
-    Action("MMDeleteAll")->setEnabled(search && idle);
+    // While a table loads the listing is not the selected search's yet: nothing is deleted.
+    const bool settled = idle && !hourglass_;
+    Action("MMDeleteSelected")->setEnabled(job && settled);
+    Action("MMDeleteAll")->setEnabled(search && settled);
     const TVelaSearch* s = search ? const_cast<TVelaMainForm*>(this)->GetSelectedSearch() : nullptr;
-    Action("MMDeleteGrabbed")->setEnabled(s && idle && DirectoryExists(SearchFolder(*s)));
+    Action("MMDeleteGrabbed")->setEnabled(s && settled && DirectoryExists(SearchFolder(*s)));
     Action("MMPreferences")->setEnabled(idle);
     Action("MMNew")->setEnabled(idle);
     for (const char* n : {"MMRefine", "MMUpdate", "MMFindInResults"})
@@ -820,11 +822,13 @@ void TVelaMainForm::UpdateMenus() {
     a_->browseGreen->setEnabled(green);
 
     for (QAction* a :
-         {a_->resOpen, a_->resOpenNew, a_->resCopy, a_->resSend, a_->resDelete, a_->resHigh,
-          a_->resComment, a_->resTranslate, a_->toolsComment, a_->toolsTranslate, a_->toolsSend})
+         {a_->resOpen, a_->resOpenNew, a_->resCopy, a_->resSend, a_->resHigh, a_->resComment,
+          a_->resTranslate, a_->toolsComment, a_->toolsTranslate, a_->toolsSend})
         a->setEnabled(job);
-    a_->resFind->setEnabled(shown);
-    a_->srchDelete->setEnabled(search && idle);
+    // As their main-menu twins: no deleting or finding while a run changes the listing.
+    a_->resDelete->setEnabled(Action("MMDeleteSelected")->isEnabled());
+    a_->resFind->setEnabled(Action("MMFindInResults")->isEnabled());
+    a_->srchDelete->setEnabled(Action("MMDeleteAll")->isEnabled());
     a_->srchNew->setEnabled(idle);
     for (QAction* a : {a_->srchRefine, a_->srchUpdate, a_->srchFind})
         a->setEnabled(shown && idle);
@@ -972,6 +976,16 @@ void TVelaMainForm::SearchListToGrid() {
         ignoreSearchSelect_ = false;
     }
     FormResize();
+}
+
+void TVelaMainForm::SetHourglass(bool on) {
+    if (on == hourglass_) return;
+    hourglass_ = on;
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+    if (!a_->byName.empty()) UpdateMenus();
 }
 
 void TVelaMainForm::JobListToGrid(bool full) {

@@ -133,6 +133,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void ProgressGaugeChanged() override;
     void ProgressPhaseChanged() override;
     void JobListToGrid(bool full) override;
+    void TableLoading(bool on) override { SetHourglass(on); }
     void SearchListToGrid() override;
     // Redraws one job's row (its image, texts and colours) after a change to it.
     void RedrawJobRow(int jobPosition) override;
