@@ -291,6 +291,30 @@ int RunTessalyJobs(int argc, char** argv) {
         }
     });
 
+    // SIGTERM and SIGINT close the window in order, from the start: one that comes before
+    // the window shows closes it as soon as it does.
+    bool quitRequested = false;
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &app,
+                         [&running, &quitRequested] {
+                             char c;
+                             while (::read(gSignalPipe[0], &c, 1) == 1) {
+                             }
+                             if (running && running->isVisible())
+                                 running->close();
+                             else
+                                 quitRequested = true;
+                         });
+        struct sigaction sa = {};
+        sa.sa_handler = OnTerminateSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+    }
+
     TQtMainLoop loop;
     TQtPrompts prompts;
     TPrompts::SetCurrent(&prompts);
@@ -299,6 +323,7 @@ int RunTessalyJobs(int argc, char** argv) {
     std::unique_ptr<TSplashForm> splash;
 
     TVelaMainForm form(home);
+    running = &form;
     app.MainForm = &form;
     loop.OnError = [&app](const std::string& sender, std::exception_ptr ep) {
         std::string what = "unknown error";
@@ -316,25 +341,6 @@ int RunTessalyJobs(int argc, char** argv) {
     app.processEvents();
     form.SplashHandle = splash.get();
 
-    running = &form;
-
-    std::unique_ptr<QSocketNotifier> signalNotifier;
-    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        signalNotifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
-        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &form, [&form] {
-            char c;
-            while (::read(gSignalPipe[0], &c, 1) == 1) {
-            }
-            form.close();
-        });
-        struct sigaction sa = {};
-        sa.sa_handler = OnTerminateSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        sigaction(SIGTERM, &sa, nullptr);
-        sigaction(SIGINT, &sa, nullptr);
-    }
-
     form.show();
     int status = 0;
     QTimer::singleShot(0, &form, [&] {
@@ -345,6 +351,9 @@ int RunTessalyJobs(int argc, char** argv) {
             status = Fail(err);
             form.close();
         }
+    });
+    QTimer::singleShot(0, &form, [&form, &quitRequested] {
+        if (quitRequested) form.close();
     });
     const int rc = app.exec();
     app.MainForm = nullptr;

@@ -17,6 +17,8 @@
 #include "data/ConfigBox.h"
 #include "data/VelaSearches.h"
 #include "platform/Paths.h"
+#include "platform/Prompts.h"
+#include "platform/TextFile.h"
 #include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/VelaFindInResults.h"
@@ -516,6 +518,148 @@ class MainWindowTest : public QObject {
         TWindow w2(home, false);
         QVERIFY(!w2->ReadProductId(error));
         QVERIFY(error.find("id.box") != std::string::npos);
+    }
+    void theHourglassRefusesDeletionsAndAnotherSearchWhileATableLoads() {
+        TSampleHome home;
+        home.AddSearch("welder", "Texas", "Engineering", {Job("A", "a"), Job("B", "b")});
+        home.AddSearch("cook", "Texas", "Hospitality", {Job("C", "c")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        // The engine sets it around loading a table: a table that fails to load says so
+        // while the hourglass shows.
+        struct TObserver : TPrompts {
+            TVelaMainForm* form = nullptr;
+            bool hourglass = false, waitCursor = false;
+            void ShowMessage(const std::string&) override {
+                hourglass = form->Hourglass();
+                waitCursor = QApplication::overrideCursor() &&
+                             QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            }
+            void Beep() override {}
+            bool AskYesNo(const std::string&) override { return false; }
+        } observer;
+        observer.form = &f;
+        WriteFileBytes(f.Searches()[1].TableFile, "not a table");
+        TPrompts::SetCurrent(&observer);
+        f.SearchGrid->setCurrentCell(1, 0);
+        f.GridTimerTimer();
+        TPrompts::SetCurrent(&w.prompts);
+        QVERIFY(observer.hourglass);
+        QVERIFY(observer.waitCursor);
+        QVERIFY(!f.Hourglass());
+        QVERIFY(!QApplication::overrideCursor());
+
+        f.SearchGrid->setCurrentCell(0, 0);
+        f.GridTimerTimer();
+        QCOMPARE(w.Titles(), (QStringList{"A", "B"}));
+        f.SetHourglass(true);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        f.SelectGridRow(0);
+        f.UpdateMenus();
+        QVERIFY(!f.Action("MMDeleteSelected")->isEnabled());
+        QVERIFY(!f.findChild<QAction*>("ResDeleteSelected")->isEnabled());
+        QVERIFY(!f.Action("MMDeleteAll")->isEnabled());
+        QVERIFY(!f.findChild<QAction*>("SrchDeleteAll")->isEnabled());
+        f.MMDeleteSelectedClick();
+        f.MMDeleteAllClick();
+        QCOMPARE(w.Titles(), (QStringList{"A", "B"}));
+        QCOMPARE(f.Searches().Count(), 2);
+        f.SearchGrid->setCurrentCell(1, 0);
+        QCOMPARE(f.SearchGrid->currentRow(), 0);
+        f.SetHourglass(false);
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(f.Action("MMDeleteSelected")->isEnabled());
+        f.MMDeleteSelectedClick();
+        QCOMPARE(w.Titles(), QStringList{"B"});
+    }
+
+    void popUpTwinsAreDisabledDuringARun() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("A", "a"), Job("B", "b")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.SelectGridRow(0);
+        auto enabled = [&f](const char* name) { return f.findChild<QAction*>(name)->isEnabled(); };
+        f.UpdateMenus();
+        for (const char* n : {"ResDeleteSelected", "ResFindInResults", "SrchFindInResults"})
+            QVERIFY2(enabled(n), n);
+        f.SetRunState(rsSearching);
+        f.UpdateMenus();
+        for (const char* n : {"ResDeleteSelected", "ResFindInResults", "SrchFindInResults"})
+            QVERIFY2(!enabled(n), n);
+        // What does not change the listing stays.
+        QVERIFY(enabled("ResCopyURL"));
+        f.SetRunState(rsIdle);
+    }
+
+    void aHeaderClickDuringARunLeavesTheOrderAndTheMark() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering",
+                       {Job("B", "zeta", 6), Job("A", "alpha", 4), Job("C", "mu", 5)});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QHeaderView* h = f.JobGrid->horizontalHeader();
+        const int company = f.GetColIdx(f.JobGrid, "Company ");
+        const int mark = h->sortIndicatorSection();
+        const Qt::SortOrder direction = h->sortIndicatorOrder();
+        QVERIFY(mark != company);
+        const QStringList order = w.Titles();
+        auto clickHeader = [&](int col) {
+            QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                              QPoint(h->sectionViewportPosition(col) + 5, h->height() / 2));
+        };
+        f.SetRunState(rsSearching);
+        clickHeader(company);
+        QCOMPARE(w.Titles(), order);
+        QCOMPARE(h->sortIndicatorSection(), mark);
+        QCOMPARE(h->sortIndicatorOrder(), direction);
+        f.SetRunState(rsIdle);
+        clickHeader(company);
+        QCOMPARE(w.Titles(), (QStringList{"A", "C", "B"}));
+        QCOMPARE(h->sortIndicatorSection(), company);
+        QCOMPARE(h->sortIndicatorOrder(), Qt::AscendingOrder);
+    }
+
+    void columnWidthsAreFittedAgainAfterAFill() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("A", "a"), Job("B", "b")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.resize(900, 600);
+        const int title = f.GetColIdx(f.JobGrid, "Title ");
+        auto visibleSum = [&f] {
+            int sum = 0;
+            for (int c = 0; c < f.JobGrid->columnCount(); ++c)
+                if (!f.JobGrid->isColumnHidden(c)) sum += f.JobGrid->columnWidth(c);
+            return sum;
+        };
+        f.JobGrid->setColumnWidth(title, 2000);
+        f.JobListToGrid(false);
+        QVERIFY2(visibleSum() <= f.width(), qPrintable(QString::number(visibleSum())));
+        QVERIFY(f.JobGrid->columnWidth(title) < 900);
+        // Without Auto-optimize the user's widths stay.
+        f.Options().AutoOptimize = false;
+        f.JobGrid->setColumnWidth(title, 2000);
+        f.JobListToGrid(false);
+        QCOMPARE(f.JobGrid->columnWidth(title), 2000);
+    }
+
+    void findIgnoresCaseForAToZOnly() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("Caf\xe9 Manager", "Bistro")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        const int title = f.GetColIdx(f.JobGrid, "Title ");
+        w.answer = FindAnswer(QString::fromUtf8("cAF\xc3\xa9 MANAGER"));
+        f.MMFindInResultsClick();
+        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{title, 0}));
+        // A capital E with an accent is another letter than a small one.
+        w.answer = FindAnswer(QString::fromUtf8("CAF\xc3\x89"));
+        f.MMFindInResultsClick();
+        QCOMPARE(f.FoundCol, -1);
+        QCOMPARE(w.messages.back(), QString("Keyword not found."));
     }
 };
 

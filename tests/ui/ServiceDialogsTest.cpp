@@ -638,6 +638,37 @@ class ServiceDialogsTest : public QObject {
                              "&edition=Generic"));
     }
 
+    void sendingCanBeCancelledWhileTheServerHangs() {
+        TServices s;
+        TSampleHome home;
+        PointAt(home, s);
+        s.On("/cgi-bin/referal.asp",
+             [](auto&) { return TTestHttpServer::StallAfterHeader(15000); });
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        bool cancelEnabled = false, closedAtOnce = false;
+        QElapsedTimer took;
+        w.answer = [&](QDialog* d) {
+            auto* spam = static_cast<TSpamForm*>(d);
+            spam->Edit1->setText("friend@example.org");
+            QTest::mouseClick(spam->Send, Qt::LeftButton);
+            QVERIFY(w.WaitFor([&] { return s.To("/cgi-bin/referal.asp").size() == 1; }));
+            cancelEnabled = spam->Cancel->isEnabled() && !spam->Send->isEnabled();
+            took.start();
+            QTest::mouseClick(spam->Cancel, Qt::LeftButton);
+            closedAtOnce = !d->isVisible() && took.elapsed() < 2000;
+        };
+        const int beeps = w.prompts.beeps;
+        f.MMSendQv98toaFriendClick();
+        QVERIFY(cancelEnabled);
+        QVERIFY(closedAtOnce);
+        // The stopped request ends quietly: no outcome, no beep, the machine free again.
+        QVERIFY(w.WaitFor([&] { return !f.Engine().Machine.IsBusy(); }, 5000));
+        w.WaitFor([] { return false; }, 300);
+        QCOMPARE(w.prompts.beeps, beeps);
+        QVERIFY(!f.SpamForm->Logic()->Busy());
+    }
+
     void cancellingTheSendDialogStopsRunningRequests() {
         TServices s;
         TSampleHome home;
