@@ -550,7 +550,7 @@ void TVelaMainForm::CreateGrids() {
     JobGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     JobGrid->setColumnHidden(JobGrid->IndexColumn(), true);
     JobGrid->Look = [this] {
-        return TJobGridLook{options_.YellowHighlight, options_.HotlinkTitles, FoundCol, FoundRow};
+        return TJobGridLook{options_.YellowHighlight, options_.HotlinkTitles, foundCol_, foundRow_};
     };
     JobGrid->Model().OnNotesEdited = [this](int row, const QString& text) {
         JobGridCellValidate(row, text);
@@ -989,8 +989,8 @@ void TVelaMainForm::SetHourglass(bool on) {
 }
 
 void TVelaMainForm::JobListToGrid(bool full) {
-    if (FillingGrid) return;
-    FillingGrid = true;
+    if (fillingGrid_) return;
+    fillingGrid_ = true;
     try {
         // The model reads the list itself: showing it is a reset of the rows, whatever
         // their number. A full fill starts without a selection.
@@ -1000,8 +1000,8 @@ void TVelaMainForm::JobListToGrid(bool full) {
     } catch (...) {
         // What was shown stays; the failure is not shown.
     }
-    FillingGrid = false;
-    FoundCol = FoundRow = -1;
+    fillingGrid_ = false;
+    foundCol_ = foundRow_ = -1;
     // The widths follow the rows: a listing that now scrolls has less room.
     FormResize();
     JobGrid->Repaint();

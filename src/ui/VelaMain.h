@@ -113,10 +113,13 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void SetRunState(TRunState state);
     bool JobsModified() const { return engine_->JobsModified; }
     void SetJobsModified() { engine_->JobsModified = true; }
-    int HighlightMode = 0;
-    bool FillingGrid = false;
+    // The Highlight command's next effect (0 toggle, 1 all on, 2 all off, 3 New marks off).
+    int HighlightMode() const { return highlightMode_; }
+    // Set while the job grid is filled: a second fill meanwhile is dropped.
+    bool FillingGrid() const { return fillingGrid_; }
     // Column and row (logical column, grid row) of the last find hit; -1 when none.
-    int FoundCol = -1, FoundRow = -1;
+    int FoundCol() const { return foundCol_; }
+    int FoundRow() const { return foundRow_; }
     // Set while a table loads: deletions and search changes are refused then.
     bool Hourglass() const { return hourglass_; }
     // Set once closing has begun: errors then only beep.
@@ -226,21 +229,10 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // of search are refused.
     void SetHourglass(bool on);
 
-    // ---- widgets, by the names users and tests know them
-    QWidget* Panel1;
-    QToolBar* ButtonsPanel;
-    QWidget* XkLogoPanel;
-    TFrameAnimation* XkLogo;
-    QWidget* AdPanel;
-    QSplitter* Splitter1;
+    // ---- the grids, which the options dialog lays out and stores; every other widget is
+    // the window's own, found by its name ("NewBut", "ResPopup", "Splitter1", ...).
     QTableWidget* SearchGrid;
     TJobGrid* JobGrid;
-    QLabel* StatusPanels[3];
-    QProgressBar* ActivityIndicator;
-    QToolButton *NewBut, *UpdateBut, *RefineBut, *GrabBut, *StopBut, *HighBut, *ToolsBut,
-        *BrowseBut, *GuideBut;
-    QMenu *ResPopup, *SearchPopup, *GrabPopup, *BrowsePopup, *ToolsPopup, *GuidePopup;
-    QMenu* SortMenu;
 
     // Windows that other windows lay out, store and drive; null until they are created.
     QWidget* RemoteWindow = nullptr;   // the remote job-list window ("RemoteForm")
@@ -282,9 +274,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // "PopBanner" in the sponsor window (SponsorForm, also SponsorWindow).
     TBannerPanel* InBanner;
     TBannerPanel* Sponsors[5];
-    QWidget *BufferPanelL, *BufferPanelR;
     TSponsorForm* SponsorForm;
-    bool ResizingAds = false;
     // Lays the banner area out for the banners that show; hides it when none does.
     void AdPanelResize();
     // First activation: the banners read their triggers; from now on the run states
@@ -333,7 +323,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void SetCell(QTableWidget* grid, int row, int col, const QString& text);
     QString CellText(const QTableWidget* grid, int row, const char* header) const;
     void UpdateSearchCount();
-    void ResetHighlightMode() { HighlightMode = 0; }
+    void ResetHighlightMode() { highlightMode_ = 0; }
     void OptimizeGrid(QTableView* grid, int lessScroll, int lessNoScroll);
     void XkLogoStop();
     void CloseSplash();
@@ -344,6 +334,25 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateServiceWindows();
     void DeleteServiceWindows();
 
+    // Widgets, by the names users and tests know them (their object names).
+    QWidget* Panel1;
+    QToolBar* ButtonsPanel;
+    QWidget* XkLogoPanel;
+    TFrameAnimation* XkLogo;
+    QWidget* AdPanel;
+    QSplitter* Splitter1;
+    QLabel* StatusPanels[3];
+    QProgressBar* ActivityIndicator;
+    QToolButton *NewBut, *UpdateBut, *RefineBut, *GrabBut, *StopBut, *HighBut, *ToolsBut,
+        *BrowseBut, *GuideBut;
+    QMenu *ResPopup, *SearchPopup, *GrabPopup, *BrowsePopup, *ToolsPopup, *GuidePopup;
+    QMenu* SortMenu;
+    QWidget *BufferPanelL, *BufferPanelR;
+    bool ResizingAds = false;
+
+    int highlightMode_ = 0;
+    bool fillingGrid_ = false;
+    int foundCol_ = -1, foundRow_ = -1;
     std::string programDir_;
     std::unique_ptr<TSearchEngine> engine_;
     std::unique_ptr<TBrowserControl> browser_;

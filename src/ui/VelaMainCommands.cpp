@@ -174,7 +174,7 @@ void TVelaMainForm::MMDeleteSelectedClick() {
         if (pos >= 0) Jobs()[pos].Relevancy = kRelevancyDeleted;
     }
     JobGrid->Model().RemoveRows(rows);
-    FoundCol = FoundRow = -1;
+    foundCol_ = foundRow_ = -1;
     UpdateSearchCount();
     SetJobsModified();
     ButtonsState();
@@ -199,7 +199,7 @@ void TVelaMainForm::MMHighSelectedClick() {
     if (!IsAnySelectedJob()) return;
     for (int pos : SelectedJobPositions()) {
         TVelaJob& job = Jobs()[pos];
-        switch (HighlightMode) {
+        switch (highlightMode_) {
             case 0:
                 job.High = !job.High;
                 break;
@@ -216,7 +216,7 @@ void TVelaMainForm::MMHighSelectedClick() {
         RedrawJobRow(pos);
     }
     SetJobsModified();
-    HighlightMode = HighlightMode >= 3 ? 1 : HighlightMode + 1;
+    highlightMode_ = highlightMode_ >= 3 ? 1 : highlightMode_ + 1;
 }
 
 void TVelaMainForm::MMCommentJobClick() {
@@ -324,7 +324,7 @@ void TVelaMainForm::JobGridCanSort(int col) {
     gridSortDescending_ = descending;
     engine_->SortColumn = JobColumnInfo(column).SortKey;
     engine_->SortDescending = descending;
-    FoundCol = FoundRow = -1;
+    foundCol_ = foundRow_ = -1;
     ShowSortMark();
     // JobGridClickSort: the widths again, then the normal cursor.
     FormResize();
@@ -368,9 +368,9 @@ QString FoldAscii(const QString& text) {
 bool TVelaMainForm::FindInGrid(const QString& text, bool caseSensitive, bool next) {
     QHeaderView* hh = JobGrid->horizontalHeader();
     int startVisual = 0, startRow = 0;
-    if (next && FoundCol >= 0) {
-        startVisual = hh->visualIndex(FoundCol);
-        startRow = FoundRow + 1;
+    if (next && foundCol_ >= 0) {
+        startVisual = hh->visualIndex(foundCol_);
+        startRow = foundRow_ + 1;
     }
     const QString needle = caseSensitive ? text : FoldAscii(text);
     const int rows = JobGrid->Model().JobRows();
@@ -380,15 +380,15 @@ bool TVelaMainForm::FindInGrid(const QString& text, bool caseSensitive, bool nex
         for (int row = (v == startVisual ? startRow : 0); row < rows; ++row) {
             const QString cell = JobGrid->Text(row, col);
             if ((caseSensitive ? cell : FoldAscii(cell)).contains(needle)) {
-                FoundCol = col;
-                FoundRow = row;
+                foundCol_ = col;
+                foundRow_ = row;
                 SelectGridRow(row);
                 JobGrid->Repaint();
                 return true;
             }
         }
     }
-    FoundCol = FoundRow = -1;
+    foundCol_ = foundRow_ = -1;
     JobGrid->Repaint();
     return false;
 }

@@ -510,7 +510,8 @@ void TOptionsForm::SaveOptions() {
         number("MainForm", "Height", main_.height());
         number("MainForm", "Top", main_.pos().y());
         number("MainForm", "Left", main_.pos().x());
-        number("SearchGrid", "Height", SearchGridHeight(main_.Splitter1, searchGridHeight_));
+        number("SearchGrid", "Height",
+               SearchGridHeight(main_.findChild<QSplitter*>("Splitter1"), searchGridHeight_));
         const QWidget* p = main_.ProgressForm;
         number("ProgressForm", "Top", p->pos().y());
         number("ProgressForm", "Left", p->pos().x());
@@ -621,7 +622,7 @@ std::vector<TGeometryValue> GeometryValues(TVelaMainForm& main, int& gridHeight)
         }
     };
     window(&main, "MainForm", true);
-    QSplitter* splitter = main.Splitter1;
+    QSplitter* splitter = main.findChild<QSplitter*>("Splitter1");
     v.push_back({"SearchGrid", "Height", [&] { return SearchGridHeight(splitter, gridHeight); },
                  [&gridHeight, splitter](int h) {
                      gridHeight = h;
@@ -653,9 +654,9 @@ void TOptionsForm::ResetWindows() {
     m.move(area.x() + Centred(area.width(), m.width()),
            area.y() + Centred(area.height(), m.height()));
     searchGridHeight_ = 82;
-    SetSearchGridHeight(m.Splitter1, 82);
+    SetSearchGridHeight(m.findChild<QSplitter*>("Splitter1"), 82);
     m.SearchGrid->show();
-    m.ButtonsPanel->show();
+    m.findChild<QToolBar*>("ButtonsPanel")->show();
 
     QWidget* p = m.ProgressForm;
     p->resize(450, 210);

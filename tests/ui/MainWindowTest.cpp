@@ -142,8 +142,8 @@ class MainWindowTest : public QObject {
         f.SortGridClick("Descending");
         QCOMPARE(w.Titles(), (QStringList{"Alpha", "Bravo", "Charlie"}));
         f.SortJobsbyClick();
-        QVERIFY(f.SortMenu->findChild<QAction*>("SortNotes")->isChecked());
-        QVERIFY(f.SortMenu->findChild<QAction*>("SortDescending")->isChecked());
+        QVERIFY(Child<QMenu>(f, "SortJobsby")->findChild<QAction*>("SortNotes")->isChecked());
+        QVERIFY(Child<QMenu>(f, "SortJobsby")->findChild<QAction*>("SortDescending")->isChecked());
 
         // While a run goes on, header clicks do nothing.
         f.SetRunState(rsSearching);
@@ -241,7 +241,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(highs(), (std::vector<bool>{true, true}));
         // A new selected cell starts again with toggling.
         f.JobGrid->setCurrentCell(1, 1);
-        QCOMPARE(f.HighlightMode, 0);
+        QCOMPARE(f.HighlightMode(), 0);
     }
 
     void findGoesColumnByColumnInDisplayOrder() {
@@ -256,14 +256,14 @@ class MainWindowTest : public QObject {
         const int company = f.GetColIdx(f.JobGrid, "Company ");
         w.answer = FindAnswer("key");
         f.MMFindInResultsClick();
-        QCOMPARE(f.FoundCol, title);
-        QCOMPARE(f.FoundRow, 1);
+        QCOMPARE(f.FoundCol(), title);
+        QCOMPARE(f.FoundRow(), 1);
         QVERIFY(f.Action("MMFindInResultsNext")->isEnabled());
         QCOMPARE(f.JobGrid->currentRow(), 1);
         f.MMFindInResultsNextClick();
-        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{title, 4}));
+        QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{title, 4}));
         f.MMFindInResultsNextClick();
-        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{company, 0}));
+        QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{company, 0}));
         f.MMFindInResultsNextClick();
         QCOMPARE(w.messages.back(), QString("Keyword not found."));
         QVERIFY(!f.Action("MMFindInResultsNext")->isEnabled());
@@ -271,26 +271,26 @@ class MainWindowTest : public QObject {
         // Case-sensitive: only "Key again" and "Keyco".
         w.answer = FindAnswer("Key", true);
         f.MMFindInResultsClick();
-        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{title, 4}));
+        QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{title, 4}));
 
         // With the company column moved in front, it is searched first.
         QHeaderView* h = f.JobGrid->horizontalHeader();
         h->moveSection(h->visualIndex(company), 0);
         w.answer = FindAnswer("key");
         f.MMFindInResultsClick();
-        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{company, 0}));
+        QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{company, 0}));
 
         // Relevancy texts are searched too; a miss says so and Find Next starts over.
         w.answer = FindAnswer("LOW");
         f.MMFindInResultsClick();
-        QCOMPARE(w.JobCell(f.FoundRow, "Relevancy "), QString("(2) Low"));
+        QCOMPARE(w.JobCell(f.FoundRow(), "Relevancy "), QString("(2) Low"));
         f.MMFindInResultsNextClick();
-        QCOMPARE(w.JobCell(f.FoundRow, "Relevancy "), QString("(1) Lowest"));
+        QCOMPARE(w.JobCell(f.FoundRow(), "Relevancy "), QString("(1) Lowest"));
         w.answer = FindAnswer("nowhere");
         const size_t before = w.messages.size();
         f.MMFindInResultsClick();
         QCOMPARE(w.messages.size(), before + 1);
-        QCOMPARE(f.FoundCol, -1);
+        QCOMPARE(f.FoundCol(), -1);
 
         // A cancelled dialog changes nothing.
         w.answer = nullptr;
@@ -322,10 +322,10 @@ class MainWindowTest : public QObject {
         QCOMPARE(f.JobGrid->rowCount(), 1);
         QCOMPARE(w.Titles(), QStringList{""});
         QVERIFY(!f.IsAnyJob());
-        QVERIFY(!f.RefineBut->isEnabled());
-        QVERIFY(!f.GrabBut->isEnabled());
-        QVERIFY(!f.ToolsBut->isEnabled());
-        QVERIFY(!f.BrowseBut->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "RefineBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "GrabBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "ToolsBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "BrowseBut")->isEnabled());
         // Deleted jobs are left out when the table is saved.
         f.GridTimerTimer();
         QCOMPARE(f.Jobs().Count(), 0);
@@ -370,7 +370,9 @@ class MainWindowTest : public QObject {
         TWindow w(home, false);
         TVelaMainForm& f = w.Form();
         // Starting: everything off.
-        for (QToolButton* b : {f.NewBut, f.UpdateBut, f.RefineBut, f.GrabBut, f.StopBut, f.HighBut})
+        for (QToolButton* b : {Child<QToolButton>(f, "NewBut"), Child<QToolButton>(f, "UpdateBut"),
+                               Child<QToolButton>(f, "RefineBut"), Child<QToolButton>(f, "GrabBut"),
+                               Child<QToolButton>(f, "StopBut"), Child<QToolButton>(f, "HighBut")})
             QVERIFY(!b->isEnabled());
         std::string error;
         QVERIFY(f.ReadProductId(error));
@@ -380,11 +382,11 @@ class MainWindowTest : public QObject {
         f.JobGrid->clearSelection();
         f.JobGrid->setCurrentCell(-1, -1);
         f.ButtonsState();
-        QVERIFY(f.NewBut->isEnabled());
-        QVERIFY(f.UpdateBut->isEnabled());
-        QVERIFY(f.RefineBut->isEnabled());
-        QVERIFY(!f.HighBut->isEnabled());
-        QVERIFY(!f.StopBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "NewBut")->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "UpdateBut")->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "RefineBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "HighBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "StopBut")->isEnabled());
         f.UpdateMenus();
         QVERIFY(!f.Action("MMCopyURL")->isEnabled());
         QVERIFY(!f.Action("MMStop")->isEnabled());
@@ -394,10 +396,10 @@ class MainWindowTest : public QObject {
         // A job selected.
         f.SelectGridRow(0);
         f.UpdateMenus();
-        QVERIFY(f.HighBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "HighBut")->isEnabled());
         QVERIFY(f.Action("MMCopyURL")->isEnabled());
         QVERIFY(f.Action("MMDeleteSelected")->isEnabled());
-        QVERIFY(f.ResPopup->findChild<QAction*>("ResCopyURL")->isEnabled());
+        QVERIFY(Child<QMenu>(f, "ResPopup")->findChild<QAction*>("ResCopyURL")->isEnabled());
         QVERIFY(!f.Action("MMGrabHigh")->isEnabled());  // no job is highlighted
         // A run: the search commands go off, Stop comes on, Highlight stays.
         w.answer = FindAnswer("A");
@@ -406,20 +408,24 @@ class MainWindowTest : public QObject {
         f.SetRunState(rsSearching);
         f.UpdateMenus();
         for (QToolButton* b :
-             {f.NewBut, f.UpdateBut, f.RefineBut, f.GrabBut, f.ToolsBut, f.BrowseBut})
+             {Child<QToolButton>(f, "NewBut"), Child<QToolButton>(f, "UpdateBut"),
+              Child<QToolButton>(f, "RefineBut"), Child<QToolButton>(f, "GrabBut"),
+              Child<QToolButton>(f, "ToolsBut"), Child<QToolButton>(f, "BrowseBut")})
             QVERIFY(!b->isEnabled());
-        QVERIFY(f.StopBut->isEnabled());
-        QVERIFY(f.HighBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "StopBut")->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "HighBut")->isEnabled());
         QVERIFY(f.Action("MMStop")->isEnabled());
         QVERIFY(!f.Action("MMNew")->isEnabled());
         QVERIFY(!f.Action("MMDeleteSelected")->isEnabled());
         QVERIFY(f.Action("MMCopyURL")->isEnabled());
         QVERIFY(!f.Action("MMFindInResultsNext")->isEnabled());
-        QVERIFY(!f.SearchPopup->findChild<QAction*>("SrchFindInResultsNext")->isEnabled());
+        QVERIFY(!Child<QMenu>(f, "SearchPopup")
+                     ->findChild<QAction*>("SrchFindInResultsNext")
+                     ->isEnabled());
         f.SetRunState(rsStopping);
-        QVERIFY(!f.StopBut->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "StopBut")->isEnabled());
         f.SetRunState(rsIdle);
-        QVERIFY(f.NewBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "NewBut")->isEnabled());
     }
 
     void hintsGoToThePanelWhileIdle() {
@@ -654,11 +660,11 @@ class MainWindowTest : public QObject {
         const int title = f.GetColIdx(f.JobGrid, "Title ");
         w.answer = FindAnswer(QString::fromUtf8("cAF\xc3\xa9 MANAGER"));
         f.MMFindInResultsClick();
-        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{title, 0}));
+        QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{title, 0}));
         // A capital E with an accent is another letter than a small one.
         w.answer = FindAnswer(QString::fromUtf8("CAF\xc3\x89"));
         f.MMFindInResultsClick();
-        QCOMPARE(f.FoundCol, -1);
+        QCOMPARE(f.FoundCol(), -1);
         QCOMPARE(w.messages.back(), QString("Keyword not found."));
     }
 };

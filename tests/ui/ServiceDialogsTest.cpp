@@ -105,7 +105,7 @@ QStringList HelpGuide(TVelaMainForm& f) {
 
 QStringList PopupCaptions(TVelaMainForm& f) {
     QStringList captions;
-    for (QAction* a : f.GuidePopup->actions())
+    for (QAction* a : Child<QMenu>(f, "GuidePopup")->actions())
         captions << a->text();
     return captions;
 }
@@ -143,7 +143,7 @@ class ServiceDialogsTest : public QObject {
         });
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        QVERIFY(!f.GuideBut->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "GuideBut")->isEnabled());
         f.UpdateForm->Update().Settings.CloseDelayMs = 400;
         int triggers = 0;
         f.OnBannerTriggersChanged = [&] { ++triggers; };
@@ -168,12 +168,12 @@ class ServiceDialogsTest : public QObject {
         QCOMPARE(f.Engine().Config.ReadString("DEFFile", "Version"), std::string("1998.11.03"));
 
         // Three captions, two addresses: three entries in each menu, the last without one.
-        QVERIFY(f.GuideBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "GuideBut")->isEnabled());
         QCOMPARE(PopupCaptions(f), (QStringList{"Tips", "News", "Help"}));
         QCOMPARE(HelpGuide(f), (QStringList{"Tips", "News", "Help"}));
-        f.GuidePopup->actions()[1]->trigger();
+        Child<QMenu>(f, "GuidePopup")->actions()[1]->trigger();
         QCOMPARE(w.opened.back(), std::make_pair(std::string("http://b/"), false));
-        QCOMPARE(f.GuidePopup->actions()[2]->statusTip(), QString());
+        QCOMPARE(Child<QMenu>(f, "GuidePopup")->actions()[2]->statusTip(), QString());
         // The request carried the program's agent text.
         QCOMPARE(s.To("/update/config.box").at(0).Header("User-Agent"),
                  std::string("TJ98/1.15 [en]"));
@@ -226,7 +226,7 @@ class ServiceDialogsTest : public QObject {
         QCOMPARE(ReadFileBytes(home.File("sources.def.bak")), old);
         QVERIFY(f.Sources().Count() > 1);
         // No guide in this descriptor: the button stays off and the Help menu has none.
-        QVERIFY(!f.GuideBut->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "GuideBut")->isEnabled());
         QVERIFY(HelpGuide(f).isEmpty());
     }
 
@@ -273,7 +273,7 @@ class ServiceDialogsTest : public QObject {
         TWindow w(home);
         TVelaMainForm& f = w.Form();
         QMenu* help = f.menuBar()->findChild<QMenu*>("MMHelp");
-        QVERIFY(f.GuideBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "GuideBut")->isEnabled());
         QCOMPARE(PopupCaptions(f), (QStringList{"Resume tips", "Interviews"}));
         QCOMPARE(HelpGuide(f), (QStringList{"Resume tips", "Interviews"}));
         const int helpItems = static_cast<int>(help->actions().size());

@@ -98,7 +98,8 @@ class StartupTest : public QObject {
         QCOMPARE(ErrorSender(grid->viewport()), (TSender{"QTableView", "JobGrid"}));
         QCOMPARE(ErrorSender(grid->horizontalHeader()), (TSender{"QTableView", "JobGrid"}));
         QCOMPARE(ErrorSender(w->SearchGrid->viewport()), (TSender{"QTableWidget", "SearchGrid"}));
-        QCOMPARE(ErrorSender(w->NewBut), (TSender{"QToolButton", "NewBut"}));
+        QCOMPARE(ErrorSender(Child<QToolButton>(w.Form(), "NewBut")),
+                 (TSender{"QToolButton", "NewBut"}));
         QVERIFY(IsIgnoredErrorSender("QTableView", "JobGrid"));
 
         // A click handler of the grid that fails: ignored, the window stays.
