@@ -8,19 +8,17 @@
 #include <vector>
 
 #include "data/JobColumns.h"
+#include "ui/JobGrid.h"
 #include "ui/OptionsRules.h"
 
 namespace tessaly::ui {
 
 namespace {
 
-const char* const kSearchHeaders[] = {"Keywords ", "Area ",  "Category ",
-                                      "Date ",     "Count ", "SearchIndex"};
 // The job columns' headers in table order, then the index column.
 const char* const kJobHeaders[] = {
     kJobColumns[0].Header, kJobColumns[1].Header, kJobColumns[2].Header, kJobColumns[3].Header,
     kJobColumns[4].Header, kJobColumns[5].Header, kJobColumns[6].Header, kJobIndexHeader};
-const char* const kRemoteHeaders[] = {" ", "Job ", "Relevancy ", "Notes ", "RemoteIndex"};
 
 // Narrow columns (an image, a short mark) keep their width, but none becomes too narrow
 // to take hold of again.
@@ -50,11 +48,11 @@ std::optional<std::vector<int>> TableColumns(const QTableView* grid, const TGrid
 
 }  // namespace
 
-const TGridTable kSearchGridTable{"SearchGrid", kSearchHeaders, 6, "0,1,2,3,4,5",
+const TGridTable kSearchGridTable{"SearchGrid", kSearchGridHeaders, 6, "0,1,2,3,4,5",
                                   "100,80,80,55,70"};
 const TGridTable kJobGridTable{"JobGrid", kJobHeaders, 8, "0,1,2,3,4,5,6,7",
                                "26,140,90,90,70,70,70"};
-const TGridTable kRemoteGridTable{"Remote", kRemoteHeaders, 5, "0,1,2,3,4", "26,100,20,70"};
+const TGridTable kRemoteGridTable{"Remote", kRemoteGridHeaders, 5, "0,1,2,3,4", "26,100,20,70"};
 
 bool ApplyGridLayout(QTableView* grid, const TGridTable& t, const std::string& order,
                      const std::string& sizes) {

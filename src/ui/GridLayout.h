@@ -13,6 +13,10 @@ class QTableView;
 
 namespace tessaly::ui {
 
+// The search grid's headers; the last is the hidden index column.
+inline constexpr const char* kSearchGridHeaders[6] = {"Keywords ", "Area ",  "Category ",
+                                                      "Date ",     "Count ", "SearchIndex"};
+
 // A grid whose column order and widths are kept: its store section, its column table
 // and its default lists (the reset widths are the default widths).
 struct TGridTable {

@@ -42,11 +42,11 @@ std::vector<TJobGridColumn> MainColumns() {
 }
 
 std::vector<TJobGridColumn> RemoteColumns() {
-    return {{TJobGridColumn::Job, TJobColumn::Status, " "},
-            {TJobGridColumn::Job, TJobColumn::Title, "Job "},
-            {TJobGridColumn::Job, TJobColumn::Relevancy, "Relevancy "},
-            {TJobGridColumn::Job, TJobColumn::Notes, "Notes "},
-            {TJobGridColumn::Index, TJobColumn::Status, "RemoteIndex"},
+    return {{TJobGridColumn::Job, TJobColumn::Status, kRemoteGridHeaders[0]},
+            {TJobGridColumn::Job, TJobColumn::Title, kRemoteGridHeaders[1]},
+            {TJobGridColumn::Job, TJobColumn::Relevancy, kRemoteGridHeaders[2]},
+            {TJobGridColumn::Job, TJobColumn::Notes, kRemoteGridHeaders[3]},
+            {TJobGridColumn::Index, TJobColumn::Status, kRemoteGridHeaders[4]},
             // The unnamed column that takes up the rest of the width.
             {TJobGridColumn::Blank, TJobColumn::Status, ""}};
 }

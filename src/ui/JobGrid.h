@@ -31,6 +31,10 @@ enum class TJobGridKind {
     Remote,  // status, "Job " (the title), relevancy "(n)", notes, "RemoteIndex", stretch
 };
 
+// The remote layout's headers, in its default order (then an unnamed stretch column).
+inline constexpr const char* kRemoteGridHeaders[5] = {" ", "Job ", "Relevancy ", "Notes ",
+                                                      "RemoteIndex"};
+
 // What a logical column of the grid shows.
 struct TJobGridColumn {
     enum TRole : uint8_t { Job, Index, Blank };

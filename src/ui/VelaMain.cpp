@@ -40,6 +40,7 @@
 #include "platform/TextFile.h"
 #include "ui/BrowserSupport.h"
 #include "ui/FrameAnimation.h"
+#include "ui/GridLayout.h"
 #include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
@@ -57,9 +58,6 @@
 #include "ui/VelaUpdate.h"
 
 namespace tessaly::ui {
-
-const char* const TVelaMainForm::kSearchHeaders[6] = {"Keywords ", "Area ",  "Category ",
-                                                      "Date ",     "Count ", "SearchIndex"};
 
 std::string TProductId::Caption() const {
     if (Edition.empty() || Edition == "Generic") return ProductName;
@@ -515,7 +513,7 @@ void TVelaMainForm::CreateGrids() {
     SearchGrid->setIconSize(QSize(16, 16));
     SearchGrid->setMinimumHeight(60);
     for (int c = 0; c < 6; ++c)
-        SearchGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(kSearchHeaders[c]));
+        SearchGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(kSearchGridHeaders[c]));
     SearchGrid->setColumnHidden(5, true);
     SearchGrid->horizontalHeader()->setStretchLastSection(true);
     SearchGrid->horizontalHeader()->setSectionsClickable(false);

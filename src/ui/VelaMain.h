@@ -78,10 +78,6 @@ struct TProductId {
 
 class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
   public:
-    // The search grid headers, as the program names them (the job grid's are the job
-    // column table's).
-    static const char* const kSearchHeaders[6];
-
     explicit TVelaMainForm(const std::string& programDir, QWidget* parent = nullptr);
     ~TVelaMainForm() override;
 

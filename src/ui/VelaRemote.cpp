@@ -36,8 +36,6 @@
 
 namespace tessaly::ui {
 
-const char* const TRemoteForm::kHeaders[5] = {" ", "Job ", "Relevancy ", "Notes ", "RemoteIndex"};
-
 namespace {
 
 constexpr int kStatusWidth = 26;

@@ -31,9 +31,6 @@ class TJobGrid;
 
 class TRemoteForm : public QDialog {
   public:
-    // Column headers in their default order; the sixth column is the unnamed stretch.
-    static const char* const kHeaders[5];
-
     // Not a child of the main window: minimising that leaves this window on screen.
     explicit TRemoteForm(TVelaMainForm& main, QWidget* parent = nullptr);
     TVelaMainForm& Main();
