@@ -154,6 +154,12 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
 }
 
 TVelaMainForm::~TVelaMainForm() {
+    // The grid goes with the window's widgets, after the engine its rows read: nothing it
+    // does on its way may reach the window's handlers or the list.
+    JobGrid->selectionModel()->disconnect(this);
+    JobGrid->disconnect(this);
+    JobGrid->Look = nullptr;
+    JobGrid->Model().OnNotesEdited = nullptr;
     shutdownTimer_.reset();
     DeleteServiceWindows();
     OnRemoteLayout = nullptr;
