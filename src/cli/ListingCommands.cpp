@@ -2,12 +2,14 @@
 // searches and their listings.
 #include <algorithm>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
 #include "cli/Command.h"
 #include "cli/Json.h"
 #include "cli/Workspace.h"
+#include "data/JobColumns.h"
 #include "data/Relevancy.h"
 #include "platform/ByteString.h"
 #include "platform/Home.h"
@@ -45,22 +47,10 @@ const char* StatusName(uint8_t status) {
 
 // The column keys the listing sorts by, under the names users type.
 bool SortKey(const std::string& name, std::string& key) {
-    static const std::pair<const char*, const char*> kKeys[] = {
-        {"status", " "},           {"title", "Title "},   {"company", "Company "},
-        {"location", "Location "}, {"source", "Source "}, {"relevancy", "Relevancy "},
-        {"notes", "Notes"}};
-    const std::string lower = [&] {
-        std::string l = name;
-        for (char& c : l)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        return l;
-    }();
-    for (const auto& [n, k] : kKeys)
-        if (lower == n) {
-            key = k;
-            return true;
-        }
-    return false;
+    const std::optional<TJobColumn> column = JobColumnByName(name);
+    if (!column) return false;
+    key = JobColumnInfo(*column).SortKey;
+    return true;
 }
 
 std::string CsvField(const std::string& s) {

@@ -103,6 +103,9 @@ class TSearchFrontEnd {
     // rebuild the search grid (the engine's selected search is the row to select), redraw
     // or select the row of the job at a list position, show a fetching image on it.
     virtual void JobListToGrid(bool /*full*/) {}
+    // The selected search's table is being loaded and shown (on) or is shown (off): the
+    // window shows the hourglass and refuses deletions and another search meanwhile.
+    virtual void TableLoading(bool /*on*/) {}
     virtual void SearchListToGrid() {}
     virtual void RedrawJobRow(int /*position*/) {}
     virtual void SetJobRowImage(int /*position*/, int /*image*/) {}

@@ -247,7 +247,7 @@ void TSearchEngine::RefineJob(TVelaJob& job, const std::string* text) {
 
 void TSearchEngine::RefineDone() {
     if (RunState == rsIdle) return;
-    jobs_->SortJobs("Relevancy ");
+    jobs_->SortJobs(kRelevancyKey);
     EndJobRun("Refining Aborted.", "Refining Completed.");
 }
 

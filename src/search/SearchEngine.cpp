@@ -269,6 +269,11 @@ void TSearchEngine::StartGridTimer() {
 
 void TSearchEngine::GridTimerTimer() {
     gridTimer_.SetEnabled(false);
+    front_.TableLoading(true);
+    struct TLoaded {
+        TSearchFrontEnd& front;
+        ~TLoaded() { front.TableLoading(false); }
+    } loaded{front_};
     try {
         if (JobsModified) SaveCurrentList();
     } catch (const std::exception& e) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "data/ConfigBox.h"
+#include "data/JobColumns.h"
 #include "data/VelaJobs.h"
 #include "data/VelaSearches.h"
 #include "data/VelaSources.h"
@@ -28,6 +29,9 @@ namespace tessaly {
 
 // The campus site that the "CCN" editions always search.
 inline constexpr const char* kCampusSiteTitle = "Viradod Edidivi Revazur";
+
+// The order of a fresh listing: by relevancy.
+inline constexpr const char* kRelevancyKey = JobColumnInfo(TJobColumn::Relevancy).SortKey;
 
 // The connection options as the engine reads them from options.box.
 struct TConnectionOptions {
@@ -144,8 +148,8 @@ class TSearchEngine {
     TProgressModel Progress;
     TRefineValues Refine;        // the refine dialog's controls
     TNewSearchValues NewSearch;  // the new-search dialog's controls, kept between showings
-    // The job grid's sort column (header text) and direction.
-    std::string SortColumn = "Relevancy ";
+    // The listing's sort column (its job list sort key) and direction.
+    std::string SortColumn = JobColumnInfo(TJobColumn::Relevancy).SortKey;
     bool SortDescending = false;
     // Shortens the grid timer and other engine delays for tests; 500 ms by default.
     int GridTimerMs = 500;

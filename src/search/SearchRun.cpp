@@ -381,7 +381,7 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
     } catch (...) {
         Prompts().ShowError("bug in Score");
     }
-    site.Jobs.SortJobs("Relevancy ");
+    site.Jobs.SortJobs(kRelevancyKey);
     if (IsPreferred(site)) site.Jobs.PinAndHighlightAll();
     const int maxJobs = MaxJobs();
     while (site.Jobs.Count() > maxJobs)
@@ -400,7 +400,7 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
         Prompts().ShowError("ERROR: Crash on MergeJobsList");
     }
     site.Jobs.ClearJobs();
-    list.SortJobs("Relevancy ");
+    list.SortJobs(kRelevancyKey);
     if (&list == jobs_.get()) front_.JobListToGrid(false);
 }
 
@@ -414,7 +414,7 @@ void TSearchEngine::SearchDone() {
     if (runSearch_ != nullptr) {
         TVelaJobsList& list = RunList();
         runSearch_->JobCount = list.Count();
-        list.SortJobs("Relevancy ");
+        list.SortJobs(kRelevancyKey);
         list.UnpinAll();
         try {
             if (damagedTables_.count(runSearch_->TableFile))

@@ -51,8 +51,11 @@ TBannerPageValues ParseBannerPage(const std::string& page, const std::string& de
     std::string end = bar == std::string::npos ? std::string() : delimiters.substr(bar + 1);
     size_t at = begin.empty() ? std::string::npos : page.find(begin);
     std::string piece = at == std::string::npos ? page : page.substr(at);
+    // The piece keeps as many characters as the end marker's position counted from one:
+    // up to and including the marker's first character, so that a value the marker's
+    // leading blank ends is still found.
     size_t stop = end.empty() ? std::string::npos : piece.find(end);
-    piece = stop == std::string::npos ? std::string() : piece.substr(0, stop);
+    piece = stop == std::string::npos ? std::string() : piece.substr(0, stop + 1);
     std::string upper = UpperCase(piece);
     return {ValueOf(piece, upper, "SRC="), ValueOf(piece, upper, "HREF="),
             ValueOf(piece, upper, "ALT=")};

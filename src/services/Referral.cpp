@@ -95,6 +95,8 @@ void TReferral::Outcome(const std::string& text) {
 }
 
 void TReferral::Event(THTTPResult& result, int type) {
+    // Closed while sending: the stopped request's end is nobody's business any more.
+    if (!busy_) return;
     if (type == meFailed) {
         Outcome("Error. Try later.");
     } else if (type == meDone) {

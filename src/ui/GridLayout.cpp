@@ -1,38 +1,44 @@
 #include "ui/GridLayout.h"
 
 #include <QHeaderView>
+#include <QTableView>
 #include <QTableWidget>
 #include <algorithm>
 #include <optional>
 #include <vector>
 
+#include "data/JobColumns.h"
+#include "ui/JobGrid.h"
 #include "ui/OptionsRules.h"
 
 namespace tessaly::ui {
 
 namespace {
 
-const char* const kSearchHeaders[] = {"Keywords ", "Area ",  "Category ",
-                                      "Date ",     "Count ", "SearchIndex"};
-const char* const kJobHeaders[] = {" ",       "Title ",     "Company ", "Location ",
-                                   "Source ", "Relevancy ", "Notes",    "JobIndex"};
-const char* const kRemoteHeaders[] = {" ", "Job ", "Relevancy ", "Notes ", "RemoteIndex"};
+// The job columns' headers in table order, then the index column.
+const char* const kJobHeaders[] = {
+    kJobColumns[0].Header, kJobColumns[1].Header, kJobColumns[2].Header, kJobColumns[3].Header,
+    kJobColumns[4].Header, kJobColumns[5].Header, kJobColumns[6].Header, kJobIndexHeader};
 
 // Narrow columns (an image, a short mark) keep their width, but none becomes too narrow
 // to take hold of again.
 constexpr int kNarrowestColumn = 8;
 
-QString HeaderText(const QTableWidget* grid, int logical) {
-    const QTableWidgetItem* it = grid->horizontalHeaderItem(logical);
-    return it ? it->text() : QString();
+QString HeaderText(const QTableView* grid, int logical) {
+    return grid->model() ? grid->model()->headerData(logical, Qt::Horizontal).toString()
+                         : QString();
+}
+
+int ColumnCount(const QTableView* grid) {
+    return grid->model() ? grid->model()->columnCount() : 0;
 }
 
 // The logical column of each table entry, found by header; nothing when one is missing.
-std::optional<std::vector<int>> TableColumns(const QTableWidget* grid, const TGridTable& t) {
+std::optional<std::vector<int>> TableColumns(const QTableView* grid, const TGridTable& t) {
     std::vector<int> cols;
     for (int k = 0; k < t.Size; ++k) {
         int found = -1;
-        for (int c = 0; c < grid->columnCount() && found < 0; ++c)
+        for (int c = 0; c < ColumnCount(grid) && found < 0; ++c)
             if (HeaderText(grid, c) == t.Headers[k]) found = c;
         if (found < 0) return std::nullopt;
         cols.push_back(found);
@@ -42,13 +48,13 @@ std::optional<std::vector<int>> TableColumns(const QTableWidget* grid, const TGr
 
 }  // namespace
 
-const TGridTable kSearchGridTable{"SearchGrid", kSearchHeaders, 6, "0,1,2,3,4,5",
+const TGridTable kSearchGridTable{"SearchGrid", kSearchGridHeaders, 6, "0,1,2,3,4,5",
                                   "100,80,80,55,70"};
 const TGridTable kJobGridTable{"JobGrid", kJobHeaders, 8, "0,1,2,3,4,5,6,7",
                                "26,140,90,90,70,70,70"};
-const TGridTable kRemoteGridTable{"Remote", kRemoteHeaders, 5, "0,1,2,3,4", "26,100,20,70"};
+const TGridTable kRemoteGridTable{"Remote", kRemoteGridHeaders, 5, "0,1,2,3,4", "26,100,20,70"};
 
-bool ApplyGridLayout(QTableWidget* grid, const TGridTable& t, const std::string& order,
+bool ApplyGridLayout(QTableView* grid, const TGridTable& t, const std::string& order,
                      const std::string& sizes) {
     const std::optional<std::vector<int>> cols = TableColumns(grid, t);
     if (!cols) return false;
@@ -84,10 +90,10 @@ bool ApplyGridLayout(QTableWidget* grid, const TGridTable& t, const std::string&
     return true;
 }
 
-std::pair<std::string, std::string> GridLayoutLists(const QTableWidget* grid, const TGridTable& t) {
+std::pair<std::string, std::string> GridLayoutLists(const QTableView* grid, const TGridTable& t) {
     std::vector<int> order, widths;
     const QHeaderView* h = grid->horizontalHeader();
-    for (int v = 0; v < grid->columnCount(); ++v) {
+    for (int v = 0; v < ColumnCount(grid); ++v) {
         const int logical = h->logicalIndex(v);
         const QString header = HeaderText(grid, logical);
         for (int k = 0; k < t.Size; ++k) {
@@ -100,13 +106,16 @@ std::pair<std::string, std::string> GridLayoutLists(const QTableWidget* grid, co
     return {JoinColumnList(order), JoinColumnList(widths)};
 }
 
-void ResetGridLayout(QTableWidget* grid, const TGridTable& t) {
-    // Headers in table order, whatever the grid showed before.
-    for (int i = 0; i < t.Size && i < grid->columnCount(); ++i) {
-        if (QTableWidgetItem* it = grid->horizontalHeaderItem(i))
-            it->setText(t.Headers[i]);
-        else
-            grid->setHorizontalHeaderItem(i, new QTableWidgetItem(t.Headers[i]));
+void ResetGridLayout(QTableView* grid, const TGridTable& t) {
+    // Headers in table order, whatever the grid showed before. A model's headers are its
+    // own and already are.
+    if (auto* widget = dynamic_cast<QTableWidget*>(grid)) {
+        for (int i = 0; i < t.Size && i < widget->columnCount(); ++i) {
+            if (QTableWidgetItem* it = widget->horizontalHeaderItem(i))
+                it->setText(t.Headers[i]);
+            else
+                widget->setHorizontalHeaderItem(i, new QTableWidgetItem(t.Headers[i]));
+        }
     }
     ApplyGridLayout(grid, t, "", t.DefaultSizes);
 }

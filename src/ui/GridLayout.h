@@ -2,16 +2,20 @@
 // header texts; the last entry is the hidden index column), how a stored column list and
 // width list are applied to a grid, and how they are read back from it.
 //
-// Columns keep their header texts; a stored order moves them in the header view, so the
-// windows go on finding their columns by header whatever the display order.
+// Columns keep their header texts (the grid's model's); a stored order moves them in the header
+// view, so the windows go on finding their columns by header whatever the display order.
 #pragma once
 
 #include <string>
 #include <utility>
 
-class QTableWidget;
+class QTableView;
 
 namespace tessaly::ui {
+
+// The search grid's headers; the last is the hidden index column.
+inline constexpr const char* kSearchGridHeaders[6] = {"Keywords ", "Area ",  "Category ",
+                                                      "Date ",     "Count ", "SearchIndex"};
 
 // A grid whose column order and widths are kept: its store section, its column table
 // and its default lists (the reset widths are the default widths).
@@ -30,15 +34,15 @@ extern const TGridTable kRemoteGridTable;
 // headers: the columns are shown in the listed order and sized from the width list, the
 // index column hidden. False, and the grid untouched, when a header is missing from the
 // grid or the list names a column twice or one outside the table.
-bool ApplyGridLayout(QTableWidget* grid, const TGridTable& table, const std::string& order,
+bool ApplyGridLayout(QTableView* grid, const TGridTable& table, const std::string& order,
                      const std::string& sizes);
 // The column list and width list of a grid as they are written: the table number of each
 // displayed column, and the width of each shown one, in display order.
-std::pair<std::string, std::string> GridLayoutLists(const QTableWidget* grid,
+std::pair<std::string, std::string> GridLayoutLists(const QTableView* grid,
                                                     const TGridTable& table);
 
 // The reset layout: the table's headers on the first columns, in table order, with the
 // reset widths.
-void ResetGridLayout(QTableWidget* grid, const TGridTable& table);
+void ResetGridLayout(QTableView* grid, const TGridTable& table);
 
 }  // namespace tessaly::ui

@@ -3,12 +3,17 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
+#include <QAbstractItemView>
 #include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QHeaderView>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProcess>
 #include <QSocketNotifier>
+#include <QThread>
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
@@ -106,6 +111,9 @@ int Fail(const std::string& text) {
     return 1;
 }
 
+// How long a second start waits for the first to listen.
+constexpr qint64 kInstanceWaitMs = 3000;
+
 }  // namespace
 
 QString UnexpectedErrorText(const std::string& senderClass, const std::string& message) {
@@ -116,7 +124,16 @@ QString UnexpectedErrorText(const std::string& senderClass, const std::string& m
 bool IsIgnoredErrorSender(const std::string& senderClass, const std::string& senderName) {
     return senderClass == "QTimer" || senderClass == "TTimer" ||
            senderClass == "tessaly::ui::TFrameAnimation" || senderClass == "QTableWidget" ||
-           senderName == "ButtonsPanel";
+           senderClass == "QTableView" || senderName == "ButtonsPanel";
+}
+
+std::pair<std::string, std::string> ErrorSender(const QObject* receiver) {
+    const QObject* sender = receiver;
+    if (const auto* view = qobject_cast<const QAbstractItemView*>(receiver->parent())) {
+        const bool header = qobject_cast<const QHeaderView*>(receiver) != nullptr;
+        if (header || receiver == view->viewport()) sender = view;
+    }
+    return {sender->metaObject()->className(), sender->objectName().toStdString()};
 }
 
 QString InstanceServerName(const std::string& home) {
@@ -137,11 +154,11 @@ bool TVelaApplication::notify(QObject* receiver, QEvent* e) {
     try {
         return QApplication::notify(receiver, e);
     } catch (const std::exception& ex) {
-        HandleError(receiver->metaObject()->className(), receiver->objectName().toStdString(),
-                    ex.what());
+        const auto [senderClass, senderName] = ErrorSender(receiver);
+        HandleError(senderClass, senderName, ex.what());
     } catch (...) {
-        HandleError(receiver->metaObject()->className(), receiver->objectName().toStdString(),
-                    "unknown error");
+        const auto [senderClass, senderName] = ErrorSender(receiver);
+        HandleError(senderClass, senderName, "unknown error");
     }
     return false;
 }
@@ -233,13 +250,21 @@ int RunTessalyJobs(int argc, char** argv) {
     // come to the front and ends.
     TInstanceLock lock(home);
     if (!lock.Acquired()) {
-        QLocalSocket socket;
-        socket.connectToServer(InstanceServerName(home));
+        // The first start may still be starting up, before it listens: it is given up
+        // to three seconds to answer before this one gives up.
         bool raised = false;
-        if (socket.waitForConnected(2000)) {
-            socket.write("raise\n");
-            raised = socket.waitForBytesWritten(2000);
-            socket.disconnectFromServer();
+        QElapsedTimer waited;
+        waited.start();
+        while (!raised && waited.elapsed() < kInstanceWaitMs) {
+            QLocalSocket socket;
+            socket.connectToServer(InstanceServerName(home));
+            if (socket.waitForConnected(1000)) {
+                socket.write("raise\n");
+                raised = socket.waitForBytesWritten(2000);
+                socket.disconnectFromServer();
+            } else {
+                QThread::msleep(200);
+            }
         }
         if (raised)
             std::cerr << "tessaly-jobs: Tessaly Jobs 98 is already running on " << home
@@ -250,6 +275,46 @@ int RunTessalyJobs(int argc, char** argv) {
         return raised ? 0 : 1;
     }
 
+    // Listening at once: a second start while this one loads finds it. Its window comes
+    // to the front once there is one; until then it shows in front as it opens anyway.
+    QPointer<TVelaMainForm> running;
+    QLocalServer server;
+    QLocalServer::removeServer(InstanceServerName(home));  // a crashed run's leftover
+    server.listen(InstanceServerName(home));
+    QObject::connect(&server, &QLocalServer::newConnection, &app, [&server, &running] {
+        while (QLocalSocket* s = server.nextPendingConnection()) {
+            QObject::connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
+            if (!running) continue;
+            if (running->isMinimized()) running->showNormal();
+            running->raise();
+            running->activateWindow();
+        }
+    });
+
+    // SIGTERM and SIGINT close the window in order, from the start: one that comes before
+    // the window shows closes it as soon as it does.
+    bool quitRequested = false;
+    std::unique_ptr<QSocketNotifier> signalNotifier;
+    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
+        signalNotifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
+        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &app,
+                         [&running, &quitRequested] {
+                             char c;
+                             while (::read(gSignalPipe[0], &c, 1) == 1) {
+                             }
+                             if (running && running->isVisible())
+                                 running->close();
+                             else
+                                 quitRequested = true;
+                         });
+        struct sigaction sa = {};
+        sa.sa_handler = OnTerminateSignal;
+        sigemptyset(&sa.sa_mask);
+        sa.sa_flags = SA_RESTART;
+        sigaction(SIGTERM, &sa, nullptr);
+        sigaction(SIGINT, &sa, nullptr);
+    }
+
     TQtMainLoop loop;
     TQtPrompts prompts;
     TPrompts::SetCurrent(&prompts);
@@ -258,6 +323,7 @@ int RunTessalyJobs(int argc, char** argv) {
     std::unique_ptr<TSplashForm> splash;
 
     TVelaMainForm form(home);
+    running = &form;
     app.MainForm = &form;
     loop.OnError = [&app](const std::string& sender, std::exception_ptr ep) {
         std::string what = "unknown error";
@@ -275,35 +341,6 @@ int RunTessalyJobs(int argc, char** argv) {
     app.processEvents();
     form.SplashHandle = splash.get();
 
-    QLocalServer server;
-    QLocalServer::removeServer(InstanceServerName(home));  // a crashed run's leftover
-    server.listen(InstanceServerName(home));
-    QObject::connect(&server, &QLocalServer::newConnection, &form, [&server, &form] {
-        while (QLocalSocket* s = server.nextPendingConnection()) {
-            QObject::connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-            if (form.isMinimized()) form.showNormal();
-            form.raise();
-            form.activateWindow();
-        }
-    });
-
-    std::unique_ptr<QSocketNotifier> signalNotifier;
-    if (::pipe2(gSignalPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-        signalNotifier = std::make_unique<QSocketNotifier>(gSignalPipe[0], QSocketNotifier::Read);
-        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, &form, [&form] {
-            char c;
-            while (::read(gSignalPipe[0], &c, 1) == 1) {
-            }
-            form.close();
-        });
-        struct sigaction sa = {};
-        sa.sa_handler = OnTerminateSignal;
-        sigemptyset(&sa.sa_mask);
-        sa.sa_flags = SA_RESTART;
-        sigaction(SIGTERM, &sa, nullptr);
-        sigaction(SIGINT, &sa, nullptr);
-    }
-
     form.show();
     int status = 0;
     QTimer::singleShot(0, &form, [&] {
@@ -314,6 +351,9 @@ int RunTessalyJobs(int argc, char** argv) {
             status = Fail(err);
             form.close();
         }
+    });
+    QTimer::singleShot(0, &form, [&form, &quitRequested] {
+        if (quitRequested) form.close();
     });
     const int rc = app.exec();
     app.MainForm = nullptr;

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <functional>
 #include <string>
+#include <utility>
 
 namespace tessaly::ui {
 
@@ -29,6 +30,9 @@ class TVelaApplication : public QApplication {
 QString UnexpectedErrorText(const std::string& senderClass, const std::string& message);
 // True for the senders whose errors are ignored: timers, animations, grids and the toolbar.
 bool IsIgnoredErrorSender(const std::string& senderClass, const std::string& senderName);
+// The class and name an error in an event of `receiver` is reported under. A grid's
+// clicks, drawing and header arrive at its viewport or header: those stand for the grid.
+std::pair<std::string, std::string> ErrorSender(const QObject* receiver);
 
 // Name of the local socket a running instance listens on for "come to the front".
 QString InstanceServerName(const std::string& home);

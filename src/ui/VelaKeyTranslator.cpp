@@ -11,6 +11,8 @@ std::string VendorPage(const std::string& baseURL) {
     return baseURL + "/download.html";
 }
 
+// The link describes the service rather than naming a company: the service's address
+// comes from the maker's settings and its provider may change without a new program.
 QLabel* VendorLink(QWidget* parent, const std::function<void()>& onClick) {
     auto* link = new QLabel("<a href=\"vendor\">our translation service</a>", parent);
     link->setObjectName("Label4");

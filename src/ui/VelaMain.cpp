@@ -40,6 +40,8 @@
 #include "platform/TextFile.h"
 #include "ui/BrowserSupport.h"
 #include "ui/FrameAnimation.h"
+#include "ui/GridLayout.h"
+#include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
 #include "ui/VelaAbout.h"
@@ -57,11 +59,6 @@
 
 namespace tessaly::ui {
 
-const char* const TVelaMainForm::kJobHeaders[8] = {" ",       "Title ",     "Company ", "Location ",
-                                                   "Source ", "Relevancy ", "Notes",    "JobIndex"};
-const char* const TVelaMainForm::kSearchHeaders[6] = {"Keywords ", "Area ",  "Category ",
-                                                      "Date ",     "Count ", "SearchIndex"};
-
 std::string TProductId::Caption() const {
     if (Edition.empty() || Edition == "Generic") return ProductName;
     return ProductName + " - " + EditionName;
@@ -70,57 +67,6 @@ std::string TProductId::Caption() const {
 std::string TProductId::Agent() const {
     return Product + "/" + Version + " [en]";
 }
-
-// ---------------------------------------------------------------- job grid drawing
-
-// Colours of the job grid, applied per cell in a fixed order so that the later rules win:
-// highlighted row, "n/a", hot-linked title, notes, the last find hit.
-class TJobGridDelegate final : public QStyledItemDelegate {
-  public:
-    explicit TJobGridDelegate(TVelaMainForm* form) : QStyledItemDelegate(form), form_(form) {}
-
-    void setModelData(QWidget* editor, QAbstractItemModel*,
-                      const QModelIndex& index) const override {
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            form_->JobGridCellValidate(index.row(), line->text());
-    }
-
-  protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        const QTableWidget* grid = form_->JobGrid;
-        const int row = index.row(), col = index.column();
-        const int indexCol = form_->GetColIdx(grid, "JobIndex");
-        const QTableWidgetItem* ix = indexCol >= 0 ? grid->item(row, indexCol) : nullptr;
-        bool ok = false;
-        const int pos = ix ? ix->text().toInt(&ok) : -1;
-        const TVelaJob* job =
-            ok && pos >= 0 && pos < form_->Jobs().Count() ? &form_->Jobs()[pos] : nullptr;
-        const TMainOptions& opt = form_->Options();
-        auto text = [&](const QColor& c) {
-            option->palette.setColor(QPalette::Text, c);
-            option->palette.setColor(QPalette::HighlightedText, c);
-        };
-        if (job && job->High && opt.YellowHighlight) option->backgroundBrush = QColor(255, 255, 0);
-        if (option->text == "n/a") text(QColor(192, 192, 192));
-        if (job && opt.HotlinkTitles && col == form_->GetColIdx(grid, "Title ")) {
-            text(job->Visited ? QColor(128, 0, 128) : QColor(0, 0, 255));
-            option->font.setUnderline(true);
-        }
-        if (col == form_->GetColIdx(grid, "Notes")) text(QColor(128, 128, 0));
-        if (col == form_->FoundCol && row == form_->FoundRow) text(QColor(255, 0, 0));
-        // Selected rows keep their own colours readable: a pale selection, dark text
-        // unless a rule above coloured it.
-        if (option->state & QStyle::State_Selected) {
-            option->palette.setColor(QPalette::Highlight, QColor(190, 214, 245));
-            if (option->palette.color(QPalette::HighlightedText) == QColor(Qt::white))
-                option->palette.setColor(QPalette::HighlightedText, QColor(Qt::black));
-        }
-    }
-
-  private:
-    TVelaMainForm* form_;
-};
 
 // ---------------------------------------------------------------- actions
 
@@ -198,7 +144,8 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     const std::string logo = JoinPath(programDir_, "xklogo.png");
     if (FileExists(logo)) XkLogo->LoadStrip(QString::fromStdString(logo));
 
-    const int sortCol = GetColIdx(JobGrid, HeaderOfKey(engine_->SortColumn).c_str());
+    const std::optional<TJobColumn> sorted = JobColumnBySortKey(engine_->SortColumn);
+    const int sortCol = sorted ? JobGrid->ColumnOf(*sorted) : -1;
     JobGrid->horizontalHeader()->setSortIndicator(
         sortCol, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 
@@ -207,6 +154,12 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
 }
 
 TVelaMainForm::~TVelaMainForm() {
+    // The grid goes with the window's widgets, after the engine its rows read: nothing it
+    // does on its way may reach the window's handlers or the list.
+    JobGrid->selectionModel()->disconnect(this);
+    JobGrid->disconnect(this);
+    JobGrid->Look = nullptr;
+    JobGrid->Model().OnNotesEdited = nullptr;
     shutdownTimer_.reset();
     DeleteServiceWindows();
     OnRemoteLayout = nullptr;
@@ -327,7 +280,8 @@ void TVelaMainForm::CreateMenus() {
     SortMenu->setObjectName("SortJobsby");
     auto* columns = new QActionGroup(this);
     auto* direction = new QActionGroup(this);
-    for (const auto& [item, header] : kSortItems) {
+    for (const TJobColumnInfo& column : kJobColumns) {
+        const char* item = column.Caption;
         QAction* a = SortMenu->addAction(item);
         a->setObjectName(QString("Sort") + item);
         a->setCheckable(true);
@@ -565,7 +519,7 @@ void TVelaMainForm::CreateGrids() {
     SearchGrid->setIconSize(QSize(16, 16));
     SearchGrid->setMinimumHeight(60);
     for (int c = 0; c < 6; ++c)
-        SearchGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(kSearchHeaders[c]));
+        SearchGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(kSearchGridHeaders[c]));
     SearchGrid->setColumnHidden(5, true);
     SearchGrid->horizontalHeader()->setStretchLastSection(true);
     SearchGrid->horizontalHeader()->setSectionsClickable(false);
@@ -594,41 +548,36 @@ void TVelaMainForm::CreateGrids() {
                 }
             });
 
-    JobGrid = new QTableWidget(1, 8, Splitter1);
+    JobGrid = new TJobGrid(
+        TJobGridKind::Main, [this]() -> TVelaJobsList& { return Jobs(); }, Splitter1);
     JobGrid->setObjectName("JobGrid");
-    JobGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    JobGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     JobGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    JobGrid->verticalHeader()->hide();
-    JobGrid->verticalHeader()->setDefaultSectionSize(20);
-    JobGrid->setWordWrap(false);
-    JobGrid->setIconSize(QSize(16, 16));
-    JobGrid->setMouseTracking(true);
-    for (int c = 0; c < 8; ++c)
-        JobGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(kJobHeaders[c]));
-    JobGrid->setColumnHidden(7, true);
+    JobGrid->setColumnHidden(JobGrid->IndexColumn(), true);
+    JobGrid->Look = [this] {
+        return TJobGridLook{options_.YellowHighlight, options_.HotlinkTitles, foundCol_, foundRow_};
+    };
+    JobGrid->Model().OnNotesEdited = [this](int row, const QString& text) {
+        JobGridCellValidate(row, text);
+    };
     QHeaderView* hh = JobGrid->horizontalHeader();
     hh->setSectionsMovable(true);
-    hh->setSectionResizeMode(QHeaderView::Interactive);
     hh->setStretchLastSection(true);
     hh->setSectionsClickable(true);
     hh->setSortIndicatorShown(true);
-    hh->setHighlightSections(false);
-    JobGrid->setColumnWidth(0, 26);
-    JobGrid->setItemDelegate(new TJobGridDelegate(this));
+    JobGrid->setColumnWidth(JobGrid->ColumnOf(TJobColumn::Status), 26);
     JobGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(JobGrid, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& p) { ResPopup->popup(JobGrid->viewport()->mapToGlobal(p)); });
     connect(hh, &QHeaderView::sectionClicked, this, [this](int col) { JobGridCanSort(col); });
-    connect(JobGrid, &QTableWidget::cellClicked, this,
-            [this](int row, int col) { JobGridClickCell(row, col); });
-    connect(JobGrid, &QTableWidget::cellDoubleClicked, this,
-            [this](int row, int col) { JobGridDblClickCell(row, col); });
-    connect(JobGrid, &QTableWidget::currentCellChanged, this, [this](int, int, int, int) {
+    connect(JobGrid, &QAbstractItemView::clicked, this,
+            [this](const QModelIndex& ix) { JobGridClickCell(ix.row(), ix.column()); });
+    connect(JobGrid, &QAbstractItemView::doubleClicked, this,
+            [this](const QModelIndex& ix) { JobGridDblClickCell(ix.row(), ix.column()); });
+    connect(JobGrid->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
         ResetHighlightMode();
         if (RunState() == rsIdle) ButtonsState();
     });
-    connect(JobGrid, &QTableWidget::itemSelectionChanged, this, [this] {
+    connect(JobGrid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (RunState() == rsIdle) ButtonsState();
     });
     connect(JobGrid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
@@ -841,10 +790,12 @@ void TVelaMainForm::UpdateMenus() {
     for (const char* n : {"MMOpenBrowser", "MMOpenNewBrowser", "MMCopyURL", "MMSendJobtoaFriend",
                           "MMHighSelected", "MMCommentJob", "MMTranslateJob"})
         Action(n)->setEnabled(job);
-    Action("MMDeleteSelected")->setEnabled(job && idle);
-    Action("MMDeleteAll")->setEnabled(search && idle);
+    // While a table loads the listing is not the selected search's yet: nothing is deleted.
+    const bool settled = idle && !hourglass_;
+    Action("MMDeleteSelected")->setEnabled(job && settled);
+    Action("MMDeleteAll")->setEnabled(search && settled);
     const TVelaSearch* s = search ? const_cast<TVelaMainForm*>(this)->GetSelectedSearch() : nullptr;
-    Action("MMDeleteGrabbed")->setEnabled(s && idle && DirectoryExists(SearchFolder(*s)));
+    Action("MMDeleteGrabbed")->setEnabled(s && settled && DirectoryExists(SearchFolder(*s)));
     Action("MMPreferences")->setEnabled(idle);
     Action("MMNew")->setEnabled(idle);
     for (const char* n : {"MMRefine", "MMUpdate", "MMFindInResults"})
@@ -875,17 +826,23 @@ void TVelaMainForm::UpdateMenus() {
     a_->browseGreen->setEnabled(green);
 
     for (QAction* a :
-         {a_->resOpen, a_->resOpenNew, a_->resCopy, a_->resSend, a_->resDelete, a_->resHigh,
-          a_->resComment, a_->resTranslate, a_->toolsComment, a_->toolsTranslate, a_->toolsSend})
+         {a_->resOpen, a_->resOpenNew, a_->resCopy, a_->resSend, a_->resHigh, a_->resComment,
+          a_->resTranslate, a_->toolsComment, a_->toolsTranslate, a_->toolsSend})
         a->setEnabled(job);
-    a_->resFind->setEnabled(shown);
-    a_->srchDelete->setEnabled(search && idle);
+    // As their main-menu twins: no deleting or finding while a run changes the listing.
+    a_->resDelete->setEnabled(Action("MMDeleteSelected")->isEnabled());
+    a_->resFind->setEnabled(Action("MMFindInResults")->isEnabled());
+    a_->srchDelete->setEnabled(Action("MMDeleteAll")->isEnabled());
     a_->srchNew->setEnabled(idle);
     for (QAction* a : {a_->srchRefine, a_->srchUpdate, a_->srchFind})
         a->setEnabled(shown && idle);
 }
 
 // ---------------------------------------------------------------- grid helpers
+
+int TVelaMainForm::GetColIdx(const TJobGrid* grid, const char* header) const {
+    return grid->ColumnOf(QString(header));
+}
 
 int TVelaMainForm::GetColIdx(const QTableWidget* grid, const char* header) const {
     const QString h = header;
@@ -936,25 +893,31 @@ TVelaSearch* TVelaMainForm::GetSelectedSearch() {
 }
 
 bool TVelaMainForm::IsAnyJob() const {
-    return JobGrid->rowCount() > 0 && !CellText(JobGrid, 0, "Title ").isEmpty();
+    return JobGrid->Model().JobRows() > 0;
 }
 
 bool TVelaMainForm::IsAnySelectedJob() const {
     if (!IsAnyJob()) return false;
-    return !JobGrid->selectionModel()->selectedRows().isEmpty() || JobGrid->currentRow() >= 0;
+    return JobGrid->selectionModel()->hasSelection() || JobGrid->currentRow() >= 0;
+}
+
+// The selected rows, top to bottom; the current row when none is selected.
+static std::vector<int> SelectedRows(const TJobGrid* grid) {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& r : grid->selectionModel()->selection())
+        for (int row = r.top(); row <= r.bottom(); ++row)
+            rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty() && grid->currentRow() >= 0) rows.push_back(grid->currentRow());
+    return rows;
 }
 
 std::vector<int> TVelaMainForm::SelectedJobPositions() {
-    std::vector<int> rows;
-    for (const QModelIndex& ix : JobGrid->selectionModel()->selectedRows())
-        rows.push_back(ix.row());
-    if (rows.empty() && JobGrid->currentRow() >= 0) rows.push_back(JobGrid->currentRow());
-    std::sort(rows.begin(), rows.end());
     std::vector<int> positions;
-    for (int row : rows) {
-        bool ok = false;
-        const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
-        if (ok && pos >= 0 && pos < Jobs().Count()) positions.push_back(pos);
+    for (int row : SelectedRows(JobGrid)) {
+        const int pos = JobGrid->Model().PositionAt(row);
+        if (pos >= 0) positions.push_back(pos);
     }
     return positions;
 }
@@ -966,22 +929,15 @@ TVelaJob* TVelaMainForm::GetSelectedJob() {
 }
 
 int TVelaMainForm::RowOfJob(int jobPosition) const {
-    const int col = GetColIdx(JobGrid, "JobIndex");
-    if (col < 0) return -1;
-    const QString wanted = QString::number(jobPosition);
-    for (int r = 0; r < JobGrid->rowCount(); ++r) {
-        const QTableWidgetItem* it = JobGrid->item(r, col);
-        if (it && it->text() == wanted) return r;
-    }
-    return -1;
+    return JobGrid->Model().RowOf(jobPosition);
 }
 
 void TVelaMainForm::SelectGridRow(int row) {
     if (row < 0 || row >= JobGrid->rowCount()) return;
     JobGrid->clearSelection();
-    JobGrid->setCurrentCell(row, std::max(0, GetColIdx(JobGrid, "Title ")));
+    JobGrid->setCurrentCell(row, std::max(0, JobGrid->ColumnOf(TJobColumn::Title)));
     JobGrid->selectRow(row);
-    JobGrid->scrollToItem(JobGrid->item(row, std::max(0, GetColIdx(JobGrid, "Title "))));
+    JobGrid->ScrollToRow(row);
 }
 
 // ---------------------------------------------------------------- filling
@@ -1026,70 +982,33 @@ void TVelaMainForm::SearchListToGrid() {
     FormResize();
 }
 
-void TVelaMainForm::FillJobRow(int row, int position) {
-    const TVelaJob& job = Jobs()[position];
-    SetCell(JobGrid, row, GetColIdx(JobGrid, "JobIndex"), QString::number(position));
-    const int statusCol = GetColIdx(JobGrid, " ");
-    SetCell(JobGrid, row, statusCol, QString());
-    if (QTableWidgetItem* it = JobGrid->item(row, statusCol)) {
-        const int image = JobStatusImage(job);
-        it->setIcon(QIcon(JobImages()[static_cast<size_t>(image)]));
-        it->setData(Qt::UserRole, image);
-        it->setToolTip(JobImageHint(job));
-    }
-    const std::pair<const char*, const std::string*> texts[] = {{"Title ", &job.Title},
-                                                                {"Company ", &job.Company},
-                                                                {"Location ", &job.Location},
-                                                                {"Source ", &job.Source}};
-    for (const auto& [header, text] : texts) {
-        const int col = GetColIdx(JobGrid, header);
-        SetCell(JobGrid, row, col, FromBytes(*text));
-        if (QTableWidgetItem* it = JobGrid->item(row, col)) it->setToolTip(it->text());
-    }
-    const int relCol = GetColIdx(JobGrid, "Relevancy ");
-    SetCell(JobGrid, row, relCol,
-            job.Relevancy >= 2 && job.Relevancy <= 6 ? kRelevancyTexts[job.Relevancy - 2] : "");
-    if (QTableWidgetItem* it = JobGrid->item(row, relCol)) it->setToolTip(it->text());
-    const int notesCol = GetColIdx(JobGrid, "Notes");
-    SetCell(JobGrid, row, notesCol, FromBytes(job.Notes));
-    if (QTableWidgetItem* it = JobGrid->item(row, notesCol)) {
-        it->setFlags(it->flags() | Qt::ItemIsEditable);
-        it->setToolTip(job.Notes.empty() ? "Click to enter notes" : it->text());
-    }
+void TVelaMainForm::SetHourglass(bool on) {
+    if (on == hourglass_) return;
+    hourglass_ = on;
+    if (on)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+    if (!a_->byName.empty()) UpdateMenus();
 }
 
 void TVelaMainForm::JobListToGrid(bool full) {
-    if (FillingGrid) return;
-    FillingGrid = true;
+    if (fillingGrid_) return;
+    fillingGrid_ = true;
     try {
-        if (full || Jobs().Count() == 0) {
-            JobGrid->setRowCount(1);
-            for (int c = 0; c < JobGrid->columnCount(); ++c)
-                delete JobGrid->takeItem(0, c);
-        }
-        int row = 0;
-        // Pending messages run after each job; the list may shrink meanwhile.
-        for (int i = 0; i < Jobs().Count(); ++i) {
-            if (Jobs()[i].Relevancy == kRelevancyDeleted) continue;
-            if (row >= JobGrid->rowCount()) JobGrid->setRowCount(row + 1);
-            FillJobRow(row, i);
-            ++row;
-            tessaly::ProcessMessages();
-        }
-        if (row == 0) {
-            JobGrid->setRowCount(1);
-            for (int c = 0; c < JobGrid->columnCount(); ++c)
-                delete JobGrid->takeItem(0, c);
-        } else {
-            JobGrid->setRowCount(row);
-        }
+        // The model reads the list itself: showing it is a reset of the rows, whatever
+        // their number. A full fill starts without a selection.
+        if (full) JobGrid->clearSelection();
+        JobGrid->ShowList();
         UpdateSearchCount();
     } catch (...) {
-        // What was filled stays; the failure is not shown.
+        // What was shown stays; the failure is not shown.
     }
-    FillingGrid = false;
-    FoundCol = FoundRow = -1;
-    JobGrid->viewport()->update();
+    fillingGrid_ = false;
+    foundCol_ = foundRow_ = -1;
+    // The widths follow the rows: a listing that now scrolls has less room.
+    FormResize();
+    JobGrid->Repaint();
     ButtonsState();
     // The remote window's rows name list positions: an open one follows a new order or a
     // new list at once.
@@ -1100,28 +1019,29 @@ void TVelaMainForm::UpdateSearchCount() {
     const int row = SearchGrid->currentRow();
     if (row < 0 || !IsAnySearch()) return;
     const int col = GetColIdx(SearchGrid, "Count ");
-    SetCell(SearchGrid, row, col, IsAnyJob() ? QString::number(JobGrid->rowCount()) : QString());
+    SetCell(SearchGrid, row, col,
+            IsAnyJob() ? QString::number(JobGrid->Model().JobRows()) : QString());
 }
 
 void TVelaMainForm::RedrawJobRow(int jobPosition) {
     const int row = RowOfJob(jobPosition);
     if (row < 0 || jobPosition < 0 || jobPosition >= Jobs().Count()) return;
-    FillJobRow(row, jobPosition);
-    JobGrid->viewport()->update();
+    JobGrid->Model().RowChanged(row);
 }
 
 // ---------------------------------------------------------------- layout
 
-void TVelaMainForm::OptimizeGrid(QTableWidget* grid, int lessScroll, int lessNoScroll) {
+void TVelaMainForm::OptimizeGrid(QTableView* grid, int lessScroll, int lessNoScroll) {
     const int rowsFit =
         grid->viewport()->height() / std::max(1, grid->verticalHeader()->defaultSectionSize());
-    const int less = grid->rowCount() > rowsFit ? lessScroll : lessNoScroll;
+    const int rows = grid->model()->rowCount(), columns = grid->model()->columnCount();
+    const int less = rows > rowsFit ? lessScroll : lessNoScroll;
     const int room = width() - less;
     long sum = 0;
-    for (int c = 0; c < grid->columnCount(); ++c)
+    for (int c = 0; c < columns; ++c)
         if (!grid->isColumnHidden(c)) sum += grid->columnWidth(c);
     if (sum <= 0 || room <= 0) return;
-    for (int c = 0; c < grid->columnCount(); ++c)
+    for (int c = 0; c < columns; ++c)
         if (!grid->isColumnHidden(c))
             grid->setColumnWidth(
                 c, static_cast<int>(static_cast<long>(grid->columnWidth(c)) * room / sum));
@@ -1129,7 +1049,8 @@ void TVelaMainForm::OptimizeGrid(QTableWidget* grid, int lessScroll, int lessNoS
 
 void TVelaMainForm::FormResize() {
     if (!options_.AutoOptimize) {
-        for (QTableWidget* g : {SearchGrid, JobGrid}) {
+        for (QTableView* g :
+             {static_cast<QTableView*>(SearchGrid), static_cast<QTableView*>(JobGrid)}) {
             g->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
             g->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         }
@@ -1140,7 +1061,8 @@ void TVelaMainForm::FormResize() {
     OptimizeGrid(SearchGrid, 32, 20);
     OptimizeGrid(JobGrid, 30, 18);
     if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, 26);
-    for (QTableWidget* g : {SearchGrid, JobGrid}) {
+    for (QTableView* g :
+         {static_cast<QTableView*>(SearchGrid), static_cast<QTableView*>(JobGrid)}) {
         g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         g->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         g->horizontalHeader()->setStretchLastSection(true);
@@ -1325,12 +1247,8 @@ void TVelaMainForm::ProgressPhaseChanged() {
 
 void TVelaMainForm::SetJobRowImage(int jobPosition, int image) {
     const int row = RowOfJob(jobPosition);
-    const int col = GetColIdx(JobGrid, " ");
-    if (row < 0 || col < 0 || image < 0 || image >= kJobImageCount) return;
-    if (QTableWidgetItem* it = JobGrid->item(row, col)) {
-        it->setIcon(QIcon(JobImages()[static_cast<size_t>(image)]));
-        it->setData(Qt::UserRole, image);
-    }
+    if (row < 0 || image < 0 || image >= kJobImageCount) return;
+    JobGrid->Model().SetRowImage(row, image);
 }
 
 void TVelaMainForm::SelectJobRow(int jobPosition) {

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "data/JobColumns.h"
 #include "data/VelaJobs.h"
 #include "data/VelaSearches.h"
 #include "data/VelaSources.h"
@@ -28,14 +29,15 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QSplitter;
+class QTableView;
 class QTableWidget;
-class QTableWidgetItem;
 class QToolBar;
 class QToolButton;
 
 namespace tessaly::ui {
 
 class TFrameAnimation;
+class TJobGrid;
 class TNewSearchForm;
 class TRefineForm;
 class TFindInResultsForm;
@@ -76,10 +78,6 @@ struct TProductId {
 
 class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
   public:
-    // Job grid headers and the search grid headers, as the program names them.
-    static const char* const kJobHeaders[8];
-    static const char* const kSearchHeaders[6];
-
     explicit TVelaMainForm(const std::string& programDir, QWidget* parent = nullptr);
     ~TVelaMainForm() override;
 
@@ -111,10 +109,13 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void SetRunState(TRunState state);
     bool JobsModified() const { return engine_->JobsModified; }
     void SetJobsModified() { engine_->JobsModified = true; }
-    int HighlightMode = 0;
-    bool FillingGrid = false;
+    // The Highlight command's next effect (0 toggle, 1 all on, 2 all off, 3 New marks off).
+    int HighlightMode() const { return highlightMode_; }
+    // Set while the job grid is filled: a second fill meanwhile is dropped.
+    bool FillingGrid() const { return fillingGrid_; }
     // Column and row (logical column, grid row) of the last find hit; -1 when none.
-    int FoundCol = -1, FoundRow = -1;
+    int FoundCol() const { return foundCol_; }
+    int FoundRow() const { return foundRow_; }
     // Set while a table loads: deletions and search changes are refused then.
     bool Hourglass() const { return hourglass_; }
     // Set once closing has begun: errors then only beep.
@@ -131,6 +132,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void ProgressGaugeChanged() override;
     void ProgressPhaseChanged() override;
     void JobListToGrid(bool full) override;
+    void TableLoading(bool on) override { SetHourglass(on); }
     void SearchListToGrid() override;
     // Redraws one job's row (its image, texts and colours) after a change to it.
     void RedrawJobRow(int jobPosition) override;
@@ -151,6 +153,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
 
     // ---- grids
     int GetColIdx(const QTableWidget* grid, const char* header) const;
+    int GetColIdx(const TJobGrid* grid, const char* header) const;
     void GridTimerTimer() { engine_->GridTimerTimer(); }
     // The grid row that shows the job at `jobPosition`, -1 when none.
     int RowOfJob(int jobPosition) const;
@@ -218,27 +221,19 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // Runs the grid's text search: from the start, or after the last hit. True on a hit,
     // which becomes FoundCol/FoundRow and is selected.
     bool FindInGrid(const QString& text, bool caseSensitive, bool next);
+    // Sets or clears the hourglass: set while a table loads, when deletions and a change
+    // of search are refused.
+    void SetHourglass(bool on);
 
-    // ---- widgets, by the names users and tests know them
-    QWidget* Panel1;
-    QToolBar* ButtonsPanel;
-    QWidget* XkLogoPanel;
-    TFrameAnimation* XkLogo;
-    QWidget* AdPanel;
-    QSplitter* Splitter1;
+    // ---- the grids, which the options dialog lays out and stores; every other widget is
+    // the window's own, found by its name ("NewBut", "ResPopup", "Splitter1", ...).
     QTableWidget* SearchGrid;
-    QTableWidget* JobGrid;
-    QLabel* StatusPanels[3];
-    QProgressBar* ActivityIndicator;
-    QToolButton *NewBut, *UpdateBut, *RefineBut, *GrabBut, *StopBut, *HighBut, *ToolsBut,
-        *BrowseBut, *GuideBut;
-    QMenu *ResPopup, *SearchPopup, *GrabPopup, *BrowsePopup, *ToolsPopup, *GuidePopup;
-    QMenu* SortMenu;
+    TJobGrid* JobGrid;
 
     // Windows that other windows lay out, store and drive; null until they are created.
-    QWidget* RemoteWindow = nullptr;     // the remote job-list window ("RemoteForm")
-    QTableWidget* RemoteGrid = nullptr;  // its job grid
-    QWidget* SponsorWindow = nullptr;    // the sponsor banner window ("SponsorForm")
+    QWidget* RemoteWindow = nullptr;   // the remote job-list window ("RemoteForm")
+    QTableView* RemoteGrid = nullptr;  // its job grid
+    QWidget* SponsorWindow = nullptr;  // the sponsor banner window ("SponsorForm")
     // The remote window recomputes its column widths (after a grid layout reset).
     std::function<void()> OnRemoteLayout;
     // The update descriptor changed: every banner reads its triggers again.
@@ -275,9 +270,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // "PopBanner" in the sponsor window (SponsorForm, also SponsorWindow).
     TBannerPanel* InBanner;
     TBannerPanel* Sponsors[5];
-    QWidget *BufferPanelL, *BufferPanelR;
     TSponsorForm* SponsorForm;
-    bool ResizingAds = false;
     // Lays the banner area out for the banners that show; hides it when none does.
     void AdPanelResize();
     // First activation: the banners read their triggers; from now on the run states
@@ -321,12 +314,13 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateOptionsForm();
     QAction* MakeAction(const char* name, const char* caption, const char* hint,
                         std::function<void()> handler, const QKeySequence& key = {});
-    void FillJobRow(int row, int position);
+    // Puts the header's sort mark on the column the engine's sort key names.
+    void ShowSortMark();
     void SetCell(QTableWidget* grid, int row, int col, const QString& text);
     QString CellText(const QTableWidget* grid, int row, const char* header) const;
     void UpdateSearchCount();
-    void ResetHighlightMode() { HighlightMode = 0; }
-    void OptimizeGrid(QTableWidget* grid, int lessScroll, int lessNoScroll);
+    void ResetHighlightMode() { highlightMode_ = 0; }
+    void OptimizeGrid(QTableView* grid, int lessScroll, int lessNoScroll);
     void XkLogoStop();
     void CloseSplash();
     void ShutdownTimerTimer();
@@ -336,6 +330,25 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateServiceWindows();
     void DeleteServiceWindows();
 
+    // Widgets, by the names users and tests know them (their object names).
+    QWidget* Panel1;
+    QToolBar* ButtonsPanel;
+    QWidget* XkLogoPanel;
+    TFrameAnimation* XkLogo;
+    QWidget* AdPanel;
+    QSplitter* Splitter1;
+    QLabel* StatusPanels[3];
+    QProgressBar* ActivityIndicator;
+    QToolButton *NewBut, *UpdateBut, *RefineBut, *GrabBut, *StopBut, *HighBut, *ToolsBut,
+        *BrowseBut, *GuideBut;
+    QMenu *ResPopup, *SearchPopup, *GrabPopup, *BrowsePopup, *ToolsPopup, *GuidePopup;
+    QMenu* SortMenu;
+    QWidget *BufferPanelL, *BufferPanelR;
+    bool ResizingAds = false;
+
+    int highlightMode_ = 0;
+    bool fillingGrid_ = false;
+    int foundCol_ = -1, foundRow_ = -1;
     std::string programDir_;
     std::unique_ptr<TSearchEngine> engine_;
     std::unique_ptr<TBrowserControl> browser_;

@@ -42,6 +42,7 @@
 #include "platform/TextFile.h"
 #include "ui/BrowserSupport.h"
 #include "ui/FrameAnimation.h"
+#include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
 #include "ui/VelaAbout.h"
@@ -133,7 +134,7 @@ void TVelaMainForm::MMOpenBrowserClick() {
     OpenURL(job->LocalFile.empty() ? job->URL : job->LocalFile, false);
     job->Visited = true;
     SetJobsModified();
-    JobGrid->viewport()->update();
+    JobGrid->Repaint();
 }
 
 void TVelaMainForm::MMOpenNewBrowserClick() {
@@ -142,7 +143,7 @@ void TVelaMainForm::MMOpenNewBrowserClick() {
     OpenURL(job->LocalFile.empty() ? job->URL : job->LocalFile, true);
     job->Visited = true;
     SetJobsModified();
-    JobGrid->viewport()->update();
+    JobGrid->Repaint();
 }
 
 void TVelaMainForm::MMExitClick() {
@@ -164,26 +165,16 @@ void TVelaMainForm::MMBrowseClick(const char* filter) {
 void TVelaMainForm::MMDeleteSelectedClick() {
     if (hourglass_ || !IsAnyJob()) return;
     std::vector<int> rows;
-    for (const QModelIndex& ix : JobGrid->selectionModel()->selectedRows())
-        rows.push_back(ix.row());
+    for (const QItemSelectionRange& r : JobGrid->selectionModel()->selection())
+        for (int row = r.top(); row <= r.bottom(); ++row)
+            rows.push_back(row);
     if (rows.empty() && JobGrid->currentRow() >= 0) rows.push_back(JobGrid->currentRow());
-    std::sort(rows.begin(), rows.end());
-    const int indexCol = GetColIdx(JobGrid, "JobIndex");
     for (int row : rows) {
-        bool ok = false;
-        const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
-        if (ok && pos >= 0 && pos < Jobs().Count()) Jobs()[pos].Relevancy = kRelevancyDeleted;
+        const int pos = JobGrid->Model().PositionAt(row);
+        if (pos >= 0) Jobs()[pos].Relevancy = kRelevancyDeleted;
     }
-    for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
-        if (JobGrid->rowCount() > 1) {
-            JobGrid->removeRow(*it);
-        } else {
-            for (int c = 0; c < JobGrid->columnCount(); ++c)
-                delete JobGrid->takeItem(0, c);
-        }
-    }
-    (void)indexCol;
-    FoundCol = FoundRow = -1;
+    JobGrid->Model().RemoveRows(rows);
+    foundCol_ = foundRow_ = -1;
     UpdateSearchCount();
     SetJobsModified();
     ButtonsState();
@@ -208,7 +199,7 @@ void TVelaMainForm::MMHighSelectedClick() {
     if (!IsAnySelectedJob()) return;
     for (int pos : SelectedJobPositions()) {
         TVelaJob& job = Jobs()[pos];
-        switch (HighlightMode) {
+        switch (highlightMode_) {
             case 0:
                 job.High = !job.High;
                 break;
@@ -225,7 +216,7 @@ void TVelaMainForm::MMHighSelectedClick() {
         RedrawJobRow(pos);
     }
     SetJobsModified();
-    HighlightMode = HighlightMode >= 3 ? 1 : HighlightMode + 1;
+    highlightMode_ = highlightMode_ >= 3 ? 1 : highlightMode_ + 1;
 }
 
 void TVelaMainForm::MMCommentJobClick() {
@@ -233,12 +224,11 @@ void TVelaMainForm::MMCommentJobClick() {
     const std::vector<int> p = SelectedJobPositions();
     if (p.empty()) return;
     const int row = RowOfJob(p.front());
-    const int col = GetColIdx(JobGrid, "Notes");
+    const int col = JobGrid->ColumnOf(TJobColumn::Notes);
     if (row < 0 || col < 0) return;
     editingNotes_ = true;
     JobGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    JobGrid->setCurrentCell(row, col);
-    JobGrid->editItem(JobGrid->item(row, col));
+    JobGrid->EditCell(row, col);
 }
 
 void TVelaMainForm::EndNotesEditing() {
@@ -250,39 +240,36 @@ void TVelaMainForm::EndNotesEditing() {
 }
 
 void TVelaMainForm::JobGridCellValidate(int row, const QString& text) {
-    bool ok = false;
-    const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
-    if (!ok || pos < 0 || pos >= Jobs().Count()) return;
+    const int pos = JobGrid->Model().PositionAt(row);
+    if (pos < 0) return;
     TVelaJob& job = Jobs()[pos];
     // Written the way the job's other texts are written.
     job.Notes = ToBytesLike(text, job.Title + job.Company + job.Location + job.Notes);
     SetJobsModified();
-    FillJobRow(row, pos);
+    JobGrid->Model().RowChanged(row);
 }
 
 void TVelaMainForm::JobGridClickCell(int row, int col) {
-    bool ok = false;
-    const int pos = CellText(JobGrid, row, "JobIndex").toInt(&ok);
-    if (!ok || pos < 0 || pos >= Jobs().Count()) return;
+    const int pos = JobGrid->Model().PositionAt(row);
+    if (pos < 0) return;
     if (editingNotes_) {
         if (QWidget* editor = JobGrid->indexWidget(JobGrid->currentIndex())) editor->clearFocus();
         EndNotesEditing();
     }
     TVelaJob& job = Jobs()[pos];
-    if (col == GetColIdx(JobGrid, " ")) {
+    if (col == JobGrid->ColumnOf(TJobColumn::Status)) {
         job.High = !job.High;
         RedrawJobRow(pos);
         SetJobsModified();
-    } else if (col == GetColIdx(JobGrid, "Title ") && options_.HotlinkTitles) {
+    } else if (col == JobGrid->ColumnOf(TJobColumn::Title) && options_.HotlinkTitles) {
         OpenURL(job.LocalFile.empty() ? job.URL : job.LocalFile, false);
         job.Visited = true;
         SetJobsModified();
-        JobGrid->viewport()->update();
-    } else if (col == GetColIdx(JobGrid, "Notes")) {
+        JobGrid->Repaint();
+    } else if (col == JobGrid->ColumnOf(TJobColumn::Notes)) {
         editingNotes_ = true;
         JobGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
-        JobGrid->setCurrentCell(row, col);
-        JobGrid->editItem(JobGrid->item(row, col));
+        JobGrid->EditCell(row, col);
     }
 }
 
@@ -291,49 +278,69 @@ void TVelaMainForm::JobGridDblClickCell(int row, int) {
     MMOpenBrowserClick();
 }
 
+void TVelaMainForm::ShowSortMark() {
+    const std::optional<TJobColumn> sorted = JobColumnBySortKey(engine_->SortColumn);
+    const int col = sorted ? JobGrid->ColumnOf(*sorted) : -1;
+    if (col >= 0)
+        JobGrid->horizontalHeader()->setSortIndicator(
+            col, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
 void TVelaMainForm::JobGridCanSort(int col) {
-    if (RunState() != rsIdle) return;
-    const QString header =
-        JobGrid->horizontalHeaderItem(col) ? JobGrid->horizontalHeaderItem(col)->text() : QString();
-    if (header == " ") {
-        // The status column sorts the list itself: the grid's text sort knows no images.
-        const bool wasSortColumn = engine_->SortColumn == " ";
+    // The header moves its sort mark on every click; during a run the listing keeps its
+    // order, so the mark goes back to the column the listing is sorted by.
+    if (RunState() != rsIdle || hourglass_) {
+        ShowSortMark();
+        return;
+    }
+    const auto& columns = TJobListModel::Columns(TJobGridKind::Main);
+    if (col < 0 || col >= static_cast<int>(columns.size()) ||
+        columns[static_cast<size_t>(col)].Role != TJobGridColumn::Job) {
+        ShowSortMark();
+        return;
+    }
+    const TJobColumn column = columns[static_cast<size_t>(col)].Column;
+    // The status column sorts the list itself, and a first click sorts it ascending,
+    // then each click turns it round: the grid's text sort knows no images. The other
+    // columns sort the rows by their texts; a click on another column than the last one
+    // the rows were sorted by starts ascending too, even when the list was sorted by that
+    // column descending through the menu (the menu's sort is the list's, not the rows').
+    if (column == TJobColumn::Status) {
+        const bool wasSortColumn = engine_->SortColumn == JobColumnInfo(column).SortKey;
         const bool descending = wasSortColumn ? !engine_->SortDescending : false;
-        Jobs().SortJobs(" ");
+        Jobs().SortJobs(JobColumnInfo(column).SortKey);
         if (descending) Jobs().ReverseJobs();
-        engine_->SortColumn = " ";
+        engine_->SortColumn = JobColumnInfo(column).SortKey;
         engine_->SortDescending = descending;
         sortedGridColumn_ = -1;
         JobListToGrid(false);
-        JobGrid->horizontalHeader()->setSortIndicator(
-            col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        ShowSortMark();
         return;
     }
     const bool descending = sortedGridColumn_ == col ? !gridSortDescending_ : false;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    JobGrid->sortItems(col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    JobGrid->Model().SortByText(col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     sortedGridColumn_ = col;
     gridSortDescending_ = descending;
-    engine_->SortColumn = SortKeyOf(Bytes(header));
+    engine_->SortColumn = JobColumnInfo(column).SortKey;
     engine_->SortDescending = descending;
-    FoundCol = FoundRow = -1;
-    JobGrid->horizontalHeader()->setSortIndicator(
-        col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    foundCol_ = foundRow_ = -1;
+    ShowSortMark();
     // JobGridClickSort: the widths again, then the normal cursor.
     FormResize();
     QApplication::restoreOverrideCursor();
 }
 
 void TVelaMainForm::SortJobsbyClick() {
-    for (const auto& [item, header] : kSortItems)
-        a_->sortItems[item]->setChecked(engine_->SortColumn == SortKeyOf(header));
+    for (const TJobColumnInfo& column : kJobColumns)
+        a_->sortItems[column.Caption]->setChecked(engine_->SortColumn == column.SortKey);
     a_->sortItems["Ascending"]->setChecked(!engine_->SortDescending);
     a_->sortItems["Descending"]->setChecked(engine_->SortDescending);
 }
 
 void TVelaMainForm::SortGridClick(const QString& item) {
-    for (const auto& [name, header] : kSortItems)
-        if (item == name) engine_->SortColumn = SortKeyOf(header);
+    if (const std::optional<TJobColumn> c = JobColumnByCaption(Bytes(item)))
+        engine_->SortColumn = JobColumnInfo(*c).SortKey;
     if (item == "Descending") engine_->SortDescending = true;
     if (item == "Ascending") engine_->SortDescending = false;
     // The listing always shows the direction the menu ticks.
@@ -341,38 +348,48 @@ void TVelaMainForm::SortGridClick(const QString& item) {
     if (engine_->SortDescending) Jobs().ReverseJobs();
     sortedGridColumn_ = -1;
     JobListToGrid(false);
-    const int col = GetColIdx(JobGrid, HeaderOfKey(engine_->SortColumn).c_str());
-    if (col >= 0)
-        JobGrid->horizontalHeader()->setSortIndicator(
-            col, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+    ShowSortMark();
 }
+
+namespace {
+
+// Letters a to z compare without case, every other character as it is: the way the
+// program compares texts everywhere. Other scripts' case pairs (and the German sharp s,
+// whose capital is two letters) would make the hit depend on the desktop's locale.
+QString FoldAscii(const QString& text) {
+    QString folded = text;
+    for (QChar& c : folded)
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) c = QChar(c.unicode() + 32);
+    return folded;
+}
+
+}  // namespace
 
 bool TVelaMainForm::FindInGrid(const QString& text, bool caseSensitive, bool next) {
     QHeaderView* hh = JobGrid->horizontalHeader();
     int startVisual = 0, startRow = 0;
-    if (next && FoundCol >= 0) {
-        startVisual = hh->visualIndex(FoundCol);
-        startRow = FoundRow + 1;
+    if (next && foundCol_ >= 0) {
+        startVisual = hh->visualIndex(foundCol_);
+        startRow = foundRow_ + 1;
     }
-    const QString needle = caseSensitive ? text : text.toUpper();
-    for (int v = startVisual; v < JobGrid->columnCount(); ++v) {
+    const QString needle = caseSensitive ? text : FoldAscii(text);
+    const int rows = JobGrid->Model().JobRows();
+    for (int v = startVisual; !needle.isEmpty() && v < JobGrid->columnCount(); ++v) {
         const int col = hh->logicalIndex(v);
         if (JobGrid->isColumnHidden(col)) continue;
-        for (int row = (v == startVisual ? startRow : 0); row < JobGrid->rowCount(); ++row) {
-            const QTableWidgetItem* it = JobGrid->item(row, col);
-            if (!it) continue;
-            const QString cell = caseSensitive ? it->text() : it->text().toUpper();
-            if (!needle.isEmpty() && cell.contains(needle)) {
-                FoundCol = col;
-                FoundRow = row;
+        for (int row = (v == startVisual ? startRow : 0); row < rows; ++row) {
+            const QString cell = JobGrid->Text(row, col);
+            if ((caseSensitive ? cell : FoldAscii(cell)).contains(needle)) {
+                foundCol_ = col;
+                foundRow_ = row;
                 SelectGridRow(row);
-                JobGrid->viewport()->update();
+                JobGrid->Repaint();
                 return true;
             }
         }
     }
-    FoundCol = FoundRow = -1;
-    JobGrid->viewport()->update();
+    foundCol_ = foundRow_ = -1;
+    JobGrid->Repaint();
     return false;
 }
 

@@ -1,5 +1,5 @@
-// What the main window's source files share: the maker's pages, the relevancy texts, the
-// sort items and the conversions between the grid's headers and the job list's keys.
+// What the main window's source files share: the maker's pages, the keywords' one-line
+// form, the byte conversion and the window's actions.
 #pragma once
 
 #include <QAction>
@@ -17,24 +17,6 @@ namespace tessaly::ui {
 // The maker's pages; the help page sits beside the home page.
 inline constexpr const char* kMakerHome = "http://tessaly-jobs.example.org/";
 inline constexpr const char* kMakerHelp = "http://tessaly-jobs.example.org/help.html";
-
-inline const char* const kRelevancyTexts[5] = {"(1) Lowest", "(2) Low", "(3) Average", "(4) High",
-                                               "(5) Highest"};
-
-// The "Sort Jobs by" items and the columns they stand for.
-inline const std::pair<const char*, const char*> kSortItems[7] = {
-    {"Status", " "},           {"Title", "Title "},   {"Company", "Company "},
-    {"Location", "Location "}, {"Source", "Source "}, {"Relevancy", "Relevancy "},
-    {"Notes", "Notes"}};
-
-// The job list's sort key for a column header: the notes column sorts by "Notes ". The
-// engine keeps the key, the grid shows the header.
-inline std::string SortKeyOf(const std::string& header) {
-    return header == "Notes" ? "Notes " : header;
-}
-inline std::string HeaderOfKey(const std::string& key) {
-    return key == "Notes " ? "Notes" : key;
-}
 
 // The index keeps one line per value: keywords typed on several lines are kept as
 // one line, the line breaks turned into blanks, or the index would be read back shifted.

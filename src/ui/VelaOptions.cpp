@@ -30,6 +30,7 @@
 #include "platform/Paths.h"
 #include "services/BrowserControl.h"
 #include "services/Referral.h"
+#include "ui/JobGrid.h"
 #include "ui/OptionsRules.h"
 #include "ui/QtText.h"
 #include "ui/VelaMain.h"
@@ -42,19 +43,17 @@ namespace {
 
 // The job listing's column that a stored sort number stands for; the listing sorts the
 // notes column by the key "Notes ".
-constexpr int kSortableColumns = 7;  // the index column sorts nothing
+constexpr int kSortableColumns = kJobColumnCount;  // the index column sorts nothing
 constexpr int kDefaultSortColumn = 6;
 constexpr int kResetSortColumn = 5;
 
 std::string SortKeyOfColumn(int n) {
-    return n == 6 ? std::string("Notes ") : std::string(TVelaMainForm::kJobHeaders[n]);
+    return kJobColumns[n].SortKey;
 }
 
 int ColumnOfSortKey(const std::string& key) {
-    const std::string header = key == "Notes " ? "Notes" : key;
-    for (int n = 0; n < kSortableColumns; ++n)
-        if (header == TVelaMainForm::kJobHeaders[n]) return n;
-    return kResetSortColumn;
+    const std::optional<TJobColumn> c = JobColumnBySortKey(key);
+    return c ? static_cast<int>(*c) : kResetSortColumn;
 }
 
 std::string Bytes(const QString& text, const std::string& like) {
@@ -511,7 +510,8 @@ void TOptionsForm::SaveOptions() {
         number("MainForm", "Height", main_.height());
         number("MainForm", "Top", main_.pos().y());
         number("MainForm", "Left", main_.pos().x());
-        number("SearchGrid", "Height", SearchGridHeight(main_.Splitter1, searchGridHeight_));
+        number("SearchGrid", "Height",
+               SearchGridHeight(main_.findChild<QSplitter*>("Splitter1"), searchGridHeight_));
         const QWidget* p = main_.ProgressForm;
         number("ProgressForm", "Top", p->pos().y());
         number("ProgressForm", "Left", p->pos().x());
@@ -530,7 +530,7 @@ void TOptionsForm::SaveOptions() {
     }
 
     if (opRememberGrids->isChecked()) {
-        auto lists = [&](const QTableWidget* grid, const TGridTable& t) {
+        auto lists = [&](const QTableView* grid, const TGridTable& t) {
             const auto [order, sizes] = GridLayoutLists(grid, t);
             s.WriteString(t.Section, "Order", order);
             s.WriteString(t.Section, "Sizes", sizes);
@@ -622,7 +622,7 @@ std::vector<TGeometryValue> GeometryValues(TVelaMainForm& main, int& gridHeight)
         }
     };
     window(&main, "MainForm", true);
-    QSplitter* splitter = main.Splitter1;
+    QSplitter* splitter = main.findChild<QSplitter*>("Splitter1");
     v.push_back({"SearchGrid", "Height", [&] { return SearchGridHeight(splitter, gridHeight); },
                  [&gridHeight, splitter](int h) {
                      gridHeight = h;
@@ -654,9 +654,9 @@ void TOptionsForm::ResetWindows() {
     m.move(area.x() + Centred(area.width(), m.width()),
            area.y() + Centred(area.height(), m.height()));
     searchGridHeight_ = 82;
-    SetSearchGridHeight(m.Splitter1, 82);
+    SetSearchGridHeight(m.findChild<QSplitter*>("Splitter1"), 82);
     m.SearchGrid->show();
-    m.ButtonsPanel->show();
+    m.findChild<QToolBar*>("ButtonsPanel")->show();
 
     QWidget* p = m.ProgressForm;
     p->resize(450, 210);
@@ -699,7 +699,7 @@ void TOptionsForm::RecallGridsOrFail() {
         return v.empty() ? std::string(fallback) : v;
     };
     struct TGrid {
-        QTableWidget* Grid;
+        QTableView* Grid;
         const TGridTable& Table;
     };
     std::vector<TGrid> grids{{main_.SearchGrid, kSearchGridTable}, {main_.JobGrid, kJobGridTable}};
@@ -721,7 +721,7 @@ void TOptionsForm::RecallGridsOrFail() {
     if (engine.SortDescending) main_.Jobs().ReverseJobs();
     main_.JobListToGrid(true);
     main_.JobGrid->horizontalHeader()->setSortIndicator(
-        main_.GetColIdx(main_.JobGrid, TVelaMainForm::kJobHeaders[sortColumn]),
+        main_.JobGrid->ColumnOf(static_cast<TJobColumn>(sortColumn)),
         engine.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
     main_.FormResize();
 }
@@ -734,8 +734,7 @@ void TOptionsForm::ResetGrids() {
     engine.SortColumn = SortKeyOfColumn(kResetSortColumn);
     engine.SortDescending = false;
     main_.JobGrid->horizontalHeader()->setSortIndicator(
-        main_.GetColIdx(main_.JobGrid, TVelaMainForm::kJobHeaders[kResetSortColumn]),
-        Qt::AscendingOrder);
+        main_.JobGrid->ColumnOf(static_cast<TJobColumn>(kResetSortColumn)), Qt::AscendingOrder);
     main_.FormResize();
     engine.StartGridTimer();
     if (main_.OnRemoteLayout) main_.OnRemoteLayout();

@@ -28,6 +28,7 @@
 #include "data/VelaJobs.h"
 #include "platform/MainLoop.h"
 #include "search/SearchEngine.h"
+#include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
 #include "ui/VelaMain.h"
@@ -35,28 +36,16 @@
 
 namespace tessaly::ui {
 
-const char* const TRemoteForm::kHeaders[5] = {" ", "Job ", "Relevancy ", "Notes ", "RemoteIndex"};
-
 namespace {
 
 constexpr int kStatusWidth = 26;
 // The relevancy column is 20 pixels, wider only where the desktop's font would clip "(6)".
 constexpr int kRelevancyWidth = 20;
 
-const char* const kRelevancyHints[5] = {"Lowest", "Low", "Average", "High", "Highest"};
-
-// The sort items of the pop-up menu: their names, the main window's sort items they stand
-// for and the job list's sort key of each column.
-struct TSortItem {
-    const char* name;
-    const char* mainItem;
-    const char* key;
-};
-const TSortItem kSortItems[7] = {
-    {"byStatus", "Status", " "},          {"byTitle", "Title", "Title "},
-    {"byCompany", "Company", "Company "}, {"byLocation", "Location", "Location "},
-    {"bySource", "Source", "Source "},    {"byRelevancy", "Relevancy", "Relevancy "},
-    {"byNotes", "Notes", "Notes "}};
+// The sort items of the pop-up menu are named "by" and the column's caption ("byTitle").
+QString SortItemName(const TJobColumnInfo& column) {
+    return QString("by") + column.Caption;
+}
 
 const QColor kInk(40, 48, 64);
 
@@ -133,70 +122,6 @@ QIcon ToolIcon(const QString& name) {
 
 }  // namespace
 
-// ---------------------------------------------------------------- grid drawing
-
-// The grid's colours (yellow rows for highlighted jobs, blue or purple titles, olive
-// notes), the status image centred in its cell, and the end of a notes edit.
-class TRemoteGridDelegate final : public QStyledItemDelegate {
-  public:
-    explicit TRemoteGridDelegate(TRemoteForm* form) : QStyledItemDelegate(form), form_(form) {}
-
-    void setModelData(QWidget* editor, QAbstractItemModel*,
-                      const QModelIndex& index) const override {
-        if (auto* line = qobject_cast<QLineEdit*>(editor))
-            form_->JobGridCellValidate(index.row(), line->text());
-    }
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option,
-               const QModelIndex& index) const override {
-        if (index.column() != form_->GetColIdx(" ")) {
-            QStyledItemDelegate::paint(painter, option, index);
-            return;
-        }
-        // The cell without its picture, then the picture in the middle.
-        QStyleOptionViewItem opt = option;
-        initStyleOption(&opt, index);
-        const QIcon icon = opt.icon;
-        opt.icon = QIcon();
-        opt.features &= ~QStyleOptionViewItem::HasDecoration;
-        const QWidget* w = opt.widget;
-        (w ? w->style() : QApplication::style())
-            ->drawControl(QStyle::CE_ItemViewItem, &opt, painter, w);
-        if (icon.isNull()) return;
-        const QSize size = opt.decorationSize.isValid() ? opt.decorationSize : QSize(16, 16);
-        QRect r(QPoint(0, 0), size);
-        r.moveCenter(option.rect.center());
-        icon.paint(painter, r);
-    }
-
-  protected:
-    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
-        QStyledItemDelegate::initStyleOption(option, index);
-        const TVelaJob* job = form_->GetJobAtRow(index.row());
-        auto text = [&](const QColor& c) {
-            option->palette.setColor(QPalette::Text, c);
-            option->palette.setColor(QPalette::HighlightedText, c);
-        };
-        const int col = index.column();
-        if (job && job->High && form_->Main().Options().YellowHighlight)
-            option->backgroundBrush = QColor(255, 255, 0);
-        if (job && col == form_->GetColIdx("Job ")) {
-            text(job->Visited ? QColor(128, 0, 128) : QColor(0, 0, 255));
-            option->font.setUnderline(true);
-        }
-        if (col == form_->GetColIdx("Notes ")) text(QColor(128, 128, 0));
-        // The selected row stays readable: a pale selection, dark text unless coloured.
-        if (option->state & QStyle::State_Selected) {
-            option->palette.setColor(QPalette::Highlight, QColor(190, 214, 245));
-            if (option->palette.color(QPalette::HighlightedText) == QColor(Qt::white))
-                option->palette.setColor(QPalette::HighlightedText, QColor(Qt::black));
-        }
-    }
-
-  private:
-    TRemoteForm* form_;
-};
-
 // ---------------------------------------------------------------- creation
 
 TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent), main_(main) {
@@ -234,21 +159,17 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
     connect(ReloadBut, &QToolButton::clicked, this, [this] { JMReloadClick(); });
     connect(SendBut, &QToolButton::clicked, this, [this] { JMSendClick(); });
 
-    JobGrid = new QTableWidget(1, 6, this);
+    JobGrid = new TJobGrid(
+        TJobGridKind::Remote, [this]() -> TVelaJobsList& { return main_.Jobs(); }, this);
     JobGrid->setObjectName("JobGrid");
-    JobGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    JobGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     JobGrid->setSelectionMode(QAbstractItemView::SingleSelection);
-    JobGrid->verticalHeader()->hide();
-    JobGrid->verticalHeader()->setDefaultSectionSize(20);
-    JobGrid->setWordWrap(false);
-    JobGrid->setIconSize(QSize(16, 16));
-    JobGrid->setMouseTracking(true);
     JobGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     JobGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    for (int c = 0; c < 5; ++c)
-        JobGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(kHeaders[c]));
-    JobGrid->setHorizontalHeaderItem(5, new QTableWidgetItem(QString()));
+    // Titles are always links here: reading them one after another is what it is for.
+    JobGrid->Look = [this] { return TJobGridLook{main_.Options().YellowHighlight, true, -1, -1}; };
+    JobGrid->Model().OnNotesEdited = [this](int row, const QString& text) {
+        JobGridCellValidate(row, text);
+    };
     QHeaderView* hh = JobGrid->horizontalHeader();
     hh->setMinimumSectionSize(8);
     hh->setSectionsMovable(true);
@@ -258,9 +179,8 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
     const int widths[4] = {kStatusWidth, 100, RelevancyWidth(), 70};
     for (int c = 0; c < 4; ++c)
         JobGrid->setColumnWidth(c, widths[c]);
-    JobGrid->setColumnHidden(4, true);
+    JobGrid->setColumnHidden(JobGrid->IndexColumn(), true);
     hh->setStretchLastSection(true);
-    JobGrid->setItemDelegate(new TRemoteGridDelegate(this));
     JobGrid->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(JobGrid, &QWidget::customContextMenuRequested, this, [this](const QPoint& p) {
         // A right click selects the row it is on, as a left click would.
@@ -268,14 +188,15 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
         if (row >= 0 && !editingNotes_) JobGrid->selectRow(row);
         JobMenu->popup(JobGrid->viewport()->mapToGlobal(p));
     });
-    connect(JobGrid, &QTableWidget::cellClicked, this,
-            [this](int row, int col) { JobGridClickCell(row, col); });
+    connect(JobGrid, &QAbstractItemView::clicked, this,
+            [this](const QModelIndex& ix) { JobGridClickCell(ix.row(), ix.column()); });
     connect(JobGrid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             [this] { EndNotesEditing(); });
     connect(JobGrid->horizontalScrollBar(), &QScrollBar::valueChanged, this,
             [this](int) { JobGridTopLeftChanged(); });
     // The menu's shortcuts follow the selection; the menu itself looks again as it opens.
-    connect(JobGrid, &QTableWidget::itemSelectionChanged, this, [this] { JobMenuPopup(); });
+    connect(JobGrid->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { JobMenuPopup(); });
 
     StatusBar = new QStatusBar(this);
     StatusBar->setObjectName("StatusBar");
@@ -343,9 +264,9 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
     SortMenu = JobMenu->addMenu("Sort Jobs by");
     SortMenu->setObjectName("SortJobsby");
     auto* columns = new QActionGroup(this);
-    for (const TSortItem& s : kSortItems) {
-        QAction* a = SortMenu->addAction(s.mainItem);
-        a->setObjectName(s.name);
+    for (const TJobColumnInfo& c : kJobColumns) {
+        QAction* a = SortMenu->addAction(c.Caption);
+        a->setObjectName(SortItemName(c));
         a->setCheckable(true);
         columns->addAction(a);
     }
@@ -521,29 +442,15 @@ void TRemoteForm::changeEvent(QEvent* e) {
 // ---------------------------------------------------------------- grid
 
 int TRemoteForm::GetColIdx(const char* header) const {
-    const QString h = header;
-    int found = -1;
-    for (int c = 0; c < JobGrid->columnCount(); ++c) {
-        const QTableWidgetItem* it = JobGrid->horizontalHeaderItem(c);
-        if (it && it->text() == h) found = c;
-    }
-    return found;
+    return JobGrid->ColumnOf(QString(header));
 }
 
 TVelaJob* TRemoteForm::GetJobAtRow(int row) {
-    const int col = GetColIdx("RemoteIndex");
-    if (col < 0 || row < 0 || row >= JobGrid->rowCount()) return nullptr;
-    const QTableWidgetItem* it = JobGrid->item(row, col);
-    bool ok = false;
-    const int pos = it ? it->text().toInt(&ok) : -1;
-    return ok && pos >= 0 && pos < main_.Jobs().Count() ? &main_.Jobs()[pos] : nullptr;
+    return JobGrid->Model().JobAt(row);
 }
 
 bool TRemoteForm::IsAnyJob() const {
-    const int col = GetColIdx("Job ");
-    if (JobGrid->rowCount() < 1 || col < 0) return false;
-    const QTableWidgetItem* it = JobGrid->item(0, col);
-    return it && !it->text().isEmpty();
+    return JobGrid->Model().JobRows() > 0;
 }
 
 bool TRemoteForm::IsAnySelectedJob() const {
@@ -552,114 +459,54 @@ bool TRemoteForm::IsAnySelectedJob() const {
 }
 
 int TRemoteForm::SelectedPosition() const {
-    if (!IsAnySelectedJob()) return -1;
-    const TVelaJob* job = const_cast<TRemoteForm*>(this)->GetJobAtRow(JobGrid->currentRow());
-    if (!job) return -1;
-    const TVelaJobsList& jobs = main_.Jobs();
-    for (int i = 0; i < jobs.Count(); ++i)
-        if (&jobs[i] == job) return i;
-    return -1;
+    return IsAnySelectedJob() ? JobGrid->Model().PositionAt(JobGrid->currentRow()) : -1;
 }
 
 TVelaJob* TRemoteForm::SelectedJob() {
     return IsAnySelectedJob() ? GetJobAtRow(JobGrid->currentRow()) : nullptr;
 }
 
-void TRemoteForm::FillRow(int row, int position) {
-    const TVelaJob& job = main_.Jobs()[position];
-    auto cell = [&](const char* header, const QString& text, const QString& hint) {
-        const int col = GetColIdx(header);
-        if (col < 0) return static_cast<QTableWidgetItem*>(nullptr);
-        QTableWidgetItem* it = JobGrid->item(row, col);
-        if (!it) {
-            it = new QTableWidgetItem;
-            it->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
-            JobGrid->setItem(row, col, it);
-        }
-        it->setText(text);
-        it->setToolTip(hint);
-        return it;
-    };
-    cell("RemoteIndex", QString::number(position), QString());
-    if (QTableWidgetItem* it = cell(" ", "     ", JobImageHint(job))) {
-        const int image = JobStatusImage(job);
-        if (image >= 0 && image < kJobImageCount)
-            it->setIcon(QIcon(JobImages()[static_cast<size_t>(image)]));
-        it->setData(Qt::UserRole, image);
-    }
-    const QString title = FromBytes(job.Title);
-    cell("Job ", title,
-         "Title: " + title + "\nCompany: " + FromBytes(job.Company) +
-             "\nLocation: " + FromBytes(job.Location) + "\nSource: " + FromBytes(job.Source));
-    const int level = job.Relevancy;
-    if (QTableWidgetItem* it = cell("Relevancy ", "(" + QString::number(level) + ")",
-                                    level >= 2 && level <= 6 ? kRelevancyHints[level - 2] : ""))
-        it->setTextAlignment(Qt::AlignCenter);
-    const QString notes = FromBytes(job.Notes);
-    if (QTableWidgetItem* it =
-            cell("Notes ", notes, job.Notes.empty() ? QString("Click to enter notes") : notes))
-        it->setFlags(it->flags() | Qt::ItemIsEditable);
-}
-
 void TRemoteForm::RedrawRow(int row) {
-    const int col = GetColIdx("RemoteIndex");
-    const QTableWidgetItem* it = col >= 0 ? JobGrid->item(row, col) : nullptr;
-    bool ok = false;
-    const int pos = it ? it->text().toInt(&ok) : -1;
-    if (ok && pos >= 0 && pos < main_.Jobs().Count()) FillRow(row, pos);
-    JobGrid->viewport()->update();
+    JobGrid->Model().RowChanged(row);
 }
 
 void TRemoteForm::JobListToGrid() {
     if (filling_) return;
     filling_ = true;
     // The job on the selected row stays selected when it is still listed.
-    const TVelaJob* selected = SelectedJob();
-    int shown = 0, selectedRow = -1;
+    const int selected = SelectedPosition();
+    const QString filter = Filter;
     try {
-        TVelaJobsList& jobs = main_.Jobs();
-        // Pending messages run after each job; the list may change meanwhile.
-        for (int i = 0; i < jobs.Count(); ++i) {
-            const TVelaJob& job = jobs[i];
-            if (job.Relevancy == kRelevancyDeleted) continue;
-            const bool wanted = Filter == "All" || (Filter == "New" && job.Status == kStatusNew) ||
-                                (Filter == "Green" && job.Status == kStatusGreen) ||
-                                (Filter == "High" && job.High);
-            if (!wanted) continue;
-            if (shown >= JobGrid->rowCount()) JobGrid->setRowCount(shown + 1);
-            FillRow(shown, i);
-            if (&job == selected) selectedRow = shown;
-            ++shown;
-            tessaly::ProcessMessages();
-        }
+        JobGrid->Model().Reset([&filter](const TVelaJob& job) {
+            return filter == "All" || (filter == "New" && job.Status == kStatusNew) ||
+                   (filter == "Green" && job.Status == kStatusGreen) ||
+                   (filter == "High" && job.High);
+        });
     } catch (...) {
-        // What was filled stays; the failure is not shown.
+        // What was shown stays; the failure is not shown.
     }
     filling_ = false;
+    const int shown = JobGrid->Model().JobRows();
     if (shown == 0) {
-        JobGrid->setRowCount(1);
-        for (int c = 0; c < JobGrid->columnCount(); ++c)
-            delete JobGrid->takeItem(0, c);
         close();
         return;
     }
-    JobGrid->setRowCount(shown);
-    if (selectedRow < 0) selectedRow = std::clamp(JobGrid->currentRow(), 0, shown - 1);
-    JobGrid->setCurrentCell(selectedRow, std::max(0, GetColIdx("Job ")));
+    int selectedRow = JobGrid->Model().RowOf(selected);
+    if (selectedRow < 0) selectedRow = 0;
+    JobGrid->setCurrentCell(selectedRow, std::max(0, JobGrid->ColumnOf(TJobColumn::Title)));
     JobGrid->selectRow(selectedRow);
     FormResize();
-    JobGrid->viewport()->update();
+    JobGrid->Repaint();
 }
 
 // ---------------------------------------------------------------- clicks and commands
 
 void TRemoteForm::OpenNotesEditor(int row) {
-    const int col = GetColIdx("Notes ");
-    if (col < 0 || row < 0 || !JobGrid->item(row, col)) return;
+    const int col = JobGrid->ColumnOf(TJobColumn::Notes);
+    if (col < 0 || !GetJobAtRow(row)) return;
     editingNotes_ = true;
     JobGrid->setSelectionBehavior(QAbstractItemView::SelectItems);
-    JobGrid->setCurrentCell(row, col);
-    JobGrid->editItem(JobGrid->item(row, col));
+    JobGrid->EditCell(row, col);
 }
 
 void TRemoteForm::EndNotesEditing() {
@@ -676,17 +523,17 @@ void TRemoteForm::JobGridClickCell(int row, int col) {
         if (row < 0) return;
         TVelaJob* job = GetJobAtRow(row);
         if (!job) return;
-        if (col == GetColIdx(" ")) {
+        if (col == JobGrid->ColumnOf(TJobColumn::Status)) {
             job->High = !job->High;
             RedrawRow(row);
             main_.SetJobsModified();
-        } else if (col == GetColIdx("Job ")) {
+        } else if (col == JobGrid->ColumnOf(TJobColumn::Title)) {
             main_.OpenURL(job->LocalFile.empty() ? job->URL : job->LocalFile, false);
             if (main_.Options().ProgressOnTop) BringStayOnTopToFront();
             job->Visited = true;
             main_.SetJobsModified();
-            JobGrid->viewport()->update();
-        } else if (col == GetColIdx("Notes ")) {
+            JobGrid->Repaint();
+        } else if (col == JobGrid->ColumnOf(TJobColumn::Notes)) {
             OpenNotesEditor(row);
         }
     } catch (...) {
@@ -728,7 +575,7 @@ void TRemoteForm::JMReloadClick() {
     main_.OpenURL(job->URL, false);
     job->Visited = true;
     main_.SetJobsModified();
-    JobGrid->viewport()->update();
+    JobGrid->Repaint();
 }
 
 void TRemoteForm::JMSendClick() {
@@ -754,16 +601,16 @@ void TRemoteForm::JobMenuPopup() {
 
 void TRemoteForm::SortJobsbyClick() {
     const TSearchEngine& engine = main_.Engine();
-    for (const TSortItem& s : kSortItems)
-        MenuItem(s.name)->setChecked(engine.SortColumn == s.key);
+    for (const TJobColumnInfo& c : kJobColumns)
+        MenuItem(SortItemName(c).toUtf8().constData())->setChecked(engine.SortColumn == c.SortKey);
     MenuItem("Ascending")->setChecked(!engine.SortDescending);
     MenuItem("Descending")->setChecked(engine.SortDescending);
 }
 
 void TRemoteForm::SortGridClick(const QString& item) {
     QString mainItem = item;
-    for (const TSortItem& s : kSortItems)
-        if (item == s.name) mainItem = s.mainItem;
+    for (const TJobColumnInfo& c : kJobColumns)
+        if (item == SortItemName(c)) mainItem = c.Caption;
     if (mainItem == item && item != "Ascending" && item != "Descending") return;
     // The main listing's own sort command: the same order in both grids. Rows hold list
     // positions, so the selected job is remembered by itself, not by its row.
@@ -772,7 +619,7 @@ void TRemoteForm::SortGridClick(const QString& item) {
     JobListToGrid();
     for (int row = 0; selected && row < JobGrid->rowCount(); ++row) {
         if (GetJobAtRow(row) != selected) continue;
-        JobGrid->setCurrentCell(row, std::max(0, GetColIdx("Job ")));
+        JobGrid->setCurrentCell(row, std::max(0, JobGrid->ColumnOf(TJobColumn::Title)));
         JobGrid->selectRow(row);
         break;
     }
@@ -807,7 +654,8 @@ bool TRemoteForm::RowsOverflow() const {
 void TRemoteForm::FormResize() {
     QHeaderView* hh = JobGrid->horizontalHeader();
     hh->setStretchLastSection(false);
-    const int statusCol = GetColIdx(" "), relCol = GetColIdx("Relevancy ");
+    const int statusCol = JobGrid->ColumnOf(TJobColumn::Status);
+    const int relCol = JobGrid->ColumnOf(TJobColumn::Relevancy);
     if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, kStatusWidth);
     if (relCol >= 0) JobGrid->setColumnWidth(relCol, RelevancyWidth());
     // Every column but the last shown one keeps its share of the grid's width.

@@ -2,8 +2,8 @@
 // match a filter, for reading their descriptions in the browser one after another. It
 // works straight on the main window's job list; it keeps no list of its own.
 //
-// Its grid is addressed like the main window's: columns by header text (the user may move
-// them), rows by the hidden "RemoteIndex" cell, which holds the job's list position.
+// Its grid is the main window's job grid in its remote layout: columns by header text (the
+// user may move them), rows by the list position each shows (the hidden "RemoteIndex").
 #pragma once
 
 #include <QDialog>
@@ -16,7 +16,6 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QStatusBar;
-class QTableWidget;
 class QTimer;
 class QToolBar;
 class QToolButton;
@@ -28,12 +27,10 @@ class TVelaJob;
 namespace tessaly::ui {
 
 class TVelaMainForm;
+class TJobGrid;
 
 class TRemoteForm : public QDialog {
   public:
-    // Column headers in their default order; the sixth column is the unnamed stretch.
-    static const char* const kHeaders[5];
-
     // Not a child of the main window: minimising that leaves this window on screen.
     explicit TRemoteForm(TVelaMainForm& main, QWidget* parent = nullptr);
     TVelaMainForm& Main();
@@ -84,7 +81,7 @@ class TRemoteForm : public QDialog {
     std::function<void()> OnPopBanner;
 
     // ---- widgets, by the names users and tests know them
-    QTableWidget* JobGrid;
+    TJobGrid* JobGrid;
     QToolBar* Panel1;
     QToolButton *HighBut, *CommentBut, *TranslateBut, *ReloadBut, *SendBut;
     QStatusBar* StatusBar;
@@ -110,7 +107,6 @@ class TRemoteForm : public QDialog {
     void FormCreate();
     void FormShow();
     void FormClose();
-    void FillRow(int row, int position);
     void RedrawRow(int row);
     void OpenNotesEditor(int row);
     void EndNotesEditing();

@@ -133,12 +133,18 @@ void TSpamForm::FormShow() {
 }
 
 // While the form is posted and during the pause after it, the dialog takes no input; the
-// other windows go on repainting, as the pause is a timer.
+// other windows go on repainting, as the pause is a timer. Until the answer comes, Cancel
+// stays: a server that never answers would otherwise hold the dialog for minutes.
 void TSpamForm::SetBusy(bool busy) {
     for (QWidget* w : {static_cast<QWidget*>(Edit1), static_cast<QWidget*>(UserEmail),
                        static_cast<QWidget*>(UserFirstName), static_cast<QWidget*>(UserLastName),
-                       static_cast<QWidget*>(Send), static_cast<QWidget*>(Cancel)})
+                       static_cast<QWidget*>(Send)})
         w->setEnabled(!busy);
+    Cancel->setEnabled(true);
+}
+
+bool TSpamForm::Sending() const {
+    return logic_ && logic_->Busy() && Cancel->isEnabled();
 }
 
 void TSpamForm::StoreUserDetails() {
@@ -169,6 +175,8 @@ void TSpamForm::SendClick() {
         logic_->OnActivity = [this](bool on) {
             ActivityBar->setVisible(on);
             ActivityBar->setRange(0, on ? 0 : 1);
+            // The answer is in: the outcome shows for its pause, which is not cut short.
+            if (!on) Cancel->setEnabled(false);
         };
         logic_->OnBeep = [this] {
             if (OnBeep) OnBeep();
@@ -184,7 +192,8 @@ void TSpamForm::SendClick() {
 }
 
 void TSpamForm::closeEvent(QCloseEvent* e) {
-    if (logic_ && logic_->Busy()) {
+    // During the pause after the outcome the dialog stays; while sending, closing cancels.
+    if (logic_ && logic_->Busy() && !Sending()) {
         e->ignore();
         return;
     }
@@ -192,7 +201,8 @@ void TSpamForm::closeEvent(QCloseEvent* e) {
 }
 
 void TSpamForm::reject() {
-    if (logic_ && logic_->Busy()) return;  // Escape during sending
+    if (logic_ && logic_->Busy() && !Sending()) return;  // Escape during the pause
+    // Closing (FormClose) stops the request.
     QDialog::reject();
 }
 

@@ -58,6 +58,8 @@ class TSpamForm : public QDialog {
     void SendClick();
     void FormClose();
     void SetBusy(bool busy);
+    // The form is posted and its answer not in yet: Cancel stops it.
+    bool Sending() const;
     void StoreUserDetails();
 
     TSearchEngine& engine_;

@@ -64,6 +64,16 @@ TEST_F(SearchCommands, SearchListShowAndChangeAJob) {
     r = Run({"highlight", "1", number});
     ASSERT_EQ(r.status, kExitOk);
     EXPECT_NE(r.out.str().find("Highlighted \"Pipe Welder\""), std::string::npos);
+    // By notes: the jobs without any first, whatever their relevancy.
+    r = Run({"show", "1", "--sort", "NOTES"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    const TStrings byNotes = SplitLines(r.out.str());
+    ASSERT_EQ(byNotes.size(), 3u);
+    EXPECT_EQ(Split(byNotes[2], "\t").front(), number) << r.out.str();
+    const TStrings byRelevancy = SplitLines(Run({"show", "1"}).out.str());
+    ASSERT_EQ(byRelevancy.size(), 3u);
+    EXPECT_NE(Split(byRelevancy[2], "\t").front(), number)
+        << "the default order should differ, or the check above proves nothing";
     r = Run({"show", "1", "--json"});
     EXPECT_NE(r.out.str().find("\"Notes\": \"call back Monday\""), std::string::npos)
         << r.out.str();

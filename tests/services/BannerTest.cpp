@@ -49,6 +49,10 @@ TEST(BannerPageTest, QuotedAndUnquotedValues) {
     // No end marker: nothing; an unquoted value at the very end has no delimiter.
     EXPECT_EQ(ParseBannerPage("<b>SRC=a.gif </b>", "<b>|</i>").Src, "");
     EXPECT_EQ(ParseBannerPage("x HREF=abc</b>", "|</b>").Href, "");
+    // The piece ends with the end marker's first character: a blank that starts the
+    // marker still ends the value before it.
+    EXPECT_EQ(ParseBannerPage("<a HREF=http://ad/go </a>", "<a| </a>").Href, "http://ad/go");
+    EXPECT_EQ(ParseBannerPage("<a ALT=\"Buy\" SRC=b.gif </a>", "<a| </a>").Src, "b.gif");
 }
 
 class BannerTest : public test::TLoopTest {

@@ -237,29 +237,30 @@ class BannerTest : public QObject {
         f.resize(800, 500);
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QVERIFY(f.AdPanel->isHidden());
-        auto width = [&] { return f.AdPanel->parentWidget()->width(); };
+        QVERIFY(Child<QWidget>(f, "AdPanel")->isHidden());
+        auto width = [&] { return Child<QWidget>(f, "AdPanel")->parentWidget()->width(); };
 
         // One small banner: its image plus 4, in the middle of the row.
         QVERIFY(f.Sponsors[1]->ShowImage(Gif(120, 60)));
-        QVERIFY(!f.AdPanel->isHidden());
-        QCOMPARE(f.AdPanel->height(), 68);
+        QVERIFY(!Child<QWidget>(f, "AdPanel")->isHidden());
+        QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 68);
         QCOMPARE(f.Sponsors[1]->size(), QSize(124, 64));
         QCOMPARE(f.Sponsors[1]->x(), (width() - 124) / 2);
-        QCOMPARE(f.BufferPanelL->width(), (width() - 124) / 2);
-        QCOMPARE(f.BufferPanelR->geometry().left(), f.Sponsors[1]->geometry().right() + 1);
-        QCOMPARE(f.BufferPanelR->geometry().right(), width() - 1);
+        QCOMPARE(Child<QWidget>(f, "BufferPanelL")->width(), (width() - 124) / 2);
+        QCOMPARE(Child<QWidget>(f, "BufferPanelR")->geometry().left(),
+                 f.Sponsors[1]->geometry().right() + 1);
+        QCOMPARE(Child<QWidget>(f, "BufferPanelR")->geometry().right(), width() - 1);
 
         // Two: side by side in order, the lower one centred on the taller.
         QVERIFY(f.Sponsors[3]->ShowImage(Gif(100, 40)));
-        QCOMPARE(f.AdPanel->height(), 68);
+        QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 68);
         const int left = (width() - 124 - 104) / 2;
         QCOMPARE(f.Sponsors[1]->geometry(), QRect(left, 2, 124, 64));
         QCOMPARE(f.Sponsors[3]->geometry(), QRect(left + 124, 12, 104, 44));
 
         // Three: the strip above takes the full width.
         QVERIFY(f.InBanner->ShowImage(Gif(468, 60)));
-        QCOMPARE(f.AdPanel->height(), 60 + 60 + 16);
+        QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 60 + 60 + 16);
         QCOMPARE(f.InBanner->geometry(), QRect(0, 0, width(), 68));
         QCOMPARE(f.Sponsors[1]->geometry(), QRect(left, 70, 124, 64));
         QCOMPARE(f.InBanner->Image->geometry().center().x(), f.InBanner->rect().center().x());
@@ -273,12 +274,12 @@ class BannerTest : public QObject {
 
         // Banners hide one by one; the area goes when the last one does.
         f.InBanner->Stop();
-        QCOMPARE(f.AdPanel->height(), 68);
+        QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 68);
         f.Sponsors[1]->Stop();
         QCOMPARE(f.Sponsors[3]->x(), (width() - 104) / 2);
-        QCOMPARE(f.AdPanel->height(), 48);
+        QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 48);
         f.Sponsors[3]->Stop();
-        QVERIFY(f.AdPanel->isHidden());
+        QVERIFY(Child<QWidget>(f, "AdPanel")->isHidden());
     }
 
     void theSponsorWindowFollowsItsBanner() {
@@ -365,7 +366,7 @@ class BannerTest : public QObject {
         TVelaMainForm& f = w.Form();
         // From starting to idle: the AtStart banners, and only they.
         QVERIFY(w.WaitFor([&] { return !f.Sponsors[0]->isHidden(); }));
-        QVERIFY(!f.AdPanel->isHidden());
+        QVERIFY(!Child<QWidget>(f, "AdPanel")->isHidden());
         QTest::qWait(200);
         QCOMPARE(ads.Count("/small.gif"), 0);
         QCOMPARE(ads.Count("/wide.gif"), 0);
@@ -379,7 +380,7 @@ class BannerTest : public QObject {
         f.SetRunState(rsRefining);
         QVERIFY(w.WaitFor([&] { return !f.Sponsors[2]->isHidden(); }));
         f.SetRunState(rsIdle);
-        QVERIFY(w.WaitFor([&] { return !f.XkLogo->Playing(); }));
+        QVERIFY(w.WaitFor([&] { return !Child<TFrameAnimation>(f, "XkLogo")->Playing(); }));
         QCOMPARE(ads.Count("/wide.gif"), 1);
         QCOMPARE(ads.Count("/anim.gif"), 1);
 
@@ -400,14 +401,14 @@ class BannerTest : public QObject {
         QVERIFY(w.WaitFor([&] { return !f.InBanner->isHidden(); }));
         QCOMPARE(ads.Count("/small.gif"), 1);
         f.SetRunState(rsIdle);
-        QVERIFY(w.WaitFor([&] { return !f.XkLogo->Playing(); }));
+        QVERIFY(w.WaitFor([&] { return !Child<TFrameAnimation>(f, "XkLogo")->Playing(); }));
 
         // Closing stops every banner and the banner area goes.
         f.close();
         for (TBannerPanel* p : f.Sponsors)
             QVERIFY(!p->Active() && p->isHidden());
         QVERIFY(!f.InBanner->Active());
-        QVERIFY(f.AdPanel->isHidden());
+        QVERIFY(Child<QWidget>(f, "AdPanel")->isHidden());
     }
 };
 

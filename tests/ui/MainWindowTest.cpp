@@ -17,6 +17,9 @@
 #include "data/ConfigBox.h"
 #include "data/VelaSearches.h"
 #include "platform/Paths.h"
+#include "platform/Prompts.h"
+#include "platform/TextFile.h"
+#include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/VelaFindInResults.h"
 #include "ui/VelaMain.h"
@@ -78,12 +81,14 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.SearchCell(0, "Count "), QString("8"));
         // The status cell carries the job's image and its hint.
         const int row = w.Titles().indexOf("Welding Inspector");
-        const QTableWidgetItem* status = f.JobGrid->item(row, f.GetColIdx(f.JobGrid, " "));
-        QCOMPARE(status->data(Qt::UserRole).toInt(), 15);  // online, validated
-        QCOMPARE(status->toolTip(), QString("Validated Online Job"));
+        const int status = f.GetColIdx(f.JobGrid, " ");
+        QCOMPARE(f.JobGrid->Data(row, status, Qt::UserRole).toInt(), 15);  // online, validated
+        QCOMPARE(f.JobGrid->Data(row, status, Qt::ToolTipRole).toString(),
+                 QString("Validated Online Job"));
         const int notes = w.Titles().indexOf("Senior Welder");
-        QCOMPARE(f.JobGrid->item(notes, f.GetColIdx(f.JobGrid, "Notes"))->toolTip(),
-                 QString("Click to enter notes"));
+        QCOMPARE(
+            f.JobGrid->Data(notes, f.GetColIdx(f.JobGrid, "Notes"), Qt::ToolTipRole).toString(),
+            QString("Click to enter notes"));
 
         // Another search: its table is loaded when the grid timer fires.
         f.SearchGrid->setCurrentCell(1, 0);
@@ -137,8 +142,8 @@ class MainWindowTest : public QObject {
         f.SortGridClick("Descending");
         QCOMPARE(w.Titles(), (QStringList{"Alpha", "Bravo", "Charlie"}));
         f.SortJobsbyClick();
-        QVERIFY(f.SortMenu->findChild<QAction*>("SortNotes")->isChecked());
-        QVERIFY(f.SortMenu->findChild<QAction*>("SortDescending")->isChecked());
+        QVERIFY(Child<QMenu>(f, "SortJobsby")->findChild<QAction*>("SortNotes")->isChecked());
+        QVERIFY(Child<QMenu>(f, "SortJobsby")->findChild<QAction*>("SortDescending")->isChecked());
 
         // While a run goes on, header clicks do nothing.
         f.SetRunState(rsSearching);
@@ -173,7 +178,7 @@ class MainWindowTest : public QObject {
         const int title = f.GetColIdx(f.JobGrid, "Title ");
         f.JobGridClickCell(0, status);
         QVERIFY(f.Jobs()[0].High);
-        QCOMPARE(f.JobGrid->item(0, status)->data(Qt::UserRole).toInt(), 2);
+        QCOMPARE(f.JobGrid->Data(0, status, Qt::UserRole).toInt(), 2);
         QVERIFY(f.JobsModified());
 
         f.Options().HotlinkTitles = false;
@@ -237,7 +242,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(highs(), (std::vector<bool>{true, true}));
         // A new selected cell starts again with toggling.
         f.JobGrid->setCurrentCell(1, 1);
-        QCOMPARE(f.HighlightMode, 0);
+        QCOMPARE(f.HighlightMode(), 0);
     }
 
     void findGoesColumnByColumnInDisplayOrder() {
@@ -252,14 +257,14 @@ class MainWindowTest : public QObject {
         const int company = f.GetColIdx(f.JobGrid, "Company ");
         w.answer = FindAnswer("key");
         f.MMFindInResultsClick();
-        QCOMPARE(f.FoundCol, title);
-        QCOMPARE(f.FoundRow, 1);
+        QCOMPARE(f.FoundCol(), title);
+        QCOMPARE(f.FoundRow(), 1);
         QVERIFY(f.Action("MMFindInResultsNext")->isEnabled());
         QCOMPARE(f.JobGrid->currentRow(), 1);
         f.MMFindInResultsNextClick();
-        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{title, 4}));
+        QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{title, 4}));
         f.MMFindInResultsNextClick();
-        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{company, 0}));
+        QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{company, 0}));
         f.MMFindInResultsNextClick();
         QCOMPARE(w.messages.back(), QString("Keyword not found."));
         QVERIFY(!f.Action("MMFindInResultsNext")->isEnabled());
@@ -267,26 +272,26 @@ class MainWindowTest : public QObject {
         // Case-sensitive: only "Key again" and "Keyco".
         w.answer = FindAnswer("Key", true);
         f.MMFindInResultsClick();
-        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{title, 4}));
+        QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{title, 4}));
 
         // With the company column moved in front, it is searched first.
         QHeaderView* h = f.JobGrid->horizontalHeader();
         h->moveSection(h->visualIndex(company), 0);
         w.answer = FindAnswer("key");
         f.MMFindInResultsClick();
-        QCOMPARE((std::pair{f.FoundCol, f.FoundRow}), (std::pair{company, 0}));
+        QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{company, 0}));
 
         // Relevancy texts are searched too; a miss says so and Find Next starts over.
         w.answer = FindAnswer("LOW");
         f.MMFindInResultsClick();
-        QCOMPARE(w.JobCell(f.FoundRow, "Relevancy "), QString("(2) Low"));
+        QCOMPARE(w.JobCell(f.FoundRow(), "Relevancy "), QString("(2) Low"));
         f.MMFindInResultsNextClick();
-        QCOMPARE(w.JobCell(f.FoundRow, "Relevancy "), QString("(1) Lowest"));
+        QCOMPARE(w.JobCell(f.FoundRow(), "Relevancy "), QString("(1) Lowest"));
         w.answer = FindAnswer("nowhere");
         const size_t before = w.messages.size();
         f.MMFindInResultsClick();
         QCOMPARE(w.messages.size(), before + 1);
-        QCOMPARE(f.FoundCol, -1);
+        QCOMPARE(f.FoundCol(), -1);
 
         // A cancelled dialog changes nothing.
         w.answer = nullptr;
@@ -318,10 +323,10 @@ class MainWindowTest : public QObject {
         QCOMPARE(f.JobGrid->rowCount(), 1);
         QCOMPARE(w.Titles(), QStringList{""});
         QVERIFY(!f.IsAnyJob());
-        QVERIFY(!f.RefineBut->isEnabled());
-        QVERIFY(!f.GrabBut->isEnabled());
-        QVERIFY(!f.ToolsBut->isEnabled());
-        QVERIFY(!f.BrowseBut->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "RefineBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "GrabBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "ToolsBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "BrowseBut")->isEnabled());
         // Deleted jobs are left out when the table is saved.
         f.GridTimerTimer();
         QCOMPARE(f.Jobs().Count(), 0);
@@ -366,7 +371,9 @@ class MainWindowTest : public QObject {
         TWindow w(home, false);
         TVelaMainForm& f = w.Form();
         // Starting: everything off.
-        for (QToolButton* b : {f.NewBut, f.UpdateBut, f.RefineBut, f.GrabBut, f.StopBut, f.HighBut})
+        for (QToolButton* b : {Child<QToolButton>(f, "NewBut"), Child<QToolButton>(f, "UpdateBut"),
+                               Child<QToolButton>(f, "RefineBut"), Child<QToolButton>(f, "GrabBut"),
+                               Child<QToolButton>(f, "StopBut"), Child<QToolButton>(f, "HighBut")})
             QVERIFY(!b->isEnabled());
         std::string error;
         QVERIFY(f.ReadProductId(error));
@@ -376,11 +383,11 @@ class MainWindowTest : public QObject {
         f.JobGrid->clearSelection();
         f.JobGrid->setCurrentCell(-1, -1);
         f.ButtonsState();
-        QVERIFY(f.NewBut->isEnabled());
-        QVERIFY(f.UpdateBut->isEnabled());
-        QVERIFY(f.RefineBut->isEnabled());
-        QVERIFY(!f.HighBut->isEnabled());
-        QVERIFY(!f.StopBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "NewBut")->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "UpdateBut")->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "RefineBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "HighBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "StopBut")->isEnabled());
         f.UpdateMenus();
         QVERIFY(!f.Action("MMCopyURL")->isEnabled());
         QVERIFY(!f.Action("MMStop")->isEnabled());
@@ -390,10 +397,10 @@ class MainWindowTest : public QObject {
         // A job selected.
         f.SelectGridRow(0);
         f.UpdateMenus();
-        QVERIFY(f.HighBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "HighBut")->isEnabled());
         QVERIFY(f.Action("MMCopyURL")->isEnabled());
         QVERIFY(f.Action("MMDeleteSelected")->isEnabled());
-        QVERIFY(f.ResPopup->findChild<QAction*>("ResCopyURL")->isEnabled());
+        QVERIFY(Child<QMenu>(f, "ResPopup")->findChild<QAction*>("ResCopyURL")->isEnabled());
         QVERIFY(!f.Action("MMGrabHigh")->isEnabled());  // no job is highlighted
         // A run: the search commands go off, Stop comes on, Highlight stays.
         w.answer = FindAnswer("A");
@@ -402,20 +409,24 @@ class MainWindowTest : public QObject {
         f.SetRunState(rsSearching);
         f.UpdateMenus();
         for (QToolButton* b :
-             {f.NewBut, f.UpdateBut, f.RefineBut, f.GrabBut, f.ToolsBut, f.BrowseBut})
+             {Child<QToolButton>(f, "NewBut"), Child<QToolButton>(f, "UpdateBut"),
+              Child<QToolButton>(f, "RefineBut"), Child<QToolButton>(f, "GrabBut"),
+              Child<QToolButton>(f, "ToolsBut"), Child<QToolButton>(f, "BrowseBut")})
             QVERIFY(!b->isEnabled());
-        QVERIFY(f.StopBut->isEnabled());
-        QVERIFY(f.HighBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "StopBut")->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "HighBut")->isEnabled());
         QVERIFY(f.Action("MMStop")->isEnabled());
         QVERIFY(!f.Action("MMNew")->isEnabled());
         QVERIFY(!f.Action("MMDeleteSelected")->isEnabled());
         QVERIFY(f.Action("MMCopyURL")->isEnabled());
         QVERIFY(!f.Action("MMFindInResultsNext")->isEnabled());
-        QVERIFY(!f.SearchPopup->findChild<QAction*>("SrchFindInResultsNext")->isEnabled());
+        QVERIFY(!Child<QMenu>(f, "SearchPopup")
+                     ->findChild<QAction*>("SrchFindInResultsNext")
+                     ->isEnabled());
         f.SetRunState(rsStopping);
-        QVERIFY(!f.StopBut->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "StopBut")->isEnabled());
         f.SetRunState(rsIdle);
-        QVERIFY(f.NewBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "NewBut")->isEnabled());
     }
 
     void hintsGoToThePanelWhileIdle() {
@@ -514,6 +525,148 @@ class MainWindowTest : public QObject {
         TWindow w2(home, false);
         QVERIFY(!w2->ReadProductId(error));
         QVERIFY(error.find("id.box") != std::string::npos);
+    }
+    void theHourglassRefusesDeletionsAndAnotherSearchWhileATableLoads() {
+        TSampleHome home;
+        home.AddSearch("welder", "Texas", "Engineering", {Job("A", "a"), Job("B", "b")});
+        home.AddSearch("cook", "Texas", "Hospitality", {Job("C", "c")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        // The engine sets it around loading a table: a table that fails to load says so
+        // while the hourglass shows.
+        struct TObserver : TPrompts {
+            TVelaMainForm* form = nullptr;
+            bool hourglass = false, waitCursor = false;
+            void ShowMessage(const std::string&) override {
+                hourglass = form->Hourglass();
+                waitCursor = QApplication::overrideCursor() &&
+                             QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+            }
+            void Beep() override {}
+            bool AskYesNo(const std::string&) override { return false; }
+        } observer;
+        observer.form = &f;
+        WriteFileBytes(f.Searches()[1].TableFile, "not a table");
+        TPrompts::SetCurrent(&observer);
+        f.SearchGrid->setCurrentCell(1, 0);
+        f.GridTimerTimer();
+        TPrompts::SetCurrent(&w.prompts);
+        QVERIFY(observer.hourglass);
+        QVERIFY(observer.waitCursor);
+        QVERIFY(!f.Hourglass());
+        QVERIFY(!QApplication::overrideCursor());
+
+        f.SearchGrid->setCurrentCell(0, 0);
+        f.GridTimerTimer();
+        QCOMPARE(w.Titles(), (QStringList{"A", "B"}));
+        f.SetHourglass(true);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        f.SelectGridRow(0);
+        f.UpdateMenus();
+        QVERIFY(!f.Action("MMDeleteSelected")->isEnabled());
+        QVERIFY(!f.findChild<QAction*>("ResDeleteSelected")->isEnabled());
+        QVERIFY(!f.Action("MMDeleteAll")->isEnabled());
+        QVERIFY(!f.findChild<QAction*>("SrchDeleteAll")->isEnabled());
+        f.MMDeleteSelectedClick();
+        f.MMDeleteAllClick();
+        QCOMPARE(w.Titles(), (QStringList{"A", "B"}));
+        QCOMPARE(f.Searches().Count(), 2);
+        f.SearchGrid->setCurrentCell(1, 0);
+        QCOMPARE(f.SearchGrid->currentRow(), 0);
+        f.SetHourglass(false);
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(f.Action("MMDeleteSelected")->isEnabled());
+        f.MMDeleteSelectedClick();
+        QCOMPARE(w.Titles(), QStringList{"B"});
+    }
+
+    void popUpTwinsAreDisabledDuringARun() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("A", "a"), Job("B", "b")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.SelectGridRow(0);
+        auto enabled = [&f](const char* name) { return f.findChild<QAction*>(name)->isEnabled(); };
+        f.UpdateMenus();
+        for (const char* n : {"ResDeleteSelected", "ResFindInResults", "SrchFindInResults"})
+            QVERIFY2(enabled(n), n);
+        f.SetRunState(rsSearching);
+        f.UpdateMenus();
+        for (const char* n : {"ResDeleteSelected", "ResFindInResults", "SrchFindInResults"})
+            QVERIFY2(!enabled(n), n);
+        // What does not change the listing stays.
+        QVERIFY(enabled("ResCopyURL"));
+        f.SetRunState(rsIdle);
+    }
+
+    void aHeaderClickDuringARunLeavesTheOrderAndTheMark() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering",
+                       {Job("B", "zeta", 6), Job("A", "alpha", 4), Job("C", "mu", 5)});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QHeaderView* h = f.JobGrid->horizontalHeader();
+        const int company = f.GetColIdx(f.JobGrid, "Company ");
+        const int mark = h->sortIndicatorSection();
+        const Qt::SortOrder direction = h->sortIndicatorOrder();
+        QVERIFY(mark != company);
+        const QStringList order = w.Titles();
+        auto clickHeader = [&](int col) {
+            QTest::mouseClick(h->viewport(), Qt::LeftButton, {},
+                              QPoint(h->sectionViewportPosition(col) + 5, h->height() / 2));
+        };
+        f.SetRunState(rsSearching);
+        clickHeader(company);
+        QCOMPARE(w.Titles(), order);
+        QCOMPARE(h->sortIndicatorSection(), mark);
+        QCOMPARE(h->sortIndicatorOrder(), direction);
+        f.SetRunState(rsIdle);
+        clickHeader(company);
+        QCOMPARE(w.Titles(), (QStringList{"A", "C", "B"}));
+        QCOMPARE(h->sortIndicatorSection(), company);
+        QCOMPARE(h->sortIndicatorOrder(), Qt::AscendingOrder);
+    }
+
+    void columnWidthsAreFittedAgainAfterAFill() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("A", "a"), Job("B", "b")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.resize(900, 600);
+        const int title = f.GetColIdx(f.JobGrid, "Title ");
+        auto visibleSum = [&f] {
+            int sum = 0;
+            for (int c = 0; c < f.JobGrid->columnCount(); ++c)
+                if (!f.JobGrid->isColumnHidden(c)) sum += f.JobGrid->columnWidth(c);
+            return sum;
+        };
+        f.JobGrid->setColumnWidth(title, 2000);
+        f.JobListToGrid(false);
+        QVERIFY2(visibleSum() <= f.width(), qPrintable(QString::number(visibleSum())));
+        QVERIFY(f.JobGrid->columnWidth(title) < 900);
+        // Without Auto-optimize the user's widths stay.
+        f.Options().AutoOptimize = false;
+        f.JobGrid->setColumnWidth(title, 2000);
+        f.JobListToGrid(false);
+        QCOMPARE(f.JobGrid->columnWidth(title), 2000);
+    }
+
+    void findIgnoresCaseForAToZOnly() {
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", {Job("Caf\xe9 Manager", "Bistro")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        const int title = f.GetColIdx(f.JobGrid, "Title ");
+        w.answer = FindAnswer(QString::fromUtf8("cAF\xc3\xa9 MANAGER"));
+        f.MMFindInResultsClick();
+        QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{title, 0}));
+        // A capital E with an accent is another letter than a small one.
+        w.answer = FindAnswer(QString::fromUtf8("CAF\xc3\x89"));
+        f.MMFindInResultsClick();
+        QCOMPARE(f.FoundCol(), -1);
+        QCOMPARE(w.messages.back(), QString("Keyword not found."));
     }
 };
 

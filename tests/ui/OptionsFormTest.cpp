@@ -22,6 +22,7 @@
 #include "platform/TextFile.h"
 #include "services/BrowserControl.h"
 #include "services/Referral.h"
+#include "ui/JobGrid.h"
 #include "ui/VelaConnectWizard.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaOptions.h"
@@ -70,13 +71,12 @@ QRect Screen() {
 }
 
 // The header texts of a grid in display order.
-QStringList DisplayedHeaders(const QTableWidget* grid) {
+QStringList DisplayedHeaders(const QTableView* grid) {
     QStringList out;
     const QHeaderView* h = grid->horizontalHeader();
-    for (int v = 0; v < grid->columnCount(); ++v) {
+    for (int v = 0; v < grid->model()->columnCount(); ++v) {
         const int logical = h->logicalIndex(v);
-        out << (grid->horizontalHeaderItem(logical) ? grid->horizontalHeaderItem(logical)->text()
-                                                    : QString());
+        out << grid->model()->headerData(logical, Qt::Horizontal).toString();
     }
     return out;
 }
@@ -130,7 +130,7 @@ class OptionsFormTest : public QObject {
         QCOMPARE(f.pos().y(),
                  area.y() + static_cast<int>(std::nearbyint((area.height() - 450) / 2.0)));
         f.show();
-        QTRY_COMPARE(f.Splitter1->sizes().value(0), 82);
+        QTRY_COMPARE(Child<QSplitter>(f, "Splitter1")->sizes().value(0), 82);
         QCOMPARE(o.MaxJobsLabel->text(), QString("75 jobs"));
         QCOMPARE(o.MaxThreadsLabel->text(), QString("8 tasks"));
         QCOMPARE(o.TimeOutLabel->text(), QString("30 secs"));
@@ -361,7 +361,7 @@ class OptionsFormTest : public QObject {
             QCOMPARE(f.geometry().size(), QSize(700, 500));
             QCOMPARE(f.pos(), QPoint(40, 30));
             f.show();
-            QTRY_COMPARE(f.Splitter1->sizes().value(0), 120);
+            QTRY_COMPARE(Child<QSplitter>(f, "Splitter1")->sizes().value(0), 120);
             QCOMPARE(f.ProgressForm->pos(), QPoint(110, 100));
             QCOMPARE(f.ProgressForm->size(), QSize(460, 220));
             f.close();

@@ -14,6 +14,7 @@
 #include "UiTestSupport.h"
 #include "data/ConfigBox.h"
 #include "search/SearchEngine.h"
+#include "ui/JobGrid.h"
 #include "ui/QtText.h"
 #include "ui/VelaJobTranslator.h"
 #include "ui/VelaMain.h"
@@ -44,14 +45,12 @@ TSampleJob Grabbed(const std::string& title, uint8_t rel = 4) {
 
 QString Cell(TRemoteForm& r, int row, const char* header) {
     const int col = r.GetColIdx(header);
-    const QTableWidgetItem* it = col >= 0 ? r.JobGrid->item(row, col) : nullptr;
-    return it ? it->text() : QString();
+    return col >= 0 ? r.JobGrid->Text(row, col) : QString();
 }
 
 QString Hint(TRemoteForm& r, int row, const char* header) {
     const int col = r.GetColIdx(header);
-    const QTableWidgetItem* it = col >= 0 ? r.JobGrid->item(row, col) : nullptr;
-    return it ? it->toolTip() : QString();
+    return col >= 0 ? r.JobGrid->Data(row, col, Qt::ToolTipRole).toString() : QString();
 }
 
 QStringList Titles(TRemoteForm& r) {
@@ -320,9 +319,7 @@ class RemoteFormTest : public QObject {
         f.MMBrowseClick("All");
         const int status = r.GetColIdx(" ");
         const int alpha = RowOf(r, "Alpha");
-        auto image = [&](int row) {
-            return r.JobGrid->item(row, status)->data(Qt::UserRole).toInt();
-        };
+        auto image = [&](int row) { return r.JobGrid->Data(row, status, Qt::UserRole).toInt(); };
         QCOMPARE(image(alpha), 1);  // online, white
 
         r.JobGridClickCell(alpha, status);
@@ -344,8 +341,7 @@ class RemoteFormTest : public QObject {
         // Closing refills the main listing: it shows the new highlight.
         r.close();
         const int mainRow = w.Titles().indexOf("Bravo");
-        QCOMPARE(f.JobGrid->item(mainRow, f.GetColIdx(f.JobGrid, " "))->data(Qt::UserRole).toInt(),
-                 4);
+        QCOMPARE(f.JobGrid->Data(mainRow, f.GetColIdx(f.JobGrid, " "), Qt::UserRole).toInt(), 4);
     }
 
     void notesAreEditedWithEnter() {

@@ -18,6 +18,7 @@
 #include "UiTestSupport.h"
 #include "demo/Gif.h"
 #include "platform/TextFile.h"
+#include "ui/JobGrid.h"
 #include "ui/QtMainLoop.h"
 #include "ui/VelaAbout.h"
 #include "ui/VelaBanner.h"

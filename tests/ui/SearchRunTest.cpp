@@ -13,6 +13,7 @@
 #include "UiTestSupport.h"
 #include "data/VelaSearches.h"
 #include "support/TestBoards.h"
+#include "ui/JobGrid.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaNewSearch.h"
 #include "ui/VelaProgress.h"
@@ -67,8 +68,8 @@ class SearchRunTest : public QObject {
         f.Action("MMNew")->trigger();
         QCOMPARE(captions, std::vector<QString>{"New Search"});
         QVERIFY(f.RunState() != rsIdle);
-        QVERIFY(f.StopBut->isEnabled());
-        QVERIFY(!f.NewBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "StopBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "NewBut")->isEnabled());
         QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
 
         // The progress window's lines and final texts.
@@ -90,8 +91,8 @@ class SearchRunTest : public QObject {
         QVERIFY(w.WaitFor([&] { return f.IsAnyJob(); }));
         QCOMPARE(f.JobGrid->rowCount(), f.Jobs().Count());
         QCOMPARE(w.SearchCell(0, "Count "), QString::number(f.Jobs().Count()));
-        QVERIFY(f.NewBut->isEnabled());
-        QVERIFY(!f.StopBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "NewBut")->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "StopBut")->isEnabled());
 
         // Update from the menu: the dialog comes preset with the search.
         w.answer = [&](QDialog* d) {

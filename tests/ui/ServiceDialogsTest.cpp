@@ -110,7 +110,7 @@ QStringList HelpGuide(TVelaMainForm& f) {
 
 QStringList PopupCaptions(TVelaMainForm& f) {
     QStringList captions;
-    for (QAction* a : f.GuidePopup->actions())
+    for (QAction* a : Child<QMenu>(f, "GuidePopup")->actions())
         captions << a->text();
     return captions;
 }
@@ -148,7 +148,7 @@ class ServiceDialogsTest : public QObject {
         });
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        QVERIFY(!f.GuideBut->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "GuideBut")->isEnabled());
         f.UpdateForm->Update().Settings.CloseDelayMs = 400;
         int triggers = 0;
         f.OnBannerTriggersChanged = [&] { ++triggers; };
@@ -173,12 +173,12 @@ class ServiceDialogsTest : public QObject {
         QCOMPARE(f.Engine().Config.ReadString("DEFFile", "Version"), std::string("1998.11.03"));
 
         // Three captions, two addresses: three entries in each menu, the last without one.
-        QVERIFY(f.GuideBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "GuideBut")->isEnabled());
         QCOMPARE(PopupCaptions(f), (QStringList{"Tips", "News", "Help"}));
         QCOMPARE(HelpGuide(f), (QStringList{"Tips", "News", "Help"}));
-        f.GuidePopup->actions()[1]->trigger();
+        Child<QMenu>(f, "GuidePopup")->actions()[1]->trigger();
         QCOMPARE(w.opened.back(), std::make_pair(std::string("http://b/"), false));
-        QCOMPARE(f.GuidePopup->actions()[2]->statusTip(), QString());
+        QCOMPARE(Child<QMenu>(f, "GuidePopup")->actions()[2]->statusTip(), QString());
         // The request carried the program's agent text.
         QCOMPARE(s.To("/update/config.box").at(0).Header("User-Agent"),
                  std::string("TJ98/1.15 [en]"));
@@ -231,7 +231,7 @@ class ServiceDialogsTest : public QObject {
         QCOMPARE(ReadFileBytes(home.File("sources.def.bak")), old);
         QVERIFY(f.Sources().Count() > 1);
         // No guide in this descriptor: the button stays off and the Help menu has none.
-        QVERIFY(!f.GuideBut->isEnabled());
+        QVERIFY(!Child<QToolButton>(f, "GuideBut")->isEnabled());
         QVERIFY(HelpGuide(f).isEmpty());
     }
 
@@ -278,7 +278,7 @@ class ServiceDialogsTest : public QObject {
         TWindow w(home);
         TVelaMainForm& f = w.Form();
         QMenu* help = f.menuBar()->findChild<QMenu*>("MMHelp");
-        QVERIFY(f.GuideBut->isEnabled());
+        QVERIFY(Child<QToolButton>(f, "GuideBut")->isEnabled());
         QCOMPARE(PopupCaptions(f), (QStringList{"Resume tips", "Interviews"}));
         QCOMPARE(HelpGuide(f), (QStringList{"Resume tips", "Interviews"}));
         const int helpItems = static_cast<int>(help->actions().size());
@@ -679,6 +679,37 @@ class ServiceDialogsTest : public QObject {
         QCOMPARE(s.To("/cgi-bin/referal.asp").at(1).body,
                  std::string("recipient=friend@example.org&email=ann@example.org&realname=Ann+Lee"
                              "&edition=Generic"));
+    }
+
+    void sendingCanBeCancelledWhileTheServerHangs() {
+        TServices s;
+        TSampleHome home;
+        PointAt(home, s);
+        s.On("/cgi-bin/referal.asp",
+             [](auto&) { return TTestHttpServer::StallAfterHeader(15000); });
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        bool cancelEnabled = false, closedAtOnce = false;
+        QElapsedTimer took;
+        w.answer = [&](QDialog* d) {
+            auto* spam = static_cast<TSpamForm*>(d);
+            spam->Edit1->setText("friend@example.org");
+            QTest::mouseClick(spam->Send, Qt::LeftButton);
+            QVERIFY(w.WaitFor([&] { return s.To("/cgi-bin/referal.asp").size() == 1; }));
+            cancelEnabled = spam->Cancel->isEnabled() && !spam->Send->isEnabled();
+            took.start();
+            QTest::mouseClick(spam->Cancel, Qt::LeftButton);
+            closedAtOnce = !d->isVisible() && took.elapsed() < 2000;
+        };
+        const int beeps = w.prompts.beeps;
+        f.MMSendQv98toaFriendClick();
+        QVERIFY(cancelEnabled);
+        QVERIFY(closedAtOnce);
+        // The stopped request ends quietly: no outcome, no beep, the machine free again.
+        QVERIFY(w.WaitFor([&] { return !f.Engine().Machine.IsBusy(); }, 5000));
+        w.WaitFor([] { return false; }, 300);
+        QCOMPARE(w.prompts.beeps, beeps);
+        QVERIFY(!f.SpamForm->Logic()->Busy());
     }
 
     void cancellingTheSendDialogStopsRunningRequests() {

@@ -1,13 +1,17 @@
 // Start-up and shutdown of the program: a second instance, the error handler of last
 // resort, and what closing leaves behind.
+#include <QHeaderView>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QTableWidget>
+#include <QToolButton>
 #include <QtTest>
 
 #include "UiTestSupport.h"
 #include "data/VelaSearches.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
+#include "ui/JobGrid.h"
 #include "ui/VelaApp.h"
 #include "ui/VelaMain.h"
 
@@ -58,6 +62,63 @@ class StartupTest : public QObject {
         QVERIFY(first.waitForFinished(30000));
         QCOMPARE(first.exitStatus(), QProcess::NormalExit);
         QCOMPARE(first.exitCode(), 0);
+    }
+
+    void aSecondStartDuringTheFirstsStartUpFindsIt() {
+        TSampleHome home;
+        // Both at once: whichever takes the home first is the first; the other must find it
+        // even though it has only just begun, and end after bringing it to the front.
+        QProcess a, b;
+        for (QProcess* p : {&a, &b}) {
+            p->setProcessEnvironment(Offscreen());
+            p->start(TESSALY_JOBS_BIN, {"--home", QString::fromStdString(home.Path())});
+        }
+        QVERIFY(a.waitForStarted() && b.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            a.state() == QProcess::NotRunning || b.state() == QProcess::NotRunning, 30000);
+        QProcess& second = a.state() == QProcess::NotRunning ? a : b;
+        QProcess& first = &second == &a ? b : a;
+        const QString said = QString::fromUtf8(second.readAllStandardError());
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY2(said.contains("brought to the front"), qPrintable(said));
+        QCOMPARE(first.state(), QProcess::Running);
+        first.terminate();
+        QVERIFY(first.waitForFinished(30000));
+    }
+
+    void errorsInAGridsViewportOrHeaderAreTheGrids() {
+        auto* app = static_cast<TVelaApplication*>(qApp);
+        TSampleHome home;
+        home.AddSearch("x", "Texas", "Engineering", SampleJobs());
+        TWindow w(home);
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w.Form()));
+        QTableView* grid = w->JobGrid;
+        using TSender = std::pair<std::string, std::string>;
+        QCOMPARE(ErrorSender(grid->viewport()), (TSender{"QTableView", "JobGrid"}));
+        QCOMPARE(ErrorSender(grid->horizontalHeader()), (TSender{"QTableView", "JobGrid"}));
+        QCOMPARE(ErrorSender(w->SearchGrid->viewport()), (TSender{"QTableWidget", "SearchGrid"}));
+        QCOMPARE(ErrorSender(Child<QToolButton>(w.Form(), "NewBut")),
+                 (TSender{"QToolButton", "NewBut"}));
+        QVERIFY(IsIgnoredErrorSender("QTableView", "JobGrid"));
+
+        // A click handler of the grid that fails: ignored, the window stays.
+        std::vector<QString> boxes;
+        app->OnErrorBox = [&](const QString& t) { boxes.push_back(t); };
+        app->MainForm = &w.Form();
+        struct TThrower : QObject {
+            bool eventFilter(QObject*, QEvent* e) override {
+                if (e->type() == QEvent::MouseButtonPress) throw std::runtime_error("click");
+                return false;
+            }
+        } thrower;
+        grid->viewport()->installEventFilter(&thrower);
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, QPoint(40, 10));
+        grid->viewport()->removeEventFilter(&thrower);
+        QVERIFY(boxes.empty());
+        QVERIFY(w->isVisible());
+        app->MainForm = nullptr;
+        app->OnErrorBox = nullptr;
     }
 
     void aMissingIdentificationEndsWithAMessage() {

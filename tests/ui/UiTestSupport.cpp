@@ -105,6 +105,7 @@ std::vector<TSampleJob> SampleJobs() {
 #include <QTimer>
 
 #include "net/HttpMachine.h"
+#include "ui/JobGrid.h"
 #include "ui/QtMainLoop.h"
 #include "ui/VelaMain.h"
 
@@ -155,8 +156,7 @@ bool TWindow::WaitFor(const std::function<bool()>& done, int ms) {
 
 QString TWindow::JobCell(int row, const char* header) const {
     const int col = form_->GetColIdx(form_->JobGrid, header);
-    const QTableWidgetItem* it = col >= 0 ? form_->JobGrid->item(row, col) : nullptr;
-    return it ? it->text() : QString();
+    return col >= 0 ? form_->JobGrid->Text(row, col) : QString();
 }
 
 QString TWindow::SearchCell(int row, const char* header) const {

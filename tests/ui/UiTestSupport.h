@@ -2,14 +2,26 @@
 // job tables, and a quiet Qt main loop installed per test.
 #pragma once
 
+#include <QObject>
+#include <QString>
 #include <QTemporaryDir>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "data/VelaJobs.h"
 
 namespace tessaly::ui::test {
+
+// A window's child by its object name; throws when there is none, so a renamed widget
+// fails the test that looks for it.
+template <typename T>
+T* Child(const QObject& parent, const char* name) {
+    T* child = parent.findChild<T*>(QString::fromLatin1(name));
+    if (!child) throw std::runtime_error(std::string("no child named ") + name);
+    return child;
+}
 
 // A job of the sample tables.
 struct TSampleJob {

@@ -1,0 +1,242 @@
+// The job grid over a job list of its own: what each role shows in both layouts, the
+// colours, the transient images, notes editing, row redraws, removal and the text sort.
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QStyledItemDelegate>
+#include <QtTest>
+
+#include "data/VelaJobs.h"
+#include "search/SearchEngine.h"
+#include "ui/JobGrid.h"
+#include "ui/JobImages.h"
+
+using namespace tessaly;
+using namespace tessaly::ui;
+
+namespace {
+
+// Three jobs: a plain one, a highlighted new one with notes, a deleted one.
+void Fill(TVelaJobsList& list) {
+    TVelaJob& a = list.AddJob();
+    a.Title = "Welder";
+    a.Company = "Acme";
+    a.Location = "Boston";
+    a.Source = "Table Board";
+    a.Relevancy = 4;
+    TVelaJob& b = list.AddJob();
+    b.Title = "Caf\xe9 Manager";  // Windows-1252
+    b.Company = "n/a";
+    b.Notes = "call back";
+    b.Relevancy = 6;
+    b.Status = kStatusNew;
+    b.High = true;
+    TVelaJob& c = list.AddJob();
+    c.Title = "Gone";
+    c.Relevancy = kRelevancyDeleted;
+}
+
+// The colours a cell is drawn with, as the grid's delegate prepares them. The preparing
+// function is protected: it is reached through a member pointer taken in a derived class,
+// and called virtually on the grid's own delegate.
+struct TOpenDelegate : QStyledItemDelegate {
+    static auto Init() { return &TOpenDelegate::initStyleOption; }
+};
+
+QStyleOptionViewItem StyleOf(TJobGrid& grid, int row, int col) {
+    QStyleOptionViewItem opt;
+    opt.initFrom(grid.viewport());
+    opt.widget = &grid;
+    auto* d = static_cast<QStyledItemDelegate*>(grid.itemDelegate());
+    (d->*TOpenDelegate::Init())(&opt, grid.model()->index(row, col));
+    return opt;
+}
+
+}  // namespace
+
+class JobGridTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void mainLayoutShowsEveryColumnAndSkipsDeletedJobs() {
+        TVelaJobsList list;
+        Fill(list);
+        TJobGrid grid(TJobGridKind::Main, [&list]() -> TVelaJobsList& { return list; });
+        grid.ShowList();
+        QCOMPARE(grid.rowCount(), 2);
+        QCOMPARE(grid.columnCount(), 8);
+        QCOMPARE(grid.Model().headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
+                 QString("Notes"));
+        QCOMPARE(grid.IndexColumn(), grid.ColumnOf("JobIndex"));
+        const int title = grid.ColumnOf(TJobColumn::Title);
+        const int status = grid.ColumnOf(TJobColumn::Status);
+        const int rel = grid.ColumnOf(TJobColumn::Relevancy);
+        const int notes = grid.ColumnOf(TJobColumn::Notes);
+        QCOMPARE(grid.Text(1, title), QString::fromUtf8("Caf\xc3\xa9 Manager"));
+        QCOMPARE(grid.Text(1, rel), QString("(5) Highest"));
+        QCOMPARE(grid.Text(1, grid.IndexColumn()), QString("1"));
+        QCOMPARE(grid.Data(0, title, Qt::ToolTipRole).toString(), QString("Welder"));
+        QCOMPARE(grid.Data(0, notes, Qt::ToolTipRole).toString(), QString("Click to enter notes"));
+        QCOMPARE(grid.Data(1, notes, Qt::ToolTipRole).toString(), QString("call back"));
+        QCOMPARE(grid.Data(1, status, Qt::UserRole).toInt(), JobStatusImage(list[1]));
+        QVERIFY(!grid.Data(1, status, Qt::DecorationRole).value<QIcon>().isNull());
+        QCOMPARE(grid.Data(1, status, Qt::ToolTipRole).toString(), JobImageHint(list[1]));
+        // Only the notes take an editor.
+        QVERIFY(grid.Model().flags(grid.model()->index(0, notes)) & Qt::ItemIsEditable);
+        QVERIFY(!(grid.Model().flags(grid.model()->index(0, title)) & Qt::ItemIsEditable));
+        QCOMPARE(grid.Model().RowOf(2), -1);
+        QCOMPARE(grid.Model().RowOf(1), 1);
+
+        // An empty listing keeps one blank row without a job.
+        list.ClearJobs();
+        grid.ShowList();
+        QCOMPARE(grid.rowCount(), 1);
+        QCOMPARE(grid.Model().JobRows(), 0);
+        QVERIFY(!grid.Model().JobAt(0));
+        QCOMPARE(grid.Text(0, title), QString());
+        QVERIFY(!(grid.Model().flags(grid.model()->index(0, notes)) & Qt::ItemIsEditable));
+    }
+
+    void remoteLayoutFiltersAndShowsItsOwnTexts() {
+        TVelaJobsList list;
+        Fill(list);
+        TJobGrid grid(TJobGridKind::Remote, [&list]() -> TVelaJobsList& { return list; });
+        grid.ShowList([](const TVelaJob& j) { return j.High; });
+        QCOMPARE(grid.rowCount(), 1);
+        QCOMPARE(grid.columnCount(), 6);
+        const int job = grid.ColumnOf("Job ");
+        QCOMPARE(job, grid.ColumnOf(TJobColumn::Title));
+        QCOMPARE(grid.Text(0, grid.ColumnOf(TJobColumn::Relevancy)), QString("(6)"));
+        QCOMPARE(grid.Data(0, grid.ColumnOf(TJobColumn::Relevancy), Qt::ToolTipRole).toString(),
+                 QString("Highest"));
+        QCOMPARE(grid.Data(0, grid.ColumnOf(TJobColumn::Relevancy), Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignCenter));
+        QCOMPARE(
+            grid.Data(0, job, Qt::ToolTipRole).toString(),
+            QString::fromUtf8("Title: Caf\xc3\xa9 Manager\nCompany: n/a\nLocation: \nSource: "));
+        QCOMPARE(grid.Text(0, grid.ColumnOf("RemoteIndex")), QString("1"));
+        // Nothing matched: no rows at all (the window closes).
+        grid.ShowList([](const TVelaJob&) { return false; });
+        QCOMPARE(grid.rowCount(), 0);
+    }
+
+    void coloursFollowTheJobAndTheLook() {
+        TVelaJobsList list;
+        Fill(list);
+        list[0].Visited = true;
+        TJobGrid grid(TJobGridKind::Main, [&list]() -> TVelaJobsList& { return list; });
+        TJobGridLook look;
+        grid.Look = [&look] { return look; };
+        grid.ShowList();
+        const int title = grid.ColumnOf(TJobColumn::Title);
+        const int company = grid.ColumnOf(TJobColumn::Company);
+        const int notes = grid.ColumnOf(TJobColumn::Notes);
+        QCOMPARE(StyleOf(grid, 1, title).backgroundBrush.color(), QColor(255, 255, 0));
+        QCOMPARE(StyleOf(grid, 0, title).backgroundBrush.style(), Qt::NoBrush);
+        QCOMPARE(StyleOf(grid, 1, company).palette.color(QPalette::Text), QColor(192, 192, 192));
+        QCOMPARE(StyleOf(grid, 0, notes).palette.color(QPalette::Text), QColor(128, 128, 0));
+        QVERIFY(!StyleOf(grid, 0, title).font.underline());
+        look.HotlinkTitles = true;
+        QVERIFY(StyleOf(grid, 0, title).font.underline());
+        QCOMPARE(StyleOf(grid, 0, title).palette.color(QPalette::Text), QColor(128, 0, 128));
+        QCOMPARE(StyleOf(grid, 1, title).palette.color(QPalette::Text), QColor(0, 0, 255));
+        look.YellowHighlight = false;
+        QCOMPARE(StyleOf(grid, 1, title).backgroundBrush.style(), Qt::NoBrush);
+        // The find hit wins over every other rule.
+        look.FoundColumn = title;
+        look.FoundRow = 1;
+        QCOMPARE(StyleOf(grid, 1, title).palette.color(QPalette::Text), QColor(255, 0, 0));
+    }
+
+    void rowRedrawAndTransientImages() {
+        TVelaJobsList list;
+        Fill(list);
+        TJobGrid grid(TJobGridKind::Main, [&list]() -> TVelaJobsList& { return list; });
+        grid.ShowList();
+        QSignalSpy changed(grid.model(), &QAbstractItemModel::dataChanged);
+        const int status = grid.ColumnOf(TJobColumn::Status);
+        grid.Model().SetRowImage(0, kJobImageFetching);
+        QCOMPARE(grid.Data(0, status, Qt::UserRole).toInt(), kJobImageFetching);
+        QCOMPARE(changed.size(), 1);
+        // The job changes; its row is redrawn: its own image again, its new texts.
+        list[0].High = true;
+        list[0].Title = "Welder II";
+        grid.Model().RowChanged(0);
+        QCOMPARE(changed.size(), 2);
+        QCOMPARE(changed.last().at(0).value<QModelIndex>().row(), 0);
+        QCOMPARE(changed.last().at(1).value<QModelIndex>().column(), grid.columnCount() - 1);
+        QCOMPARE(grid.Data(0, status, Qt::UserRole).toInt(), JobStatusImage(list[0]));
+        QCOMPARE(grid.Text(0, grid.ColumnOf(TJobColumn::Title)), QString("Welder II"));
+    }
+
+    void notesEditGoesToTheHandlerWithItsRow() {
+        TVelaJobsList list;
+        Fill(list);
+        TJobGrid grid(TJobGridKind::Main, [&list]() -> TVelaJobsList& { return list; });
+        grid.resize(600, 200);
+        grid.show();
+        grid.ShowList();
+        int editedRow = -1;
+        QString editedText;
+        grid.Model().OnNotesEdited = [&](int row, const QString& text) {
+            editedRow = row;
+            editedText = text;
+        };
+        const int notes = grid.ColumnOf(TJobColumn::Notes);
+        grid.EditCell(1, notes);
+        auto* editor = grid.findChild<QLineEdit*>();
+        QVERIFY(editor);
+        QCOMPARE(editor->text(), QString("call back"));
+        editor->setText("hired");
+        QTest::keyClick(editor, Qt::Key_Return);
+        // The editor commits from the event loop.
+        QTRY_COMPARE(editedRow, 1);
+        QCOMPARE(editedText, QString("hired"));
+        // Other columns take no text.
+        QVERIFY(!grid.Model().setData(grid.model()->index(0, 1), "x", Qt::EditRole));
+    }
+
+    void removingAndSortingKeepTheSelectionOnItsJobs() {
+        TVelaJobsList list;
+        for (const char* t : {"delta", "alpha", "Charlie", "bravo", "echo"}) {
+            TVelaJob& j = list.AddJob();
+            j.Title = t;
+            j.Relevancy = 4;
+        }
+        TJobGrid grid(TJobGridKind::Main, [&list]() -> TVelaJobsList& { return list; });
+        grid.setSelectionMode(QAbstractItemView::ExtendedSelection);
+        grid.ShowList();
+        const int title = grid.ColumnOf(TJobColumn::Title);
+        auto titles = [&] {
+            QStringList t;
+            for (int r = 0; r < grid.rowCount(); ++r)
+                t << grid.Text(r, title);
+            return t;
+        };
+        grid.setCurrentCell(3, title);  // bravo
+        grid.Model().SortByText(title, Qt::AscendingOrder);
+        // Code-unit order: capitals first; the list itself keeps its order.
+        QCOMPARE(titles(), (QStringList{"Charlie", "alpha", "bravo", "delta", "echo"}));
+        QCOMPARE(list[0].Title, std::string("delta"));
+        QCOMPARE(grid.currentRow(), 2);
+        QCOMPARE(grid.Model().PositionAt(2), 3);
+        QCOMPARE(grid.Model().RowOf(3), 2);
+        grid.Model().SortByText(title, Qt::DescendingOrder);
+        QCOMPARE(titles(), (QStringList{"echo", "delta", "bravo", "alpha", "Charlie"}));
+        QCOMPARE(grid.currentRow(), 2);
+
+        // Rows 0, 1 and 3 go; what was selected and left stays selected.
+        grid.selectRow(4);
+        grid.Model().RemoveRows({3, 0, 1});
+        QCOMPARE(titles(), (QStringList{"bravo", "Charlie"}));
+        QCOMPARE(grid.Model().RowOf(2), 1);
+        QCOMPARE(grid.Model().RowOf(4), -1);
+        QVERIFY(grid.selectionModel()->isRowSelected(1, {}));
+        grid.Model().RemoveRows({0, 1});
+        QCOMPARE(grid.rowCount(), 1);
+        QCOMPARE(grid.Model().JobRows(), 0);
+    }
+};
+
+QTEST_MAIN(JobGridTest)
+#include "JobGridTest.moc"
