@@ -66,6 +66,16 @@ class TMainLoop {
     static void FireTimer(TTimer* timer);
 };
 
+// Thread roles are checked, not only written down: the main-thread-only entry points
+// (ProcessMessages, RunUntil, timers, the HTTP machine) call this. The check stays on in
+// release builds on purpose: it costs one thread-id comparison, while a call from the wrong
+// thread is a data race on program state that would otherwise show up only as rare,
+// unexplained corruption. It ends the program at once, naming the entry point.
+[[noreturn]] void OffMainThread(const char* what);
+inline void CheckMainThread(const TMainLoop& loop, const char* what) {
+    if (!loop.IsMainThread()) OffMainThread(what);
+}
+
 inline TMainLoop& MainLoop() {
     return TMainLoop::Current();
 }
@@ -104,13 +114,17 @@ class TTimer {
     std::shared_ptr<bool> alive_;
 };
 
-// The loop used by the command line and the tests: a mutex-guarded task queue, an
+// The loop used by the command line and the tests: the shared task queue (TTaskQueue), an
 // eventfd to wake a sleeping RunUntil, and a timer list checked against a clock.
 class TBasicMainLoop final : public TMainLoop {
   public:
     // `clock` defaults to the steady clock; it must outlive the loop.
     explicit TBasicMainLoop(TClock* clock = nullptr);
-    ~TBasicMainLoop() override;
+    // Drops what never ran (releasing waiting Invoke callers) and never throws: it runs at
+    // exit and while tests unwind.
+    ~TBasicMainLoop() noexcept override;
+    TBasicMainLoop(const TBasicMainLoop&) = delete;
+    TBasicMainLoop& operator=(const TBasicMainLoop&) = delete;
 
     void Post(TTask task) override;
     void ProcessMessages() override;
