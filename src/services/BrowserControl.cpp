@@ -152,12 +152,12 @@ void TBrowserControl::OpenPending() {
     const bool newWindow = pendingNewWindow_;
     if (OnBusy) OnBusy(true);
     ProcessMessages();
-    bool ok = Start(CommandFor(address, newWindow));
+    const bool ok = Start(CommandFor(address, newWindow));
     // A named browser that is not installed: the desktop's default handler still shows it.
     if (!ok && ActiveBrowser != TActiveBrowser::Shell) {
         TArgs shell = ShellCommand;
         shell.push_back(address);
-        ok = Start(shell);
+        Start(shell);
     }
     if (OnBusy) OnBusy(false);
 }
