@@ -36,12 +36,12 @@ class TMainLoop {
     virtual void Invoke(TTask task);
 
     // Runs what is pending now (posted tasks in order, then due timers) and returns.
-    // Cheap when nothing is pending. Main thread only; may be called from inside tasks
-    // and timer handlers.
+    // Cheap when nothing is pending. Main thread only (checked, see CheckMainThread); may
+    // be called from inside tasks and timer handlers.
     virtual void ProcessMessages() = 0;
 
     // Nested loop: processes messages, sleeping while there is nothing to do, until
-    // `done()` is true. `done` is checked after every batch of messages.
+    // `done()` is true. `done` is checked after every batch of messages. Main thread only.
     virtual void RunUntil(const std::function<bool()>& done) = 0;
 
     // Runs the loop until `done()` or `timeoutMs` (on the loop's clock) has passed.
@@ -86,8 +86,9 @@ inline void ProcessMessages() {
 // A window-style timer: fires OnTimer every Interval milliseconds while Enabled, on the
 // main thread, from the loop. A handler never re-enters itself: while it runs (for
 // example inside a nested loop it started) further expiries of the same timer are
-// dropped. Changing Interval or enabling restarts the countdown. An Interval of 0 or
-// less never fires. The timer may be destroyed inside its own handler.
+// dropped. Changing Interval or enabling restarts the countdown; both are main-thread only
+// (checked). An Interval of 0 or less never fires. The timer may be destroyed inside its
+// own handler.
 class TTimer {
   public:
     explicit TTimer(TMainLoop* loop = nullptr);
