@@ -157,13 +157,14 @@ TEST_F(ShippedBoards, RemoteOkArrayAfterItsTerms) {
 }
 
 TEST_F(ShippedBoards, RemotiveJobsWithSpacedSeparatorsAndNulls) {
-    const std::vector<TExpected> want = {{"Staff Python Engineer", "Heron \"Hollow\" Analytics", "USA, Canada",
-            "https://remotive.com/remote-jobs/software-dev/staff-python-engineer-700001"},
-           // Escapes and raw UTF-8 give the same texts.
-           {"Django Developer \xE2\x80\x93 Ma\xC3\xAEtre d'API", "Pi\xC3\xB1on Works", "Worldwide",
-            "https://remotive.com/remote-jobs/software-dev/django-developer-700002"},
-           {"Python Trainer", "Lark School", "n/a",
-            "https://remotive.com/remote-jobs/software-dev/python-trainer-700003"}};
+    const std::vector<TExpected> want = {
+        {"Staff Python Engineer", "Heron \"Hollow\" Analytics", "USA, Canada",
+         "https://remotive.com/remote-jobs/software-dev/staff-python-engineer-700001"},
+        // Escapes and raw UTF-8 give the same texts.
+        {"Django Developer \xE2\x80\x93 Ma\xC3\xAEtre d'API", "Pi\xC3\xB1on Works", "Worldwide",
+         "https://remotive.com/remote-jobs/software-dev/django-developer-700002"},
+        {"Python Trainer", "Lark School", "n/a",
+         "https://remotive.com/remote-jobs/software-dev/python-trainer-700003"}};
     Check(Harvest("Remotive", "remotive.json"), want);
     // The same answer indented over many lines gives the same jobs: a JSON feed is
     // compacted before its scripts run.
