@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "net/HttpClient.h"
+#include "support/ClientRun.h"
 #include "support/TestHttpServer.h"
 
 namespace tessaly {
@@ -17,35 +18,20 @@ using test::TTestHttpServer;
 using TAnswer = TTestHttpServer::TAnswer;
 using TRequest = TTestHttpServer::TRequest;
 
-struct TFetch {
-    std::string document;
-    std::vector<std::string> events;
-    int errorCode = -1;  // -1: no exception
-    std::string message;
-};
+using TFetch = test::TClientRun;
 
-// Runs one request and records the document, the events and the outcome.
+// Runs one request and records the document, every event and the outcome.
 TFetch Fetch(THttpClient& client, bool post = false) {
-    TFetch f;
-    client.ReceiveStream = &f.document;
-    client.OnHeaderBegin = [&] { f.events.push_back("HeaderBegin"); };
-    client.OnHeaderEnd = [&] { f.events.push_back("HeaderEnd"); };
-    client.OnDocBegin = [&] { f.events.push_back("DocBegin"); };
-    client.OnDocEnd = [&] { f.events.push_back("DocEnd"); };
-    client.OnLocationChange = [&] { f.events.push_back("Location " + client.CurrentUrl()); };
-    client.OnRequestDone = [&](THttpClient::TRequestKind, int) {
-        f.events.push_back("RequestDone");
-    };
-    try {
-        if (post)
-            client.Post();
-        else
-            client.Get();
-    } catch (EHttpException& e) {
-        f.errorCode = e.ErrorCode();
-        f.message = e.what();
-    }
-    return f;
+    return test::RunClient(client, post, [](THttpClient& c, std::vector<std::string>& events) {
+        c.OnHeaderBegin = [&events] { events.push_back("HeaderBegin"); };
+        c.OnHeaderEnd = [&events] { events.push_back("HeaderEnd"); };
+        c.OnDocBegin = [&events] { events.push_back("DocBegin"); };
+        c.OnDocEnd = [&events] { events.push_back("DocEnd"); };
+        c.OnLocationChange = [&events, &c] { events.push_back("Location " + c.CurrentUrl()); };
+        c.OnRequestDone = [&events](THttpClient::TRequestKind, int) {
+            events.push_back("RequestDone");
+        };
+    });
 }
 
 // --- Request forms ---

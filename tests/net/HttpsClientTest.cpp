@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "net/HttpClient.h"
+#include "support/ClientRun.h"
 #include "support/TestHttpServer.h"
 #include "support/TestTls.h"
 #include "support/TinyProxy.h"
@@ -23,29 +24,15 @@ using test::TTestHttpServer;
 using TAnswer = TTestHttpServer::TAnswer;
 using TRequest = TTestHttpServer::TRequest;
 
-struct TOutcome {
-    std::string document;
-    std::vector<std::string> events;
-    int errorCode = -1;  // -1: no exception
-    std::string message;
-};
+using TOutcome = test::TClientRun;
 
+// Runs one request and records the document, the connection, redirections and the end.
 TOutcome Request(THttpClient& client, bool post = false) {
-    TOutcome o;
-    client.ReceiveStream = &o.document;
-    client.OnSessionConnected = [&] { o.events.push_back("Connected"); };
-    client.OnLocationChange = [&] { o.events.push_back("Location " + client.CurrentUrl()); };
-    client.OnDocEnd = [&] { o.events.push_back("DocEnd"); };
-    try {
-        if (post)
-            client.Post();
-        else
-            client.Get();
-    } catch (EHttpException& e) {
-        o.errorCode = e.ErrorCode();
-        o.message = e.what();
-    }
-    return o;
+    return test::RunClient(client, post, [](THttpClient& c, std::vector<std::string>& events) {
+        c.OnSessionConnected = [&events] { events.push_back("Connected"); };
+        c.OnLocationChange = [&events, &c] { events.push_back("Location " + c.CurrentUrl()); };
+        c.OnDocEnd = [&events] { events.push_back("DocEnd"); };
+    });
 }
 
 TTestHttpServer::TScript EchoScript() {
