@@ -259,7 +259,7 @@ TEST_F(SearchEngine, DamagedTableIsShownEmptyAndNeverSavedOver) {
     const size_t told = Said().messages.size();
     e.MMUpdateClick();
     e.MMRefineClick();
-    e.LaunchGrabber(0);
+    e.MMGrabAllClick();
     e.MMDeleteGrabbedClick();
     e.MMDeleteAllClick();
     EXPECT_EQ(e.RunState, rsIdle);

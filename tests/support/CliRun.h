@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "support/TestSupport.h"
 
 namespace tessaly::test {
 
@@ -20,5 +21,18 @@ inline TCliRun RunArgs(const std::vector<std::string>& argv) {
     c.status = cli::RunCli(argv, io);
     return c;
 }
+
+// A fixture for command tests that run many command lines over one sandbox: Run keeps
+// the last command's output in `out` and `err`.
+class TCliTest : public TLoopTest {
+  protected:
+    int Run(const std::vector<std::string>& argv) {
+        out.str("");
+        err.str("");
+        cli::TCliIO io{out, err};
+        return cli::RunCli(argv, io);
+    }
+    std::ostringstream out, err;
+};
 
 }  // namespace tessaly::test

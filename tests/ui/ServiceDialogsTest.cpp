@@ -371,9 +371,8 @@ class ServiceDialogsTest : public QObject {
                 asked.push_back(text);
                 return true;
             };
-            std::string error;
-            QVERIFY(f.ReadProductId(error));
-            QVERIFY(f.FirstActivation(error));
+            QVERIFY(f.ReadProductId().ok());
+            QVERIFY(f.FirstActivation().ok());
             const size_t atOpen = asked.size();
             f.close();
             QVERIFY(!f.isVisible());
@@ -415,9 +414,8 @@ class ServiceDialogsTest : public QObject {
             f.Browser().ActiveBrowser = TActiveBrowser::Netscape;
             f.Browser().NetscapeCommand = {"standin-browser"};
             f.OnYesNo = [](const QString&) { return true; };
-            std::string error;
-            QVERIFY(f.ReadProductId(error));
-            QVERIFY(f.FirstActivation(error));
+            QVERIFY(f.ReadProductId().ok());
+            QVERIFY(f.FirstActivation().ok());
             f.close();
             QVERIFY(!f.isVisible());
         }
