@@ -2,7 +2,7 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 
-.PHONY: all setup build build-run run test test-sanitize test-thread fuzz bench format clean
+.PHONY: all setup build build-run run test test-sanitize test-thread fuzz bench format tidy clean
 
 all: build
 
@@ -41,6 +41,10 @@ test-thread: setup
 	CXX=clang++ cmake -S . -B build-tsan -G Ninja -DTESSALY_SANITIZE=thread -DTESSALY_GUI=OFF -DTESSALY_BENCH=OFF
 	cmake --build build-tsan -j $(JOBS)
 	ctest --test-dir build-tsan --output-on-failure -j $(JOBS)
+
+# clang-tidy over src/ (not the window) with .clang-tidy; any finding fails.
+tidy: build
+	cmake --build $(BUILD) --target tidy
 
 fuzz: setup
 	CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DTESSALY_FUZZ=ON -DTESSALY_SANITIZE=address -DTESSALY_GUI=OFF -DTESSALY_BENCH=OFF -DTESSALY_TESTS=ON

@@ -71,6 +71,7 @@ class TDemoServerProcess {
                                          "--home", home,     "--until-stdin-closes"};
         if (tls) args.push_back("--tls");
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (auto& a : args)
             argv.push_back(a.data());
         argv.push_back(nullptr);

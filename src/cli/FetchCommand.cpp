@@ -5,9 +5,12 @@
 
 #include "cli/Command.h"
 #include "cli/Workspace.h"
+#include "data/ConfigBox.h"
 #include "net/HttpMachine.h"
 #include "platform/ByteString.h"
+#include "platform/Home.h"
 #include "platform/MainLoop.h"
+#include "platform/Paths.h"
 
 namespace tessaly::cli {
 namespace {
@@ -52,6 +55,24 @@ const char* EventName(THTTPMachineEventType type) {
     return "?";
 }
 
+// The "User-Agent" a search sends, so a page checked by hand is fetched the way a search
+// fetches it: from the home's id.box (the home is only read, never created), else from the
+// shipped one.
+std::string SearchAgent() {
+    for (const std::string& dir : {ResolveHomeDirectory(HomeOption()), ShippedDataDirectory()}) {
+        const std::string path = JoinPath(dir, "id.box");
+        if (!FileExists(path)) continue;
+        try {
+            TConfigBox box;
+            box.LoadFromFile(path);
+            return UserAgent(box.ReadString("ID", "Product"), box.ReadString("ID", "Version"));
+        } catch (const std::exception&) {
+            // An unreadable id.box: try the shipped one.
+        }
+    }
+    return "";
+}
+
 int Run(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
     if (auto parsed = args.Parse(argv, {"include", "events"},
@@ -63,6 +84,7 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
     THTTPMachine machine;
     // A single request need not wait for the first dispatch tick.
     machine.Timing.FirstTickMs = 1;
+    machine.Agent = SearchAgent();
     if (auto proxy = args.Value("proxy")) {
         if (proxy->empty()) return UsageError(io, "fetch", "--proxy needs a host");
         machine.Proxy = *proxy;

@@ -15,48 +15,7 @@ int64_t NowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::string HostForUrl(const std::string& host) {
-    return host.find(':') != std::string::npos ? "[" + host + "]" : host;
-}
-
 }  // namespace
-
-TUrlParts SplitUrl(const std::string& url) {
-    TUrlParts parts;
-    std::string rest = url;
-    if (size_t sep = rest.find("://"); sep != std::string::npos) {
-        parts.scheme = rest.substr(0, sep);
-        rest = rest.substr(sep + 3);
-    }
-    size_t slash = rest.find('/');
-    std::string authority = rest.substr(0, slash);
-    parts.path = slash == std::string::npos ? "" : rest.substr(slash);
-    if (size_t at = authority.rfind('@'); at != std::string::npos) {
-        std::string credentials = authority.substr(0, at);
-        authority = authority.substr(at + 1);
-        parts.hasCredentials = true;
-        size_t colon = credentials.find(':');
-        parts.user = credentials.substr(0, colon);
-        if (colon != std::string::npos) parts.password = credentials.substr(colon + 1);
-    }
-    if (!authority.empty() && authority[0] == '[') {
-        size_t close = authority.find(']');
-        parts.host =
-            authority.substr(1, close == std::string::npos ? std::string::npos : close - 1);
-        if (close != std::string::npos && close + 1 < authority.size() &&
-            authority[close + 1] == ':')
-            parts.port = authority.substr(close + 2);
-    } else {
-        size_t colon = authority.find(':');
-        parts.host = authority.substr(0, colon);
-        if (colon != std::string::npos) parts.port = authority.substr(colon + 1);
-    }
-    return parts;
-}
-
-bool IsSecureScheme(const std::string& scheme) {
-    return SameText(scheme, "https");
-}
 
 std::string Base64Encode(const std::string& bytes) {
     static const char kAlphabet[] =
@@ -87,6 +46,7 @@ std::string Base64Encode(const std::string& bytes) {
 }
 
 THttpClient::THttpClient() {
+    ProxyPort = "80";
     reader_.OnHeaderBegin = [this] {
         if (OnHeaderBegin) OnHeaderBegin();
     };
@@ -124,9 +84,7 @@ void THttpClient::Abort() {
 }
 
 std::string THttpClient::CurrentUrl() const {
-    std::string url = target_.scheme + "://" + HostForUrl(target_.host);
-    if (!target_.port.empty()) url += ":" + target_.port;
-    return url + (target_.path.empty() ? "/" : target_.path);
+    return Origin(target_) + (target_.path.empty() ? "/" : target_.path);
 }
 
 void THttpClient::SetState(TState state) {
@@ -134,10 +92,17 @@ void THttpClient::SetState(TState state) {
     if (OnStateChange) OnStateChange(state);
 }
 
-void THttpClient::Fail(int status, const std::string& reason) {
-    statusCode_ = status;
-    reasonPhrase_ = reason;
+void THttpClient::Fail(THttpOutcome outcome, const std::string& detail, int serverStatus) {
+    outcome_ = outcome;
+    statusCode_ = OutcomeStatus(outcome, serverStatus);
+    reasonPhrase_ = OutcomeReason(outcome, detail);
     throw TFailed{};
+}
+
+void THttpClient::Answered() {
+    statusCode_ = reader_.StatusCode();
+    reasonPhrase_ = reader_.ReasonPhrase();
+    outcome_ = statusCode_ >= 400 ? THttpOutcome::Refused : THttpOutcome::Answered;
 }
 
 void THttpClient::CheckAbort() {
@@ -160,7 +125,7 @@ void THttpClient::WaitFor(int fd, short events) {
         }
         pollfd fds[2] = {{wake_.Fd(), POLLIN, 0}, {fd, events, 0}};
         int n = poll(fds, 2, timeout);
-        if (n < 0 && errno != EINTR) Fail(404, SocketErrorText(errno));
+        if (n < 0 && errno != EINTR) Fail(THttpOutcome::Failed, SocketErrorText(errno));
         if (n <= 0) continue;
         if (fds[0].revents & POLLIN) wake_.Drain();
         CheckAbort();
@@ -187,30 +152,8 @@ void THttpClient::SendAll(const char* data, size_t size) {
 
 std::string THttpClient::RequestTarget() const {
     // Inside a CONNECT tunnel the origin server itself is addressed.
-    if ((!Proxy.empty() && !secure_) || absoluteTarget_) {
-        std::string url = target_.scheme + "://" + HostForUrl(target_.host);
-        if (!target_.port.empty()) url += ":" + target_.port;
-        return url + target_.path;
-    }
+    if ((!Proxy.empty() && !secure_) || absoluteTarget_) return Origin(target_) + target_.path;
     return target_.path.empty() ? "/" : target_.path;
-}
-
-void THttpClient::ApplyLocation(const std::string& value) {
-    if (!value.empty() && value[0] == '/') {
-        target_.path = value;
-        absoluteTarget_ = false;
-    } else if (value.find("://") != std::string::npos) {
-        TUrlParts next = SplitUrl(value);
-        target_.scheme = next.scheme;
-        target_.host = next.host;
-        target_.port = next.port;
-        target_.path = next.path;
-        absoluteTarget_ = false;
-    } else {
-        // A bare name is taken under the root of the current host, sent in absolute form.
-        target_.path = "/" + value;
-        absoluteTarget_ = true;
-    }
 }
 
 void THttpClient::DoRequest(TRequestKind kind) {
@@ -226,6 +169,7 @@ void THttpClient::DoRequest(TRequestKind kind) {
     reader_.Reset();
     statusCode_ = 0;
     reasonPhrase_.clear();
+    outcome_ = THttpOutcome::Answered;
     nextTick_ = NowMs() + TickMs;
     target_ = SplitUrl(URL);
     absoluteTarget_ = false;
@@ -236,11 +180,18 @@ void THttpClient::DoRequest(TRequestKind kind) {
     int error = 0;
     try {
         if (OnStateChange) OnStateChange(TState::NotConnected);
-        RunHop(kind);
+        for (int redirections = 0;; ++redirections) {
+            Connect();
+            Send(kind);
+            if (!Read()) break;
+            if (redirections == kMaxRedirections) Fail(THttpOutcome::TooManyRedirections);
+            FollowLocation();
+        }
     } catch (TAborted&) {
         SetState(TState::Aborting);
-        statusCode_ = 404;
-        reasonPhrase_ = "Connection aborted on request";
+        outcome_ = THttpOutcome::Aborted;
+        statusCode_ = OutcomeStatus(outcome_, 0);
+        reasonPhrase_ = OutcomeReason(outcome_, "");
         error = ECONNABORTED;
     } catch (TFailed&) {
         error = statusCode_;
@@ -261,150 +212,143 @@ void THttpClient::DoRequest(TRequestKind kind) {
     if (statusCode_ >= 400) throw EHttpException(reasonPhrase_, static_cast<uint16_t>(statusCode_));
 }
 
-void THttpClient::RunHop(TRequestKind kind) {
-    for (;;) {
-        std::string host = target_.host;
-        secure_ = IsSecureScheme(target_.scheme);
-        std::string port = target_.port.empty() ? (secure_ ? "443" : "80") : target_.port;
-        if (!Proxy.empty()) {
-            TUrlParts proxy = SplitUrl(Proxy);
-            host = proxy.host;
-            port = proxy.port.empty() ? ProxyPort : proxy.port;
-        }
-        SetState(TState::DnsLookup);
-        std::vector<TSocketAddress> addresses;
-        {
-            TNameLookup lookup(host, port);
-            while (!lookup.Done())
-                WaitFor(lookup.WakeFd(), POLLIN);
-            addresses = lookup.Addresses();
-        }
-        if (addresses.empty()) Fail(404, "can't resolve hostname to IP address");
-        SetState(TState::DnsLookupDone);
-
-        // Try every address the name has, in the resolver's order.
-        int connectError = 0;
-        bool immediate = true;
-        bool connected = false;
-        for (const TSocketAddress& address : addresses) {
-            int e = socket_.StartConnect(address);
-            if (e != 0) {
-                connectError = e;
-                immediate = true;
-                continue;
-            }
-            WaitFor(socket_.Fd(), POLLOUT);
-            e = socket_.ConnectResult();
-            if (e == 0) {
-                connected = true;
-                break;
-            }
-            socket_.Close();
-            connectError = e;
-            immediate = false;
-        }
-        if (!connected) {
-            std::string text =
-                SocketErrorText(connectError) + " (Error #" + IntToStr(connectError) + ")";
-            Fail(404, immediate ? "can't connect: " + text : text);
-        }
-        if (secure_) {
-            if (!Proxy.empty()) OpenTunnel();
-            StartTls();
-        }
-        SetState(TState::Connected);
-        if (OnSessionConnected) OnSessionConnected();
-        SetState(TState::WaitingHeader);
-
-        // The request, assembled and written in one piece.
-        std::string body;
-        if (kind == TRequestKind::Post) {
-            SendStream->clear();
-            SendStream->seekg(0, std::ios::end);
-            std::streamoff size = SendStream->tellg();
-            SendStream->seekg(0, std::ios::beg);
-            body = IntToStr(size < 0 ? 0 : size);
-        }
-        std::string request;
-        auto line = [&](const std::string& text) {
-            if (OnCommand) OnCommand(text);
-            request += text;
-            request += "\r\n";
-        };
-        if (OnRequestHeaderBegin) OnRequestHeaderBegin();
-        line(std::string(kind == TRequestKind::Post ? "POST" : "GET") + " " + RequestTarget() +
-             " HTTP/1.0");
-        if (kind == TRequestKind::Post && !ContentTypePost.empty())
-            line("Content-Type: " + ContentTypePost);
-        if (!Agent.empty()) line("User-Agent: " + Agent);
-        line("Host: " + HostForUrl(target_.host));
-        if (kind == TRequestKind::Post) line("Content-Length: " + body);
-        if (!Username.empty())
-            line("Authorization: Basic " + Base64Encode(Username + ":" + Password));
-        // Proxy credentials never travel inside a tunnel: they would reach the origin server.
-        if (!Proxy.empty() && !secure_ && !ProxyUsername.empty())
-            line("Proxy-Authorization: Basic " + Base64Encode(ProxyUsername + ":" + ProxyPassword));
-        if (!Cookie.empty()) line("Cookie: " + Cookie);
-        if (OnRequestHeaderEnd) OnRequestHeaderEnd();
-        line("");
-        SendAll(request.data(), request.size());
-        if (kind == TRequestKind::Post) {
-            if (OnSendBegin) OnSendBegin();
-            std::vector<char> piece(kSendPiece);
-            for (;;) {
-                SendStream->read(piece.data(), static_cast<std::streamsize>(piece.size()));
-                std::streamsize got = SendStream->gcount();
-                if (got <= 0) break;
-                if (OnSendData) OnSendData(piece.data(), static_cast<size_t>(got));
-                SendAll(piece.data(), static_cast<size_t>(got));
-            }
-            if (OnSendEnd) OnSendEnd();
-        }
-
-        // The answer, until the server closes or the reader has seen enough.
-        char buffer[8192];
-        bool relocate = false;
-        bool answered = false;
-        for (;;) {
-            long n = ReceiveSome(buffer, sizeof buffer);
-            if (n == -EAGAIN) continue;
-            if (n <= 0) {
-                // A server that closes (or resets) without sending a byte gave no answer:
-                // that is a failure, not an empty document.
-                CheckAbort();
-                if (!answered) Fail(404, "Connection closed by the server without an answer");
-                // Closed by the server (or reset): the document is what arrived.
-                statusCode_ = reader_.StatusCode();
-                reasonPhrase_ = reader_.ReasonPhrase();
-                if (reader_.DocPieces() > 0 && OnDocEnd) OnDocEnd();
-                return;
-            }
-            answered = true;
-            THttpResponseReader::TAction action;
-            try {
-                action = reader_.Feed(buffer, static_cast<size_t>(n));
-            } catch (EHttpException& e) {
-                if (e.ErrorCode() == 404) Fail(404, e.what());
-                // A broken header drops the connection; the request ends as if closed.
-                if (OnTrace) OnTrace(e.what());
-                statusCode_ = reader_.StatusCode();
-                reasonPhrase_ = reader_.ReasonPhrase();
-                return;
-            }
-            CheckAbort();
-            if (action == THttpResponseReader::TAction::Close) {
-                relocate = reader_.RelocationPending();
-                statusCode_ = reader_.StatusCode();
-                reasonPhrase_ = reader_.ReasonPhrase();
-                break;
-            }
-        }
-        CloseConnection();
-        if (!relocate) return;
-        ApplyLocation(reader_.Location());
-        reader_.Reset();
-        if (OnLocationChange) OnLocationChange();
+void THttpClient::Connect() {
+    std::string host = target_.host;
+    secure_ = IsSecureScheme(target_.scheme);
+    std::string port = target_.port.empty() ? (secure_ ? "443" : "80") : target_.port;
+    if (!Proxy.empty()) {
+        TUrlParts proxy = SplitUrl(Proxy);
+        host = proxy.host;
+        port = !proxy.port.empty() ? proxy.port : !ProxyPort.empty() ? ProxyPort : "80";
     }
+    SetState(TState::DnsLookup);
+    std::vector<TSocketAddress> addresses;
+    {
+        TNameLookup lookup(host, port);
+        while (!lookup.Done())
+            WaitFor(lookup.WakeFd(), POLLIN);
+        addresses = lookup.Addresses();
+    }
+    if (addresses.empty()) Fail(THttpOutcome::Unresolved);
+    SetState(TState::DnsLookupDone);
+
+    // Try every address the name has, in the resolver's order.
+    int connectError = 0;
+    bool immediate = true;
+    bool connected = false;
+    for (const TSocketAddress& address : addresses) {
+        int e = socket_.StartConnect(address);
+        if (e != 0) {
+            connectError = e;
+            immediate = true;
+            continue;
+        }
+        WaitFor(socket_.Fd(), POLLOUT);
+        e = socket_.ConnectResult();
+        if (e == 0) {
+            connected = true;
+            break;
+        }
+        socket_.Close();
+        connectError = e;
+        immediate = false;
+    }
+    if (!connected) {
+        std::string text =
+            SocketErrorText(connectError) + " (Error #" + IntToStr(connectError) + ")";
+        Fail(THttpOutcome::NotConnected, immediate ? "can't connect: " + text : text);
+    }
+    if (secure_) {
+        if (!Proxy.empty()) OpenTunnel();
+        StartTls();
+    }
+    SetState(TState::Connected);
+    if (OnSessionConnected) OnSessionConnected();
+    SetState(TState::WaitingHeader);
+}
+
+void THttpClient::Send(TRequestKind kind) {
+    // The request, assembled and written in one piece.
+    const bool post = kind == TRequestKind::Post;
+    std::string length;
+    if (post) {
+        SendStream->clear();
+        SendStream->seekg(0, std::ios::end);
+        std::streamoff size = SendStream->tellg();
+        SendStream->seekg(0, std::ios::beg);
+        length = IntToStr(size < 0 ? 0 : size);
+    }
+    std::string request;
+    auto line = [&](const std::string& text) {
+        if (OnCommand) OnCommand(text);
+        request += text;
+        request += "\r\n";
+    };
+    line(std::string(post ? "POST" : "GET") + " " + RequestTarget() + " HTTP/1.0");
+    if (post && !ContentTypePost.empty()) line("Content-Type: " + ContentTypePost);
+    if (!Agent.empty()) line("User-Agent: " + Agent);
+    line("Host: " + HostForUrl(target_.host));
+    if (post) line("Content-Length: " + length);
+    if (!Username.empty()) line("Authorization: Basic " + Base64Encode(Username + ":" + Password));
+    // Proxy credentials never travel inside a tunnel: they would reach the origin server.
+    if (!Proxy.empty() && !secure_ && !ProxyUsername.empty())
+        line("Proxy-Authorization: Basic " + Base64Encode(ProxyUsername + ":" + ProxyPassword));
+    if (!Cookie.empty()) line("Cookie: " + Cookie);
+    line("");
+    SendAll(request.data(), request.size());
+    if (!post) return;
+    std::vector<char> piece(kSendPiece);
+    for (;;) {
+        SendStream->read(piece.data(), static_cast<std::streamsize>(piece.size()));
+        std::streamsize got = SendStream->gcount();
+        if (got <= 0) break;
+        if (OnSendData) OnSendData(piece.data(), static_cast<size_t>(got));
+        SendAll(piece.data(), static_cast<size_t>(got));
+    }
+}
+
+bool THttpClient::Read() {
+    // The answer, until the server closes or the reader has seen enough.
+    char buffer[8192];
+    bool answered = false;
+    for (;;) {
+        long n = ReceiveSome(buffer, sizeof buffer);
+        if (n == -EAGAIN) continue;
+        if (n <= 0) {
+            // A server that closes (or resets) without sending a byte gave no answer:
+            // that is a failure, not an empty document.
+            CheckAbort();
+            if (!answered) Fail(THttpOutcome::NoAnswer);
+            break;
+        }
+        answered = true;
+        THttpResponseReader::TAction action;
+        try {
+            action = reader_.Feed(buffer, static_cast<size_t>(n));
+        } catch (EHttpException& e) {
+            // A header the reader cannot take, or a document over the limit, fails the
+            // request: ending it as if the server had closed would pass a cut or empty
+            // page off as the whole answer.
+            if (OnTrace) OnTrace(e.what());
+            Fail(e.ErrorCode() == THttpResponseReader::kTooLarge ? THttpOutcome::TooLarge
+                                                                 : THttpOutcome::BadAnswer,
+                 e.what());
+        }
+        CheckAbort();
+        if (action == THttpResponseReader::TAction::Close) break;
+    }
+    // Closed by the server (or reset), or by the reader: the document is what arrived.
+    CloseConnection();
+    Answered();
+    if (reader_.RelocationPending()) return true;
+    if (reader_.DocPieces() > 0 && OnDocEnd) OnDocEnd();
+    return false;
+}
+
+void THttpClient::FollowLocation() {
+    absoluteTarget_ = tessaly::FollowLocation(target_, reader_.Location());
+    reader_.Reset();
+    if (OnLocationChange) OnLocationChange();
 }
 
 void THttpClient::OpenTunnel() {
@@ -423,14 +367,16 @@ void THttpClient::OpenTunnel() {
     std::string reply;
     for (;;) {
         if (reply.size() >= THttpResponseReader::kLineBufferSize)
-            Fail(404, "proxy answer to CONNECT too long");
+            Fail(THttpOutcome::NotConnected, "proxy answer to CONNECT too long");
         char c = 0;
         long n = socket_.Receive(&c, 1);
         if (n == -EAGAIN) {
             WaitFor(socket_.Fd(), POLLIN);
             continue;
         }
-        if (n <= 0) Fail(404, "proxy closed the connection instead of opening a tunnel");
+        if (n <= 0)
+            Fail(THttpOutcome::NotConnected,
+                 "proxy closed the connection instead of opening a tunnel");
         reply += c;
         if (reply.ends_with("\n\n") || reply.ends_with("\n\r\n")) break;
     }
@@ -439,20 +385,21 @@ void THttpClient::OpenTunnel() {
     bool valid = line.size() >= 12 && StartsWith(line, "HTTP/1.") && line[8] == ' ';
     for (size_t i = 9; valid && i < 12; ++i)
         valid = line[i] >= '0' && line[i] <= '9';
-    if (!valid) Fail(404, "proxy gave no valid answer to CONNECT: " + line);
+    if (!valid) Fail(THttpOutcome::NotConnected, "proxy gave no valid answer to CONNECT: " + line);
     int status = ParseIntOr(line.substr(9, 3), 0);
     if (status >= 200 && status < 300) return;
     std::string reason = line.size() > 13 ? line.substr(13) : line;
-    if (status >= 400) Fail(status, reason);
-    Fail(404, "proxy refused the tunnel: " + line);
+    if (status >= 400) Fail(THttpOutcome::Refused, reason, status);
+    Fail(THttpOutcome::NotConnected, "proxy refused the tunnel: " + line);
 }
 
 void THttpClient::StartTls() {
-    if (!tls_.Start(socket_.Fd(), target_.host, CAFile)) Fail(404, tls_.Error());
+    if (!tls_.Start(socket_.Fd(), target_.host, CAFile))
+        Fail(THttpOutcome::NotConnected, tls_.Error());
     for (;;) {
         int wait = tls_.Handshake();
         if (wait == 0) return;
-        if (wait < 0) Fail(404, tls_.Error());
+        if (wait < 0) Fail(THttpOutcome::NotConnected, tls_.Error());
         WaitFor(socket_.Fd(), static_cast<short>(wait));
     }
 }

@@ -7,7 +7,9 @@
 #include <thread>
 
 #include "net/HttpClient.h"
+#include "net/Url.h"
 #include "platform/ByteString.h"
+#include "platform/ThreadAnnotations.h"
 
 namespace tessaly {
 
@@ -25,12 +27,6 @@ enum TReport {
     rpDocEnd = 6
 };
 
-// A redirection loop ends after this many hops when no time-out would end it.
-constexpr int kMaxRedirections = 20;
-
-// The status of a request ended by an error other than the client's own.
-constexpr int kInternalFailure = 404;
-
 }  // namespace
 
 // What a machine shares with its workers: the machine itself while it lives. Only the main
@@ -42,26 +38,24 @@ struct THTTPMachineShared {
     std::atomic<bool> alive{true};
 };
 
-// One request on its own thread. The fields below the "main thread" line are touched only
-// while the worker waits inside a report (Invoke hands them over both ways), or from the
-// main thread alone.
+// One request on its own thread. Everything it needs is handed over at dispatch: the query
+// itself (the machine is done with it) and a copy of the machine's settings. The fields
+// written by the worker are read by the main thread only while the worker waits inside a
+// report (Invoke hands them over both ways).
 class THTTPThread : public std::enable_shared_from_this<THTTPThread> {
   public:
-    // Copied at dispatch.
-    int32_t ID = 0;
-    int32_t TimeOut = 0;
-    std::string URL;  // the new location after a redirection
-    std::string Parameters;
-    bool IsPost = false;
-    std::string Cookie;
-    std::string Proxy, ProxyPort, ProxyUsername, ProxyPassword, Agent, CAFile;
+    // Set at dispatch, read-only afterwards.
+    std::unique_ptr<const THTTPQuery> Query;
+    THttpSettings Settings;
     int SecondMs = 1000;
     TMainLoop* Loop = nullptr;
     std::shared_ptr<THTTPMachineShared> Shared;
+    int32_t ID() const { return Query->ID; }
 
     // Written by the worker before a report, read by the main thread during it.
     TReport Code = rpFinished;
-    bool Success = false;
+    std::string URL;  // the URL being fetched: the new location after a redirection
+    THttpOutcome Outcome = THttpOutcome::Cancelled;
     int32_t Status = 0;
     std::string Reason;
     int32_t BytesReceived = 0;
@@ -95,7 +89,9 @@ class THTTPThread : public std::enable_shared_from_this<THTTPThread> {
 
   private:
     void Run();
+    void Hook(THttpClient& client);
     void Request(THttpClient& client);
+    void End(THttpOutcome outcome, const std::string& detail);
     void Report(TReport code);
     void LocationChanged(THttpClient& client);
 
@@ -120,18 +116,13 @@ void THTTPThread::Report(TReport code) {
     });
 }
 
-void THTTPThread::Run() {
-    THttpClient client;
-    client.MultiThreaded = true;
-    client.ReceiveStream = &Received;
-    client.SendStream = &post_;
-    client.Proxy = Proxy;
-    if (!ProxyPort.empty()) client.ProxyPort = ProxyPort;
-    client.ProxyUsername = ProxyUsername;
-    client.ProxyPassword = ProxyPassword;
-    client.Agent = Agent;
-    client.CAFile = CAFile;
-    client.TickMs = SecondMs;
+void THTTPThread::End(THttpOutcome outcome, const std::string& detail) {
+    Outcome = outcome;
+    Status = OutcomeStatus(outcome, 0);
+    Reason = OutcomeReason(outcome, detail);
+}
+
+void THTTPThread::Hook(THttpClient& client) {
     client.OnHeaderBegin = [this] { hopHeader_.clear(); };
     client.OnHeaderData = [this](const std::string& line) { hopHeader_.push_back(line); };
     client.OnDocBegin = [this] {
@@ -153,40 +144,47 @@ void THTTPThread::Run() {
         // An abort that arrived while the client was still idle.
         if (state == THttpClient::TState::NotConnected && aborted_) client.Abort();
     };
+    // The inactivity counter rides on the client's tick, in this thread.
     client.OnTick = [this] {
         if (!timerOn_) return;
-        if (++seconds_ == TimeOut) {
+        if (++seconds_ == Query->TimeOut) {
             timerOn_ = false;
             Abort();
             Report(rpTimeOut);
         }
     };
+}
+
+void THTTPThread::Run() {
+    THttpClient client;
+    static_cast<THttpSettings&>(client) = Settings;
+    client.ReceiveStream = &Received;
+    client.SendStream = &post_;
+    client.TickMs = SecondMs;
+    Hook(client);
     {
         TLock guard(clientLock_);
         client_ = &client;
     }
 
+    URL = Query->URL;
     timerOn_ = true;
     seconds_ = 0;
     try {
         Report(rpStarted);
         Received.clear();
         BytesReceived = 0;
-        if (!Cookie.empty()) client.Cookie = Cookie;
+        client.Cookie = Query->Cookie;
         if (Cancel)
-            Reason = "Request cancelled";
+            End(THttpOutcome::Cancelled, "");
         else
             Request(client);
     } catch (std::exception& e) {
         // An error other than the client's own (or a report that could not be made) still
         // ends the request with its final report.
-        Success = false;
-        Status = kInternalFailure;
-        Reason = std::string("Request failed: ") + e.what();
+        End(THttpOutcome::Failed, e.what());
     } catch (...) {
-        Success = false;
-        Status = kInternalFailure;
-        Reason = "Request failed";
+        End(THttpOutcome::Failed, "");
     }
     ReceivedHeader = client.ReceivedHeader();
     timerOn_ = false;
@@ -199,83 +197,45 @@ void THTTPThread::Run() {
 }
 
 void THTTPThread::Request(THttpClient& client) {
-    Success = false;
-    Status = 0;
-    Reason.clear();
     try {
-        if (IsPost) {
+        if (Query->IsPost) {
             client.URL = URL;
-            post_.str(Parameters);
+            post_.str(Query->Parameters);
             post_.clear();
             client.Post();
         } else {
-            client.URL = URL + Parameters;
+            client.URL = URL + Query->Parameters;
             client.Get();
         }
-        Success = true;
-        Status = client.StatusCode();
-        Reason = client.ReasonPhrase();
-    } catch (EHttpException& e) {
+    } catch (EHttpException&) {
         // The client followed a redirection and then failed: fetch the new location again
-        // (always GET). Not after an abort: a stop, an abort or a time-out ends the request.
-        Status = e.ErrorCode();
-        Reason = e.what();
-        while (relocation_ && !aborted_) {
+        // (always GET). Not after an abort (a stop, an abort or a time-out ends the
+        // request), nor once the chain is too long.
+        auto again = [&] {
+            return relocation_ && !aborted_ &&
+                   client.Outcome() != THttpOutcome::TooManyRedirections &&
+                   redirections_ < THttpClient::kMaxRedirections;
+        };
+        while (again()) {
             relocation_ = false;
             client.URL = URL;
             try {
                 client.Get();
-                Success = true;
-                Status = client.StatusCode();
-                Reason = client.ReasonPhrase();
-            } catch (EHttpException& again) {
-                Status = again.ErrorCode();
-                Reason = again.what();
+            } catch (EHttpException&) {
             }
         }
     }
+    Outcome = client.Outcome();
+    Status = client.StatusCode();
+    Reason = client.ReasonPhrase();
 }
 
 // The client follows the redirection by itself; this keeps the worker's URL in step with it.
 void THTTPThread::LocationChanged(THttpClient& client) {
-    std::string header;
-    for (const std::string& line : hopHeader_)
-        header += line + "\r\n";
-    std::string location;
-    if (int64_t at = Pos("LOCATION: ", UpperCase(header)); at > 0) {
-        int64_t from = at + 10;
-        int64_t end = Pos("\r\n", header, from);
-        location = Copy(header, from, end - from);
-        std::string scheme = "http://";
-        if (Pos(".", location) == 0) {
-            // A path on the current host keeps the current scheme.
-            bool secure = Pos("https://", LowerCase(client.URL)) == 1;
-            if (secure) scheme = "https://";
-            std::string host =
-                Copy(client.URL, secure ? 9 : 8, static_cast<int64_t>(client.URL.size()));
-            if (int64_t slash = Pos("/", host); slash > 0) host = Copy(host, 1, slash - 1);
-            location = host + location;
-        }
-        // The first scheme named wins, so an "http:" location reads as before.
-        int64_t plain = Pos("http:", location);
-        int64_t secureAt = Pos("https:", location);
-        if (secureAt > 0 && (plain == 0 || secureAt < plain))
-            location = "https://" + Copy(location, 7, static_cast<int64_t>(location.size()));
-        else if (plain > 0)
-            location = "http://" + Copy(location, 6, static_cast<int64_t>(location.size()));
-        else
-            location = scheme + location;
-        while (int64_t triple = Pos("///", location))
-            Delete(location, triple, 1);
-        location = Trim(location);
-    } else {
-        // A "Location:" without its blank is still followed by the client.
-        location = client.CurrentUrl();
-    }
-    URL = location;
+    // A "Location:" without its blank is still followed by the client.
+    URL = NewLocation(HeaderText(hopHeader_), client.URL).value_or(client.CurrentUrl());
     relocation_ = true;
-    // Without a time-out nothing else would end a redirection loop.
-    if (TimeOut <= 0 && ++redirections_ > kMaxRedirections) Abort();
+    ++redirections_;
 }
 
 // ---------------------------------------------------------------------------
@@ -290,10 +250,10 @@ THTTPMachine::THTTPMachine(TMainLoop* loop)
 }
 
 THTTPMachine::~THTTPMachine() {
+    CheckMainThread(*loop_, "THTTPMachine");
     shared_->machine = nullptr;
     shared_->alive = false;
     timer_.reset();
-    TLock guard(workerLock_);
     for (auto& worker : workers_)
         worker->Abort();
 }
@@ -303,6 +263,7 @@ int THTTPMachine::LiveWorkers() {
 }
 
 void THTTPMachine::SetEnabled(bool on) {
+    CheckMainThread(*loop_, "THTTPMachine::SetEnabled");
     if (enabled_ && !on) StopAll();
     enabled_ = on;
     if (on && !dispatched_) timer_->SetInterval(Timing.FirstTickMs);
@@ -310,6 +271,7 @@ void THTTPMachine::SetEnabled(bool on) {
 }
 
 std::unique_ptr<THTTPQuery> THTTPMachine::NewQuery() {
+    CheckMainThread(*loop_, "THTTPMachine::NewQuery");
     auto query = std::make_unique<THTTPQuery>();
     query->ID = ++counter_;
     query->TimeOut = TimeOut;
@@ -317,68 +279,59 @@ std::unique_ptr<THTTPQuery> THTTPMachine::NewQuery() {
 }
 
 void THTTPMachine::AddQuery(std::unique_ptr<THTTPQuery> query) {
+    CheckMainThread(*loop_, "THTTPMachine::AddQuery");
     if (!query) return;
-    TLock guard(queueLock_);
     queue_.push_back(std::move(query));
 }
 
 void THTTPMachine::InsertQuery(std::unique_ptr<THTTPQuery> query) {
+    CheckMainThread(*loop_, "THTTPMachine::InsertQuery");
     if (!query) return;
-    TLock guard(queueLock_);
     queue_.push_front(std::move(query));
 }
 
 void THTTPMachine::StopAll() {
+    CheckMainThread(*loop_, "THTTPMachine::StopAll");
     Stopping = true;
-    TLock guard(workerLock_);
     for (auto& worker : workers_)
         worker->Abort();
 }
 
 void THTTPMachine::AbortQuery(int32_t id) {
-    TLock guard(workerLock_);
+    CheckMainThread(*loop_, "THTTPMachine::AbortQuery");
     for (auto& worker : workers_)
-        if (worker->ID == id) worker->Abort();
+        if (worker->ID() == id) worker->Abort();
 }
 
 bool THTTPMachine::IsBusy() const {
-    TLock guard(workerLock_);
+    CheckMainThread(*loop_, "THTTPMachine::IsBusy");
     return !workers_.empty();
 }
 
 size_t THTTPMachine::QueuedCount() const {
-    TLock guard(queueLock_);
+    CheckMainThread(*loop_, "THTTPMachine::QueuedCount");
     return queue_.size();
 }
 
 size_t THTTPMachine::RunningCount() const {
-    TLock guard(workerLock_);
+    CheckMainThread(*loop_, "THTTPMachine::RunningCount");
     return workers_.size();
 }
 
 void THTTPMachine::Dispatch() {
     timer_->SetEnabled(false);
     dispatched_ = true;
-    {
-        TLock queue(queueLock_);
-        TLock results(resultLock_);
-        TLock workers(workerLock_);
-        if (Stopping && queue_.empty() && results_.empty() && workers_.empty()) Stopping = false;
-        if (!queue_.empty() && static_cast<int>(workers_.size()) < MaxThreads) {
-            std::unique_ptr<THTTPQuery> query = std::move(queue_.front());
-            queue_.pop_front();
-            StartWorker(std::move(query));
-        }
+    if (Stopping && queue_.empty() && results_.empty() && workers_.empty()) Stopping = false;
+    if (!queue_.empty() && static_cast<int>(workers_.size()) < MaxThreads) {
+        std::unique_ptr<THTTPQuery> query = std::move(queue_.front());
+        queue_.pop_front();
+        StartWorker(std::move(query));
     }
     // Events of other requests and user actions run here; one of them may free the machine.
     std::shared_ptr<THTTPMachineShared> shared = shared_;
     loop_->ProcessMessages();
     if (shared->machine != this) return;
-    bool draining;
-    {
-        TLock queue(queueLock_);
-        draining = Stopping && !queue_.empty();
-    }
+    const bool draining = Stopping && !queue_.empty();
     timer_->SetInterval(draining ? Timing.StopTickMs : Timing.TickMs);
     if (enabled_) timer_->SetEnabled(true);
 }
@@ -389,18 +342,8 @@ void THTTPMachine::StartWorker(std::unique_ptr<THTTPQuery> query) {
     result->OnEvent = query->OnEvent ? query->OnEvent : OnEvent;
 
     auto worker = std::make_shared<THTTPThread>();
-    worker->ID = query->ID;
-    worker->TimeOut = query->TimeOut;
-    worker->URL = query->URL;
-    worker->Parameters = query->Parameters;
-    worker->IsPost = query->IsPost;
-    worker->Cookie = query->Cookie;
-    worker->Proxy = Proxy;
-    worker->ProxyPort = ProxyPort;
-    worker->ProxyUsername = ProxyUsername;
-    worker->ProxyPassword = ProxyPassword;
-    worker->Agent = Agent;
-    worker->CAFile = CAFile;
+    worker->Query = std::move(query);
+    worker->Settings = *this;
     worker->SecondMs = Timing.SecondMs;
     worker->Loop = loop_;
     worker->Shared = shared_;
@@ -419,9 +362,9 @@ void THTTPMachine::Fire(THTTPThread& worker, THTTPResult& result, THTTPMachineEv
         handler(result, type);
         return;
     } catch (std::exception& e) {
-        worker.HandlerReason = std::string("Event handler failed: ") + e.what();
+        worker.HandlerReason = OutcomeReason(THttpOutcome::HandlerFailed, e.what());
     } catch (...) {
-        worker.HandlerReason = "Event handler failed";
+        worker.HandlerReason = OutcomeReason(THttpOutcome::HandlerFailed, "");
     }
     // A failing handler ends its request as failed; the final report still comes.
     worker.HandlerFailed = true;
@@ -431,12 +374,9 @@ void THTTPMachine::Fire(THTTPThread& worker, THTTPResult& result, THTTPMachineEv
 
 void THTTPMachine::HandleReport(THTTPThread& worker) {
     THTTPResult* result = nullptr;
-    {
-        TLock guard(resultLock_);
-        auto it = std::find_if(results_.begin(), results_.end(),
-                               [&](const auto& r) { return r.get() == worker.Result; });
-        if (it != results_.end()) result = it->get();
-    }
+    auto it = std::find_if(results_.begin(), results_.end(),
+                           [&](const auto& r) { return r.get() == worker.Result; });
+    if (it != results_.end()) result = it->get();
     assert(result && "a report from a worker the machine does not know");
     if (!result) return;
     // A handler may free the machine; keep what is needed to notice.
@@ -476,43 +416,32 @@ void THTTPMachine::HandleReport(THTTPThread& worker) {
     }
 
     if (worker.HandlerFailed) {
-        worker.Success = false;
-        if (worker.Status < 400) worker.Status = kInternalFailure;
+        worker.Outcome = THttpOutcome::HandlerFailed;
+        worker.Status = OutcomeStatus(worker.Outcome, 0);
         worker.Reason = worker.HandlerReason;
     }
-    if (worker.Success) {
+    const bool success = worker.Outcome == THttpOutcome::Answered;
+    if (success) {
         result->URL = worker.URL;
-        result->Header.clear();
-        for (const std::string& line : worker.ReceivedHeader)
-            result->Header += line + "\r\n";
+        result->Header = HeaderText(worker.ReceivedHeader);
         // Moved, not copied: the worker frees its stream right after this report.
         result->Data = std::move(worker.Received);
-        result->Cookie.clear();
-        if (int64_t at = Pos("Set-Cookie:", result->Header); at > 0) {
-            int64_t from = at + 12;
-            int64_t end = Pos("\r\n", result->Header, from);
-            result->Cookie = Copy(result->Header, from, end - from);
-        }
+        result->Cookie = FirstSetCookie(result->Header);
         Fire(worker, *result, meDone);
     }
     if (shared->machine == this) {
         result->Status = worker.Status;
         result->Reason = worker.Reason;
-        if (!worker.Success) Fire(worker, *result, meFailed);
+        result->Outcome = worker.Outcome;
+        if (!success) Fire(worker, *result, meFailed);
     }
     if (shared->machine != this) return;
-    {
-        TLock guard(resultLock_);
-        results_.erase(std::remove_if(results_.begin(), results_.end(),
-                                      [&](const auto& r) { return r.get() == result; }),
-                       results_.end());
-    }
-    {
-        TLock guard(workerLock_);
-        workers_.erase(std::remove_if(workers_.begin(), workers_.end(),
-                                      [&](const auto& w) { return w.get() == &worker; }),
-                       workers_.end());
-    }
+    results_.erase(std::remove_if(results_.begin(), results_.end(),
+                                  [&](const auto& r) { return r.get() == result; }),
+                   results_.end());
+    workers_.erase(std::remove_if(workers_.begin(), workers_.end(),
+                                  [&](const auto& w) { return w.get() == &worker; }),
+                   workers_.end());
 }
 
 }  // namespace tessaly

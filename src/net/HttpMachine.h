@@ -8,9 +8,11 @@
 // A request ends with exactly one meDone or meFailed; the result is freed right after, so a
 // handler that wants the document copies it during meDone.
 //
-// All operations are main-thread only. The main loop must outlive the workers: wait until
-// IsBusy() is false (or, after destroying a machine, until LiveWorkers() is 0) before the
-// loop goes away.
+// All operations are main-thread only, and checked to be: the queue, the results and the
+// worker list are touched by the main thread alone (a worker reaches the machine only
+// through a report, which Invoke runs on the main thread), so they need no locks. The main
+// loop must outlive the workers: wait until IsBusy() is false (or, after destroying a
+// machine, until LiveWorkers() is 0) before the loop goes away.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "net/HttpTypes.h"
 #include "platform/MainLoop.h"
-#include "platform/ThreadAnnotations.h"
 
 namespace tessaly {
 
@@ -65,6 +67,8 @@ class THTTPResult {
     // The words that go with Status: the server's reason phrase, or the client's message for
     // a failed request ("Connection aborted on request", ...). Set with Status.
     std::string Reason;
+    // How the request ended, for callers that tell failures apart. Set with Status.
+    THttpOutcome Outcome = THttpOutcome::Answered;
 };
 
 // Dispatch and inactivity steps. The defaults are the program's; tests and benchmarks
@@ -79,7 +83,9 @@ struct THTTPMachineTiming {
 class THTTPThread;
 struct THTTPMachineShared;
 
-class THTTPMachine {
+// The connection settings (Proxy, ProxyPort, ProxyUsername, ProxyPassword, Agent, CAFile)
+// are the THttpSettings base: every worker takes a copy of them at dispatch.
+class THTTPMachine : public THttpSettings {
   public:
     // `loop` defaults to MainLoop(); it runs the dispatch timer and every report.
     explicit THTTPMachine(TMainLoop* loop = nullptr);
@@ -91,13 +97,7 @@ class THTTPMachine {
 
     THTTPMachineEvent OnEvent;  // for queries that name no handler
     int MaxThreads = 8;
-    int32_t TimeOut = 30;   // copied into new queries
-    std::string Proxy;      // empty: direct connections
-    std::string ProxyPort;  // empty: the client's default
-    std::string ProxyUsername;
-    std::string ProxyPassword;
-    std::string Agent;
-    std::string CAFile;  // certificate bundle for the clients' TLS connections
+    int32_t TimeOut = 30;  // copied into new queries
     // Set by StopAll; cleared by the dispatch step once the queue, the results and the
     // workers are all gone, or by the owner.
     bool Stopping = false;
@@ -127,7 +127,7 @@ class THTTPMachine {
   private:
     friend class THTTPThread;
     void Dispatch();
-    void StartWorker(std::unique_ptr<THTTPQuery> query) REQUIRES(resultLock_, workerLock_);
+    void StartWorker(std::unique_ptr<THTTPQuery> query);
     void HandleReport(THTTPThread& worker);
     // Runs the result's handler, if any; one that throws ends its request as failed.
     void Fire(THTTPThread& worker, THTTPResult& result, THTTPMachineEventType type);
@@ -139,14 +139,10 @@ class THTTPMachine {
     bool dispatched_ = false;  // the first dispatch comes after FirstTickMs
     int32_t counter_ = 0;
 
-    // Locks are taken in this order (the dispatch step holds all three); everything else
-    // takes one at a time.
-    mutable TMutex queueLock_ ACQUIRED_BEFORE(resultLock_);
-    mutable TMutex resultLock_ ACQUIRED_BEFORE(workerLock_);
-    mutable TMutex workerLock_;
-    std::deque<std::unique_ptr<THTTPQuery>> queue_ GUARDED_BY(queueLock_);
-    std::vector<std::unique_ptr<THTTPResult>> results_ GUARDED_BY(resultLock_);
-    std::vector<std::shared_ptr<THTTPThread>> workers_ GUARDED_BY(workerLock_);
+    // Main thread only (see the top of this file).
+    std::deque<std::unique_ptr<THTTPQuery>> queue_;
+    std::vector<std::unique_ptr<THTTPResult>> results_;
+    std::vector<std::shared_ptr<THTTPThread>> workers_;
 };
 
 }  // namespace tessaly

@@ -1,5 +1,6 @@
 #include "net/HttpResponseReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tessaly {
@@ -20,18 +21,22 @@ void THttpResponseReader::Reset() {
     wwwAuthenticate_.clear();
     docBytes_ = 0;
     docPieces_ = 0;
+    chunked_ = false;
+    chunk_ = TChunk::Size;
+    chunkLeft_ = 0;
 }
 
 THttpResponseReader::TAction THttpResponseReader::Feed(const char* data, size_t size) {
     if (closing_ || relocationDone_) return TAction::Close;
     if (phase_ == TPhase::Body) {
         BodyPiece(data, size);
-        return TAction::Continue;
+        return Complete() ? TAction::Close : TAction::Continue;
     }
     for (size_t i = 0; i < size; ++i) {
         char c = data[i];
         if (c != '\n') {
-            if (lineLength_ == kLineBufferSize) throw EHttpException("HTTP line too long", 4);
+            if (lineLength_ == kLineBufferSize)
+                throw EHttpException("HTTP line too long", kLineTooLong);
             line_[lineLength_++] = c;
             continue;
         }
@@ -46,7 +51,7 @@ THttpResponseReader::TAction THttpResponseReader::Feed(const char* data, size_t 
             closing_ = true;
             return action;
         }
-        if (phase_ == TPhase::Body) return TAction::Continue;
+        if (phase_ == TPhase::Body) return Complete() ? TAction::Close : TAction::Continue;
     }
     return TAction::Continue;
 }
@@ -76,6 +81,7 @@ THttpResponseReader::TAction THttpResponseReader::HandleLine(std::string_view li
         // the end it arrived with, so the document is not altered.
         if (contentType_.empty()) contentType_ = "text/html";
         phase_ = TPhase::Body;
+        chunked_ = false;
         std::string first(line);
         first.append(ending);
         BodyPiece(first.data(), first.size());
@@ -91,7 +97,7 @@ THttpResponseReader::TAction THttpResponseReader::HandleLine(std::string_view li
         bool number = digits.size() == 3;
         for (char c : digits)
             number = number && c >= '0' && c <= '9';
-        if (!number) throw EHttpException("HTTP status code is not a number", 5);
+        if (!number) throw EHttpException("HTTP status code is not a number", kBadStatus);
         statusCode_ = ParseIntOr(digits, 0);
         reasonPhrase_ = Copy(line, 14, static_cast<int64_t>(line.size()));
     } else if (size_t colon = line.find(':'); colon != std::string_view::npos) {
@@ -108,6 +114,8 @@ THttpResponseReader::TAction THttpResponseReader::HandleLine(std::string_view li
             contentLength_ = ParseIntOr(Trim(value), -1);
         } else if (name == "content-type") {
             contentType_ = LowerCase(value);
+        } else if (name == "transfer-encoding") {
+            chunked_ = Pos("chunked", LowerCase(value)) > 0;
         } else if (name == "www-authenticate") {
             wwwAuthenticate_.push_back(value);
         }
@@ -118,10 +126,87 @@ THttpResponseReader::TAction THttpResponseReader::HandleLine(std::string_view li
 }
 
 void THttpResponseReader::BodyPiece(const char* data, size_t size) {
+    if (chunked_)
+        ChunkedPiece(data, size);
+    else
+        Deliver(data, size);
+}
+
+void THttpResponseReader::ChunkedPiece(const char* data, size_t size) {
+    size_t i = 0;
+    while (i < size && chunk_ != TChunk::Done) {
+        if (chunk_ == TChunk::Data) {
+            const size_t n =
+                static_cast<size_t>(std::min<int64_t>(chunkLeft_, static_cast<int64_t>(size - i)));
+            Deliver(data + i, n);
+            i += n;
+            chunkLeft_ -= static_cast<int64_t>(n);
+            if (chunkLeft_ == 0) chunk_ = TChunk::DataEnd;
+            continue;
+        }
+        // Size lines, the line end after a chunk and trailer lines share the line buffer,
+        // which the header no longer needs.
+        const char c = data[i++];
+        if (c != '\n') {
+            if (lineLength_ == kLineBufferSize)
+                throw EHttpException("HTTP line too long", kLineTooLong);
+            line_[lineLength_++] = c;
+            continue;
+        }
+        size_t length = lineLength_;
+        if (length > 0 && line_[length - 1] == '\r') --length;
+        lineLength_ = 0;
+        ChunkLine(std::string_view(line_, length));
+    }
+}
+
+void THttpResponseReader::ChunkLine(std::string_view line) {
+    switch (chunk_) {
+        case TChunk::DataEnd:
+            if (!line.empty())
+                throw EHttpException("HTTP chunk is longer than its size", kBadChunk);
+            chunk_ = TChunk::Size;
+            return;
+        case TChunk::Trailer:
+            if (line.empty()) chunk_ = TChunk::Done;
+            return;
+        case TChunk::Size: {
+            // Hexadecimal digits, then optional extensions after a ";".
+            const std::string digits = Trim(line.substr(0, line.find(';')));
+            if (digits.empty()) throw EHttpException("HTTP chunk size is not a number", kBadChunk);
+            int64_t value = 0;
+            for (char c : digits) {
+                int digit;
+                if (c >= '0' && c <= '9')
+                    digit = c - '0';
+                else if (c >= 'a' && c <= 'f')
+                    digit = c - 'a' + 10;
+                else if (c >= 'A' && c <= 'F')
+                    digit = c - 'A' + 10;
+                else
+                    throw EHttpException("HTTP chunk size is not a number", kBadChunk);
+                value = value * 16 + digit;
+                // Checked at every digit, so the value never overflows.
+                if (docBytes_ + value > kMaxDocumentSize) {
+                    closing_ = true;
+                    throw EHttpException("Document too large", kTooLarge);
+                }
+            }
+            chunkLeft_ = value;
+            chunk_ = value == 0 ? TChunk::Trailer : TChunk::Data;
+            return;
+        }
+        case TChunk::Data:
+        case TChunk::Done:
+            return;
+    }
+}
+
+void THttpResponseReader::Deliver(const char* data, size_t size) {
     if (size == 0) return;
     if (docBytes_ + static_cast<int64_t>(size) > kMaxDocumentSize) {
         closing_ = true;
-        throw EHttpException("Document too large", 404);
+        throw EHttpException("Document too large", kTooLarge);
     }
     if (docPieces_ == 0 && OnDocBegin) OnDocBegin();
     ++docPieces_;

@@ -1,6 +1,9 @@
 // Reads an HTTP/1.0 answer from bytes as they arrive: the header line by line through an
 // 8192-byte line buffer, then the body piece by piece. It knows nothing of sockets, so the
 // client feeds it from the connection and tests and fuzzers feed it directly.
+//
+// Servers send "Transfer-Encoding: chunked" even to HTTP/1.0 clients; such a body is decoded
+// here, so the document never holds chunk sizes, and it ends with its last chunk.
 #pragma once
 
 #include <cstddef>
@@ -30,6 +33,11 @@ class THttpResponseReader {
     static constexpr size_t kLineBufferSize = 8192;
     // A document beyond this size fails the request instead of exhausting memory.
     static constexpr int64_t kMaxDocumentSize = int64_t{64} * 1024 * 1024;
+    // The codes of the errors Feed raises.
+    static constexpr uint16_t kLineTooLong = 4;
+    static constexpr uint16_t kBadStatus = 5;
+    static constexpr uint16_t kBadChunk = 6;
+    static constexpr uint16_t kTooLarge = 404;
 
     enum class TPhase { Header, Body };
     // What the connection should do after a Feed.
@@ -45,9 +53,11 @@ class THttpResponseReader {
     // Starts a fresh answer (the same reader serves every hop of a redirection).
     void Reset();
 
-    // Hands received bytes over. Raises EHttpException "HTTP line too long" (code 4) when a
-    // header line overflows the buffer, and on a status line whose code is not a number,
-    // or when the document grows beyond kMaxDocumentSize.
+    // Hands received bytes over. Raises EHttpException "HTTP line too long" (kLineTooLong)
+    // when a header line (or a chunk-size line) overflows the buffer, kBadStatus on a
+    // status line whose code is not a number, kBadChunk on a chunked body that breaks its
+    // framing, and kTooLarge when the document grows beyond kMaxDocumentSize. Returns Close
+    // once nothing more is wanted: an error status, a relocation, the last chunk.
     TAction Feed(const char* data, size_t size);
 
     TPhase Phase() const { return phase_; }
@@ -61,13 +71,23 @@ class THttpResponseReader {
     const TStrings& WwwAuthenticate() const { return wwwAuthenticate_; }
     // The header ended with a relocation: the rest of the answer is to be dropped.
     bool RelocationPending() const { return relocationDone_; }
+    bool Chunked() const { return chunked_; }
+    // A chunked body has had its last chunk: the document is complete.
+    bool Complete() const { return chunk_ == TChunk::Done; }
     int64_t DocBytes() const { return docBytes_; }
     int64_t DocPieces() const { return docPieces_; }
 
   private:
+    // Where a chunked body stands: a size line, the chunk's data, the line end after it,
+    // the trailer lines after the last chunk, or done.
+    enum class TChunk { Size, Data, DataEnd, Trailer, Done };
+
     TAction HandleLine(std::string_view line, std::string_view ending, const char* rest,
                        size_t restSize);
     void BodyPiece(const char* data, size_t size);
+    void ChunkedPiece(const char* data, size_t size);
+    void ChunkLine(std::string_view line);
+    void Deliver(const char* data, size_t size);
 
     TPhase phase_ = TPhase::Header;
     char line_[kLineBufferSize];
@@ -85,6 +105,9 @@ class THttpResponseReader {
     TStrings wwwAuthenticate_;
     int64_t docBytes_ = 0;
     int64_t docPieces_ = 0;
+    bool chunked_ = false;
+    TChunk chunk_ = TChunk::Size;
+    int64_t chunkLeft_ = 0;
 };
 
 }  // namespace tessaly

@@ -9,7 +9,8 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
+#include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <mutex>
 #include <stdexcept>
@@ -17,7 +18,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
-#include "platform/ThreadAnnotations.h"
+#include "platform/TaskQueue.h"
 
 namespace tessaly {
 
@@ -108,6 +109,11 @@ void TMainLoop::SetCurrent(TMainLoop* loop) {
     gCurrent.store(loop, std::memory_order_release);
 }
 
+void OffMainThread(const char* what) {
+    std::fprintf(stderr, "tessaly: %s called outside the main thread\n", what);
+    std::abort();
+}
+
 void TMainLoop::FireTimer(TTimer* timer) {
     timer->Fire();
 }
@@ -120,16 +126,20 @@ TTimer::TTimer(TMainLoop* loop)
 
 TTimer::~TTimer() {
     *alive_ = false;
-    if (enabled_) loop_->StopTimer(this);
+    if (!enabled_) return;
+    CheckMainThread(*loop_, "TTimer");
+    loop_->StopTimer(this);
 }
 
 void TTimer::SetInterval(int ms) {
+    CheckMainThread(*loop_, "TTimer::SetInterval");
     if (ms == interval_) return;
     interval_ = ms;
     Restart();
 }
 
 void TTimer::SetEnabled(bool on) {
+    CheckMainThread(*loop_, "TTimer::SetEnabled");
     if (on == enabled_) return;
     enabled_ = on;
     Restart();
@@ -161,13 +171,10 @@ void TTimer::Fire() {
 // TBasicMainLoop
 
 struct TBasicMainLoop::TState {
-    TMutex mutex;
-    std::vector<TTask> posted GUARDED_BY(mutex);
-    std::atomic<bool> hasPosted{false};
+    TTaskQueue tasks;
     int wakeFd = -1;
 
     // Main thread only.
-    std::deque<TTask> ready;
     struct TTimerEntry {
         TTimer* timer;
         int64_t due;
@@ -193,29 +200,16 @@ TBasicMainLoop::TBasicMainLoop(TClock* clock)
     if (s_->wakeFd < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
 }
 
-TBasicMainLoop::~TBasicMainLoop() {
-    // Drop what never ran; the tasks' destructors release any waiting Invoke callers.
-    std::vector<TTask> left;
-    {
-        TLock lock(s_->mutex);
-        left.swap(s_->posted);
-    }
-    left.clear();
-    s_->ready.clear();
-    if (TMainLoop::Current().IsMainThread() && &TMainLoop::Current() == this)
-        TMainLoop::SetCurrent(nullptr);
+TBasicMainLoop::~TBasicMainLoop() noexcept {
+    // Uninstalled without asking Current(), which could create the fallback loop here.
+    TMainLoop* self = this;
+    gCurrent.compare_exchange_strong(self, nullptr);
+    s_->tasks.Clear();
     close(s_->wakeFd);
 }
 
 void TBasicMainLoop::Post(TTask task) {
-    bool wasEmpty;
-    {
-        TLock lock(s_->mutex);
-        wasEmpty = s_->posted.empty();
-        s_->posted.push_back(std::move(task));
-        s_->hasPosted.store(true, std::memory_order_release);
-    }
-    if (wasEmpty) {
+    if (s_->tasks.Push(std::move(task))) {
         const uint64_t one = 1;
         // A full counter still leaves the descriptor readable, which is all we need.
         [[maybe_unused]] ssize_t n = write(s_->wakeFd, &one, sizeof one);
@@ -223,23 +217,8 @@ void TBasicMainLoop::Post(TTask task) {
 }
 
 void TBasicMainLoop::ProcessMessages() {
-    if (s_->hasPosted.load(std::memory_order_acquire)) {
-        std::vector<TTask> batch;
-        {
-            TLock lock(s_->mutex);
-            batch.swap(s_->posted);
-            s_->hasPosted.store(false, std::memory_order_release);
-        }
-        for (auto& t : batch)
-            s_->ready.push_back(std::move(t));
-    }
-    // A task may call ProcessMessages again; it then goes on with the same queue, so
-    // tasks always run in the order they were posted.
-    while (!s_->ready.empty()) {
-        TTask task = std::move(s_->ready.front());
-        s_->ready.pop_front();
-        task();
-    }
+    if (!IsMainThread()) OffMainThread("ProcessMessages");
+    s_->tasks.RunPending();
     if (!s_->timers.empty()) RunDueTimers();
 }
 
@@ -296,10 +275,11 @@ void TBasicMainLoop::Sleep() {
 }
 
 void TBasicMainLoop::RunUntil(const std::function<bool()>& done) {
+    if (!IsMainThread()) OffMainThread("RunUntil");
     for (;;) {
         ProcessMessages();
         if (done()) return;
-        if (!s_->ready.empty() || s_->hasPosted.load(std::memory_order_acquire)) continue;
+        if (s_->tasks.HasPending()) continue;
         Sleep();
     }
 }

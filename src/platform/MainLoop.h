@@ -36,12 +36,12 @@ class TMainLoop {
     virtual void Invoke(TTask task);
 
     // Runs what is pending now (posted tasks in order, then due timers) and returns.
-    // Cheap when nothing is pending. Main thread only; may be called from inside tasks
-    // and timer handlers.
+    // Cheap when nothing is pending. Main thread only (checked, see CheckMainThread); may
+    // be called from inside tasks and timer handlers.
     virtual void ProcessMessages() = 0;
 
     // Nested loop: processes messages, sleeping while there is nothing to do, until
-    // `done()` is true. `done` is checked after every batch of messages.
+    // `done()` is true. `done` is checked after every batch of messages. Main thread only.
     virtual void RunUntil(const std::function<bool()>& done) = 0;
 
     // Runs the loop until `done()` or `timeoutMs` (on the loop's clock) has passed.
@@ -66,6 +66,16 @@ class TMainLoop {
     static void FireTimer(TTimer* timer);
 };
 
+// Thread roles are checked, not only written down: the main-thread-only entry points
+// (ProcessMessages, RunUntil, timers, the HTTP machine) call this. The check stays on in
+// release builds on purpose: it costs one thread-id comparison, while a call from the wrong
+// thread is a data race on program state that would otherwise show up only as rare,
+// unexplained corruption. It ends the program at once, naming the entry point.
+[[noreturn]] void OffMainThread(const char* what);
+inline void CheckMainThread(const TMainLoop& loop, const char* what) {
+    if (!loop.IsMainThread()) OffMainThread(what);
+}
+
 inline TMainLoop& MainLoop() {
     return TMainLoop::Current();
 }
@@ -76,8 +86,9 @@ inline void ProcessMessages() {
 // A window-style timer: fires OnTimer every Interval milliseconds while Enabled, on the
 // main thread, from the loop. A handler never re-enters itself: while it runs (for
 // example inside a nested loop it started) further expiries of the same timer are
-// dropped. Changing Interval or enabling restarts the countdown. An Interval of 0 or
-// less never fires. The timer may be destroyed inside its own handler.
+// dropped. Changing Interval or enabling restarts the countdown; both are main-thread only
+// (checked). An Interval of 0 or less never fires. The timer may be destroyed inside its
+// own handler.
 class TTimer {
   public:
     explicit TTimer(TMainLoop* loop = nullptr);
@@ -104,13 +115,17 @@ class TTimer {
     std::shared_ptr<bool> alive_;
 };
 
-// The loop used by the command line and the tests: a mutex-guarded task queue, an
+// The loop used by the command line and the tests: the shared task queue (TTaskQueue), an
 // eventfd to wake a sleeping RunUntil, and a timer list checked against a clock.
 class TBasicMainLoop final : public TMainLoop {
   public:
     // `clock` defaults to the steady clock; it must outlive the loop.
     explicit TBasicMainLoop(TClock* clock = nullptr);
-    ~TBasicMainLoop() override;
+    // Drops what never ran (releasing waiting Invoke callers) and never throws: it runs at
+    // exit and while tests unwind.
+    ~TBasicMainLoop() noexcept override;
+    TBasicMainLoop(const TBasicMainLoop&) = delete;
+    TBasicMainLoop& operator=(const TBasicMainLoop&) = delete;
 
     void Post(TTask task) override;
     void ProcessMessages() override;

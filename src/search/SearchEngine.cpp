@@ -101,7 +101,7 @@ bool TSearchEngine::LoadIdentity() {
     product_ = IdBox.ReadString("ID", "Product");
     edition_ = IdBox.ReadString("ID", "Edition");
     userID_ = IdBox.ReadString("ID", "UserID");
-    Machine.Agent = product_ + "/" + IdBox.ReadString("ID", "Version") + " [en]";
+    Machine.Agent = UserAgent(product_, IdBox.ReadString("ID", "Version"));
     return true;
 }
 

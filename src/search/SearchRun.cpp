@@ -298,6 +298,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             // The client gives 404 for a refused connection and a lost name too, so only
             // a request that reported its time-out counts as timed out.
             std::string status = "Unreachable";
+            if (result.Outcome == THttpOutcome::TooLarge) status = "Too Large";
             if (timedOut_.erase(result.ID) > 0 && !stopping) status = "Timed Out";
             if ((result.Status == 404 || result.Status == 0) && stopping) status = "Aborted";
             SetProgressRow(row, kProgressFailed, status);

@@ -4,15 +4,11 @@
 #include <QEvent>
 #include <QEventLoop>
 #include <QTimer>
-#include <atomic>
-#include <deque>
 #include <iostream>
-#include <mutex>
 #include <unordered_map>
-#include <vector>
 
 #include "platform/Clock.h"
-#include "platform/ThreadAnnotations.h"
+#include "platform/TaskQueue.h"
 
 namespace tessaly::ui {
 
@@ -37,13 +33,9 @@ class TReceiver final : public QObject {
 }  // namespace
 
 struct TQtMainLoop::TState {
-    TMutex mutex;
-    std::vector<TTask> posted GUARDED_BY(mutex);
-    bool wakePending GUARDED_BY(mutex) = false;
-    std::atomic<bool> hasPosted{false};
+    TTaskQueue tasks;
 
     // Main thread only.
-    std::deque<TTask> ready;
     std::unique_ptr<TReceiver> receiver;
     std::unordered_map<TTimer*, QTimer*> timers;
 };
@@ -58,14 +50,7 @@ TQtMainLoop::~TQtMainLoop() {
     for (auto& [timer, qt] : s_->timers)
         delete qt;
     s_->timers.clear();
-    // Drop what never ran; the tasks' destructors release any waiting Invoke callers.
-    std::vector<TTask> left;
-    {
-        TLock lock(s_->mutex);
-        left.swap(s_->posted);
-    }
-    left.clear();
-    s_->ready.clear();
+    s_->tasks.Clear();
 }
 
 TClock& TQtMainLoop::Clock() {
@@ -74,51 +59,23 @@ TClock& TQtMainLoop::Clock() {
 }
 
 void TQtMainLoop::Post(TTask task) {
-    bool wake = false;
-    {
-        TLock lock(s_->mutex);
-        s_->posted.push_back(std::move(task));
-        s_->hasPosted.store(true, std::memory_order_release);
-        if (!s_->wakePending) {
-            s_->wakePending = true;
-            wake = true;
-        }
-    }
     // postEvent is thread-safe; one wake-up per batch keeps Qt's queue short.
-    if (wake) QCoreApplication::postEvent(s_->receiver.get(), new QEvent(kWakeEvent));
+    if (s_->tasks.Push(std::move(task)))
+        QCoreApplication::postEvent(s_->receiver.get(), new QEvent(kWakeEvent));
 }
 
 void TQtMainLoop::RunPosted() {
-    if (s_->hasPosted.load(std::memory_order_acquire)) {
-        std::vector<TTask> batch;
-        {
-            TLock lock(s_->mutex);
-            batch.swap(s_->posted);
-            s_->hasPosted.store(false, std::memory_order_release);
-            s_->wakePending = false;
-        }
-        for (auto& t : batch)
-            s_->ready.push_back(std::move(t));
-    }
-    // A task may process messages again; it goes on with the same queue, so tasks always
-    // run in the order they were posted.
-    while (!s_->ready.empty()) {
-        TTask task = std::move(s_->ready.front());
-        s_->ready.pop_front();
-        try {
-            task();
-        } catch (...) {
-            Report("TMainLoop", std::current_exception());
-        }
-    }
+    s_->tasks.RunPending([this](std::exception_ptr error) { Report("TMainLoop", error); });
 }
 
 void TQtMainLoop::ProcessMessages() {
+    if (!IsMainThread()) OffMainThread("ProcessMessages");
     RunPosted();
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void TQtMainLoop::RunUntil(const std::function<bool()>& done) {
+    if (!IsMainThread()) OffMainThread("RunUntil");
     // The wake timer bounds every wait, so a condition set by another thread is seen.
     QTimer wake;
     wake.setInterval(maxSleepMs_);

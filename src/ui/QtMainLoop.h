@@ -1,10 +1,11 @@
 // The core's main loop on Qt's event loop, so core timers, posted calls and the workers'
 // synchronous reports run inside Qt, also while a modal dialog runs its own loop.
 //
-// Posted tasks go into one mutex-guarded queue; the first task into an empty queue posts
-// a single wake-up event to a receiver object on the main thread, which drains the queue
-// in order. Any Qt event loop (the application's, a QDialog::exec, a nested QEventLoop)
-// delivers that event, so a worker's Invoke is served wherever the main thread waits.
+// Posted tasks go into the task queue shared with the basic loop (TTaskQueue); the first
+// task into an empty queue posts a single wake-up event to a receiver object on the main
+// thread, which drains the queue in order. Any Qt event loop (the application's, a QDialog::exec, a
+// nested QEventLoop) delivers that event, so a worker's Invoke is served wherever the main thread
+// waits.
 #pragma once
 
 #include <QObject>

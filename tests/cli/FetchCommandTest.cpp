@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "cli/Command.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
 #include "support/CliRun.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
@@ -29,6 +31,21 @@ TEST_F(FetchCommandTest, WritesTheDocumentAndWithIncludeTheHeaderFirst) {
     EXPECT_EQ(i.status, kExitOk);
     EXPECT_EQ(i.out.str(), "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\nSet-Cookie: a=1\r\n\r\n" +
                                std::string("caf\xe9\0!", 6));
+}
+
+TEST_F(FetchCommandTest, SendsTheUserAgentOfASearchWithoutCreatingAHome) {
+    TTestHttpServer server([](const TRequest&) { return TTestHttpServer::Normal("x"); });
+    WriteTextLines(Sandbox().File("id.box"), {"[ID]", "Product=TJX", "Version=2.5"});
+    auto c = RunArgs({"--home", Sandbox().Path(), "fetch", server.Url()});
+    EXPECT_EQ(c.status, kExitOk) << c.err.str();
+    EXPECT_EQ(server.Requests().at(0).Header("User-Agent"), "TJX/2.5 [en]");
+
+    // A home that does not exist yet is not made: the shipped identification is used.
+    const std::string missing = Sandbox().File("not-yet");
+    auto m = RunArgs({"--home", missing, "fetch", server.Url()});
+    EXPECT_EQ(m.status, kExitOk) << m.err.str();
+    EXPECT_EQ(server.Requests().at(1).Header("User-Agent"), "TJ98/1.15 [en]");
+    EXPECT_FALSE(DirectoryExists(missing));
 }
 
 TEST_F(FetchCommandTest, PostCookieAndEvents) {

@@ -21,6 +21,7 @@
 #include "demo/HomeFiles.h"
 #include "demo/MakerSite.h"
 #include "net/HttpClient.h"
+#include "net/Url.h"
 #include "platform/Paths.h"
 #include "search/SearchEngine.h"
 #include "support/TestHttpServer.h"
@@ -58,11 +59,7 @@ inline TPageFetch FetchPage(const std::string& url, const std::string& params = 
         f.status = e.ErrorCode();
         f.message = e.what();
     }
-    for (const std::string& line : client.ReceivedHeader()) {
-        const int64_t at = Pos("Set-Cookie:", line);
-        // The text after the name and one more character, normally the blank.
-        if (at > 0 && f.cookie.empty()) f.cookie = Copy(line, at + 12, 1 << 20);
-    }
+    f.cookie = FirstSetCookie(HeaderText(client.ReceivedHeader()));
     return f;
 }
 

@@ -197,7 +197,9 @@ TEST(HttpClientHeader, HeaderlessHtmlIsTheDocument) {
     EXPECT_EQ(f.document, "<html><body>\r\nno header here</body></html>");
 }
 
-TEST(HttpClientHeader, OverlongLineDropsTheConnectionWithoutError) {
+TEST(HttpClientHeader, OverlongLineOrBrokenStatusFailsTheRequest) {
+    // Ending such an answer as if the server had closed would pass an empty page off as
+    // the whole document.
     TTestHttpServer server([](const TRequest&) {
         return TTestHttpServer::Normal("body", "X-Long: " + std::string(9000, 'a') + "\r\n");
     });
@@ -206,9 +208,22 @@ TEST(HttpClientHeader, OverlongLineDropsTheConnectionWithoutError) {
     std::string trace;
     client.OnTrace = [&](const std::string& t) { trace = t; };
     TFetch f = Fetch(client);
-    EXPECT_EQ(f.errorCode, -1);
+    EXPECT_EQ(f.errorCode, 404);
+    EXPECT_EQ(f.message, "HTTP line too long");
     EXPECT_EQ(trace, "HTTP line too long");
-    EXPECT_EQ(client.StatusCode(), 200);
+    EXPECT_EQ(client.Outcome(), THttpOutcome::BadAnswer);
+    EXPECT_EQ(f.document, "");
+    EXPECT_EQ(client.State(), THttpClient::TState::Ready);
+
+    TTestHttpServer odd([](const TRequest&) {
+        TAnswer a;
+        a.bytes = "HTTP/1.0 2x0 Odd\r\n\r\nbody";
+        return a;
+    });
+    client.URL = odd.Url();
+    f = Fetch(client);
+    EXPECT_EQ(f.errorCode, 404);
+    EXPECT_EQ(f.message, "HTTP status code is not a number");
     EXPECT_EQ(f.document, "");
 }
 
@@ -283,6 +298,100 @@ TEST(HttpClientBody, DocumentBeyondTheLimitFails) {
     } catch (EHttpException& e) {
         EXPECT_EQ(e.ErrorCode(), 404);
     }
+}
+
+TEST(HttpClientBody, DocumentBeyondTheLimitFailsWithItsOwnReason) {
+    // Announced by a chunk size, so the test need not send 64 MiB.
+    TTestHttpServer server([](const TRequest&) {
+        TAnswer a;
+        a.bytes =
+            "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nfirst\r\n"
+            "4000000\r\n";
+        a.stallMs = 20000;
+        return a;
+    });
+    THttpClient client;
+    client.URL = server.Url();
+    TFetch f = Fetch(client);
+    EXPECT_EQ(f.errorCode, 404);
+    EXPECT_EQ(f.message, "Document too large");
+    EXPECT_EQ(client.Outcome(), THttpOutcome::TooLarge);
+}
+
+// --- Chunked bodies ---
+
+// Feeds `answer` to a fresh reader in pieces of `step` bytes; returns the document.
+std::string ReadChunked(const std::string& answer, size_t step,
+                        THttpResponseReader::TAction* last = nullptr) {
+    THttpResponseReader reader;
+    std::string doc;
+    reader.OnDocData = [&](const char* d, size_t n) { doc.append(d, n); };
+    THttpResponseReader::TAction action = THttpResponseReader::TAction::Continue;
+    for (size_t at = 0; at < answer.size(); at += step)
+        action = reader.Feed(answer.data() + at, std::min(step, answer.size() - at));
+    if (last) *last = action;
+    EXPECT_EQ(reader.DocBytes(), static_cast<int64_t>(doc.size()));
+    return doc;
+}
+
+TEST(HttpClientChunked, ReaderDecodesChunksCutAnywhere) {
+    const std::string answer =
+        "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n"
+        "5\r\nhello\r\n"
+        "1D;name=value\r\n, and twenty-seven more bytes\r\n"  // upper-case hex, an extension
+        "1\n!\n"                                              // bare LF line ends
+        "0\r\nX-Trailer: t\r\n\r\n"
+        "after the end";
+    const std::string expected = "hello, and twenty-seven more bytes!";
+    for (size_t step : {1u, 2u, 7u, 4096u}) {
+        THttpResponseReader::TAction last;
+        EXPECT_EQ(ReadChunked(answer, step, &last), expected) << "step " << step;
+        // The last chunk ends the document; the rest is not read.
+        EXPECT_EQ(last, THttpResponseReader::TAction::Close) << "step " << step;
+    }
+    // Without the header the same bytes are the document as they came.
+    std::string plain = "HTTP/1.0 200 OK\r\n\r\n5\r\nhello\r\n0\r\n\r\n";
+    EXPECT_EQ(ReadChunked(plain, 3), "5\r\nhello\r\n0\r\n\r\n");
+}
+
+TEST(HttpClientChunked, BrokenFramingAndOversizedChunksFail) {
+    const std::string head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    struct TCase {
+        std::string body;
+        uint16_t code;
+    } cases[] = {
+        {"zz\r\n", THttpResponseReader::kBadChunk},
+        {"\r\n", THttpResponseReader::kBadChunk},
+        {"3\r\nabcdef\r\n", THttpResponseReader::kBadChunk},  // longer than announced
+        {"4000001\r\n", THttpResponseReader::kTooLarge},      // over 64 MiB at once
+        {"ffffffffffffffffffffffff\r\n", THttpResponseReader::kTooLarge},
+        {std::string(9000, '1'), THttpResponseReader::kLineTooLong},
+    };
+    for (const TCase& c : cases) {
+        THttpResponseReader reader;
+        std::string answer = head + c.body;
+        try {
+            reader.Feed(answer.data(), answer.size());
+            ADD_FAILURE() << "no error for " << c.body.substr(0, 30);
+        } catch (EHttpException& e) {
+            EXPECT_EQ(e.ErrorCode(), c.code) << c.body.substr(0, 30);
+        }
+    }
+}
+
+TEST(HttpClientChunked, ClientEndsWithTheLastChunkOnAConnectionKeptOpen) {
+    TTestHttpServer server([](const TRequest&) {
+        return TTestHttpServer::Chunked({"<p>", "jobs", "</p>"}, 20000);
+    });
+    THttpClient client;
+    client.URL = server.Url();
+    const auto start = std::chrono::steady_clock::now();
+    TFetch f = Fetch(client);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(f.errorCode, -1) << f.message;
+    EXPECT_EQ(f.document, "<p>jobs</p>");
+    EXPECT_EQ(f.events, (std::vector<std::string>{"HeaderBegin", "HeaderEnd", "DocBegin", "DocEnd",
+                                                  "RequestDone"}));
 }
 
 // --- Failures ---

@@ -166,6 +166,24 @@ TEST_F(SearchEngine, NewSearchRunsEverySiteToItsEnd) {
     EXPECT_FALSE(e.Machine.Stopping);
 }
 
+TEST_F(SearchEngine, PageOverTheSizeLimitShowsItsOwnStatus) {
+    // The chunk announces more than the 64 MiB a page may have.
+    boards.extraAnswer = [](const test::TTestHttpServer::TRequest&) {
+        test::TTestHttpServer::TAnswer a;
+        a.bytes = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4000001\r\n";
+        a.stallMs = 8000;
+        return a;
+    };
+    WriteSources("Omega Jobs");
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    ASSERT_NE(Row(e, "Omega Jobs"), nullptr);
+    EXPECT_EQ(Row(e, "Omega Jobs")->Status, "Too Large");
+    EXPECT_EQ(Row(e, "Omega Jobs")->Image, kProgressFailed);
+    EXPECT_EQ(Row(e, "Beta Jobs")->Status, "Unreachable");
+}
+
 TEST_F(SearchEngine, UpdateMarksOnlyNewlyPostedJobsNew) {
     WriteSources();
     TSearchEngine& e = Start();

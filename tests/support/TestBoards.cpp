@@ -117,6 +117,7 @@ TTestHttpServer::TAnswer TTestBoards::Answer(const TTestHttpServer::TRequest& r)
         return page(JobRow(1, "SENIOR WELDER", "Smith &amp; Sons", "Boston, MA") +
                         JobRow(2, "Welder Helper", "Iron Co", "Quincy, MA"),
                     "<p><a href=/alpha?page=2>Next &gt;&gt;</a></p>");
+    if (line.find("/extra") != std::string::npos && extraAnswer) return extraAnswer(r);
     if (line.find("/delta") != std::string::npos) {
         ++deltaHits;
         TTestHttpServer::TAnswer a;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <string>
 
 #include "support/TestHttpServer.h"
@@ -19,6 +20,8 @@ class TTestBoards {
     void WriteSources(const std::string& home, const std::string& extra = "");
 
     std::string extraRow;  // a job added to the second page of the first board
+    // What the extra site (WriteHome's `extra`) answers; a 404 when not set.
+    std::function<TTestHttpServer::TAnswer(const TTestHttpServer::TRequest&)> extraAnswer;
     std::atomic<int> deltaHits{0};
 
   private:

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -152,6 +153,21 @@ TTestHttpServer::TAnswer TTestHttpServer::Trickle(const std::vector<std::string>
 TTestHttpServer::TAnswer TTestHttpServer::Drop() {
     TAnswer a;
     a.reset = true;
+    return a;
+}
+
+TTestHttpServer::TAnswer TTestHttpServer::Chunked(const std::vector<std::string>& chunks,
+                                                  int holdMs) {
+    TAnswer a;
+    a.bytes = "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nTransfer-Encoding: chunked\r\n\r\n";
+    for (const std::string& chunk : chunks) {
+        char size[32];
+        std::snprintf(size, sizeof size, "%zx", chunk.size());
+        a.pieces.push_back(std::string(size) + "\r\n" + chunk + "\r\n");
+    }
+    a.pieces.push_back("0\r\n\r\n");
+    a.pieceIntervalMs = 5;
+    a.stallMs = holdMs;
     return a;
 }
 

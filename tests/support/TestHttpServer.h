@@ -75,6 +75,10 @@ class TTestHttpServer {
     static TAnswer Trickle(const std::vector<std::string>& pieces, int intervalMs);
     // The connection is dropped without an answer.
     static TAnswer Drop();
+    // "Transfer-Encoding: chunked": each chunk sent as its own piece (its size in hex, the
+    // bytes, CR LF), then the last chunk; the connection is then held open for `holdMs`,
+    // as a server that keeps it alive would.
+    static TAnswer Chunked(const std::vector<std::string>& chunks, int holdMs = 0);
 
     // A loopback port that nothing listens on.
     static int UnusedPort();

@@ -1,0 +1,112 @@
+#include "net/Url.h"
+
+namespace tessaly {
+
+TUrlParts SplitUrl(const std::string& url) {
+    TUrlParts parts;
+    std::string rest = url;
+    if (size_t sep = rest.find("://"); sep != std::string::npos) {
+        parts.scheme = rest.substr(0, sep);
+        rest = rest.substr(sep + 3);
+    }
+    size_t slash = rest.find('/');
+    std::string authority = rest.substr(0, slash);
+    parts.path = slash == std::string::npos ? "" : rest.substr(slash);
+    if (size_t at = authority.rfind('@'); at != std::string::npos) {
+        std::string credentials = authority.substr(0, at);
+        authority = authority.substr(at + 1);
+        parts.hasCredentials = true;
+        size_t colon = credentials.find(':');
+        parts.user = credentials.substr(0, colon);
+        if (colon != std::string::npos) parts.password = credentials.substr(colon + 1);
+    }
+    if (!authority.empty() && authority[0] == '[') {
+        size_t close = authority.find(']');
+        parts.host =
+            authority.substr(1, close == std::string::npos ? std::string::npos : close - 1);
+        if (close != std::string::npos && close + 1 < authority.size() &&
+            authority[close + 1] == ':')
+            parts.port = authority.substr(close + 2);
+    } else {
+        size_t colon = authority.find(':');
+        parts.host = authority.substr(0, colon);
+        if (colon != std::string::npos) parts.port = authority.substr(colon + 1);
+    }
+    return parts;
+}
+
+bool IsSecureScheme(const std::string& scheme) {
+    return SameText(scheme, "https");
+}
+
+std::string HostForUrl(const std::string& host) {
+    return host.find(':') != std::string::npos ? "[" + host + "]" : host;
+}
+
+std::string Origin(const TUrlParts& url) {
+    std::string origin = url.scheme + "://" + HostForUrl(url.host);
+    if (!url.port.empty()) origin += ":" + url.port;
+    return origin;
+}
+
+bool FollowLocation(TUrlParts& target, const std::string& value) {
+    if (!value.empty() && value[0] == '/') {
+        target.path = value;
+        return false;
+    }
+    if (value.find("://") != std::string::npos) {
+        TUrlParts next = SplitUrl(value);
+        target.scheme = next.scheme;
+        target.host = next.host;
+        target.port = next.port;
+        target.path = next.path;
+        return false;
+    }
+    target.path = "/" + value;
+    return true;
+}
+
+std::optional<std::string> NewLocation(const std::string& header, const std::string& requested) {
+    const int64_t at = Pos("LOCATION: ", UpperCase(header));
+    if (at == 0) return std::nullopt;
+    const int64_t from = at + 10;
+    std::string location = Copy(header, from, Pos("\r\n", header, from) - from);
+    std::string scheme = "http://";
+    if (Pos(".", location) == 0) {
+        // A path on the requested host keeps that URL's scheme.
+        const bool secure = Pos("https://", LowerCase(requested)) == 1;
+        if (secure) scheme = "https://";
+        std::string host = Copy(requested, secure ? 9 : 8, static_cast<int64_t>(requested.size()));
+        if (int64_t slash = Pos("/", host); slash > 0) host = Copy(host, 1, slash - 1);
+        location = host + location;
+    }
+    // The first scheme named wins, so an "http:" location reads as it always did.
+    const int64_t plain = Pos("http:", location);
+    const int64_t secureAt = Pos("https:", location);
+    if (secureAt > 0 && (plain == 0 || secureAt < plain))
+        location = "https://" + Copy(location, 7, static_cast<int64_t>(location.size()));
+    else if (plain > 0)
+        location = "http://" + Copy(location, 6, static_cast<int64_t>(location.size()));
+    else
+        location = scheme + location;
+    while (int64_t triple = Pos("///", location))
+        Delete(location, triple, 1);
+    return Trim(location);
+}
+
+std::string HeaderText(const TStrings& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\r\n";
+    return text;
+}
+
+std::string FirstSetCookie(const std::string& header) {
+    const int64_t at = Pos("Set-Cookie:", header);
+    if (at == 0) return "";
+    const int64_t from = at + 12;
+    const int64_t end = Pos("\r\n", header, from);
+    return Copy(header, from, (end > 0 ? end : static_cast<int64_t>(header.size()) + 1) - from);
+}
+
+}  // namespace tessaly
