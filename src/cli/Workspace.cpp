@@ -217,11 +217,6 @@ TWorkspace::TWorkspace(std::string home, std::ostream& out, std::ostream& err, b
                        bool quiet)
     : home_(std::move(home)), front_(out, err, terminal, quiet) {}
 
-TResult<std::unique_ptr<TWorkspace>> TWorkspace::Open(std::ostream& out, bool terminal,
-                                                      bool quiet) {
-    return Open(out, std::cerr, terminal, quiet);
-}
-
 std::unique_ptr<TWorkspace> TWorkspace::OpenFor(TCliIO& io, const std::string& command,
                                                 bool terminal, bool quiet) {
     auto opened = Open(io.out, io.err, terminal, quiet);

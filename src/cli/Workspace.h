@@ -80,10 +80,9 @@ class TWorkspace {
   public:
     // Opens HomeOption() (or the default home), locks it and loads it; fails when it is
     // locked or lacks id.box or sources.def. Errors met on the way (a damaged settings
-    // file) go to `err`, or to standard error.
+    // file) go to `err`.
     static TResult<std::unique_ptr<TWorkspace>> Open(std::ostream& out, std::ostream& err,
                                                      bool terminal, bool quiet);
-    static TResult<std::unique_ptr<TWorkspace>> Open(std::ostream& out, bool terminal, bool quiet);
     // Open for a command: on failure "tessaly COMMAND: message" goes to io.err and the
     // result is null.
     static std::unique_ptr<TWorkspace> OpenFor(TCliIO& io, const std::string& command,
