@@ -131,7 +131,7 @@ void TSearchEngine::ForgetUnreachable(TVelaJob& job) {
     job.Status = kStatusYellow;
 }
 
-// ---- Refinement ----------------------------------------------------------------------------
+// ---- What refinement and grabbing share ---------------------------------------------------
 
 // The selected search when a refinement or a grab may start on it; null when not.
 TVelaSearch* TSearchEngine::JobRunSearch(const std::string& what) {
@@ -191,14 +191,15 @@ void TSearchEngine::MMRefineClick() {
     if (JobRunSearch("refining its jobs") == nullptr) return;
     TRefineValues values = LastRefine;
     const bool accepted = front_.RefineDialog(values);
-    Machine.MaxThreads = 4;  // a refinement fetches with four threads, set once it was asked
+    // Four fetching threads from the refine dialog on, whether it was accepted or not.
+    Machine.MaxThreads = 4;
     if (accepted) Refine(values);
 }
 
 void TSearchEngine::Refine(const TRefineValues& values) {
     if (JobRunSearch("refining its jobs") == nullptr) return;
     LastRefine = values;
-    Machine.MaxThreads = 4;
+    Machine.MaxThreads = 4;  // a refinement fetches with four threads
     BeginJobRun(rsRefining, {"New", "Green", "Red", "Yellow"});
     front_.JobListToGrid(true);
     ItemsQueued = jobs_->Count();
