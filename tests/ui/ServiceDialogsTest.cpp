@@ -306,11 +306,8 @@ class ServiceDialogsTest : public QObject {
     // translated for a site that wants French.
     void firstSearchRunsTheUpdateAndTheTranslator() {
         TServices s;
-        QTemporaryDir dir;
-        const std::string home = dir.path().toStdString();
-        tessaly::test::TTestBoards boards;
-        boards.WriteHome(home);
-        TWindow w(home);
+        TBoardsHome home;
+        TWindow w(home.path);
         TVelaMainForm& f = w.Form();
         const std::string version = f.Sources().Version;
         s.On("/update/config.box", [version](auto&) {
