@@ -52,8 +52,8 @@ class SearchRunTest : public QObject {
 
   private slots:
     void newSearchThroughTheDialog() {
-        TBoardsHome home;
-        TWindow w(home.path);
+        tessaly::test::TBoardsHome home;
+        TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
         QCOMPARE(f.RunState(), rsIdle);
         std::vector<QString> captions;
@@ -129,8 +129,8 @@ class SearchRunTest : public QObject {
     }
 
     void cancelledNewSearchLeavesNothing() {
-        TBoardsHome home;
-        TWindow w(home.path);
+        tessaly::test::TBoardsHome home;
+        TWindow w(home.Path());
         w.answer = nullptr;  // cancelled
         w->Action("MMNew")->trigger();
         QCOMPARE(w->Searches().Count(), 0);
@@ -139,8 +139,8 @@ class SearchRunTest : public QObject {
     }
 
     void closingDuringASearchWaitsForTheLastRequest() {
-        TBoardsHome home;
-        TWindow w(home.path);
+        tessaly::test::TBoardsHome home;
+        TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
         f.Engine().Machine.TimeOut = 0;  // the stalling board holds its request until stopped
         f.show();
@@ -160,7 +160,7 @@ class SearchRunTest : public QObject {
         QCOMPARE(f.RunState(), rsIdle);
         QVERIFY(Said(w, "Search Completed.") || Said(w, "Search Aborted."));
         TVelaSearchesList saved;
-        saved.LoadIndex(SearchesIndexPath(home.path));
+        saved.LoadIndex(SearchesIndexPath(home.Path()));
         QCOMPARE(saved.Count(), 1);
         QVERIFY(saved[0].JobCount > 0);
     }

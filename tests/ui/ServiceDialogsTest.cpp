@@ -306,8 +306,8 @@ class ServiceDialogsTest : public QObject {
     // translated for a site that wants French.
     void firstSearchRunsTheUpdateAndTheTranslator() {
         TServices s;
-        TBoardsHome home;
-        TWindow w(home.path);
+        tessaly::test::TBoardsHome home;
+        TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
         const std::string version = f.Sources().Version;
         s.On("/update/config.box", [version](auto&) {

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "data/VelaJobs.h"
-#include "support/TestBoards.h"
 
 namespace tessaly::ui::test {
 
@@ -55,14 +54,6 @@ class TSampleHome {
 
 // Jobs for a listing: varied statuses, highlights, notes and texts.
 std::vector<TSampleJob> SampleJobs();
-
-// A fresh home holding the test boards' definitions, for a window that searches them.
-struct TBoardsHome {
-    TBoardsHome() { boards.WriteHome(path); }
-    QTemporaryDir dir;
-    std::string path = dir.path().toStdString();
-    tessaly::test::TTestBoards boards;
-};
 
 }  // namespace tessaly::ui::test
 
