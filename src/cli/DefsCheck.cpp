@@ -324,8 +324,9 @@ void TChecker::CheckSites() {
 }
 
 // What each script of `site` gets out of a saved page; returns the number of problems.
-int CheckPage(TVelaSource& site, const std::string& page, const std::string& pageName,
+int CheckPage(TVelaSource& site, const std::string& savedPage, const std::string& pageName,
               std::ostream& out) {
+    const std::string page = site.ScriptPage(savedPage);
     int problems = 0;
     TParserScript& parser = site.Parser;
     out << "\npage " << pageName << ", site " << site.Index << " \"" << site.Title << "\":\n";

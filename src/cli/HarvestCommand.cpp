@@ -31,7 +31,7 @@ int Harvest(const std::vector<std::string>& argv, TCliIO& io) {
     TVelaSource* site = LoadSite(list, pos[0], pos[1], "harvest", io, status);
     if (site == nullptr) return status;
     TVelaSource& s = *site;
-    s.HarvestJobs(page);
+    s.HarvestJobs(s.ScriptPage(page));
     if (args.Has("clean")) s.Jobs.CleanUpJobs();
     if (args.Has("us")) s.Jobs.ExpandStates();
     if (args.Has("json")) {

@@ -49,6 +49,10 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
     return count;
 }
 
+std::string TVelaSource::ScriptPage(std::string page) const {
+    return IsJsonTextFormat(TextFormat) ? CompactJson(page) : page;
+}
+
 bool TVelaSource::PageInExpectedFormat(const std::string& page) {
     return PageFormatScript.empty() || !Parser.Run(PageFormatScript, page).empty();
 }

@@ -159,6 +159,28 @@ int32_t Hex4(std::string_view s, size_t i) {
 
 }  // namespace
 
+std::string CompactJson(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    bool inString = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (inString) {
+            out += c;
+            if (c == '\\' && i + 1 < text.size())
+                out += text[++i];
+            else if (c == '"')
+                inString = false;
+        } else if (c == '"') {
+            inString = true;
+            out += c;
+        } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
+            out += c;
+        }
+    }
+    return out;
+}
+
 std::string JsonUnescape(std::string_view text) {
     if (text.find('\\') == std::string_view::npos) return std::string(text);
     std::string out;

@@ -49,4 +49,10 @@ inline std::string DisplayUtf8(std::string_view bytes) {
 // character). An escape that is none of these stays as written.
 std::string JsonUnescape(std::string_view text);
 
+// A JSON text without the white space between its tokens: blanks, tabs and line ends
+// outside strings are dropped, strings are kept byte for byte. Whether a feed is indented
+// or written on one line, with or without a blank after its commas, it gives the same
+// bytes. Works on any text: an unclosed string runs to the end.
+std::string CompactJson(std::string_view text);
+
 }  // namespace tessaly

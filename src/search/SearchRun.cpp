@@ -316,7 +316,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             front_.StatusText(1, "Downloaded job listing from " + site.Title + ".");
             break;
         case meDone: {
-            const std::string page = result.Data;
+            const std::string page = site.ScriptPage(result.Data);
             const int before = site.Jobs.Count();
             // A page the definition was not written for gives no job: whatever its scripts
             // would cut out of an error page is noise, and the row says why it is empty.

@@ -39,13 +39,14 @@ TRun RunSite(TVelaSource& site, const TQuerySearch& search, int maxJobs = 1000) 
         run.statuses.push_back(page.status);
         if (page.status != 200) break;
         const int before = site.Jobs.Count();
-        site.HarvestJobs(page.body);
+        const std::string body = site.ScriptPage(page.body);  // as the engine reads it
+        site.HarvestJobs(body);
         ++run.pages;
         if (!site.MultiplePages || site.Jobs.Count() - before < site.JobsPerPage ||
             site.Jobs.Count() >= maxJobs || run.pages > 40)
             break;
         TQueryRequest next;
-        if (!BuildNextRequest(site, page.body, next)) break;
+        if (!BuildNextRequest(site, body, next)) break;
         request = next;
         cookie = page.cookie;
     }

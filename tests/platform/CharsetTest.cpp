@@ -122,6 +122,16 @@ TEST(UnicodeCase, LatinGreekCyrillic) {
     }
 }
 
+TEST(JsonText, CompactingDropsOnlyTheBlanksBetweenTokens) {
+    EXPECT_EQ(CompactJson("{\n  \"a b\" : [ 1, \"x\\\" y\" ],\r\n\t\"c\": null }\n"),
+              R"({"a b":[1,"x\" y"],"c":null})");
+    // An escaped backslash ends before the quote that closes the string.
+    EXPECT_EQ(CompactJson(R"(["a\\", "b"])"), R"(["a\\","b"])");
+    // Not JSON, or cut short: nothing is lost but blanks outside quotes.
+    EXPECT_EQ(CompactJson("<p> \"open  string"), "<p>\"open  string");
+    EXPECT_EQ(CompactJson(""), "");
+}
+
 TEST(JsonText, EscapesAreUndone) {
     EXPECT_EQ(JsonUnescape(R"(https:\/\/x.test\/a?b=1)"), "https://x.test/a?b=1");
     EXPECT_EQ(JsonUnescape(R"(Le\u00f3n \"Sr\" \\ a\tb\nc\r\b\f)"),
