@@ -13,22 +13,6 @@ namespace tessaly::demo {
 
 namespace {
 
-struct TBoardInfo {
-    const char* prefix;  // path prefix, slashes on both sides
-    const char* title;   // as in the definitions
-};
-
-const TBoardInfo kBoards[kBoardCount] = {
-    {"/careerhub/", "CareerHub Online"},  {"/jobfair/", "JobFair Weekly"},
-    {"/metrojobs/", "Metro Classifieds"}, {"/emploi/", "Carrefour Emploi"},
-    {"/techpost/", "TechPost Careers"},   {"/slowboard/", "Lazy River Jobs"},
-    {"/harbor/", "Harbor Line Careers"},
-};
-
-const TBoardInfo& Info(TBoard b) {
-    return kBoards[static_cast<size_t>(b)];
-}
-
 std::string Replace(std::string text, std::string_view from, std::string_view to) {
     return ReplaceAll(text, from, to);
 }
@@ -113,6 +97,24 @@ TStrings AllValues(const TDemoRequest& r, std::string_view name) {
 }
 
 }  // namespace
+
+const TDemoSites::TBoardInfo TDemoSites::kBoards[kBoardCount] = {
+    {"/careerhub/", "CareerHub Online", "search", "get", "kw", "st", "cat", &TDemoSites::CareerHub,
+     "", nullptr, "job", "id", ""},
+    {"/jobfair/", "JobFair Weekly", "results.cgi", "post", "keywords", "area", "field",
+     &TDemoSites::JobFair, "", nullptr, "posting/", "", ".html"},
+    {"/metrojobs/", "Metro Classifieds", "find", "get", "q", "loc", "sect", &TDemoSites::MetroFind,
+     "more", &TDemoSites::MetroMore, "ad", "ref", ""},
+    {"/emploi/", "Carrefour Emploi", "recherche", "get", "motscles", "region", "secteur",
+     &TDemoSites::Emploi, "", nullptr, "offre", "no", ""},
+    {"/techpost/", "TechPost Careers", "results", "get", "skill1", "area", "dept",
+     &TDemoSites::TechPost, "", nullptr, "jobs/", "", ""},
+    {"/slowboard/", "Lazy River Jobs", "find", "get", "q", "r", "c", &TDemoSites::SlowBoard, "",
+     nullptr, "view", "id", ""},
+    // Served by a server of its own: this one only says so.
+    {"/harbor/", "Harbor Line Careers", "find", "get", "q", "r", "c", nullptr, "", nullptr, "", "",
+     ""},
+};
 
 std::string HtmlEscape(std::string_view text) {
     std::string out;
@@ -252,35 +254,16 @@ TDemoResponse TDemoSites::Handle(const TDemoRequest& r) const {
             const TDemoJob* j = id ? catalog_.ById(*id) : nullptr;
             return j && j->Board == board ? j : nullptr;
         };
-        switch (board) {
-            case TBoard::CareerHub:
-                if (rest == "search") return CareerHub(r);
-                if (rest == "job") return Detail(board, job(r.Param("id")));
-                break;
-            case TBoard::JobFair:
-                if (rest == "results.cgi") return JobFair(r);
-                if (StartsWith(rest, "posting/") && EndsWith(rest, ".html"))
-                    return Detail(board, job(rest.substr(8, rest.size() - 13)));
-                break;
-            case TBoard::MetroJobs:
-                if (rest == "find") return MetroJobs(r, false);
-                if (rest == "more") return MetroJobs(r, true);
-                if (rest == "ad") return Detail(board, job(r.Param("ref")));
-                break;
-            case TBoard::Emploi:
-                if (rest == "recherche") return Emploi(r);
-                if (rest == "offre") return Detail(board, job(r.Param("no")));
-                break;
-            case TBoard::TechPost:
-                if (rest == "results") return TechPost(r);
-                if (StartsWith(rest, "jobs/")) return Detail(board, job(rest.substr(5)));
-                break;
-            case TBoard::SlowBoard:
-                if (rest == "find") return SlowBoard(r);
-                if (rest == "view") return Detail(board, job(r.Param("id")));
-                break;
-            case TBoard::Harbor:
-                break;
+        const TBoardInfo& info = Info(board);
+        if (rest == info.results) return (this->*info.resultsPage)(r);
+        if (info.morePage && rest == info.more) return (this->*info.morePage)(r);
+        const std::string page = info.job, suffix = info.jobSuffix;
+        if (*info.jobParam) {
+            if (rest == page) return Detail(board, job(r.Param(info.jobParam)));
+        } else if (rest.size() >= page.size() + suffix.size() && StartsWith(rest, page) &&
+                   EndsWith(rest, suffix)) {
+            return Detail(board,
+                          job(rest.substr(page.size(), rest.size() - page.size() - suffix.size())));
         }
         return ErrorPage(404, "Not Found", "There is no page " + HtmlEscape(p) + " on this board.");
     }
@@ -306,46 +289,9 @@ TDemoResponse TDemoSites::Home(TBoard board) const {
     body += "<p>" + IntToStr(static_cast<int64_t>(catalog_.OfBoard(board).size())) +
             " jobs online.</p>\r\n";
     // A search form as a visitor would use it; the program sends the same fields.
-    std::string action, method = "get", kw, region, category;
-    switch (board) {
-        case TBoard::CareerHub:
-            action = "search";
-            kw = "kw";
-            region = "st";
-            category = "cat";
-            break;
-        case TBoard::JobFair:
-            action = "results.cgi";
-            method = "post";
-            kw = "keywords";
-            region = "area";
-            category = "field";
-            break;
-        case TBoard::MetroJobs:
-            action = "find";
-            kw = "q";
-            region = "loc";
-            category = "sect";
-            break;
-        case TBoard::Emploi:
-            action = "recherche";
-            kw = "motscles";
-            region = "region";
-            category = "secteur";
-            break;
-        case TBoard::TechPost:
-            action = "results";
-            kw = "skill1";
-            region = "area";
-            category = "dept";
-            break;
-        default:
-            action = "find";
-            kw = "q";
-            region = "r";
-            category = "c";
-            break;
-    }
+    const TBoardInfo& info = Info(board);
+    const std::string action = info.results, method = info.method, kw = info.keywordField,
+                      region = info.regionField, category = info.categoryField;
     body += "<form action=\"" + action + "\" method=" + method + ">\r\n";
     body += "Keywords: <input type=text name=" + kw + ">\r\n<select name=" + region + ">\r\n";
     for (const auto& [code, name] : codes.Regions)

@@ -62,6 +62,31 @@ class TDemoSites {
                                     const TStrings& keywords);
 
   private:
+    using TPage = TDemoResponse (TDemoSites::*)(const TDemoRequest&) const;
+    // A board: where it lives and how its pages are addressed. Every board is one row of
+    // kBoards; what differs between boards is in its columns, not in code.
+    struct TBoardInfo {
+        const char* prefix;  // path prefix, slashes on both sides
+        const char* title;   // as in the definitions
+        // The search form: its results page (the form's action), its method and fields.
+        const char* results;
+        const char* method;
+        const char* keywordField;
+        const char* regionField;
+        const char* categoryField;
+        TPage resultsPage;
+        // A further results page (the classifieds board) and its handler, or none.
+        const char* more;
+        TPage morePage;
+        // A job's page: `job` with the job number in the parameter `jobParam`, or when
+        // there is none, in the path after `job` and before `jobSuffix`.
+        const char* job;
+        const char* jobParam;
+        const char* jobSuffix;
+    };
+    static const TBoardInfo kBoards[kBoardCount];
+    static const TBoardInfo& Info(TBoard board) { return kBoards[static_cast<size_t>(board)]; }
+
     struct TSearch {
         std::string region;    // master name; empty when the code is unknown
         std::string category;  // master name
@@ -81,6 +106,8 @@ class TDemoSites {
     TDemoResponse CareerHub(const TDemoRequest& request) const;
     TDemoResponse JobFair(const TDemoRequest& request) const;
     TDemoResponse MetroJobs(const TDemoRequest& request, bool more) const;
+    TDemoResponse MetroFind(const TDemoRequest& request) const { return MetroJobs(request, false); }
+    TDemoResponse MetroMore(const TDemoRequest& request) const { return MetroJobs(request, true); }
     TDemoResponse Emploi(const TDemoRequest& request) const;
     TDemoResponse TechPost(const TDemoRequest& request) const;
     TDemoResponse SlowBoard(const TDemoRequest& request) const;

@@ -38,8 +38,8 @@ void Load(TConfigBox& box, const std::string& file, const TArgs& args) {
 
 int Get(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {"edition", "line"}, error)) return UsageError(io, "box get", error);
+    if (auto parsed = args.Parse(argv, {}, {"edition", "line"}); !parsed)
+        return UsageError(io, "box get", parsed.error());
     if (args.Positional().size() != 3)
         return UsageError(io, "box get", "expected FILE SECTION KEY");
     const auto& p = args.Positional();
@@ -58,8 +58,8 @@ int Get(const std::vector<std::string>& argv, TCliIO& io) {
 
 int Set(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {"edition"}, error)) return UsageError(io, "box set", error);
+    if (auto parsed = args.Parse(argv, {}, {"edition"}); !parsed)
+        return UsageError(io, "box set", parsed.error());
     if (args.Positional().size() != 4)
         return UsageError(io, "box set", "expected FILE SECTION KEY VALUE");
     const auto& p = args.Positional();

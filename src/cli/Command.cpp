@@ -85,8 +85,9 @@ void PrintOverview(std::ostream& os) {
 
 }  // namespace
 
-bool TArgs::Parse(const std::vector<std::string>& argv, const std::vector<std::string>& flags,
-                  const std::vector<std::string>& valued, std::string& error) {
+TResult<void> TArgs::Parse(const std::vector<std::string>& argv,
+                           const std::vector<std::string>& flags,
+                           const std::vector<std::string>& valued) {
     auto contains = [](const std::vector<std::string>& v, const std::string& s) {
         return std::find(v.begin(), v.end(), s) != v.end();
     };
@@ -113,17 +114,15 @@ bool TArgs::Parse(const std::vector<std::string>& argv, const std::vector<std::s
             } else if (i + 1 < argv.size()) {
                 values_.emplace(name, argv[++i]);
             } else {
-                error = "option --" + name + " needs a value";
-                return false;
+                return Error("option --" + name + " needs a value");
             }
         } else if (contains(flags, name) && !inlineValue) {
             flags_[name]++;
         } else {
-            error = "unknown option --" + name;
-            return false;
+            return Error("unknown option --" + name);
         }
     }
-    return true;
+    return {};
 }
 
 std::optional<std::string> TArgs::Value(const std::string& name) const {

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Result.h"
+
 namespace tessaly::cli {
 
 // Exit statuses shared by every command.
@@ -28,9 +30,9 @@ struct TCliIO {
 // "--name VALUE"; which names take a value is declared by the command.
 class TArgs {
   public:
-    // Returns false (message in `error`) on an unknown option or a missing value.
-    bool Parse(const std::vector<std::string>& argv, const std::vector<std::string>& flags,
-               const std::vector<std::string>& valued, std::string& error);
+    // Fails on an unknown option or a missing value.
+    TResult<void> Parse(const std::vector<std::string>& argv, const std::vector<std::string>& flags,
+                        const std::vector<std::string>& valued);
 
     const std::vector<std::string>& Positional() const { return positional_; }
     bool Has(const std::string& name) const { return flags_.count(name) || values_.count(name); }

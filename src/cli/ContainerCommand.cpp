@@ -25,8 +25,8 @@ int Failed(TCliIO& io, const std::string& command, const std::string& file,
 
 int RunList(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, "container list", error);
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, "container list", parsed.error());
     if (args.Positional().size() != 1)
         return UsageError(io, "container list", "expected one container FILE");
     const std::string& file = args.Positional()[0];
@@ -50,9 +50,8 @@ int RunList(const std::vector<std::string>& argv, TCliIO& io) {
 
 int RunUnpack(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {"to", "member"}, error))
-        return UsageError(io, "container unpack", error);
+    if (auto parsed = args.Parse(argv, {}, {"to", "member"}); !parsed)
+        return UsageError(io, "container unpack", parsed.error());
     const auto& pos = args.Positional();
     if (pos.empty() || pos.size() > 2)
         return UsageError(io, "container unpack", "expected FILE [DIR]");
@@ -89,8 +88,8 @@ int RunUnpack(const std::vector<std::string>& argv, TCliIO& io) {
 
 int RunPack(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {"method"}, error)) return UsageError(io, "container pack", error);
+    if (auto parsed = args.Parse(argv, {}, {"method"}); !parsed)
+        return UsageError(io, "container pack", parsed.error());
     const auto& pos = args.Positional();
     if (pos.size() != 2) return UsageError(io, "container pack", "expected OUT FILE");
     const std::string method = args.Value("method").value_or("LH5");

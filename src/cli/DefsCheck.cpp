@@ -445,8 +445,8 @@ int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
         --i;
     }
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, "defs check", error);
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, "defs check", parsed.error());
     const auto& files = args.Positional();
     if (files.size() != 1) return UsageError(io, "defs check", "expected one definitions file");
     const std::string& path = files[0];

@@ -14,8 +14,8 @@ namespace {
 
 int Decode(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, "defs decode", error);
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, "defs decode", parsed.error());
     if (args.Positional().size() != 1)
         return UsageError(io, "defs decode", "expected one definitions file");
     const std::string& path = args.Positional()[0];
@@ -33,8 +33,8 @@ int Decode(const std::vector<std::string>& argv, TCliIO& io) {
 
 int Encode(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, "defs encode", error);
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, "defs encode", parsed.error());
     if (args.Positional().size() != 2)
         return UsageError(io, "defs encode", "expected a plain file and an output file");
     const std::string& plain = args.Positional()[0];
@@ -157,8 +157,8 @@ void ShowText(const TVelaSourcesList& list, std::ostream& os) {
 
 int Show(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"json"}, {}, error)) return UsageError(io, "defs show", error);
+    if (auto parsed = args.Parse(argv, {"json"}, {}); !parsed)
+        return UsageError(io, "defs show", parsed.error());
     if (args.Positional().size() != 1)
         return UsageError(io, "defs show", "expected one definitions file");
     const std::string& path = args.Positional()[0];

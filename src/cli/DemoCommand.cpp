@@ -148,8 +148,9 @@ extern "C" void OnServeInterrupt(int) {
 int Demo(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
     std::string error;
-    if (!args.Parse(argv, {"serve", "tls"}, {"region", "category", "keywords"}, error))
-        return UsageError(io, "demo", error);
+    if (auto parsed = args.Parse(argv, {"serve", "tls"}, {"region", "category", "keywords"});
+        !parsed)
+        return UsageError(io, "demo", parsed.error());
     std::string home = HomeOption();
     if (home.empty()) {
         char dir[] = "/tmp/tessaly-demo-XXXXXX";

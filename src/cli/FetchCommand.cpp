@@ -75,10 +75,10 @@ std::string SearchAgent() {
 
 int Run(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"include", "events"},
-                    {"post", "cookie", "proxy", "proxy-user", "timeout", "cafile"}, error))
-        return UsageError(io, "fetch", error);
+    if (auto parsed = args.Parse(argv, {"include", "events"},
+                                 {"post", "cookie", "proxy", "proxy-user", "timeout", "cafile"});
+        !parsed)
+        return UsageError(io, "fetch", parsed.error());
     if (args.Positional().size() != 1) return UsageError(io, "fetch", "expected one URL");
 
     THTTPMachine machine;

@@ -14,9 +14,8 @@ namespace {
 
 int Harvest(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"clean", "us", "json"}, {}, error))
-        return UsageError(io, "harvest", error);
+    if (auto parsed = args.Parse(argv, {"clean", "us", "json"}, {}); !parsed)
+        return UsageError(io, "harvest", parsed.error());
     if (args.Positional().size() != 3)
         return UsageError(io, "harvest", "expected SOURCES.DEF SITE PAGE");
     const auto& pos = args.Positional();

@@ -21,12 +21,8 @@ namespace tessaly::cli {
 namespace {
 
 std::unique_ptr<TWorkspace> Open(TCliIO& io, const std::string& command, int& status) {
-    std::string error;
-    auto w = TWorkspace::Open(io.out, io.err, false, true, error);
-    if (!w) {
-        io.err << "tessaly " << command << ": " << EscapeForDisplay(error) << "\n";
-        status = kExitUsage;
-    }
+    auto w = TWorkspace::OpenFor(io, command, false, true);
+    if (!w) status = kExitUsage;
     return w;
 }
 
@@ -118,9 +114,9 @@ void WriteCsv(std::ostream& os, const TVelaJobsList& jobs, const std::vector<int
 
 int List(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {}, error) || !args.Positional().empty())
-        return UsageError(io, "list", error.empty() ? "expected no arguments" : error);
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, "list", parsed.error());
+    if (!args.Positional().empty()) return UsageError(io, "list", "expected no arguments");
     // Listing does not make a home: one that does not exist has no searches.
     if (const std::string home = ResolveHomeDirectory(HomeOption()); !PathExists(home)) {
         io.out << "No saved searches in " << home
@@ -160,9 +156,8 @@ int List(const std::vector<std::string>& argv, TCliIO& io) {
 
 int Show(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"desc", "asc", "new", "json", "csv"}, {"sort"}, error))
-        return UsageError(io, "show", error);
+    if (auto parsed = args.Parse(argv, {"desc", "asc", "new", "json", "csv"}, {"sort"}); !parsed)
+        return UsageError(io, "show", parsed.error());
     if (args.Has("desc") && args.Has("asc"))
         return UsageError(io, "show", "--asc and --desc do not go together");
     if (args.Positional().size() != 1) return UsageError(io, "show", "expected N");
@@ -177,7 +172,8 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
     int status = kExitOk;
     auto w = Open(io, "show", status);
     if (!w) return status;
-    if (!w->SelectNumber(args.Positional()[0], error)) return UsageError(io, "show", error);
+    if (auto selected = w->SelectNumber(args.Positional()[0]); !selected)
+        return UsageError(io, "show", selected.error());
     TVelaJobsList& jobs = w->Engine().Jobs();
     // Numbers are list positions before the display sort, so note and highlight agree.
     std::vector<int> rows = Rows(jobs, args.Has("new"));
@@ -218,8 +214,8 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
 
 int Export(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, "export", error);
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, "export", parsed.error());
     if (args.Positional().size() != 2) return UsageError(io, "export", "expected N FILE");
     const std::string& file = args.Positional()[1];
     const bool json = EndsWith(file, ".json");
@@ -228,7 +224,8 @@ int Export(const std::vector<std::string>& argv, TCliIO& io) {
     int status = kExitOk;
     auto w = Open(io, "export", status);
     if (!w) return status;
-    if (!w->SelectNumber(args.Positional()[0], error)) return UsageError(io, "export", error);
+    if (auto selected = w->SelectNumber(args.Positional()[0]); !selected)
+        return UsageError(io, "export", selected.error());
     if (w->Engine().TableDamaged(w->Engine().SelectedSearch())) return kExitUsage;
     std::ostringstream text;
     const TVelaJobsList& jobs = w->Engine().Jobs();
@@ -248,13 +245,14 @@ int ChangeSearch(const std::vector<std::string>& argv, TCliIO& io, const std::st
                  size_t positionals, const std::string& expected,
                  const std::function<int(TWorkspace&, const TArgs&)>& change) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, command, error);
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, command, parsed.error());
     if (args.Positional().size() != positionals) return UsageError(io, command, expected);
     int status = kExitOk;
     auto w = Open(io, command, status);
     if (!w) return status;
-    if (!w->SelectNumber(args.Positional()[0], error)) return UsageError(io, command, error);
+    if (auto selected = w->SelectNumber(args.Positional()[0]); !selected)
+        return UsageError(io, command, selected.error());
     // The table could not be read (the error is shown): nothing may be saved over it.
     if (w->Engine().TableDamaged(w->Engine().SelectedSearch())) return kExitUsage;
     status = change(*w, args);
@@ -322,9 +320,9 @@ int Highlight(const std::vector<std::string>& argv, TCliIO& io) {
 
 int Sources(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {}, error) || !args.Positional().empty())
-        return UsageError(io, "sources", error.empty() ? "expected no arguments" : error);
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, "sources", parsed.error());
+    if (!args.Positional().empty()) return UsageError(io, "sources", "expected no arguments");
     int status = kExitOk;
     auto w = Open(io, "sources", status);
     if (!w) return status;

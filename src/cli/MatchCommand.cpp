@@ -15,8 +15,8 @@ namespace {
 
 int SimilarityRun(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, "similarity", error);
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, "similarity", parsed.error());
     if (args.Positional().size() != 2) return UsageError(io, "similarity", "expected A and B");
     io.out << Similarity(args.Positional()[0], args.Positional()[1]) << "\n";
     return kExitOk;
@@ -24,9 +24,9 @@ int SimilarityRun(const std::vector<std::string>& argv, TCliIO& io) {
 
 int ScoreRun(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
     const std::vector<std::string> valued = {"region", "keywords", "title", "company", "location"};
-    if (!args.Parse(argv, {}, valued, error)) return UsageError(io, "score", error);
+    if (auto parsed = args.Parse(argv, {}, valued); !parsed)
+        return UsageError(io, "score", parsed.error());
     if (args.Positional().size() != 2) return UsageError(io, "score", "expected SOURCES.DEF SITE");
     for (const char* o : {"region", "keywords"})
         if (!args.Has(o)) return UsageError(io, "score", std::string("--") + o + " is needed");
@@ -47,8 +47,8 @@ int ScoreRun(const std::vector<std::string>& argv, TCliIO& io) {
 
 int MatchRun(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"all"}, {}, error)) return UsageError(io, "match", error);
+    if (auto parsed = args.Parse(argv, {"all"}, {}); !parsed)
+        return UsageError(io, "match", parsed.error());
     if (args.Positional().size() != 2) return UsageError(io, "match", "expected KEYWORDS and PAGE");
     std::string page;
     try {

@@ -55,10 +55,10 @@ void Print(const TQueryRequest& r, bool ok, bool json, std::ostream& out) {
 
 int Run(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"next", "json"},
-                    {"region", "category", "keywords", "en", "fr", "de", "sp"}, error))
-        return UsageError(io, "query", error);
+    if (auto parsed = args.Parse(argv, {"next", "json"},
+                                 {"region", "category", "keywords", "en", "fr", "de", "sp"});
+        !parsed)
+        return UsageError(io, "query", parsed.error());
     const bool next = args.Has("next");
     const auto& pos = args.Positional();
     if (next && pos.size() != 3) return UsageError(io, "query", "expected SOURCES.DEF SITE PAGE");

@@ -35,9 +35,8 @@ const char* kUsage =
 
 int Run(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"repeated", "trace", "json"}, {}, error))
-        return UsageError(io, "script run", error);
+    if (auto parsed = args.Parse(argv, {"repeated", "trace", "json"}, {}); !parsed)
+        return UsageError(io, "script run", parsed.error());
     if (args.Positional().size() != 2)
         return UsageError(io, "script run", "expected SCRIPT and TEXT");
     std::string scriptBytes, text;

@@ -28,23 +28,18 @@ struct TOpened {
 
 TOpened OpenWorkspace(TCliIO& io, const std::string& command, bool quiet) {
     TOpened o;
-    std::string error;
-    o.workspace = TWorkspace::Open(
-        io.out, io.err, IsTerminal(STDOUT_FILENO) && &io.out == &std::cout, quiet, error);
-    if (!o.workspace) {
-        io.err << "tessaly " << command << ": " << EscapeForDisplay(error) << "\n";
-        o.status = kExitUsage;
-    }
+    o.workspace =
+        TWorkspace::OpenFor(io, command, IsTerminal(STDOUT_FILENO) && &io.out == &std::cout, quiet);
+    if (!o.workspace) o.status = kExitUsage;
     return o;
 }
 
-// The entry of `list` equal to `value`, or an error listing the choices.
-bool CheckChoice(const TStrings& list, const std::string& value, const std::string& what,
-                 std::string& error) {
+// Fails with the choices when `value` is no entry of `list`.
+TResult<void> CheckChoice(const TStrings& list, const std::string& value, const std::string& what) {
     for (const auto& v : list)
-        if (v == value) return true;
-    error = "unknown " + what + " \"" + value + "\"; the definitions offer: " + Join(list, ", ");
-    return false;
+        if (v == value) return {};
+    return Error("unknown " + what + " \"" + value +
+                 "\"; the definitions offer: " + Join(list, ", "));
 }
 
 // ---- search ----
@@ -66,9 +61,8 @@ const std::string kSearchUsage =
 
 int Search(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"quiet", "offline"}, {"region", "category"}, error))
-        return UsageError(io, "search", error);
+    if (auto parsed = args.Parse(argv, {"quiet", "offline"}, {"region", "category"}); !parsed)
+        return UsageError(io, "search", parsed.error());
     if (args.Positional().empty()) return UsageError(io, "search", "expected KEYWORDS");
     TInterruptGuard interrupts;
     TOpened o = OpenWorkspace(io, "search", args.Has("quiet"));
@@ -78,16 +72,17 @@ int Search(const std::vector<std::string>& argv, TCliIO& io) {
     const TStrings& categories = e.Sources.MCategories;
     if (regions.empty() || categories.empty())
         return UsageError(io, "search", "the definitions hold no region or no category");
-    TNewSearchValues& v = o.workspace->Front().SearchAnswer;
+    TNewSearchValues v;
     v.Region = args.Value("region").value_or(regions.front());
     v.Category = args.Value("category").value_or(categories.front());
     v.Keywords = Join(args.Positional(), " ");
-    if (!CheckChoice(regions, v.Region, "region", error) ||
-        !CheckChoice(categories, v.Category, "category", error))
-        return UsageError(io, "search", error);
+    if (auto checked = CheckChoice(regions, v.Region, "region"); !checked)
+        return UsageError(io, "search", checked.error());
+    if (auto checked = CheckChoice(categories, v.Category, "category"); !checked)
+        return UsageError(io, "search", checked.error());
     if (args.Has("offline")) e.AutoUpdatePending = false;
     const int errorsBefore = o.workspace->Front().ErrorCount;
-    e.MMNewClick();
+    e.StartSearch(v);
     const int status = o.workspace->WaitForRun();
     o.workspace->Close();
     // Said only when the run itself saved its jobs (a damaged settings file, told before,
@@ -111,29 +106,32 @@ const std::string kUpdateUsage =
 
 int Update(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"quiet", "offline"}, {"region", "category", "keywords"}, error))
-        return UsageError(io, "update", error);
+    if (auto parsed = args.Parse(argv, {"quiet", "offline"}, {"region", "category", "keywords"});
+        !parsed)
+        return UsageError(io, "update", parsed.error());
     if (args.Positional().size() != 1) return UsageError(io, "update", "expected N");
     TInterruptGuard interrupts;
     TOpened o = OpenWorkspace(io, "update", args.Has("quiet"));
     if (!o.workspace) return o.status;
     TSearchEngine& e = o.workspace->Engine();
-    TVelaSearch* s = o.workspace->SelectNumber(args.Positional()[0], error);
-    if (!s) return UsageError(io, "update", error);
-    TNewSearchValues& v = o.workspace->Front().SearchAnswer;
+    auto selected = o.workspace->SelectNumber(args.Positional()[0]);
+    if (!selected) return UsageError(io, "update", selected.error());
+    TVelaSearch* s = selected.value();
+    TNewSearchValues v;
     v.Region = args.Value("region").value_or(s->Region);
     v.Category = args.Value("category").value_or(s->Category);
     v.Keywords = args.Value("keywords").value_or(s->Keywords);
-    if (args.Has("region") && !CheckChoice(e.Sources.MRegions, v.Region, "region", error))
-        return UsageError(io, "update", error);
-    if (args.Has("category") && !CheckChoice(e.Sources.MCategories, v.Category, "category", error))
-        return UsageError(io, "update", error);
+    for (const auto& [option, list] : {std::pair{"region", &e.Sources.MRegions},
+                                       std::pair{"category", &e.Sources.MCategories}}) {
+        if (!args.Has(option)) continue;
+        auto checked = CheckChoice(*list, *args.Value(option), option);
+        if (!checked) return UsageError(io, "update", checked.error());
+    }
     if (args.Has("offline")) e.AutoUpdatePending = false;
     // A damaged table was reported when it was loaded; nothing may be saved over it.
     if (e.TableDamaged(s)) return kExitUsage;
     const int errorsBefore = o.workspace->Front().ErrorCount;
-    e.MMUpdateClick();
+    e.StartUpdate(e.Selected(), v);
     // Refused or failed before it started (no site, the table not writable), with its
     // message: nothing of the update is saved.
     if (e.RunState == rsIdle && o.workspace->Front().ErrorCount > errorsBefore) return kExitUsage;
@@ -158,19 +156,19 @@ const std::string kRefineUsage =
 
 int RefineCmd(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"invalidate", "all", "no-download", "keep", "quiet"}, {"keywords"},
-                    error))
-        return UsageError(io, "refine", error);
+    if (auto parsed =
+            args.Parse(argv, {"invalidate", "all", "no-download", "keep", "quiet"}, {"keywords"});
+        !parsed)
+        return UsageError(io, "refine", parsed.error());
     if (args.Positional().size() != 1) return UsageError(io, "refine", "expected N");
     const std::string keywords = args.Value("keywords").value_or("");
     if (keywords.empty()) return UsageError(io, "refine", "expected --keywords K");
     TInterruptGuard interrupts;
     TOpened o = OpenWorkspace(io, "refine", args.Has("quiet"));
     if (!o.workspace) return o.status;
-    if (!o.workspace->SelectNumber(args.Positional()[0], error))
-        return UsageError(io, "refine", error);
-    TRefineValues& r = o.workspace->Front().RefineAnswer;
+    if (auto selected = o.workspace->SelectNumber(args.Positional()[0]); !selected)
+        return UsageError(io, "refine", selected.error());
+    TRefineValues r;
     r.Keywords = keywords;
     r.Validation = !args.Has("invalidate");
     r.MatchAll = args.Has("all");
@@ -178,7 +176,7 @@ int RefineCmd(const std::vector<std::string>& argv, TCliIO& io) {
     r.KeepAsGrabbed = args.Has("keep");
     if (o.workspace->Engine().TableDamaged(o.workspace->Engine().SelectedSearch()))
         return kExitUsage;  // reported when it was loaded
-    o.workspace->Engine().MMRefineClick();
+    o.workspace->Engine().Refine(r);
     const int status = o.workspace->WaitForRun();
     o.workspace->Close();
     return o.workspace->Status() != kExitOk ? kExitUsage : status;
@@ -198,9 +196,8 @@ const std::string kGrabUsage =
 
 int Grab(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"all", "high", "green", "quiet"}, {"job"}, error))
-        return UsageError(io, "grab", error);
+    if (auto parsed = args.Parse(argv, {"all", "high", "green", "quiet"}, {"job"}); !parsed)
+        return UsageError(io, "grab", parsed.error());
     if (args.Positional().size() != 1) return UsageError(io, "grab", "expected N");
     const int choices = args.Has("all") + args.Has("high") + args.Has("green") + args.Has("job");
     if (choices > 1) return UsageError(io, "grab", "choose one of --all, --high, --green, --job");
@@ -208,24 +205,23 @@ int Grab(const std::vector<std::string>& argv, TCliIO& io) {
     TOpened o = OpenWorkspace(io, "grab", args.Has("quiet"));
     if (!o.workspace) return o.status;
     TSearchEngine& e = o.workspace->Engine();
-    if (!o.workspace->SelectNumber(args.Positional()[0], error))
-        return UsageError(io, "grab", error);
-    int choice = 0;
-    if (args.Has("high")) choice = 1;
-    if (args.Has("green")) choice = 2;
+    if (auto selected = o.workspace->SelectNumber(args.Positional()[0]); !selected)
+        return UsageError(io, "grab", selected.error());
+    TGrabChoice choice = gcAll;
+    if (args.Has("high")) choice = gcHighlighted;
+    if (args.Has("green")) choice = gcValidated;
+    std::vector<int> positions;
     if (args.Has("job")) {
-        choice = 3;
-        std::vector<int> positions;
+        choice = gcSelected;
         for (const std::string& j : args.Values("job")) {
             const auto n = ParseInt(j);
             if (!n || *n < 1 || *n > e.Jobs().Count())
                 return UsageError(io, "grab", "no job number " + j + " in this search");
             positions.push_back(*n - 1);
         }
-        o.workspace->Front().Selection = positions;
     }
     if (e.TableDamaged(e.SelectedSearch())) return kExitUsage;  // reported when it was loaded
-    e.LaunchGrabber(choice);
+    e.Grab(choice, positions);
     const int status = e.RunState == rsIdle ? kExitOk : o.workspace->WaitForRun();
     o.workspace->Close();
     return o.workspace->Status() != kExitOk ? kExitUsage : status;

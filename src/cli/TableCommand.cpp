@@ -22,8 +22,8 @@ const char* kUsage =
 
 int Show(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {"json"}, {}, error)) return UsageError(io, "table show", error);
+    if (auto parsed = args.Parse(argv, {"json"}, {}); !parsed)
+        return UsageError(io, "table show", parsed.error());
     if (args.Positional().size() != 1) return UsageError(io, "table show", "expected FILE");
     const std::string& file = args.Positional()[0];
     if (!FileExists(file)) {

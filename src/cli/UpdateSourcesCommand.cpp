@@ -22,15 +22,12 @@ const char* const kUsage =
 
 int Run(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    std::string error;
-    if (!args.Parse(argv, {}, {}, error)) return UsageError(io, "update-sources", error);
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, "update-sources", parsed.error());
     if (!args.Positional().empty())
         return UsageError(io, "update-sources", "no arguments expected");
-    auto w = TWorkspace::Open(io.out, io.err, false, true, error);
-    if (!w) {
-        io.err << "tessaly update-sources: " << error << "\n";
-        return kExitUsage;
-    }
+    auto w = TWorkspace::OpenFor(io, "update-sources", false, true);
+    if (!w) return kExitUsage;
     w->Engine().AutoUpdatePending = false;
     bool ended = RunSourceUpdateOnce(w->Engine(), io.out);
     w->Close();

@@ -143,17 +143,6 @@ void TCliFrontEnd::Draw() {
     out_ << s.str() << std::flush;
 }
 
-bool TCliFrontEnd::NewSearchDialog(const std::string&, const std::string&,
-                                   TNewSearchValues& values) {
-    values = SearchAnswer;
-    return true;
-}
-
-bool TCliFrontEnd::RefineDialog(TRefineValues& values) {
-    values = RefineAnswer;
-    return true;
-}
-
 void TCliFrontEnd::ShowMessage(const std::string& text) {
     LastMessage = text;
     if (terminal_ && !lastCounters_.empty() && !progressOpen_) out_ << "\r\x1b[2K";
@@ -228,36 +217,34 @@ TWorkspace::TWorkspace(std::string home, std::ostream& out, std::ostream& err, b
                        bool quiet)
     : home_(std::move(home)), front_(out, err, terminal, quiet) {}
 
-std::unique_ptr<TWorkspace> TWorkspace::Open(std::ostream& out, bool terminal, bool quiet,
-                                             std::string& error) {
-    return Open(out, std::cerr, terminal, quiet, error);
+std::unique_ptr<TWorkspace> TWorkspace::OpenFor(TCliIO& io, const std::string& command,
+                                                bool terminal, bool quiet) {
+    auto opened = Open(io.out, io.err, terminal, quiet);
+    if (!opened) {
+        io.err << "tessaly " << command << ": " << EscapeForDisplay(opened.error()) << "\n";
+        return nullptr;
+    }
+    return std::move(opened.value());
 }
 
-std::unique_ptr<TWorkspace> TWorkspace::Open(std::ostream& out, std::ostream& err, bool terminal,
-                                             bool quiet, std::string& error) {
+TResult<std::unique_ptr<TWorkspace>> TWorkspace::Open(std::ostream& out, std::ostream& err,
+                                                      bool terminal, bool quiet) {
     const std::string home = ResolveHomeDirectory(HomeOption());
     PrepareHomeDirectory(home, ShippedDataDirectory());
     std::unique_ptr<TWorkspace> w(new TWorkspace(home, out, err, terminal, quiet));
     w->lock_ = std::make_unique<TInstanceLock>(home);
-    if (!w->lock_->Acquired()) {
-        error = w->lock_->Message();
-        return nullptr;
-    }
+    if (!w->lock_->Acquired()) return Error(w->lock_->Message());
     w->previousPrompts_ = &TPrompts::Current();
     TPrompts::SetCurrent(&w->front_);
     w->engine_ = std::make_unique<TSearchEngine>(home, w->front_);
     TSearchEngine& e = *w->engine_;
     w->front_.Attach(&e);
-    if (!e.LoadIdentity()) {
-        error = "no id.box in " + home + " (the product identification is missing)";
-        return nullptr;
-    }
+    if (!e.LoadIdentity())
+        return Error("no id.box in " + home + " (the product identification is missing)");
     e.LoadOptions();
     e.LoadUpdateDescriptor();
-    if (!e.LoadSources()) {
-        error = "no sources.def in " + home + " (the job-site definitions are missing)";
-        return nullptr;
-    }
+    if (!e.LoadSources())
+        return Error("no sources.def in " + home + " (the job-site definitions are missing)");
     e.LoadSearches();
     e.InitMachine();
     if (!CAFileOption().empty()) e.Machine.CAFile = CAFileOption();
@@ -275,14 +262,12 @@ TWorkspace::~TWorkspace() {
     if (previousPrompts_) TPrompts::SetCurrent(previousPrompts_);
 }
 
-TVelaSearch* TWorkspace::SelectNumber(const std::string& number, std::string& error) {
+TResult<TVelaSearch*> TWorkspace::SelectNumber(const std::string& number) {
     const auto n = ParseInt(number);
     TSearchEngine& e = *engine_;
-    if (!n || *n < 1 || *n > e.Searches.Count()) {
-        error = "no search number " + number + " (there are " + IntToStr(e.Searches.Count()) +
-                "; see 'tessaly list')";
-        return nullptr;
-    }
+    if (!n || *n < 1 || *n > e.Searches.Count())
+        return Error("no search number " + number + " (there are " + IntToStr(e.Searches.Count()) +
+                     "; see 'tessaly list')");
     e.SelectSearch(*n - 1);
     e.GridTimerTimer();
     return e.SelectedSearch();

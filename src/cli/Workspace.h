@@ -12,6 +12,7 @@
 #include "cli/Command.h"
 #include "platform/Home.h"
 #include "platform/Prompts.h"
+#include "platform/Result.h"
 #include "search/SearchEngine.h"
 
 namespace tessaly::cli {
@@ -40,10 +41,6 @@ class TCliFrontEnd : public TSearchFrontEnd, public TPrompts {
     void ProgressRowsChanged() override { Draw(); }
     void ProgressRowChanged(int row) override;
     void ProgressGaugeChanged() override { Draw(); }
-    bool NewSearchDialog(const std::string& caption, const std::string& button,
-                         TNewSearchValues& values) override;
-    bool RefineDialog(TRefineValues& values) override;
-    std::vector<int> SelectedJobPositions() override { return Selection; }
     void RunSourceUpdate() override;
     bool TranslateKeywords(TKeywordTranslation& translation) override;
 
@@ -53,10 +50,6 @@ class TCliFrontEnd : public TSearchFrontEnd, public TPrompts {
     void Beep() override {}
     bool AskYesNo(const std::string&) override { return false; }
 
-    // What the dialogs answer.
-    TNewSearchValues SearchAnswer;
-    TRefineValues RefineAnswer;
-    std::vector<int> Selection;  // list positions of the "selected" jobs
     // The last message shown ("Search Completed." ...).
     std::string LastMessage;
     // True once an error was shown: the command then ends with kExitUsage.
@@ -85,13 +78,15 @@ bool RunSourceUpdateOnce(TSearchEngine& engine, std::ostream& out, int limitMs =
 // An opened home directory with its engine.
 class TWorkspace {
   public:
-    // Opens HomeOption() (or the default home), locks it and loads it. On failure returns
-    // null with the message in `error`. Errors met on the way (a damaged settings file)
-    // go to `err`, or to standard error.
-    static std::unique_ptr<TWorkspace> Open(std::ostream& out, std::ostream& err, bool terminal,
-                                            bool quiet, std::string& error);
-    static std::unique_ptr<TWorkspace> Open(std::ostream& out, bool terminal, bool quiet,
-                                            std::string& error);
+    // Opens HomeOption() (or the default home), locks it and loads it; fails when it is
+    // locked or lacks id.box or sources.def. Errors met on the way (a damaged settings
+    // file) go to `err`.
+    static TResult<std::unique_ptr<TWorkspace>> Open(std::ostream& out, std::ostream& err,
+                                                     bool terminal, bool quiet);
+    // Open for a command: on failure "tessaly COMMAND: message" goes to io.err and the
+    // result is null.
+    static std::unique_ptr<TWorkspace> OpenFor(TCliIO& io, const std::string& command,
+                                               bool terminal, bool quiet);
     ~TWorkspace();
 
     TSearchEngine& Engine() { return *engine_; }
@@ -99,8 +94,8 @@ class TWorkspace {
     const std::string& Home() const { return home_; }
 
     // The search numbered `number` as `tessaly list` shows it (from 1), selected and its
-    // table loaded; null with a message when there is no such search.
-    TVelaSearch* SelectNumber(const std::string& number, std::string& error);
+    // table loaded; fails when there is no such search.
+    TResult<TVelaSearch*> SelectNumber(const std::string& number);
 
     // Waits until the run ends. The first Ctrl-C is the Stop command; a second one saves
     // what was merged and returns at once. Returns kExitOk, kExitAborted, or kExitUsage

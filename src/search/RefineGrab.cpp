@@ -131,21 +131,23 @@ void TSearchEngine::ForgetUnreachable(TVelaJob& job) {
     job.Status = kStatusYellow;
 }
 
-// ---- Refinement ----------------------------------------------------------------------------
+// ---- What refinement and grabbing share ---------------------------------------------------
 
-void TSearchEngine::MMRefineClick() {
-    if (RunState != rsIdle) return;
+// The selected search when a refinement or a grab may start on it; null when not.
+TVelaSearch* TSearchEngine::JobRunSearch(const std::string& what) {
+    if (RunState != rsIdle) return nullptr;
     if (gridTimer_.Enabled()) GridTimerTimer();
     TVelaSearch* search = SelectedSearch();
-    if (search == nullptr) return;
-    if (RefuseDamaged(search, "refining its jobs")) return;
-    const bool accepted = front_.RefineDialog(Refine);
-    Machine.MaxThreads = 4;
-    if (!accepted) return;
-    RunState = rsRefining;
+    if (search == nullptr || RefuseDamaged(search, what)) return nullptr;
+    return search;
+}
+
+void TSearchEngine::BeginJobRun(TRunState state, std::initializer_list<const char*> marks) {
+    TVelaSearch* search = SelectedSearch();
+    RunState = state;
     front_.ButtonsState();
     front_.EnableGrids(false);
-    for (const char* selector : {"New", "Green", "Red", "Yellow"})
+    for (const char* selector : marks)
         jobs_->SetMarks(selector, "White");
     try {
         SaveJobTable(*jobs_, search->TableFile, ProgramDir);
@@ -154,6 +156,51 @@ void TSearchEngine::MMRefineClick() {
     } catch (const std::exception& e) {
         Prompts().ShowError(e.what());
     }
+}
+
+bool TSearchEngine::JobPageEvent(
+    const THTTPResult& result, THTTPMachineEventType type, TRunState run,
+    const std::function<void(TVelaJob&, int, const THTTPResult&, bool)>& finish) {
+    if (RunState != run && RunState != rsStopping) return false;
+    int position = -1;
+    TVelaJob* job = JobOfRequest(result.ID, &position);
+    if (job == nullptr) return false;
+    switch (type) {
+        case meStarted:
+            ShowFetching(*job, position);
+            ++ItemsInProgress;
+            break;
+        case meFailed:
+            if (result.Status != 0) ForgetUnreachable(*job);
+            --ItemsInProgress;  // before the count: the finish may end the run
+            finish(*job, position, result, false);
+            break;
+        case meDone:
+            --ItemsInProgress;
+            finish(*job, position, result, true);
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+// ---- Refinement ----------------------------------------------------------------------------
+
+void TSearchEngine::MMRefineClick() {
+    if (JobRunSearch("refining its jobs") == nullptr) return;
+    TRefineValues values = LastRefine;
+    const bool accepted = front_.RefineDialog(values);
+    // Four fetching threads from the refine dialog on, whether it was accepted or not.
+    Machine.MaxThreads = 4;
+    if (accepted) Refine(values);
+}
+
+void TSearchEngine::Refine(const TRefineValues& values) {
+    if (JobRunSearch("refining its jobs") == nullptr) return;
+    LastRefine = values;
+    Machine.MaxThreads = 4;  // a refinement fetches with four threads
+    BeginJobRun(rsRefining, {"New", "Green", "Red", "Yellow"});
     front_.JobListToGrid(true);
     ItemsQueued = jobs_->Count();
     ItemsInProgress = 0;
@@ -175,7 +222,7 @@ void TSearchEngine::MMRefineClick() {
             } else {
                 RefineJob(job, nullptr);  // the grabbed copy is gone: no text to test
             }
-        } else if (Refine.Download) {
+        } else if (LastRefine.Download) {
             std::unique_ptr<THTTPQuery> query = Machine.NewQuery();
             query->URL = job.URL;
             query->OnEvent = [this](THTTPResult& r, THTTPMachineEventType t) { RefineEvent(r, t); };
@@ -188,40 +235,26 @@ void TSearchEngine::MMRefineClick() {
 }
 
 void TSearchEngine::RefineEvent(THTTPResult& result, THTTPMachineEventType type) {
-    if (RunState != rsRefining && RunState != rsStopping) return;
-    int position = -1;
-    TVelaJob* job = JobOfRequest(result.ID, &position);
-    if (job == nullptr) return;
-    switch (type) {
-        case meStarted:
-            ShowFetching(*job, position);
-            ++ItemsInProgress;
-            break;
-        case meFailed:
-            if (result.Status != 0) ForgetUnreachable(*job);
-            --ItemsInProgress;  // before the count: RefineJob may end the run
-            RefineJob(*job, nullptr);
-            break;
-        case meDone: {
-            std::string text = result.Data;
-            if (Refine.KeepAsGrabbed) {
-                std::string stored;
-                if (StorePage(*job, result, stored)) text = std::move(stored);
-            }
-            // Keywords are UTF-8, so the page is read in UTF-8 by its charset, as a
-            // result page is (the stored copy keeps the page's own bytes).
-            std::string siteCharset;
-            for (int i = 0; i < Sources.Count(); ++i)
-                if (Utf8FromStored(Sources[i].Title) == job->Source)
-                    siteCharset = Sources[i].Charset;
-            text = ToUtf8(text, ResolvePageCharset(siteCharset, result.Header, text));
-            --ItemsInProgress;
-            RefineJob(*job, &text);
-            break;
-        }
-        default:
-            break;
-    }
+    JobPageEvent(result, type, rsRefining,
+                 [this](TVelaJob& job, int, const THTTPResult& page, bool fetched) {
+                     if (!fetched) {
+                         RefineJob(job, nullptr);
+                         return;
+                     }
+                     std::string text = page.Data;
+                     if (LastRefine.KeepAsGrabbed) {
+                         std::string stored;
+                         if (StorePage(job, page, stored)) text = std::move(stored);
+                     }
+                     // Keywords are UTF-8, so the page is read in UTF-8 by its charset, as
+                     // a result page is (the stored copy keeps the page's own bytes).
+                     std::string siteCharset;
+                     for (int i = 0; i < Sources.Count(); ++i)
+                         if (Utf8FromStored(Sources[i].Title) == job.Source)
+                             siteCharset = Sources[i].Charset;
+                     text = ToUtf8(text, ResolvePageCharset(siteCharset, page.Header, text));
+                     RefineJob(job, &text);
+                 });
 }
 
 void TSearchEngine::RefineJob(TVelaJob& job, const std::string* text) {
@@ -229,9 +262,9 @@ void TSearchEngine::RefineJob(TVelaJob& job, const std::string* text) {
     for (int i = 0; i < jobs_->Count(); ++i)
         if (&(*jobs_)[i] == &job) position = i;
     if (text != nullptr) {
-        const bool match =
-            PageSearch.CountMatches(Utf8FromStored(Refine.Keywords), *text, Refine.MatchAll) > 0;
-        const bool green = Refine.Validation ? match : !match;
+        const bool match = PageSearch.CountMatches(Utf8FromStored(LastRefine.Keywords), *text,
+                                                   LastRefine.MatchAll) > 0;
+        const bool green = LastRefine.Validation ? match : !match;
         job.Status = green ? kStatusGreen : kStatusRed;
         const int level = std::clamp(job.Relevancy + (green ? 1 : -1), 2, 6);
         job.Relevancy = static_cast<uint8_t>(level);
@@ -280,26 +313,14 @@ void TSearchEngine::EndJobRun(const std::string& aborted, const std::string& com
 
 // ---- Grabbing ------------------------------------------------------------------------------
 
-void TSearchEngine::LaunchGrabber(int choice) {
-    if (RunState != rsIdle) return;
-    if (gridTimer_.Enabled()) GridTimerTimer();
-    TVelaSearch* search = SelectedSearch();
-    if (search == nullptr) return;
-    if (RefuseDamaged(search, "grabbing its jobs")) return;
-    // The selection is read before the listing is reloaded.
-    const std::vector<int> selected =
-        choice == 3 ? front_.SelectedJobPositions() : std::vector<int>{};
-    RunState = rsGrabbing;
-    front_.ButtonsState();
-    front_.EnableGrids(false);
-    jobs_->SetMarks("New", "White");
-    try {
-        SaveJobTable(*jobs_, search->TableFile, ProgramDir);
-        LoadWholeJobTable(*jobs_, search->TableFile);
-        jobs_->FileName = search->TableFile;
-    } catch (const std::exception& e) {
-        Prompts().ShowError(e.what());
-    }
+void TSearchEngine::MMGrabSelectedClick() {
+    if (JobRunSearch("grabbing its jobs") == nullptr) return;
+    Grab(gcSelected, front_.SelectedJobPositions());
+}
+
+void TSearchEngine::Grab(TGrabChoice choice, const std::vector<int>& positions) {
+    if (JobRunSearch("grabbing its jobs") == nullptr) return;
+    BeginJobRun(rsGrabbing, {"New"});
     ItemsQueued = 0;
     ItemsInProgress = 0;
     ItemsDone = 0;
@@ -309,17 +330,17 @@ void TSearchEngine::LaunchGrabber(int choice) {
         job.RequestID = -1;
         bool chosen = false;
         switch (choice) {
-            case 0:
+            case gcAll:
                 chosen = true;
                 break;
-            case 1:
+            case gcHighlighted:
                 chosen = job.High;
                 break;
-            case 2:
+            case gcValidated:
                 chosen = job.Status == kStatusGreen;
                 break;
-            default:
-                chosen = std::find(selected.begin(), selected.end(), i) != selected.end();
+            case gcSelected:
+                chosen = std::find(positions.begin(), positions.end(), i) != positions.end();
                 break;
         }
         if (!chosen || !job.LocalFile.empty()) continue;
@@ -342,46 +363,33 @@ void TSearchEngine::LaunchGrabber(int choice) {
 }
 
 void TSearchEngine::GrabEvent(THTTPResult& result, THTTPMachineEventType type) {
-    if (RunState != rsGrabbing && RunState != rsStopping) return;
-    int position = -1;
-    TVelaJob* job = JobOfRequest(result.ID, &position);
-    if (job == nullptr) return;
-    switch (type) {
-        case meStarted:
-            ++ItemsInProgress;
-            ShowFetching(*job, position);
-            break;
-        case meFailed:
-            if (result.Status != 0) {
-                ForgetUnreachable(*job);
-                front_.RedrawJobRow(position);
-            }
-            front_.SelectJobRow(position);
-            --ItemsInProgress;
-            ++ItemsDone;
-            break;
-        case meDone: {
-            std::string stored;
-            if (StorePage(*job, result, stored)) {
-                front_.StatusText(1, "Grabbed " + Quoted(job->Title));
-            } else {
-                // The folder or the file could not be written: the job counts as unreachable.
-                job->LocalFile.clear();
-                job->Status = kStatusYellow;
-            }
-            front_.RedrawJobRow(position);
-            front_.SelectJobRow(position);
-            --ItemsInProgress;
-            ++ItemsDone;
-            front_.StatusText(
-                2, IntToStr(ItemsDone) + " of " + IntToStr(ItemsQueued) + " jobs grabbed.");
-            break;
-        }
-        default:
-            break;
-    }
+    const bool ours = JobPageEvent(result, type, rsGrabbing,
+                                   [this](TVelaJob& job, int position, const THTTPResult& page,
+                                          bool fetched) { GrabJob(job, position, page, fetched); });
+    if (!ours) return;
     ProcessMessages();
     if (ItemsDone >= ItemsQueued) GrabDone();
+}
+
+void TSearchEngine::GrabJob(TVelaJob& job, int position, const THTTPResult& result, bool fetched) {
+    if (!fetched) {
+        if (result.Status != 0) front_.RedrawJobRow(position);
+        front_.SelectJobRow(position);
+        ++ItemsDone;
+        return;
+    }
+    std::string stored;
+    if (StorePage(job, result, stored)) {
+        front_.StatusText(1, "Grabbed " + Quoted(job.Title));
+    } else {
+        // The folder or the file could not be written: the job counts as unreachable.
+        job.LocalFile.clear();
+        job.Status = kStatusYellow;
+    }
+    front_.RedrawJobRow(position);
+    front_.SelectJobRow(position);
+    ++ItemsDone;
+    front_.StatusText(2, IntToStr(ItemsDone) + " of " + IntToStr(ItemsQueued) + " jobs grabbed.");
 }
 
 void TSearchEngine::GrabDone() {

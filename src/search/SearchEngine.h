@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <initializer_list>
 #include <memory>
 #include <set>
 #include <string>
@@ -67,6 +69,14 @@ std::string UpdateRelativeLinks(const std::string& text, const std::string& page
 // The folder of a search's grabbed pages: its table file without ".tbl".
 std::string SearchFolder(const TVelaSearch& search);
 
+// Which jobs a grab fetches.
+enum TGrabChoice {
+    gcAll,
+    gcHighlighted,
+    gcValidated,  // the Green ones
+    gcSelected,   // the positions given
+};
+
 class TSearchEngine {
   public:
     // `programDir` holds id.box, sources.def, options.box and the searches directory.
@@ -92,17 +102,31 @@ class TSearchEngine {
     // Deletes every file directly in "temp".
     void ClearTemp();
 
-    // ---- Commands -------------------------------------------------------------------
+    // ---- Runs: the entry points take the values a dialog or a command line gives ---------
+    // Each does nothing while another run goes on, and refuses (with its message) what it
+    // may not do: a damaged table, no site taking part.
+    //
+    // A new search with these values, saved as a new search record and selected.
+    void StartSearch(const TNewSearchValues& values);
+    // Runs the search at `position` in Searches again with `values` (its region, category
+    // and keywords, changed or not), adding the jobs posted since.
+    void StartUpdate(int position, const TNewSearchValues& values);
+    // Tests the selected search's jobs against the values' keywords.
+    void Refine(const TRefineValues& values);
+    // Fetches the chosen jobs of the selected search into its folder; `positions` are the
+    // list positions of the jobs for gcSelected (ignored otherwise).
+    void Grab(TGrabChoice choice, const std::vector<int>& positions = {});
+
+    // ---- Commands: the window's menu handlers show their dialog, then call the above ----
     void MMNewClick();
     void MMUpdateClick();
     void MMRefineClick();
     void MMStopClick();
-    // Grab choice: 0 All, 1 Highlighted, 2 Validated, 3 Selected.
-    void LaunchGrabber(int choice);
-    void MMGrabAllClick() { LaunchGrabber(0); }
-    void MMGrabHighClick() { LaunchGrabber(1); }
-    void MMGrabGreenClick() { LaunchGrabber(2); }
-    void MMGrabSelectedClick() { LaunchGrabber(3); }
+    void MMGrabAllClick() { Grab(gcAll); }
+    void MMGrabHighClick() { Grab(gcHighlighted); }
+    void MMGrabGreenClick() { Grab(gcValidated); }
+    // The selection is read once the selected search's table is shown.
+    void MMGrabSelectedClick();
     // "Clear Grabbed Pages" on the selected search.
     void MMDeleteGrabbedClick();
     // "Delete Search": clears the grabbed pages, deletes the table and the record.
@@ -117,16 +141,6 @@ class TSearchEngine {
     // Loads the selected search's table into the current list (the grid timer's handler).
     void GridTimerTimer();
     void StartGridTimer();
-
-    // ---- Run internals (public: the machine calls them and the tests drive them) ----
-    void InitSearch();
-    void HttpMachineEvent(THTTPResult& result, THTTPMachineEventType type);
-    void SearchDone();
-    void RefineEvent(THTTPResult& result, THTTPMachineEventType type);
-    void RefineJob(TVelaJob& job, const std::string* text);
-    void RefineDone();
-    void GrabEvent(THTTPResult& result, THTTPMachineEventType type);
-    void GrabDone();
 
     // ---- State ------------------------------------------------------------------------
     std::string ProgramDir;
@@ -146,7 +160,7 @@ class TSearchEngine {
     bool AutoUpdatePending = true;
     bool JobsModified = false;
     TProgressModel Progress;
-    TRefineValues Refine;        // the refine dialog's controls
+    TRefineValues LastRefine;    // the last refinement's values, the refine dialog's preset
     TNewSearchValues NewSearch;  // the new-search dialog's controls, kept between showings
     // The listing's sort column (its job list sort key) and direction.
     std::string SortColumn = JobColumnInfo(TJobColumn::Relevancy).SortKey;
@@ -174,6 +188,30 @@ class TSearchEngine {
     int MaxJobs() const;
 
   private:
+    // ---- Run internals: the machine's events and the ends of the runs ----
+    void InitSearch();
+    void HttpMachineEvent(THTTPResult& result, THTTPMachineEventType type);
+    void SearchDone();
+    // The selected search when a refinement or a grab may start on it now (the grid timer's
+    // load done first); null (with the message told for a damaged table) when not.
+    TVelaSearch* JobRunSearch(const std::string& what);
+    // The selected search when it may be updated now; null (with the message told) when not.
+    TVelaSearch* UpdatableSearch();
+    // The selected search's table is saved and loaded back whole, with `marks` turned
+    // White, and the grids disabled: the start of a refinement or a grab.
+    void BeginJobRun(TRunState state, std::initializer_list<const char*> marks);
+    // The common course of a job page's fetch in a refinement or a grab; `finish` gets
+    // the job and its position when the page came (`fetched`) or failed. False when the
+    // event is not for this run.
+    bool JobPageEvent(const THTTPResult& result, THTTPMachineEventType type, TRunState run,
+                      const std::function<void(TVelaJob&, int, const THTTPResult&, bool)>& finish);
+    void RefineEvent(THTTPResult& result, THTTPMachineEventType type);
+    void RefineJob(TVelaJob& job, const std::string* text);
+    void RefineDone();
+    void GrabEvent(THTTPResult& result, THTTPMachineEventType type);
+    void GrabJob(TVelaJob& job, int position, const THTTPResult& result, bool fetched);
+    void GrabDone();
+
     TVelaSource* SiteOfQuery(int32_t id);
     int ProgressRowOf(const TVelaSource& site) const;
     void SetProgressRow(int row, int image, const std::string& status);

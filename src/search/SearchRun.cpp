@@ -26,14 +26,14 @@ constexpr const char* kNoSiteTakesPart =
 
 void TSearchEngine::MMNewClick() {
     if (RunState != rsIdle) return;
+    TNewSearchValues values = NewSearch;
+    if (front_.NewSearchDialog("New Search", "&Search", values)) StartSearch(values);
+}
+
+void TSearchEngine::StartSearch(const TNewSearchValues& values) {
+    if (RunState != rsIdle) return;
     TVelaSearch& search = Searches.AddSearch();
     marked_ = &search;
-    TNewSearchValues values = NewSearch;
-    if (!front_.NewSearchDialog("New Search", "&Search", values)) {
-        Searches.DeleteSearch(Searches.Count() - 1);
-        marked_ = nullptr;
-        return;
-    }
     NewSearch = values;
     search.Region = values.Region;
     search.Category = values.Category;
@@ -49,24 +49,38 @@ void TSearchEngine::MMNewClick() {
     InitSearch();
 }
 
-void TSearchEngine::MMUpdateClick() {
-    if (RunState != rsIdle) return;
+TVelaSearch* TSearchEngine::UpdatableSearch() {
     if (gridTimer_.Enabled()) GridTimerTimer();  // the selected search's table is the one shown
     TVelaSearch* search = SelectedSearch();
-    if (search == nullptr) return;
-    if (RefuseDamaged(search, "updating the search")) return;
+    if (search == nullptr) return nullptr;
+    if (RefuseDamaged(search, "updating the search")) return nullptr;
     // The update may bring sites; without one the table is not even rewritten.
     if (!AnySiteTakesPart() && AutoUpdatePending) RunPendingUpdate();
     if (!AnySiteTakesPart()) {
         Prompts().ShowError(kNoSiteTakesPart);
-        return;
+        return nullptr;
     }
+    return search;
+}
+
+void TSearchEngine::MMUpdateClick() {
+    if (RunState != rsIdle) return;
+    TVelaSearch* search = UpdatableSearch();
+    if (search == nullptr) return;
     marked_ = search;
     TNewSearchValues values = NewSearch;
     values.Region = search->Region;
     values.Category = search->Category;
     values.Keywords = search->Keywords;
-    if (!front_.NewSearchDialog("Update Search", "&Update", values)) return;
+    if (front_.NewSearchDialog("Update Search", "&Update", values)) StartUpdate(selected_, values);
+}
+
+void TSearchEngine::StartUpdate(int position, const TNewSearchValues& values) {
+    if (RunState != rsIdle || position < 0 || position >= Searches.Count()) return;
+    SelectSearch(position);
+    TVelaSearch* search = UpdatableSearch();
+    if (search == nullptr) return;
+    marked_ = search;
     try {
         // Saving and loading back drops the jobs the user deleted. When that fails the
         // search stays as it was: nothing of the update is kept.

@@ -335,7 +335,7 @@ int RunTessalyJobs(int argc, char** argv) {
         }
         app.HandleError(sender, "", what);
     };
-    if (!form.ReadProductId(error)) return Fail(error);
+    if (auto read = form.ReadProductId(); !read) return Fail(read.error());
     splash = std::make_unique<TSplashForm>(home, form.Product());
     splash->show();
     app.processEvents();
@@ -344,11 +344,10 @@ int RunTessalyJobs(int argc, char** argv) {
     form.show();
     int status = 0;
     QTimer::singleShot(0, &form, [&] {
-        std::string err;
-        const bool ok = form.FirstActivation(err);
+        const TResult<void> activated = form.FirstActivation();
         splash->close();  // already closed unless loading failed
-        if (!ok) {
-            status = Fail(err);
+        if (!activated) {
+            status = Fail(activated.error());
             form.close();
         }
     });

@@ -1,12 +1,12 @@
 #include "ui/VelaConnectWizard.h"
 
 #include <QButtonGroup>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "ui/ButtonRow.h"
 #include "ui/VelaProxy.h"
 
 namespace tessaly::ui {
@@ -55,16 +55,10 @@ TConnectWizard::TConnectWizard(TConfigBox& settings, TProxyForm* proxyForm, QWid
         "You can change these settings later under the Preferences item of the Edit menu.", this);
     closing->setWordWrap(true);
     v->addWidget(closing);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    Submit = new QPushButton("&OK", this);
-    Submit->setObjectName("Submit");
-    Submit->setDefault(true);
-    Cancel = new QPushButton("&Cancel", this);
-    Cancel->setObjectName("Cancel");
-    buttons->addWidget(Submit);
-    buttons->addWidget(Cancel);
-    v->addLayout(buttons);
+    const TButtonRow row = MakeButtonRow(this, "&OK", "Submit", "&Cancel", "Cancel");
+    Submit = row.Accept;
+    Cancel = row.Cancel;
+    v->addWidget(row.Box);
 
     OnShowProxy = [this] {
         if (proxyForm_) proxyForm_->exec();

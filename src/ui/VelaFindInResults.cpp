@@ -1,4 +1,5 @@
 #include "ui/VelaFindInResults.h"
+#include "ui/ButtonRow.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -22,15 +23,11 @@ TFindInResultsForm::TFindInResultsForm(QWidget* parent) : QDialog(parent) {
     label->setBuddy(FindEdit);
     CheckCase = new QCheckBox("&Case Sensitive", this);
     CheckCase->setObjectName("CheckCase");
-    Search = new QPushButton("&Search", this);
-    Search->setObjectName("Search");
+    const TButtonRow row = MakeButtonRow(this, "&Search", "Search", "&Cancel", "Cancel");
+    Search = row.Accept;
     Search->setEnabled(false);
-    Search->setDefault(true);
-    Cancel = new QPushButton("&Cancel", this);
-    Cancel->setObjectName("Cancel");
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(Search, QDialogButtonBox::AcceptRole);
-    buttons->addButton(Cancel, QDialogButtonBox::RejectRole);
+    Cancel = row.Cancel;
+    auto* buttons = row.Box;
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(label);

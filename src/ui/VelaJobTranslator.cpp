@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/ButtonRow.h"
 #include "ui/VelaKeyTranslator.h"
 
 namespace tessaly::ui {
@@ -44,16 +45,11 @@ TJobTranslator::TJobTranslator(THTTPMachine& machine, std::string programDir, QW
     vendor->addStretch();
     v->addLayout(vendor);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    TranslateBut = new QPushButton("&Translate", this);
-    TranslateBut->setObjectName("TranslateBut");
-    TranslateBut->setDefault(true);
-    CancelBut = new QPushButton("&Cancel", this);
-    CancelBut->setObjectName("CancelBut");
-    buttons->addWidget(TranslateBut);
-    buttons->addWidget(CancelBut);
-    v->addLayout(buttons);
+    const TButtonRow row =
+        MakeButtonRow(this, "&Translate", "TranslateBut", "&Cancel", "CancelBut");
+    TranslateBut = row.Accept;
+    CancelBut = row.Cancel;
+    v->addWidget(row.Box);
 
     connect(TranslateBut, &QPushButton::clicked, this, &QDialog::accept);
     connect(CancelBut, &QPushButton::clicked, this, &QDialog::reject);

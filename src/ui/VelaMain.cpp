@@ -238,13 +238,13 @@ void TVelaMainForm::CreateActions() {
                "Recommend Tessaly Jobs to a friend by e-mail.",
                [self] { self->MMSendQv98toaFriendClick(); });
     MakeAction("MMGrabSelected", "&Selected", "Grab the selected jobs' descriptions.",
-               [self] { self->MMGrabClick(3); });
+               [self] { self->MMGrabClick(gcSelected); });
     MakeAction("MMGrabHigh", "&Highlighted", "Grab the highlighted jobs' descriptions.",
-               [self] { self->MMGrabClick(1); });
+               [self] { self->MMGrabClick(gcHighlighted); });
     MakeAction("MMGrabGreen", "&Validated", "Grab the validated jobs' descriptions.",
-               [self] { self->MMGrabClick(2); });
+               [self] { self->MMGrabClick(gcValidated); });
     MakeAction("MMGrabAll", "&All", "Grab every job description of the listing.",
-               [self] { self->MMGrabClick(0); });
+               [self] { self->MMGrabClick(gcAll); });
     MakeAction("MMBrowseNew", "&New", "Browse the new jobs.",
                [self] { self->MMBrowseClick("New"); });
     MakeAction("MMBrowseHigh", "&Highlighted", "Browse the highlighted jobs.",
@@ -619,20 +619,17 @@ void TVelaMainForm::CreateStatusBar() {
 
 // ---------------------------------------------------------------- start-up
 
-bool TVelaMainForm::ReadProductId(std::string& error) {
+TResult<void> TVelaMainForm::ReadProductId() {
     try {
-        if (!engine_->LoadIdentity()) {
-            error =
-                "The product identification " + JoinPath(programDir_, "id.box") + " is missing.";
-            return false;
-        }
+        if (!engine_->LoadIdentity())
+            return Error("The product identification " + JoinPath(programDir_, "id.box") +
+                         " is missing.");
         engine_->LoadOptions();
         ApplyStoredBrowser(*browser_, engine_->Options);
         engine_->LoadUpdateDescriptor();
         UpdateForm->LoadDescriptor();
     } catch (const std::exception& e) {
-        error = e.what();
-        return false;
+        return Error(e.what());
     }
     const TConfigBox& box = engine_->IdBox;
     product_.Product = box.ReadString("ID", "Product");
@@ -644,7 +641,7 @@ bool TVelaMainForm::ReadProductId(std::string& error) {
     product_.UserID = box.ReadString("ID", "UserID");
     if (!product_.ProductName.empty()) setWindowTitle(FromBytes(product_.Caption()));
     CreateOptionsForm();
-    return true;
+    return {};
 }
 
 void TVelaMainForm::CloseSplash() {
@@ -666,7 +663,7 @@ void TVelaMainForm::CreateOptionsForm() {
     OnSourcesReloaded = [this] { OptionsForm->LoadOptions(); };
 }
 
-bool TVelaMainForm::FirstActivation(std::string& error) {
+TResult<void> TVelaMainForm::FirstActivation() {
     if (SplashHandle) {
         SplashHandle->raise();
         tessaly::ProcessMessages();
@@ -674,14 +671,11 @@ bool TVelaMainForm::FirstActivation(std::string& error) {
     logoPhase_ = 0;
     XkLogo->Play(1, 37);
     try {
-        if (!engine_->LoadSources()) {
-            error = "The job-site definitions " + JoinPath(programDir_, "sources.def") +
-                    " are missing.";
-            return false;
-        }
+        if (!engine_->LoadSources())
+            return Error("The job-site definitions " + JoinPath(programDir_, "sources.def") +
+                         " are missing.");
     } catch (const std::exception& e) {
-        error = e.what();
-        return false;
+        return Error(e.what());
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
@@ -699,7 +693,7 @@ bool TVelaMainForm::FirstActivation(std::string& error) {
     if (engine_->Config.ReadString("Popup", "Mode") == "OnOpen") ShowPopupMessage();
     StartBanners();
     SetRunState(rsIdle);
-    return true;
+    return {};
 }
 
 void TVelaMainForm::SetRunState(TRunState state) {

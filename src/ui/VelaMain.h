@@ -19,6 +19,7 @@
 #include "data/VelaSearches.h"
 #include "data/VelaSources.h"
 #include "platform/MainLoop.h"
+#include "platform/Result.h"
 #include "search/FrontEnd.h"
 #include "search/SearchEngine.h"
 #include "services/BrowserControl.h"
@@ -82,12 +83,12 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     ~TVelaMainForm() override;
 
     // ---- start-up and shutdown
-    // Reads id.box, the options and the update descriptor; false when id.box is missing
-    // or unreadable (`error` says why).
-    bool ReadProductId(std::string& error);
-    // Loads sources.def and the search index and shows the searches; false when
-    // sources.def is missing or broken (`error` says why).
-    bool FirstActivation(std::string& error);
+    // Reads id.box, the options and the update descriptor; fails when id.box is missing
+    // or unreadable.
+    TResult<void> ReadProductId();
+    // Loads sources.def and the search index and shows the searches; fails when
+    // sources.def is missing or broken.
+    TResult<void> FirstActivation();
     const TProductId& Product() const { return product_; }
     // The splash screen, shown while the program loads: the first activation brings it to
     // the front and closes it once the searches are shown. Null when there is none.
@@ -190,7 +191,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void MMUpdateClick();
     void MMRefineClick();
     void MMStopClick();
-    void MMGrabClick(int choice);  // 0 All, 1 Highlighted, 2 Validated, 3 Selected
+    void MMGrabClick(TGrabChoice choice);
     void MMOpenBrowserClick();
     void MMOpenNewBrowserClick();
     void MMExitClick();

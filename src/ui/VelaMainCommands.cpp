@@ -122,9 +122,12 @@ void TVelaMainForm::MMStopClick() {
     ButtonsState();
 }
 
-void TVelaMainForm::MMGrabClick(int choice) {
+void TVelaMainForm::MMGrabClick(TGrabChoice choice) {
     if (RunState() != rsIdle) return;
-    engine_->LaunchGrabber(choice);
+    if (choice == gcSelected)
+        engine_->MMGrabSelectedClick();  // reads the grid's selection
+    else
+        engine_->Grab(choice);
     ButtonsState();
 }
 

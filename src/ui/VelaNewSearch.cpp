@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "ui/ButtonRow.h"
 #include "ui/QtText.h"
 
 namespace tessaly::ui {
@@ -40,15 +41,11 @@ TNewSearchForm::TNewSearchForm(QWidget* parent) : QDialog(parent) {
     NSKeyword->setFixedHeight(64);
     kl->addWidget(NSKeyword);
 
-    SearchBut = new QPushButton("&Search", this);
-    SearchBut->setObjectName("SearchBut");
+    const TButtonRow row = MakeButtonRow(this, "&Search", "SearchBut", "&Cancel", "CancelBut");
+    SearchBut = row.Accept;
     SearchBut->setEnabled(false);
-    SearchBut->setDefault(true);
-    CancelBut = new QPushButton("&Cancel", this);
-    CancelBut->setObjectName("CancelBut");
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(SearchBut, QDialogButtonBox::AcceptRole);
-    buttons->addButton(CancelBut, QDialogButtonBox::RejectRole);
+    CancelBut = row.Cancel;
+    auto* buttons = row.Box;
 
     auto* top = new QVBoxLayout(this);
     top->addWidget(focus);

@@ -30,6 +30,7 @@
 #include "platform/Paths.h"
 #include "services/BrowserControl.h"
 #include "services/Referral.h"
+#include "ui/ButtonRow.h"
 #include "ui/JobGrid.h"
 #include "ui/OptionsRules.h"
 #include "ui/QtText.h"
@@ -124,16 +125,10 @@ TOptionsForm::TOptionsForm(TVelaMainForm& main, TProxyForm* proxyForm, QWidget* 
     CreateBrowserPage();
     CreateUserPage();
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    OKButton = new QPushButton("&Apply", this);
-    OKButton->setObjectName("OKButton");
-    OKButton->setDefault(true);
-    CancelBut = new QPushButton("&Cancel", this);
-    CancelBut->setObjectName("CancelBut");
-    buttons->addWidget(OKButton);
-    buttons->addWidget(CancelBut);
-    v->addLayout(buttons);
+    const TButtonRow row = MakeButtonRow(this, "&Apply", "OKButton", "&Cancel", "CancelBut");
+    OKButton = row.Accept;
+    CancelBut = row.Cancel;
+    v->addWidget(row.Box);
 
     connect(OKButton, &QPushButton::clicked, this, [this] { OKButtonClick(); });
     connect(CancelBut, &QPushButton::clicked, this, [this] { reject(); });

@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "platform/ByteString.h"
+#include "ui/ButtonRow.h"
 #include "ui/QtText.h"
 
 namespace tessaly::ui {
@@ -57,15 +58,11 @@ TRefineForm::TRefineForm(QWidget* parent) : QDialog(parent) {
     KeepAsGrabbedBox = new QCheckBox("Keep downloaded jobs for offline browsing", this);
     KeepAsGrabbedBox->setObjectName("KeepAsGrabbedBox");
 
-    RefineBut = new QPushButton("&Refine", this);
-    RefineBut->setObjectName("RefineBut");
+    const TButtonRow row = MakeButtonRow(this, "&Refine", "RefineBut", "&Cancel", "CancelBut");
+    RefineBut = row.Accept;
     RefineBut->setEnabled(false);
-    RefineBut->setDefault(true);
-    CancelBut = new QPushButton("&Cancel", this);
-    CancelBut->setObjectName("CancelBut");
-    auto* buttons = new QDialogButtonBox(this);
-    buttons->addButton(RefineBut, QDialogButtonBox::AcceptRole);
-    buttons->addButton(CancelBut, QDialogButtonBox::RejectRole);
+    CancelBut = row.Cancel;
+    auto* buttons = row.Box;
 
     auto* modes = new QGridLayout;
     modes->addWidget(ValidModeRadio, 0, 0);

@@ -15,6 +15,7 @@
 
 #include "platform/Paths.h"
 #include "search/SearchEngine.h"
+#include "ui/ButtonRow.h"
 #include "ui/QtText.h"
 
 namespace tessaly::ui {
@@ -71,16 +72,10 @@ TSpamForm::TSpamForm(TSearchEngine& engine, QWidget* parent) : QDialog(parent), 
     f->addRow("Last name:", UserLastName);
     v->addWidget(from);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    Send = new QPushButton("&Send", this);
-    Send->setObjectName("Send");
-    Send->setDefault(true);
-    Cancel = new QPushButton("&Cancel", this);
-    Cancel->setObjectName("Cancel");
-    buttons->addWidget(Send);
-    buttons->addWidget(Cancel);
-    v->addLayout(buttons);
+    const TButtonRow row = MakeButtonRow(this, "&Send", "Send", "&Cancel", "Cancel");
+    Send = row.Accept;
+    Cancel = row.Cancel;
+    v->addWidget(row.Box);
 
     auto* status = new QHBoxLayout;
     status->setSpacing(2);

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -343,18 +342,9 @@ TEST(Interrupt, CtrlCWhileTheRunStartsAbortsAndSavesTheSearch) {
     id.push_back("ConfigURL=" + boards.Host() + "/delta/config.box");
     WriteTextLines(JoinPath(home.Path(), "id.box"), id);
     const std::string out = home.File("out.txt");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> args = {program, "--home", home.Path(), "search", "welder"};
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const std::vector<std::string> args = {program, "--home", home.Path(), "search", "welder"};
+    const pid_t pid = test::SpawnWithOutput(args, out);
+    ASSERT_GT(pid, 0);
     for (int i = 0; i < 200 && boards.deltaHits == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     ASSERT_GT(boards.deltaHits, 0);  // the update waits for its answer

@@ -5,26 +5,20 @@
 #include "cli/Command.h"
 #include "data/VelaSources.h"
 #include "platform/TextFile.h"
+#include "support/CliRun.h"
 #include "support/TestSupport.h"
 
 namespace tessaly::cli {
 namespace {
 
-class DefsCommand : public test::TLoopTest {
+class DefsCommand : public test::TCliTest {
   protected:
-    int Run(const std::vector<std::string>& argv) {
-        out.str("");
-        err.str("");
-        TCliIO io{out, err};
-        return RunCli(argv, io);
-    }
     std::string Encoded() {
         const std::string def = Sandbox().File("sources.def");
         EXPECT_EQ(Run({"defs", "encode", test::FixturePath("boards.plain"), def}), kExitOk)
             << err.str();
         return def;
     }
-    std::ostringstream out, err;
 };
 
 TEST_F(DefsCommand, EncodeThenDecodeGivesThePlainLinesBack) {

@@ -5,21 +5,13 @@
 #include "cli/Command.h"
 #include "data/VelaSources.h"
 #include "platform/TextFile.h"
+#include "support/CliRun.h"
 #include "support/TestSupport.h"
 
 namespace tessaly::cli {
 namespace {
 
-class HarvestCommand : public test::TLoopTest {
-  protected:
-    int Run(const std::vector<std::string>& argv) {
-        out.str("");
-        err.str("");
-        TCliIO io{out, err};
-        return RunCli(argv, io);
-    }
-    std::ostringstream out, err;
-};
+using HarvestCommand = test::TCliTest;
 
 TEST_F(HarvestCommand, JsonTableAndBadSite) {
     const std::string def = Sandbox().File("sources.def");

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
+#include "support/CliRun.h"
 #include "support/TestBoards.h"
 #include "support/TestSupport.h"
 
@@ -28,19 +28,10 @@ TEST(Interrupt, FirstCtrlCStopsTheRunAndKeepsTheMergedJobs) {
     boards.WriteHome(home.Path());
     const std::string out = home.File("out.txt");
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    std::vector<std::string> args = {program,  "--home",    home.Path(),
-                                     "search", "--offline", "welder"};
-    std::vector<char*> argv;
-    for (auto& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
+    const std::vector<std::string> args = {program,  "--home",    home.Path(),
+                                           "search", "--offline", "welder"};
+    const pid_t pid = test::SpawnWithOutput(args, out);
+    ASSERT_GT(pid, 0);
 
     // The stalling board holds the run (its time-out is 15 s); stop once it is reached.
     for (int i = 0; i < 200 && boards.deltaHits == 0; ++i)

@@ -214,6 +214,57 @@ TEST_F(SearchEngine, UpdateMarksOnlyNewlyPostedJobsNew) {
     EXPECT_FALSE(e.Jobs().HasStatus(kStatusNew));
 }
 
+// The entry points that take values run without any dialog: the command line's way in.
+TEST_F(SearchEngine, ValueEntryPointsRunWithoutDialogs) {
+    WriteSources();
+    front.accept = false;  // any dialog shown would cancel the run
+    TSearchEngine& e = Start();
+    e.StartSearch({"Boston", "Trades", "welder"});
+    ASSERT_TRUE(RunToIdle(e));
+    e.StartSearch({"Boston", "Trades", "welder"});
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_TRUE(front.captions.empty());
+    ASSERT_EQ(e.Searches.Count(), 2);
+    EXPECT_EQ(e.Selected(), 1);
+    EXPECT_EQ(e.Searches[1].Keywords, "welder");
+    EXPECT_EQ(Said().messages.back(), "Search Completed.");
+
+    // An update of the first search, named by its position, with changed keywords.
+    boards.extraRow = test::JobRow(9, "Night Welder", "Dock Co", "Boston, MA");
+    e.StartUpdate(0, {"Boston", "Trades", "night welder"});
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(e.Selected(), 0);
+    EXPECT_EQ(e.Searches[0].Keywords, "night welder");
+    EXPECT_EQ(e.Searches[0].JobCount, 4);
+    EXPECT_EQ(e.Searches[1].JobCount, 3);  // the other search is untouched
+    EXPECT_TRUE(e.Jobs().HasStatus(kStatusNew));
+    // A position that names no search starts nothing and keeps the selection.
+    e.StartUpdate(7, {"Boston", "Trades", "x"});
+    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(e.Selected(), 0);
+
+    // Grabbing the jobs at given positions fetches exactly those.
+    e.Grab(gcSelected, {0, 2});
+    ASSERT_TRUE(RunToIdle(e));
+    for (int i = 0; i < e.Jobs().Count(); ++i)
+        EXPECT_EQ(!e.Jobs()[i].LocalFile.empty(), i == 0 || i == 2) << i;
+
+    // A refinement with these values; the values stay as the dialog's next preset.
+    TRefineValues refine;
+    refine.Keywords = "TIG";
+    refine.Download = false;
+    e.Refine(refine);
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(Said().messages.back(), "Refining Completed.");
+    EXPECT_EQ(e.LastRefine.Keywords, "TIG");
+    EXPECT_FALSE(e.LastRefine.Download);
+    int tested = 0;
+    for (int i = 0; i < e.Jobs().Count(); ++i)
+        tested += e.Jobs()[i].Status == kStatusGreen || e.Jobs()[i].Status == kStatusRed;
+    EXPECT_EQ(tested, 2);  // only the grabbed copies are read without downloading
+    EXPECT_TRUE(front.captions.empty());
+}
+
 TEST_F(SearchEngine, CancelledDialogLeavesNoSearch) {
     WriteSources();
     TSearchEngine& e = Start();
@@ -277,11 +328,17 @@ TEST_F(SearchEngine, DamagedTableIsShownEmptyAndNeverSavedOver) {
     const size_t told = Said().messages.size();
     e.MMUpdateClick();
     e.MMRefineClick();
-    e.LaunchGrabber(0);
+    e.MMGrabAllClick();
     e.MMDeleteGrabbedClick();
     e.MMDeleteAllClick();
     EXPECT_EQ(e.RunState, rsIdle);
     EXPECT_EQ(Said().messages.size(), told + 5);
+    // The entry points that take values refuse it the same way.
+    e.StartUpdate(0, {"Boston", "Trades", "welder"});
+    e.Refine(TRefineValues{});
+    e.Grab(gcAll);
+    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(Said().messages.size(), told + 8);
     EXPECT_EQ(e.Searches.Count(), 2);
     e.SelectSearch(1);
     e.GridTimerTimer();

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
 
 namespace tessaly::test {
 
@@ -31,5 +32,13 @@ class TTestBoards {
 
 std::string JobRow(int id, const std::string& title, const std::string& company,
                    const std::string& place);
+
+// A fresh home directory holding the test boards' definitions, for a run that searches them.
+struct TBoardsHome {
+    TBoardsHome() { boards.WriteHome(dir.Path()); }
+    const std::string& Path() const { return dir.Path(); }
+    TTempDir dir;
+    TTestBoards boards;
+};
 
 }  // namespace tessaly::test

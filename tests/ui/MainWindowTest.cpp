@@ -375,9 +375,8 @@ class MainWindowTest : public QObject {
                                Child<QToolButton>(f, "RefineBut"), Child<QToolButton>(f, "GrabBut"),
                                Child<QToolButton>(f, "StopBut"), Child<QToolButton>(f, "HighBut")})
             QVERIFY(!b->isEnabled());
-        std::string error;
-        QVERIFY(f.ReadProductId(error));
-        QVERIFY(f.FirstActivation(error));
+        QVERIFY(f.ReadProductId().ok());
+        QVERIFY(f.FirstActivation().ok());
         f.GridTimerTimer();
         // Idle, nothing selected in the listing.
         f.JobGrid->clearSelection();
@@ -490,25 +489,24 @@ class MainWindowTest : public QObject {
         TSampleHome home;
         home.AddSearch("welder", "Texas", "Engineering", SampleJobs());
         TWindow w(home, false);
-        std::string error;
-        QVERIFY(w->ReadProductId(error));
+        QVERIFY(w->ReadProductId().ok());
         auto* splash = new QWidget;
         splash->setAttribute(Qt::WA_DeleteOnClose);
         QPointer<QWidget> alive = splash;
         splash->show();
         w->SplashHandle = splash;
-        QVERIFY(w->FirstActivation(error));
+        QVERIFY(w->FirstActivation().ok());
         QVERIFY(w->SplashHandle.isNull());
         QVERIFY(alive.isNull() || !alive->isVisible());
         QCOMPARE(w->SearchGrid->rowCount(), 1);
         // A failed activation leaves the splash screen to the caller, which ends the program.
         home.RemoveFile("sources.def");
         TWindow w2(home, false);
-        QVERIFY(w2->ReadProductId(error));
+        QVERIFY(w2->ReadProductId().ok());
         QWidget second;
         second.show();
         w2->SplashHandle = &second;
-        QVERIFY(!w2->FirstActivation(error));
+        QVERIFY(!w2->FirstActivation().ok());
         QVERIFY(second.isVisible());
         w2->SplashHandle = nullptr;
     }
@@ -517,14 +515,15 @@ class MainWindowTest : public QObject {
         TSampleHome home;
         home.RemoveFile("sources.def");
         TWindow w(home, false);
-        std::string error;
-        QVERIFY(w->ReadProductId(error));
-        QVERIFY(!w->FirstActivation(error));
-        QVERIFY(error.find("sources.def") != std::string::npos);
+        QVERIFY(w->ReadProductId().ok());
+        const TResult<void> activated = w->FirstActivation();
+        QVERIFY(!activated);
+        QVERIFY(activated.error().find("sources.def") != std::string::npos);
         home.RemoveFile("id.box");
         TWindow w2(home, false);
-        QVERIFY(!w2->ReadProductId(error));
-        QVERIFY(error.find("id.box") != std::string::npos);
+        const TResult<void> read = w2->ReadProductId();
+        QVERIFY(!read);
+        QVERIFY(read.error().find("id.box") != std::string::npos);
     }
     void theHourglassRefusesDeletionsAndAnotherSearchWhileATableLoads() {
         TSampleHome home;

@@ -60,9 +60,9 @@ TConfigBox ReadOptions(TSampleHome& home) {
 
 // Starts the window as the program does, once the test has given it its other windows.
 void Start(TWindow& w) {
-    std::string error;
-    if (!w->ReadProductId(error) || !w->FirstActivation(error))
-        QFAIL(("start-up failed: " + error).c_str());
+    TResult<void> started = w->ReadProductId();
+    if (started) started = w->FirstActivation();
+    if (!started) QFAIL(("start-up failed: " + started.error()).c_str());
     w->GridTimerTimer();
 }
 

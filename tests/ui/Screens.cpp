@@ -70,8 +70,7 @@ int main(int argc, char** argv) {
     WriteTextLines(home.File("config.box"), {"[Features]", "PreferedSources=Table Board"});
 
     TVelaMainForm form(home.Path());
-    std::string error;
-    form.ReadProductId(error);
+    (void)form.ReadProductId();
     form.resize(900, 600);
     form.show();
     // The connection assistant of a first start is declined here; it has its own picture.
@@ -79,7 +78,7 @@ int main(int argc, char** argv) {
         d->reject();
         return d->result();
     };
-    form.FirstActivation(error);
+    (void)form.FirstActivation();
     form.OnExecDialog = nullptr;
     form.GridTimerTimer();
     form.SelectGridRow(1);

@@ -5,7 +5,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <QtTest>
 #include <algorithm>
@@ -53,11 +52,8 @@ class SearchRunTest : public QObject {
 
   private slots:
     void newSearchThroughTheDialog() {
-        QTemporaryDir dir;
-        const std::string home = dir.path().toStdString();
-        tessaly::test::TTestBoards boards;
-        boards.WriteHome(home);
-        TWindow w(home);
+        tessaly::test::TBoardsHome home;
+        TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
         QCOMPARE(f.RunState(), rsIdle);
         std::vector<QString> captions;
@@ -133,11 +129,8 @@ class SearchRunTest : public QObject {
     }
 
     void cancelledNewSearchLeavesNothing() {
-        QTemporaryDir dir;
-        const std::string home = dir.path().toStdString();
-        tessaly::test::TTestBoards boards;
-        boards.WriteHome(home);
-        TWindow w(home);
+        tessaly::test::TBoardsHome home;
+        TWindow w(home.Path());
         w.answer = nullptr;  // cancelled
         w->Action("MMNew")->trigger();
         QCOMPARE(w->Searches().Count(), 0);
@@ -146,11 +139,8 @@ class SearchRunTest : public QObject {
     }
 
     void closingDuringASearchWaitsForTheLastRequest() {
-        QTemporaryDir dir;
-        const std::string home = dir.path().toStdString();
-        tessaly::test::TTestBoards boards;
-        boards.WriteHome(home);
-        TWindow w(home);
+        tessaly::test::TBoardsHome home;
+        TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
         f.Engine().Machine.TimeOut = 0;  // the stalling board holds its request until stopped
         f.show();
@@ -158,8 +148,8 @@ class SearchRunTest : public QObject {
         f.Action("MMNew")->trigger();
         QVERIFY(w.WaitFor([&] {
             const int alpha = ProgressLine(f, "Alpha Jobs");
-            return alpha >= 0 && f.ProgressForm->Cell(alpha, 3) == "Done" && boards.deltaHits > 0 &&
-                   f.Engine().Machine.IsBusy();
+            return alpha >= 0 && f.ProgressForm->Cell(alpha, 3) == "Done" &&
+                   home.boards.deltaHits > 0 && f.Engine().Machine.IsBusy();
         }));
         f.close();
         // Refused while the request runs; the run ends through its own completion.
@@ -170,7 +160,7 @@ class SearchRunTest : public QObject {
         QCOMPARE(f.RunState(), rsIdle);
         QVERIFY(Said(w, "Search Completed.") || Said(w, "Search Aborted."));
         TVelaSearchesList saved;
-        saved.LoadIndex(SearchesIndexPath(home));
+        saved.LoadIndex(SearchesIndexPath(home.Path()));
         QCOMPARE(saved.Count(), 1);
         QVERIFY(saved[0].JobCount > 0);
     }

@@ -306,11 +306,8 @@ class ServiceDialogsTest : public QObject {
     // translated for a site that wants French.
     void firstSearchRunsTheUpdateAndTheTranslator() {
         TServices s;
-        QTemporaryDir dir;
-        const std::string home = dir.path().toStdString();
-        tessaly::test::TTestBoards boards;
-        boards.WriteHome(home);
-        TWindow w(home);
+        tessaly::test::TBoardsHome home;
+        TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
         const std::string version = f.Sources().Version;
         s.On("/update/config.box", [version](auto&) {
@@ -371,9 +368,8 @@ class ServiceDialogsTest : public QObject {
                 asked.push_back(text);
                 return true;
             };
-            std::string error;
-            QVERIFY(f.ReadProductId(error));
-            QVERIFY(f.FirstActivation(error));
+            QVERIFY(f.ReadProductId().ok());
+            QVERIFY(f.FirstActivation().ok());
             const size_t atOpen = asked.size();
             f.close();
             QVERIFY(!f.isVisible());
@@ -415,9 +411,8 @@ class ServiceDialogsTest : public QObject {
             f.Browser().ActiveBrowser = TActiveBrowser::Netscape;
             f.Browser().NetscapeCommand = {"standin-browser"};
             f.OnYesNo = [](const QString&) { return true; };
-            std::string error;
-            QVERIFY(f.ReadProductId(error));
-            QVERIFY(f.FirstActivation(error));
+            QVERIFY(f.ReadProductId().ok());
+            QVERIFY(f.FirstActivation().ok());
             f.close();
             QVERIFY(!f.isVisible());
         }

@@ -134,9 +134,9 @@ TWindow::TWindow(const std::string& home, bool start) : loop_(std::make_unique<T
     form_->Engine().AutoUpdatePending = false;
     form_->Engine().Machine.Timing = {10, 10, 5, 20};
     if (!start) return;
-    std::string error;
-    if (!form_->ReadProductId(error) || !form_->FirstActivation(error))
-        throw std::runtime_error("start-up failed: " + error);
+    TResult<void> started = form_->ReadProductId();
+    if (started) started = form_->FirstActivation();
+    if (!started) throw std::runtime_error("start-up failed: " + started.error());
     form_->GridTimerTimer();
 }
 
