@@ -149,9 +149,10 @@ int main(int argc, char** argv) {
     form->OnYesNo = [](const QString&) { return false; };
     form->OnExecDialog = [](QDialog*) { return int(QDialog::Rejected); };
     form->Engine().AutoUpdatePending = false;
-    std::string error;
-    if (!form->ReadProductId(error) || !form->FirstActivation(error)) {
-        std::fprintf(stderr, "bench_job_grid: start-up failed: %s\n", error.c_str());
+    TResult<void> started = form->ReadProductId();
+    if (started) started = form->FirstActivation();
+    if (!started) {
+        std::fprintf(stderr, "bench_job_grid: start-up failed: %s\n", started.error().c_str());
         return 2;
     }
     form->resize(1000, 700);
