@@ -27,6 +27,8 @@ int64_t NowMs() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+}  // namespace
+
 int ListenLoopback(int* port) {
     int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     int one = 1;
@@ -41,8 +43,6 @@ int ListenLoopback(int* port) {
     *port = ntohs(a.sin_port);
     return fd;
 }
-
-}  // namespace
 
 std::string TTestHttpServer::TRequest::Header(const std::string& name) const {
     for (const std::string& h : headers)

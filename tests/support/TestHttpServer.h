@@ -110,4 +110,7 @@ class TTestHttpServer {
     std::thread thread_;
 };
 
+// Opens a socket listening on 127.0.0.1 at a port the system picks; stores that port.
+int ListenLoopback(int* port);
+
 }  // namespace tessaly::test

@@ -1,7 +1,5 @@
 #include "support/TestTls.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -46,15 +44,7 @@ const TTestCertificates& TestCertificates() {
 
 TSilentServer::TSilentServer(const std::string& reply, bool closeAfterReply)
     : reply_(reply), close_(closeAfterReply) {
-    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(listenFd_, reinterpret_cast<sockaddr*>(&a), sizeof a);
-    listen(listenFd_, 16);
-    socklen_t size = sizeof a;
-    getsockname(listenFd_, reinterpret_cast<sockaddr*>(&a), &size);
-    port_ = ntohs(a.sin_port);
+    listenFd_ = ListenLoopback(&port_);
     stopFd_ = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     thread_ = std::thread([this] {
         for (;;) {
