@@ -7,14 +7,13 @@
 #include "data/QueryBuilder.h"
 #include "data/VelaSources.h"
 #include "platform/TextFile.h"
+#include "support/JobChecks.h"
 #include "support/TestSupport.h"
 
 namespace tessaly {
 namespace {
 
-struct TExpected {
-    std::string title, company, location, url;
-};
+using test::TExpectedJob;
 
 std::string ShippedPlainPath() {
     return test::FixturePath("../../data/sources.plain");
@@ -48,16 +47,6 @@ class ShippedBoards : public test::TLoopTest {
         s.HarvestJobs(page);
         s.Jobs.CleanUpJobs();
         return s.Jobs;
-    }
-
-    void Check(const TVelaJobsList& jobs, const std::vector<TExpected>& want) {
-        ASSERT_EQ(jobs.Count(), static_cast<int>(want.size()));
-        for (int i = 0; i < jobs.Count(); ++i) {
-            EXPECT_EQ(jobs[i].Title, want[i].title) << i;
-            EXPECT_EQ(jobs[i].Company, want[i].company) << i;
-            EXPECT_EQ(jobs[i].Location, want[i].location) << i;
-            EXPECT_EQ(jobs[i].URL, want[i].url) << i;
-        }
     }
 
     // The first request of a board for a search: its address and parameter text, or
@@ -130,34 +119,36 @@ TEST_F(ShippedBoards, RequestsForASearch) {
 }
 
 TEST_F(ShippedBoards, RssCategoryFeedItems) {
-    Check(Harvest("We Work Remotely", "weworkremotely.rss"),
-          {{"Senior Elixir Developer", "Otterbyte", "Anywhere in the World",
-            "https://weworkremotely.com/remote-jobs/otterbyte-senior-elixir-developer"},
-           // Only the first ": " parts the company from the title.
-           {"Go Engineer: Payments Core", "Birch & Bramble Ltd", "USA Only",
-            "https://weworkremotely.com/remote-jobs/birch-bramble-ltd-go-engineer-payments-core"},
-           {"Backend Engineer (Node & Postgres)", "Mistral Ferry", "n/a",
-            "https://weworkremotely.com/remote-jobs/mistral-ferry-backend-engineer"},
-           {"Solo Title Without Company", "n/a", "Europe Only",
-            "https://weworkremotely.com/remote-jobs/solo-title"}});
+    test::ExpectJobs(
+        Harvest("We Work Remotely", "weworkremotely.rss"),
+        {{"Senior Elixir Developer", "Otterbyte", "Anywhere in the World",
+          "https://weworkremotely.com/remote-jobs/otterbyte-senior-elixir-developer"},
+         // Only the first ": " parts the company from the title.
+         {"Go Engineer: Payments Core", "Birch & Bramble Ltd", "USA Only",
+          "https://weworkremotely.com/remote-jobs/birch-bramble-ltd-go-engineer-payments-core"},
+         {"Backend Engineer (Node & Postgres)", "Mistral Ferry", "n/a",
+          "https://weworkremotely.com/remote-jobs/mistral-ferry-backend-engineer"},
+         {"Solo Title Without Company", "n/a", "Europe Only",
+          "https://weworkremotely.com/remote-jobs/solo-title"}});
 }
 
 TEST_F(ShippedBoards, RemoteOkArrayAfterItsTerms) {
     const TVelaJobsList& jobs = Harvest("Remote OK", "remoteok.json");
     // The terms element and the posting without a position give no job.
-    Check(jobs,
-          {{"Senior Rust Engineer", "Lanternfish Labs", "Worldwide",
-            "https://remoteOK.com/remote-jobs/remote-senior-rust-engineer-lanternfish-labs-900101"},
-           // Escaped quotes, backslashes and slashes stay inside their field.
-           {"Python \"Data\" Wrangler (CI/CD)", "Quill & Quire", "n/a",
-            "https://remoteOK.com/remote-jobs/remote-python-data-wrangler-quill-and-quire-900102"},
-           // A \u escape is unescaped into UTF-8.
-           {"Support Lead", "Caf\xC3\xA9 Sol", "USA, Canada",
-            "https://remoteOK.com/remote-jobs/remote-support-lead-caf-sol-900104"}});
+    test::ExpectJobs(
+        jobs,
+        {{"Senior Rust Engineer", "Lanternfish Labs", "Worldwide",
+          "https://remoteOK.com/remote-jobs/remote-senior-rust-engineer-lanternfish-labs-900101"},
+         // Escaped quotes, backslashes and slashes stay inside their field.
+         {"Python \"Data\" Wrangler (CI/CD)", "Quill & Quire", "n/a",
+          "https://remoteOK.com/remote-jobs/remote-python-data-wrangler-quill-and-quire-900102"},
+         // A \u escape is unescaped into UTF-8.
+         {"Support Lead", "Caf\xC3\xA9 Sol", "USA, Canada",
+          "https://remoteOK.com/remote-jobs/remote-support-lead-caf-sol-900104"}});
 }
 
 TEST_F(ShippedBoards, RemotiveJobsWithSpacedSeparatorsAndNulls) {
-    const std::vector<TExpected> want = {
+    const std::vector<TExpectedJob> want = {
         {"Staff Python Engineer", "Heron \"Hollow\" Analytics", "USA, Canada",
          "https://remotive.com/remote-jobs/software-dev/staff-python-engineer-700001"},
         // Escapes and raw UTF-8 give the same texts.
@@ -165,22 +156,22 @@ TEST_F(ShippedBoards, RemotiveJobsWithSpacedSeparatorsAndNulls) {
          "https://remotive.com/remote-jobs/software-dev/django-developer-700002"},
         {"Python Trainer", "Lark School", "n/a",
          "https://remotive.com/remote-jobs/software-dev/python-trainer-700003"}};
-    Check(Harvest("Remotive", "remotive.json"), want);
+    test::ExpectJobs(Harvest("Remotive", "remotive.json"), want);
     // The same answer indented over many lines gives the same jobs: a JSON feed is
     // compacted before its scripts run.
-    Check(Harvest("Remotive", "remotive-pretty-printed.json"), want);
+    test::ExpectJobs(Harvest("Remotive", "remotive-pretty-printed.json"), want);
 }
 
 TEST_F(ShippedBoards, JobicyAndArbeitnowObjects) {
-    Check(Harvest("Jobicy", "jobicy.json"),
-          {// The clean-up gives a location in capitals only a capital initial.
-           {"Senior React Native Developer", "Kestrel & Kite", "Usa",
-            "https://jobicy.com/jobs/510001-senior-react-native-developer"},
-           {"Technical Writer / Editor", "Fjord Docs", "Europe, UK",
-            "https://jobicy.com/jobs/510002-technical-writer"}});
+    test::ExpectJobs(Harvest("Jobicy", "jobicy.json"),
+                     {// The clean-up gives a location in capitals only a capital initial.
+                      {"Senior React Native Developer", "Kestrel & Kite", "Usa",
+                       "https://jobicy.com/jobs/510001-senior-react-native-developer"},
+                      {"Technical Writer / Editor", "Fjord Docs", "Europe, UK",
+                       "https://jobicy.com/jobs/510002-technical-writer"}});
     // The links and meta objects after the data array (their page links included) give
     // no job.
-    Check(
+    test::ExpectJobs(
         Harvest("Arbeitnow", "arbeitnow.json"),
         {{"Backend-Entwickler PHP (m/w/d)", "Stadtwerk Digital GmbH", "Berlin",
           "https://www.arbeitnow.com/jobs/companies/stadtwerk-digital/"

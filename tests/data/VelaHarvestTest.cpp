@@ -2,14 +2,13 @@
 
 #include "data/VelaSources.h"
 #include "platform/TextFile.h"
+#include "support/JobChecks.h"
 #include "support/TestSupport.h"
 
 namespace tessaly {
 namespace {
 
-struct TExpected {
-    std::string title, company, location, url;
-};
+using test::TExpectedJob;
 
 class Harvest : public test::TLoopTest {
   protected:
@@ -29,26 +28,17 @@ class Harvest : public test::TLoopTest {
         }
         return s;
     }
-    void Check(const TVelaJobsList& jobs, const std::vector<TExpected>& want) {
-        ASSERT_EQ(jobs.Count(), static_cast<int>(want.size()));
-        for (int i = 0; i < jobs.Count(); ++i) {
-            EXPECT_EQ(jobs[i].Title, want[i].title) << i;
-            EXPECT_EQ(jobs[i].Company, want[i].company) << i;
-            EXPECT_EQ(jobs[i].Location, want[i].location) << i;
-            EXPECT_EQ(jobs[i].URL, want[i].url) << i;
-        }
-    }
     TVelaSourcesList list;
 };
 
 TEST_F(Harvest, TableRowsRawDropRunningNumbersAndStampSourceAndTime) {
     TVelaSource& s = Site(0, "table.html", false);
-    Check(s.Jobs, {{"SENIOR WELDER (TIG/MIG)", "Smith &amp; Sons", "Boston, MA",
-                    "http://table.example.test/job/101"},
-                   {"Line &lt;b&gt;Cook&lt;/b&gt;", "The Inn", "Austin TX",
-                    "http://table.example.test/job/102"},
-                   {"Caf&eacute; Manager", "AT&T Foods", "Anywhere, USA",
-                    "http://table.example.test/job/104"}});
+    test::ExpectJobs(s.Jobs, {{"SENIOR WELDER (TIG/MIG)", "Smith &amp; Sons", "Boston, MA",
+                               "http://table.example.test/job/101"},
+                              {"Line &lt;b&gt;Cook&lt;/b&gt;", "The Inn", "Austin TX",
+                               "http://table.example.test/job/102"},
+                              {"Caf&eacute; Manager", "AT&T Foods", "Anywhere, USA",
+                               "http://table.example.test/job/104"}});
     EXPECT_EQ(s.Jobs[2].Source, "Table Board");
     EXPECT_NE(s.Jobs[2].Found.find(" @ "), std::string::npos);
     EXPECT_EQ(s.Jobs[2].JobIndex, 2);  // the dropped block left no hole
@@ -57,22 +47,24 @@ TEST_F(Harvest, TableRowsRawDropRunningNumbersAndStampSourceAndTime) {
 }
 
 TEST_F(Harvest, TableRowsCleaned) {
-    Check(Site(0, "table.html", true).Jobs,
-          {{"Senior Welder (Tig/Mig)", "Smith & Sons", "Boston, Massachusetts",
-            "http://table.example.test/job/101"},
-           {"Line Cook", "The Inn", "Austin, Texas", "http://table.example.test/job/102"},
-           {"Caf\xC3\xA9 Manager", "AT&T Foods", "Anywhere", "http://table.example.test/job/104"}});
+    test::ExpectJobs(
+        Site(0, "table.html", true).Jobs,
+        {{"Senior Welder (Tig/Mig)", "Smith & Sons", "Boston, Massachusetts",
+          "http://table.example.test/job/101"},
+         {"Line Cook", "The Inn", "Austin, Texas", "http://table.example.test/job/102"},
+         {"Caf\xC3\xA9 Manager", "AT&T Foods", "Anywhere", "http://table.example.test/job/104"}});
 }
 
 TEST_F(Harvest, DivCardsWithTemplatedLinksAndANextPageForm) {
     TVelaSource& s = Site(1, "cards.html", true);
-    Check(s.Jobs, {{"Accountant - Payroll", "Miller & Partner", "Denver, Colorado",
-                    "http://cards.example.test/view?job=Accountant+-+Payroll&at=Miller+&+Partner"},
-                   {"Night Nurse", "n/a", "Portland OR 97201",
-                    "http://cards.example.test/view?job=Night+Nurse&at=n/a"},
-                   // The trimmer takes a closing quote off the end of a text.
-                   {"Chef \"de partie", "Le Bistro", "New York/, New Jersey",
-                    "http://cards.example.test/view?job=Chef+\"de+partie&at=Le+Bistro"}});
+    test::ExpectJobs(
+        s.Jobs, {{"Accountant - Payroll", "Miller & Partner", "Denver, Colorado",
+                  "http://cards.example.test/view?job=Accountant+-+Payroll&at=Miller+&+Partner"},
+                 {"Night Nurse", "n/a", "Portland OR 97201",
+                  "http://cards.example.test/view?job=Night+Nurse&at=n/a"},
+                 // The trimmer takes a closing quote off the end of a text.
+                 {"Chef \"de partie", "Le Bistro", "New York/, New Jersey",
+                  "http://cards.example.test/view?job=Chef+\"de+partie&at=Le+Bistro"}});
     const std::string page = ReadFileBytes(test::FixturePath("boards/cards.html"));
     const std::string form = s.Parser.Run(s.NextPageLinkScript, page);
     EXPECT_EQ(form.rfind("<form name=next action=/cards/search method=POST>", 0), 0u) << form;
@@ -81,15 +73,15 @@ TEST_F(Harvest, DivCardsWithTemplatedLinksAndANextPageForm) {
 
 TEST_F(Harvest, DefinitionListFromParserScriptsKeepsRelativeLinks) {
     TVelaSource& s = Site(2, "list.html", true);
-    Check(s.Jobs, {{"Programmer/Analyst (Cobol, Db2)", "Acme Corp.", "Chicago, Illinois",
-                    "detail.cgi?id=9001"},
-                   {"Teacher of French",  // no-break spaces are blanks
-                    "Lyc\xC3\xA9"
-                    "e Fran\xC3\xA7"
-                    "ais",
-                    "Montr\xC3\xA9"
-                    "al",
-                    "detail.cgi?id=9003"}});
+    test::ExpectJobs(s.Jobs, {{"Programmer/Analyst (Cobol, Db2)", "Acme Corp.", "Chicago, Illinois",
+                               "detail.cgi?id=9001"},
+                              {"Teacher of French",  // no-break spaces are blanks
+                               "Lyc\xC3\xA9"
+                               "e Fran\xC3\xA7"
+                               "ais",
+                               "Montr\xC3\xA9"
+                               "al",
+                               "detail.cgi?id=9003"}});
     const std::string page = ReadFileBytes(test::FixturePath("boards/list.html"));
     EXPECT_EQ(s.Parser.Run(s.NextPageLinkScript, page), "results.cgi?start=20");
 }
