@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -22,6 +23,7 @@
 #include "demo/MakerSite.h"
 #include "net/HttpClient.h"
 #include "net/Url.h"
+#include "platform/ByteString.h"
 #include "platform/Paths.h"
 #include "search/SearchEngine.h"
 #include "support/TestHttpServer.h"
@@ -163,6 +165,23 @@ class TDemoTest : public TLoopTest {
         run.LoadSearches();
         run.InitMachine();
         run.AutoUpdatePending = false;
+    }
+
+    // Searches every board for "engineer" in Engineering, nationwide, as a new search
+    // does; false when the engine is not idle again within 30 s.
+    [[nodiscard]] bool SearchEveryBoard(TSearchEngine& run) {
+        run.RunState = rsIdle;
+        run.NewSearch = {"Nationwide", "Engineering", "engineer"};
+        run.MMNewClick();
+        return WaitFor([&] { return run.RunState == rsIdle; }, 30000);
+    }
+
+    // The status the progress rows show for each board, by board name.
+    static std::map<std::string, std::string> BoardStatus(const TSearchEngine& run) {
+        std::map<std::string, std::string> status;
+        for (const TProgressRow& r : run.Progress.Rows)
+            status[Trim(r.JobSource)] = r.Status;
+        return status;
     }
 
     std::string Url(const std::string& path) const { return server_->Base() + path; }

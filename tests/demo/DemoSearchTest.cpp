@@ -20,14 +20,9 @@ TEST_F(DemoSearch, EveryBoardEndsWithItsStatus) {
     TAcceptingFrontEnd accept;
     TSearchEngine run(Sandbox().Path(), accept);
     ASSERT_NO_FATAL_FAILURE(StartEngine(run));
-    run.RunState = rsIdle;
-    run.NewSearch = {"Nationwide", "Engineering", "engineer"};
-    run.MMNewClick();
-    ASSERT_TRUE(WaitFor([&] { return run.RunState == rsIdle; }, 30000));
+    ASSERT_TRUE(SearchEveryBoard(run));
 
-    std::map<std::string, std::string> status;
-    for (const TProgressRow& r : run.Progress.Rows)
-        status[Trim(r.JobSource)] = r.Status;
+    std::map<std::string, std::string> status = BoardStatus(run);
     EXPECT_EQ(status["Lazy River Jobs"], "Timed Out");
     EXPECT_EQ(status["Harbor Line Careers"], "Unreachable");
     EXPECT_EQ(status["TechPost Careers"], "Done");

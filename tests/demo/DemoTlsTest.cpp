@@ -220,14 +220,9 @@ TEST_F(DemoTlsSites, ASearchOverEveryBoardThroughTheEngine) {
     ASSERT_NO_FATAL_FAILURE(StartEngine(run));
     // The CA comes from the home's options alone.
     EXPECT_EQ(run.Machine.CAFile, caFile_);
-    run.RunState = rsIdle;
-    run.NewSearch = {"Nationwide", "Engineering", "engineer"};
-    run.MMNewClick();
-    ASSERT_TRUE(WaitFor([&] { return run.RunState == rsIdle; }, 30000));
+    ASSERT_TRUE(SearchEveryBoard(run));
 
-    std::map<std::string, std::string> status;
-    for (const TProgressRow& r : run.Progress.Rows)
-        status[Trim(r.JobSource)] = r.Status;
+    std::map<std::string, std::string> status = BoardStatus(run);
     for (const char* board : {"CareerHub Online", "JobFair Weekly", "Metro Classifieds",
                               "Carrefour Emploi", "TechPost Careers"})
         EXPECT_EQ(status[board], "Done") << board;
