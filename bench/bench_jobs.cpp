@@ -12,15 +12,20 @@ namespace {
 
 using tessaly::TVelaJobsList;
 
+// Steps the xorshift generator `x` and gives a job number from it.
+std::string NextId(uint32_t& x) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    return tessaly::IntToStr(static_cast<int64_t>(x % 1000000));
+}
+
 // Raw jobs as a page yields them: entities, tags, capitals, link templates.
 void FillRaw(TVelaJobsList& l, int n, int salt) {
     uint32_t x = 2463534242u + static_cast<uint32_t>(salt);
     for (int i = 0; i < n; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
+        const std::string id = NextId(x);
         auto& j = l.AddJob();
-        const std::string id = tessaly::IntToStr(static_cast<int64_t>(x % 1000000));
         j.Title = (i % 3 ? "<b>SENIOR ENGINEER (JAVA) " : "Line &amp; Cook &lt;i&gt;") + id;
         j.Company = "  Smith &amp; Sons&nbsp;" + id.substr(0, 2);
         j.Location = i % 2 ? "Boston, MA" : "Austin TX";
@@ -64,11 +69,8 @@ BENCHMARK(BM_CleanUp100k)->Unit(benchmark::kMillisecond);
 void FillRawUtf8(TVelaJobsList& l, int n, int salt) {
     uint32_t x = 88675123u + static_cast<uint32_t>(salt);
     for (int i = 0; i < n; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
+        const std::string id = NextId(x);
         auto& j = l.AddJob();
-        const std::string id = tessaly::IntToStr(static_cast<int64_t>(x % 1000000));
         j.Title = (i % 3 ? "<b>ING\xc3\x89NIEUR QUALIT\xc3\x89 (H/F) "
                          : "Data\r\nAnalyst &ndash; Z\xc3\xbcrich ") +
                   id;
