@@ -34,6 +34,12 @@ TFetch Fetch(THttpClient& client, bool post = false) {
     });
 }
 
+// Points the client at the root of `server` and runs one GET.
+TFetch Fetch(THttpClient& client, const TTestHttpServer& server) {
+    client.URL = server.Url();
+    return Fetch(client);
+}
+
 // --- Request forms ---
 
 TEST(HttpClientRequest, DirectGetSendsPathQueryAndHostOnly) {
@@ -153,8 +159,7 @@ TEST(HttpClientHeader, StatusTypeLengthAndEventOrder) {
         return a;
     });
     THttpClient client;
-    client.URL = server.Url();
-    TFetch f = Fetch(client);
+    TFetch f = Fetch(client, server);
     EXPECT_EQ(client.StatusCode(), 200);
     EXPECT_EQ(client.ReasonPhrase(), "Fine Thanks");
     EXPECT_EQ(client.ContentType(), "text/html; charset=x");
@@ -174,8 +179,7 @@ TEST(HttpClientHeader, HeaderlessHtmlIsTheDocument) {
         return a;
     });
     THttpClient client;
-    client.URL = server.Url();
-    TFetch f = Fetch(client);
+    TFetch f = Fetch(client, server);
     EXPECT_EQ(f.errorCode, -1);
     EXPECT_EQ(client.StatusCode(), 0);
     EXPECT_EQ(client.ContentType(), "text/html");
@@ -252,8 +256,7 @@ TEST(HttpClientBody, WrongContentLengthIsReadToTheClose) {
         return TTestHttpServer::Normal("0123456789abcdef", "Content-Length: 4\r\n");
     });
     THttpClient client;
-    client.URL = server.Url();
-    TFetch f = Fetch(client);
+    TFetch f = Fetch(client, server);
     EXPECT_EQ(client.ContentLength(), 4);
     EXPECT_EQ(f.document, "0123456789abcdef");
 }
@@ -263,8 +266,7 @@ TEST(HttpClientBody, CloseMidBodyEndsWithWhatArrived) {
         return TTestHttpServer::Normal("partial", "Content-Length: 100000\r\n");
     });
     THttpClient client;
-    client.URL = server.Url();
-    TFetch f = Fetch(client);
+    TFetch f = Fetch(client, server);
     EXPECT_EQ(f.errorCode, -1);
     EXPECT_EQ(f.document, "partial");
     EXPECT_EQ(f.events.back(), "RequestDone");
@@ -297,8 +299,7 @@ TEST(HttpClientBody, DocumentBeyondTheLimitFailsWithItsOwnReason) {
         return a;
     });
     THttpClient client;
-    client.URL = server.Url();
-    TFetch f = Fetch(client);
+    TFetch f = Fetch(client, server);
     EXPECT_EQ(f.errorCode, 404);
     EXPECT_EQ(f.message, "Document too large");
     EXPECT_EQ(client.Outcome(), THttpOutcome::TooLarge);
@@ -412,8 +413,7 @@ TEST(HttpClientFailure, RefusedAndUnresolved) {
 TEST(HttpClientFailure, ServerClosingWithoutAnyAnswerFails) {
     TTestHttpServer server([](const TRequest&) { return TTestHttpServer::Drop(); });
     THttpClient client;
-    client.URL = server.Url();
-    TFetch f = Fetch(client);
+    TFetch f = Fetch(client, server);
     EXPECT_EQ(f.errorCode, 404);
     EXPECT_EQ(f.message, "Connection closed by the server without an answer");
     EXPECT_EQ(f.document, "");
