@@ -35,6 +35,13 @@ TOutcome Request(THttpClient& client, bool post = false) {
     });
 }
 
+// Runs one GET of `url` with the test CA as the client's trusted authority.
+TOutcome RequestTrusting(THttpClient& client, const std::string& url) {
+    client.CAFile = TestCertificates().caFile;
+    client.URL = url;
+    return Request(client);
+}
+
 TTestHttpServer::TScript EchoScript() {
     return [](const TRequest& r) { return TTestHttpServer::Echo(r); };
 }
@@ -48,9 +55,7 @@ std::string LocalhostUrl(const TTestHttpServer& server, const std::string& path)
 TEST(HttpsClientRequest, GetAndPostWithTheCaFile) {
     TTestHttpServer server(EchoScript(), TestCertificates().localhost);
     THttpClient client;
-    client.CAFile = TestCertificates().caFile;
-    client.URL = server.Url("/jobs/list.asp?kw=c%2B%2B");
-    TOutcome o = Request(client);
+    TOutcome o = RequestTrusting(client, server.Url("/jobs/list.asp?kw=c%2B%2B"));
     ASSERT_EQ(o.errorCode, -1) << o.message;
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].requestLine, "GET /jobs/list.asp?kw=c%2B%2B HTTP/1.0");
@@ -233,9 +238,7 @@ TEST(HttpsClientRedirect, HttpToHttpsAndBack) {
         return TTestHttpServer::Redirect(LocalhostUrl(secure, "/secure"));
     });
     THttpClient client;
-    client.CAFile = TestCertificates().caFile;
-    client.URL = start.Url("/start");
-    TOutcome o = Request(client);
+    TOutcome o = RequestTrusting(client, start.Url("/start"));
     ASSERT_EQ(o.errorCode, -1) << o.message;
     EXPECT_EQ(secure.Requests().size(), 2u);
     ASSERT_EQ(plain.Requests().size(), 1u);
@@ -251,9 +254,7 @@ TEST(HttpsClientRedirect, RedirectToAnUntrustedHttpsSiteFails) {
     TTestHttpServer self(EchoScript(), TestCertificates().selfSigned);
     TTestHttpServer start([&](const TRequest&) { return TTestHttpServer::Redirect(self.Url()); });
     THttpClient client;
-    client.CAFile = TestCertificates().caFile;
-    client.URL = start.Url("/");
-    TOutcome o = Request(client);
+    TOutcome o = RequestTrusting(client, start.Url("/"));
     EXPECT_EQ(o.errorCode, 404);
     EXPECT_EQ(o.message, "certificate verify failed: self-signed certificate");
     EXPECT_TRUE(self.Requests().empty());
