@@ -88,9 +88,7 @@ std::string RelevancyText(uint8_t level) {
 }
 
 TRelevancyWeights WeightsOf(const TVelaSource& site) {
-    return {site.CategoryRelevancy,          site.RegionMatchRelevancy,
-            site.RegionNoMatchRelevancy,     site.KeywordsFullMatchRelevancy,
-            site.KeywordsPartMatchRelevancy, site.KeywordsNoMatchRelevancy};
+    return site;
 }
 
 void ScoreJobs(TVelaJobsList& jobs, const TRelevancyWeights& weights, std::string_view region,

@@ -12,16 +12,6 @@
 
 namespace tessaly {
 
-// The six weights a site definition carries, with their defaults.
-struct TRelevancyWeights {
-    int CategoryRelevancy = 0;
-    int RegionMatchRelevancy = 1;
-    int RegionNoMatchRelevancy = -1;
-    int KeywordsFullMatchRelevancy = 2;
-    int KeywordsPartMatchRelevancy = 1;
-    int KeywordsNoMatchRelevancy = 0;
-};
-
 enum class TWordMatch { None, Partial, Full };
 
 // Level of a job not scored yet; level 1 (deleted by the user) is kRelevancyDeleted.

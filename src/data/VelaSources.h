@@ -36,7 +36,18 @@ struct THarvestCount {
     int Untitled = 0;
 };
 
-class TVelaSource {
+// The six weights a site definition carries, with their defaults.
+struct TRelevancyWeights {
+    int CategoryRelevancy = 0;
+    int RegionMatchRelevancy = 1;
+    int RegionNoMatchRelevancy = -1;
+    int KeywordsFullMatchRelevancy = 2;
+    int KeywordsPartMatchRelevancy = 1;
+    int KeywordsNoMatchRelevancy = 0;
+};
+
+// A site definition carries its relevancy weights.
+class TVelaSource : public TRelevancyWeights {
   public:
     TVelaSource(int index, const TStrings* regions, const TStrings* categories);
 
@@ -83,12 +94,6 @@ class TVelaSource {
     TStrings JobLocationScript;
     TStrings JobURLScript;
     TStrings PageFormatScript;
-    int CategoryRelevancy = 0;
-    int RegionMatchRelevancy = 1;
-    int RegionNoMatchRelevancy = -1;
-    int KeywordsFullMatchRelevancy = 2;
-    int KeywordsPartMatchRelevancy = 1;
-    int KeywordsNoMatchRelevancy = 0;
 
     TParserScript Parser;
     TVelaJobsList Jobs;
