@@ -26,6 +26,21 @@ void THttpResponseReader::Reset() {
     chunkLeft_ = 0;
 }
 
+bool THttpResponseReader::AddLineByte(char c) {
+    if (c == '\n') return true;
+    if (lineLength_ == kLineBufferSize) throw EHttpException("HTTP line too long", kLineTooLong);
+    line_[lineLength_++] = c;
+    return false;
+}
+
+std::string_view THttpResponseReader::TakeLine(bool& cr) {
+    size_t length = lineLength_;
+    cr = length > 0 && line_[length - 1] == '\r';
+    if (cr) --length;
+    lineLength_ = 0;
+    return std::string_view(line_, length);
+}
+
 THttpResponseReader::TAction THttpResponseReader::Feed(const char* data, size_t size) {
     if (closing_ || relocationDone_) return TAction::Close;
     if (phase_ == TPhase::Body) {
@@ -33,20 +48,10 @@ THttpResponseReader::TAction THttpResponseReader::Feed(const char* data, size_t 
         return Complete() ? TAction::Close : TAction::Continue;
     }
     for (size_t i = 0; i < size; ++i) {
-        char c = data[i];
-        if (c != '\n') {
-            if (lineLength_ == kLineBufferSize)
-                throw EHttpException("HTTP line too long", kLineTooLong);
-            line_[lineLength_++] = c;
-            continue;
-        }
-        size_t length = lineLength_;
-        bool cr = length > 0 && line_[length - 1] == '\r';
-        if (cr) --length;
-        lineLength_ = 0;
-        std::string_view ending = cr ? "\r\n" : "\n";
-        TAction action =
-            HandleLine(std::string_view(line_, length), ending, data + i + 1, size - i - 1);
+        if (!AddLineByte(data[i])) continue;
+        bool cr = false;
+        const std::string_view line = TakeLine(cr);
+        TAction action = HandleLine(line, cr ? "\r\n" : "\n", data + i + 1, size - i - 1);
         if (action == TAction::Close) {
             closing_ = true;
             return action;
@@ -146,17 +151,9 @@ void THttpResponseReader::ChunkedPiece(const char* data, size_t size) {
         }
         // Size lines, the line end after a chunk and trailer lines share the line buffer,
         // which the header no longer needs.
-        const char c = data[i++];
-        if (c != '\n') {
-            if (lineLength_ == kLineBufferSize)
-                throw EHttpException("HTTP line too long", kLineTooLong);
-            line_[lineLength_++] = c;
-            continue;
-        }
-        size_t length = lineLength_;
-        if (length > 0 && line_[length - 1] == '\r') --length;
-        lineLength_ = 0;
-        ChunkLine(std::string_view(line_, length));
+        if (!AddLineByte(data[i++])) continue;
+        bool cr = false;
+        ChunkLine(TakeLine(cr));
     }
 }
 

@@ -87,6 +87,12 @@ class THttpResponseReader {
     void BodyPiece(const char* data, size_t size);
     void ChunkedPiece(const char* data, size_t size);
     void ChunkLine(std::string_view line);
+    // Adds a received byte to the line buffer; true for the line feed that ends the line.
+    // Throws when the line outgrows the buffer.
+    bool AddLineByte(char c);
+    // The buffered line without its line end (`cr`: it ended in CR LF); the buffer starts
+    // the next line. The view lasts until the next byte is added.
+    std::string_view TakeLine(bool& cr);
     void Deliver(const char* data, size_t size);
 
     TPhase phase_ = TPhase::Header;
