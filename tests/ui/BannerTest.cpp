@@ -259,21 +259,22 @@ class BannerTest : public QObject {
         QCOMPARE(f.Sponsors[3]->geometry(), QRect(left + 124, 12, 104, 44));
 
         // Three: the strip above takes the full width.
-        QVERIFY(f.InBanner->ShowImage(Gif(468, 60)));
+        QVERIFY(Child<TBannerPanel>(f, "InBanner")->ShowImage(Gif(468, 60)));
         QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 60 + 60 + 16);
-        QCOMPARE(f.InBanner->geometry(), QRect(0, 0, width(), 68));
+        QCOMPARE(Child<TBannerPanel>(f, "InBanner")->geometry(), QRect(0, 0, width(), 68));
         QCOMPARE(f.Sponsors[1]->geometry(), QRect(left, 70, 124, 64));
-        QCOMPARE(f.InBanner->Image->geometry().center().x(), f.InBanner->rect().center().x());
+        QCOMPARE(Child<TBannerPanel>(f, "InBanner")->Image->geometry().center().x(),
+                 Child<TBannerPanel>(f, "InBanner")->rect().center().x());
 
         // A wider window: the row moves to the new middle, the strip follows.
         f.resize(1000, 500);
         QVERIFY(QTest::qWaitFor([&] { return width() > 900; }));
         QTest::qWait(20);
         QCOMPARE(f.Sponsors[1]->x(), (width() - 228) / 2);
-        QCOMPARE(f.InBanner->width(), width());
+        QCOMPARE(Child<TBannerPanel>(f, "InBanner")->width(), width());
 
         // Banners hide one by one; the area goes when the last one does.
-        f.InBanner->Stop();
+        Child<TBannerPanel>(f, "InBanner")->Stop();
         QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 68);
         f.Sponsors[1]->Stop();
         QCOMPARE(f.Sponsors[3]->x(), (width() - 104) / 2);
@@ -292,8 +293,8 @@ class BannerTest : public QObject {
         box.SaveToFile(home.File("config.box"));
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TSponsorForm* s = f.SponsorForm;
-        QCOMPARE(f.SponsorWindow, static_cast<QWidget*>(s));
+        TSponsorForm* s = f.GetSponsorForm();
+        QCOMPARE(f.GetSponsorWindow(), static_cast<QWidget*>(s));
         QCOMPARE(s->windowTitle(), QString("Click for details..."));
         QVERIFY(s->windowFlags() & Qt::WindowStaysOnTopHint);
 
@@ -343,7 +344,7 @@ class BannerTest : public QObject {
         box.WriteString("PopBanner", "OnBrowse", "True");
         box.SaveToFile(home.File("config.box"));
         TWindow w(home);
-        TSponsorForm* s = w->SponsorForm;
+        TSponsorForm* s = w->GetSponsorForm();
         s->move(20000, 20000);
         w->PopBanner("OnBrowse");
         QVERIFY(w.WaitFor([&] { return !s->PopBanner->isHidden(); }));
@@ -370,7 +371,8 @@ class BannerTest : public QObject {
         QTest::qWait(200);
         QCOMPARE(ads.Count("/small.gif"), 0);
         QCOMPARE(ads.Count("/wide.gif"), 0);
-        QVERIFY(f.Sponsors[1]->isHidden() && f.Sponsors[2]->isHidden() && f.InBanner->isHidden());
+        QVERIFY(f.Sponsors[1]->isHidden() && f.Sponsors[2]->isHidden() &&
+                Child<TBannerPanel>(f, "InBanner")->isHidden());
 
         f.SetRunState(rsSearching);
         QVERIFY(w.WaitFor([&] { return !f.Sponsors[1]->isHidden(); }));
@@ -385,7 +387,7 @@ class BannerTest : public QObject {
         QCOMPARE(ads.Count("/anim.gif"), 1);
 
         // A new descriptor: the banners read their triggers again when told.
-        QVERIFY(!f.InBanner->HasTrigger(btAtSearch));
+        QVERIFY(!Child<TBannerPanel>(f, "InBanner")->HasTrigger(btAtSearch));
         // The descriptor is read for the product's edition; these are its plain sections.
         TConfigBox& descriptor = f.Engine().Config;
         const std::string edition = descriptor.Edition;
@@ -395,10 +397,10 @@ class BannerTest : public QObject {
         descriptor.Edition = edition;
         QVERIFY(f.OnBannerTriggersChanged);
         f.OnBannerTriggersChanged();
-        QVERIFY(f.InBanner->HasTrigger(btAtSearch));
+        QVERIFY(Child<TBannerPanel>(f, "InBanner")->HasTrigger(btAtSearch));
         QVERIFY(!f.Sponsors[1]->HasTrigger(btAtSearch));
         f.SetRunState(rsSearching);
-        QVERIFY(w.WaitFor([&] { return !f.InBanner->isHidden(); }));
+        QVERIFY(w.WaitFor([&] { return !Child<TBannerPanel>(f, "InBanner")->isHidden(); }));
         QCOMPARE(ads.Count("/small.gif"), 1);
         f.SetRunState(rsIdle);
         QVERIFY(w.WaitFor([&] { return !Child<TFrameAnimation>(f, "XkLogo")->Playing(); }));
@@ -407,7 +409,7 @@ class BannerTest : public QObject {
         f.close();
         for (TBannerPanel* p : f.Sponsors)
             QVERIFY(!p->Active() && p->isHidden());
-        QVERIFY(!f.InBanner->Active());
+        QVERIFY(!Child<TBannerPanel>(f, "InBanner")->Active());
         QVERIFY(Child<QWidget>(f, "AdPanel")->isHidden());
     }
 };
