@@ -269,7 +269,6 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
 
     // ---- sponsor banners: "InBanner" above "Sponsor1" to "Sponsor5" in the banner area,
     // "PopBanner" in the sponsor window (SponsorForm, also SponsorWindow).
-    TBannerPanel* Sponsors[5];
     // Lays the banner area out for the banners that show; hides it when none does.
     void AdPanelResize();
     // First activation: the banners read their triggers; from now on the run states
@@ -316,6 +315,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     TJobTranslator* JobTranslator = nullptr;
 
     TBannerPanel* InBanner;
+    TBannerPanel* Sponsors[5];  // "Sponsor1" to "Sponsor5"
     TSponsorForm* SponsorForm;
     TRemoteForm* RemoteForm = nullptr;
     // The options dialog and its two companions; created by ReadProductId, once the

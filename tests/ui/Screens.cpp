@@ -202,15 +202,16 @@ int main(int argc, char** argv) {
     Child<TBannerPanel>(form, "InBanner")
         ->ShowImage(demo::DrawBanner(468, 60, 0x000080, 0xFFFF00, "TESSALY 98", true));
     for (int i = 0; i < 5; ++i)
-        form.Sponsors[i]->ShowImage(
-            demo::DrawBanner(120, 60, side[i].background, side[i].ink, side[i].text, false));
+        Child<TBannerPanel>(form, ("Sponsor" + std::to_string(i + 1)).c_str())
+            ->ShowImage(
+                demo::DrawBanner(120, 60, side[i].background, side[i].ink, side[i].text, false));
     Save(&form, out, "main-window-banners");
     form.GetSponsorForm()->PopBanner->ShowImage(
         demo::DrawBanner(120, 60, 0x333333, 0x66CCFF, "CAREER TIPS", true));
     form.GetSponsorForm()->TimerTimer();
     Save(form.GetSponsorForm(), out, "sponsor-window");
     for (int i = 0; i < 5; ++i)
-        form.Sponsors[i]->Stop();
+        Child<TBannerPanel>(form, ("Sponsor" + std::to_string(i + 1)).c_str())->Stop();
     Save(&form, out, "main-window-strip-only");
     TOptionsForm* options = Child<TOptionsForm>(form, "OptionsForm");
     options->show();
