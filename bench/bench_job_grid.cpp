@@ -164,7 +164,7 @@ int main(int argc, char** argv) {
         form->GridTimerTimer();
         QApplication::processEvents();
     });
-    const int rows = form->JobGrid->Model().JobRows();
+    const int rows = form->GetJobGrid()->Model().JobRows();
     if (rows != kJobs) {
         std::fprintf(stderr, "bench_job_grid: %d rows shown, %d expected\n", rows, kJobs);
         return 2;
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
 
     auto click = [&](TJobColumn column) {
         return Seconds([&] {
-            form->JobGridCanSort(form->JobGrid->ColumnOf(column));
+            form->JobGridCanSort(form->GetJobGrid()->ColumnOf(column));
             QApplication::processEvents();
         });
     };
@@ -192,18 +192,18 @@ int main(int argc, char** argv) {
     const double menuTitle = menu("Title");
     const double menuRelevancy = menu("Relevancy");
 
-    form->RemoteForm->OnPopupMessage = [] {};
-    form->RemoteForm->OnPopBanner = [] {};
+    form->GetRemoteForm()->OnPopupMessage = [] {};
+    form->GetRemoteForm()->OnPopBanner = [] {};
     const double remote = Seconds([&] {
         form->MMBrowseClick("All");
         QApplication::processEvents();
     });
-    const int remoteRows = form->RemoteForm->JobGrid->Model().JobRows();
+    const int remoteRows = form->GetRemoteForm()->JobGrid->Model().JobRows();
     const double remoteSort = Seconds([&] {
-        form->RemoteForm->SortGridClick("byTitle");
+        form->GetRemoteForm()->SortGridClick("byTitle");
         QApplication::processEvents();
     });
-    form->RemoteForm->close();
+    form->GetRemoteForm()->close();
     QApplication::processEvents();
 
     rusage usage{};

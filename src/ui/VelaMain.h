@@ -227,14 +227,24 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void SetHourglass(bool on);
 
     // ---- the grids, which the options dialog lays out and stores; every other widget is
-    // the window's own, found by its name ("NewBut", "ResPopup", "Splitter1", ...).
-    QTableWidget* SearchGrid;
-    TJobGrid* JobGrid;
+    // the window's own, found by its name ("NewBut", "ResPopup", "Splitter1", "JobGrid",
+    // "NewSearchForm", ...).
+    QTableWidget* GetSearchGrid() const { return SearchGrid; }
+    TJobGrid* GetJobGrid() const { return JobGrid; }
 
-    // Windows that other windows lay out, store and drive; null until they are created.
-    QWidget* RemoteWindow = nullptr;   // the remote job-list window ("RemoteForm")
-    QTableView* RemoteGrid = nullptr;  // its job grid
-    QWidget* SponsorWindow = nullptr;  // the sponsor banner window ("SponsorForm")
+    // Windows of their own (no parent), which other windows lay out, store and drive;
+    // null until they are created.
+    TProgressForm* GetProgressForm() const { return ProgressForm; }
+    TRemoteForm* GetRemoteForm() const { return RemoteForm; }
+    TSponsorForm* GetSponsorForm() const { return SponsorForm; }
+    QWidget* GetRemoteWindow() const { return RemoteWindow; }
+    QTableView* GetRemoteGrid() const { return RemoteGrid; }
+    QWidget* GetSponsorWindow() const { return SponsorWindow; }
+    // Tests put stand-in windows in their place.
+    void SetRemoteWindow(QWidget* window) { RemoteWindow = window; }
+    void SetRemoteGrid(QTableView* grid) { RemoteGrid = grid; }
+    void SetSponsorWindow(QWidget* window) { SponsorWindow = window; }
+
     // The remote window recomputes its column widths (after a grid layout reset).
     std::function<void()> OnRemoteLayout;
     // The update descriptor changed: every banner reads its triggers again.
@@ -257,21 +267,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // A job translation's status for the remote window's second panel ("" when it ends).
     std::function<void(const std::string&)> OnRemoteStatus;
 
-    TNewSearchForm* NewSearchForm;
-    TRefineForm* RefineForm;
-    TFindInResultsForm* FindInResultsForm;
-    TProgressForm* ProgressForm;
-    TAboutForm* AboutForm;
-    TUpdateForm* UpdateForm = nullptr;
-    TSpamForm* SpamForm = nullptr;
-    TKeyTranslator* KeyTranslator = nullptr;
-    TJobTranslator* JobTranslator = nullptr;
-
     // ---- sponsor banners: "InBanner" above "Sponsor1" to "Sponsor5" in the banner area,
     // "PopBanner" in the sponsor window (SponsorForm, also SponsorWindow).
-    TBannerPanel* InBanner;
-    TBannerPanel* Sponsors[5];
-    TSponsorForm* SponsorForm;
     // Lays the banner area out for the banners that show; hides it when none does.
     void AdPanelResize();
     // First activation: the banners read their triggers; from now on the run states
@@ -282,12 +279,6 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // Starts every banner (the seven) whose triggers hold `trigger`.
     void FireBannerTrigger(int trigger);
     void InBannerBannerClick(const std::string& destination);
-    TRemoteForm* RemoteForm = nullptr;
-    // The options dialog and its two companions; created by ReadProductId, once the
-    // options and the update descriptor are read and the other windows exist.
-    TProxyForm* ProxyForm = nullptr;
-    TConnectWizard* ConnectWizard = nullptr;
-    TOptionsForm* OptionsForm = nullptr;
 
     // A main-menu action by its name ("MMNew", "MMFindInResultsNext", ...).
     QAction* Action(const char* name) const;
@@ -304,6 +295,35 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void changeEvent(QEvent* e) override;
 
   private:
+    // Found by tests through their object names (the class names: "SearchGrid",
+    // "InBanner", "OptionsForm", ...); the windows without a parent through the
+    // accessors above.
+    QTableWidget* SearchGrid;
+    TJobGrid* JobGrid;
+    QWidget* RemoteWindow = nullptr;   // the remote job-list window ("RemoteForm")
+    QTableView* RemoteGrid = nullptr;  // its job grid
+    QWidget* SponsorWindow = nullptr;  // the sponsor banner window ("SponsorForm")
+
+    TNewSearchForm* NewSearchForm;
+    TRefineForm* RefineForm;
+    TFindInResultsForm* FindInResultsForm;
+    TProgressForm* ProgressForm;
+    TAboutForm* AboutForm;
+    TUpdateForm* UpdateForm = nullptr;
+    TSpamForm* SpamForm = nullptr;
+    TKeyTranslator* KeyTranslator = nullptr;
+    TJobTranslator* JobTranslator = nullptr;
+
+    TBannerPanel* InBanner;
+    TBannerPanel* Sponsors[5];  // "Sponsor1" to "Sponsor5"
+    TSponsorForm* SponsorForm;
+    TRemoteForm* RemoteForm = nullptr;
+    // The options dialog and its two companions; created by ReadProductId, once the
+    // options and the update descriptor are read and the other windows exist.
+    TProxyForm* ProxyForm = nullptr;
+    TConnectWizard* ConnectWizard = nullptr;
+    TOptionsForm* OptionsForm = nullptr;
+
     struct TActions;
     void CreateActions();
     void CreateMenus();

@@ -507,16 +507,16 @@ void TOptionsForm::SaveOptions() {
         number("MainForm", "Left", main_.pos().x());
         number("SearchGrid", "Height",
                SearchGridHeight(main_.findChild<QSplitter*>("Splitter1"), searchGridHeight_));
-        const QWidget* p = main_.ProgressForm;
+        const QWidget* p = main_.GetProgressForm();
         number("ProgressForm", "Top", p->pos().y());
         number("ProgressForm", "Left", p->pos().x());
         number("ProgressForm", "Width", p->width());
         number("ProgressForm", "Height", p->height());
-        if (const QWidget* w = main_.SponsorWindow) {
+        if (const QWidget* w = main_.GetSponsorWindow()) {
             number("SponsorForm", "Top", w->pos().y());
             number("SponsorForm", "Left", w->pos().x());
         }
-        if (const QWidget* w = main_.RemoteWindow) {
+        if (const QWidget* w = main_.GetRemoteWindow()) {
             number("RemoteForm", "Top", w->pos().y());
             number("RemoteForm", "Left", w->pos().x());
             number("RemoteForm", "Width", w->width());
@@ -530,9 +530,9 @@ void TOptionsForm::SaveOptions() {
             s.WriteString(t.Section, "Order", order);
             s.WriteString(t.Section, "Sizes", sizes);
         };
-        lists(main_.SearchGrid, kSearchGridTable);
-        lists(main_.JobGrid, kJobGridTable);
-        if (main_.RemoteGrid) lists(main_.RemoteGrid, kRemoteGridTable);
+        lists(main_.GetSearchGrid(), kSearchGridTable);
+        lists(main_.GetJobGrid(), kJobGridTable);
+        if (main_.GetRemoteGrid()) lists(main_.GetRemoteGrid(), kRemoteGridTable);
         number("JobGrid", "SortColumn", ColumnOfSortKey(main_.Engine().SortColumn));
         s.WriteString("JobGrid", "SortDirection",
                       main_.Engine().SortDescending ? "Descending" : "Ascending");
@@ -623,9 +623,9 @@ std::vector<TGeometryValue> GeometryValues(TVelaMainForm& main, int& gridHeight)
                      gridHeight = h;
                      SetSearchGridHeight(splitter, h);
                  }});
-    window(main.ProgressForm, "ProgressForm", true);
-    if (main.SponsorWindow) window(main.SponsorWindow, "SponsorForm", false);
-    if (main.RemoteWindow) window(main.RemoteWindow, "RemoteForm", true);
+    window(main.GetProgressForm(), "ProgressForm", true);
+    if (main.GetSponsorWindow()) window(main.GetSponsorWindow(), "SponsorForm", false);
+    if (main.GetRemoteWindow()) window(main.GetRemoteWindow(), "RemoteForm", true);
     return v;
 }
 
@@ -650,27 +650,27 @@ void TOptionsForm::ResetWindows() {
            area.y() + Centred(area.height(), m.height()));
     searchGridHeight_ = 82;
     SetSearchGridHeight(m.findChild<QSplitter*>("Splitter1"), 82);
-    m.SearchGrid->show();
+    m.GetSearchGrid()->show();
     m.findChild<QToolBar*>("ButtonsPanel")->show();
 
-    QWidget* p = m.ProgressForm;
+    QWidget* p = m.GetProgressForm();
     p->resize(450, 210);
     const QPoint at = m.pos();
     int left = at.x() + m.width() - 400;
     if (left + 450 > area.x() + area.width()) left = area.x() + area.width() - 450 - 80;
     p->move(left, at.y() + m.height() - 210 - 40);
 
-    if (QWidget* s = m.SponsorWindow) {
+    if (QWidget* s = m.GetSponsorWindow()) {
         const int l = at.x() - 80;
         s->move(l < 0 ? 20 : l, s->pos().y() + 200);
     }
-    if (QWidget* r = m.RemoteWindow)
+    if (QWidget* r = m.GetRemoteWindow())
         r->move(area.x() + area.width() - r->width() - 80,
                 area.y() + area.height() - r->height() - 200);
 
     if (isVisible()) {
         // Windows kept on top come back above the main window; the dialog keeps the focus.
-        for (QWidget* w : {static_cast<QWidget*>(m.ProgressForm), m.RemoteWindow})
+        for (QWidget* w : {static_cast<QWidget*>(m.GetProgressForm()), m.GetRemoteWindow()})
             if (w && w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint)) w->raise();
         raise();
         activateWindow();
@@ -697,8 +697,9 @@ void TOptionsForm::RecallGridsOrFail() {
         QTableView* Grid;
         const TGridTable& Table;
     };
-    std::vector<TGrid> grids{{main_.SearchGrid, kSearchGridTable}, {main_.JobGrid, kJobGridTable}};
-    if (main_.RemoteGrid) grids.push_back({main_.RemoteGrid, kRemoteGridTable});
+    std::vector<TGrid> grids{{main_.GetSearchGrid(), kSearchGridTable},
+                             {main_.GetJobGrid(), kJobGridTable}};
+    if (main_.GetRemoteGrid()) grids.push_back({main_.GetRemoteGrid(), kRemoteGridTable});
     for (const TGrid& g : grids) {
         if (!ApplyGridLayout(g.Grid, g.Table, read(g.Table, "Order", g.Table.DefaultOrder),
                              read(g.Table, "Sizes", g.Table.DefaultSizes)))
@@ -715,21 +716,22 @@ void TOptionsForm::RecallGridsOrFail() {
     main_.Jobs().SortJobs(engine.SortColumn);
     if (engine.SortDescending) main_.Jobs().ReverseJobs();
     main_.JobListToGrid(true);
-    main_.JobGrid->horizontalHeader()->setSortIndicator(
-        main_.JobGrid->ColumnOf(static_cast<TJobColumn>(sortColumn)),
+    main_.GetJobGrid()->horizontalHeader()->setSortIndicator(
+        main_.GetJobGrid()->ColumnOf(static_cast<TJobColumn>(sortColumn)),
         engine.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
     main_.FormResize();
 }
 
 void TOptionsForm::ResetGrids() {
-    ResetGridLayout(main_.SearchGrid, kSearchGridTable);
-    ResetGridLayout(main_.JobGrid, kJobGridTable);
-    if (main_.RemoteGrid) ResetGridLayout(main_.RemoteGrid, kRemoteGridTable);
+    ResetGridLayout(main_.GetSearchGrid(), kSearchGridTable);
+    ResetGridLayout(main_.GetJobGrid(), kJobGridTable);
+    if (main_.GetRemoteGrid()) ResetGridLayout(main_.GetRemoteGrid(), kRemoteGridTable);
     TSearchEngine& engine = main_.Engine();
     engine.SortColumn = SortKeyOfColumn(kResetSortColumn);
     engine.SortDescending = false;
-    main_.JobGrid->horizontalHeader()->setSortIndicator(
-        main_.JobGrid->ColumnOf(static_cast<TJobColumn>(kResetSortColumn)), Qt::AscendingOrder);
+    main_.GetJobGrid()->horizontalHeader()->setSortIndicator(
+        main_.GetJobGrid()->ColumnOf(static_cast<TJobColumn>(kResetSortColumn)),
+        Qt::AscendingOrder);
     main_.FormResize();
     engine.StartGridTimer();
     if (main_.OnRemoteLayout) main_.OnRemoteLayout();
@@ -774,18 +776,18 @@ void TOptionsForm::SetStayOnTop(QWidget* window, bool on) {
 
 void TOptionsForm::opKeepProgressOnTopClick() {
     SyncMainOptions();
-    SetStayOnTop(main_.ProgressForm, opKeepProgressOnTop->isChecked());
+    SetStayOnTop(main_.GetProgressForm(), opKeepProgressOnTop->isChecked());
 }
 
 void TOptionsForm::opKeepRemoteOnTopClick() {
     SyncMainOptions();
-    SetStayOnTop(main_.RemoteWindow, opKeepRemoteOnTop->isChecked());
+    SetStayOnTop(main_.GetRemoteWindow(), opKeepRemoteOnTop->isChecked());
 }
 
 void TOptionsForm::opYellowClick() {
     SyncMainOptions();
-    main_.JobGrid->viewport()->update();
-    if (main_.RemoteGrid) main_.RemoteGrid->viewport()->update();
+    main_.GetJobGrid()->viewport()->update();
+    if (main_.GetRemoteGrid()) main_.GetRemoteGrid()->viewport()->update();
 }
 
 void TOptionsForm::opHotLinkClick() {

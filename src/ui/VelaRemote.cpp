@@ -627,7 +627,7 @@ void TRemoteForm::SortGridClick(const QString& item) {
 
 void TRemoteForm::BringStayOnTopToFront() {
     if (windowFlags() & Qt::WindowStaysOnTopHint) raise();
-    QWidget* progress = main_.ProgressForm;
+    QWidget* progress = main_.GetProgressForm();
     if (progress && progress->isVisible() && (progress->windowFlags() & Qt::WindowStaysOnTopHint))
         progress->raise();
 }

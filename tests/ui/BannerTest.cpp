@@ -208,7 +208,7 @@ class BannerTest : public QObject {
         Section(box, "Sponsor1", "AtStart", {ads.Url("/anim.gif")}, {ads.Url("/click?ad=7")});
         box.SaveToFile(home.File("config.box"));
         TWindow w(home);
-        TBannerPanel* s = w->Sponsors[0];
+        TBannerPanel* s = Child<TBannerPanel>(w.Form(), "Sponsor1");
         QVERIFY(w.WaitFor([&] { return !s->isHidden(); }));
         QCOMPARE(s->Banner().Cookie(), std::string("ADSESSION=7"));
         QTest::mouseClick(s->Image, Qt::LeftButton, {}, QPoint(3, 3));
@@ -241,44 +241,45 @@ class BannerTest : public QObject {
         auto width = [&] { return Child<QWidget>(f, "AdPanel")->parentWidget()->width(); };
 
         // One small banner: its image plus 4, in the middle of the row.
-        QVERIFY(f.Sponsors[1]->ShowImage(Gif(120, 60)));
+        QVERIFY(Child<TBannerPanel>(f, "Sponsor2")->ShowImage(Gif(120, 60)));
         QVERIFY(!Child<QWidget>(f, "AdPanel")->isHidden());
         QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 68);
-        QCOMPARE(f.Sponsors[1]->size(), QSize(124, 64));
-        QCOMPARE(f.Sponsors[1]->x(), (width() - 124) / 2);
+        QCOMPARE(Child<TBannerPanel>(f, "Sponsor2")->size(), QSize(124, 64));
+        QCOMPARE(Child<TBannerPanel>(f, "Sponsor2")->x(), (width() - 124) / 2);
         QCOMPARE(Child<QWidget>(f, "BufferPanelL")->width(), (width() - 124) / 2);
         QCOMPARE(Child<QWidget>(f, "BufferPanelR")->geometry().left(),
-                 f.Sponsors[1]->geometry().right() + 1);
+                 Child<TBannerPanel>(f, "Sponsor2")->geometry().right() + 1);
         QCOMPARE(Child<QWidget>(f, "BufferPanelR")->geometry().right(), width() - 1);
 
         // Two: side by side in order, the lower one centred on the taller.
-        QVERIFY(f.Sponsors[3]->ShowImage(Gif(100, 40)));
+        QVERIFY(Child<TBannerPanel>(f, "Sponsor4")->ShowImage(Gif(100, 40)));
         QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 68);
         const int left = (width() - 124 - 104) / 2;
-        QCOMPARE(f.Sponsors[1]->geometry(), QRect(left, 2, 124, 64));
-        QCOMPARE(f.Sponsors[3]->geometry(), QRect(left + 124, 12, 104, 44));
+        QCOMPARE(Child<TBannerPanel>(f, "Sponsor2")->geometry(), QRect(left, 2, 124, 64));
+        QCOMPARE(Child<TBannerPanel>(f, "Sponsor4")->geometry(), QRect(left + 124, 12, 104, 44));
 
         // Three: the strip above takes the full width.
-        QVERIFY(f.InBanner->ShowImage(Gif(468, 60)));
+        QVERIFY(Child<TBannerPanel>(f, "InBanner")->ShowImage(Gif(468, 60)));
         QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 60 + 60 + 16);
-        QCOMPARE(f.InBanner->geometry(), QRect(0, 0, width(), 68));
-        QCOMPARE(f.Sponsors[1]->geometry(), QRect(left, 70, 124, 64));
-        QCOMPARE(f.InBanner->Image->geometry().center().x(), f.InBanner->rect().center().x());
+        QCOMPARE(Child<TBannerPanel>(f, "InBanner")->geometry(), QRect(0, 0, width(), 68));
+        QCOMPARE(Child<TBannerPanel>(f, "Sponsor2")->geometry(), QRect(left, 70, 124, 64));
+        QCOMPARE(Child<TBannerPanel>(f, "InBanner")->Image->geometry().center().x(),
+                 Child<TBannerPanel>(f, "InBanner")->rect().center().x());
 
         // A wider window: the row moves to the new middle, the strip follows.
         f.resize(1000, 500);
         QVERIFY(QTest::qWaitFor([&] { return width() > 900; }));
         QTest::qWait(20);
-        QCOMPARE(f.Sponsors[1]->x(), (width() - 228) / 2);
-        QCOMPARE(f.InBanner->width(), width());
+        QCOMPARE(Child<TBannerPanel>(f, "Sponsor2")->x(), (width() - 228) / 2);
+        QCOMPARE(Child<TBannerPanel>(f, "InBanner")->width(), width());
 
         // Banners hide one by one; the area goes when the last one does.
-        f.InBanner->Stop();
+        Child<TBannerPanel>(f, "InBanner")->Stop();
         QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 68);
-        f.Sponsors[1]->Stop();
-        QCOMPARE(f.Sponsors[3]->x(), (width() - 104) / 2);
+        Child<TBannerPanel>(f, "Sponsor2")->Stop();
+        QCOMPARE(Child<TBannerPanel>(f, "Sponsor4")->x(), (width() - 104) / 2);
         QCOMPARE(Child<QWidget>(f, "AdPanel")->height(), 48);
-        f.Sponsors[3]->Stop();
+        Child<TBannerPanel>(f, "Sponsor4")->Stop();
         QVERIFY(Child<QWidget>(f, "AdPanel")->isHidden());
     }
 
@@ -292,8 +293,8 @@ class BannerTest : public QObject {
         box.SaveToFile(home.File("config.box"));
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TSponsorForm* s = f.SponsorForm;
-        QCOMPARE(f.SponsorWindow, static_cast<QWidget*>(s));
+        TSponsorForm* s = f.GetSponsorForm();
+        QCOMPARE(f.GetSponsorWindow(), static_cast<QWidget*>(s));
         QCOMPARE(s->windowTitle(), QString("Click for details..."));
         QVERIFY(s->windowFlags() & Qt::WindowStaysOnTopHint);
 
@@ -343,7 +344,7 @@ class BannerTest : public QObject {
         box.WriteString("PopBanner", "OnBrowse", "True");
         box.SaveToFile(home.File("config.box"));
         TWindow w(home);
-        TSponsorForm* s = w->SponsorForm;
+        TSponsorForm* s = w->GetSponsorForm();
         s->move(20000, 20000);
         w->PopBanner("OnBrowse");
         QVERIFY(w.WaitFor([&] { return !s->PopBanner->isHidden(); }));
@@ -365,27 +366,29 @@ class BannerTest : public QObject {
         TWindow w(home);
         TVelaMainForm& f = w.Form();
         // From starting to idle: the AtStart banners, and only they.
-        QVERIFY(w.WaitFor([&] { return !f.Sponsors[0]->isHidden(); }));
+        QVERIFY(w.WaitFor([&] { return !Child<TBannerPanel>(f, "Sponsor1")->isHidden(); }));
         QVERIFY(!Child<QWidget>(f, "AdPanel")->isHidden());
         QTest::qWait(200);
         QCOMPARE(ads.Count("/small.gif"), 0);
         QCOMPARE(ads.Count("/wide.gif"), 0);
-        QVERIFY(f.Sponsors[1]->isHidden() && f.Sponsors[2]->isHidden() && f.InBanner->isHidden());
+        QVERIFY(Child<TBannerPanel>(f, "Sponsor2")->isHidden() &&
+                Child<TBannerPanel>(f, "Sponsor3")->isHidden() &&
+                Child<TBannerPanel>(f, "InBanner")->isHidden());
 
         f.SetRunState(rsSearching);
-        QVERIFY(w.WaitFor([&] { return !f.Sponsors[1]->isHidden(); }));
+        QVERIFY(w.WaitFor([&] { return !Child<TBannerPanel>(f, "Sponsor2")->isHidden(); }));
         QCOMPARE(ads.Count("/anim.gif"), 1);  // the AtStart banner is not fetched again
         f.SetRunState(rsIdle);
         QTest::qWait(100);
         f.SetRunState(rsRefining);
-        QVERIFY(w.WaitFor([&] { return !f.Sponsors[2]->isHidden(); }));
+        QVERIFY(w.WaitFor([&] { return !Child<TBannerPanel>(f, "Sponsor3")->isHidden(); }));
         f.SetRunState(rsIdle);
         QVERIFY(w.WaitFor([&] { return !Child<TFrameAnimation>(f, "XkLogo")->Playing(); }));
         QCOMPARE(ads.Count("/wide.gif"), 1);
         QCOMPARE(ads.Count("/anim.gif"), 1);
 
         // A new descriptor: the banners read their triggers again when told.
-        QVERIFY(!f.InBanner->HasTrigger(btAtSearch));
+        QVERIFY(!Child<TBannerPanel>(f, "InBanner")->HasTrigger(btAtSearch));
         // The descriptor is read for the product's edition; these are its plain sections.
         TConfigBox& descriptor = f.Engine().Config;
         const std::string edition = descriptor.Edition;
@@ -395,19 +398,21 @@ class BannerTest : public QObject {
         descriptor.Edition = edition;
         QVERIFY(f.OnBannerTriggersChanged);
         f.OnBannerTriggersChanged();
-        QVERIFY(f.InBanner->HasTrigger(btAtSearch));
-        QVERIFY(!f.Sponsors[1]->HasTrigger(btAtSearch));
+        QVERIFY(Child<TBannerPanel>(f, "InBanner")->HasTrigger(btAtSearch));
+        QVERIFY(!Child<TBannerPanel>(f, "Sponsor2")->HasTrigger(btAtSearch));
         f.SetRunState(rsSearching);
-        QVERIFY(w.WaitFor([&] { return !f.InBanner->isHidden(); }));
+        QVERIFY(w.WaitFor([&] { return !Child<TBannerPanel>(f, "InBanner")->isHidden(); }));
         QCOMPARE(ads.Count("/small.gif"), 1);
         f.SetRunState(rsIdle);
         QVERIFY(w.WaitFor([&] { return !Child<TFrameAnimation>(f, "XkLogo")->Playing(); }));
 
         // Closing stops every banner and the banner area goes.
         f.close();
-        for (TBannerPanel* p : f.Sponsors)
+        for (const char* name : {"Sponsor1", "Sponsor2", "Sponsor3", "Sponsor4", "Sponsor5"}) {
+            TBannerPanel* p = Child<TBannerPanel>(f, name);
             QVERIFY(!p->Active() && p->isHidden());
-        QVERIFY(!f.InBanner->Active());
+        }
+        QVERIFY(!Child<TBannerPanel>(f, "InBanner")->Active());
         QVERIFY(Child<QWidget>(f, "AdPanel")->isHidden());
     }
 };

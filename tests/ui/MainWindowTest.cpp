@@ -62,18 +62,23 @@ class MainWindowTest : public QObject {
         home.AddSearch("cook", "Texas", "Hospitality", {Job("Line Cook", "Diner")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        QCOMPARE(f.SearchGrid->rowCount(), 2);
+        QCOMPARE(Child<QTableWidget>(f, "SearchGrid")->rowCount(), 2);
         QCOMPARE(w.SearchCell(0, "Keywords "), QString("welder"));
         QCOMPARE(w.SearchCell(1, "Area "), QString("Texas"));
         QCOMPARE(w.SearchCell(1, "SearchIndex"), QString("1"));
         // The date column is narrow: its hint holds the whole date and time.
-        const QTableWidgetItem* date = w->SearchGrid->item(0, w->GetColIdx(w->SearchGrid, "Date "));
+        const QTableWidgetItem* date =
+            Child<QTableWidget>(w.Form(), "SearchGrid")
+                ->item(0, w->GetColIdx(Child<QTableWidget>(w.Form(), "SearchGrid"), "Date "));
         QVERIFY(date && !date->text().isEmpty());
         QCOMPARE(date->toolTip(), date->text());
-        QVERIFY(f.SearchGrid->isColumnHidden(f.GetColIdx(f.SearchGrid, "SearchIndex")));
-        QVERIFY(f.JobGrid->isColumnHidden(f.GetColIdx(f.JobGrid, "JobIndex")));
+        QVERIFY(
+            Child<QTableWidget>(f, "SearchGrid")
+                ->isColumnHidden(f.GetColIdx(Child<QTableWidget>(f, "SearchGrid"), "SearchIndex")));
+        QVERIFY(Child<TJobGrid>(f, "JobGrid")
+                    ->isColumnHidden(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "JobIndex")));
         // Default order: most relevant first; relevancy as words; texts decoded.
-        QCOMPARE(f.JobGrid->rowCount(), 8);
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->rowCount(), 8);
         QCOMPARE(w.JobCell(0, "Relevancy "), QString("(5) Highest"));
         QCOMPARE(w.JobCell(7, "Relevancy "), QString("(1) Lowest"));
         QVERIFY(w.Titles().contains(QString::fromUtf8("Caf\xc3\xa9 Manager")));
@@ -81,17 +86,20 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.SearchCell(0, "Count "), QString("8"));
         // The status cell carries the job's image and its hint.
         const int row = w.Titles().indexOf("Welding Inspector");
-        const int status = f.GetColIdx(f.JobGrid, " ");
-        QCOMPARE(f.JobGrid->Data(row, status, Qt::UserRole).toInt(), 15);  // online, validated
-        QCOMPARE(f.JobGrid->Data(row, status, Qt::ToolTipRole).toString(),
+        const int status = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), " ");
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->Data(row, status, Qt::UserRole).toInt(),
+                 15);  // online, validated
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->Data(row, status, Qt::ToolTipRole).toString(),
                  QString("Validated Online Job"));
         const int notes = w.Titles().indexOf("Senior Welder");
         QCOMPARE(
-            f.JobGrid->Data(notes, f.GetColIdx(f.JobGrid, "Notes"), Qt::ToolTipRole).toString(),
+            Child<TJobGrid>(f, "JobGrid")
+                ->Data(notes, f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Notes"), Qt::ToolTipRole)
+                .toString(),
             QString("Click to enter notes"));
 
         // Another search: its table is loaded when the grid timer fires.
-        f.SearchGrid->setCurrentCell(1, 0);
+        Child<QTableWidget>(f, "SearchGrid")->setCurrentCell(1, 0);
         QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"Line Cook"}; }));
         QCOMPARE(w.SearchCell(1, "Count "), QString("1"));
     }
@@ -126,10 +134,10 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.Titles(), (QStringList{"Alpha", "Bravo", "Charlie"}));  // by relevancy
 
         // A header click: the grid sorts by the texts, a second click reverses.
-        const int company = f.GetColIdx(f.JobGrid, "Company ");
-        f.JobGrid->horizontalHeader()->sectionClicked(company);
+        const int company = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Company ");
+        Child<TJobGrid>(f, "JobGrid")->horizontalHeader()->sectionClicked(company);
         QCOMPARE(w.Titles(), (QStringList{"Charlie", "Alpha", "Bravo"}));
-        f.JobGrid->horizontalHeader()->sectionClicked(company);
+        Child<TJobGrid>(f, "JobGrid")->horizontalHeader()->sectionClicked(company);
         QCOMPARE(w.Titles(), (QStringList{"Bravo", "Alpha", "Charlie"}));
         QCOMPARE(f.Engine().SortColumn, std::string("Company "));
         QVERIFY(f.Engine().SortDescending);
@@ -147,7 +155,9 @@ class MainWindowTest : public QObject {
 
         // While a run goes on, header clicks do nothing.
         f.SetRunState(rsSearching);
-        f.JobGrid->horizontalHeader()->sectionClicked(f.GetColIdx(f.JobGrid, "Title "));
+        Child<TJobGrid>(f, "JobGrid")
+            ->horizontalHeader()
+            ->sectionClicked(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title "));
         QCOMPARE(w.Titles(), (QStringList{"Alpha", "Bravo", "Charlie"}));
         f.SetRunState(rsIdle);
     }
@@ -159,14 +169,14 @@ class MainWindowTest : public QObject {
             {Job("Bravo", "Zeta", 3), Job("Alpha", "Yank", 5), Job("Charlie", "Xray", 2)});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        QHeaderView* h = f.JobGrid->horizontalHeader();
-        h->moveSection(h->visualIndex(f.GetColIdx(f.JobGrid, "Title ")), 5);
+        QHeaderView* h = Child<TJobGrid>(f, "JobGrid")->horizontalHeader();
+        h->moveSection(h->visualIndex(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ")), 5);
         f.SortGridClick("Ascending");
         f.SortGridClick("Title");
         // Loading the search again sorts by the same column, wherever it is shown.
         f.GridTimerTimer();
         QCOMPARE(w.Titles(), (QStringList{"Alpha", "Bravo", "Charlie"}));
-        QCOMPARE(h->sortIndicatorSection(), f.GetColIdx(f.JobGrid, "Title "));
+        QCOMPARE(h->sortIndicatorSection(), f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title "));
     }
 
     void statusAndTitleClicks() {
@@ -174,11 +184,11 @@ class MainWindowTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Job("Alpha", "Yank")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        const int status = f.GetColIdx(f.JobGrid, " ");
-        const int title = f.GetColIdx(f.JobGrid, "Title ");
+        const int status = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), " ");
+        const int title = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ");
         f.JobGridClickCell(0, status);
         QVERIFY(f.Jobs()[0].High);
-        QCOMPARE(f.JobGrid->Data(0, status, Qt::UserRole).toInt(), 2);
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->Data(0, status, Qt::UserRole).toInt(), 2);
         QVERIFY(f.JobsModified());
 
         f.Options().HotlinkTitles = false;
@@ -201,17 +211,18 @@ class MainWindowTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Job("Caf\xe9 Chef", "Le Bistro")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        const int notes = f.GetColIdx(f.JobGrid, "Notes");
+        const int notes = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Notes");
         f.JobGridClickCell(0, notes);
-        QCOMPARE(f.JobGrid->selectionBehavior(), QAbstractItemView::SelectItems);
-        auto* editor = f.JobGrid->findChild<QLineEdit*>();
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->selectionBehavior(),
+                 QAbstractItemView::SelectItems);
+        auto* editor = Child<TJobGrid>(f, "JobGrid")->findChild<QLineEdit*>();
         QVERIFY(editor);
         editor->setText(QString::fromUtf8("tr\xc3\xa8s bien"));
         QTest::keyClick(editor, Qt::Key_Return);
         // The editor commits from the event loop.
         QTRY_COMPARE(f.Jobs()[0].Notes,
                      std::string("tr\xc3\xa8s bien"));  // UTF-8, as every stored text
-        QCOMPARE(f.JobGrid->selectionBehavior(), QAbstractItemView::SelectRows);
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->selectionBehavior(), QAbstractItemView::SelectRows);
         QVERIFY(f.JobsModified());
         // The change is saved before another table is loaded.
         f.GridTimerTimer();
@@ -227,7 +238,7 @@ class MainWindowTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", jobs);
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        f.JobGrid->selectAll();
+        Child<TJobGrid>(f, "JobGrid")->selectAll();
         auto highs = [&] { return std::vector<bool>{f.Jobs()[0].High, f.Jobs()[1].High}; };
         f.MMHighSelectedClick();  // toggles each
         QCOMPARE(highs(), (std::vector<bool>{false, true}));
@@ -241,7 +252,7 @@ class MainWindowTest : public QObject {
         f.MMHighSelectedClick();  // then on with "highlight all"
         QCOMPARE(highs(), (std::vector<bool>{true, true}));
         // A new selected cell starts again with toggling.
-        f.JobGrid->setCurrentCell(1, 1);
+        Child<TJobGrid>(f, "JobGrid")->setCurrentCell(1, 1);
         QCOMPARE(f.HighlightMode(), 0);
     }
 
@@ -253,14 +264,14 @@ class MainWindowTest : public QObject {
                         Job("D", "d", 3), Job("Key again", "e", 2)});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        const int title = f.GetColIdx(f.JobGrid, "Title ");
-        const int company = f.GetColIdx(f.JobGrid, "Company ");
+        const int title = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ");
+        const int company = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Company ");
         w.answer = FindAnswer("key");
         f.MMFindInResultsClick();
         QCOMPARE(f.FoundCol(), title);
         QCOMPARE(f.FoundRow(), 1);
         QVERIFY(f.Action("MMFindInResultsNext")->isEnabled());
-        QCOMPARE(f.JobGrid->currentRow(), 1);
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->currentRow(), 1);
         f.MMFindInResultsNextClick();
         QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{title, 4}));
         f.MMFindInResultsNextClick();
@@ -275,7 +286,7 @@ class MainWindowTest : public QObject {
         QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{title, 4}));
 
         // With the company column moved in front, it is searched first.
-        QHeaderView* h = f.JobGrid->horizontalHeader();
+        QHeaderView* h = Child<TJobGrid>(f, "JobGrid")->horizontalHeader();
         h->moveSection(h->visualIndex(company), 0);
         w.answer = FindAnswer("key");
         f.MMFindInResultsClick();
@@ -320,7 +331,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.SearchCell(0, "Count "), QString("1"));
         f.SelectGridRow(0);
         f.MMDeleteSelectedClick();
-        QCOMPARE(f.JobGrid->rowCount(), 1);
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->rowCount(), 1);
         QCOMPARE(w.Titles(), QStringList{""});
         QVERIFY(!f.IsAnyJob());
         QVERIFY(!Child<QToolButton>(f, "RefineBut")->isEnabled());
@@ -342,7 +353,7 @@ class MainWindowTest : public QObject {
         QVERIFY(FileExists(table));
         f.MMDeleteAllClick();
         QVERIFY(!FileExists(table));
-        QCOMPARE(f.SearchGrid->rowCount(), 1);
+        QCOMPARE(Child<QTableWidget>(f, "SearchGrid")->rowCount(), 1);
         QCOMPARE(w.SearchCell(0, "Keywords "), QString("second"));
         TVelaSearchesList saved;
         saved.LoadIndex(SearchesIndexPath(home.Path()));
@@ -379,8 +390,8 @@ class MainWindowTest : public QObject {
         QVERIFY(f.FirstActivation().ok());
         f.GridTimerTimer();
         // Idle, nothing selected in the listing.
-        f.JobGrid->clearSelection();
-        f.JobGrid->setCurrentCell(-1, -1);
+        Child<TJobGrid>(f, "JobGrid")->clearSelection();
+        Child<TJobGrid>(f, "JobGrid")->setCurrentCell(-1, -1);
         f.ButtonsState();
         QVERIFY(Child<QToolButton>(f, "NewBut")->isEnabled());
         QVERIFY(Child<QToolButton>(f, "UpdateBut")->isEnabled());
@@ -451,14 +462,15 @@ class MainWindowTest : public QObject {
         TVelaMainForm& f = w.Form();
         auto visibleSum = [&f] {
             int sum = 0;
-            for (int c = 0; c < f.JobGrid->columnCount(); ++c)
-                if (!f.JobGrid->isColumnHidden(c)) sum += f.JobGrid->columnWidth(c);
+            for (int c = 0; c < Child<TJobGrid>(f, "JobGrid")->columnCount(); ++c)
+                if (!Child<TJobGrid>(f, "JobGrid")->isColumnHidden(c))
+                    sum += Child<TJobGrid>(f, "JobGrid")->columnWidth(c);
             return sum;
         };
         f.resize(1000, 600);
         f.FormResize();
-        const int status = f.GetColIdx(f.JobGrid, " ");
-        QCOMPARE(f.JobGrid->columnWidth(status), 26);
+        const int status = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), " ");
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->columnWidth(status), 26);
         const int before = visibleSum();
         f.FormResize();
         const int sum = visibleSum();
@@ -470,7 +482,7 @@ class MainWindowTest : public QObject {
         QVERIFY2(sum >= f.width() - 30 - 8 - (statusShare - 26), qPrintable(QString::number(sum)));
         f.Options().AutoOptimize = false;
         f.FormResize();
-        QCOMPARE(f.JobGrid->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->horizontalScrollBarPolicy(), Qt::ScrollBarAsNeeded);
     }
 
     void captionFollowsTheEdition() {
@@ -498,7 +510,7 @@ class MainWindowTest : public QObject {
         QVERIFY(w->FirstActivation().ok());
         QVERIFY(w->SplashHandle.isNull());
         QVERIFY(alive.isNull() || !alive->isVisible());
-        QCOMPARE(w->SearchGrid->rowCount(), 1);
+        QCOMPARE(Child<QTableWidget>(w.Form(), "SearchGrid")->rowCount(), 1);
         // A failed activation leaves the splash screen to the caller, which ends the program.
         home.RemoveFile("sources.def");
         TWindow w2(home, false);
@@ -547,7 +559,7 @@ class MainWindowTest : public QObject {
         observer.form = &f;
         WriteFileBytes(f.Searches()[1].TableFile, "not a table");
         TPrompts::SetCurrent(&observer);
-        f.SearchGrid->setCurrentCell(1, 0);
+        Child<QTableWidget>(f, "SearchGrid")->setCurrentCell(1, 0);
         f.GridTimerTimer();
         TPrompts::SetCurrent(&w.prompts);
         QVERIFY(observer.hourglass);
@@ -555,7 +567,7 @@ class MainWindowTest : public QObject {
         QVERIFY(!f.Hourglass());
         QVERIFY(!QApplication::overrideCursor());
 
-        f.SearchGrid->setCurrentCell(0, 0);
+        Child<QTableWidget>(f, "SearchGrid")->setCurrentCell(0, 0);
         f.GridTimerTimer();
         QCOMPARE(w.Titles(), (QStringList{"A", "B"}));
         f.SetHourglass(true);
@@ -570,8 +582,8 @@ class MainWindowTest : public QObject {
         f.MMDeleteAllClick();
         QCOMPARE(w.Titles(), (QStringList{"A", "B"}));
         QCOMPARE(f.Searches().Count(), 2);
-        f.SearchGrid->setCurrentCell(1, 0);
-        QCOMPARE(f.SearchGrid->currentRow(), 0);
+        Child<QTableWidget>(f, "SearchGrid")->setCurrentCell(1, 0);
+        QCOMPARE(Child<QTableWidget>(f, "SearchGrid")->currentRow(), 0);
         f.SetHourglass(false);
         QVERIFY(!QApplication::overrideCursor());
         QVERIFY(f.Action("MMDeleteSelected")->isEnabled());
@@ -606,8 +618,8 @@ class MainWindowTest : public QObject {
         TVelaMainForm& f = w.Form();
         f.show();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        QHeaderView* h = f.JobGrid->horizontalHeader();
-        const int company = f.GetColIdx(f.JobGrid, "Company ");
+        QHeaderView* h = Child<TJobGrid>(f, "JobGrid")->horizontalHeader();
+        const int company = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Company ");
         const int mark = h->sortIndicatorSection();
         const Qt::SortOrder direction = h->sortIndicatorOrder();
         QVERIFY(mark != company);
@@ -634,22 +646,23 @@ class MainWindowTest : public QObject {
         TWindow w(home);
         TVelaMainForm& f = w.Form();
         f.resize(900, 600);
-        const int title = f.GetColIdx(f.JobGrid, "Title ");
+        const int title = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ");
         auto visibleSum = [&f] {
             int sum = 0;
-            for (int c = 0; c < f.JobGrid->columnCount(); ++c)
-                if (!f.JobGrid->isColumnHidden(c)) sum += f.JobGrid->columnWidth(c);
+            for (int c = 0; c < Child<TJobGrid>(f, "JobGrid")->columnCount(); ++c)
+                if (!Child<TJobGrid>(f, "JobGrid")->isColumnHidden(c))
+                    sum += Child<TJobGrid>(f, "JobGrid")->columnWidth(c);
             return sum;
         };
-        f.JobGrid->setColumnWidth(title, 2000);
+        Child<TJobGrid>(f, "JobGrid")->setColumnWidth(title, 2000);
         f.JobListToGrid(false);
         QVERIFY2(visibleSum() <= f.width(), qPrintable(QString::number(visibleSum())));
-        QVERIFY(f.JobGrid->columnWidth(title) < 900);
+        QVERIFY(Child<TJobGrid>(f, "JobGrid")->columnWidth(title) < 900);
         // Without Auto-optimize the user's widths stay.
         f.Options().AutoOptimize = false;
-        f.JobGrid->setColumnWidth(title, 2000);
+        Child<TJobGrid>(f, "JobGrid")->setColumnWidth(title, 2000);
         f.JobListToGrid(false);
-        QCOMPARE(f.JobGrid->columnWidth(title), 2000);
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->columnWidth(title), 2000);
     }
 
     void findIgnoresCaseForAToZOnly() {
@@ -657,7 +670,7 @@ class MainWindowTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Job("Caf\xe9 Manager", "Bistro")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        const int title = f.GetColIdx(f.JobGrid, "Title ");
+        const int title = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ");
         w.answer = FindAnswer(QString::fromUtf8("cAF\xc3\xa9 MANAGER"));
         f.MMFindInResultsClick();
         QCOMPARE((std::pair{f.FoundCol(), f.FoundRow()}), (std::pair{title, 0}));

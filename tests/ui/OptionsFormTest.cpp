@@ -103,7 +103,7 @@ class OptionsFormTest : public QObject {
         TSampleHome home;
         QWidget sponsor;
         TWindow w(home, false);
-        w->SponsorWindow = &sponsor;
+        w->SetSponsorWindow(&sponsor);
         // The assistant is confirmed for a proxy, typed into the proxy dialog it opens.
         std::vector<QString> shown;
         w.answer = [&](QDialog* d) {
@@ -121,7 +121,7 @@ class OptionsFormTest : public QObject {
         Start(w);
         QCOMPARE(shown, (std::vector<QString>{"ConnectWizard", "ProxyForm"}));
         TVelaMainForm& f = w.Form();
-        TOptionsForm& o = *f.OptionsForm;
+        TOptionsForm& o = *Child<TOptionsForm>(f, "OptionsForm");
 
         QCOMPARE(f.size(), QSize(600, 450));
         const QRect area = Screen();
@@ -195,7 +195,7 @@ class OptionsFormTest : public QObject {
             };
             Start(w);
             QCOMPARE(wizards, 1);
-            QVERIFY(!w->OptionsForm->UseProxy->isChecked());
+            QVERIFY(!Child<TOptionsForm>(w.Form(), "OptionsForm")->UseProxy->isChecked());
             w->close();
         }
         QVERIFY(ReadOptions(home).ReadString("Connection", "SettingsSet").empty());
@@ -213,7 +213,7 @@ class OptionsFormTest : public QObject {
         WriteOptions(home, {{"Connection", "MaxThreads", "2"}, {"Connection", "TimeOut", "soon"}});
         TWindow w(home, false);
         Start(w);
-        TOptionsForm& o = *w->OptionsForm;
+        TOptionsForm& o = *Child<TOptionsForm>(w.Form(), "OptionsForm");
         QCOMPARE(o.MaxThreadsLabel->text(), QString("4 tasks"));
         QCOMPARE(o.MaxJobsLabel->text(), QString("75 jobs"));
         QCOMPARE(o.TimeOutLabel->text(), QString("45 secs"));
@@ -242,7 +242,7 @@ class OptionsFormTest : public QObject {
         TWindow w(home, false);
         Start(w);
         TVelaMainForm& f = w.Form();
-        QVERIFY(f.ProxyForm->ProxyAddress->text().isEmpty());
+        QVERIFY(Child<TProxyForm>(f, "ProxyForm")->ProxyAddress->text().isEmpty());
         QVERIFY(f.Engine().Machine.Proxy.empty());
         WithOptions(w, [](TOptionsForm& o) {
             QVERIFY(!o.UseProxy->isChecked());
@@ -290,14 +290,22 @@ class OptionsFormTest : public QObject {
             TWindow w(home, false);
             Start(w);
             TVelaMainForm& f = w.Form();
-            QCOMPARE(DisplayedHeaders(f.JobGrid),
+            QCOMPARE(DisplayedHeaders(Child<TJobGrid>(f, "JobGrid")),
                      (QStringList{"Title ", " ", "Company ", "Location ", "Source ", "Relevancy ",
                                   "Notes", "JobIndex"}));
-            QCOMPARE(DisplayedHeaders(f.SearchGrid).first(), QString("Count "));
-            QCOMPARE(f.JobGrid->columnWidth(f.GetColIdx(f.JobGrid, "Title ")), 150);
-            QCOMPARE(f.JobGrid->columnWidth(f.GetColIdx(f.JobGrid, " ")), 30);
-            QCOMPARE(f.JobGrid->columnWidth(f.GetColIdx(f.JobGrid, "Company ")), 70);
-            QVERIFY(f.JobGrid->isColumnHidden(f.GetColIdx(f.JobGrid, "JobIndex")));
+            QCOMPARE(DisplayedHeaders(Child<QTableWidget>(f, "SearchGrid")).first(),
+                     QString("Count "));
+            QCOMPARE(Child<TJobGrid>(f, "JobGrid")
+                         ->columnWidth(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ")),
+                     150);
+            QCOMPARE(Child<TJobGrid>(f, "JobGrid")
+                         ->columnWidth(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), " ")),
+                     30);
+            QCOMPARE(Child<TJobGrid>(f, "JobGrid")
+                         ->columnWidth(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Company ")),
+                     70);
+            QVERIFY(Child<TJobGrid>(f, "JobGrid")
+                        ->isColumnHidden(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "JobIndex")));
             // The listing sorts by the stored column and direction.
             QCOMPARE(f.Engine().SortColumn, std::string("Title "));
             QVERIFY(f.Engine().SortDescending);
@@ -321,10 +329,12 @@ class OptionsFormTest : public QObject {
             TWindow w(home, false);
             Start(w);
             TVelaMainForm& f = w.Form();
-            QCOMPARE(DisplayedHeaders(f.JobGrid),
+            QCOMPARE(DisplayedHeaders(Child<TJobGrid>(f, "JobGrid")),
                      (QStringList{" ", "Title ", "Company ", "Location ", "Source ", "Relevancy ",
                                   "Notes", "JobIndex"}));
-            QCOMPARE(f.JobGrid->columnWidth(f.GetColIdx(f.JobGrid, "Title ")), 140);
+            QCOMPARE(Child<TJobGrid>(f, "JobGrid")
+                         ->columnWidth(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ")),
+                     140);
             QCOMPARE(f.Engine().SortColumn, std::string("Relevancy "));
             QVERIFY(!f.Engine().SortDescending);
         }
@@ -353,17 +363,17 @@ class OptionsFormTest : public QObject {
             TWindow w(home, false);
             // No sponsor or remote window in this run: their keys are neither read nor
             // invented.
-            w->SponsorWindow = nullptr;
-            w->RemoteWindow = nullptr;
-            w->RemoteGrid = nullptr;
+            w->SetSponsorWindow(nullptr);
+            w->SetRemoteWindow(nullptr);
+            w->SetRemoteGrid(nullptr);
             Start(w);
             TVelaMainForm& f = w.Form();
             QCOMPARE(f.geometry().size(), QSize(700, 500));
             QCOMPARE(f.pos(), QPoint(40, 30));
             f.show();
             QTRY_COMPARE(Child<QSplitter>(f, "Splitter1")->sizes().value(0), 120);
-            QCOMPARE(f.ProgressForm->pos(), QPoint(110, 100));
-            QCOMPARE(f.ProgressForm->size(), QSize(460, 220));
+            QCOMPARE(f.GetProgressForm()->pos(), QPoint(110, 100));
+            QCOMPARE(f.GetProgressForm()->size(), QSize(460, 220));
             f.close();
         }
         // The sponsor window's keys stay as they were while it does not exist.
@@ -375,12 +385,12 @@ class OptionsFormTest : public QObject {
         QWidget sponsor;
         sponsor.move(300, 50);
         TWindow w(home, false);
-        w->SponsorWindow = &sponsor;
+        w->SetSponsorWindow(&sponsor);
         Start(w);
         TVelaMainForm& f = w.Form();
         QCOMPARE(f.size(), QSize(600, 450));
-        QCOMPARE(f.ProgressForm->size(), QSize(450, 210));
-        QCOMPARE(f.ProgressForm->y(), f.y() + 450 - 210 - 40);
+        QCOMPARE(f.GetProgressForm()->size(), QSize(450, 210));
+        QCOMPARE(f.GetProgressForm()->y(), f.y() + 450 - 210 - 40);
         // Moved to its stored place first, then by the reset layout.
         QCOMPARE(sponsor.y(), 333 + 200);
         QCOMPARE(sponsor.x(), f.x() - 80 < 0 ? 20 : f.x() - 80);
@@ -398,9 +408,9 @@ class OptionsFormTest : public QObject {
             remoteGrid.setHorizontalHeaderItem(c, new QTableWidgetItem(headers[c]));
         int remoteLayouts = 0;
         TWindow w(home, false);
-        w->SponsorWindow = &sponsor;
-        w->RemoteWindow = &remote;
-        w->RemoteGrid = &remoteGrid;
+        w->SetSponsorWindow(&sponsor);
+        w->SetRemoteWindow(&remote);
+        w->SetRemoteGrid(&remoteGrid);
         w->OnRemoteLayout = [&] { ++remoteLayouts; };
         Start(w);
         TVelaMainForm& f = w.Form();
@@ -411,7 +421,7 @@ class OptionsFormTest : public QObject {
 
         f.resize(800, 600);
         f.move(5, 5);
-        f.JobGrid->horizontalHeader()->moveSection(3, 0);
+        Child<TJobGrid>(f, "JobGrid")->horizontalHeader()->moveSection(3, 0);
         WithOptions(w, [](TOptionsForm& o) {
             o.ResetButton->click();
             o.ResetButton->click();
@@ -424,10 +434,10 @@ class OptionsFormTest : public QObject {
         QCOMPARE(remote.pos(),
                  QPoint(area.x() + area.width() - 300 - 80, area.y() + area.height() - 200 - 200));
         const int progressLeft = f.x() + 600 - 400;
-        QCOMPARE(f.ProgressForm->x(), progressLeft + 450 > area.x() + area.width()
-                                          ? area.x() + area.width() - 450 - 80
-                                          : progressLeft);
-        QCOMPARE(DisplayedHeaders(f.JobGrid).first(), QString(" "));
+        QCOMPARE(f.GetProgressForm()->x(), progressLeft + 450 > area.x() + area.width()
+                                               ? area.x() + area.width() - 450 - 80
+                                               : progressLeft);
+        QCOMPARE(DisplayedHeaders(Child<TJobGrid>(f, "JobGrid")).first(), QString(" "));
         QCOMPARE(DisplayedHeaders(&remoteGrid),
                  (QStringList{" ", "Job ", "Relevancy ", "Notes ", "RemoteIndex", ""}));
         QCOMPARE(remoteGrid.columnWidth(1), 100);
@@ -515,7 +525,7 @@ class OptionsFormTest : public QObject {
         QVERIFY(w.messages[0].startsWith("The options could not be saved."));
         QCOMPARE(f.Engine().Machine.MaxThreads, 6);
         QCOMPARE(ReadOptions(home).ReadString("Connection", "MaxThreads"), std::string("12"));
-        QVERIFY(f.OptionsForm->Store().Modified);  // tried again at exit
+        QVERIFY(Child<TOptionsForm>(f, "OptionsForm")->Store().Modified);  // tried again at exit
     }
 
     void cancelRereadsTheFileOnlyWithUnwrittenChanges() {
@@ -524,7 +534,7 @@ class OptionsFormTest : public QObject {
         TWindow w(home, false);
         Start(w);
         TVelaMainForm& f = w.Form();
-        TOptionsForm& o = *f.OptionsForm;
+        TOptionsForm& o = *Child<TOptionsForm>(f, "OptionsForm");
         QVERIFY(f.Options().HotlinkTitles);
         // The store holds what start-up completed and has not been written.
         QVERIFY(o.Store().Modified);
@@ -559,20 +569,22 @@ class OptionsFormTest : public QObject {
                      {{"Visual", "ProgressOnTop", "True"}, {"Visual", "RemoteOnTop", "True"}});
         QWidget remote;
         TWindow w(home, false);
-        w->RemoteWindow = &remote;
+        w->SetRemoteWindow(&remote);
         Start(w);
         TVelaMainForm& f = w.Form();
-        QVERIFY(f.ProgressForm->windowFlags() & Qt::WindowStaysOnTopHint);
+        QVERIFY(f.GetProgressForm()->windowFlags() & Qt::WindowStaysOnTopHint);
         QVERIFY(remote.windowFlags() & Qt::WindowStaysOnTopHint);
         // A browser the program does not know: none selected, the detected one stays.
         const TActiveBrowser detected = f.Browser().ActiveBrowser;
-        f.OptionsForm->Store().WriteString("Connection", "ActiveBrowser", "Lynx");
+        Child<TOptionsForm>(f, "OptionsForm")
+            ->Store()
+            .WriteString("Connection", "ActiveBrowser", "Lynx");
         WithOptions(w, [&](TOptionsForm& o) {
             QVERIFY(!o.wNetscape->isChecked() && !o.wMSIE->isChecked() && !o.wShell->isChecked());
             QCOMPARE(f.Browser().ActiveBrowser, detected);
             o.opKeepProgressOnTop->click();
             o.opKeepRemoteOnTop->click();
-            QVERIFY(!(f.ProgressForm->windowFlags() & Qt::WindowStaysOnTopHint));
+            QVERIFY(!(f.GetProgressForm()->windowFlags() & Qt::WindowStaysOnTopHint));
             QVERIFY(!(remote.windowFlags() & Qt::WindowStaysOnTopHint));
             QVERIFY(!f.Options().RemoteOnTop);
             QTest::mouseClick(o.wMSIE, Qt::LeftButton);
@@ -607,7 +619,7 @@ class OptionsFormTest : public QObject {
 
         // Details written elsewhere meanwhile (sending a job) are not replaced by the
         // page's older, unedited values.
-        TOptionsForm& o = *f.OptionsForm;
+        TOptionsForm& o = *Child<TOptionsForm>(f, "OptionsForm");
         o.Store().WriteString("User", "Email", "ann@new.test");
         o.SaveOptions();
         QCOMPARE(o.Store().ReadString("User", "Email"), std::string("ann@new.test"));
@@ -623,7 +635,8 @@ class OptionsFormTest : public QObject {
         w.answer = [&](QDialog* d) {
             if (auto* wizard = dynamic_cast<TConnectWizard*>(d)) {
                 // It shows the options' proxy box as its choice.
-                QCOMPARE(wizard->UseNetwork->isChecked(), f.OptionsForm->UseProxy->isChecked());
+                QCOMPARE(wizard->UseNetwork->isChecked(),
+                         Child<TOptionsForm>(f, "OptionsForm")->UseProxy->isChecked());
                 QTest::mouseClick(wizard->UseNetwork, Qt::LeftButton);
                 QTest::mouseClick(wizard->UseProxy, Qt::LeftButton);
                 wizard->Submit->click();
@@ -634,17 +647,20 @@ class OptionsFormTest : public QObject {
         };
         f.ConnectionSettingsAssistant1Click();
         QCOMPARE(proxies, 1);
-        QVERIFY(f.OptionsForm->UseProxy->isChecked());
-        QCOMPARE(f.OptionsForm->Store().ReadString("Connection", "UseProxy"), std::string("True"));
-        QVERIFY(f.OptionsForm->ProxySettingsButton->isEnabled());
+        QVERIFY(Child<TOptionsForm>(f, "OptionsForm")->UseProxy->isChecked());
+        QCOMPARE(
+            Child<TOptionsForm>(f, "OptionsForm")->Store().ReadString("Connection", "UseProxy"),
+            std::string("True"));
+        QVERIFY(Child<TOptionsForm>(f, "OptionsForm")->ProxySettingsButton->isEnabled());
         // Not yet in use: the machine changes when the options are applied.
         QVERIFY(f.Engine().Machine.Proxy.empty());
         // The choice survives the options dialog's next showing.
-        f.ProxyForm->ProxyAddress->setText("lan-proxy.test");
+        Child<TProxyForm>(f, "ProxyForm")->ProxyAddress->setText("lan-proxy.test");
         f.ConnectionSettingsAssistant1Click();
         WithOptions(w, [&](TOptionsForm& o) {
             QVERIFY(o.UseProxy->isChecked());
-            QCOMPARE(f.ProxyForm->ProxyAddress->text(), QString("lan-proxy.test"));
+            QCOMPARE(Child<TProxyForm>(f, "ProxyForm")->ProxyAddress->text(),
+                     QString("lan-proxy.test"));
             o.OKButton->click();
         });
         QCOMPARE(f.Engine().Machine.Proxy, std::string("lan-proxy.test"));

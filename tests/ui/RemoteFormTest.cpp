@@ -97,13 +97,14 @@ class RemoteFormTest : public QObject {
         f.MMBrowseClick("All");
         QVERIFY(f.isMinimized());
         f.TranslateJob(0);
-        f.RemoteForm->close();
+        f.GetRemoteForm()->close();
         f.TranslateJob(0);
         QCOMPARE(owners.size(), size_t{2});
-        QCOMPARE(owners[0], f.RemoteWindow);
+        QCOMPARE(owners[0], f.GetRemoteWindow());
         QCOMPARE(owners[1], static_cast<QWidget*>(&f));
         // The dialog belongs to the main window again after showing over the remote one.
-        QCOMPARE(f.JobTranslator->parentWidget(), static_cast<QWidget*>(&f));
+        QCOMPARE(Child<ui::TJobTranslator>(f, "JobTranslator")->parentWidget(),
+                 static_cast<QWidget*>(&f));
     }
 
     void eachFilterListsItsJobsAndNeverDeletedOnes() {
@@ -115,9 +116,9 @@ class RemoteFormTest : public QObject {
         home.AddSearch("welder", "Massachusetts", "Engineering", jobs);
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
-        QCOMPARE(f.RemoteWindow, static_cast<QWidget*>(&r));
-        QCOMPARE(f.RemoteGrid, r.JobGrid);
+        TRemoteForm& r = *f.GetRemoteForm();
+        QCOMPARE(f.GetRemoteWindow(), static_cast<QWidget*>(&r));
+        QCOMPARE(f.GetRemoteGrid(), r.JobGrid);
         QCOMPARE(r.windowTitle(), QString("Remote Control"));
 
         const std::pair<const char*, QStringList> cases[] = {
@@ -173,7 +174,7 @@ class RemoteFormTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Job("Alpha"), Job("Bravo")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.Engine().Config.WriteString("Popup", "Mode", "OnBrowse");
         f.Engine().Config.WriteString("Features", "URLOnBrowse", "http://maker.test/browse");
         TMoment m;
@@ -201,7 +202,7 @@ class RemoteFormTest : public QObject {
         home.AddSearch("one online", "Texas", "Engineering", {high, Job("Charlie")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.Engine().Config.WriteString("Popup", "Mode", "OnBrowse");
         f.Engine().Config.WriteString("Features", "URLOnBrowse", "http://maker.test/browse");
         TMoment m;
@@ -214,7 +215,7 @@ class RemoteFormTest : public QObject {
         QVERIFY(w.opened.empty());
         r.close();
 
-        f.SearchGrid->setCurrentCell(1, 0);
+        Child<QTableWidget>(f, "SearchGrid")->setCurrentCell(1, 0);
         QVERIFY(w.WaitFor([&] { return w.Titles().contains("Charlie"); }));
         f.MMBrowseClick("High");
         QCOMPARE(Titles(r), QStringList{"Alpha"});
@@ -239,7 +240,7 @@ class RemoteFormTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Job("Alpha")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.Options().ProgressOnTop = true;
         f.Options().RemoteOnTop = false;
         f.MMBrowseClick("All");
@@ -264,7 +265,7 @@ class RemoteFormTest : public QObject {
         // So does the options dialog setting the flag on the window directly.
         TMoment m;
         m.Watch(r);
-        QWidget* window = f.RemoteWindow;
+        QWidget* window = f.GetRemoteWindow();
         window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
         window->show();
         QVERIFY(r.isVisible());
@@ -278,7 +279,7 @@ class RemoteFormTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Grabbed("Alpha", 5), Job("Bravo", 3)});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.Options().HotlinkTitles = false;  // the remote window always links its titles
         f.MMBrowseClick("All");
         QVERIFY(!f.JobsModified());
@@ -315,7 +316,7 @@ class RemoteFormTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Job("Alpha", 5), Grabbed("Bravo", 3)});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.MMBrowseClick("All");
         const int status = r.GetColIdx(" ");
         const int alpha = RowOf(r, "Alpha");
@@ -341,7 +342,10 @@ class RemoteFormTest : public QObject {
         // Closing refills the main listing: it shows the new highlight.
         r.close();
         const int mainRow = w.Titles().indexOf("Bravo");
-        QCOMPARE(f.JobGrid->Data(mainRow, f.GetColIdx(f.JobGrid, " "), Qt::UserRole).toInt(), 4);
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")
+                     ->Data(mainRow, f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), " "), Qt::UserRole)
+                     .toInt(),
+                 4);
     }
 
     void notesAreEditedWithEnter() {
@@ -349,7 +353,7 @@ class RemoteFormTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Job("Alpha", 5), Job("Caf\xe9 Chef", 3)});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.MMBrowseClick("All");
         const int notes = r.GetColIdx("Notes ");
         const int chef = RowOf(r, QString::fromUtf8("Caf\xc3\xa9 Chef"));
@@ -396,7 +400,7 @@ class RemoteFormTest : public QObject {
             {Job("Alpha", 5, kStatusNew), Job("Bravo", 4, kStatusNew), Job("Charlie", 3)});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.MMBrowseClick("New");
         QCOMPARE(Titles(r), (QStringList{"Alpha", "Bravo"}));
         r.JobGrid->setCurrentCell(RowOf(r, "Alpha"), r.GetColIdx("Job "));
@@ -426,7 +430,7 @@ class RemoteFormTest : public QObject {
         SortByRelevancy(home);
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.MMBrowseClick("All");
         QCOMPARE(Titles(r), (QStringList{"Alpha", "Charlie", "Bravo", "Delta"}));
         r.SortJobsbyClick();
@@ -467,7 +471,7 @@ class RemoteFormTest : public QObject {
         SortByRelevancy(home);
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.MMBrowseClick("All");
         QCOMPARE(Titles(r), (QStringList{"Bravo", "Alpha"}));
         auto rowsNameTheirJobs = [&] {
@@ -484,17 +488,17 @@ class RemoteFormTest : public QObject {
         QVERIFY(f.Jobs()[f.Jobs()[0].Title == "Bravo" ? 0 : 1].High);
 
         // Another search loads: its jobs, or the window closes when none match.
-        f.SearchGrid->setCurrentCell(1, 0);
+        Child<QTableWidget>(f, "SearchGrid")->setCurrentCell(1, 0);
         QVERIFY(w.WaitFor([&] { return Titles(r) == QStringList{"Zulu"}; }));
         QVERIFY(rowsNameTheirJobs());
         r.close();
         f.MMBrowseClick("New");
         QVERIFY(!r.isVisible());
-        f.SearchGrid->setCurrentCell(2, 0);
+        Child<QTableWidget>(f, "SearchGrid")->setCurrentCell(2, 0);
         QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"Yankee"}; }));
         f.MMBrowseClick("New");
         QVERIFY(r.isVisible());
-        f.SearchGrid->setCurrentCell(1, 0);
+        Child<QTableWidget>(f, "SearchGrid")->setCurrentCell(1, 0);
         QVERIFY(w.WaitFor([&] { return !r.isVisible(); }));
         QVERIFY(!f.isMinimized());
     }
@@ -504,7 +508,7 @@ class RemoteFormTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Grabbed("Alpha", 5), Job("Bravo", 3)});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.MMBrowseClick("All");
         const char* perJob[] = {"JMHighlight", "JMComment", "JMTranslateJob", "JMSend", "JMDelete"};
         auto menuState = [&](bool job, bool reload) {
@@ -556,7 +560,7 @@ class RemoteFormTest : public QObject {
         home.AddSearch("many", "Texas", "Engineering", many);
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.MMBrowseClick("All");
         r.resize(420, 400);
         QTest::qWait(20);
@@ -579,7 +583,7 @@ class RemoteFormTest : public QObject {
         expect(10);
         r.close();
 
-        f.SearchGrid->setCurrentCell(1, 0);
+        Child<QTableWidget>(f, "SearchGrid")->setCurrentCell(1, 0);
         QVERIFY(w.WaitFor([&] { return w.Titles().size() == 60; }));
         f.MMBrowseClick("All");
         QCOMPARE(r.JobGrid->rowCount(), 60);
@@ -597,7 +601,7 @@ class RemoteFormTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Job("Alpha")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        TRemoteForm& r = *f.RemoteForm;
+        TRemoteForm& r = *f.GetRemoteForm();
         f.showMaximized();
         f.MMBrowseClick("All");
         QVERIFY(f.isMinimized());

@@ -39,6 +39,7 @@
 
 using namespace tessaly;
 using namespace tessaly::ui;
+using tessaly::ui::test::Child;
 
 namespace {
 
@@ -84,51 +85,52 @@ int main(int argc, char** argv) {
     form.SelectGridRow(1);
     Save(&form, out, "main-window");
 
-    form.NewSearchForm->Init(form.Sources().MRegions, form.Sources().MCategories);
-    form.NewSearchForm->PrepareNew();
-    form.NewSearchForm->NSKeyword->setPlainText("welder");
-    form.NewSearchForm->show();
-    Save(form.NewSearchForm, out, "new-search");
-    form.NewSearchForm->hide();
+    Child<TNewSearchForm>(form, "NewSearchForm")
+        ->Init(form.Sources().MRegions, form.Sources().MCategories);
+    Child<TNewSearchForm>(form, "NewSearchForm")->PrepareNew();
+    Child<TNewSearchForm>(form, "NewSearchForm")->NSKeyword->setPlainText("welder");
+    Child<TNewSearchForm>(form, "NewSearchForm")->show();
+    Save(Child<TNewSearchForm>(form, "NewSearchForm"), out, "new-search");
+    Child<TNewSearchForm>(form, "NewSearchForm")->hide();
 
-    form.RefineForm->show();
-    form.RefineForm->KeyBox->setPlainText("certified");
-    Save(form.RefineForm, out, "refine");
-    form.RefineForm->hide();
+    Child<TRefineForm>(form, "RefineForm")->show();
+    Child<TRefineForm>(form, "RefineForm")->KeyBox->setPlainText("certified");
+    Save(Child<TRefineForm>(form, "RefineForm"), out, "refine");
+    Child<TRefineForm>(form, "RefineForm")->hide();
 
-    form.FindInResultsForm->show();
-    Save(form.FindInResultsForm, out, "find");
-    form.FindInResultsForm->hide();
+    Child<TFindInResultsForm>(form, "FindInResultsForm")->show();
+    Save(Child<TFindInResultsForm>(form, "FindInResultsForm"), out, "find");
+    Child<TFindInResultsForm>(form, "FindInResultsForm")->hide();
 
-    form.AboutForm->Fill(form.Product(), form.Sources().Version);
-    form.AboutForm->show();
-    Save(form.AboutForm, out, "about");
-    form.AboutForm->hide();
+    Child<TAboutForm>(form, "AboutForm")->Fill(form.Product(), form.Sources().Version);
+    Child<TAboutForm>(form, "AboutForm")->show();
+    Save(Child<TAboutForm>(form, "AboutForm"), out, "about");
+    Child<TAboutForm>(form, "AboutForm")->hide();
 
     // The service dialogs. The sample home names no server: the update's request fails at
     // once and its status keeps the first text.
-    form.UpdateForm->show();
-    Save(form.UpdateForm, out, "automatic-update");
-    form.UpdateForm->hide();
+    Child<TUpdateForm>(form, "UpdateForm")->show();
+    Save(Child<TUpdateForm>(form, "UpdateForm"), out, "automatic-update");
+    Child<TUpdateForm>(form, "UpdateForm")->hide();
 
-    form.KeyTranslator->show();
-    Save(form.KeyTranslator, out, "keyword-translation");
-    form.KeyTranslator->hide();
+    Child<ui::TKeyTranslator>(form, "KeyTranslator")->show();
+    Save(Child<ui::TKeyTranslator>(form, "KeyTranslator"), out, "keyword-translation");
+    Child<ui::TKeyTranslator>(form, "KeyTranslator")->hide();
 
-    form.JobTranslator->LangBox->setCurrentRow(5);
-    form.JobTranslator->show();
-    Save(form.JobTranslator, out, "job-translator");
-    form.JobTranslator->hide();
+    Child<ui::TJobTranslator>(form, "JobTranslator")->LangBox->setCurrentRow(5);
+    Child<ui::TJobTranslator>(form, "JobTranslator")->show();
+    Save(Child<ui::TJobTranslator>(form, "JobTranslator"), out, "job-translator");
+    Child<ui::TJobTranslator>(form, "JobTranslator")->hide();
 
-    form.SpamForm->SetJob(form.Jobs().Count() > 0 ? &form.Jobs()[0] : nullptr);
-    form.SpamForm->show();
-    form.SpamForm->Edit1->setText("friend@example.org");
-    form.SpamForm->UserEmail->setText("ann@example.org");
-    form.SpamForm->UserFirstName->setText("Ann");
-    form.SpamForm->UserLastName->setText("Lee");
-    form.SpamForm->StatusPanels[1]->setText("Sending...");
-    Save(form.SpamForm, out, "send-to-a-friend");
-    form.SpamForm->hide();
+    Child<TSpamForm>(form, "SpamForm")->SetJob(form.Jobs().Count() > 0 ? &form.Jobs()[0] : nullptr);
+    Child<TSpamForm>(form, "SpamForm")->show();
+    Child<TSpamForm>(form, "SpamForm")->Edit1->setText("friend@example.org");
+    Child<TSpamForm>(form, "SpamForm")->UserEmail->setText("ann@example.org");
+    Child<TSpamForm>(form, "SpamForm")->UserFirstName->setText("Ann");
+    Child<TSpamForm>(form, "SpamForm")->UserLastName->setText("Lee");
+    Child<TSpamForm>(form, "SpamForm")->StatusPanels[1]->setText("Sending...");
+    Save(Child<TSpamForm>(form, "SpamForm"), out, "send-to-a-friend");
+    Child<TSpamForm>(form, "SpamForm")->hide();
 
     TSplashForm splash(home.Path(), form.Product());
     splash.show();
@@ -137,7 +139,7 @@ int main(int argc, char** argv) {
 
     // The remote window over the whole listing, a job in the middle selected; it
     // minimises the main window while it shows and restores it as it closes.
-    TRemoteForm* remote = form.RemoteForm;
+    TRemoteForm* remote = form.GetRemoteForm();
     remote->OnPopupMessage = [] {};
     remote->OnPopBanner = [] {};
     form.OnOpenURL = [](const std::string&, bool) {};
@@ -149,7 +151,7 @@ int main(int argc, char** argv) {
     remote->close();
     form.OnOpenURL = nullptr;
 
-    TProgressForm* p = form.ProgressForm;
+    TProgressForm* p = form.GetProgressForm();
     p->ClearLog();
     p->show();
     const char* states[][4] = {{"Table Board", "25", "18", "Done"},
@@ -197,19 +199,21 @@ int main(int argc, char** argv) {
                          {"NIGHT SCHOOL", 0x004400, 0xFFFF99},
                          {"CAREER TIPS", 0x333333, 0x66CCFF},
                          {"SALARY CHECK", 0x440066, 0xFFFFFF}};
-    form.InBanner->ShowImage(demo::DrawBanner(468, 60, 0x000080, 0xFFFF00, "TESSALY 98", true));
+    Child<TBannerPanel>(form, "InBanner")
+        ->ShowImage(demo::DrawBanner(468, 60, 0x000080, 0xFFFF00, "TESSALY 98", true));
     for (int i = 0; i < 5; ++i)
-        form.Sponsors[i]->ShowImage(
-            demo::DrawBanner(120, 60, side[i].background, side[i].ink, side[i].text, false));
+        Child<TBannerPanel>(form, ("Sponsor" + std::to_string(i + 1)).c_str())
+            ->ShowImage(
+                demo::DrawBanner(120, 60, side[i].background, side[i].ink, side[i].text, false));
     Save(&form, out, "main-window-banners");
-    form.SponsorForm->PopBanner->ShowImage(
+    form.GetSponsorForm()->PopBanner->ShowImage(
         demo::DrawBanner(120, 60, 0x333333, 0x66CCFF, "CAREER TIPS", true));
-    form.SponsorForm->TimerTimer();
-    Save(form.SponsorForm, out, "sponsor-window");
+    form.GetSponsorForm()->TimerTimer();
+    Save(form.GetSponsorForm(), out, "sponsor-window");
     for (int i = 0; i < 5; ++i)
-        form.Sponsors[i]->Stop();
+        Child<TBannerPanel>(form, ("Sponsor" + std::to_string(i + 1)).c_str())->Stop();
     Save(&form, out, "main-window-strip-only");
-    TOptionsForm* options = form.OptionsForm;
+    TOptionsForm* options = Child<TOptionsForm>(form, "OptionsForm");
     options->show();
     options->PageControl->setCurrentWidget(options->VisualPage);
     Save(options, out, "options-visual");

@@ -40,8 +40,8 @@ bool Said(const TWindow& w, const std::string& text) {
 
 // The progress window's line of a site, -1 when none.
 int ProgressLine(TVelaMainForm& f, const std::string& title) {
-    for (int r = 0; r < f.ProgressForm->LineCount(); ++r)
-        if (f.ProgressForm->Cell(r, 0) == title) return r;
+    for (int r = 0; r < f.GetProgressForm()->LineCount(); ++r)
+        if (f.GetProgressForm()->Cell(r, 0) == title) return r;
     return -1;
 }
 
@@ -71,13 +71,13 @@ class SearchRunTest : public QObject {
         // The progress window's lines and final texts.
         const int alpha = ProgressLine(f, "Alpha Jobs");
         QVERIFY(alpha >= 0);
-        QCOMPARE(f.ProgressForm->Cell(alpha, 1), std::string("3"));
-        QCOMPARE(f.ProgressForm->Cell(alpha, 2), std::string("3"));
-        QCOMPARE(f.ProgressForm->Cell(alpha, 3), std::string("Done"));
-        QCOMPARE(f.ProgressForm->Image(alpha), int{TProgressForm::imgDone});
+        QCOMPARE(f.GetProgressForm()->Cell(alpha, 1), std::string("3"));
+        QCOMPARE(f.GetProgressForm()->Cell(alpha, 2), std::string("3"));
+        QCOMPARE(f.GetProgressForm()->Cell(alpha, 3), std::string("Done"));
+        QCOMPARE(f.GetProgressForm()->Image(alpha), int{TProgressForm::imgDone});
         const int beta = ProgressLine(f, "Beta Jobs");
-        QCOMPARE(f.ProgressForm->Cell(beta, 3), std::string("Unreachable"));
-        QCOMPARE(f.ProgressForm->Image(beta), int{TProgressForm::imgFailed});
+        QCOMPARE(f.GetProgressForm()->Cell(beta, 3), std::string("Unreachable"));
+        QCOMPARE(f.GetProgressForm()->Image(beta), int{TProgressForm::imgFailed});
         QVERIFY(Said(w, "Search Completed."));
         QCOMPARE(f.StatusText(1), QString("Search Completed."));
 
@@ -85,7 +85,7 @@ class SearchRunTest : public QObject {
         QCOMPARE(w.SearchCell(0, "Keywords "), QString("welder"));
         QCOMPARE(w.SearchCell(0, "Area "), QString("Boston"));
         QVERIFY(w.WaitFor([&] { return f.IsAnyJob(); }));
-        QCOMPARE(f.JobGrid->rowCount(), f.Jobs().Count());
+        QCOMPARE(Child<TJobGrid>(f, "JobGrid")->rowCount(), f.Jobs().Count());
         QCOMPARE(w.SearchCell(0, "Count "), QString::number(f.Jobs().Count()));
         QVERIFY(Child<QToolButton>(f, "NewBut")->isEnabled());
         QVERIFY(!Child<QToolButton>(f, "StopBut")->isEnabled());
@@ -103,7 +103,7 @@ class SearchRunTest : public QObject {
         QCOMPARE(captions.back(), QString("Update Search"));
         QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
         QVERIFY(w.prompts.messages.size() > said);
-        QCOMPARE(f.SearchGrid->rowCount(), 1);
+        QCOMPARE(Child<QTableWidget>(f, "SearchGrid")->rowCount(), 1);
 
         // Refine from the menu: every job with a text gets a mark.
         w.answer = [&](QDialog* d) {
@@ -148,7 +148,7 @@ class SearchRunTest : public QObject {
         f.Action("MMNew")->trigger();
         QVERIFY(w.WaitFor([&] {
             const int alpha = ProgressLine(f, "Alpha Jobs");
-            return alpha >= 0 && f.ProgressForm->Cell(alpha, 3) == "Done" &&
+            return alpha >= 0 && f.GetProgressForm()->Cell(alpha, 3) == "Done" &&
                    home.boards.deltaHits > 0 && f.Engine().Machine.IsBusy();
         }));
         f.close();

@@ -149,7 +149,7 @@ class ServiceDialogsTest : public QObject {
         TWindow w(home);
         TVelaMainForm& f = w.Form();
         QVERIFY(!Child<QToolButton>(f, "GuideBut")->isEnabled());
-        f.UpdateForm->Update().Settings.CloseDelayMs = 400;
+        Child<TUpdateForm>(f, "UpdateForm")->Update().Settings.CloseDelayMs = 400;
         int triggers = 0;
         f.OnBannerTriggersChanged = [&] { ++triggers; };
         QString statusAtOutcome;
@@ -157,15 +157,16 @@ class ServiceDialogsTest : public QObject {
         w.answer = [&](QDialog* d) {
             QCOMPARE(d->windowTitle(), QString("Automatic Update"));
             QVERIFY(d->windowFlags() & Qt::WindowStaysOnTopHint);
-            QVERIFY(w.WaitFor([&] { return !f.UpdateForm->Update().Running(); }));
-            statusAtOutcome = f.UpdateForm->StatusLabel->text();
+            QVERIFY(w.WaitFor(
+                [&] { return !Child<TUpdateForm>(f, "UpdateForm")->Update().Running(); }));
+            statusAtOutcome = Child<TUpdateForm>(f, "UpdateForm")->StatusLabel->text();
             openAtOutcome = d->isVisible();  // the closing timer still runs
             QVERIFY(w.WaitFor([d] { return !d->isVisible(); }, 5000));
         };
         f.RunSourceUpdate();
         QCOMPARE(statusAtOutcome, QString("No update needed."));
         QVERIFY(openAtOutcome);
-        QVERIFY(!f.UpdateForm->isVisible());
+        QVERIFY(!Child<TUpdateForm>(f, "UpdateForm")->isVisible());
         QCOMPARE(s.To("/update/sources.def").size(), size_t{0});
         QCOMPARE(triggers, 1);
         // The descriptor is stored and everything reads it through the engine.
@@ -193,14 +194,15 @@ class ServiceDialogsTest : public QObject {
              [](auto&) { return TTestHttpServer::Normal(Descriptor("1998.11.03")); });
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        f.UpdateForm->Update().Settings.CloseDelayMs = 50;
+        Child<TUpdateForm>(f, "UpdateForm")->Update().Settings.CloseDelayMs = 50;
         f.OnExecDialog = nullptr;
         QElapsedTimer clock;
         clock.start();
         f.RunSourceUpdate();
         QVERIFY(clock.elapsed() < 10000);
-        QCOMPARE(f.UpdateForm->result(), int{QDialog::Accepted});
-        QCOMPARE(f.UpdateForm->StatusLabel->text(), QString("No update needed."));
+        QCOMPARE(Child<TUpdateForm>(f, "UpdateForm")->result(), int{QDialog::Accepted});
+        QCOMPARE(Child<TUpdateForm>(f, "UpdateForm")->StatusLabel->text(),
+                 QString("No update needed."));
     }
 
     void differentVersionReplacesTheDefinitions() {
@@ -215,7 +217,7 @@ class ServiceDialogsTest : public QObject {
         WriteFileBytes(home.File("sources.def.bak"), "a stale backup");
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        f.UpdateForm->Update().Settings.CloseDelayMs = 50;
+        Child<TUpdateForm>(f, "UpdateForm")->Update().Settings.CloseDelayMs = 50;
         int reloads = 0;
         f.OnSourcesReloaded = [&] {
             ++reloads;
@@ -224,8 +226,9 @@ class ServiceDialogsTest : public QObject {
         };
         w.answer = WaitUntilClosed(w);
         f.RunSourceUpdate();
-        QVERIFY(!f.UpdateForm->isVisible());
-        QCOMPARE(f.UpdateForm->StatusLabel->text(), QString("Job sources updated."));
+        QVERIFY(!Child<TUpdateForm>(f, "UpdateForm")->isVisible());
+        QCOMPARE(Child<TUpdateForm>(f, "UpdateForm")->StatusLabel->text(),
+                 QString("Job sources updated."));
         QCOMPARE(reloads, 1);
         QCOMPARE(ReadFileBytes(home.File("sources.def")), fresh);
         QCOMPARE(ReadFileBytes(home.File("sources.def.bak")), old);
@@ -244,7 +247,7 @@ class ServiceDialogsTest : public QObject {
         TVelaMainForm& f = w.Form();
         w.answer = [&](QDialog* d) {
             QVERIFY(w.WaitFor([&] { return s.To("/update/config.box").size() == 1; }));
-            QCOMPARE(f.UpdateForm->StatusLabel->text(),
+            QCOMPARE(Child<TUpdateForm>(f, "UpdateForm")->StatusLabel->text(),
                      QString("Contacting Tessaly Technologies. Please wait..."));
             d->reject();  // the user closes it
         };
@@ -253,7 +256,7 @@ class ServiceDialogsTest : public QObject {
         f.RunSourceUpdate();
         QVERIFY(w.WaitFor([&] { return !f.Engine().Machine.IsBusy(); }, 5000));
         QVERIFY(clock.elapsed() < 5000);  // well before the 15-second limit
-        QVERIFY(!f.UpdateForm->Update().Running());
+        QVERIFY(!Child<TUpdateForm>(f, "UpdateForm")->Update().Running());
         QVERIFY(!FileExists(home.File("config.box")));
     }
 
@@ -325,13 +328,13 @@ class ServiceDialogsTest : public QObject {
         TConfigBox& id = f.Engine().IdBox;
         id.WriteString("ID", "ConfigURL", s.Url("/update/config.box"));
         id.WriteString("ID", "TranslateURL", s.Url(""));
-        f.UpdateForm->Update().Settings.CloseDelayMs = 50;
+        Child<TUpdateForm>(f, "UpdateForm")->Update().Settings.CloseDelayMs = 50;
         f.Engine().AutoUpdatePending = true;
         f.Sources()[0].KeywordLanguage = "fr";
         QStringList shown;
         w.answer = [&](QDialog* d) {
             shown << d->windowTitle();
-            if (d == f.NewSearchForm) {
+            if (d == Child<TNewSearchForm>(f, "NewSearchForm")) {
                 auto* n = static_cast<TNewSearchForm*>(d);
                 TNewSearchForm::SelectExact(n->NSRegion, "Boston");
                 TNewSearchForm::SelectExact(n->NSCategory, "Trades");
@@ -473,7 +476,7 @@ class ServiceDialogsTest : public QObject {
 
         // Closed before the answers: the keywords as typed; the link opens a new window.
         w.answer = [&](QDialog* d) {
-            emit f.KeyTranslator->Label4->linkActivated("vendor");
+            emit Child<ui::TKeyTranslator>(f, "KeyTranslator")->Label4->linkActivated("vendor");
             d->reject();
         };
         TKeywordTranslation g;
@@ -704,7 +707,7 @@ class ServiceDialogsTest : public QObject {
         QVERIFY(w.WaitFor([&] { return !f.Engine().Machine.IsBusy(); }, 5000));
         w.WaitFor([] { return false; }, 300);
         QCOMPARE(w.prompts.beeps, beeps);
-        QVERIFY(!f.SpamForm->Logic()->Busy());
+        QVERIFY(!Child<TSpamForm>(f, "SpamForm")->Logic()->Busy());
     }
 
     void cancellingTheSendDialogStopsRunningRequests() {

@@ -93,11 +93,12 @@ class StartupTest : public QObject {
         TWindow w(home);
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(&w.Form()));
-        QTableView* grid = w->JobGrid;
+        QTableView* grid = Child<TJobGrid>(w.Form(), "JobGrid");
         using TSender = std::pair<std::string, std::string>;
         QCOMPARE(ErrorSender(grid->viewport()), (TSender{"QTableView", "JobGrid"}));
         QCOMPARE(ErrorSender(grid->horizontalHeader()), (TSender{"QTableView", "JobGrid"}));
-        QCOMPARE(ErrorSender(w->SearchGrid->viewport()), (TSender{"QTableWidget", "SearchGrid"}));
+        QCOMPARE(ErrorSender(Child<QTableWidget>(w.Form(), "SearchGrid")->viewport()),
+                 (TSender{"QTableWidget", "SearchGrid"}));
         QCOMPARE(ErrorSender(Child<QToolButton>(w.Form(), "NewBut")),
                  (TSender{"QToolButton", "NewBut"}));
         QVERIFY(IsIgnoredErrorSender("QTableView", "JobGrid"));

@@ -155,19 +155,20 @@ bool TWindow::WaitFor(const std::function<bool()>& done, int ms) {
 }
 
 QString TWindow::JobCell(int row, const char* header) const {
-    const int col = form_->GetColIdx(form_->JobGrid, header);
-    return col >= 0 ? form_->JobGrid->Text(row, col) : QString();
+    const int col = form_->GetColIdx(Child<TJobGrid>(*form_, "JobGrid"), header);
+    return col >= 0 ? Child<TJobGrid>(*form_, "JobGrid")->Text(row, col) : QString();
 }
 
 QString TWindow::SearchCell(int row, const char* header) const {
-    const int col = form_->GetColIdx(form_->SearchGrid, header);
-    const QTableWidgetItem* it = col >= 0 ? form_->SearchGrid->item(row, col) : nullptr;
+    const int col = form_->GetColIdx(Child<QTableWidget>(*form_, "SearchGrid"), header);
+    const QTableWidgetItem* it =
+        col >= 0 ? Child<QTableWidget>(*form_, "SearchGrid")->item(row, col) : nullptr;
     return it ? it->text() : QString();
 }
 
 QStringList TWindow::Titles() const {
     QStringList t;
-    for (int r = 0; r < form_->JobGrid->rowCount(); ++r)
+    for (int r = 0; r < Child<TJobGrid>(*form_, "JobGrid")->rowCount(); ++r)
         t << JobCell(r, "Title ");
     return t;
 }
