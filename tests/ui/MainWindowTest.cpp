@@ -52,6 +52,14 @@ std::function<void(QDialog*)> FindAnswer(const QString& text, bool caseSensitive
 
 }  // namespace
 
+// The width the shown columns of a grid take together.
+int VisibleColumnsWidth(const QTableView* grid) {
+    int sum = 0;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        if (!grid->isColumnHidden(c)) sum += grid->columnWidth(c);
+    return sum;
+}
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -460,13 +468,7 @@ class MainWindowTest : public QObject {
         home.AddSearch("x", "Texas", "Engineering", {Job("A", "a")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        auto visibleSum = [&f] {
-            int sum = 0;
-            for (int c = 0; c < Child<TJobGrid>(f, "JobGrid")->columnCount(); ++c)
-                if (!Child<TJobGrid>(f, "JobGrid")->isColumnHidden(c))
-                    sum += Child<TJobGrid>(f, "JobGrid")->columnWidth(c);
-            return sum;
-        };
+        auto visibleSum = [&f] { return VisibleColumnsWidth(Child<TJobGrid>(f, "JobGrid")); };
         f.resize(1000, 600);
         f.FormResize();
         const int status = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), " ");
@@ -647,13 +649,7 @@ class MainWindowTest : public QObject {
         TVelaMainForm& f = w.Form();
         f.resize(900, 600);
         const int title = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ");
-        auto visibleSum = [&f] {
-            int sum = 0;
-            for (int c = 0; c < Child<TJobGrid>(f, "JobGrid")->columnCount(); ++c)
-                if (!Child<TJobGrid>(f, "JobGrid")->isColumnHidden(c))
-                    sum += Child<TJobGrid>(f, "JobGrid")->columnWidth(c);
-            return sum;
-        };
+        auto visibleSum = [&f] { return VisibleColumnsWidth(Child<TJobGrid>(f, "JobGrid")); };
         Child<TJobGrid>(f, "JobGrid")->setColumnWidth(title, 2000);
         f.JobListToGrid(false);
         QVERIFY2(visibleSum() <= f.width(), qPrintable(QString::number(visibleSum())));
