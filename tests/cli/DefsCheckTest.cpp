@@ -110,6 +110,7 @@ TEST_F(DefsCheck, KeysUnknownMisspeltOrReadOtherwise) {
         {"jobtitlescript", "Get(All);", "did you mean \"JobTitleScript\"? keys are case-sensitive"},
         {"Mascot|1", "owl", "unknown key \"Mascot\": ignored\n"},
         {"Enabled", "true", "Enabled \"true\" reads as False"},
+        {"KeepCapitals", "yes", "KeepCapitals \"yes\" reads as False"},
         {"FirstPageMethod", "POST", "reads as GET"},
         {"JobsPerPage", "ten", "stops reading the file here"},
         {"KeywordsNoMatchRelevancy", "x", "reads as 0"},
@@ -298,6 +299,13 @@ TEST_F(DefsCheck, PreviewsShowCleanedValuesAndCompletedLinks) {
         << r.out.str();
     r = RunArgs({"harvest", def, "0", page, "--url", "http://saved.test/a/b?c"});
     EXPECT_NE(r.out.str().find("\thttp://saved.test/job/1\n"), std::string::npos) << r.out.str();
+    // A board that writes in capitals on purpose keeps them, in the preview as in the job.
+    lines.insert(lines.end(), {"KeepCapitals", "True"});
+    Write(lines);
+    r = RunArgs({"defs", "check", def, "--page", "0", page});
+    EXPECT_NE(r.out.str().find("(first: \"NIGHT NURSE\")"), std::string::npos) << r.out.str();
+    r = RunArgs({"harvest", def, "0", page, "--clean"});
+    EXPECT_NE(r.out.str().find("\nNIGHT NURSE\tInn & Bar\t"), std::string::npos) << r.out.str();
 }
 
 // A title matches in any letter case; a wrong one lists the sites there are.

@@ -186,6 +186,7 @@ TEST_F(SearchEngine, PageOverTheSizeLimitShowsItsOwnStatus) {
 
 // Relative job and next-page links are completed against the address of the page they
 // were cut from: the request's address with its parameters, or where a redirection led.
+// The site keeps its capitals.
 TEST_F(SearchEngine, RelativeLinksAreCompletedAgainstTheirPagesAddress) {
     boards.extraAnswer = [](const test::TTestHttpServer::TRequest& r) {
         auto row = [](const std::string& href, const std::string& title) {
@@ -194,7 +195,7 @@ TEST_F(SearchEngine, RelativeLinksAreCompletedAgainstTheirPagesAddress) {
         };
         if (r.requestLine.find("/extra?q=welder ") != std::string::npos)
             return test::TTestHttpServer::Normal(
-                "<table>" + row("job/7", "First Page Welder") +
+                "<table>" + row("job/7", "EVT NZ WELDER") +
                 "</table><a href=?q=welder&amp;page=2>Next &gt;</a>");
         if (r.requestLine.find("/extra?q=welder&page=2 ") != std::string::npos)
             return test::TTestHttpServer::Redirect("/extra/moved/list");
@@ -212,7 +213,8 @@ TEST_F(SearchEngine, RelativeLinksAreCompletedAgainstTheirPagesAddress) {
     for (size_t i = 0; i + 1 < lines.size(); i += 2)
         if (lines[i] == "JobURLScript|5") lines[i + 1] = copyLink;
     lines.insert(lines.end(),
-                 {"MultiplePages|5", "True", "JobsPerPage|5", "1", "NextPageLinkScript|5",
+                 {"KeepCapitals|5", "True", "MultiplePages|5", "True", "JobsPerPage|5", "1",
+                  "NextPageLinkScript|5",
                   "Go(After, \"</table>\");|\xA7|Cut(All, Backward);|\xA7|" + copyLink});
     WriteFileBytes(def, EncodeSourcesLines(lines).value());
 
@@ -223,7 +225,7 @@ TEST_F(SearchEngine, RelativeLinksAreCompletedAgainstTheirPagesAddress) {
     for (int i = 0; i < e.Jobs().Count(); ++i)
         if (e.Jobs()[i].Source == "Omega Jobs") links[e.Jobs()[i].Title] = e.Jobs()[i].URL;
     EXPECT_EQ(links, (std::map<std::string, std::string>{
-                         {"First Page Welder", Host() + "/job/7"},
+                         {"EVT NZ WELDER", Host() + "/job/7"},
                          {"Moved Welder", Host() + "/extra/moved/item/9"}}));
 }
 
