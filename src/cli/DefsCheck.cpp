@@ -3,15 +3,20 @@
 // The loader and the interpreter must never stop a search over a slip in one site, so
 // they say nothing; this command is where the slips are said.
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <map>
 #include <ostream>
 
 #include "cli/Command.h"
+#include "cli/SourcesArg.h"
+#include "data/QueryBuilder.h"
 #include "data/VelaSources.h"
 #include "parsing/ScriptCheck.h"
 #include "platform/Charset.h"
+#include "platform/LinkAddress.h"
 #include "platform/TextFile.h"
+#include "platform/Utf8.h"
 
 namespace tessaly::cli {
 
@@ -23,7 +28,8 @@ const std::vector<std::string> kScriptKeys = {
     "NextPageLinkScript", "JobBlockScript", "JobTitleScript",  "JobCompanyScript",
     "JobLocationScript",  "JobURLScript",   "PageFormatScript"};
 
-const std::vector<std::string> kFlagKeys = {"Enabled", "MultiplePages", "NextPageLinkIsAForm"};
+const std::vector<std::string> kFlagKeys = {"Enabled", "MultiplePages", "NextPageLinkIsAForm",
+                                            "KeepCapitals"};
 
 const std::map<std::string, int> kRelevancyKeys = {
     {"CategoryRelevancy", 0},          {"RegionMatchRelevancy", 1},
@@ -36,7 +42,8 @@ const std::vector<std::string> kSingleKeys = {"Title",           "HomeURL",
                                               "FirstPageMethod", "FirstPageParameters",
                                               "KeywordLanguage", "JobsPerPage",
                                               "MultiplePages",   "NextPageLinkIsAForm",
-                                              "Charset",         "TextFormat"};
+                                              "Charset",         "TextFormat",
+                                              "KeepCapitals"};
 
 const std::vector<std::string> kPlaceholderNames = {"region", "category", "keyword", "userid",
                                                     "city",   "title",    "company"};
@@ -51,7 +58,7 @@ std::vector<std::string> KnownKeys() {
          {"Title", "HomeURL", "Enabled", "Regions", "Categories", "FirstPageURL", "FirstPageMethod",
           "FirstPageParameters", "KeywordLanguage", "JobsPerPage", "MultiplePages",
           "NextPageLinkIsAForm", "Syntaxes.BaseURL", "Syntaxes.Method", "Syntaxes.Parameters",
-          "ParserScripts", "Charset", "TextFormat"})
+          "ParserScripts", "Charset", "TextFormat", "KeepCapitals"})
         k.emplace_back(s);
     k.insert(k.end(), kScriptKeys.begin(), kScriptKeys.end());
     for (const auto& [name, fallback] : kRelevancyKeys)
@@ -64,11 +71,15 @@ TStrings ValueLines(const std::string& value) {
     return SplitLines(ReplaceAll(ReplaceAll(value, "|\xC2\xA7|", "\r\n"), "|\xA7|", "\r\n"));
 }
 
+// At most `max` characters of a text, never cutting one of its UTF-8 characters in two.
 std::string Short(std::string_view s, size_t max = 60) {
-    std::string r(s.substr(0, max));
+    size_t end = 0;
+    for (size_t n = 0; n < max && end < s.size(); ++n)
+        NextUtf8(s, end);
+    std::string r(s.substr(0, end));
     for (char& c : r)
         if (c == '\r' || c == '\n' || c == '\t') c = ' ';
-    return s.size() > max ? r + "..." : r;
+    return end < s.size() ? r + "..." : r;
 }
 
 struct TScriptLine {
@@ -102,14 +113,56 @@ struct TChecker {
         return sites[static_cast<size_t>(index)];
     }
 
-    void CheckPair(const std::string& keyLine, const std::string& value, int line, bool last);
+    void CheckLines(const TStrings& lines);
+    void CheckPair(const std::string& keyLine, const std::string& value, int line, bool last,
+                   int valueLine);
     void CheckValue(int site, int line, const std::string& key, const std::string& value);
     void CheckTemplate(int site, int line, const std::string& templ);
     void CheckSites();
 };
 
+// A line that reads as a key line: a name the program knows (or Comment), then numbers.
+bool IsKeyLine(const std::string& line) {
+    static const std::vector<std::string> known = KnownKeys();
+    const TStrings parts = Split(line, "|");
+    if (parts.empty() || parts.size() > 3 || (!Contains(known, parts[0]) && parts[0] != "Comment"))
+        return false;
+    return std::all_of(parts.begin() + 1, parts.end(),
+                       [](const std::string& n) { return ParseInt(n).has_value(); });
+}
+
+void TChecker::CheckLines(const TStrings& lines) {
+    // The program reads the file two lines at a time, so one blank line too many turns
+    // every later value into a key and every key into a value. Each is said once, by its
+    // line, and the pairs after it are checked as they were meant.
+    const auto blank = [&lines](size_t i) { return Trim(lines[i]).empty(); };
+    const std::string shifted =
+        "blank line: the program reads every pair after it shifted by one line (keys as "
+        "values, values as keys); remove it";
+    size_t end = lines.size();
+    while (end > 0 && blank(end - 1))  // blank lines at the end shift nothing
+        --end;
+    for (size_t i = 0; i < end;) {
+        const int line = static_cast<int>(i + 1);
+        if (blank(i)) {  // where a key belongs
+            Add(-1, line, shifted);
+            ++i;
+        } else if (i + 3 < end && blank(i + 1) && !IsKeyLine(lines[i + 2]) &&
+                   IsKeyLine(lines[i + 3])) {
+            // Between a key and its value: the value follows the blank, a key after it.
+            Add(-1, line + 1, shifted);
+            CheckPair(lines[i], lines[i + 2], line, false, line + 2);
+            i += 3;
+        } else {
+            const bool last = i + 1 >= lines.size();
+            CheckPair(lines[i], last ? std::string() : lines[i + 1], line, last, line + 1);
+            i += 2;
+        }
+    }
+}
+
 void TChecker::CheckPair(const std::string& keyLine, const std::string& value, int line,
-                         bool lastWithoutValue) {
+                         bool lastWithoutValue, int valueLine) {
     const size_t bar1 = keyLine.find('|');
     const std::string key = keyLine.substr(0, bar1);
     int site = 0, sub = 0;
@@ -180,7 +233,7 @@ void TChecker::CheckPair(const std::string& keyLine, const std::string& value, i
         else
             s.firstLine[key] = line;
     }
-    CheckValue(site, line + 1, key == "ParserScripts" ? key + "|" + IntToStr(sub) : key, value);
+    CheckValue(site, valueLine, key == "ParserScripts" ? key + "|" + IntToStr(sub) : key, value);
 }
 
 void TChecker::CheckValue(int site, int line, const std::string& key, const std::string& value) {
@@ -323,9 +376,23 @@ void TChecker::CheckSites() {
     }
 }
 
+// How a saved page is read: the address it came from (its relative links are completed
+// against it) and whether every block's value is listed.
+struct TPageOptions {
+    std::string address;
+    bool all = false;
+};
+
+// What one field script gave in one block.
+struct TFieldResult {
+    enum TKind { kFound, kEmpty, kAbsent, kFailed } kind = kEmpty;
+    int failedLine = -1;
+    std::string value;  // as the job reads it, cleaned
+};
+
 // What each script of `site` gets out of a saved page; returns the number of problems.
 int CheckPage(TVelaSource& site, const std::string& savedPage, const std::string& pageName,
-              std::ostream& out) {
+              const TPageOptions& options, std::ostream& out) {
     const std::string page = site.ScriptPage(savedPage);
     int problems = 0;
     TParserScript& parser = site.Parser;
@@ -373,24 +440,55 @@ int CheckPage(TVelaSource& site, const std::string& savedPage, const std::string
         {"JobCompanyScript", &site.JobCompanyScript},
         {"JobLocationScript", &site.JobLocationScript},
         {"JobURLScript", &site.JobURLScript}};
-    for (const auto& [name, script] : fields) {
-        if (blocks.empty()) break;
-        int found = 0, empty = 0;
-        std::map<int, int> failed;  // line -> blocks
-        std::string first;
-        for (const auto& block : blocks) {
-            const std::string value = parser.Run(*script, block);
-            if (parser.FailedLine() >= 0)
-                ++failed[parser.FailedLine()];
-            else if (value.empty())
-                ++empty;
-            else if (found++ == 0)
-                first = value;
+    // Every block's fields, cleaned as the search cleans a job, so the values read as the
+    // listing will show them (a link completed and its %title% filled in).
+    const TPageFields pageFields = PageFieldsOf(site, {}, page);
+    std::vector<std::array<TFieldResult, 4>> results(blocks.size());
+    for (size_t b = 0; b < blocks.size(); ++b) {
+        std::array<std::string, 4> raw;
+        for (size_t f = 0; f < 4; ++f) {
+            const TStrings& script = *fields[f].second;
+            raw[f] = pageFields.Field(parser.Run(script, blocks[b]));
+            TFieldResult& r = results[b][f];
+            if (parser.FailedLine() < 0) continue;
+            // Failing at the first statement: the block has no such field, as some
+            // postings give no location. That is no fault of the script.
+            const auto first = std::find_if(script.begin(), script.end(),
+                                            [](const auto& l) { return !Trim(l).empty(); });
+            r.kind = parser.FailedLine() == first - script.begin() ? TFieldResult::kAbsent
+                                                                   : TFieldResult::kFailed;
+            r.failedLine = parser.FailedLine();
         }
+        std::array<std::string, 4> cleaned;
+        for (size_t f = 0; f < 3; ++f)
+            cleaned[f] = CleanJobText(raw[f], site.KeepCapitals);
+        TVelaJob job;
+        job.Title = cleaned[0];
+        job.Company = cleaned[1].empty() ? "n/a" : cleaned[1];
+        job.Location = cleaned[2].empty() ? "n/a" : cleaned[2];
+        cleaned[3] = CleanJobURL(ResolveLink(options.address, raw[3]), job);
+        for (size_t f = 0; f < 4; ++f) {
+            TFieldResult& r = results[b][f];
+            r.value = cleaned[f];
+            if (r.kind == TFieldResult::kEmpty && !r.value.empty()) r.kind = TFieldResult::kFound;
+        }
+    }
+    for (size_t f = 0; f < 4 && !blocks.empty(); ++f) {
+        const auto& [name, script] = fields[f];
         out << "  " << name << ": ";
         if (script->empty()) {
             out << "no script, empty\n";
             continue;
+        }
+        int found = 0, empty = 0, absent = 0;
+        std::map<int, int> failed;  // line -> blocks
+        std::string first;
+        for (const auto& block : results) {
+            const TFieldResult& r = block[f];
+            if (r.kind == TFieldResult::kFound && found++ == 0) first = r.value;
+            empty += r.kind == TFieldResult::kEmpty;
+            absent += r.kind == TFieldResult::kAbsent;
+            if (r.kind == TFieldResult::kFailed) ++failed[r.failedLine];
         }
         const std::string of = " of " + IntToStr(static_cast<int64_t>(blocks.size())) + " blocks";
         std::vector<std::string> parts;
@@ -398,12 +496,28 @@ int CheckPage(TVelaSource& site, const std::string& savedPage, const std::string
             parts.push_back("found in " + IntToStr(found) + of + " (first: \"" + Short(first) +
                             "\")");
         if (empty) parts.push_back("empty in " + IntToStr(empty) + of);
+        if (absent)
+            parts.push_back("absent in " + IntToStr(absent) + of +
+                            " (its first statement finds nothing there)");
         for (const auto& [line, count] : failed) {
             parts.push_back("failed in " + IntToStr(count) + of + " at " +
                             statement(*script, line));
             ++problems;
         }
         out << Join(parts, "; ") << "\n";
+        if (!options.all) continue;
+        for (size_t b = 0; b < results.size(); ++b) {
+            const TFieldResult& r = results[b][f];
+            out << "    block " << b + 1 << ": ";
+            if (r.kind == TFieldResult::kFound)
+                out << "\"" << Short(r.value) << "\"\n";
+            else if (r.kind == TFieldResult::kEmpty)
+                out << "(empty)\n";
+            else if (r.kind == TFieldResult::kAbsent)
+                out << "(absent)\n";
+            else
+                out << "(failed at line " << r.failedLine + 1 << ")\n";
+        }
     }
 
     out << "  NextPageLinkScript: ";
@@ -411,17 +525,23 @@ int CheckPage(TVelaSource& site, const std::string& savedPage, const std::string
         out << "no script\n";
     } else {
         const std::string next = parser.Run(site.NextPageLinkScript, page);
-        if (parser.FailedLine() >= 0)
+        if (parser.FailedLine() >= 0) {
             out << "failed at " << statement(site.NextPageLinkScript, parser.FailedLine())
                 << " (no next page)\n";
-        else if (next.empty())
+        } else if (next.empty()) {
             out << "empty (no next page)\n";
-        else
-            out << "found \"" << Short(next) << "\""
-                << (site.NextPageLinkIsAForm ? " (a form)" : "") << "\n";
+        } else if (site.NextPageLinkIsAForm) {
+            out << "found \"" << Short(next) << "\" (a form)\n";
+        } else {
+            // The address the search would ask for: references decoded, completed.
+            TQueryRequest request;
+            const bool more = BuildNextRequest(site, page, request, {}, options.address);
+            out << "found \"" << Short(request.URL) << "\""
+                << (more ? "" : ", this page itself (no next page)") << "\n";
+        }
     }
 
-    site.HarvestJobs(page);
+    site.HarvestJobs(page, {}, options.address);
     const int jobs = site.Jobs.Count();
     out << "  jobs: " << jobs << " (a block whose title is empty or a running number gives none)\n";
     if (!blocks.empty() && jobs == 0) ++problems;
@@ -445,10 +565,12 @@ int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
         --i;
     }
     TArgs args;
-    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+    if (auto parsed = args.Parse(argv, {"all"}, {"url"}); !parsed)
         return UsageError(io, "defs check", parsed.error());
     const auto& files = args.Positional();
     if (files.size() != 1) return UsageError(io, "defs check", "expected one definitions file");
+    if (pagePath.empty() && (args.Has("all") || args.Has("url")))
+        return UsageError(io, "defs check", "--all and --url go with --page");
     const std::string& path = files[0];
     std::string text, page;
     try {
@@ -460,10 +582,7 @@ int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
     }
 
     TChecker c;
-    const TStrings lines = DecodeSourcesText(text);
-    for (size_t i = 0; i < lines.size(); i += 2)
-        c.CheckPair(lines[i], i + 1 < lines.size() ? lines[i + 1] : std::string(),
-                    static_cast<int>(i + 1), i + 1 >= lines.size());
+    c.CheckLines(DecodeSourcesText(text));
     c.CheckSites();
 
     io.out << path << ": " << (IsPlainSourcesText(text) ? "plain" : "scrambled") << ", "
@@ -493,15 +612,17 @@ int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
         } catch (const EConvertError&) {
             // Said above; the sites read before the bad line are still there.
         }
-        TVelaSource* site = nullptr;
-        if (const auto n = ParseInt(pageSite); n && *n >= 0 && *n < list.Count()) site = &list[*n];
-        for (int i = 0; !site && i < list.Count(); ++i)
-            if (list[i].Title == pageSite) site = &list[i];
+        std::string error;
+        TVelaSource* site = FindSite(list, pageSite, error);
         if (!site) {
-            io.err << "tessaly defs check: " << path << ": no site \"" << pageSite << "\"\n";
+            io.err << "tessaly defs check: " << path << ": " << error << "\n";
             return kExitUsage;
         }
-        problems += CheckPage(*site, page, pagePath, io.out);
+        TPageOptions options;
+        options.address = SavedPageAddress(args, site, error);
+        if (!error.empty()) return UsageError(io, "defs check", error);
+        options.all = args.Has("all");
+        problems += CheckPage(*site, page, pagePath, options, io.out);
     }
     io.out << "\n"
            << (problems == 0 ? std::string("no problems found")
@@ -513,7 +634,7 @@ int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
 const TRegisterCommand kCheck{{
     "defs check",
     "list what the program will skip or misread in a definitions file",
-    "Usage: tessaly defs check SOURCES.DEF [--page SITE PAGE]\n\n"
+    "Usage: tessaly defs check SOURCES.DEF [--page SITE PAGE [--url ADDRESS] [--all]]\n\n"
     "Reads the definitions (scrambled or plain) and lists, per site and line, what the\n"
     "program would quietly skip, ignore or misread: unknown or misspelt keys (with the\n"
     "nearest known key), values it reads otherwise than meant (\"true\", \"POST\", a\n"
@@ -523,7 +644,11 @@ const TRegisterCommand kCheck{{
     "match the master lists. Script lines count from 1 in each script; \"line N\" alone is\n"
     "the line of the file.\n\n"
     "--page SITE PAGE runs the scripts of SITE (a number from 0, or a Title) over the saved\n"
-    "page PAGE and says what each gets: found, empty, or failed at which statement.\n\n"
+    "page PAGE and says what each gets: found (with the first value, cleaned as the job\n"
+    "will read it), empty, absent (the first statement finds nothing: the block has no\n"
+    "such field, which is no problem), or failed at which later statement. --all lists\n"
+    "every block's value. Relative links are completed against ADDRESS, the address the\n"
+    "page was saved from (without --url, the site's FirstPageURL).\n\n"
     "Exit status: 0 when nothing was found, 1 when there are problems, 2 for bad usage\n"
     "or a file that cannot be read. The guide: docs/definitions.md.\n",
     Check,
@@ -540,7 +665,8 @@ const TRegisterGroupHelp kGroup{
     "Categories, KeywordLanguage, JobsPerPage, MultiplePages, NextPageLinkIsAForm,\n"
     "NextPageLinkScript, JobBlockScript, JobTitleScript, JobCompanyScript,\n"
     "JobLocationScript, JobURLScript, PageFormatScript (some output only when a page is in\n"
-    "the format the site is written for), Charset, TextFormat and six relevancy weights.\n"
+    "the format the site is written for), Charset, TextFormat, KeepCapitals and six\n"
+    "relevancy weights.\n"
     "Multi-line values break lines with the mark |\xC2\xA7| (section sign; the Latin-1 byte\n"
     "A7 or its UTF-8 form). Scripts: 'tessaly script --help'.\n\n"
     "Write the plain file, check it with 'defs check', try it with 'harvest' and 'query',\n"

@@ -14,7 +14,7 @@ namespace {
 
 int Harvest(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    if (auto parsed = args.Parse(argv, {"clean", "us", "json"}, {}); !parsed)
+    if (auto parsed = args.Parse(argv, {"clean", "us", "json"}, {"url"}); !parsed)
         return UsageError(io, "harvest", parsed.error());
     if (args.Positional().size() != 3)
         return UsageError(io, "harvest", "expected SOURCES.DEF SITE PAGE");
@@ -31,8 +31,11 @@ int Harvest(const std::vector<std::string>& argv, TCliIO& io) {
     TVelaSource* site = LoadSite(list, pos[0], pos[1], "harvest", io, status);
     if (site == nullptr) return status;
     TVelaSource& s = *site;
-    s.HarvestJobs(s.ScriptPage(page));
-    if (args.Has("clean")) s.Jobs.CleanUpJobs();
+    std::string error;
+    const std::string address = SavedPageAddress(args, site, error);
+    if (!error.empty()) return UsageError(io, "harvest", error);
+    s.HarvestJobs(s.ScriptPage(page), {}, address);
+    if (args.Has("clean")) s.Jobs.CleanUpJobs(s.KeepCapitals);
     if (args.Has("us")) s.Jobs.ExpandStates();
     if (args.Has("json")) {
         TJsonWriter w;
@@ -61,12 +64,15 @@ int Harvest(const std::vector<std::string>& argv, TCliIO& io) {
 const TRegisterCommand kHarvest{{
     "harvest",
     "cut the jobs out of a saved result page with one site's scripts",
-    "Usage: tessaly harvest SOURCES.DEF SITE PAGE [--clean] [--us] [--json]\n\n"
+    "Usage: tessaly harvest SOURCES.DEF SITE PAGE [--url ADDRESS] [--clean] [--us] [--json]\n\n"
     "Runs the job block, title, company, location and link scripts of SITE (a site number\n"
     "from 0, or a site's Title) over the saved page PAGE. SOURCES.DEF may be scrambled or\n"
-    "the readable plain form. --clean cleans the jobs as a search does; --us\n"
-    "writes out state codes in locations. Prints a tab-separated table, or with --json\n"
-    "an array of objects with \"Title\", \"Company\", \"Location\" and \"URL\".\n"
+    "the readable plain form. A relative job link is completed against ADDRESS, the\n"
+    "address the page was saved from (without --url, the site's FirstPageURL), as a\n"
+    "search completes it against the page's address. --clean cleans the jobs as a search\n"
+    "does (KeepCapitals True keeps texts in capitals); --us writes out state codes in\n"
+    "locations. Prints a tab-separated table, or with --json an array of objects with\n"
+    "\"Title\", \"Company\", \"Location\" and \"URL\".\n"
     "The cut fields are turned into UTF-8 as a search does (the site's Charset, else the\n"
     "page's declaration, else UTF-8 when the page is valid UTF-8, else Windows-1252) and\n"
     "JSON-unescaped for TextFormat JSON. They are written as bytes; --json writes each\n"

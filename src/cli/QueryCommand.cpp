@@ -14,12 +14,14 @@ namespace {
 const char* kUsage =
     "Usage: tessaly query SOURCES.DEF SITE --region R --category C --keywords K\n"
     "                     [--en K] [--fr K] [--de K] [--sp K] [--json]\n"
-    "       tessaly query --next SOURCES.DEF SITE PAGE [--json]\n"
+    "       tessaly query --next SOURCES.DEF SITE PAGE [--url ADDRESS] [--json]\n"
     "\n"
     "Builds the first request of SITE (a site number from 0, or a site's Title) for a\n"
     "search with region R, category C (names as in the master lists) and keywords K as\n"
     "typed; --en, --fr, --de and --sp give the translated keywords. With --next, builds\n"
-    "the request for the page after the result page saved in the file PAGE.\n"
+    "the request for the page after the result page saved in the file PAGE; a relative\n"
+    "next-page link or form action is completed against ADDRESS, the address the page was\n"
+    "saved from (without --url, the site's FirstPageURL).\n"
     "\n"
     "Writes ok, URL, IsPost and Parameters one a line, or with --json one object\n"
     "{\"ok\": B, \"URL\": S, \"IsPost\": B, \"Parameters\": S} (strings hold the bytes as\n"
@@ -56,7 +58,7 @@ void Print(const TQueryRequest& r, bool ok, bool json, std::ostream& out) {
 int Run(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
     if (auto parsed = args.Parse(argv, {"next", "json"},
-                                 {"region", "category", "keywords", "en", "fr", "de", "sp"});
+                                 {"region", "category", "keywords", "en", "fr", "de", "sp", "url"});
         !parsed)
         return UsageError(io, "query", parsed.error());
     const bool next = args.Has("next");
@@ -70,6 +72,7 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
     } else {
         for (const char* o : {"region", "category", "keywords"})
             if (!args.Has(o)) return UsageError(io, "query", std::string("--") + o + " is needed");
+        if (args.Has("url")) return UsageError(io, "query", "--url goes with --next only");
     }
 
     std::string page;
@@ -90,7 +93,10 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
     request.ID = 1;
     bool ok;
     if (next) {
-        ok = BuildNextRequest(*site, page, request);
+        std::string error;
+        const std::string address = SavedPageAddress(args, site, error);
+        if (!error.empty()) return UsageError(io, "query", error);
+        ok = BuildNextRequest(*site, site->ScriptPage(page), request, {}, address);
     } else {
         TQuerySearch search;
         search.Region = *args.Value("region");

@@ -5,15 +5,17 @@
 
 #include "cli/Command.h"
 #include "cli/Json.h"
+#include "cli/SourcesArg.h"
 #include "parsing/ParserScript.h"
 #include "parsing/ScriptCheck.h"
+#include "platform/LinkAddress.h"
 #include "platform/TextFile.h"
 
 namespace tessaly::cli {
 namespace {
 
 const char* kUsage =
-    "Usage: tessaly script run SCRIPT TEXT [--repeated] [--trace] [--json]\n"
+    "Usage: tessaly script run SCRIPT TEXT [--repeated] [--trace] [--json] [--url ADDRESS]\n"
     "\n"
     "Runs the parser script in the file SCRIPT (one statement a line) over the file TEXT\n"
     "and writes the output bytes exactly as they are. Scripts see the bytes of the text\n"
@@ -29,16 +31,22 @@ const char* kUsage =
     "  --json      write one JSON object instead: {\"output\", \"content\", \"cursor\"}, or\n"
     "              with --repeated {\"outputs\": [...], \"content\"}; strings hold the bytes\n"
     "              as code points 0-255\n"
+    "  --url ADDRESS  read each output as a link found in TEXT, saved from ADDRESS: a\n"
+    "              relative link is completed against it, as a search completes job and\n"
+    "              next-page links against the result page's address\n"
     "\n"
     "Exit status: 0 on success, 2 for bad usage or a file that cannot be read.\n"
     "The statements and their options: 'tessaly script --help' and docs/definitions.md.\n";
 
 int Run(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    if (auto parsed = args.Parse(argv, {"repeated", "trace", "json"}, {}); !parsed)
+    if (auto parsed = args.Parse(argv, {"repeated", "trace", "json"}, {"url"}); !parsed)
         return UsageError(io, "script run", parsed.error());
     if (args.Positional().size() != 2)
         return UsageError(io, "script run", "expected SCRIPT and TEXT");
+    std::string error;
+    const std::string address = SavedPageAddress(args, nullptr, error);
+    if (!error.empty()) return UsageError(io, "script run", error);
     std::string scriptBytes, text;
     for (auto [path, out] : {std::pair{&args.Positional()[0], &scriptBytes},
                              std::pair{&args.Positional()[1], &text}}) {
@@ -73,7 +81,9 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
     }
     const bool json = args.Has("json");
     if (args.Has("repeated")) {
-        const TStrings outputs = parser.RunRepeated(script, text);
+        TStrings outputs = parser.RunRepeated(script, text);
+        for (auto& o : outputs)
+            o = ResolveLink(address, o);
         if (json) {
             TJsonWriter w;
             w.BeginObject().Key("outputs").Strings(outputs).Key("content").String(parser.Content());
@@ -83,7 +93,7 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
                 io.out << o << "\n----\n";
         }
     } else {
-        const std::string output = parser.Run(script, text);
+        const std::string output = ResolveLink(address, parser.Run(script, text));
         if (json) {
             TJsonWriter w;
             w.BeginObject()
@@ -105,7 +115,7 @@ TRegisterCommand reg({"script run", "run a parser script over a text file", kUsa
 
 const TRegisterGroupHelp kGroup{
     "script",
-    "Usage: tessaly script run SCRIPT TEXT [--repeated] [--trace] [--json]\n"
+    "Usage: tessaly script run SCRIPT TEXT [--repeated] [--trace] [--json] [--url ADDRESS]\n"
     "\n"
     "The parser script language of the job-site definitions, one statement a line, each\n"
     "ended by \";\" (the last character of a line is never read):\n"

@@ -14,4 +14,14 @@ namespace tessaly::cli {
 TVelaSource* LoadSite(TVelaSourcesList& list, const std::string& path, const std::string& site,
                       const std::string& command, TCliIO& io, int& status);
 
+// The site `site` names in a loaded list: a site number from 0, else a Title, matched
+// exactly or, failing that, without regard to the case of a to z. Nothing, with `error`
+// saying which sites there are, when none matches.
+TVelaSource* FindSite(TVelaSourcesList& list, const std::string& site, std::string& error);
+
+// The address a saved page came from, for completing its relative links: the value of
+// --url, else the site's FirstPageURL. Empty with `error` set when --url is not an
+// absolute address.
+std::string SavedPageAddress(const TArgs& args, const TVelaSource* site, std::string& error);
+
 }  // namespace tessaly::cli

@@ -1,5 +1,7 @@
 #include "data/QueryBuilder.h"
 
+#include "platform/LinkAddress.h"
+
 #include <utility>
 
 namespace tessaly {
@@ -189,10 +191,14 @@ bool ContainsUpper(std::string_view text, std::string_view word) {
     return UpperCase(text).find(word) != std::string::npos;
 }
 
+std::string_view WithoutFragment(std::string_view address) {
+    return address.substr(0, address.find('#'));
+}
+
 }  // namespace
 
 bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& request,
-                      std::string_view header) {
+                      std::string_view header, std::string_view pageAddress) {
     site.QueryID = request.ID;
     TParserScript& parser = site.Parser;
     // The link is read like a job's: in UTF-8, its references ("&amp;") decoded. It goes
@@ -205,7 +211,10 @@ bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& r
         request.URL = link(parser.Run(site.NextPageLinkScript, page));
         request.IsPost = false;
         request.Parameters.clear();
-        return !request.URL.empty() && request.URL != "?";
+        if (request.URL.empty() || request.URL == "?") return false;
+        request.URL = ResolveLink(pageAddress, request.URL);
+        // "#" or the page's own address would fetch the same page again and again.
+        return pageAddress.empty() || WithoutFragment(request.URL) != WithoutFragment(pageAddress);
     }
 
     static const TStrings kActionScript = AttributeScript("ACTION");
@@ -221,6 +230,8 @@ bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& r
     // The form's values go back to the site as the page wrote them; only its address is
     // read as a link.
     request.URL = WithoutQuotes(link(parser.Run(kActionScript, form)));
+    // A form without an action gives no next page; only a written action is completed.
+    if (!request.URL.empty()) request.URL = ResolveLink(pageAddress, request.URL);
     if (ContainsUpper(parser.Run(kMethodScript, form), "POST"))
         request.IsPost = true;
     else

@@ -49,9 +49,11 @@ bool BuildFirstRequest(TVelaSource& site, const TQuerySearch& search, TQueryRequ
 // URL that is neither empty nor "?". The site's QueryID becomes the request's ID.
 // The link (or the form's address) is read as job links are, by the page's charset
 // (`header`: the received header lines, may be empty), its references decoded and, for
-// a JSON feed, its escapes undone; it is sent in the page's charset.
+// a JSON feed, its escapes undone; it is sent in the page's charset. A relative link or
+// action is completed against `pageAddress`, the address the page was fetched from; a
+// link that leads back to that page itself is no next page.
 bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& request,
-                      std::string_view header = {});
+                      std::string_view header = {}, std::string_view pageAddress = {});
 
 // Any search and request type with the same field names (the saved search, the HTTP
 // machine's query) goes through the functions above.
@@ -74,10 +76,10 @@ bool BuildFirstQuery(TVelaSource& site, const TSearch& search, TQuery& query) {
 
 template <class TQuery>
 bool BuildNextQuery(TVelaSource& site, std::string_view page, TQuery& query,
-                    std::string_view header = {}) {
+                    std::string_view header = {}, std::string_view pageAddress = {}) {
     TQueryRequest r;
     r.ID = query.ID;
-    const bool ok = BuildNextRequest(site, page, r, header);
+    const bool ok = BuildNextRequest(site, page, r, header, pageAddress);
     query.URL = std::move(r.URL);
     query.Parameters = std::move(r.Parameters);
     query.IsPost = r.IsPost;

@@ -2,6 +2,7 @@
 // definitions does not pull in the script interpreter.
 #include "data/VelaSources.h"
 #include "platform/DateTime.h"
+#include "platform/LinkAddress.h"
 #include "platform/MainLoop.h"
 #include "platform/Utf8.h"
 
@@ -21,7 +22,8 @@ TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::
     return {ResolvePageCharset(site.Charset, header, page), IsJsonTextFormat(site.TextFormat)};
 }
 
-THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header) {
+THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header,
+                                       std::string_view pageAddress) {
     const TStrings blocks = Parser.RunRepeated(JobBlockScript, page);
     THarvestCount count;
     count.Blocks = static_cast<int>(blocks.size());
@@ -34,7 +36,7 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
         job.Title = fields.Field(Parser.Run(JobTitleScript, block));
         job.Company = fields.Field(Parser.Run(JobCompanyScript, block));
         job.Location = fields.Field(Parser.Run(JobLocationScript, block));
-        job.URL = fields.Field(Parser.Run(JobURLScript, block));
+        job.URL = ResolveLink(pageAddress, fields.Field(Parser.Run(JobURLScript, block)));
         // Sites that put a running number where the title belongs give no title.
         if (const auto n = ParseInt(job.Title); n && *n > 0) job.Title.clear();
         // The job was just appended, so it is the last one whatever its JobIndex says.

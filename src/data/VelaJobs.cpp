@@ -366,8 +366,9 @@ std::string CapitaliseAllCapitals(std::string_view text) {
     return out;
 }
 
-std::string CleanJobText(std::string_view text) {
-    return CapitaliseAllCapitals(TrimJobText(StripTags(DecodeEntities(text))));
+std::string CleanJobText(std::string_view text, bool keepCapitals) {
+    std::string clean = TrimJobText(StripTags(DecodeEntities(text)));
+    return keepCapitals ? clean : CapitaliseAllCapitals(clean);
 }
 
 std::string CleanJobURL(std::string_view url, const TVelaJob& cleaned) {
@@ -548,15 +549,15 @@ bool TVelaJobsList::HasHigh() const {
     return std::any_of(jobs_.begin(), jobs_.end(), [](const auto& j) { return j->High; });
 }
 
-void TVelaJobsList::CleanUpJobs() {
+void TVelaJobsList::CleanUpJobs(bool keepCapitals) {
     try {
         // By index, and the count read each time: a message handled between jobs must
         // not leave us walking a changed vector.
         for (int i = 0; i < Count(); ++i) {
             TVelaJob& j = (*this)[i];
-            j.Title = CleanJobText(j.Title);
-            j.Company = CleanJobText(j.Company);
-            j.Location = CleanJobText(j.Location);
+            j.Title = CleanJobText(j.Title, keepCapitals);
+            j.Company = CleanJobText(j.Company, keepCapitals);
+            j.Location = CleanJobText(j.Location, keepCapitals);
             if (j.Company.empty()) j.Company = "n/a";
             if (j.Location.empty()) j.Location = "n/a";
             j.URL = CleanJobURL(j.URL, j);

@@ -81,7 +81,8 @@ class TVelaJobsList {
 
     // Cleans every job's texts and link, clears Status and High. Pending messages run
     // after each job. On a failure shows "ERROR: Crash on CleanUpJobs" and stops.
-    void CleanUpJobs();
+    // `keepCapitals`: texts written in capitals stay so (a site's KeepCapitals).
+    void CleanUpJobs(bool keepCapitals = false);
     // Writes United States state codes in locations out in full.
     void ExpandStates();
 
@@ -110,8 +111,8 @@ std::string TrimJobText(std::string_view text);
 // A text without lower-case letters (in any script) is written word by word with a
 // capital and lower-case letters after it.
 std::string CapitaliseAllCapitals(std::string_view text);
-// Decode, strip, trim and capitalise.
-std::string CleanJobText(std::string_view text);
+// Decode, strip, trim and capitalise (unless `keepCapitals`).
+std::string CleanJobText(std::string_view text, bool keepCapitals = false);
 // Decodes the link's references (no prefix rule: "&a;" in a link is no "&aacute;"),
 // fills "%title%", "%company%", "%location%", removes TAB/CR/LF, spaces become "+".
 std::string CleanJobURL(std::string_view url, const TVelaJob& cleaned);

@@ -228,6 +228,8 @@ void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& 
         s.MultiplePages = s.MultiplePages || value == "True";
     else if (key == "NextPageLinkIsAForm")
         s.NextPageLinkIsAForm = s.NextPageLinkIsAForm || value == "True";
+    else if (key == "KeepCapitals")
+        s.KeepCapitals = s.KeepCapitals || value == "True";
     else if (key == "Regions")
         s.Regions.push_back(value);
     else if (key == "Categories")

@@ -54,8 +54,11 @@ class TVelaSource : public TRelevancyWeights {
     // Cuts the job blocks out of one result page into Jobs, with a title, company,
     // location and link each; blocks whose title is empty or a running number are dropped.
     // The scripts run on the page's bytes; what they cut is turned into UTF-8 by the
-    // page's charset (PageFieldsOf), `header` being the received header lines.
-    THarvestCount HarvestJobs(const std::string& page, std::string_view header = {});
+    // page's charset (PageFieldsOf), `header` being the received header lines. A relative
+    // link is completed against `pageAddress`, the address the page was fetched from
+    // (ResolveLink); without one, links stay as the scripts cut them.
+    THarvestCount HarvestJobs(const std::string& page, std::string_view header = {},
+                              std::string_view pageAddress = {});
     // The page as this site's scripts read it: a JSON feed (TextFormat JSON) compacted, so
     // its scripts do not depend on how the feed is laid out; any other page as it came.
     std::string ScriptPage(std::string page) const;
@@ -94,6 +97,9 @@ class TVelaSource : public TRelevancyWeights {
     TStrings JobLocationScript;
     TStrings JobURLScript;
     TStrings PageFormatScript;
+    // Titles, companies and locations written in capitals stay so (codes, acronyms);
+    // otherwise an all-capital text is capitalised word by word.
+    bool KeepCapitals = false;
 
     TParserScript Parser;
     TVelaJobsList Jobs;

@@ -1,6 +1,7 @@
 #include "parsing/ScriptCheck.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "parsing/ParserScript.h"
 
@@ -55,21 +56,35 @@ size_t EditDistance(std::string_view a, std::string_view b) {
     return row[b.size()];
 }
 
-// Whether the quoting state is still on where the interpreter stops reading: the line's
-// arguments then run to its end and the statement loses its ")" (or more).
-bool QuotesOpen(std::string_view line) {
+// The quotes of a line as the interpreter reads them.
+struct TQuotes {
+    // The quoting state is still on where the interpreter stops reading: the line's
+    // arguments then run to its end and the statement loses its ")" (or more).
+    bool open = false;
+    // The first quote that ends a string although a letter or "=" follows it directly, as
+    // the middle quotes of "data-automation="jobTitle"" or the ' of "Anne's": meant to
+    // stand inside the string, it closes it. npos when no quote does.
+    size_t earlyClose = std::string_view::npos;
+};
+
+TQuotes ReadQuotes(std::string_view line) {
+    TQuotes q;
     const size_t paren = line.find('(');
     const size_t limit = line.empty() ? 0 : line.size() - 1;
-    bool quoted = false;
     for (size_t i = paren == std::string_view::npos ? 0 : paren + 1; i < limit; ++i) {
         const char c = line[i];
         if (!IsQuote(c)) continue;
-        if (i + 1 < line.size() && line[i + 1] == c)
+        const char next = line[i + 1];
+        if (next == c) {
             ++i;
-        else
-            quoted = !quoted;
+            continue;
+        }
+        q.open = !q.open;
+        if (!q.open && q.earlyClose == std::string_view::npos &&
+            (std::isalpha(static_cast<unsigned char>(next)) || next == '='))
+            q.earlyClose = i;
     }
-    return quoted;
+    return q;
 }
 
 std::string Quoted(std::string_view s) {
@@ -166,7 +181,25 @@ std::vector<std::string> CheckScriptLine(std::string_view line) {
         problems.push_back(message);
         return problems;
     }
-    if (QuotesOpen(line)) {
+    const TQuotes quotes = ReadQuotes(line);
+    if (const size_t quote = quotes.earlyClose; quote != std::string_view::npos) {
+        const std::string_view rest = line.substr(quote + 1);
+        size_t n = 1;
+        while (n < rest.size() && (std::isalnum(static_cast<unsigned char>(rest[n])) ||
+                                   rest[n] == '-' || rest[n] == '_'))
+            ++n;
+        std::string message = "the " + std::string(1, line[quote]) + " before " +
+                              Quoted(rest.substr(0, rest[0] == '=' ? 1 : n)) +
+                              " ends the string early: a quote inside a string is written "
+                              "twice (\"\" or '')";
+        if (quotes.open)
+            message +=
+                "; the quotes are then unbalanced, so the arguments run to the end of the "
+                "line";
+        problems.push_back(message);
+        return problems;
+    }
+    if (quotes.open) {
         problems.push_back(
             "unbalanced quotes: the last string is not closed, so the arguments run to the end "
             "of the line (a quote inside a string is written twice: '' or \"\")");

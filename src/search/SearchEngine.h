@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -219,6 +220,11 @@ class TSearchEngine {
     void ProgressPhase(int phase);
     void SourcesDoneText();
     void FinishSite(TVelaSource& site, int row);
+    // Notes where the result page a search run is about to request comes from.
+    void NotePage(const THTTPQuery& query);
+    // The address a result page came from (a GET's parameters included, the new location
+    // after a redirection), against which its relative links are completed.
+    std::string PageAddress(const THTTPResult& result);
     // The list the running search merges into: the current list when it holds that
     // search's table, else a side list loaded from the table.
     TVelaJobsList& RunList();
@@ -249,7 +255,9 @@ class TSearchEngine {
     std::string edition_;
     std::string userID_;
     TTimer gridTimer_;
-    std::set<int32_t> timedOut_;           // queries of this run that reported meTimeOut
+    std::set<int32_t> timedOut_;  // queries of this run that reported meTimeOut
+    // Result pages in flight, by query ID: the URL asked for and the page's full address.
+    std::map<int32_t, std::pair<std::string, std::string>> pageAddresses_;
     bool starting_ = false;                // InitSearch is still queuing sites: no completion yet
     std::set<std::string> damagedTables_;  // tables that failed to load: never saved over
     bool indexDamaged_ = false;            // the index needs its copy kept before a save

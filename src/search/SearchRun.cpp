@@ -161,6 +161,7 @@ void TSearchEngine::InitSearch() {
     ItemsInProgress = 0;
     ItemsDone = 0;
     timedOut_.clear();
+    pageAddresses_.clear();
 
     const int maxJobs = MaxJobs();
     const std::string preferred = PreferredSources();
@@ -194,6 +195,7 @@ void TSearchEngine::InitSearch() {
             front_.ProgressGaugeChanged();
             ++ItemsQueued;
             front_.StatusText(2, "0 of " + IntToStr(ItemsQueued) + " sources done.");
+            NotePage(*query);
             if (preferred.find(site.Title) != std::string::npos)
                 Machine.InsertQuery(std::move(query));
             else
@@ -295,6 +297,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             timedOut_.insert(result.ID);
             break;
         case meFailed: {
+            pageAddresses_.erase(result.ID);
             // The client gives 404 for a refused connection and a lost name too, so only
             // a request that reported its time-out counts as timed out.
             std::string status = "Unreachable";
@@ -317,13 +320,14 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             break;
         case meDone: {
             const std::string page = site.ScriptPage(result.Data);
+            const std::string address = PageAddress(result);
             const int before = site.Jobs.Count();
             // A page the definition was not written for gives no job: whatever its scripts
             // would cut out of an error page is noise, and the row says why it is empty.
             if (!site.PageInExpectedFormat(page)) {
                 site.FormatMismatch = true;
             } else {
-                const THarvestCount count = site.HarvestJobs(page, result.Header);
+                const THarvestCount count = site.HarvestJobs(page, result.Header, address);
                 // Blocks that look like jobs, none with a title: the scripts no longer fit.
                 if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
                     site.FormatMismatch = true;
@@ -346,8 +350,9 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
                         HttpMachineEvent(r, t);
                     };
                     query->Cookie = result.Cookie;
-                    if (BuildNextQuery(site, page, *query, result.Header)) {
+                    if (BuildNextQuery(site, page, *query, result.Header, address)) {
                         SetProgressRow(row, -1, "Waiting for more");
+                        NotePage(*query);
                         Machine.AddQuery(std::move(query));
                     } else {
                         site.SiteDone = true;
@@ -383,10 +388,25 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
     if (!starting_ && ItemsDone >= ItemsQueued) SearchDone();
 }
 
+void TSearchEngine::NotePage(const THTTPQuery& query) {
+    // A GET sends its parameters as part of the address, so they belong to the page's.
+    pageAddresses_[query.ID] = {query.URL, query.IsPost ? query.URL : query.URL + query.Parameters};
+}
+
+std::string TSearchEngine::PageAddress(const THTTPResult& result) {
+    const auto it = pageAddresses_.find(result.ID);
+    if (it == pageAddresses_.end()) return result.URL;
+    const auto [asked, address] = it->second;
+    pageAddresses_.erase(it);
+    // The result's URL differs from the one asked for only after a redirection; the new
+    // location is then the page's whole address.
+    return result.URL.empty() || result.URL == asked ? address : result.URL;
+}
+
 void TSearchEngine::FinishSite(TVelaSource& site, int row) {
     TVelaSearch& search = *runSearch_;
     try {
-        site.Jobs.CleanUpJobs();
+        site.Jobs.CleanUpJobs(site.KeepCapitals);
     } catch (...) {
         Prompts().ShowError("ERROR: Crash on CleanUpJobs");
     }

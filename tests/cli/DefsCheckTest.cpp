@@ -110,6 +110,7 @@ TEST_F(DefsCheck, KeysUnknownMisspeltOrReadOtherwise) {
         {"jobtitlescript", "Get(All);", "did you mean \"JobTitleScript\"? keys are case-sensitive"},
         {"Mascot|1", "owl", "unknown key \"Mascot\": ignored\n"},
         {"Enabled", "true", "Enabled \"true\" reads as False"},
+        {"KeepCapitals", "yes", "KeepCapitals \"yes\" reads as False"},
         {"FirstPageMethod", "POST", "reads as GET"},
         {"JobsPerPage", "ten", "stops reading the file here"},
         {"KeywordsNoMatchRelevancy", "x", "reads as 0"},
@@ -155,7 +156,7 @@ TEST_F(DefsCheck, StatementsThatWillBeSkippedArePlacedBySiteAndLine) {
     EXPECT_NE(out.find("JobCompanyScript line 3: Go(Before, \"x\");\n      unknown option"),
               std::string::npos);
     EXPECT_NE(out.find("JobCompanyScript line 4: Get(All)\n      no ';'"), std::string::npos);
-    EXPECT_NE(out.find("JobCompanyScript line 5: Add(\"it's\");\n      unbalanced quotes"),
+    EXPECT_NE(out.find("JobCompanyScript line 5: Add(\"it's\");\n      the ' before 's' ends"),
               std::string::npos);
     EXPECT_NE(out.find("\n4 problems\n"), std::string::npos) << out;
     // The UTF-8 form of the line-break mark splits the lines the same way.
@@ -174,11 +175,31 @@ TEST_F(DefsCheck, SitesThatCannotWork) {
     EXPECT_NE(out.find("no JobTitleScript"), std::string::npos);
     EXPECT_NE(out.find("MultiplePages is True, but there is no NextPageLinkScript"),
               std::string::npos);
-    // A blank line in the file swaps keys and values from there on.
-    lines = CleanLines();
-    lines.insert(lines.begin() + 6, "");
-    r = RunArgs({"defs", "check", Write(lines)});
-    EXPECT_NE(r.out.str().find("line 7: empty key line"), std::string::npos) << r.out.str();
+}
+
+// A blank line shifts every later pair; it is said once, by its line, whether it stands
+// between two pairs or between a key and its value, and the pairs after it check clean.
+TEST_F(DefsCheck, ABlankLineIsReportedOnceByItsLine) {
+    const std::string says =
+        ": blank line: the program reads every pair after it shifted by one line (keys as "
+        "values, values as keys); remove it\n";
+    for (const size_t at : {6u, 7u}) {
+        TStrings lines = CleanLines();
+        lines.insert(lines.begin() + static_cast<long>(at), "");
+        lines.insert(lines.end(), {"", ""});  // blank lines at the end shift nothing
+        auto r = RunArgs({"defs", "check", Write(lines)});
+        EXPECT_EQ(r.status, kExitFailed);
+        const std::string out = r.out.str();
+        EXPECT_NE(out.find("file:\n  line " + std::to_string(at + 1) + says), std::string::npos)
+            << out;
+        EXPECT_NE(out.find("plain, 2 sites, 2 MRegions, 1 MCategories"), std::string::npos) << out;
+        EXPECT_NE(out.find("\n1 problem\n"), std::string::npos) << out;
+    }
+    // An empty value followed by a key is no blank line too many.
+    TStrings lines = CleanLines();
+    lines.insert(lines.begin() + 8, {"Categories", ""});
+    auto r = RunArgs({"defs", "check", Write(lines)});
+    EXPECT_EQ(r.status, kExitOk) << r.out.str();
 }
 
 TEST_F(DefsCheck, APageSaysWhatEachScriptGets) {
@@ -186,20 +207,32 @@ TEST_F(DefsCheck, APageSaysWhatEachScriptGets) {
     WriteFileBytes(page, kPage);
     auto r = RunArgs({"defs", "check", Write(CleanLines()), "--page", "Row Board", page});
     std::string out = r.out.str();
-    // The company script fails on the block without <c>: a problem.
-    EXPECT_EQ(r.status, kExitFailed) << out;
+    // The block without <c> has no company: its script fails at its first statement, which
+    // is no problem.
+    EXPECT_EQ(r.status, kExitOk) << out;
     EXPECT_NE(out.find("JobBlockScript: found 3 blocks"), std::string::npos) << out;
     EXPECT_NE(out.find("JobTitleScript: found in 3 of 3 blocks (first: \"Cook\")"),
               std::string::npos);
-    EXPECT_NE(out.find("JobCompanyScript: found in 2 of 3 blocks (first: \"Inn\"); failed in 1 of "
-                       "3 blocks at line 1: Go(After, \"<c>\");"),
+    EXPECT_NE(out.find("JobCompanyScript: found in 2 of 3 blocks (first: \"Inn\"); absent in 1 of "
+                       "3 blocks (its first statement finds nothing there)\n"),
               std::string::npos)
         << out;
     EXPECT_NE(out.find("JobLocationScript: no script, empty"), std::string::npos);
-    EXPECT_NE(out.find("NextPageLinkScript: found \"p2&x\""), std::string::npos);
+    // Completed against the site's FirstPageURL.
+    EXPECT_NE(out.find("NextPageLinkScript: found \"http://rows.test/p2&x\""), std::string::npos);
     // The running number "7" is no title.
     EXPECT_NE(out.find("jobs: 2 "), std::string::npos);
-    EXPECT_NE(out.find("\n1 problem\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("\nno problems found\n"), std::string::npos) << out;
+    // A script that fails after its first statement has failed: a problem.
+    CheckWith("JobCompanyScript",
+              "Go(After, \"<c>\");|\xA7|Go(Begin, \"</x>\");|\xA7|Get(All, Backward);");
+    r = RunArgs({"defs", "check", dir.File("defs.plain"), "--page", "0", page});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.out.str().find("JobCompanyScript: absent in 1 of 3 blocks (its first statement "
+                               "finds nothing there); failed in 2 of 3 blocks at line 2: "
+                               "Go(Begin, \"</x>\");\n"),
+              std::string::npos)
+        << r.out.str();
     // --page may stand before the file too.
     EXPECT_EQ(RunArgs({"defs", "check", "--page", "0", page, dir.File("defs.plain")}).out.str(),
               RunArgs({"defs", "check", dir.File("defs.plain"), "--page", "0", page}).out.str());
@@ -228,6 +261,90 @@ TEST_F(DefsCheck, APageSaysWhatEachScriptGets) {
               kExitUsage);
     EXPECT_EQ(RunArgs({"defs", "check", Write(CleanLines()), "--page", "0"}).status, kExitUsage);
     EXPECT_EQ(RunArgs({"defs", "check", dir.File("missing.def")}).status, kExitUsage);
+}
+
+// The previews read as the job will: cleaned, cut on a character boundary, the link
+// completed against the page's address; --all lists every block.
+TEST_F(DefsCheck, PreviewsShowCleanedValuesAndCompletedLinks) {
+    std::string georgian;
+    for (int i = 0; i < 70; ++i)
+        georgian += "\xE1\x83\x90";  // U+10D0, three bytes
+    const std::string page = dir.File("page.html");
+    WriteFileBytes(page,
+                   "<row><t><b>NIGHT NURSE</b></t><c>Inn &amp; Bar</c><u>/job/1</u></row>"
+                   "<row><t>" +
+                       georgian + "</t><u>https://x.test/j2</u></row>");
+    TStrings lines = CleanLines();
+    lines.insert(lines.end(), {"JobURLScript",
+                               "Go(After, \"<u>\");|\xA7|Cut(All, Backward);|\xA7|"
+                               "Go(Begin, \"</u>\");|\xA7|Get(All, Backward);"});
+    const std::string def = Write(lines);
+    auto r = RunArgs({"defs", "check", def, "--page", "0", page, "--all"});
+    std::string out = r.out.str();
+    const std::string cut = georgian.substr(0, 60 * 3) + "...";
+    for (const std::string& says : std::vector<std::string>{
+             "JobTitleScript: found in 2 of 2 blocks (first: \"Night Nurse\")\n"
+             "    block 1: \"Night Nurse\"\n    block 2: \"" +
+                 cut + "\"\n",
+             "JobCompanyScript: found in 1 of 2 blocks (first: \"Inn & Bar\"); absent in 1 of 2 "
+             "blocks (its first statement finds nothing there)\n    block 1: \"Inn & Bar\"\n"
+             "    block 2: (absent)\n",
+             "    block 1: \"http://rows.test/job/1\"\n    block 2: \"https://x.test/j2\"\n"})
+        EXPECT_NE(out.find(says), std::string::npos) << says << "\n" << out;
+    // The address the page was saved from, given.
+    r = RunArgs({"defs", "check", def, "--page", "0", page, "--url", "http://saved.test/a/b?c"});
+    EXPECT_NE(r.out.str().find("JobURLScript: found in 2 of 2 blocks (first: "
+                               "\"http://saved.test/job/1\")"),
+              std::string::npos)
+        << r.out.str();
+    r = RunArgs({"harvest", def, "0", page, "--url", "http://saved.test/a/b?c"});
+    EXPECT_NE(r.out.str().find("\thttp://saved.test/job/1\n"), std::string::npos) << r.out.str();
+    // A board that writes in capitals on purpose keeps them, in the preview as in the job.
+    lines.insert(lines.end(), {"KeepCapitals", "True"});
+    Write(lines);
+    r = RunArgs({"defs", "check", def, "--page", "0", page});
+    EXPECT_NE(r.out.str().find("(first: \"NIGHT NURSE\")"), std::string::npos) << r.out.str();
+    r = RunArgs({"harvest", def, "0", page, "--clean"});
+    EXPECT_NE(r.out.str().find("\nNIGHT NURSE\tInn & Bar\t"), std::string::npos) << r.out.str();
+}
+
+// A title matches in any letter case; a wrong one lists the sites there are.
+TEST_F(DefsCheck, SitesAreFoundByTitleInAnyCaseOrListed) {
+    const std::string def = Write(CleanLines());
+    const std::string page = dir.File("page.html");
+    WriteFileBytes(page, kPage);
+    EXPECT_EQ(RunArgs({"harvest", def, "ROW board", page}).status, kExitOk);
+    const std::string listed =
+        def +
+        ": no site titled \"Seek\"; the sites are 0 \"Row Board\", 1 "
+        "\"Feed\" (a title matches in any letter case, or give the number)\n";
+    auto r = RunArgs({"harvest", def, "Seek", page});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_EQ(r.err.str(), "tessaly harvest: " + listed);
+    r = RunArgs({"defs", "check", def, "--page", "Seek", page});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_EQ(r.err.str(), "tessaly defs check: " + listed);
+}
+
+// --url must be an address links can be completed against.
+TEST_F(DefsCheck, AUrlThatIsNoAddressIsBadUsage) {
+    const std::string def = Write(CleanLines());
+    const std::string page = dir.File("page.html");
+    WriteFileBytes(page, kPage);
+    const std::vector<std::vector<std::string>> commands = {
+        {"harvest", def, "0", page},
+        {"defs", "check", def, "--page", "0", page},
+        {"query", "--next", def, "0", page},
+        {"script", "run", page, page}};
+    for (auto argv : commands) {
+        argv.insert(argv.end(), {"--url", "rows.test/list"});
+        auto r = RunArgs(argv);
+        EXPECT_EQ(r.status, kExitUsage) << argv[0];
+        EXPECT_NE(r.err.str().find("--url \"rows.test/list\" is not an absolute address"),
+                  std::string::npos)
+            << r.err.str();
+    }
+    EXPECT_EQ(RunArgs({"defs", "check", def, "--all"}).status, kExitUsage);
 }
 
 // Every command that reads definitions takes the readable form, as it is written.

@@ -22,7 +22,8 @@ TEST_F(HarvestCommand, JsonTableAndBadSite) {
     ASSERT_EQ(Run({"harvest", def, "2", page, "--clean", "--us", "--json"}), kExitOk) << err.str();
     EXPECT_EQ(out.str().rfind(
                   "[{\"Title\": \"Programmer/Analyst (Cobol, Db2)\", \"Company\": \"Acme Corp.\", "
-                  "\"Location\": \"Chicago, Illinois\", \"URL\": \"detail.cgi?id=9001\"}, {",
+                  "\"Location\": \"Chicago, Illinois\", \"URL\": "
+                  "\"http://list.example.test/detail.cgi?id=9001\"}, {",
                   0),
               0u)
         << out.str();

@@ -99,6 +99,43 @@ TEST_F(QueryTest, NextLink) {
     EXPECT_FALSE(BuildNextRequest(site, "no link here", req));
 }
 
+// The next page's address is completed against the page's own; a link back to the page
+// itself is no next page.
+TEST_F(QueryTest, NextLinkIsCompletedAgainstThePageAddress) {
+    site.NextPageLinkScript = {"Go(After, \"<a href=\");", "Cut(All, Backward);",
+                               "Go(Begin, \">\");", "Get(All, Backward);"};
+    const std::string address = "http://n.test/list/p1?q=a";
+    const struct {
+        const char* link;
+        bool ok;
+        const char* url;
+    } cases[] = {
+        {"p2", true, "http://n.test/list/p2"},
+        {"?q=a&amp;page=2", true, "http://n.test/list/p1?q=a&page=2"},
+        {"/other/p3", true, "http://n.test/other/p3"},
+        {"https://m.test/x", true, "https://m.test/x"},
+        {"#", false, "http://n.test/list/p1?q=a#"},
+        {"?q=a", false, "http://n.test/list/p1?q=a"},
+    };
+    for (const auto& c : cases) {
+        TQueryRequest r;
+        const std::string page = std::string("x <a href=") + c.link + ">Next</a>";
+        EXPECT_EQ(BuildNextRequest(site, page, r, {}, address), c.ok) << c.link;
+        EXPECT_EQ(r.URL, c.url) << c.link;
+    }
+
+    site.NextPageLinkIsAForm = true;
+    site.NextPageLinkScript = {"Go(Begin, \"<form\");", "Cut(All, Backward);",
+                               "Go(After, \"</form>\");", "Get(All, Backward);"};
+    TQueryRequest form;
+    EXPECT_TRUE(BuildNextRequest(site, "<form action=more.cgi><input name=a value=1></form>", form,
+                                 {}, address));
+    EXPECT_EQ(form.URL, "http://n.test/list/more.cgi?");
+    TQueryRequest none;
+    EXPECT_FALSE(BuildNextRequest(site, "<form><input name=a></form>", none, {}, address));
+    EXPECT_EQ(none.URL, "?");
+}
+
 TEST_F(QueryTest, FormSubmission) {
     site.NextPageLinkIsAForm = true;
     site.NextPageLinkScript = {"Go(Begin, \"<form\", IgnoreCase);", "Cut(All, Backward);",

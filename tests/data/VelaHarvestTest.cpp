@@ -86,5 +86,21 @@ TEST_F(Harvest, DefinitionListFromParserScriptsKeepsRelativeLinks) {
     EXPECT_EQ(s.Parser.Run(s.NextPageLinkScript, page), "results.cgi?start=20");
 }
 
+// A search completes relative links against the address of the page they were cut from;
+// links that are already full addresses stay as they are.
+TEST_F(Harvest, RelativeLinksAreCompletedAgainstThePageAddress) {
+    TVelaSource& relative = list[2];
+    relative.HarvestJobs(ReadFileBytes(test::FixturePath("boards/list.html")), {},
+                         "http://list.example.test/jobs/results.cgi?start=0");
+    ASSERT_EQ(relative.Jobs.Count(), 2);
+    EXPECT_EQ(relative.Jobs[0].URL, "http://list.example.test/jobs/detail.cgi?id=9001");
+    EXPECT_EQ(relative.Jobs[1].URL, "http://list.example.test/jobs/detail.cgi?id=9003");
+    TVelaSource& absolute = list[0];
+    absolute.HarvestJobs(ReadFileBytes(test::FixturePath("boards/table.html")), {},
+                         "https://elsewhere.test/a/b");
+    ASSERT_EQ(absolute.Jobs.Count(), 3);
+    EXPECT_EQ(absolute.Jobs[0].URL, "http://table.example.test/job/101");
+}
+
 }  // namespace
 }  // namespace tessaly

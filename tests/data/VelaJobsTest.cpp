@@ -114,6 +114,33 @@ TEST_F(JobCleanUp, FillsFieldsTemplatesAndResetsMarks) {
     EXPECT_EQ(k.Location, "n/a");
 }
 
+// A site with KeepCapitals keeps codes and acronyms; the rest of the clean-up still runs.
+TEST_F(JobCleanUp, KeepCapitalsLeavesTextsInCapitalsAsWritten) {
+    const struct {
+        const char* raw;
+        const char* capitalised;
+        const char* kept;
+    } cases[] = {
+        {"US-DC-DISTRICT OF COLUMBIA", "Us-Dc-District Of Columbia", "US-DC-DISTRICT OF COLUMBIA"},
+        {" <b>EVT&nbsp;NZ</b>", "Evt Nz", "EVT NZ"},
+        {"IT Manager", "IT Manager", "IT Manager"},
+    };
+    for (const bool keep : {false, true}) {
+        TVelaJobsList l;
+        for (const auto& c : cases) {
+            TVelaJob& j = l.AddJob();
+            j.Title = j.Company = j.Location = c.raw;
+        }
+        l.CleanUpJobs(keep);
+        for (int i = 0; i < l.Count(); ++i) {
+            const char* want = keep ? cases[i].kept : cases[i].capitalised;
+            EXPECT_EQ(l[i].Title, want) << keep;
+            EXPECT_EQ(l[i].Company, want) << keep;
+            EXPECT_EQ(l[i].Location, want) << keep;
+        }
+    }
+}
+
 TEST_F(JobCleanUp, AFailureStopsWithTheMessageAndLeavesTheRest) {
     TVelaJobsList l;
     for (int i = 0; i < 3; ++i)

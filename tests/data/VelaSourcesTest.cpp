@@ -239,6 +239,13 @@ TEST_F(Sources, NumbersListsAndUnknownKeys) {
     EXPECT_EQ(s.Title, "New Source");
 }
 
+TEST_F(Sources, KeepCapitalsIsAFlagOnlyTrueSets) {
+    Load({"KeepCapitals", "True", "KeepCapitals|1", "true", "Title|2", "x"});
+    EXPECT_TRUE(list[0].KeepCapitals);
+    EXPECT_FALSE(list[1].KeepCapitals);
+    EXPECT_FALSE(list[2].KeepCapitals);
+}
+
 // ---------------------------------------------------------------- scripts
 
 TEST_F(Sources, LineBreakMarksAndStatementSeparators) {

@@ -38,8 +38,25 @@ TEST(ScriptCheck, SkippedStatements) {
     EXPECT_NE(Only("Get All;").find("no '('"), std::string::npos);
     // The only argument is the unread last character's victim.
     EXPECT_NE(Only("Get(All)").find("only argument is lost"), std::string::npos);
-    EXPECT_NE(Only("Go(\"it's\");").find("unbalanced quotes"), std::string::npos);
     EXPECT_NE(Only("Add('x);").find("unbalanced quotes"), std::string::npos);
+}
+
+// A quote that ends a string right before a letter or "=" was meant to stand inside it.
+TEST(ScriptCheck, AQuoteThatEndsAStringEarlySaysHowToWriteIt) {
+    const std::string twice =
+        " ends the string early: a quote inside a string is written twice (\"\" or '')";
+    const std::string runs =
+        "; the quotes are then unbalanced, so the arguments run to the end of the line";
+    const std::pair<const char*, std::string> cases[] = {
+        {"Go(After, \"data-automation=\"jobTitle\"\");", "the \" before 'jobTitle'" + twice},
+        {"Go(After, \"x\"=\"y\");", "the \" before '='" + twice},
+        {"Go(\"it's\");", "the ' before 's'" + twice + runs},
+        {"Add('say \"hi');", "the \" before 'hi'" + twice + runs},
+    };
+    for (const auto& [line, says] : cases)
+        EXPECT_EQ(Only(line), says) << line;
+    for (const char* line : {"Go(After, \"it''s\");", "Go(\"a\", \"b\");", "Replace('a', \"b\");"})
+        EXPECT_TRUE(CheckScriptLine(line).empty()) << line << ": " << Only(line);
 }
 
 TEST(ScriptCheck, OptionsThatDoNotExistOrBelongElsewhere) {

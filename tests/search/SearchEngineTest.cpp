@@ -184,6 +184,51 @@ TEST_F(SearchEngine, PageOverTheSizeLimitShowsItsOwnStatus) {
     EXPECT_EQ(Row(e, "Beta Jobs")->Status, "Unreachable");
 }
 
+// Relative job and next-page links are completed against the address of the page they
+// were cut from: the request's address with its parameters, or where a redirection led.
+// The site keeps its capitals.
+TEST_F(SearchEngine, RelativeLinksAreCompletedAgainstTheirPagesAddress) {
+    boards.extraAnswer = [](const test::TTestHttpServer::TRequest& r) {
+        auto row = [](const std::string& href, const std::string& title) {
+            return "<tr class=job><td><a href=" + href + ">" + title +
+                   "</a></td><td>Co</td><td>Boston, MA</td></tr>\n";
+        };
+        if (r.requestLine.find("/extra?q=welder ") != std::string::npos)
+            return test::TTestHttpServer::Normal(
+                "<table>" + row("job/7", "EVT NZ WELDER") +
+                "</table><a href=?q=welder&amp;page=2>Next &gt;</a>");
+        if (r.requestLine.find("/extra?q=welder&page=2 ") != std::string::npos)
+            return test::TTestHttpServer::Redirect("/extra/moved/list");
+        if (r.requestLine.find("/extra/moved/list ") != std::string::npos)
+            return test::TTestHttpServer::Normal("<table>" + row("item/9", "Moved Welder") +
+                                                 "</table>");
+        return test::TTestHttpServer::Status(404, "Not Found", "none");
+    };
+    WriteSources("Omega Jobs");
+    const std::string def = JoinPath(home, "sources.def");
+    TStrings lines = DecodeSourcesText(ReadFileBytes(def));
+    const std::string copyLink =
+        "Go(After, \"<a href=\");|\xA7|Cut(All, Backward);|\xA7|Go(Begin, \">\");|\xA7|"
+        "Get(All, Backward);";
+    for (size_t i = 0; i + 1 < lines.size(); i += 2)
+        if (lines[i] == "JobURLScript|5") lines[i + 1] = copyLink;
+    lines.insert(lines.end(),
+                 {"KeepCapitals|5", "True", "MultiplePages|5", "True", "JobsPerPage|5", "1",
+                  "NextPageLinkScript|5",
+                  "Go(After, \"</table>\");|\xA7|Cut(All, Backward);|\xA7|" + copyLink});
+    WriteFileBytes(def, EncodeSourcesLines(lines).value());
+
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    std::map<std::string, std::string> links;
+    for (int i = 0; i < e.Jobs().Count(); ++i)
+        if (e.Jobs()[i].Source == "Omega Jobs") links[e.Jobs()[i].Title] = e.Jobs()[i].URL;
+    EXPECT_EQ(links, (std::map<std::string, std::string>{
+                         {"EVT NZ WELDER", Host() + "/job/7"},
+                         {"Moved Welder", Host() + "/extra/moved/item/9"}}));
+}
+
 TEST_F(SearchEngine, UpdateMarksOnlyNewlyPostedJobsNew) {
     WriteSources();
     TSearchEngine& e = Start();
