@@ -37,9 +37,12 @@ std::string BoxTextProblem(const std::string& text) {
             return "line " + IntToStr(static_cast<int64_t>(i + 1)) + " is no setting";
         if (section) continue;
         settings = true;
-        if (line.substr(line.find('=') + 1) == ">>>")  // the lines of the value are text
+        if (line.substr(line.find('=') + 1) == ">>>") {
+            // The lines of the value are text, up to the closing line.
             while (i + 1 < lines.size() && lines[i + 1] != "<<<")
                 ++i;
+            ++i;
+        }
     }
     return settings ? std::string() : "it holds no settings";
 }

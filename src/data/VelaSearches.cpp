@@ -179,16 +179,25 @@ void TVelaSearchesList::LoadIndex(const std::string& fileName) {
         s->TableFile = RebaseStoredPath(stored, home);
         if (StartsWith(s->TableFile, "/") && PathBelowHome(s->TableFile, home) == s->TableFile) {
             // Nothing outside this home is ever written or deleted: the search keeps a
-            // table of its own name here, and the user is told where the old one was.
-            s->TableFile = JoinPath(JoinPath(home, "searches"), BaseName(stored));
+            // table of that name here (a new one when the name is no table's, as in an
+            // index cut short), and the user is told where the old one was.
+            const std::string name = BaseName(stored);
+            if (StartsWith(name, "velares~") && EndsWith(name, ".tbl"))
+                s->TableFile = JoinPath(JoinPath(home, "searches"), name);
+            else
+                s->TableFile.clear();  // named below, once every record's name is known
             if (!damage.empty()) damage += "; ";
             damage += "search " + IntToStr(i + 1) + " names the table " + stored +
-                      " outside this home, and " + s->TableFile + " does not exist";
+                      " outside this home" +
+                      (s->TableFile.empty() ? std::string()
+                                            : ", and " + s->TableFile + " does not exist");
         }
         s->JobCount = ParseIntOr(reader.Next(), 0);
         loaded.push_back(std::move(s));
     }
     searches_ = std::move(loaded);
+    for (auto& s : searches_)
+        if (s->TableFile.empty()) s->TableFile = NewTableFileName(home, this);
     Damage = damage;
 }
 

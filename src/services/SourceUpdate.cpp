@@ -64,13 +64,16 @@ void TSourceUpdate::SetStatus(const std::string& text) {
 
 void TSourceUpdate::SetFailure(const std::string& what, const THTTPResult& result, int type) {
     std::string why;
-    if (type == meFailed) {
-        why = Trim(IntToStr(result.Status) + " " + result.Reason);
-    } else {
+    if (type == meDone || result.Outcome == THttpOutcome::Refused) {
         // The status line of the server's error page, without its protocol.
         const std::string line = result.Header.substr(0, result.Header.find('\r'));
-        why = "the server answered \"" + line.substr(std::min(line.size(), line.find(' ') + 1)) +
-              "\"";
+        why = type == meDone ? line.substr(std::min(line.size(), line.find(' ') + 1))
+                             : IntToStr(result.Status) + " " + result.Reason;
+        why = "the server answered \"" + Trim(why) + "\"";
+    } else if (timedOut_) {
+        why = "the server sent nothing for too long";
+    } else {
+        why = result.Reason.empty() ? "the request failed" : result.Reason;
     }
     failure_ = what + ": " + why;
 }
@@ -83,6 +86,7 @@ void TSourceUpdate::StartCloseTimer() {
 void TSourceUpdate::Start() {
     finished_ = false;
     failure_.clear();
+    timedOut_ = false;
     SetStatus("Contacting Tessaly Technologies. Please wait...");
     auto query = machine_.NewQuery();
     query->URL = idBox_.ReadString("ID", "ConfigURL");
@@ -103,6 +107,7 @@ void TSourceUpdate::Close() {
 }
 
 void TSourceUpdate::BoxUpdateEvent(THTTPResult& result, int type) {
+    if (type == meTimeOut) timedOut_ = true;
     if (type == meDone || type == meFailed) --requests_;
     if (type == meFailed || (type == meDone && !ReplySucceeded(result))) {
         SetFailure(
@@ -183,6 +188,7 @@ bool TSourceUpdate::ApplyDefinitions(const std::string& document) {
 }
 
 void TSourceUpdate::DefUpdateEvent(THTTPResult& result, int type) {
+    if (type == meTimeOut) timedOut_ = true;
     if (type == meDone || type == meFailed) --requests_;
     if (type == meDone && ReplySucceeded(result)) {
         // A file that could not be stored is no update; the status must not claim one.

@@ -97,6 +97,7 @@ class TSourceUpdate {
     bool finished_ = false;
     std::string status_;
     std::string failure_;
+    bool timedOut_ = false;  // a request of this run reported a time-out
     std::shared_ptr<bool> alive_;
 };
 

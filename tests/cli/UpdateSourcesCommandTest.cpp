@@ -69,7 +69,7 @@ TEST_F(UpdateSourcesCommand, UnreachableOrFailingServerIsAnError) {
     };
     const TCase cases[] = {
         {"http://127.0.0.1:" + std::to_string(TTestHttpServer::UnusedPort()) + "/config.box", ""},
-        {server.Url("/fail.box"), "500 Internal Server Error"},
+        {server.Url("/fail.box"), "the server answered \"500 Internal Server Error\""},
     };
     for (const TCase& c : cases) {
         TConfigBox id;

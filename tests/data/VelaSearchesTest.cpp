@@ -398,14 +398,16 @@ TEST_F(VelaSearchesTest, IndexNamesTablesBelowItsHomeAndNeverOutsideIt) {
 
     // As an earlier version wrote the index of the home this one was copied from.
     WriteFileBytes(Table(1), "V1.01\r\n0\r\n");
-    WriteFileBytes(index,
-                   "2\r\nR\r\nC\r\nK\r\nD\r\n/old/home/searches/velares~1.tbl\r\n0\r\n"
-                   "R\r\nC\r\nK\r\nD\r\n/old/home/searches/velares~2.tbl\r\n0\r\n");
+    const std::string record = "R\r\nC\r\nK\r\nD\r\n";
+    WriteFileBytes(index, "3\r\n" + record + "/old/home/searches/velares~1.tbl\r\n0\r\n" + record +
+                              "/old/home/searches/velares~2.tbl\r\n0\r\n" + record +
+                              "/old/ho\r\n0\r\n");  // a path cut short
     TVelaSearchesList back;
     back.LoadIndex(index);
-    ASSERT_EQ(back.Count(), 2);
+    ASSERT_EQ(back.Count(), 3);
     EXPECT_EQ(back[0].TableFile, Table(1));
     EXPECT_EQ(back[1].TableFile, Table(2));
+    EXPECT_EQ(back[2].TableFile, Table(3));  // a new table of its own
     EXPECT_EQ(back.Damage.find("velares~1"), std::string::npos) << back.Damage;
     EXPECT_NE(back.Damage.find("/old/home/searches/velares~2.tbl outside this home"),
               std::string::npos)
