@@ -3,7 +3,9 @@
 #   files:    options.box, config.box, id.box, sources.def, searches/velares.idx and a job
 #             table, each stored plain and packed;
 #   damage:   cut to half, zero-filled, one byte flipped, replaced by random bytes;
-#   commands: list, show 1, search --offline, update 1 --offline.
+#   commands: list, show 1, search --offline, update 1 --offline;
+# then a note holding line breaks, a table whose note held one when an earlier version
+# wrote it, a copied and a moved home.
 # Every run must end with status 0 or 2 (no crash, no hang), put its errors on standard
 # error (status 2 exactly when it wrote one) and leave alone every file it has no
 # business writing; a damaged file it does write (the index) must be kept as a copy.
@@ -143,5 +145,56 @@ $(diff <(echo "$before") <(echo "$after"))"
         done
     done
 done
+# A note holding line breaks is stored so that every job reads back whole, in either form.
+for form in plain packed; do
+    home="$WORK/home"
+    rm -rf "$home"
+    make_home "$home" "$form" none
+    runs=$((runs + 1))
+    "$TESSALY" --home "$home" note 1 1 $'first\nsecond\r\nthird' >"$WORK/out" 2>"$WORK/err" ||
+        fail "$form note with line breaks: exit status $? $(head -c 300 "$WORK/err")"
+    "$TESSALY" --home "$home" show 1 >"$WORK/out" 2>"$WORK/err" ||
+        fail "$form show after a note with line breaks: $(head -c 300 "$WORK/err")"
+    [ "$(awk -F '\t' 'NF == 8 && $3 ~ /^Welder [12]$/' "$WORK/out" | wc -l)" -eq 2 ] ||
+        fail "$form note with line breaks: the jobs do not read back whole: $(cat "$WORK/out")"
+    "$TESSALY" --home "$home" show 1 --json | grep -qF '"Notes": "first\nsecond\r\nthird"' ||
+        fail "$form note with line breaks: the note does not read back exactly"
+done
+
+# A table of an earlier version whose note held a line break is refused, never read shifted.
+home="$WORK/home"
+rm -rf "$home"
+make_home "$home" plain none
+table="$home/searches/velares~1.tbl"
+sed -i 's/^note 1\r$/note\r\n1\r/' "$table"
+cp "$table" "$WORK/original"
+for args in "show 1" "note 1 1 x"; do
+    runs=$((runs + 1))
+    # shellcheck disable=SC2086
+    "$TESSALY" --home "$home" $args >"$WORK/out" 2>"$WORK/err"
+    status=$?
+    [ "$status" -eq 2 ] && grep -q 'is damaged' "$WORK/err" ||
+        fail "shifted table: $args: exit status $status, $(head -c 300 "$WORK/err")"
+    cmp -s "$WORK/original" "$table" || fail "shifted table: $args wrote over it"
+done
+
+# A copied home (its index written with absolute paths, as earlier versions did) changes
+# only itself; a moved home still finds its tables.
+home="$WORK/home"
+rm -rf "$home" "$WORK/copy" "$WORK/moved"
+make_home "$home" plain none
+cp -a "$home" "$WORK/copy"
+before=$(snapshot "$home")
+runs=$((runs + 1))
+"$TESSALY" --home "$WORK/copy" delete 1 >"$WORK/out" 2>"$WORK/err" ||
+    fail "copied home: delete 1: $(head -c 300 "$WORK/err")"
+[ "$before" = "$(snapshot "$home")" ] || fail "copied home: delete 1 changed the original"
+[ ! -e "$WORK/copy/searches/velares~1.tbl" ] || fail "copied home: its own table is still there"
+mv "$home" "$WORK/moved"
+runs=$((runs + 1))
+"$TESSALY" --home "$WORK/moved" show 1 >"$WORK/out" 2>"$WORK/err" ||
+    fail "moved home: show 1: $(head -c 300 "$WORK/err")"
+[ "$(wc -l <"$WORK/out")" -eq 2 ] || fail "moved home: show 1 lists $(wc -l <"$WORK/out") jobs"
+
 echo "$runs runs, $failures failures"
 [ "$failures" -eq 0 ]

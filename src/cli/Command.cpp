@@ -147,7 +147,9 @@ void RegisterGroupHelp(std::string group, std::string help) {
     GroupHelp()[std::move(group)] = std::move(help);
 }
 
-std::string EscapeForDisplay(std::string_view text) {
+namespace {
+
+std::string Escaped(std::string_view text, bool field) {
     static const char kHex[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(text.size());
@@ -159,7 +161,9 @@ std::string EscapeForDisplay(std::string_view text) {
     for (size_t i = 0; i < text.size();) {
         const auto c = static_cast<unsigned char>(text[i]);
         if (c < 0x80) {
-            if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F)
+            if (field && (c == '\n' || c == '\t'))
+                out += c == '\n' ? "\\n" : "\\t";
+            else if ((c < 0x20 && c != '\n' && c != '\t') || c == 0x7F)
                 escape(c);
             else
                 out += static_cast<char>(c);
@@ -168,7 +172,10 @@ std::string EscapeForDisplay(std::string_view text) {
         }
         // A whole UTF-8 sequence is kept; any other byte is escaped alone.
         const size_t length = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 0;
-        if (length > 0 && i + length <= text.size() && IsValidUtf8(text.substr(i, length))) {
+        // U+0080 to U+009F are controls too (one of them opens a terminal command).
+        const bool c1 =
+            c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+        if (length > 0 && !c1 && i + length <= text.size() && IsValidUtf8(text.substr(i, length))) {
             out.append(text.substr(i, length));
             i += length;
         } else {
@@ -177,6 +184,60 @@ std::string EscapeForDisplay(std::string_view text) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string EscapeForDisplay(std::string_view text, bool oneLine) {
+    return Escaped(text, oneLine);
+}
+
+std::string DisplayField(std::string_view stored) {
+    return Escaped(Utf8FromStored(stored), true);
+}
+
+// Holds what was written up to the end of a line, so a character is never cut in two.
+class TDisplayStream::TBuffer : public std::streambuf {
+  public:
+    explicit TBuffer(std::streambuf* target) : target_(target) {}
+    ~TBuffer() override { sync(); }
+
+  protected:
+    int_type overflow(int_type c) override {
+        if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+        pending_ += traits_type::to_char_type(c);
+        if (c == '\n') Pass(pending_.size());
+        return c;
+    }
+    std::streamsize xsputn(const char* s, std::streamsize n) override {
+        pending_.append(s, static_cast<size_t>(n));
+        if (const size_t lf = pending_.rfind('\n'); lf != std::string::npos) Pass(lf + 1);
+        return n;
+    }
+    int sync() override {
+        Pass(pending_.size());
+        return target_->pubsync();
+    }
+
+  private:
+    void Pass(size_t n) {
+        const std::string shown = EscapeForDisplay(std::string_view(pending_).substr(0, n));
+        pending_.erase(0, n);
+        target_->sputn(shown.data(), static_cast<std::streamsize>(shown.size()));
+    }
+
+    std::streambuf* target_;
+    std::string pending_;
+};
+
+TDisplayStream::TDisplayStream(std::ostream& os)
+    : os_(os), original_(os.rdbuf()), buffer_(std::make_unique<TBuffer>(original_)) {
+    os_.rdbuf(buffer_.get());
+}
+
+TDisplayStream::~TDisplayStream() {
+    os_.flush();
+    os_.rdbuf(original_);
 }
 
 int UsageError(TCliIO& io, const std::string& command, const std::string& message) {

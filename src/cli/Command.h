@@ -6,6 +6,7 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -73,9 +74,31 @@ struct TRegisterGroupHelp {
 // Runs the command line (without the program name) and returns the exit status.
 int RunCli(const std::vector<std::string>& argv, TCliIO& io);
 
-// A message made safe for a terminal: control bytes other than line breaks and tabs, and
-// bytes that are not part of valid UTF-8, are shown as \xNN.
-std::string EscapeForDisplay(std::string_view text);
+// A message made safe for a terminal: control bytes other than line breaks and tabs, the
+// C1 control characters (U+0080 to U+009F), and bytes that are not part of valid UTF-8,
+// are shown as \xNN (a C1 character as the \xNN of each of its two bytes). With
+// `oneLine`, tabs and line breaks are shown as \t and \n as well.
+std::string EscapeForDisplay(std::string_view text, bool oneLine = false);
+// One field of a row of text output (`show`, `list`): as EscapeForDisplay, and tabs and
+// line breaks too, so a field never breaks its row. Stored bytes that are not UTF-8 are
+// read as Windows-1252 first.
+std::string DisplayField(std::string_view stored);
+
+// Everything written to `os` while this lives goes out through EscapeForDisplay (for a
+// report that prints texts of a file it reads).
+class TDisplayStream {
+  public:
+    explicit TDisplayStream(std::ostream& os);
+    ~TDisplayStream();
+    TDisplayStream(const TDisplayStream&) = delete;
+    TDisplayStream& operator=(const TDisplayStream&) = delete;
+
+  private:
+    class TBuffer;
+    std::ostream& os_;
+    std::streambuf* original_;
+    std::unique_ptr<TBuffer> buffer_;
+};
 
 // Writes "tessaly: MESSAGE" to standard error and returns kExitUsage.
 int UsageError(TCliIO& io, const std::string& command, const std::string& message);

@@ -20,7 +20,7 @@ std::string DosDateText(std::uint32_t dos) {
 int Failed(TCliIO& io, const std::string& command, const std::string& file,
            const std::string& message) {
     io.err << "tessaly container " << command << ": " << file << ": " << message << "\n";
-    return kExitFailed;
+    return kExitUsage;
 }
 
 int RunList(const std::vector<std::string>& argv, TCliIO& io) {

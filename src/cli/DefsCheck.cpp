@@ -552,6 +552,8 @@ int CheckPage(TVelaSource& site, const std::string& savedPage, const std::string
 }
 
 int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
+    // The report quotes the file and the page: their control bytes are shown escaped.
+    const TDisplayStream shownOut(io.out), shownErr(io.err);
     // --page takes two words, SITE and PAGE, wherever it stands.
     std::vector<std::string> argv = originalArgv;
     std::string pageSite, pagePath;

@@ -33,7 +33,7 @@ const char* kUsage =
     "  --events               write each event of the request to standard error\n"
     "\n"
     "Exit status: 0 when the page arrived, 1 when the request failed (the status and the\n"
-    "reason go to standard error), 2 for bad usage.\n";
+    "reason go to standard error), 2 for bad usage, 3 when stopped by Ctrl-C.\n";
 
 const char* EventName(THTTPMachineEventType type) {
     switch (type) {
@@ -144,10 +144,19 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
         }
         finished = finished || type == meDone || type == meFailed;
     };
+    const TInterruptGuard interrupts;
     machine.AddQuery(std::move(query));
     machine.SetEnabled(true);
     // The worker's thread has nothing left to do once the final event has run.
-    MainLoop().RunUntil([&] { return finished && THTTPMachine::LiveWorkers() == 0; });
+    MainLoop().RunUntil([&] {
+        return (finished && THTTPMachine::LiveWorkers() == 0) || TInterruptGuard::Count() > 0;
+    });
+    if (!finished) {
+        machine.StopAll();
+        MainLoop().RunUntilFor([] { return THTTPMachine::LiveWorkers() == 0; }, 5000);
+        io.err << "tessaly fetch: interrupted\n";
+        return kExitAborted;
+    }
     return done ? kExitOk : kExitFailed;
 }
 

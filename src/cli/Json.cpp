@@ -12,7 +12,17 @@ std::string Quote(std::string_view bytes, bool highAsUtf8) {
     std::string out;
     out.reserve(bytes.size() + 2);
     out += '"';
-    for (unsigned char c : bytes) {
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        // U+0080 to U+009F are control characters too: escaped, as a terminal may act on them.
+        if (highAsUtf8 && c == 0xC2 && i + 1 < bytes.size() &&
+            static_cast<unsigned char>(bytes[i + 1]) < 0xA0) {
+            const auto next = static_cast<unsigned char>(bytes[++i]);
+            out += "\\u00";
+            out += hex[next >> 4];
+            out += hex[next & 15];
+            continue;
+        }
         switch (c) {
             case '"':
                 out += "\\\"";
@@ -30,7 +40,7 @@ std::string Quote(std::string_view bytes, bool highAsUtf8) {
                 out += "\\t";
                 break;
             default:
-                if (c < 0x20 || c == 0x7f) {
+                if (c < 0x20 || c == 0x7f || (!highAsUtf8 && c >= 0x80 && c < 0xA0)) {
                     out += "\\u00";
                     out += hex[c >> 4];
                     out += hex[c & 15];

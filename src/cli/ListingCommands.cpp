@@ -49,8 +49,10 @@ bool SortKey(const std::string& name, std::string& key) {
     return true;
 }
 
-std::string CsvField(const std::string& s) {
-    if (s.find_first_of(",\"\r\n") == std::string::npos) return s;
+std::string CsvField(const std::string& stored) {
+    // Line breaks stay (quoted, as CSV holds them); other control bytes are escaped.
+    const std::string s = EscapeForDisplay(ReplaceAll(stored, "\r\n", "\n"));
+    if (s.find_first_of(",\"\n") == std::string::npos) return s;
     return "\"" + ReplaceAll(s, "\"", "\"\"") + "\"";
 }
 
@@ -130,9 +132,9 @@ int List(const std::vector<std::string>& argv, TCliIO& io) {
     if (s.Count() == 0)
         io.out << "No saved searches in " << w->Home() << "; 'tessaly search' starts one.\n";
     for (int i = 0; i < s.Count(); ++i)
-        io.out << i + 1 << '\t' << DisplayUtf8(ReplaceAll(s[i].Keywords, "\r\n", " ")) << '\t'
-               << DisplayUtf8(s[i].Region) << '\t' << DisplayUtf8(s[i].Category) << '\t'
-               << s[i].Created << '\t' << s[i].JobCount << "\n";
+        io.out << i + 1 << '\t' << DisplayField(ReplaceAll(s[i].Keywords, "\r\n", " ")) << '\t'
+               << DisplayField(s[i].Region) << '\t' << DisplayField(s[i].Category) << '\t'
+               << DisplayField(s[i].Created) << '\t' << s[i].JobCount << "\n";
     // Tables no search names any more (an index cut short, a copy from elsewhere) are
     // not lost silently: naming them counts as an error, since only damage makes them.
     const std::string folder = JoinPath(w->Home(), "searches");
@@ -204,9 +206,9 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
         for (int i : rows) {
             const TVelaJob& j = jobs[i];
             io.out << i + 1 << '\t' << (j.High ? "*" : "") << StatusName(j.Status) << '\t'
-                   << DisplayUtf8(j.Title) << '\t' << DisplayUtf8(j.Company) << '\t'
-                   << DisplayUtf8(j.Location) << '\t' << DisplayUtf8(j.Source) << '\t'
-                   << RelevancyText(j.Relevancy) << '\t' << DisplayUtf8(j.Notes) << "\n";
+                   << DisplayField(j.Title) << '\t' << DisplayField(j.Company) << '\t'
+                   << DisplayField(j.Location) << '\t' << DisplayField(j.Source) << '\t'
+                   << RelevancyText(j.Relevancy) << '\t' << DisplayField(j.Notes) << "\n";
         }
     }
     return w->Status();
@@ -276,7 +278,7 @@ int Delete(const std::vector<std::string>& argv, TCliIO& io) {
     return ChangeSearch(argv, io, "delete", 1, "expected N", [&](TWorkspace& w, const TArgs&) {
         const std::string keywords = w.Engine().SelectedSearch()->Keywords;
         w.Engine().MMDeleteAllClick();
-        io.out << "Deleted the search \"" << DisplayUtf8(keywords) << "\".\n";
+        io.out << "Deleted the search \"" << DisplayField(keywords) << "\".\n";
         return kExitOk;
     });
 }
@@ -311,7 +313,7 @@ int Highlight(const std::vector<std::string>& argv, TCliIO& io) {
                             if (job->Status == kStatusNew) job->Status = kStatusWhite;
                             w.Engine().JobsModified = true;
                             io.out << (job->High ? "Highlighted " : "No longer highlighted ")
-                                   << "\"" << DisplayUtf8(job->Title) << "\".\n";
+                                   << "\"" << DisplayField(job->Title) << "\".\n";
                             return kExitOk;
                         });
 }
@@ -329,11 +331,11 @@ int Sources(const std::vector<std::string>& argv, TCliIO& io) {
     TSearchEngine& e = w->Engine();
     for (int i = 0; i < e.Sources.Count(); ++i) {
         const TVelaSource& s = e.Sources[i];
-        io.out << s.Title << '\t' << (e.TakesPart(s) ? "enabled" : "disabled")
+        io.out << DisplayField(s.Title) << '\t' << (e.TakesPart(s) ? "enabled" : "disabled")
                << (e.IsPreferred(s) ? "\tpreferred" : "") << "\n";
     }
-    io.out << "Regions: " << Join(e.Sources.MRegions, ", ") << "\n"
-           << "Categories: " << Join(e.Sources.MCategories, ", ") << "\n";
+    io.out << "Regions: " << DisplayField(Join(e.Sources.MRegions, ", ")) << "\n"
+           << "Categories: " << DisplayField(Join(e.Sources.MCategories, ", ")) << "\n";
     return kExitOk;
 }
 

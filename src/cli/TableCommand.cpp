@@ -18,7 +18,8 @@ const char* kUsage =
     "Source, Found, Notes, Relevancy, Status, High, Visited. --json writes an array of\n"
     "objects with those keys. Exit status 2 when the file is missing or damaged.\n"
     "Texts are shown as the bytes stored (the program reads a text that is not UTF-8\n"
-    "as Windows-1252); --json writes each byte as one code point 0-255.\n";
+    "as Windows-1252), control and non-UTF-8 bytes as \\xNN, tabs and line breaks as\n"
+    "\\t and \\n; --json writes each byte as one code point 0-255.\n";
 
 int Show(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
@@ -71,10 +72,11 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
     }
     for (int i = 0; i < jobs.Count(); ++i) {
         const TVelaJob& j = jobs[i];
-        io.out << j.Title << '\t' << j.Company << '\t' << j.Location << '\t' << j.URL << '\t'
-               << j.LocalFile << '\t' << j.Source << '\t' << j.Found << '\t' << j.Notes << '\t'
-               << int(j.Relevancy) << '\t' << int(j.Status) << '\t' << (j.High ? "True" : "False")
-               << '\t' << (j.Visited ? "True" : "False") << "\n";
+        auto f = [](const std::string& text) { return EscapeForDisplay(text, true); };
+        io.out << f(j.Title) << '\t' << f(j.Company) << '\t' << f(j.Location) << '\t' << f(j.URL)
+               << '\t' << f(j.LocalFile) << '\t' << f(j.Source) << '\t' << f(j.Found) << '\t'
+               << f(j.Notes) << '\t' << int(j.Relevancy) << '\t' << int(j.Status) << '\t'
+               << (j.High ? "True" : "False") << '\t' << (j.Visited ? "True" : "False") << "\n";
     }
     return kExitOk;
 }

@@ -111,7 +111,7 @@ void TCliFrontEnd::Draw() {
         for (size_t i = 0; i < p.Rows.size(); ++i) {
             const TProgressRow& r = p.Rows[i];
             if (r.JobSource.empty() || r.Status.empty()) continue;
-            const std::string line = Trim(r.JobSource) + ": " + r.Status +
+            const std::string line = DisplayField(Trim(r.JobSource)) + ": " + r.Status +
                                      (r.Found.empty() ? "" : ", found " + r.Found) +
                                      (r.Kept.empty() ? "" : ", kept " + r.Kept);
             // Rows are re-sorted while sites start: compare by text, not by position.
@@ -129,7 +129,7 @@ void TCliFrontEnd::Draw() {
     ++lines;
     for (const TProgressRow& r : p.Rows) {
         if (r.JobSource.empty()) continue;
-        s << "\r\x1b[2K  " << Pad(Trim(r.JobSource), 28) << Pad(r.Found, 7, true)
+        s << "\r\x1b[2K  " << Pad(DisplayField(Trim(r.JobSource)), 28) << Pad(r.Found, 7, true)
           << Pad(r.Kept, 6, true) << "  " << r.Status << "\n";
         ++lines;
     }
@@ -190,25 +190,28 @@ bool TCliFrontEnd::TranslateKeywords(TKeywordTranslation& t) {
     return true;
 }
 
-bool RunSourceUpdateOnce(TSearchEngine& e, std::ostream& out, int limitMs) {
-    if (e.IdBox.ReadString("ID", "ConfigURL").empty()) {
-        out << "No update address in id.box." << std::endl;
-        return false;
-    }
+std::string RunSourceUpdateOnce(TSearchEngine& e, std::ostream& out, int limitMs) {
+    // A home that names no update address never asked for updates.
+    if (e.IdBox.ReadString("ID", "ConfigURL").empty()) return {};
     TSourceUpdate update(e.Machine, e.Sources, e.IdBox, e.ProgramDir);
-    update.OnStatus = [&](const std::string& text) { out << text << std::endl; };
+    update.OnStatus = [&](const std::string& text) { out << EscapeForDisplay(text) << std::endl; };
     update.LoadDescriptor();
     update.Start();
     // Ctrl-C cuts the update short; the run it precedes then stops.
     const int interrupts = TInterruptGuard::Count();
     bool ended = MainLoop().RunUntilFor(
         [&] { return !update.Running() || TInterruptGuard::Count() != interrupts; }, limitMs);
+    const bool interrupted = TInterruptGuard::Count() != interrupts;
     ended = ended && !update.Running();
     update.Close();
     e.LoadUpdateDescriptor();
     e.LoadOptions();
-    if (TInterruptGuard::Count() != interrupts) e.MMStopClick();  // the run it precedes stops
-    return ended;
+    if (interrupted) {
+        e.MMStopClick();  // the run it precedes stops
+        return "Interrupted.";
+    }
+    if (!ended) return "The update did not end within " + IntToStr(limitMs / 1000) + " seconds.";
+    return update.Failure();
 }
 
 // ---- Workspace -----------------------------------------------------------------------------

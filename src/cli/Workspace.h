@@ -71,9 +71,11 @@ class TCliFrontEnd : public TSearchFrontEnd, public TPrompts {
 };
 
 // Runs the job-source update once over the engine's machine, printing its status texts;
-// the options and the descriptor are read again afterwards. False when it did not end
-// within `limitMs` or when id.box names no descriptor address.
-bool RunSourceUpdateOnce(TSearchEngine& engine, std::ostream& out, int limitMs = 60000);
+// the options and the descriptor are read again afterwards. Returns what went wrong (a
+// request that failed and why, a file not stored, no end within `limitMs`, a Ctrl-C), ""
+// when it ran to its end. When id.box names no descriptor address there is nothing to
+// update from: nothing is printed and "" returned.
+std::string RunSourceUpdateOnce(TSearchEngine& engine, std::ostream& out, int limitMs = 60000);
 
 // An opened home directory with its engine.
 class TWorkspace {

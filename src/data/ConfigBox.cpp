@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/PackedFile.h"
+#include "platform/ByteString.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 
@@ -16,7 +17,35 @@ bool NeedsFrame(const std::string& value) {
     return value.find('\n') != std::string::npos || value == ">>>";
 }
 
+bool HasControlByte(const std::string& line) {
+    return std::any_of(line.begin(), line.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return (u < 0x20 && c != '\t') || u == 0x7F;
+    });
+}
+
 }  // namespace
+
+std::string BoxTextProblem(const std::string& text) {
+    const TStrings lines = SplitLines(text);
+    bool settings = false;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const std::string& line = lines[i];
+        if (line.empty() || line[0] == ';') continue;
+        const bool section = line[0] == '[' && line.find(']') != std::string::npos;
+        if (HasControlByte(line) || (!section && line.find('=') == std::string::npos))
+            return "line " + IntToStr(static_cast<int64_t>(i + 1)) + " is no setting";
+        if (section) continue;
+        settings = true;
+        if (line.substr(line.find('=') + 1) == ">>>") {
+            // The lines of the value are text, up to the closing line.
+            while (i + 1 < lines.size() && lines[i + 1] != "<<<")
+                ++i;
+            ++i;
+        }
+    }
+    return settings ? std::string() : "it holds no settings";
+}
 
 const TConfigItem* TConfigBox::Find(const std::string& edition, const std::string& section,
                                     const std::string& key) const {

@@ -16,6 +16,11 @@ struct TConfigItem {
     std::string Value;  // a multi-line value: each line followed by CR LF
 };
 
+// Why `text` cannot be a settings file ("" when it can): it holds no setting at all
+// (empty, or blank lines and comments only), or a line that is neither a section, a
+// comment nor a "key=value" line (binary bytes, a text of another kind).
+std::string BoxTextProblem(const std::string& text);
+
 class TConfigBox {
   public:
     // Reads the file into the box; a missing file loads nothing. Later lines replace

@@ -13,6 +13,10 @@ namespace tessaly {
 namespace {
 
 constexpr int kIndexLinesPerSearch = 6;
+// Tables whose fields hold a line break are written in this version: a field's "\\", CR
+// and LF are then written "\\\\", "\\r" and "\\n". Every other table is written as V1.01,
+// byte for byte as before.
+constexpr std::string_view kEscapedVersion = "V1.02";
 constexpr int kLinesPerJobV100 = 10;
 constexpr int kLinesPerJobV101 = 12;
 
@@ -28,7 +32,8 @@ class TLineReader {
         }
         return lines_[pos_++];
     }
-    size_t LineNumber() const { return pos_; }  // 1-based number of the last line read
+    size_t LineNumber() const { return pos_; }             // 1-based number of the last line read
+    bool PastEnd() const { return pos_ > lines_.size(); }  // the last line read was missing
     size_t Remaining() const { return pos_ >= lines_.size() ? 0 : lines_.size() - pos_; }
 
   private:
@@ -57,7 +62,60 @@ int CapCount(int count, size_t remainingLines, int linesPerRecord) {
 void LoadTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName,
                    TTableTexts texts, bool whole);
 
+std::string EscapeField(std::string_view field) {
+    std::string out;
+    out.reserve(field.size());
+    for (const char c : field) {
+        if (c == '\\')
+            out += "\\\\";
+        else if (c == '\r')
+            out += "\\r";
+        else if (c == '\n')
+            out += "\\n";
+        else
+            out += c;
+    }
+    return out;
+}
+
+// A backslash before anything but "\\", "r" or "n" stays as written.
+std::string UnescapeField(std::string_view field) {
+    if (field.find('\\') == std::string_view::npos) return std::string(field);
+    std::string out;
+    out.reserve(field.size());
+    for (size_t i = 0; i < field.size(); ++i) {
+        const char next = i + 1 < field.size() ? field[i + 1] : '\0';
+        if (field[i] != '\\' || (next != '\\' && next != 'r' && next != 'n')) {
+            out += field[i];
+            continue;
+        }
+        out += next == 'r' ? '\r' : next == 'n' ? '\n' : '\\';
+        ++i;
+    }
+    return out;
+}
+
+// The part of `path` below `home` ("searches/velares~1.tbl"), or `path` itself when it
+// lies elsewhere.
+std::string PathBelowHome(const std::string& path, const std::string& home) {
+    if (!home.empty() && path.size() > home.size() + 1 && StartsWith(path, home) &&
+        path[home.size()] == '/')
+        return path.substr(home.size() + 1);
+    return path;
+}
+
 }  // namespace
+
+std::string RebaseStoredPath(const std::string& path, const std::string& home) {
+    if (path.empty() || path[0] != '/' || home.empty() || PathBelowHome(path, home) != path)
+        return ResolveStoredPath(path, home);
+    // Written by a copy of this home elsewhere (or before the home moved): the same file
+    // below this home's "searches" folder stands for it.
+    const size_t at = path.rfind("/searches/");
+    if (at == std::string::npos) return path;
+    const std::string here = JoinPath(home, path.substr(at + 1));
+    return PathExists(here) ? here : path;
+}
 
 std::string ResolveStoredPath(const std::string& path, const std::string& home) {
     if (path.empty() || path[0] == '/' || home.empty()) return path;
@@ -93,7 +151,7 @@ void TVelaSearchesList::Clear() {
 
 void TVelaSearchesList::LoadIndex(const std::string& fileName) {
     Damage.clear();
-    if (fileName.empty() || !FileExists(fileName)) {
+    if (fileName.empty() || !PathExists(fileName)) {
         Clear();
         return;
     }
@@ -117,11 +175,29 @@ void TVelaSearchesList::LoadIndex(const std::string& fileName) {
         s->Category = Utf8FromStored(reader.Next());
         s->Keywords = Utf8FromStored(reader.Next());
         s->Created = Utf8FromStored(reader.Next());
-        s->TableFile = ResolveStoredPath(reader.Next(), home);
+        const std::string stored = reader.Next();
+        s->TableFile = RebaseStoredPath(stored, home);
+        if (StartsWith(s->TableFile, "/") && PathBelowHome(s->TableFile, home) == s->TableFile) {
+            // Nothing outside this home is ever written or deleted: the search keeps a
+            // table of that name here (a new one when the name is no table's, as in an
+            // index cut short), and the user is told where the old one was.
+            const std::string name = BaseName(stored);
+            if (StartsWith(name, "velares~") && EndsWith(name, ".tbl"))
+                s->TableFile = JoinPath(JoinPath(home, "searches"), name);
+            else
+                s->TableFile.clear();  // named below, once every record's name is known
+            if (!damage.empty()) damage += "; ";
+            damage += "search " + IntToStr(i + 1) + " names the table " + stored +
+                      " outside this home" +
+                      (s->TableFile.empty() ? std::string()
+                                            : ", and " + s->TableFile + " does not exist");
+        }
         s->JobCount = ParseIntOr(reader.Next(), 0);
         loaded.push_back(std::move(s));
     }
     searches_ = std::move(loaded);
+    for (auto& s : searches_)
+        if (s->TableFile.empty()) s->TableFile = NewTableFileName(home, this);
     Damage = damage;
 }
 
@@ -134,6 +210,8 @@ void TVelaSearchesList::SaveIndex(const std::string& fileName) const {
             if (c == '\r' || c == '\n') c = ' ';
         return out;
     };
+    // Tables are named below the home, so a copied or moved home keeps its own.
+    const std::string home = DirName(DirName(fileName));
     TStrings lines;
     lines.push_back(IntToStr(Count()));
     for (const auto& s : searches_) {
@@ -141,7 +219,7 @@ void TVelaSearchesList::SaveIndex(const std::string& fileName) const {
         lines.push_back(line(s->Category));
         lines.push_back(line(s->Keywords));
         lines.push_back(line(s->Created));
-        lines.push_back(line(s->TableFile));
+        lines.push_back(line(PathBelowHome(s->TableFile, home)));
         lines.push_back(IntToStr(s->JobCount));
     }
     WriteFileAtomic(fileName, JoinLinesCrLf(lines));
@@ -167,25 +245,35 @@ bool TablesWrittenPlain(const std::string& programDir) {
 }
 
 std::string JobTableText(const TVelaJobsList& list) {
+    constexpr std::string TVelaJob::*kTexts[] = {
+        &TVelaJob::Title,     &TVelaJob::Company, &TVelaJob::Location, &TVelaJob::URL,
+        &TVelaJob::LocalFile, &TVelaJob::Source,  &TVelaJob::Found,    &TVelaJob::Notes};
+    bool escaped = false;
+    for (int i = 0; i < list.Count() && !escaped; ++i)
+        for (const auto field : kTexts)
+            escaped = escaped || (list[i].*field).find('\n') != std::string::npos;
+    auto text = [escaped](const std::string& field) {
+        return escaped ? EscapeField(field) : field;
+    };
     TStrings lines;
-    lines.push_back("V1.01");
+    lines.push_back(escaped ? std::string(kEscapedVersion) : "V1.01");
     lines.push_back("");  // the count, known once deleted jobs are skipped
     int written = 0;
     for (int i = 0; i < list.Count(); ++i) {
         const TVelaJob& job = list[i];
         if (job.Relevancy == kRelevancyDeleted) continue;
-        lines.push_back(job.Title);
-        lines.push_back(job.Company);
-        lines.push_back(job.Location);
-        lines.push_back(job.URL);
-        lines.push_back(job.LocalFile);
-        lines.push_back(job.Source);
-        lines.push_back(job.Found);
+        lines.push_back(text(job.Title));
+        lines.push_back(text(job.Company));
+        lines.push_back(text(job.Location));
+        lines.push_back(text(job.URL));
+        lines.push_back(text(job.LocalFile));
+        lines.push_back(text(job.Source));
+        lines.push_back(text(job.Found));
         lines.push_back(IntToStr(job.Relevancy));
         lines.push_back(IntToStr(job.Status));
         lines.push_back(job.High ? "High" : "");
         lines.push_back(job.Visited ? "Visited" : "");
-        lines.push_back(job.Notes);
+        lines.push_back(text(job.Notes));
         ++written;
     }
     lines[1] = IntToStr(written);
@@ -198,7 +286,7 @@ void SaveJobTable(const TVelaJobsList& list, const std::string& fileName,
 }
 
 void LoadJobTable(TVelaJobsList& list, const std::string& fileName, TTableTexts texts) {
-    if (fileName.empty() || !FileExists(fileName)) {
+    if (fileName.empty() || !PathExists(fileName)) {
         list.ClearJobs();
         return;
     }
@@ -206,7 +294,7 @@ void LoadJobTable(TVelaJobsList& list, const std::string& fileName, TTableTexts 
 }
 
 void LoadWholeJobTable(TVelaJobsList& list, const std::string& fileName) {
-    if (fileName.empty() || !FileExists(fileName)) {
+    if (fileName.empty() || !PathExists(fileName)) {
         list.ClearJobs();
         return;
     }
@@ -244,19 +332,38 @@ void LoadTableText(TVelaJobsList& list, std::string_view text, const std::string
     // Tables of the first versions hold Windows-1252 texts; each text that is not UTF-8
     // is read so. File names are the file system's bytes and stay as they are.
     const bool raw = texts == TTableTexts::Stored;
-    auto readText = [&reader, raw] { return raw ? reader.Next() : Utf8FromStored(reader.Next()); };
+    const bool escaped = version == kEscapedVersion;
+    auto readField = [&reader, escaped] {
+        return escaped ? UnescapeField(reader.Next()) : reader.Next();
+    };
+    auto readText = [&readField, raw] { return raw ? readField() : Utf8FromStored(readField()); };
+    // A field that held a line break (written by a version that did not escape it) shifts
+    // every line after it: the numbers stop being numbers, or lines are left over. Such a
+    // table is refused rather than read shifted.
+    auto shifted = [&](const std::string& why) {
+        return EConvertError(fileName + " is damaged: " + why +
+                             " (a field may hold a line break); it is not read");
+    };
+    auto readNumber = [&](const char* what) {
+        const std::string line = reader.Next();
+        const std::optional<int32_t> n = ParseInt(line);
+        if (!n && !reader.PastEnd())
+            throw shifted("line " + IntToStr(static_cast<int64_t>(reader.LineNumber())) + ", \"" +
+                          line + "\", is no " + what);
+        return n.value_or(0);
+    };
     std::vector<TVelaJob> jobs(static_cast<size_t>(count));
     for (TVelaJob& job : jobs) {
         job.Title = readText();
         job.Company = readText();
         job.Location = readText();
         job.URL = readText();
-        job.LocalFile = ResolveStoredPath(reader.Next(), home);
+        job.LocalFile = RebaseStoredPath(readField(), home);
         job.Source = readText();
         job.Found = readText();
-        const int relevancy = ParseIntOr(reader.Next(), 0);
+        const int relevancy = readNumber("relevancy");
         job.Relevancy = relevancy >= 0 && relevancy <= 7 ? static_cast<uint8_t>(relevancy) : 0;
-        const int status = ParseIntOr(reader.Next(), 0);
+        const int status = readNumber("status");
         job.Status = status >= 0 && status <= 4 ? static_cast<uint8_t>(status) : 0;
         job.High = reader.Next() == "High";
         if (!old) {
@@ -264,6 +371,10 @@ void LoadTableText(TVelaJobsList& list, std::string_view text, const std::string
             job.Notes = readText();
         }
     }
+    if (reader.Remaining() > 0)
+        throw shifted("it counts " + IntToStr(stated) + (stated == 1 ? " job" : " jobs") +
+                      " but holds " + IntToStr(static_cast<int64_t>(reader.Remaining())) +
+                      " lines more");
     list.ClearJobs();
     list.FileName = fileName;
     for (TVelaJob& loaded : jobs) {

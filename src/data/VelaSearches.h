@@ -24,7 +24,7 @@ class TVelaSearch {
     std::string KeywordsDE;
     std::string KeywordsSP;
     std::string Created;
-    std::string TableFile;  // full path of the search's job table
+    std::string TableFile;  // full path of the search's job table (stored below the home)
     int JobCount = 0;
 };
 
@@ -49,12 +49,14 @@ class TVelaSearchesList {
     // gives an empty list. A count line that is not a decimal integer throws
     // EConvertError naming the file and the line, and leaves the list as it was.
     // Relative table paths are taken below the home holding the index, never below the
-    // current directory. An index that counts more searches than it holds keeps those it
-    // holds and says so in Damage.
+    // current directory; an absolute one outside that home names the table of the same
+    // name in its searches folder (Damage says so when that does not exist). An index
+    // that counts more searches than it holds keeps those it holds and says so in Damage.
     void LoadIndex(const std::string& fileName);
     // Why the last loaded index is damaged; empty when it was whole.
     std::string Damage;
-    // Writes the index (CR LF lines, never packed), replacing the file atomically.
+    // Writes the index (CR LF lines, never packed; table paths below the home relative to
+    // it, line breaks in the other values as blanks), replacing the file atomically.
     // Throws EFileError on failure.
     void SaveIndex(const std::string& fileName) const;
 
@@ -66,6 +68,10 @@ class TVelaSearchesList {
 // `home` (a leading "HOME/" of a home given relatively is dropped: the part from its
 // "searches/" folder on is kept).
 std::string ResolveStoredPath(const std::string& path, const std::string& home);
+// The same, and an absolute path outside `home` (written by a copy of this home, or before
+// it moved) is taken as the same part from "searches/" on below `home` when that exists
+// there; otherwise it is returned as it is.
+std::string RebaseStoredPath(const std::string& path, const std::string& home);
 
 // The index file of a program directory.
 std::string SearchesIndexPath(const std::string& programDir);
@@ -80,7 +86,9 @@ std::string NewTableFileName(const std::string& programDir,
 // True when tables are to be written plain: "compress.not" exists in the program directory.
 bool TablesWrittenPlain(const std::string& programDir);
 
-// The text of a job table in version "V1.01"; deleted jobs are left out and not counted.
+// The text of a job table in version "V1.01", or "V1.02" when a field holds a line break
+// (every field's "\\", CR and LF then written "\\\\", "\\r", "\\n"); deleted jobs are left
+// out and not counted.
 std::string JobTableText(const TVelaJobsList& list);
 
 // Saves the list to `fileName`, packed unless "compress.not" is in `programDir`. The
@@ -93,10 +101,12 @@ void SaveJobTable(const TVelaJobsList& list, const std::string& fileName,
 // first versions, read as Windows-1252), or as the bytes stored (for the workbench).
 enum class TTableTexts { Utf8, Stored };
 
-// Loads a table of version "V1.00" or "V1.01", packed or plain. An empty name or a
-// missing file gives an empty list and keeps FileName. A count line that is not a
-// decimal integer throws EConvertError naming the file and the line, and leaves the list
-// and FileName as they were; EFileError when the file cannot be read.
+// Loads a table of version "V1.00", "V1.01" or "V1.02", packed or plain. An empty name or
+// a missing file gives an empty list and keeps FileName. A count line that is not a
+// decimal integer, a relevancy or status line that is no number, or lines left over after
+// the counted jobs (fields shifted by a line break) throw EConvertError naming the file,
+// and leave the list and FileName as they were; EFileError when the file cannot be read
+// or is no regular file (a pipe, a device).
 void LoadJobTable(TVelaJobsList& list, const std::string& fileName,
                   TTableTexts texts = TTableTexts::Utf8);
 // The same, but a table that counts more jobs than it holds (a file cut short) throws

@@ -4,6 +4,7 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +30,48 @@ std::string Env(const char* name) {
     return v ? std::string(v) : std::string();
 }
 
+// A file this program saves in the home (`inSearches`: in its "searches" folder).
+bool SavedByProgram(const std::string& name, bool inSearches) {
+    if (inSearches) {
+        if (name == "velares.idx") return true;
+        if (!StartsWith(name, "velares~") || !EndsWith(name, ".tbl")) return false;
+        const std::string number = name.substr(8, name.size() - 12);
+        return !number.empty() && std::all_of(number.begin(), number.end(),
+                                              [](char c) { return c >= '0' && c <= '9'; });
+    }
+    return name == "sources.def" || name == "sources.def.bak" || name == "sources.def.new" ||
+           (EndsWith(name, ".box") && name.size() > 4);
+}
+
+// BASE.tmp and BASE.new of a packed save, BASE.tmp.XXXXXX of an atomic write.
+bool StaleTemporary(const std::string& name, bool inSearches) {
+    std::string base;
+    if (EndsWith(name, ".tmp") || EndsWith(name, ".new")) {
+        base = name.substr(0, name.size() - 4);
+    } else if (const size_t at = name.rfind(".tmp.");
+               at != std::string::npos && at + 11 == name.size()) {
+        const bool random =
+            std::all_of(name.begin() + static_cast<long>(at) + 5, name.end(), [](char c) {
+                return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+            });
+        if (random) base = name.substr(0, at);
+    }
+    return !base.empty() && SavedByProgram(base, inSearches);
+}
+
 }  // namespace
+
+int RemoveStaleSaveTemporaries(const std::string& home) {
+    int removed = 0;
+    for (const bool inSearches : {false, true}) {
+        const std::string dir = inSearches ? JoinPath(home, "searches") : home;
+        for (const std::string& name : ListDirectory(dir)) {
+            const std::string path = JoinPath(dir, name);
+            if (StaleTemporary(name, inSearches) && FileExists(path) && DeleteFile(path)) ++removed;
+        }
+    }
+    return removed;
+}
 
 std::string CanonicalDirectory(const std::string& dir) {
     namespace fs = std::filesystem;

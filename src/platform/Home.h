@@ -26,6 +26,13 @@ std::string ShippedDataDirectory();
 // never replaced. Throws EFileError when the directories cannot be created.
 void PrepareHomeDirectory(const std::string& home, const std::string& shippedDir);
 
+// Removes what saves of this program cut short by a kill leave in `home` and its
+// "searches" folder: BASE.tmp, BASE.new and BASE.tmp.XXXXXX (six letters or digits)
+// beside one of the files the program itself saves (a *.box, sources.def and its .bak and
+// .new, velares.idx, velares~N.tbl). Call it only while holding the home's lock; returns the
+// number of files removed.
+int RemoveStaleSaveTemporaries(const std::string& home);
+
 // An exclusive lock on HOME/.lock held for the life of the object. A second process gets
 // no lock and a message naming the process that holds it.
 class TInstanceLock {

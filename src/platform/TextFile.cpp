@@ -110,8 +110,9 @@ void WriteFileBytes(const std::string& path, std::string_view bytes) {
 }
 
 void WriteFileAtomic(const std::string& path, std::string_view bytes) {
-    // A unique name beside the target, so the rename stays on one file system.
-    std::string tmp = path + ".XXXXXX";
+    // A unique name beside the target, so the rename stays on one file system; ".tmp."
+    // marks it as ours for the clean-up after a kill.
+    std::string tmp = path + ".tmp.XXXXXX";
     const int fd = mkstemp(tmp.data());
     if (fd < 0) Fail("cannot create a temporary file for", path, errno);
     struct stat old {};

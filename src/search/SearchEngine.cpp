@@ -26,6 +26,8 @@ std::string LoadBoxFile(TConfigBox& box, const std::string& path) {
         return e.what();
     }
     if (text.find('\0') != std::string::npos) return path + " is damaged: it holds binary data";
+    if (const std::string problem = BoxTextProblem(text); !problem.empty())
+        return path + " is damaged: " + problem;
     box.LoadFromText(text);
     box.Modified = false;
     return {};
@@ -124,7 +126,13 @@ bool TSearchEngine::LoadSources() {
     const std::string path = JoinPath(ProgramDir, "sources.def");
     if (!FileExists(path)) return false;
     Sources.LoadFromFile(path);
-    if (Sources.Count() == 0 && Sources.MRegions.empty() && Sources.MCategories.empty())
+    // Bytes that are no definitions (a zero-filled file) read as sites with nothing but
+    // their initial values, and no master lists.
+    const TVelaSource blank(0, nullptr, nullptr);
+    bool anySite = false;
+    for (int i = 0; i < Sources.Count() && !anySite; ++i)
+        anySite = Sources[i].Title != blank.Title || Sources[i].FirstPageURL != blank.FirstPageURL;
+    if (!anySite && Sources.MRegions.empty() && Sources.MCategories.empty())
         throw EFileError(path + " holds no job-site definitions (it is empty or damaged)");
     for (int i = 0; i < Sources.Count(); ++i) {
         TVelaSource& site = Sources[i];
@@ -138,6 +146,8 @@ void TSearchEngine::LoadSearches() {
         const std::string path = JoinPath(ProgramDir, dir);
         if (!ForceDirectories(path)) throw EFileError("Cannot create the directory " + path);
     }
+    // Both front-ends hold the home's lock by now: no save of another process is running.
+    RemoveStaleSaveTemporaries(ProgramDir);
     Searches.LoadIndex(SearchesIndexPath(ProgramDir));
     indexDamaged_ = !Searches.Damage.empty();
     if (indexDamaged_)

@@ -94,6 +94,8 @@ class TSearchEngine {
     void LoadUpdateDescriptor();
     // False when sources.def is missing (the program then ends). Throws on a damaged one.
     bool LoadSources();
+    // Removes what saves cut short left behind, then loads the index. Call it holding the
+    // home's lock.
     void LoadSearches();
     // Shutdown: saves the current list if modified and the index. The owner waits until
     // the machine is idle first.

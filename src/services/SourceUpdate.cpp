@@ -1,9 +1,11 @@
 #include "services/SourceUpdate.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "data/VelaSources.h"
 #include "net/HttpMachine.h"
+#include "platform/ByteString.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "services/Reply.h"
@@ -60,6 +62,22 @@ void TSourceUpdate::SetStatus(const std::string& text) {
     if (OnStatus) OnStatus(text);
 }
 
+void TSourceUpdate::SetFailure(const std::string& what, const THTTPResult& result, int type) {
+    std::string why;
+    if (type == meDone || result.Outcome == THttpOutcome::Refused) {
+        // The status line of the server's error page, without its protocol.
+        const std::string line = result.Header.substr(0, result.Header.find('\r'));
+        why = type == meDone ? line.substr(std::min(line.size(), line.find(' ') + 1))
+                             : IntToStr(result.Status) + " " + result.Reason;
+        why = "the server answered \"" + Trim(why) + "\"";
+    } else if (timedOut_) {
+        why = "the server sent nothing for too long";
+    } else {
+        why = result.Reason.empty() ? "the request failed" : result.Reason;
+    }
+    failure_ = what + ": " + why;
+}
+
 void TSourceUpdate::StartCloseTimer() {
     timer_.SetInterval(Settings.CloseDelayMs);
     timer_.SetEnabled(true);
@@ -67,6 +85,8 @@ void TSourceUpdate::StartCloseTimer() {
 
 void TSourceUpdate::Start() {
     finished_ = false;
+    failure_.clear();
+    timedOut_ = false;
     SetStatus("Contacting Tessaly Technologies. Please wait...");
     auto query = machine_.NewQuery();
     query->URL = idBox_.ReadString("ID", "ConfigURL");
@@ -87,8 +107,12 @@ void TSourceUpdate::Close() {
 }
 
 void TSourceUpdate::BoxUpdateEvent(THTTPResult& result, int type) {
+    if (type == meTimeOut) timedOut_ = true;
     if (type == meDone || type == meFailed) --requests_;
     if (type == meFailed || (type == meDone && !ReplySucceeded(result))) {
+        SetFailure(
+            "Cannot fetch the update descriptor from " + idBox_.ReadString("ID", "ConfigURL"),
+            result, type);
         boxRunning_ = false;
         StartCloseTimer();
         return;
@@ -99,8 +123,9 @@ void TSourceUpdate::BoxUpdateEvent(THTTPResult& result, int type) {
     try {
         WriteFileAtomic(path, result.Data);
         descriptor_.LoadFromFile(path);
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         // A descriptor that cannot be stored or read leaves the old one in force.
+        failure_ = e.what();
         StartCloseTimer();
         return;
     }
@@ -163,10 +188,17 @@ bool TSourceUpdate::ApplyDefinitions(const std::string& document) {
 }
 
 void TSourceUpdate::DefUpdateEvent(THTTPResult& result, int type) {
+    if (type == meTimeOut) timedOut_ = true;
     if (type == meDone || type == meFailed) --requests_;
     if (type == meDone && ReplySucceeded(result)) {
         // A file that could not be stored is no update; the status must not claim one.
-        if (ApplyDefinitions(result.Data)) SetStatus("Job sources updated.");
+        if (ApplyDefinitions(result.Data))
+            SetStatus("Job sources updated.");
+        else
+            failure_ = "Cannot store the new job sources as " + FilePath("sources.def");
+    } else if (type == meDone || type == meFailed) {
+        SetFailure("Cannot fetch the job sources from " + idBox_.ReadString("ID", "SourcesURL"),
+                   result, type);
     }
     if (type == meDone || type == meFailed) StartCloseTimer();
 }

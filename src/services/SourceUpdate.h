@@ -58,6 +58,9 @@ class TSourceUpdate {
     std::string PopupURL() const { return descriptor_.ReadString("Popup", "URL"); }
 
     const std::string& Status() const { return status_; }
+    // What went wrong in the last run ("" when nothing did): the request that failed
+    // and why, or the file that could not be stored. The status keeps its text.
+    const std::string& Failure() const { return failure_; }
     bool Finished() const { return finished_; }  // the closing timer has fired
     // A request of ours runs; once none does, the outcome is known (the closing timer may
     // still run, and a descriptor without a version leaves the dialog open).
@@ -77,6 +80,8 @@ class TSourceUpdate {
     bool ApplyDefinitions(const std::string& document);
     bool LoadSources(const std::string& path);
     void SetStatus(const std::string& text);
+    // `what` names the request; the result says why it failed.
+    void SetFailure(const std::string& what, const THTTPResult& result, int type);
     void StartCloseTimer();
     std::string FilePath(const std::string& name) const;
 
@@ -91,6 +96,8 @@ class TSourceUpdate {
     int requests_ = 0;
     bool finished_ = false;
     std::string status_;
+    std::string failure_;
+    bool timedOut_ = false;  // a request of this run reported a time-out
     std::shared_ptr<bool> alive_;
 };
 

@@ -51,10 +51,10 @@ TEST(ContainerCommand, ReportsBadInput) {
     test::TTempDir dir;
     WriteFileBytes(dir.File("plain.txt"), std::string(100, 'x'));
     auto list = RunCommand({"container", "list", dir.File("plain.txt")});
-    EXPECT_EQ(list.status, kExitFailed);
+    EXPECT_EQ(list.status, kExitUsage);
     EXPECT_NE(list.err.find("Can't recognize compressed file header"), std::string::npos);
     EXPECT_EQ(RunCommand({"container", "pack", dir.File("o"), dir.File("none")}).status,
-              kExitFailed);
+              kExitUsage);
     EXPECT_EQ(
         RunCommand({"container", "pack", dir.File("o"), dir.File("plain.txt"), "--method", "ZIP"})
             .status,

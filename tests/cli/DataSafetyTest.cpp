@@ -84,11 +84,10 @@ TEST_F(DataSafety, RelativeHomeStoresAbsolutePathsAndNeverReachesAnotherHome) {
         auto r = test::RunArgs({"--home", "h", "search", "--offline", "--quiet", "welder"});
         ASSERT_EQ(r.status, kExitOk) << r.err.str();
     }
+    // The index names tables below its home; grabbed copies are stored with absolute paths.
     const std::string indexA = SearchesIndexPath(JoinPath(a, "h"));
-    EXPECT_NE(ReadFileBytes(indexA).find("\r\n" + a + "/h/searches/velares~1.tbl\r\n"),
-              std::string::npos)
+    EXPECT_NE(ReadFileBytes(indexA).find("\r\nsearches/velares~1.tbl\r\n"), std::string::npos)
         << ReadFileBytes(indexA);
-    // Grabbed copies are stored with absolute paths too.
     {
         TChangeDir in(a);
         ASSERT_EQ(test::RunArgs({"--home", "h", "grab", "1", "--job", "1"}).status, kExitOk);
@@ -109,6 +108,122 @@ TEST_F(DataSafety, RelativeHomeStoresAbsolutePathsAndNeverReachesAnotherHome) {
     EXPECT_EQ(ReadFileBytes(tableB), before);
 }
 
+TEST_F(DataSafety, CopiedMovedAndLineFeedHomesKeepToTheirOwnTables) {
+    Search();
+    // An index as earlier versions wrote it: absolute table paths.
+    const std::string index = SearchesIndexPath(home);
+    WriteFileBytes(index,
+                   ReplaceAll(ReadFileBytes(index), "\r\nsearches/", "\r\n" + home + "/searches/"));
+    const std::string table = ReadFileBytes(Table());
+    const std::string copy = Sandbox().File("copy");
+    std::filesystem::copy(home, copy, std::filesystem::copy_options::recursive);
+    auto r = test::RunArgs({"--home", copy, "delete", "1"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_FALSE(FileExists(JoinPath(copy, "searches/velares~1.tbl")));
+    EXPECT_EQ(ReadFileBytes(Table()), table) << "the original's table is untouched";
+
+    const std::string moved = Sandbox().File("moved\nhome");  // a line feed in its path too
+    std::filesystem::rename(home, moved);
+    r = test::RunArgs({"--home", moved, "show", "1"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(SplitLines(r.out.str()).size(), 3u) << r.out.str();
+    r = test::RunArgs({"--home", moved, "search", "--offline", "--quiet", "welder"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    r = test::RunArgs({"--home", moved, "list"});
+    EXPECT_EQ(r.status, kExitOk) << r.err.str();  // no search's table is orphaned
+    EXPECT_EQ(SplitLines(r.out.str()).size(), 2u) << r.out.str();
+
+    // A path outside the home whose file this home lacks is told, and nothing is deleted.
+    ForceDirectories(JoinPath(home, "searches"));
+    WriteFileBytes(Table(), table);
+    const std::string movedIndex = SearchesIndexPath(moved);
+    WriteFileBytes(movedIndex, ReplaceAll(ReadFileBytes(movedIndex), "\r\nsearches/velares~1.tbl",
+                                          "\r\n" + Table()));
+    DeleteFile(JoinPath(moved, "searches/velares~1.tbl"));
+    r = test::RunArgs({"--home", moved, "list"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.str().find(Table() + " outside this home"), std::string::npos) << r.err.str();
+    test::RunArgs({"--home", moved, "delete", "1"});
+    EXPECT_EQ(ReadFileBytes(Table()), table);
+}
+
+TEST_F(DataSafety, NoteWithLineBreaksKeepsEveryJob) {
+    Search();
+    auto r = Run({"note", "1", "2", "first\nsecond\r\nthird"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    r = Run({"show", "1", "--json"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_NE(r.out.str().find("\"Notes\": \"first\\nsecond\\r\\nthird\""), std::string::npos)
+        << r.out.str();
+    r = Run({"show", "1"});
+    const TStrings rows = SplitLines(r.out.str());
+    ASSERT_EQ(rows.size(), 3u) << r.out.str();
+    for (const std::string& row : rows)
+        EXPECT_EQ(Split(row, "\t").size(), 8u) << row;  // every job keeps its title and fields
+    EXPECT_NE(r.out.str().find("first\\nsecond"), std::string::npos) << r.out.str();
+}
+
+TEST_F(DataSafety, ControlCharactersOfPagesAreShownEscaped) {
+    Search();
+    TVelaJobsList jobs;
+    LoadWholeJobTable(jobs, Table());
+    jobs[0].Title = std::string("Evil\x1b]0;owned\x07 \x7f\xc2\x9b\x01") + '\0' + "end";
+    jobs[0].Notes = "tab\there";
+    SaveJobTable(jobs, Table(), home);
+    const std::string defs = Sandbox().File("evil.plain");
+    WriteFileBytes(defs, "Version\r\n1\r\nTitle|0\r\nBad\x1b[2J\x07\r\nNoSuchKey|0\r\nx\x1b\r\n");
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{"--home", home, "show", "1"},
+          std::vector<std::string>{"--home", home, "show", "1", "--csv"},
+          std::vector<std::string>{"--home", home, "show", "1", "--json"},
+          std::vector<std::string>{"defs", "check", defs}}) {
+        auto r = test::RunArgs(command);
+        const std::string out = r.out.str() + r.err.str();
+        for (const char c : {'\x1b', '\x07', '\x7f', '\x01', '\0'})
+            EXPECT_EQ(out.find(c), std::string::npos) << command.back() << ": byte " << int(c);
+        EXPECT_EQ(out.find("\xc2\x9b"), std::string::npos) << command.back() << "\n" << out;
+        const std::string shown = command[0] == "defs"         ? "Bad\\x1B[2J"
+                                  : command.back() == "--json" ? "Evil\\u001b]0;owned"
+                                                               : "Evil\\x1B]0;owned";
+        EXPECT_NE(out.find(shown), std::string::npos) << out;
+    }
+}
+
+TEST_F(DataSafety, FifoTablesAndStaleTemporariesOfKilledSaves) {
+    Search();
+    // What saves killed half-way leave; files of other names stay.
+    const std::vector<std::string> stale = {
+        "searches/velares~1.tbl.tmp",      "searches/velares~2.tbl.new",
+        "searches/velares.idx.tmp.a1B2c3", "options.box.tmp",
+        "config.box.tmp.Zz9yX8",           "sources.def.new"};
+    const std::vector<std::string> kept = {"searches/notes.tmp", "options.box.backup",
+                                           "searches/velares~x.tbl.tmp", "mine.txt.new"};
+    for (const auto& name : stale)
+        WriteFileBytes(JoinPath(home, name), "x");
+    for (const auto& name : kept)
+        WriteFileBytes(JoinPath(home, name), "x");
+    ASSERT_EQ(Run({"list"}).status, kExitOk);
+    for (const auto& name : stale)
+        EXPECT_FALSE(PathExists(JoinPath(home, name))) << name;
+    for (const auto& name : kept)
+        EXPECT_TRUE(PathExists(JoinPath(home, name))) << name;
+
+    // Not while another process holds the home.
+    WriteFileBytes(JoinPath(home, stale[0]), "x");
+    {
+        TInstanceLock other(home);
+        ASSERT_TRUE(other.Acquired());
+        EXPECT_EQ(Run({"list"}).status, kExitUsage);
+    }
+    EXPECT_TRUE(PathExists(JoinPath(home, stale[0])));
+
+    DeleteFile(Table());
+    ASSERT_EQ(mkfifo(Table().c_str(), 0600), 0);
+    auto r = Run({"show", "1"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.str().find("not a regular file"), std::string::npos) << r.err.str();
+}
+
 TEST_F(DataSafety, HomeFromAnySourceIsAbsoluteAndCanonical) {
     TChangeDir in(Sandbox().Path());
     const std::string here = std::filesystem::current_path().string();
@@ -124,7 +239,7 @@ TEST_F(DataSafety, RelativeTablePathsInAnOldIndexAreTakenBelowTheHome) {
     Search();
     const std::string index = SearchesIndexPath(home);
     // As an index written with "--home h" holds them.
-    WriteFileBytes(index, ReplaceAll(ReadFileBytes(index), home + "/", "h/"));
+    WriteFileBytes(index, ReplaceAll(ReadFileBytes(index), "\r\nsearches/", "\r\nh/searches/"));
     ASSERT_NE(ReadFileBytes(index).find("h/searches/velares~1.tbl"), std::string::npos);
     TChangeDir elsewhere(Sandbox().Path());  // holds no "h"
     auto r = Run({"show", "1"});
@@ -134,7 +249,8 @@ TEST_F(DataSafety, RelativeTablePathsInAnOldIndexAreTakenBelowTheHome) {
     ASSERT_EQ(r.status, kExitOk) << r.err.str();
     r = Run({"list"});
     EXPECT_EQ(Split(SplitLines(r.out.str()).at(0), "\t").back(), "3") << r.out.str();
-    EXPECT_NE(ReadFileBytes(index).find(Table()), std::string::npos) << ReadFileBytes(index);
+    EXPECT_NE(ReadFileBytes(index).find("\r\nsearches/velares~1.tbl\r\n"), std::string::npos)
+        << ReadFileBytes(index);
 
     EXPECT_EQ(ResolveStoredPath("h/searches/velares~2.tbl", "/x/h"), "/x/h/searches/velares~2.tbl");
     EXPECT_EQ(ResolveStoredPath("searches/velares~2/a.htm", "/x/h"),
@@ -251,11 +367,30 @@ TEST_F(DataSafety, DamagedDefinitionsAndBoxesAreReported) {
     auto r = Run({"list"});
     EXPECT_EQ(r.status, kExitUsage);
     EXPECT_NE(r.err.str().find(defs + " is damaged"), std::string::npos) << r.err.str();
-    WriteFileBytes(defs, "");
-    r = Run({"list"});
-    EXPECT_EQ(r.status, kExitUsage);
-    EXPECT_NE(r.err.str().find(defs), std::string::npos) << r.err.str();
+    for (const std::string& bytes : {std::string(), std::string(plain.size(), '\0')}) {
+        WriteFileBytes(defs, bytes);
+        for (const char* command : {"list", "sources"}) {
+            r = Run({command});
+            EXPECT_EQ(r.status, kExitUsage) << command << " " << bytes.size();
+            EXPECT_NE(r.err.str().find(defs + " holds no job-site definitions"), std::string::npos)
+                << r.err.str();
+        }
+    }
     WriteFileBytes(defs, plain);
+
+    // Boxes without NUL bytes that hold no settings: each told once, the defaults used.
+    const std::string config = JoinPath(home, "config.box");
+    for (const std::string& bytes : {std::string(), std::string("\r\n; only a comment\r\n"),
+                                     std::string("\x7f\x45LF\x02\x01\x01 garbage\xff\r\n=x")}) {
+        WriteFileBytes(config, bytes);
+        r = Run({"list"});
+        EXPECT_EQ(r.status, kExitUsage) << bytes;
+        const size_t at = r.err.str().find(config + " is damaged");
+        EXPECT_NE(at, std::string::npos) << r.err.str();
+        EXPECT_EQ(r.err.str().find(config, at + 1), std::string::npos) << r.err.str();
+        EXPECT_EQ(ReadFileBytes(config), bytes);
+    }
+    DeleteFile(config);
 
     const std::string options = JoinPath(home, "options.box");
     const std::string optionsText = ReadFileBytes(options);
@@ -297,7 +432,7 @@ TEST_F(DataSafety, CommandLineRefusesDevicesAndPipesAndBadOptions) {
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     for (const std::string& file : {std::string("/dev/zero"), std::string("/dev/urandom"), fifo}) {
         auto r = test::RunArgs({"container", "list", file});
-        EXPECT_EQ(r.status, kExitFailed) << file;  // the workbench's status for a failed read
+        EXPECT_EQ(r.status, kExitUsage) << file;
         EXPECT_NE(r.err.str().find("not a regular file"), std::string::npos) << r.err.str();
     }
     for (const std::vector<std::string>& command :
@@ -331,7 +466,8 @@ TEST_F(DataSafety, CommandLineRefusesDevicesAndPipesAndBadOptions) {
 }
 
 // Ctrl-C while the run is still being started (here: the job-source update that comes
-// first, held by a stalling server) stops the run as a later one does.
+// first, held by a stalling server) stops the run as a later one does; update-sources
+// and fetch held by that server stop with the same status.
 TEST(Interrupt, CtrlCWhileTheRunStartsAbortsAndSavesTheSearch) {
     const std::string program = std::string(TESSALY_BINARY_DIR) + "/src/cli/tessaly";
     if (!FileExists(program)) GTEST_SKIP() << "no " << program;
@@ -342,20 +478,29 @@ TEST(Interrupt, CtrlCWhileTheRunStartsAbortsAndSavesTheSearch) {
     id.push_back("ConfigURL=" + boards.Host() + "/delta/config.box");
     WriteTextLines(JoinPath(home.Path(), "id.box"), id);
     const std::string out = home.File("out.txt");
-    const std::vector<std::string> args = {program, "--home", home.Path(), "search", "welder"};
-    const pid_t pid = test::SpawnWithOutput(args, out);
-    ASSERT_GT(pid, 0);
-    for (int i = 0; i < 200 && boards.deltaHits == 0; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    ASSERT_GT(boards.deltaHits, 0);  // the update waits for its answer
-    kill(pid, SIGINT);
-    const auto start = std::chrono::steady_clock::now();
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
-    EXPECT_EQ(WEXITSTATUS(status), 3);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
-    EXPECT_NE(ReadFileBytes(out).find("Search Aborted."), std::string::npos) << ReadFileBytes(out);
+    const std::vector<std::vector<std::string>> commands = {
+        {program, "--home", home.Path(), "search", "welder"},
+        {program, "--home", home.Path(), "update-sources"},
+        {program, "fetch", boards.Host() + "/delta/page"},
+    };
+    for (const std::vector<std::string>& args : commands) {
+        const int hits = boards.deltaHits;
+        const pid_t pid = test::SpawnWithOutput(args, out);
+        ASSERT_GT(pid, 0);
+        for (int i = 0; i < 200 && boards.deltaHits == hits; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ASSERT_GT(boards.deltaHits, hits) << args.back();  // waits for its answer
+        kill(pid, SIGINT);
+        const auto start = std::chrono::steady_clock::now();
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status)) << args.back() << ": ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 3) << args.back();
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
+        if (args.back() == "welder")
+            EXPECT_NE(ReadFileBytes(out).find("Search Aborted."), std::string::npos)
+                << ReadFileBytes(out);
+    }
     EXPECT_TRUE(FileExists(JoinPath(home.Path(), "searches/velares~1.tbl")));
 }
 

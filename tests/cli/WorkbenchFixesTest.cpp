@@ -36,7 +36,7 @@ TEST(ContainerUnpack, TheSecondWordIsTheTargetDirectory) {
     EXPECT_EQ(RunArgs({"container", "unpack", dir.File("a.tj"), dir.File("into"), "--member",
                        "no-such-member"})
                   .status,
-              kExitFailed);
+              kExitUsage);
 }
 
 class ShowOrder : public test::TLoopTest {

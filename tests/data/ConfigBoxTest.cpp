@@ -30,6 +30,19 @@ TEST(ConfigBoxSyntax, CommentsHeadersKeysAndLaterLinesReplaceInPlace) {
     EXPECT_FALSE(box.Modified);
 }
 
+TEST(ConfigBoxSyntax, TextsThatHoldNoSettingsAreTold) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"; c\r\n[A]\r\nK=>>>\r\nany text\r\n<<<\r\n[B,Pro]\r\nL=\r\n", ""},
+        {"K=>>>\r\nnever closed", ""},
+        {"", "it holds no settings"},
+        {"\r\n; only a comment\r\n[Section]\r\n", "it holds no settings"},
+        {"[A]\r\nK=1\r\nno equals sign\r\n", "line 3 is no setting"},
+        {"K=1\r\nL=\x1b\x02\r\n", "line 2 is no setting"},
+    };
+    for (const auto& [text, problem] : cases)
+        EXPECT_EQ(BoxTextProblem(text), problem) << text;
+}
+
 TEST(ConfigBoxEditions, QualifiedItemsSeenOnlyUnderTheirEdition) {
     TConfigBox box;
     box.LoadFromText("[S,Gold]\nA=gold\nOnly=g\n[S]\nA=plain\n");

@@ -216,6 +216,50 @@ TEST_F(VelaSearchesTest, BothVersionsRead) {
     EXPECT_EQ(list[1].Company, "");
 }
 
+TEST_F(VelaSearchesTest, LineBreaksInFieldsReadBackAndShiftedTablesAreRefused) {
+    NoCompression();
+    TVelaJobsList list;
+    FillJob(list.AddJob(), "a");
+    TVelaJob& odd = list.AddJob();
+    FillJob(odd, "b");
+    odd.Title = "one\rtwo";
+    odd.LocalFile = Dir() + "/line\nfeed/searches/velares~1/1.html";
+    odd.Notes = "first\nsecond\r\nthird \\n is no break \\";
+    FillJob(list.AddJob(), "c");
+    SaveJobTable(list, Table(1), Dir());
+    TVelaJobsList back;
+    LoadWholeJobTable(back, Table(1));
+    ASSERT_EQ(back.Count(), 3);
+    for (int i = 0; i < 3; ++i)
+        for (auto field : {&TVelaJob::Title, &TVelaJob::LocalFile, &TVelaJob::Notes, &TVelaJob::URL,
+                           &TVelaJob::Found})
+            EXPECT_EQ(back[i].*field, list[i].*field) << i;
+
+    // Without a line break the table is written as before, backslashes as they are.
+    odd.Title = odd.LocalFile = "";
+    odd.Notes = "C:\\jobs\\new";
+    SaveJobTable(list, Table(2), Dir());
+    const std::string plain = ReadFileBytes(Table(2));
+    EXPECT_EQ(plain.substr(0, 7), "V1.01\r\n");
+    EXPECT_NE(plain.find("\r\nC:\\jobs\\new\r\n"), std::string::npos);
+
+    // Earlier versions wrote a line break as it was: the fields after it shift (in the
+    // first job, the numbers; in the last job's note, a line is left over).
+    for (const std::string& shifted :
+         {ReplaceAll(plain, "\r\nTitle a\r\n", "\r\nTitle\r\na\r\n"), plain + "more\r\n"}) {
+        ASSERT_NE(shifted, plain);
+        WriteFileBytes(Table(3), shifted);
+        try {
+            LoadJobTable(back, Table(3));
+            FAIL() << shifted << ": read shifted";
+        } catch (const EConvertError& e) {
+            EXPECT_NE(std::string(e.what()).find(Table(3) + " is damaged"), std::string::npos)
+                << e.what();
+        }
+        EXPECT_EQ(back.Count(), 3) << "the list stays as it was";
+    }
+}
+
 TEST_F(VelaSearchesTest, MissingTableGivesEmptyListAndKeepsFileName) {
     TVelaJobsList list;
     list.AddJob();
@@ -342,6 +386,32 @@ TEST_F(VelaSearchesTest, IndexRoundTripAndDamage) {
 
     // A failed index save is raised.
     EXPECT_THROW(searches.SaveIndex(JoinPath(Dir(), "no/such/dir/velares.idx")), EFileError);
+}
+
+TEST_F(VelaSearchesTest, IndexNamesTablesBelowItsHomeAndNeverOutsideIt) {
+    TVelaSearchesList searches;
+    searches.AddSearch().TableFile = Table(1);
+    searches.AddSearch().TableFile = Table(2);
+    const std::string index = SearchesIndexPath(Dir());
+    searches.SaveIndex(index);
+    EXPECT_EQ(ReadFileBytes(index).find(Dir()), std::string::npos) << ReadFileBytes(index);
+
+    // As an earlier version wrote the index of the home this one was copied from.
+    WriteFileBytes(Table(1), "V1.01\r\n0\r\n");
+    const std::string record = "R\r\nC\r\nK\r\nD\r\n";
+    WriteFileBytes(index, "3\r\n" + record + "/old/home/searches/velares~1.tbl\r\n0\r\n" + record +
+                              "/old/home/searches/velares~2.tbl\r\n0\r\n" + record +
+                              "/old/ho\r\n0\r\n");  // a path cut short
+    TVelaSearchesList back;
+    back.LoadIndex(index);
+    ASSERT_EQ(back.Count(), 3);
+    EXPECT_EQ(back[0].TableFile, Table(1));
+    EXPECT_EQ(back[1].TableFile, Table(2));
+    EXPECT_EQ(back[2].TableFile, Table(3));  // a new table of its own
+    EXPECT_EQ(back.Damage.find("velares~1"), std::string::npos) << back.Damage;
+    EXPECT_NE(back.Damage.find("/old/home/searches/velares~2.tbl outside this home"),
+              std::string::npos)
+        << back.Damage;
 }
 
 }  // namespace
