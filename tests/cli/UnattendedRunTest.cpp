@@ -1,0 +1,122 @@
+// Runs without anyone watching: updating every search at once, quiet unless something is
+// new, over loopback boards whose answers change between runs.
+#include <gtest/gtest.h>
+
+#include "cli/Command.h"
+#include "platform/ByteString.h"
+#include "platform/Home.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "support/CliRun.h"
+#include "support/TestBoards.h"
+#include "support/TestSupport.h"
+
+namespace tessaly::cli {
+namespace {
+
+class UnattendedRun : public test::TLoopTest {
+  protected:
+    UnattendedRun() {
+        home = Sandbox().Path();
+        boards.WriteHome(home);
+        // The stalling board would hold every run for its whole stall.
+        TStrings options = ReadTextLines(JoinPath(home, "options.box"));
+        options.push_back("Delta Jobs=Disabled");
+        WriteTextLines(JoinPath(home, "options.box"), options);
+    }
+    test::TCliRun Run(std::vector<std::string> argv) {
+        argv.insert(argv.begin(), {"--home", home});
+        return test::RunArgs(argv);
+    }
+    // Saved searches over the same board, numbered from 1 in the order given.
+    void Searches(const std::vector<std::string>& keywords) {
+        for (const auto& k : keywords) {
+            auto r = Run({"search", "--region", "Boston", "--offline", "--quiet", k});
+            ASSERT_EQ(r.status, kExitOk) << r.err.str();
+        }
+    }
+    std::string Table(int n) const {
+        return JoinPath(home, "searches/velares~" + IntToStr(n) + ".tbl");
+    }
+    std::string home;
+    test::TTestBoards boards;
+};
+
+TEST_F(UnattendedRun, QuietUpdateOfAllSearchesTellsExactlyTheNewJobs) {
+    Searches({"welder", "pipe"});
+    auto r = Run({"update", "--all", "--quiet", "--offline"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(r.out.str(), "") << "nothing is new: a timer's run must stay silent";
+    EXPECT_EQ(r.err.str(), "");
+
+    boards.extraRow = test::JobRow(7, "Night Welder", "Dock Co", "Salem, MA");
+    r = Run({"update", "--all", "--quiet", "--offline"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    const TStrings lines = SplitLines(r.out.str());
+    ASSERT_EQ(lines.size(), 4u) << r.out.str();
+    EXPECT_EQ(lines[0], "welder: 1 new job");
+    EXPECT_EQ(lines[2], "pipe: 1 new job");
+    for (const size_t row : {1u, 3u}) {
+        const TStrings fields = Split(lines[row], "\t");
+        ASSERT_GE(fields.size(), 3u) << lines[row];
+        EXPECT_EQ(fields[1], "New");
+        EXPECT_EQ(fields[2], "Night Welder");
+    }
+    // The rows are those `show --new` prints.
+    EXPECT_EQ(Run({"show", "1", "--new"}).out.str(), lines[1] + "\n");
+
+    // Several by number, in the order given; loud runs name every search, --new lists.
+    boards.extraRow += test::JobRow(8, "Day Welder", "Dock Co", "Salem, MA");
+    r = Run({"update", "2", "1", "--new", "--offline"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    const std::string out = r.out.str();
+    const size_t pipe = out.find("\npipe: 1 new job\n");
+    const size_t welder = out.find("\nwelder: 1 new job\n");
+    ASSERT_NE(pipe, std::string::npos) << out;
+    ASSERT_NE(welder, std::string::npos) << out;
+    EXPECT_LT(pipe, welder) << out;
+    EXPECT_NE(out.find("\tNew\tDay Welder\t", welder), std::string::npos) << out;
+    r = Run({"update", "1", "--offline"});
+    EXPECT_NE(r.out.str().find("\nwelder: nothing new\n"), std::string::npos) << r.out.str();
+}
+
+TEST_F(UnattendedRun, DamagedTableIsSkippedAndTheOthersStillRun) {
+    Searches({"welder", "pipe", "tig"});
+    WriteFileBytes(Table(2), "V1.01\r\n\x01\xff\xfe\r\nTitle\r\n");
+    boards.extraRow = test::JobRow(7, "Night Welder", "Dock Co", "Salem, MA");
+    auto r = Run({"update", "--all", "--quiet", "--offline"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.str().find(Table(2)), std::string::npos) << r.err.str();
+    const TStrings lines = SplitLines(r.out.str());
+    ASSERT_EQ(lines.size(), 4u) << r.out.str();
+    EXPECT_EQ(lines[0], "welder: 1 new job");
+    EXPECT_EQ(lines[2], "tig: 1 new job");
+    EXPECT_EQ(ReadFileBytes(Table(2)), "V1.01\r\n\x01\xff\xfe\r\nTitle\r\n");
+}
+
+TEST_F(UnattendedRun, BadArgumentsAndABusyHome) {
+    Searches({"welder"});
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"update"}, "expected N, or --all"},
+        {{"update", "--all", "1"}, "--all takes no search numbers"},
+        {{"update", "1", "1", "--keywords", "x"}, "give one N"},
+        {{"update", "1", "2"}, "no search number 2"},
+    };
+    for (const auto& [argv, message] : cases) {
+        auto r = Run(argv);
+        EXPECT_EQ(r.status, kExitUsage) << argv.size();
+        EXPECT_NE(r.err.str().find(message), std::string::npos) << r.err.str();
+    }
+    // A timer's run while the window holds the home: no failure, the window updates.
+    TInstanceLock window(home);
+    ASSERT_TRUE(window.Acquired());
+    auto r = Run({"update", "--all", "--quiet", "--offline"});
+    EXPECT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(SplitLines(r.out.str()).size(), 1u) << r.out.str();
+    EXPECT_NE(r.out.str().find("in use by the window"), std::string::npos) << r.out.str();
+    EXPECT_EQ(Run({"update", "1", "--offline"}).status, kExitUsage)
+        << "one search asked for by hand still says the home is locked";
+}
+
+}  // namespace
+}  // namespace tessaly::cli
