@@ -11,6 +11,7 @@
 #include "cli/Command.h"
 #include "cli/RunCommands.h"
 #include "cli/Workspace.h"
+#include "data/AtomFeed.h"
 #include "platform/ByteString.h"
 #include "platform/Home.h"
 #include "platform/Paths.h"
@@ -171,8 +172,35 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
     return aborted ? kExitAborted : status;
 }
 
+// ---- feed ----
+
+int Feed(const std::vector<std::string>& argv, TCliIO& io) {
+    TArgs args;
+    if (auto parsed = args.Parse(argv, {}, {}); !parsed)
+        return UsageError(io, "feed", parsed.error());
+    if (args.Positional().size() != 1) return UsageError(io, "feed", "expected N");
+    auto w = TWorkspace::OpenFor(io, "feed", false, true);
+    if (!w) return kExitUsage;
+    auto selected = w->SelectNumber(args.Positional()[0]);
+    if (!selected) return UsageError(io, "feed", selected.error());
+    TSearchEngine& e = w->Engine();
+    const std::string path = SearchFeedPath(w->Home(), *selected.value());
+    // A search last run before feeds were written gets its feed now.
+    if (!FileExists(path)) {
+        if (e.TableDamaged(selected.value())) return kExitUsage;  // reported when it was loaded
+        WriteSearchFeed(w->Home(), *selected.value(), e.Jobs());
+    }
+    io.out << path << "\n";
+    return kExitOk;
+}
+
 TRegisterCommand r1({"update", "add the newly posted jobs to saved searches", kUpdateUsage,
                      Update});
+TRegisterCommand r2({"feed", "the path of a saved search's Atom feed",
+                     "Usage: tessaly feed N\n\nPrints the path of search N's Atom feed, which "
+                     "every run of the search\nrewrites with its newest jobs (at most 200, newest "
+                     "first) for feed readers.\n",
+                     Feed});
 
 }  // namespace
 }  // namespace tessaly::cli

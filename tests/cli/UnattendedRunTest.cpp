@@ -64,6 +64,17 @@ TEST_F(UnattendedRun, QuietUpdateOfAllSearchesTellsExactlyTheNewJobs) {
     }
     // The rows are those `show --new` prints.
     EXPECT_EQ(Run({"show", "1", "--new"}).out.str(), lines[1] + "\n");
+    // Each search's feed was rewritten after its save, the new job first.
+    r = Run({"feed", "2"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(r.out.str(), JoinPath(home, "feeds/velares~2.atom") + "\n");
+    const std::string feed = ReadFileBytes(JoinPath(home, "feeds/velares~2.atom"));
+    EXPECT_NE(feed.find("<entry>\n    <id>" + boards.Host() +
+                        "/job/7</id>\n"
+                        "    <title>Night Welder</title>"),
+              std::string::npos)
+        << feed;
+    EXPECT_EQ(feed.find("<entry>"), feed.find("<entry>\n    <id>" + boards.Host() + "/job/7<"));
 
     // Several by number, in the order given; loud runs name every search, --new lists.
     boards.extraRow += test::JobRow(8, "Day Welder", "Dock Co", "Salem, MA");
