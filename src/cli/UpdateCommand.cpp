@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <ostream>
 #include <vector>
@@ -16,14 +17,15 @@
 #include "platform/Home.h"
 #include "platform/Paths.h"
 #include "platform/Utf8.h"
+#include "services/Notifier.h"
 
 namespace tessaly::cli {
 namespace {
 
 const std::string kUpdateUsage =
     std::string(
-        "Usage: tessaly update N [M...] [--new] [--quiet] [--offline]\n"
-        "       tessaly update --all [--new] [--quiet] [--offline]\n"
+        "Usage: tessaly update N [M...] [--new] [--quiet] [--notify] [--offline]\n"
+        "       tessaly update --all [--new] [--quiet] [--notify] [--offline]\n"
         "       tessaly update N [--region R] [--category C] [--keywords K] ...\n"
         "\n"
         "Runs the saved searches N, M... (as 'tessaly list' numbers them), or every saved\n"
@@ -35,6 +37,11 @@ const std::string kUpdateUsage =
         "the others still run. The options --region, --category and --keywords change a\n"
         "single search before it runs.\n"
         "\n"
+        "--notify sends one desktop notification when the run found new jobs: how many, and\n"
+        "the searches with their first titles. Without a session bus or a notification\n"
+        "server the run goes on and says so once on standard error. Each run also rewrites\n"
+        "the search's Atom feed (see 'tessaly feed').\n"
+        "\n"
         "When the window (or another command) has the home open, --all leaves the searches\n"
         "to it: one line says so and the status is 0.\n\n") +
     kRunNote;
@@ -44,6 +51,7 @@ struct TSearchNews {
     int number = 0;  // as `tessaly list` numbers it
     std::string name;
     std::vector<int> rows;
+    std::vector<std::string> titles;  // the first few, for the notification
 };
 
 std::string SearchName(const TVelaSearch& s) {
@@ -56,6 +64,46 @@ std::vector<int> NewRows(const TVelaJobsList& jobs) {
         if (jobs[i].Status == kStatusNew && jobs[i].Relevancy != kRelevancyDeleted)
             rows.push_back(i);
     return rows;
+}
+
+// True when the window's program is beside this one or on the PATH.
+bool WindowInstalled() {
+    const char* path = std::getenv("PATH");
+    TStrings dirs = {ExecutableDirectory()};
+    for (std::string& dir : Split(path ? path : "", ":"))
+        dirs.push_back(std::move(dir));
+    for (const std::string& dir : dirs) {
+        const std::string program = JoinPath(dir.empty() ? "." : dir, "tessaly-jobs");
+        if (FileExists(program) && ::access(program.c_str(), X_OK) == 0) return true;
+    }
+    return false;
+}
+
+// One notification for the whole run: how many new jobs, and per search the first titles.
+// Clicking it opens the window on the first of those searches when the window is installed.
+TDesktopNotification NewJobsNotification(const std::vector<TSearchNews>& news) {
+    constexpr size_t kSearchesShown = 5;
+    TDesktopNotification n;
+    size_t total = 0;
+    std::string body;
+    for (size_t i = 0; i < news.size(); ++i) {
+        total += news[i].rows.size();
+        if (i >= kSearchesShown) continue;
+        body += news[i].name + ": " + Join(news[i].titles, ", ");
+        if (news[i].rows.size() > news[i].titles.size()) body += ", ...";
+        body += "\n";
+    }
+    if (news.size() > kSearchesShown)
+        body += "and " + IntToStr(static_cast<int64_t>(news.size() - kSearchesShown)) +
+                " more searches\n";
+    n.Summary = total == 1 ? "1 new job" : IntToStr(static_cast<int64_t>(total)) + " new jobs";
+    n.Body = TrimRight(body);
+    if (WindowInstalled()) {
+        n.Actions = {{"default", "Show the new jobs"}};
+        n.DesktopEntry = "tessaly-jobs";
+        n.SearchNumber = news.front().number;
+    }
+    return n;
 }
 
 // The search numbers asked for, each once, in the order given; fails on one that names no
@@ -127,6 +175,7 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
 
     int status = kExitOk;
     bool aborted = false;
+    bool ran = false;
     std::vector<TSearchNews> news;
     for (const int position : positions.value()) {
         auto selected = w->SelectNumber(IntToStr(position + 1));
@@ -145,7 +194,10 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
         e.StartUpdate(position, v);
         // Refused or failed before it started (no site, the table not writable), with its
         // message: nothing of this update is saved.
-        if (e.RunState != rsIdle) w->WaitForRun();
+        if (e.RunState != rsIdle) {
+            ran = true;
+            w->WaitForRun();
+        }
         if (w->Front().ErrorCount > errorsBefore) status = kExitUsage;
         if (TInterruptGuard::Count() > 0 ||
             w->Front().LastMessage.find("Aborted") != std::string::npos) {
@@ -153,7 +205,9 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
             break;
         }
         if (w->Front().ErrorCount > errorsBefore) continue;
-        TSearchNews n{position + 1, SearchName(*s), NewRows(e.Jobs())};
+        TSearchNews n{position + 1, SearchName(*s), NewRows(e.Jobs()), {}};
+        for (size_t i = 0; i < n.rows.size() && i < 3; ++i)
+            n.titles.push_back(DisplayUtf8(e.Jobs()[n.rows[i]].Title));
         if (quiet && n.rows.empty()) continue;
         const size_t count = n.rows.size();
         io.out << n.name << ": "
@@ -167,8 +221,15 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
         io.out << std::flush;
         if (count > 0) news.push_back(std::move(n));
     }
-    w->Close();
+    // When nothing ran, nothing is saved: not even the index, which may be the damaged file
+    // that made every run refuse.
+    if (ran) w->Close();
     if (w->Status() != kExitOk) status = kExitUsage;
+    // Told after the saves, and only of what they hold.
+    if (args.Has("notify") && !news.empty()) {
+        auto sent = SendDesktopNotification(NewJobsNotification(news));
+        if (!sent) io.err << "tessaly update: no desktop notification (" << sent.error() << ").\n";
+    }
     return aborted ? kExitAborted : status;
 }
 

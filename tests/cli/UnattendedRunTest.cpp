@@ -1,6 +1,9 @@
 // Runs without anyone watching: updating every search at once, quiet unless something is
 // new, over loopback boards whose answers change between runs.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
 
 #include "cli/Command.h"
 #include "platform/ByteString.h"
@@ -8,7 +11,9 @@
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "support/CliRun.h"
+#include "support/ScopedEnv.h"
 #include "support/TestBoards.h"
+#include "support/TestSessionBus.h"
 #include "support/TestSupport.h"
 
 namespace tessaly::cli {
@@ -127,6 +132,58 @@ TEST_F(UnattendedRun, BadArgumentsAndABusyHome) {
     EXPECT_NE(r.out.str().find("in use by the window"), std::string::npos) << r.out.str();
     EXPECT_EQ(Run({"update", "1", "--offline"}).status, kExitUsage)
         << "one search asked for by hand still says the home is locked";
+}
+
+TEST_F(UnattendedRun, OneNotificationPerRunOnAPrivateSessionBus) {
+    if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
+    test::TTempDir busDir;
+    test::TPrivateSessionBus bus(busDir.Path());
+    ASSERT_TRUE(bus.Started());
+    // The window is installed: a program of its name on the PATH.
+    test::TTempDir bin;
+    const std::string window = JoinPath(bin.Path(), "tessaly-jobs");
+    WriteFileBytes(window, "#!/bin/sh\n");
+    ::chmod(window.c_str(), 0755);
+    const char* path = std::getenv("PATH");
+    test::TScopedEnv onPath("PATH", (bin.Path() + ":" + (path ? path : "")).c_str());
+    Searches({"welder", "pipe"});
+
+    // No session bus, then a bus without a notification server: the run goes on and says
+    // so once, with --notify only.
+    int id = 7;
+    for (const std::string& address : {"unix:path=" + busDir.Path() + "/none", bus.Address()}) {
+        test::TScopedEnv session("DBUS_SESSION_BUS_ADDRESS", address.c_str());
+        boards.extraRow += test::JobRow(id++, "Night Welder", "Dock Co", "Salem, MA");
+        auto r = Run({"update", "--all", "--quiet", "--notify", "--offline"});
+        EXPECT_EQ(r.status, kExitOk) << r.err.str();
+        EXPECT_EQ(SplitLines(r.out.str()).size(), 4u) << r.out.str();
+        const TStrings said = SplitLines(r.err.str());
+        ASSERT_EQ(said.size(), 1u) << r.err.str();
+        EXPECT_NE(
+            said[0].find(address == bus.Address() ? "no notification server" : "no session bus"),
+            std::string::npos)
+            << said[0];
+    }
+
+    test::TNotificationServer server(bus.Address(), {"body", "body-markup", "actions"});
+    ASSERT_TRUE(server.Ready());
+    test::TScopedEnv session("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str());
+    boards.extraRow += test::JobRow(9, "Dock &amp; Yard Welder", "Dock Co", "Salem, MA");
+    auto r = Run({"update", "--all", "--quiet", "--notify", "--offline"});
+    EXPECT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(r.err.str(), "");
+    // Nothing new: nothing told.
+    EXPECT_EQ(Run({"update", "--all", "--quiet", "--notify", "--offline"}).out.str(), "");
+    const auto calls = server.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].app, "Tessaly Jobs 98");
+    EXPECT_EQ(calls[0].summary, "2 new jobs");
+    // The server reads markup, so the body is escaped for it.
+    EXPECT_EQ(calls[0].body, "welder: Dock &amp; Yard Welder\npipe: Dock &amp; Yard Welder");
+    EXPECT_EQ(calls[0].actions, (std::vector<std::string>{"default", "Show the new jobs"}));
+    EXPECT_EQ(calls[0].hints.at("desktop-entry"), "tessaly-jobs");
+    EXPECT_EQ(calls[0].hints.at("x-tessaly-jobs-search"), "1");
 }
 
 }  // namespace
