@@ -16,6 +16,7 @@
 #include "platform/ByteString.h"
 #include "platform/Home.h"
 #include "platform/Paths.h"
+#include "platform/TextFile.h"
 #include "platform/Utf8.h"
 #include "services/Notifier.h"
 
@@ -44,7 +45,7 @@ const std::string kUpdateUsage =
         "\n"
         "When the window (or another command) has the home open, --all leaves the searches\n"
         "to it: one line says so and the status is 0.\n\n") +
-    kRunNote;
+    ReplaceAll(kRunNote, "--quiet prints only the final message", "--quiet shows no progress");
 
 // What one search's run brought: its new jobs as list positions.
 struct TSearchNews {
@@ -132,10 +133,18 @@ bool LeftToTheWindow(TCliIO& io) {
     const std::string home = ResolveHomeDirectory(HomeOption());
     if (!DirectoryExists(home)) return false;
     TInstanceLock probe(home);
-    if (probe.Acquired()) return false;
-    io.out << "tessaly update: the home " << EscapeForDisplay(home) << " is in use by the window"
-           << (probe.Holder().empty() ? "" : " (process " + probe.Holder() + ")")
-           << "; the window will update the searches.\n";
+    // A lock file that cannot be opened is an error of its own, told by the opening.
+    if (probe.Acquired() || StartsWith(probe.Message(), "Cannot open")) return false;
+    std::string program;
+    if (!probe.Holder().empty()) TryReadFileBytes("/proc/" + probe.Holder() + "/comm", program);
+    const std::string process = probe.Holder().empty() ? "" : "process " + probe.Holder();
+    io.out << "tessaly update: the home " << EscapeForDisplay(home);
+    if (Trim(program) == "tessaly-jobs" || process.empty())
+        io.out << " is in use by the window" << (process.empty() ? "" : " (" + process + ")")
+               << "; the window will update the searches.\n";
+    else
+        io.out << " is in use by " << process
+               << " (another command); the searches are left for the next run.\n";
     return true;
 }
 

@@ -1,11 +1,17 @@
 // Runs without anyone watching: updating every search at once, quiet unless something is
 // new, over loopback boards whose answers change between runs.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 
 #include "cli/Command.h"
+#include "data/VelaSearches.h"
 #include "platform/ByteString.h"
 #include "platform/Home.h"
 #include "platform/Paths.h"
@@ -81,6 +87,13 @@ TEST_F(UnattendedRun, QuietUpdateOfAllSearchesTellsExactlyTheNewJobs) {
         << feed;
     EXPECT_EQ(feed.find("<entry>"), feed.find("<entry>\n    <id>" + boards.Host() + "/job/7<"));
 
+    // A search last run before feeds were written gets its feed when it is asked for.
+    DeleteFile(JoinPath(home, "feeds/velares~1.atom"));
+    r = Run({"feed", "1"});
+    EXPECT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_NE(ReadFileBytes(JoinPath(home, "feeds/velares~1.atom")).find("Night Welder"),
+              std::string::npos);
+
     // Several by number, in the order given; loud runs name every search, --new lists.
     boards.extraRow += test::JobRow(8, "Day Welder", "Dock Co", "Salem, MA");
     r = Run({"update", "2", "1", "--new", "--offline"});
@@ -123,13 +136,28 @@ TEST_F(UnattendedRun, BadArgumentsAndABusyHome) {
         EXPECT_EQ(r.status, kExitUsage) << argv.size();
         EXPECT_NE(r.err.str().find(message), std::string::npos) << r.err.str();
     }
-    // A timer's run while the window holds the home: no failure, the window updates.
-    TInstanceLock window(home);
-    ASSERT_TRUE(window.Acquired());
+    // A timer's run while another process holds the home: no failure, one line.
+    TInstanceLock lock(home);
+    ASSERT_TRUE(lock.Acquired());
     auto r = Run({"update", "--all", "--quiet", "--offline"});
     EXPECT_EQ(r.status, kExitOk) << r.err.str();
     EXPECT_EQ(SplitLines(r.out.str()).size(), 1u) << r.out.str();
-    EXPECT_NE(r.out.str().find("in use by the window"), std::string::npos) << r.out.str();
+    EXPECT_NE(r.out.str().find("is in use by process " + IntToStr(::getpid())), std::string::npos)
+        << r.out.str();
+    // The holder is the window: it will update.
+    const std::string window = Sandbox().File("tessaly-jobs");
+    WriteFileBytes(window, ReadFileBytes("/bin/sleep"));
+    ::chmod(window.c_str(), 0755);
+    const pid_t pid = test::SpawnWithOutput({window, "30"}, "/dev/null");
+    ASSERT_GT(pid, 0);
+    WriteFileBytes(JoinPath(home, ".lock"), IntToStr(pid) + "\n");
+    r = Run({"update", "--all", "--quiet", "--offline"});
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    EXPECT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(r.out.str(), "tessaly update: the home " + home +
+                               " is in use by the window (process " + IntToStr(pid) +
+                               "); the window will update the searches.\n");
     EXPECT_EQ(Run({"update", "1", "--offline"}).status, kExitUsage)
         << "one search asked for by hand still says the home is locked";
 }
@@ -184,6 +212,58 @@ TEST_F(UnattendedRun, OneNotificationPerRunOnAPrivateSessionBus) {
     EXPECT_EQ(calls[0].actions, (std::vector<std::string>{"default", "Show the new jobs"}));
     EXPECT_EQ(calls[0].hints.at("desktop-entry"), "tessaly-jobs");
     EXPECT_EQ(calls[0].hints.at("x-tessaly-jobs-search"), "1");
+}
+
+TEST_F(UnattendedRun, KilledMidwayEveryTableIsWholeAndFeedsFollowTheSaves) {
+    const std::string program = std::string(TESSALY_BINARY_DIR) + "/src/cli/tessaly";
+    if (!FileExists(program)) GTEST_SKIP() << "no " << program;
+    Searches({"welder", "pipe"});
+    const std::string feed1 = JoinPath(home, "feeds/velares~1.atom");
+    const std::string feed2 = JoinPath(home, "feeds/velares~2.atom");
+    // The stalling board holds each search for its whole stall.
+    TStrings options = ReadTextLines(JoinPath(home, "options.box"));
+    options.pop_back();
+    WriteTextLines(JoinPath(home, "options.box"), options);
+    boards.extraRow = test::JobRow(7, "Night Welder", "Dock Co", "Salem, MA");
+    // A run saves a table before it starts too (dropping deleted jobs): compare the jobs.
+    auto jobsOf = [](const std::string& table) {
+        TVelaJobsList jobs;
+        LoadJobTable(jobs, table);
+        std::string titles;
+        for (int i = 0; i < jobs.Count(); ++i)
+            titles += jobs[i].Title + "\n";
+        return titles;
+    };
+    auto waitForHits = [&](int hits) {
+        for (int i = 0; i < 400 && boards.deltaHits < hits; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return boards.deltaHits >= hits;
+    };
+
+    const std::string before = jobsOf(Table(2));
+    const std::vector<std::string> args = {program, "--home", home, "update", "--all", "--offline"};
+    pid_t pid = test::SpawnWithOutput(args, Sandbox().File("out.txt"));
+    ASSERT_GT(pid, 0);
+    // The second search has started: the first is saved, then its feed written.
+    ASSERT_TRUE(waitForHits(2));
+    EXPECT_NE(jobsOf(Table(1)).find("Night Welder\n"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(feed1).find("Night Welder"), std::string::npos);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(jobsOf(Table(2)), before);
+    EXPECT_EQ(ReadFileBytes(feed2).find("Night Welder"), std::string::npos);
+
+    // Ctrl-C stops the run in progress and the searches after it do not start.
+    pid = test::SpawnWithOutput(args, Sandbox().File("out.txt"));
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitForHits(3));
+    ::kill(pid, SIGINT);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kExitAborted);
+    EXPECT_EQ(boards.deltaHits, 3);
+    EXPECT_EQ(jobsOf(Table(2)), before);
 }
 
 }  // namespace
