@@ -8,6 +8,7 @@
 
 #include "cli/Command.h"
 #include "cli/Json.h"
+#include "cli/RunCommands.h"
 #include "cli/Workspace.h"
 #include "data/JobColumns.h"
 #include "data/Relevancy.h"
@@ -112,6 +113,18 @@ void WriteCsv(std::ostream& os, const TVelaJobsList& jobs, const std::vector<int
     }
 }
 
+}  // namespace
+
+void PrintJobRow(std::ostream& os, const TVelaJobsList& jobs, int i) {
+    const TVelaJob& j = jobs[i];
+    os << i + 1 << '\t' << (j.High ? "*" : "") << StatusName(j.Status) << '\t'
+       << DisplayField(j.Title) << '\t' << DisplayField(j.Company) << '\t'
+       << DisplayField(j.Location) << '\t' << DisplayField(j.Source) << '\t'
+       << RelevancyText(j.Relevancy) << '\t' << DisplayField(j.Notes) << "\n";
+}
+
+namespace {
+
 // ---- list ----
 
 int List(const std::vector<std::string>& argv, TCliIO& io) {
@@ -203,13 +216,8 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
     } else if (args.Has("csv")) {
         WriteCsv(io.out, jobs, rows);
     } else {
-        for (int i : rows) {
-            const TVelaJob& j = jobs[i];
-            io.out << i + 1 << '\t' << (j.High ? "*" : "") << StatusName(j.Status) << '\t'
-                   << DisplayField(j.Title) << '\t' << DisplayField(j.Company) << '\t'
-                   << DisplayField(j.Location) << '\t' << DisplayField(j.Source) << '\t'
-                   << RelevancyText(j.Relevancy) << '\t' << DisplayField(j.Notes) << "\n";
-        }
+        for (int i : rows)
+            PrintJobRow(io.out, jobs, i);
     }
     return w->Status();
 }

@@ -5,13 +5,13 @@
 #include <ostream>
 
 #include "cli/Command.h"
+#include "cli/RunCommands.h"
 #include "cli/Workspace.h"
 #include "platform/ByteString.h"
 
 namespace tessaly::cli {
-namespace {
 
-const char* kRunNote =
+const char* const kRunNote =
     "While the run goes on, each job site has a line with \"Found\", \"Kept\" and\n"
     "\"Status\", and an overall gauge follows (redrawn in place on a terminal, plain lines\n"
     "otherwise); --quiet prints only the final message. Ctrl-C stops the run: the sites\n"
@@ -20,6 +20,16 @@ const char* kRunNote =
     "\n"
     "Exit status: 0 when the run completed, 3 when it was aborted, 2 for usage or file\n"
     "errors (the message on standard error).\n";
+
+// Fails with the choices when `value` is no entry of `list`.
+TResult<void> CheckChoice(const TStrings& list, const std::string& value, const std::string& what) {
+    for (const auto& v : list)
+        if (v == value) return {};
+    return Error("unknown " + what + " \"" + value +
+                 "\"; the definitions offer: " + Join(list, ", "));
+}
+
+namespace {
 
 struct TOpened {
     std::unique_ptr<TWorkspace> workspace;
@@ -32,14 +42,6 @@ TOpened OpenWorkspace(TCliIO& io, const std::string& command, bool quiet) {
         TWorkspace::OpenFor(io, command, IsTerminal(STDOUT_FILENO) && &io.out == &std::cout, quiet);
     if (!o.workspace) o.status = kExitUsage;
     return o;
-}
-
-// Fails with the choices when `value` is no entry of `list`.
-TResult<void> CheckChoice(const TStrings& list, const std::string& value, const std::string& what) {
-    for (const auto& v : list)
-        if (v == value) return {};
-    return Error("unknown " + what + " \"" + value +
-                 "\"; the definitions offer: " + Join(list, ", "));
 }
 
 // ---- search ----
@@ -90,53 +92,6 @@ int Search(const std::vector<std::string>& argv, TCliIO& io) {
     if (!args.Has("quiet") && o.workspace->Front().ErrorCount == errorsBefore)
         io.out << "Saved as search " << e.Searches.Count() << " in " << o.workspace->Home()
                << "; 'tessaly show " << e.Searches.Count() << "' lists its jobs.\n";
-    return o.workspace->Status() != kExitOk ? kExitUsage : status;
-}
-
-// ---- update ----
-
-const std::string kUpdateUsage =
-    std::string(
-        "Usage: tessaly update N [--region R] [--category C] [--keywords K] [--quiet] "
-        "[--offline]\n"
-        "\n"
-        "Runs the saved search N (as 'tessaly list' numbers it) again and adds the jobs\n"
-        "posted since, marked New. The options change the search before it runs.\n\n") +
-    kRunNote;
-
-int Update(const std::vector<std::string>& argv, TCliIO& io) {
-    TArgs args;
-    if (auto parsed = args.Parse(argv, {"quiet", "offline"}, {"region", "category", "keywords"});
-        !parsed)
-        return UsageError(io, "update", parsed.error());
-    if (args.Positional().size() != 1) return UsageError(io, "update", "expected N");
-    TInterruptGuard interrupts;
-    TOpened o = OpenWorkspace(io, "update", args.Has("quiet"));
-    if (!o.workspace) return o.status;
-    TSearchEngine& e = o.workspace->Engine();
-    auto selected = o.workspace->SelectNumber(args.Positional()[0]);
-    if (!selected) return UsageError(io, "update", selected.error());
-    TVelaSearch* s = selected.value();
-    TNewSearchValues v;
-    v.Region = args.Value("region").value_or(s->Region);
-    v.Category = args.Value("category").value_or(s->Category);
-    v.Keywords = args.Value("keywords").value_or(s->Keywords);
-    for (const auto& [option, list] : {std::pair{"region", &e.Sources.MRegions},
-                                       std::pair{"category", &e.Sources.MCategories}}) {
-        if (!args.Has(option)) continue;
-        auto checked = CheckChoice(*list, *args.Value(option), option);
-        if (!checked) return UsageError(io, "update", checked.error());
-    }
-    if (args.Has("offline")) e.AutoUpdatePending = false;
-    // A damaged table was reported when it was loaded; nothing may be saved over it.
-    if (e.TableDamaged(s)) return kExitUsage;
-    const int errorsBefore = o.workspace->Front().ErrorCount;
-    e.StartUpdate(e.Selected(), v);
-    // Refused or failed before it started (no site, the table not writable), with its
-    // message: nothing of the update is saved.
-    if (e.RunState == rsIdle && o.workspace->Front().ErrorCount > errorsBefore) return kExitUsage;
-    const int status = o.workspace->WaitForRun();
-    o.workspace->Close();
     return o.workspace->Status() != kExitOk ? kExitUsage : status;
 }
 
@@ -228,8 +183,6 @@ int Grab(const std::vector<std::string>& argv, TCliIO& io) {
 }
 
 TRegisterCommand r1({"search", "run a new search over the job sites", kSearchUsage, Search});
-TRegisterCommand r2({"update", "add the newly posted jobs to a saved search", kUpdateUsage,
-                     Update});
 TRegisterCommand r3({"refine", "validate or invalidate jobs by keywords in their pages",
                      kRefineUsage, RefineCmd});
 TRegisterCommand r4({"grab", "store job descriptions for offline reading", kGrabUsage, Grab});

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "data/AtomFeed.h"
 #include "data/PackedFile.h"
 #include "platform/ByteString.h"
 #include "platform/Home.h"
@@ -400,6 +401,7 @@ void TSearchEngine::MMDeleteAllClick() {
     gridTimer_.SetEnabled(false);
     MMDeleteGrabbedClick();
     DeleteFile(search->TableFile);
+    DeleteFile(SearchFeedPath(ProgramDir, *search));
     jobs_->ClearJobs();
     jobs_->FileName.clear();
     JobsModified = false;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "data/AtomFeed.h"
 #include "data/QueryBuilder.h"
 #include "data/Relevancy.h"
 #include "platform/ByteString.h"
@@ -445,6 +446,7 @@ void TSearchEngine::SearchDone() {
     if (RunState == rsIdle) return;
     ProgressPhase(3);
     std::string saveError;
+    std::string feedError;
     bool keptInMemory = false;
     if (runSearch_ != nullptr) {
         TVelaJobsList& list = RunList();
@@ -458,6 +460,12 @@ void TSearchEngine::SearchDone() {
             SaveJobTable(list, runSearch_->TableFile, ProgramDir);
             list.FileName = runSearch_->TableFile;
             SaveIndex();
+            // The feed follows the save: a reader never sees jobs the table lacks.
+            try {
+                WriteSearchFeed(ProgramDir, *runSearch_, list);
+            } catch (const std::exception& e) {
+                feedError = e.what();
+            }
         } catch (const std::exception& e) {
             saveError = e.what();
             // The jobs found stay in the listing, to be saved again when it closes.
@@ -482,6 +490,7 @@ void TSearchEngine::SearchDone() {
         Prompts().ShowMessage(message);
     else
         Prompts().ShowError(saveError + "\n" + message);
+    if (!feedError.empty()) Prompts().ShowError(feedError);
 
     front_.ProgressClose();
     RunState = rsIdle;

@@ -1,0 +1,270 @@
+// Runs without anyone watching: updating every search at once, quiet unless something is
+// new, over loopback boards whose answers change between runs.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "cli/Command.h"
+#include "data/VelaSearches.h"
+#include "platform/ByteString.h"
+#include "platform/Home.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "support/CliRun.h"
+#include "support/ScopedEnv.h"
+#include "support/TestBoards.h"
+#include "support/TestSessionBus.h"
+#include "support/TestSupport.h"
+
+namespace tessaly::cli {
+namespace {
+
+class UnattendedRun : public test::TLoopTest {
+  protected:
+    UnattendedRun() {
+        home = Sandbox().Path();
+        boards.WriteHome(home);
+        // The stalling board would hold every run for its whole stall.
+        TStrings options = ReadTextLines(JoinPath(home, "options.box"));
+        options.push_back("Delta Jobs=Disabled");
+        WriteTextLines(JoinPath(home, "options.box"), options);
+    }
+    test::TCliRun Run(std::vector<std::string> argv) {
+        argv.insert(argv.begin(), {"--home", home});
+        return test::RunArgs(argv);
+    }
+    // Saved searches over the same board, numbered from 1 in the order given.
+    void Searches(const std::vector<std::string>& keywords) {
+        for (const auto& k : keywords) {
+            auto r = Run({"search", "--region", "Boston", "--offline", "--quiet", k});
+            ASSERT_EQ(r.status, kExitOk) << r.err.str();
+        }
+    }
+    std::string Table(int n) const {
+        return JoinPath(home, "searches/velares~" + IntToStr(n) + ".tbl");
+    }
+    std::string home;
+    test::TTestBoards boards;
+};
+
+TEST_F(UnattendedRun, QuietUpdateOfAllSearchesTellsExactlyTheNewJobs) {
+    Searches({"welder", "pipe"});
+    auto r = Run({"update", "--all", "--quiet", "--offline"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(r.out.str(), "") << "nothing is new: a timer's run must stay silent";
+    EXPECT_EQ(r.err.str(), "");
+
+    boards.extraRow = test::JobRow(7, "Night Welder", "Dock Co", "Salem, MA");
+    r = Run({"update", "--all", "--quiet", "--offline"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    const TStrings lines = SplitLines(r.out.str());
+    ASSERT_EQ(lines.size(), 4u) << r.out.str();
+    EXPECT_EQ(lines[0], "welder: 1 new job");
+    EXPECT_EQ(lines[2], "pipe: 1 new job");
+    for (const size_t row : {1u, 3u}) {
+        const TStrings fields = Split(lines[row], "\t");
+        ASSERT_GE(fields.size(), 3u) << lines[row];
+        EXPECT_EQ(fields[1], "New");
+        EXPECT_EQ(fields[2], "Night Welder");
+    }
+    // The rows are those `show --new` prints.
+    EXPECT_EQ(Run({"show", "1", "--new"}).out.str(), lines[1] + "\n");
+    // Each search's feed was rewritten after its save, the new job first.
+    r = Run({"feed", "2"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(r.out.str(), JoinPath(home, "feeds/velares~2.atom") + "\n");
+    const std::string feed = ReadFileBytes(JoinPath(home, "feeds/velares~2.atom"));
+    EXPECT_NE(feed.find("<entry>\n    <id>" + boards.Host() +
+                        "/job/7</id>\n"
+                        "    <title>Night Welder</title>"),
+              std::string::npos)
+        << feed;
+    EXPECT_EQ(feed.find("<entry>"), feed.find("<entry>\n    <id>" + boards.Host() + "/job/7<"));
+
+    // A search last run before feeds were written gets its feed when it is asked for.
+    DeleteFile(JoinPath(home, "feeds/velares~1.atom"));
+    r = Run({"feed", "1"});
+    EXPECT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_NE(ReadFileBytes(JoinPath(home, "feeds/velares~1.atom")).find("Night Welder"),
+              std::string::npos);
+
+    // Several by number, in the order given; loud runs name every search, --new lists.
+    boards.extraRow += test::JobRow(8, "Day Welder", "Dock Co", "Salem, MA");
+    r = Run({"update", "2", "1", "--new", "--offline"});
+    ASSERT_EQ(r.status, kExitOk) << r.err.str();
+    const std::string out = r.out.str();
+    const size_t pipe = out.find("\npipe: 1 new job\n");
+    const size_t welder = out.find("\nwelder: 1 new job\n");
+    ASSERT_NE(pipe, std::string::npos) << out;
+    ASSERT_NE(welder, std::string::npos) << out;
+    EXPECT_LT(pipe, welder) << out;
+    EXPECT_NE(out.find("\tNew\tDay Welder\t", welder), std::string::npos) << out;
+    r = Run({"update", "1", "--offline"});
+    EXPECT_NE(r.out.str().find("\nwelder: nothing new\n"), std::string::npos) << r.out.str();
+}
+
+TEST_F(UnattendedRun, DamagedTableIsSkippedAndTheOthersStillRun) {
+    Searches({"welder", "pipe", "tig"});
+    WriteFileBytes(Table(2), "V1.01\r\n\x01\xff\xfe\r\nTitle\r\n");
+    boards.extraRow = test::JobRow(7, "Night Welder", "Dock Co", "Salem, MA");
+    auto r = Run({"update", "--all", "--quiet", "--offline"});
+    EXPECT_EQ(r.status, kExitUsage);
+    EXPECT_NE(r.err.str().find(Table(2)), std::string::npos) << r.err.str();
+    const TStrings lines = SplitLines(r.out.str());
+    ASSERT_EQ(lines.size(), 4u) << r.out.str();
+    EXPECT_EQ(lines[0], "welder: 1 new job");
+    EXPECT_EQ(lines[2], "tig: 1 new job");
+    EXPECT_EQ(ReadFileBytes(Table(2)), "V1.01\r\n\x01\xff\xfe\r\nTitle\r\n");
+}
+
+TEST_F(UnattendedRun, BadArgumentsAndABusyHome) {
+    Searches({"welder"});
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"update"}, "expected N, or --all"},
+        {{"update", "--all", "1"}, "--all takes no search numbers"},
+        {{"update", "1", "1", "--keywords", "x"}, "give one N"},
+        {{"update", "1", "2"}, "no search number 2"},
+    };
+    for (const auto& [argv, message] : cases) {
+        auto r = Run(argv);
+        EXPECT_EQ(r.status, kExitUsage) << argv.size();
+        EXPECT_NE(r.err.str().find(message), std::string::npos) << r.err.str();
+    }
+    // A timer's run while another process holds the home: no failure, one line.
+    TInstanceLock lock(home);
+    ASSERT_TRUE(lock.Acquired());
+    auto r = Run({"update", "--all", "--quiet", "--offline"});
+    EXPECT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(SplitLines(r.out.str()).size(), 1u) << r.out.str();
+    EXPECT_NE(r.out.str().find("is in use by process " + IntToStr(::getpid())), std::string::npos)
+        << r.out.str();
+    // The holder is the window: it will update.
+    const std::string window = Sandbox().File("tessaly-jobs");
+    WriteFileBytes(window, ReadFileBytes("/bin/sleep"));
+    ::chmod(window.c_str(), 0755);
+    const pid_t pid = test::SpawnWithOutput({window, "30"}, "/dev/null");
+    ASSERT_GT(pid, 0);
+    WriteFileBytes(JoinPath(home, ".lock"), IntToStr(pid) + "\n");
+    r = Run({"update", "--all", "--quiet", "--offline"});
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    EXPECT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(r.out.str(), "tessaly update: the home " + home +
+                               " is in use by the window (process " + IntToStr(pid) +
+                               "); the searches are left for the next run.\n");
+    EXPECT_EQ(Run({"update", "1", "--offline"}).status, kExitUsage)
+        << "one search asked for by hand still says the home is locked";
+}
+
+TEST_F(UnattendedRun, OneNotificationPerRunOnAPrivateSessionBus) {
+    if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
+    test::TTempDir busDir;
+    test::TPrivateSessionBus bus(busDir.Path());
+    ASSERT_TRUE(bus.Started());
+    // The window is installed: a program of its name on the PATH.
+    test::TTempDir bin;
+    const std::string window = JoinPath(bin.Path(), "tessaly-jobs");
+    WriteFileBytes(window, "#!/bin/sh\n");
+    ::chmod(window.c_str(), 0755);
+    const char* path = std::getenv("PATH");
+    test::TScopedEnv onPath("PATH", (bin.Path() + ":" + (path ? path : "")).c_str());
+    Searches({"welder", "pipe"});
+
+    // No session bus, then a bus without a notification server: the run goes on and says
+    // so once, with --notify only.
+    int id = 7;
+    for (const std::string& address : {"unix:path=" + busDir.Path() + "/none", bus.Address()}) {
+        test::TScopedEnv session("DBUS_SESSION_BUS_ADDRESS", address.c_str());
+        boards.extraRow += test::JobRow(id++, "Night Welder", "Dock Co", "Salem, MA");
+        auto r = Run({"update", "--all", "--quiet", "--notify", "--offline"});
+        EXPECT_EQ(r.status, kExitOk) << r.err.str();
+        EXPECT_EQ(SplitLines(r.out.str()).size(), 4u) << r.out.str();
+        const TStrings said = SplitLines(r.err.str());
+        ASSERT_EQ(said.size(), 1u) << r.err.str();
+        EXPECT_NE(
+            said[0].find(address == bus.Address() ? "no notification server" : "no session bus"),
+            std::string::npos)
+            << said[0];
+    }
+
+    test::TNotificationServer server(bus.Address(), {"body", "body-markup", "actions"});
+    ASSERT_TRUE(server.Ready());
+    test::TScopedEnv session("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str());
+    boards.extraRow += test::JobRow(9, "Dock &amp; Yard Welder", "Dock Co", "Salem, MA");
+    auto r = Run({"update", "--all", "--quiet", "--notify", "--offline"});
+    EXPECT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(r.err.str(), "");
+    // Nothing new: nothing told.
+    EXPECT_EQ(Run({"update", "--all", "--quiet", "--notify", "--offline"}).out.str(), "");
+    const auto calls = server.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].app, "Tessaly Jobs 98");
+    EXPECT_EQ(calls[0].summary, "2 new jobs");
+    // The server reads markup, so the body is escaped for it.
+    EXPECT_EQ(calls[0].body, "welder: Dock &amp; Yard Welder\npipe: Dock &amp; Yard Welder");
+    EXPECT_EQ(calls[0].actions, (std::vector<std::string>{"default", "Show the new jobs"}));
+    EXPECT_EQ(calls[0].hints.at("desktop-entry"), "tessaly-jobs");
+    EXPECT_EQ(calls[0].hints.at("x-tessaly-jobs-search"), "1");
+}
+
+TEST_F(UnattendedRun, KilledMidwayEveryTableIsWholeAndFeedsFollowTheSaves) {
+    const std::string program = std::string(TESSALY_BINARY_DIR) + "/src/cli/tessaly";
+    if (!FileExists(program)) GTEST_SKIP() << "no " << program;
+    Searches({"welder", "pipe"});
+    const std::string feed1 = JoinPath(home, "feeds/velares~1.atom");
+    const std::string feed2 = JoinPath(home, "feeds/velares~2.atom");
+    // The stalling board holds each search for its whole stall.
+    TStrings options = ReadTextLines(JoinPath(home, "options.box"));
+    options.pop_back();
+    WriteTextLines(JoinPath(home, "options.box"), options);
+    boards.extraRow = test::JobRow(7, "Night Welder", "Dock Co", "Salem, MA");
+    // A run saves a table before it starts too (dropping deleted jobs): compare the jobs.
+    auto jobsOf = [](const std::string& table) {
+        TVelaJobsList jobs;
+        LoadJobTable(jobs, table);
+        std::string titles;
+        for (int i = 0; i < jobs.Count(); ++i)
+            titles += jobs[i].Title + "\n";
+        return titles;
+    };
+    auto waitForHits = [&](int hits) {
+        for (int i = 0; i < 400 && boards.deltaHits < hits; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return boards.deltaHits >= hits;
+    };
+
+    const std::string before = jobsOf(Table(2));
+    const std::vector<std::string> args = {program, "--home", home, "update", "--all", "--offline"};
+    pid_t pid = test::SpawnWithOutput(args, Sandbox().File("out.txt"));
+    ASSERT_GT(pid, 0);
+    // The second search has started: the first is saved, then its feed written.
+    ASSERT_TRUE(waitForHits(2));
+    EXPECT_NE(jobsOf(Table(1)).find("Night Welder\n"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(feed1).find("Night Welder"), std::string::npos);
+    ::kill(pid, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_EQ(jobsOf(Table(2)), before);
+    EXPECT_EQ(ReadFileBytes(feed2).find("Night Welder"), std::string::npos);
+
+    // Ctrl-C stops the run in progress and the searches after it do not start.
+    pid = test::SpawnWithOutput(args, Sandbox().File("out.txt"));
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitForHits(3));
+    ::kill(pid, SIGINT);
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kExitAborted);
+    EXPECT_EQ(boards.deltaHits, 3);
+    EXPECT_EQ(jobsOf(Table(2)), before);
+}
+
+}  // namespace
+}  // namespace tessaly::cli

@@ -1,0 +1,67 @@
+// A private session bus for the notification tests: a dbus-daemon of its own on a socket
+// in a test directory, and a stand-in notification server on it that records what it is
+// sent. Nothing reaches the user's desktop.
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tessaly::test {
+
+class TPrivateSessionBus {
+  public:
+    // Starts dbus-daemon listening in `dir`; Started() is false when it is not installed
+    // or did not come up.
+    explicit TPrivateSessionBus(const std::string& dir);
+    ~TPrivateSessionBus();
+    TPrivateSessionBus(const TPrivateSessionBus&) = delete;
+    TPrivateSessionBus& operator=(const TPrivateSessionBus&) = delete;
+
+    bool Started() const { return started_; }
+    const std::string& Address() const { return address_; }
+
+  private:
+    pid_t pid_ = -1;
+    bool started_ = false;
+    std::string address_;
+};
+
+// Owns org.freedesktop.Notifications on the bus at `address` from a thread of its own.
+class TNotificationServer {
+  public:
+    struct TCall {
+        std::string app, icon, summary, body;
+        uint32_t replaces = 0;
+        std::vector<std::string> actions;
+        std::map<std::string, std::string> hints;  // string and integer values, as text
+        int32_t timeout = 0;
+    };
+
+    TNotificationServer(const std::string& address, std::vector<std::string> capabilities);
+    ~TNotificationServer();
+    TNotificationServer(const TNotificationServer&) = delete;
+    TNotificationServer& operator=(const TNotificationServer&) = delete;
+
+    // True once the name is owned.
+    bool Ready() const { return ready_; }
+    std::vector<TCall> Calls() const;
+
+  private:
+    void Serve(const std::string& address);
+
+    std::vector<std::string> capabilities_;
+    mutable std::mutex mutex_;
+    std::vector<TCall> calls_;
+    std::atomic<bool> ready_{false};
+    std::atomic<bool> failed_{false};
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+}  // namespace tessaly::test
