@@ -17,13 +17,14 @@ namespace tessaly::cli {
 
 namespace {
 
-const std::vector<std::string> kGlobalKeys = {"Version", "MRegions", "MCategories"};
+const std::vector<std::string> kGlobalKeys = {"Version", "MRegions", "MCategories", "MRegionNames"};
 
 const std::vector<std::string> kScriptKeys = {
-    "NextPageLinkScript", "JobBlockScript", "JobTitleScript",  "JobCompanyScript",
-    "JobLocationScript",  "JobURLScript",   "PageFormatScript"};
+    "NextPageLinkScript", "JobBlockScript", "JobTitleScript",   "JobCompanyScript",
+    "JobLocationScript",  "JobURLScript",   "PageFormatScript", "NotFoundScript"};
 
-const std::vector<std::string> kFlagKeys = {"Enabled", "MultiplePages", "NextPageLinkIsAForm"};
+const std::vector<std::string> kFlagKeys = {"Enabled", "MultiplePages", "NextPageLinkIsAForm",
+                                            "SelectByKeywords"};
 
 const std::map<std::string, int> kRelevancyKeys = {
     {"CategoryRelevancy", 0},          {"RegionMatchRelevancy", 1},
@@ -36,7 +37,8 @@ const std::vector<std::string> kSingleKeys = {"Title",           "HomeURL",
                                               "FirstPageMethod", "FirstPageParameters",
                                               "KeywordLanguage", "JobsPerPage",
                                               "MultiplePages",   "NextPageLinkIsAForm",
-                                              "Charset",         "TextFormat"};
+                                              "Charset",         "TextFormat",
+                                              "JsonJobArray",    "CompanyName"};
 
 const std::vector<std::string> kPlaceholderNames = {"region", "category", "keyword", "userid",
                                                     "city",   "title",    "company"};
@@ -47,11 +49,28 @@ bool Contains(const std::vector<std::string>& v, const std::string& s) {
 
 std::vector<std::string> KnownKeys() {
     std::vector<std::string> k = kGlobalKeys;
-    for (const char* s :
-         {"Title", "HomeURL", "Enabled", "Regions", "Categories", "FirstPageURL", "FirstPageMethod",
-          "FirstPageParameters", "KeywordLanguage", "JobsPerPage", "MultiplePages",
-          "NextPageLinkIsAForm", "Syntaxes.BaseURL", "Syntaxes.Method", "Syntaxes.Parameters",
-          "ParserScripts", "Charset", "TextFormat"})
+    for (const char* s : {"Title",
+                          "HomeURL",
+                          "Enabled",
+                          "Regions",
+                          "Categories",
+                          "FirstPageURL",
+                          "FirstPageMethod",
+                          "FirstPageParameters",
+                          "KeywordLanguage",
+                          "JobsPerPage",
+                          "MultiplePages",
+                          "NextPageLinkIsAForm",
+                          "Syntaxes.BaseURL",
+                          "Syntaxes.Method",
+                          "Syntaxes.Parameters",
+                          "ParserScripts",
+                          "Charset",
+                          "TextFormat",
+                          "JsonJobArray",
+                          "CompanyName",
+                          "BoardAddress",
+                          "SelectByKeywords"})
         k.emplace_back(s);
     k.insert(k.end(), kScriptKeys.begin(), kScriptKeys.end());
     for (const auto& [name, fallback] : kRelevancyKeys)
@@ -82,13 +101,16 @@ struct TSite {
     std::map<std::string, std::vector<TScriptLine>> scripts;
     int regions = 0, categories = 0;
     bool enabled = false, multiplePages = false;
+    bool jsonArray = false;  // JsonJobArray cuts the blocks
+    bool family = false;     // FirstPageURL holds %board%
+    int addresses = 0;       // BoardAddress lines
 };
 
 struct TChecker {
     // Findings by site (-1: the file and its global keys), each with its file line.
     std::map<int, std::vector<std::pair<int, std::string>>> findings;
     std::vector<TSite> sites;
-    int mRegions = 0, mCategories = 0;
+    int mRegions = 0, mCategories = 0, mRegionNames = 0;
     int problems = 0;
 
     void Add(int site, int line, std::string message) {
@@ -154,6 +176,7 @@ void TChecker::CheckPair(const std::string& keyLine, const std::string& value, i
                     " only creates empty sites up to it");
         if (key == "MRegions") ++mRegions;
         if (key == "MCategories") ++mCategories;
+        if (key == "MRegionNames") ++mRegionNames;
         return;
     }
     // Notes for the reader of the file: ignored by the program, and meant to be.
@@ -228,6 +251,16 @@ void TChecker::CheckValue(int site, int line, const std::string& key, const std:
     } else if (key == "TextFormat") {
         if (UpperCase(value) != "HTML" && UpperCase(value) != "JSON")
             Add(site, line, "TextFormat \"" + value + "\" is neither HTML nor JSON");
+    } else if (key == "JsonJobArray") {
+        s.jsonArray = !value.empty();
+        if (value.empty())
+            Add(site, line, "empty JsonJobArray: the blocks are cut by JobBlockScript");
+    } else if (key == "FirstPageURL" || key == "Syntaxes.BaseURL") {
+        s.family = s.family || value.find("%board%") != std::string::npos;
+    } else if (key == "BoardAddress") {
+        ++s.addresses;
+        if (value.find("%board%") == std::string::npos)
+            Add(site, line, "BoardAddress \"" + Short(value) + "\" has no %board% for the token");
     } else if (key == "Regions") {
         ++s.regions;
     } else if (key == "Categories") {
@@ -285,6 +318,10 @@ void TChecker::CheckTemplate(int site, int line, const std::string& templ) {
 }
 
 void TChecker::CheckSites() {
+    if (mRegionNames > 0 && mRegionNames != mRegions)
+        Add(-1, 0,
+            IntToStr(mRegionNames) + " MRegionNames lines for " + IntToStr(mRegions) +
+                " MRegions: a region without its line is told by its own name only");
     for (size_t i = 0; i < sites.size(); ++i) {
         const int site = static_cast<int>(i);
         TSite& s = sites[i];
@@ -302,13 +339,19 @@ void TChecker::CheckSites() {
                 problems += static_cast<int>(found.size());
             }
         }
-        if (s.enabled && s.scripts["JobBlockScript"].empty())
+        if (s.enabled && !s.jsonArray && s.scripts["JobBlockScript"].empty())
             Add(site, 0, "enabled, but no JobBlockScript: the site finds no job");
         if (s.enabled && s.scripts["JobTitleScript"].empty())
             Add(site, 0,
                 "enabled, but no JobTitleScript: every job is dropped (a job needs a title)");
         if (s.multiplePages && s.scripts["NextPageLinkScript"].empty())
             Add(site, 0, "MultiplePages is True, but there is no NextPageLinkScript");
+        if (s.addresses > 0 && !s.family)
+            Add(site, 0, "BoardAddress given, but FirstPageURL has no %board%: not a family");
+        if (s.family && s.addresses == 0)
+            Add(site, 0,
+                "a family (FirstPageURL holds %board%) without BoardAddress: companies are "
+                "added only as FAMILY:TOKEN");
         if (s.regions > 0 && s.regions != mRegions)
             Add(site, 0,
                 IntToStr(s.regions) + " Regions codes for " + IntToStr(mRegions) + " MRegions: " +

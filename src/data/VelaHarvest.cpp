@@ -1,6 +1,8 @@
 // Cutting job records out of a result page. Kept apart from the loader so that reading
 // definitions does not pull in the script interpreter.
 #include "data/VelaSources.h"
+
+#include "data/BoardJobs.h"
 #include "platform/DateTime.h"
 #include "platform/MainLoop.h"
 #include "platform/Utf8.h"
@@ -22,7 +24,8 @@ TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::
 }
 
 THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header) {
-    const TStrings blocks = Parser.RunRepeated(JobBlockScript, page);
+    const TStrings blocks = JsonJobArray.empty() ? Parser.RunRepeated(JobBlockScript, page)
+                                                 : JsonArrayElements(page, JsonJobArray);
     THarvestCount count;
     count.Blocks = static_cast<int>(blocks.size());
     const TPageFields fields = PageFieldsOf(*this, header, page);
@@ -33,6 +36,7 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
         job.Found = NowText();
         job.Title = fields.Field(Parser.Run(JobTitleScript, block));
         job.Company = fields.Field(Parser.Run(JobCompanyScript, block));
+        if (Trim(job.Company).empty()) job.Company = CompanyName;
         job.Location = fields.Field(Parser.Run(JobLocationScript, block));
         job.URL = fields.Field(Parser.Run(JobURLScript, block));
         // Sites that put a running number where the title belongs give no title.
