@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <map>
+#include <set>
 
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -238,6 +239,71 @@ TVelaSource& AddCompanySite(TVelaSourcesList& list, const TBoardFamily& family,
     return site;
 }
 
+std::vector<TWatchedCompany> ReadWatchList(const std::string& home, TStrings& errors) {
+    const std::string path = JoinPath(home, kWatchListFile);
+    if (!FileExists(path)) return {};
+    return ParseWatchList(ReadTextLines(path), kWatchListFile, errors);
+}
+
+bool NamesCompany(const TWatchedCompany& company, std::string_view name) {
+    return SameText(company.Name, Trim(name)) || SameText(company.Token, Trim(name));
+}
+
+TResult<TWatchedCompany> WatchCompany(const std::string& home, const std::string& shippedDir,
+                                      std::string_view address, std::string name,
+                                      const TVelaSourcesList& sites) {
+    TStrings errors;
+    const std::vector<TBoardFamily> families = LoadFamilies(shippedDir, home, errors);
+    if (families.empty())
+        return Error("no company board families found (" + std::string(kFamiliesFile) + " in " +
+                     shippedDir + ")");
+    auto ref = ParseBoardAddress(address, families);
+    if (!ref) return Error(ref.error());
+    TWatchedCompany c{ref.value().Family, ref.value().Token, Trim(name), 0};
+    if (c.Name.empty()) c.Name = c.Token;
+    for (const char ch : c.Name)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == '|' || ch == 0x7F)
+            return Error("a company name holds no control character and no '|'");
+    for (const auto& w : ReadWatchList(home, errors))
+        if (SameText(w.Family, c.Family) && w.Token == c.Token)
+            return Error(c.Family + " board " + c.Token + " is already watched, as \"" + w.Name +
+                         "\"");
+    for (int i = 0; i < sites.Count(); ++i)
+        if (SameText(sites[i].Title, c.Name))
+            return Error("a site named \"" + sites[i].Title +
+                         "\" is already searched; choose another name with --name");
+    const std::string path = JoinPath(home, kWatchListFile);
+    std::string text;
+    if (FileExists(path)) {
+        text = ReadFileBytes(path);
+        if (!text.empty() && text.back() != '\n') text += '\n';
+    } else {
+        text = "# Companies watched by every search: FAMILY:TOKEN and the name shown.\n";
+    }
+    WriteFileAtomic(path, text + WatchListLine(c) + "\n");
+    return c;
+}
+
+TResult<std::vector<TWatchedCompany>> UnwatchCompany(const std::string& home,
+                                                     std::string_view name) {
+    const std::string path = JoinPath(home, kWatchListFile);
+    TStrings errors;
+    const TStrings lines = FileExists(path) ? ReadTextLines(path) : TStrings();
+    std::vector<TWatchedCompany> removed;
+    std::set<int> drop;
+    for (const auto& c : ParseWatchList(lines, kWatchListFile, errors))
+        if (NamesCompany(c, name)) {
+            removed.push_back(c);
+            drop.insert(c.Line);
+        }
+    if (removed.empty()) return Error("no watched company named \"" + std::string(name) + "\"");
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i)
+        if (!drop.count(static_cast<int>(i + 1))) text += lines[i] + "\n";
+    WriteFileAtomic(path, text);
+    return removed;
+}
+
 TStrings AddOwnSites(TVelaSourcesList& list, const std::string& home,
                      const std::string& shippedDir) {
     TStrings errors;
@@ -259,7 +325,7 @@ TStrings AddOwnSites(TVelaSourcesList& list, const std::string& home,
     const std::vector<TBoardFamily> families = LoadFamilies(shippedDir, home, errors);
     std::vector<TWatchedCompany> companies;
     try {
-        companies = ParseWatchList(ReadTextLines(watch), kWatchListFile, errors);
+        companies = ReadWatchList(home, errors);
     } catch (const std::exception& e) {
         errors.push_back(e.what());
     }

@@ -72,6 +72,23 @@ std::string AcceptedBoardForms(const std::vector<TBoardFamily>& families);
 TVelaSource& AddCompanySite(TVelaSourcesList& list, const TBoardFamily& family,
                             const TWatchedCompany& company);
 
+// The watched companies of the home's watch list (none when there is no list).
+std::vector<TWatchedCompany> ReadWatchList(const std::string& home, TStrings& errors);
+
+// Adds a company to the home's watch list from what the user pasted (an address or
+// FAMILY:TOKEN) and a display name (empty: the token). Refused, with a message, when the
+// address is not known, the name is unusable or already a site's, or the board is watched.
+// `sites` are the sites searched now.
+TResult<TWatchedCompany> WatchCompany(const std::string& home, const std::string& shippedDir,
+                                      std::string_view address, std::string name,
+                                      const TVelaSourcesList& sites);
+// Takes the companies whose display name or token is `name` (any letter case) off the
+// home's watch list, keeping every other line as it was; fails when none matches.
+TResult<std::vector<TWatchedCompany>> UnwatchCompany(const std::string& home,
+                                                     std::string_view name);
+// Whether `company` is the one the user names: its display name or its token, in any case.
+bool NamesCompany(const TWatchedCompany& company, std::string_view name);
+
 // After sources.def: the sites of the user's own file, then one site per watched company.
 // What cannot be used is told in the result and left out; the rest is loaded.
 TStrings AddOwnSites(TVelaSourcesList& list, const std::string& home,
