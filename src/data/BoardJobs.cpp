@@ -12,14 +12,21 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
+// The first position from `i` on that holds `a` or `b`, or the text's size.
+size_t NextOf(std::string_view s, size_t i, char a, char b) {
+    while (i < s.size() && s[i] != a && s[i] != b)
+        ++i;
+    return i;
+}
+
 // The end of the JSON string opening at `at` (the position after its closing quote), or
 // npos when the text ends inside it.
 size_t StringEnd(std::string_view s, size_t at) {
-    for (size_t i = at + 1; i < s.size(); ++i) {
-        if (s[i] == '\\')
-            ++i;
-        else if (s[i] == '"')
-            return i + 1;
+    for (size_t i = at + 1; i < s.size();) {
+        i = NextOf(s, i, '"', '\\');
+        if (i >= s.size()) break;
+        if (s[i] == '"') return i + 1;
+        i += 2;
     }
     return std::string_view::npos;
 }
@@ -147,24 +154,48 @@ bool ContainsAtWordBounds(std::string_view text, std::string_view word) {
     return false;
 }
 
-// The value with the arrays inside it emptied ("[]"), strings kept whole.
-std::string WithoutInnerArrays(std::string_view value) {
+// The value as field scripts read it: the arrays inside it emptied ("[]"), and in its
+// strings the escaped backslashes and quotes turned into "&#92;" and "&quot;" (the clean-up
+// turns them back) and escaped slashes into plain ones, so the first quote after a key ends
+// its value.
+std::string JobBlock(std::string_view value) {
     std::string out;
     out.reserve(value.size());
-    for (size_t i = 0; i < value.size();) {
-        const char c = value[i];
-        if (c == '"') {
-            const size_t end = StringEnd(value, i);
-            const size_t stop = end == std::string_view::npos ? value.size() : end;
-            out.append(value.substr(i, stop - i));
-            i = stop;
-        } else if (c == '[') {
+    size_t i = 0;
+    while (i < value.size()) {
+        // Copy the plain run up to the next string or array in one go.
+        const size_t stop = NextOf(value, i, '"', '[');
+        out.append(value.substr(i, stop - i));
+        i = stop;
+        if (i >= value.size()) break;
+        if (value[i] == '[') {
             const size_t end = ValueEnd(value, i);
             out.append("[]");
             i = end == std::string_view::npos ? value.size() : end;
-        } else {
-            out.push_back(c);
-            ++i;
+            continue;
+        }
+        out.push_back('"');
+        ++i;
+        while (i < value.size()) {
+            const size_t to = NextOf(value, i, '"', '\\');
+            out.append(value.substr(i, to - i));
+            i = to;
+            if (i >= value.size()) break;
+            if (value[i] == '"') {
+                out.push_back('"');
+                ++i;
+                break;
+            }
+            const char next = i + 1 < value.size() ? value[i + 1] : '\0';
+            if (next == '\\')
+                out.append("&#92;");
+            else if (next == '"')
+                out.append("&quot;");
+            else if (next == '/')
+                out.push_back('/');
+            else
+                out.append(value.substr(i, 2));
+            i += 2;
         }
     }
     return out;
@@ -182,7 +213,7 @@ TStrings JsonArrayElements(std::string_view json, std::string_view key) {
         if (i >= json.size() || json[i] == ']') return elements;
         const size_t end = ValueEnd(json, i);
         if (end == std::string_view::npos || end == i) return elements;
-        elements.push_back(WithoutInnerArrays(json.substr(i, end - i)));
+        elements.push_back(JobBlock(json.substr(i, end - i)));
         i = SkipBlanks(json, end);
         if (i >= json.size() || json[i] != ',') return elements;
         ++i;

@@ -14,8 +14,11 @@ namespace tessaly {
 // "." for a text that is the array itself), each as it stands in the text but with the
 // arrays inside it emptied ("[]"): a key found first in an element is then the element's
 // own or that of an object in it, never one of a list (a posting's sections, its
-// compliance notes). Strings and nested values are skipped whole. No such array, or a text that is
-// not JSON there, gives no element; a text cut short gives the elements that were complete.
+// compliance notes). In its strings, escaped backslashes and quotes become "&#92;" and
+// "&quot;" (the clean-up turns them back) and escaped slashes plain ones, so the first
+// quote after a key ends the key's value. Strings and nested values are skipped whole. No such
+// array, or a text that is not JSON there, gives no element; a text cut short gives the elements
+// that were complete.
 TStrings JsonArrayElements(std::string_view json, std::string_view key);
 
 // Whether `title` holds the keywords as a search reads them: every word (blanks and
