@@ -8,9 +8,13 @@
 #include <ostream>
 
 #include "cli/Command.h"
+#include "cli/Workspace.h"
+#include "data/Companies.h"
 #include "data/VelaSources.h"
 #include "parsing/ScriptCheck.h"
 #include "platform/Charset.h"
+#include "platform/Home.h"
+#include "platform/Paths.h"
 #include "platform/TextFile.h"
 
 namespace tessaly::cli {
@@ -352,12 +356,13 @@ void TChecker::CheckSites() {
             Add(site, 0,
                 "a family (FirstPageURL holds %board%) without BoardAddress: companies are "
                 "added only as FAMILY:TOKEN");
-        if (s.regions > 0 && s.regions != mRegions)
+        // A file without master lists (the user's own) takes those of sources.def.
+        if (s.regions > 0 && mRegions > 0 && s.regions != mRegions)
             Add(site, 0,
                 IntToStr(s.regions) + " Regions codes for " + IntToStr(mRegions) + " MRegions: " +
                     (s.regions < mRegions ? "a search in a later region skips the site"
                                           : "the extra codes are never used"));
-        if (s.categories > 0 && s.categories != mCategories)
+        if (s.categories > 0 && mCategories > 0 && s.categories != mCategories)
             Add(site, 0,
                 IntToStr(s.categories) + " Categories codes for " + IntToStr(mCategories) +
                     " MCategories: " +
@@ -491,8 +496,10 @@ int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
     if (auto parsed = args.Parse(argv, {}, {}); !parsed)
         return UsageError(io, "defs check", parsed.error());
     const auto& files = args.Positional();
-    if (files.size() != 1) return UsageError(io, "defs check", "expected one definitions file");
-    const std::string& path = files[0];
+    if (files.size() > 1) return UsageError(io, "defs check", "expected one definitions file");
+    // Without a file: the user's own definitions in the home.
+    const std::string path =
+        files.empty() ? JoinPath(ResolveHomeDirectory(HomeOption()), kOwnSourcesFile) : files[0];
     std::string text, page;
     try {
         text = ReadSourcesText(path);
@@ -556,7 +563,8 @@ int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
 const TRegisterCommand kCheck{{
     "defs check",
     "list what the program will skip or misread in a definitions file",
-    "Usage: tessaly defs check SOURCES.DEF [--page SITE PAGE]\n\n"
+    "Usage: tessaly defs check [SOURCES.DEF] [--page SITE PAGE]\n\n"
+    "Without SOURCES.DEF, the home's own definitions (mysources.plain) are checked.\n"
     "Reads the definitions (scrambled or plain) and lists, per site and line, what the\n"
     "program would quietly skip, ignore or misread: unknown or misspelt keys (with the\n"
     "nearest known key), values it reads otherwise than meant (\"true\", \"POST\", a\n"

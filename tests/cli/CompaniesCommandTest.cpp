@@ -121,6 +121,24 @@ TEST_F(Companies, CheckReadsASavedAnswerAndTellsNotFoundAndOtherFormats) {
         << out.str();
 }
 
+// Without a file, defs check reads the user's own definitions, which take the master lists
+// of sources.def and may hold families.
+TEST_F(Companies, DefsCheckReadsTheOwnFileAndItsFamilies) {
+    WriteFileBytes(JoinPath(home, "mysources.plain"),
+                   "Title\r\nDoodle\r\nEnabled\r\nTrue\r\n"
+                   "FirstPageURL\r\nhttps://%board%.doodle.example/jobs\r\n"
+                   "BoardAddress\r\ndoodle.example/jobs\r\nTextFormat\r\nJSON\r\n"
+                   "JsonJobArray\r\njobs\r\nJobTitleScript\r\nGet(All, Forward);\r\n"
+                   "Regions\r\nx\r\nSelectByKeywords\r\nTrue\r\n");
+    EXPECT_EQ(Home({"defs", "check"}), kExitFailed) << err.str();
+    EXPECT_NE(out.str().find("BoardAddress \"doodle.example/jobs\" has no %board%"),
+              std::string::npos)
+        << out.str();
+    EXPECT_EQ(out.str().find("Regions codes"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("JobBlockScript"), std::string::npos) << out.str();
+    EXPECT_EQ(out.str().find("unknown key"), std::string::npos) << out.str();
+}
+
 // The watched companies of a search, through the proxy to the boards' real host names.
 class CompaniesOverHttps : public Companies {
   protected:
