@@ -88,23 +88,19 @@ int Remove(const std::vector<std::string>& argv, TCliIO& io) {
     return kExitOk;
 }
 
+// What a check found: the board's answer, or no answer at all.
 enum class TBoardState { Jobs, NotFound, BadFormat, Unreachable };
 
-// One answer of the board: its jobs harvested, or why there are none. `more` tells whether
-// the family pages on after it.
 TBoardState ReadAnswer(TVelaSource& site, const std::string& data, const std::string& header,
                        bool& more) {
-    const std::string page = site.ScriptPage(data);
-    more = false;
-    if (!site.NotFoundScript.empty() && !site.Parser.Run(site.NotFoundScript, page).empty())
-        return TBoardState::NotFound;
-    if (!site.PageInExpectedFormat(page)) return TBoardState::BadFormat;
-    const int before = site.Jobs.Count();
-    const THarvestCount count = site.HarvestJobs(page, header);
-    if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
-        return TBoardState::BadFormat;
-    more = site.MultiplePages && site.Jobs.Count() - before >= std::max(site.JobsPerPage, 1) &&
-           site.Jobs.Count() < kMostJobs;
+    switch (ReadBoardAnswer(site, data, header, kMostJobs, more)) {
+        case TBoardAnswer::NotFound:
+            return TBoardState::NotFound;
+        case TBoardAnswer::BadFormat:
+            return TBoardState::BadFormat;
+        case TBoardAnswer::Jobs:
+            break;
+    }
     return TBoardState::Jobs;
 }
 
@@ -135,7 +131,9 @@ TBoardState FetchBoard(TSearchEngine& e, TVelaSource& site, std::string& why) {
         if (failed) {
             if (answer.Outcome == THttpOutcome::Refused && answer.Status == 404)
                 return TBoardState::NotFound;
-            why = IntToStr(answer.Status) + " " + answer.Reason;
+            why = answer.Outcome == THttpOutcome::TooLarge
+                      ? "the answer is larger than the program takes"
+                      : IntToStr(answer.Status) + " " + answer.Reason;
             return TBoardState::Unreachable;
         }
         bool more = false;

@@ -1,5 +1,6 @@
 #include "data/Companies.h"
 
+#include <algorithm>
 #include <cctype>
 #include <map>
 #include <set>
@@ -302,6 +303,22 @@ TResult<std::vector<TWatchedCompany>> UnwatchCompany(const std::string& home,
         if (!drop.count(static_cast<int>(i + 1))) text += lines[i] + "\n";
     WriteFileAtomic(path, text);
     return removed;
+}
+
+TBoardAnswer ReadBoardAnswer(TVelaSource& site, const std::string& data, std::string_view header,
+                             int mostJobs, bool& more) {
+    const std::string page = site.ScriptPage(data);
+    more = false;
+    if (!site.NotFoundScript.empty() && !site.Parser.Run(site.NotFoundScript, page).empty())
+        return TBoardAnswer::NotFound;
+    if (!site.PageInExpectedFormat(page)) return TBoardAnswer::BadFormat;
+    const int before = site.Jobs.Count();
+    const THarvestCount count = site.HarvestJobs(page, header);
+    if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
+        return TBoardAnswer::BadFormat;
+    more = site.MultiplePages && site.Jobs.Count() - before >= std::max(site.JobsPerPage, 1) &&
+           site.Jobs.Count() < mostJobs;
+    return TBoardAnswer::Jobs;
 }
 
 TStrings AddOwnSites(TVelaSourcesList& list, const std::string& home,

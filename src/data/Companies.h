@@ -89,6 +89,14 @@ TResult<std::vector<TWatchedCompany>> UnwatchCompany(const std::string& home,
 // Whether `company` is the one the user names: its display name or its token, in any case.
 bool NamesCompany(const TWatchedCompany& company, std::string_view name);
 
+// What one answer of a company's board gave, read as a search reads it.
+enum class TBoardAnswer { Jobs, NotFound, BadFormat };
+// Harvests one answer into the site's jobs (uncleaned), or tells why it holds none: the
+// board says it does not exist, or the answer is not in the family's format. `more` is set
+// when the family pages and this page was full, with fewer than `mostJobs` jobs so far.
+TBoardAnswer ReadBoardAnswer(TVelaSource& site, const std::string& data, std::string_view header,
+                             int mostJobs, bool& more);
+
 // After sources.def: the sites of the user's own file, then one site per watched company.
 // What cannot be used is told in the result and left out; the rest is loaded.
 TStrings AddOwnSites(TVelaSourcesList& list, const std::string& home,
