@@ -23,7 +23,8 @@ std::string ShippedDataDirectory();
 
 // Creates `home` with its "searches" and "temp" directories and copies every shipped file
 // that is missing there (but the company board families, read where they are shipped), so
-// a first start has id.box and sources.def. Existing files are never replaced. Throws EFileError when the directories cannot be created.
+// a first start has id.box and sources.def. Existing files are never replaced. Throws
+// EFileError when the directories cannot be created.
 void PrepareHomeDirectory(const std::string& home, const std::string& shippedDir);
 
 // An exclusive lock on HOME/.lock held for the life of the object. A second process gets
