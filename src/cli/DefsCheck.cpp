@@ -9,6 +9,7 @@
 
 #include "cli/Command.h"
 #include "cli/Workspace.h"
+#include "data/BoardJobs.h"
 #include "data/Companies.h"
 #include "data/VelaSources.h"
 #include "parsing/ScriptCheck.h"
@@ -396,9 +397,16 @@ int CheckPage(TVelaSource& site, const std::string& savedPage, const std::string
         }
     }
 
-    const TStrings blocks = parser.RunRepeated(site.JobBlockScript, page);
-    out << "  JobBlockScript: ";
-    if (site.JobBlockScript.empty()) {
+    if (!site.NotFoundScript.empty() && !parser.Run(site.NotFoundScript, page).empty())
+        out << "  NotFoundScript: the answer says the board does not exist\n";
+
+    const bool byArray = !site.JsonJobArray.empty();
+    const TStrings blocks = byArray ? JsonArrayElements(page, site.JsonJobArray)
+                                    : parser.RunRepeated(site.JobBlockScript, page);
+    if (byArray) {
+        out << "  JsonJobArray \"" << site.JsonJobArray << "\": found " << blocks.size()
+            << (blocks.size() == 1 ? " block\n" : " blocks\n");
+    } else if (out << "  JobBlockScript: "; site.JobBlockScript.empty()) {
         out << "no script\n";
         ++problems;
     } else if (blocks.empty()) {

@@ -137,6 +137,18 @@ TEST_F(Companies, DefsCheckReadsTheOwnFileAndItsFamilies) {
     EXPECT_EQ(out.str().find("Regions codes"), std::string::npos) << out.str();
     EXPECT_EQ(out.str().find("JobBlockScript"), std::string::npos) << out.str();
     EXPECT_EQ(out.str().find("unknown key"), std::string::npos) << out.str();
+
+    // A family's scripts over a saved answer: blocks cut by the JSON array.
+    const std::string families = test::FixturePath("../../data/companies.plain");
+    Run({"defs", "check", families, "--page", "Greenhouse", Fixture("greenhouse.json")});
+    EXPECT_NE(out.str().find("JsonJobArray \"jobs\": found 3 blocks\n  JobTitleScript: found in 3 "
+                             "of 3 blocks (first: \"Senior Python Engineer\")"),
+              std::string::npos)
+        << out.str();
+    Run({"defs", "check", families, "--page", "Lever", Fixture("lever-not-found.json")});
+    EXPECT_NE(out.str().find("NotFoundScript: the answer says the board does not exist"),
+              std::string::npos)
+        << out.str();
 }
 
 // The watched companies of a search, through the proxy to the boards' real host names.
