@@ -86,7 +86,7 @@ void CutSelectMerge(benchmark::State& state) {
     list.MRegions = {"Anywhere", "Germany"};
     list.MRegionNames = {"", "Germany, Deutschland, Berlin, Munich, München"};
     TVelaSource& site = AddCompanySite(list, *FindFamily(families, "Greenhouse"),
-                                       {"Greenhouse", "nimbus", "Nimbus"});
+                                       {"Greenhouse", "nimbus", "Nimbus", 1});
     const std::string& answer = Board().text;
     int kept = 0;
     for (auto _ : state) {

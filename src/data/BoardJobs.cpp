@@ -154,51 +154,62 @@ bool ContainsAtWordBounds(std::string_view text, std::string_view word) {
     return false;
 }
 
-// The value as field scripts read it: the arrays inside it emptied ("[]"), and in its
-// strings the escaped backslashes and quotes turned into "&#92;" and "&quot;" (the clean-up
-// turns them back) and escaped slashes into plain ones, so the first quote after a key ends
-// its value.
-std::string JobBlock(std::string_view value) {
-    std::string out;
-    out.reserve(value.size());
-    size_t i = 0;
-    while (i < value.size()) {
-        // Copy the plain run up to the next string or array in one go.
-        const size_t stop = NextOf(value, i, '"', '[');
-        out.append(value.substr(i, stop - i));
-        i = stop;
-        if (i >= value.size()) break;
-        if (value[i] == '[') {
-            const size_t end = ValueEnd(value, i);
-            out.append("[]");
-            i = end == std::string_view::npos ? value.size() : end;
-            continue;
+// Copies the string opening at `at` into `out`, with escaped backslashes and quotes turned
+// into "&#92;" and "&quot;" (the clean-up turns them back) and escaped slashes into plain
+// ones, so the first quote after a key ends its value. Returns the position after the
+// string, or npos when the text ends inside it.
+size_t CopyString(std::string_view s, size_t at, std::string& out) {
+    out.push_back('"');
+    for (size_t i = at + 1; i < s.size();) {
+        const size_t to = NextOf(s, i, '"', '\\');
+        out.append(s.substr(i, to - i));
+        if (to >= s.size()) break;
+        if (s[to] == '"') {
+            out.push_back('"');
+            return to + 1;
         }
-        out.push_back('"');
-        ++i;
-        while (i < value.size()) {
-            const size_t to = NextOf(value, i, '"', '\\');
-            out.append(value.substr(i, to - i));
-            i = to;
-            if (i >= value.size()) break;
-            if (value[i] == '"') {
-                out.push_back('"');
-                ++i;
-                break;
-            }
-            const char next = i + 1 < value.size() ? value[i + 1] : '\0';
-            if (next == '\\')
-                out.append("&#92;");
-            else if (next == '"')
-                out.append("&quot;");
-            else if (next == '/')
-                out.push_back('/');
-            else
-                out.append(value.substr(i, 2));
-            i += 2;
-        }
+        const char next = to + 1 < s.size() ? s[to + 1] : '\0';
+        if (next == '\\')
+            out.append("&#92;");
+        else if (next == '"')
+            out.append("&quot;");
+        else if (next == '/')
+            out.push_back('/');
+        else
+            out.append(s.substr(to, 2));
+        i = to + 2;
     }
-    return out;
+    return std::string_view::npos;
+}
+
+// Copies the object opening at `at` into `out` as field scripts read it: its strings as
+// CopyString gives them and the arrays inside it emptied ("[]"). One pass finds its end
+// too: the position after it, or npos when the text ends inside it.
+size_t CopyJobObject(std::string_view s, size_t at, std::string& out) {
+    int depth = 0;
+    for (size_t i = at; i < s.size();) {
+        size_t stop = i;
+        while (stop < s.size() && s[stop] != '"' && s[stop] != '[' && s[stop] != '{' &&
+               s[stop] != '}')
+            ++stop;
+        out.append(s.substr(i, stop - i));
+        i = stop;
+        if (i >= s.size()) break;
+        const char c = s[i];
+        if (c == '"') {
+            i = CopyString(s, i, out);
+        } else if (c == '[') {
+            i = ValueEnd(s, i);
+            out.append("[]");
+        } else {
+            out.push_back(c);
+            ++i;
+            depth += c == '{' ? 1 : -1;
+            if (depth == 0) return i;
+        }
+        if (i == std::string_view::npos) break;
+    }
+    return std::string_view::npos;
 }
 
 }  // namespace
@@ -211,9 +222,18 @@ TStrings JsonArrayElements(std::string_view json, std::string_view key) {
     while (true) {
         i = SkipBlanks(json, i);
         if (i >= json.size() || json[i] == ']') return elements;
-        const size_t end = ValueEnd(json, i);
-        if (end == std::string_view::npos || end == i) return elements;
-        elements.push_back(JobBlock(json.substr(i, end - i)));
+        size_t end;
+        if (json[i] == '{') {
+            std::string block;
+            block.reserve(4096);
+            end = CopyJobObject(json, i, block);
+            if (end == std::string_view::npos) return elements;
+            elements.push_back(std::move(block));
+        } else {
+            end = ValueEnd(json, i);
+            if (end == std::string_view::npos || end == i) return elements;
+            elements.emplace_back(json.substr(i, end - i));
+        }
         i = SkipBlanks(json, end);
         if (i >= json.size() || json[i] != ',') return elements;
         ++i;

@@ -11,9 +11,9 @@
 namespace tessaly {
 
 // The elements of the array under `key` of the top-level object of a JSON text (`key`
-// "." for a text that is the array itself), each as it stands in the text but with the
-// arrays inside it emptied ("[]"): a key found first in an element is then the element's
-// own or that of an object in it, never one of a list (a posting's sections, its
+// "." for a text that is the array itself), each as it stands in the text; an object
+// comes with the arrays inside it emptied ("[]"): a key found first in an element is then the
+// element's own or that of an object in it, never one of a list (a posting's sections, its
 // compliance notes). In its strings, escaped backslashes and quotes become "&#92;" and
 // "&quot;" (the clean-up turns them back) and escaped slashes plain ones, so the first
 // quote after a key ends the key's value. Strings and nested values are skipped whole. No such

@@ -39,7 +39,10 @@ class CompanyBoards : public test::TLoopTest {
 
     // The first request of a site for a search in the first region and category.
     static std::string Request(TVelaSource& site) {
-        TQuerySearch search{site.MRegions->front(), site.MCategories->front(), "python"};
+        TQuerySearch search;
+        search.Region = site.MRegions->front();
+        search.Category = site.MCategories->front();
+        search.Keywords = "python";
         TQueryRequest r;
         EXPECT_TRUE(BuildFirstRequest(site, search, r));
         return r.URL + r.Parameters;
