@@ -10,11 +10,16 @@
 
 #include "cli/Command.h"
 #include "cli/SourcesArg.h"
+#include "cli/Workspace.h"
+#include "data/BoardJobs.h"
+#include "data/Companies.h"
 #include "data/QueryBuilder.h"
 #include "data/VelaSources.h"
 #include "parsing/ScriptCheck.h"
 #include "platform/Charset.h"
+#include "platform/Home.h"
 #include "platform/LinkAddress.h"
+#include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "platform/Utf8.h"
 
@@ -22,14 +27,14 @@ namespace tessaly::cli {
 
 namespace {
 
-const std::vector<std::string> kGlobalKeys = {"Version", "MRegions", "MCategories"};
+const std::vector<std::string> kGlobalKeys = {"Version", "MRegions", "MCategories", "MRegionNames"};
 
 const std::vector<std::string> kScriptKeys = {
-    "NextPageLinkScript", "JobBlockScript", "JobTitleScript",  "JobCompanyScript",
-    "JobLocationScript",  "JobURLScript",   "PageFormatScript"};
+    "NextPageLinkScript", "JobBlockScript", "JobTitleScript",   "JobCompanyScript",
+    "JobLocationScript",  "JobURLScript",   "PageFormatScript", "NotFoundScript"};
 
 const std::vector<std::string> kFlagKeys = {"Enabled", "MultiplePages", "NextPageLinkIsAForm",
-                                            "KeepCapitals"};
+                                            "KeepCapitals", "SelectByKeywords"};
 
 const std::map<std::string, int> kRelevancyKeys = {
     {"CategoryRelevancy", 0},          {"RegionMatchRelevancy", 1},
@@ -43,7 +48,8 @@ const std::vector<std::string> kSingleKeys = {"Title",           "HomeURL",
                                               "KeywordLanguage", "JobsPerPage",
                                               "MultiplePages",   "NextPageLinkIsAForm",
                                               "Charset",         "TextFormat",
-                                              "KeepCapitals"};
+                                              "KeepCapitals",    "JsonJobArray",
+                                              "CompanyName"};
 
 const std::vector<std::string> kPlaceholderNames = {"region", "category", "keyword", "userid",
                                                     "city",   "title",    "company"};
@@ -54,11 +60,29 @@ bool Contains(const std::vector<std::string>& v, const std::string& s) {
 
 std::vector<std::string> KnownKeys() {
     std::vector<std::string> k = kGlobalKeys;
-    for (const char* s :
-         {"Title", "HomeURL", "Enabled", "Regions", "Categories", "FirstPageURL", "FirstPageMethod",
-          "FirstPageParameters", "KeywordLanguage", "JobsPerPage", "MultiplePages",
-          "NextPageLinkIsAForm", "Syntaxes.BaseURL", "Syntaxes.Method", "Syntaxes.Parameters",
-          "ParserScripts", "Charset", "TextFormat", "KeepCapitals"})
+    for (const char* s : {"Title",
+                          "HomeURL",
+                          "Enabled",
+                          "Regions",
+                          "Categories",
+                          "FirstPageURL",
+                          "FirstPageMethod",
+                          "FirstPageParameters",
+                          "KeywordLanguage",
+                          "JobsPerPage",
+                          "MultiplePages",
+                          "NextPageLinkIsAForm",
+                          "Syntaxes.BaseURL",
+                          "Syntaxes.Method",
+                          "Syntaxes.Parameters",
+                          "ParserScripts",
+                          "Charset",
+                          "TextFormat",
+                          "KeepCapitals",
+                          "JsonJobArray",
+                          "CompanyName",
+                          "BoardAddress",
+                          "SelectByKeywords"})
         k.emplace_back(s);
     k.insert(k.end(), kScriptKeys.begin(), kScriptKeys.end());
     for (const auto& [name, fallback] : kRelevancyKeys)
@@ -93,13 +117,16 @@ struct TSite {
     std::map<std::string, std::vector<TScriptLine>> scripts;
     int regions = 0, categories = 0;
     bool enabled = false, multiplePages = false;
+    bool jsonArray = false;  // JsonJobArray cuts the blocks
+    bool family = false;     // FirstPageURL holds %board%
+    int addresses = 0;       // BoardAddress lines
 };
 
 struct TChecker {
     // Findings by site (-1: the file and its global keys), each with its file line.
     std::map<int, std::vector<std::pair<int, std::string>>> findings;
     std::vector<TSite> sites;
-    int mRegions = 0, mCategories = 0;
+    int mRegions = 0, mCategories = 0, mRegionNames = 0;
     int problems = 0;
 
     void Add(int site, int line, std::string message) {
@@ -207,6 +234,7 @@ void TChecker::CheckPair(const std::string& keyLine, const std::string& value, i
                     " only creates empty sites up to it");
         if (key == "MRegions") ++mRegions;
         if (key == "MCategories") ++mCategories;
+        if (key == "MRegionNames") ++mRegionNames;
         return;
     }
     // Notes for the reader of the file: ignored by the program, and meant to be.
@@ -281,6 +309,16 @@ void TChecker::CheckValue(int site, int line, const std::string& key, const std:
     } else if (key == "TextFormat") {
         if (UpperCase(value) != "HTML" && UpperCase(value) != "JSON")
             Add(site, line, "TextFormat \"" + value + "\" is neither HTML nor JSON");
+    } else if (key == "JsonJobArray") {
+        s.jsonArray = !value.empty();
+        if (value.empty())
+            Add(site, line, "empty JsonJobArray: the blocks are cut by JobBlockScript");
+    } else if (key == "FirstPageURL" || key == "Syntaxes.BaseURL") {
+        s.family = s.family || value.find("%board%") != std::string::npos;
+    } else if (key == "BoardAddress") {
+        ++s.addresses;
+        if (value.find("%board%") == std::string::npos)
+            Add(site, line, "BoardAddress \"" + Short(value) + "\" has no %board% for the token");
     } else if (key == "Regions") {
         ++s.regions;
     } else if (key == "Categories") {
@@ -338,6 +376,10 @@ void TChecker::CheckTemplate(int site, int line, const std::string& templ) {
 }
 
 void TChecker::CheckSites() {
+    if (mRegionNames > 0 && mRegionNames != mRegions)
+        Add(-1, 0,
+            IntToStr(mRegionNames) + " MRegionNames lines for " + IntToStr(mRegions) +
+                " MRegions: a region without its line is told by its own name only");
     for (size_t i = 0; i < sites.size(); ++i) {
         const int site = static_cast<int>(i);
         TSite& s = sites[i];
@@ -355,19 +397,26 @@ void TChecker::CheckSites() {
                 problems += static_cast<int>(found.size());
             }
         }
-        if (s.enabled && s.scripts["JobBlockScript"].empty())
+        if (s.enabled && !s.jsonArray && s.scripts["JobBlockScript"].empty())
             Add(site, 0, "enabled, but no JobBlockScript: the site finds no job");
         if (s.enabled && s.scripts["JobTitleScript"].empty())
             Add(site, 0,
                 "enabled, but no JobTitleScript: every job is dropped (a job needs a title)");
         if (s.multiplePages && s.scripts["NextPageLinkScript"].empty())
             Add(site, 0, "MultiplePages is True, but there is no NextPageLinkScript");
-        if (s.regions > 0 && s.regions != mRegions)
+        if (s.addresses > 0 && !s.family)
+            Add(site, 0, "BoardAddress given, but FirstPageURL has no %board%: not a family");
+        if (s.family && s.addresses == 0)
+            Add(site, 0,
+                "a family (FirstPageURL holds %board%) without BoardAddress: companies are "
+                "added only as FAMILY:TOKEN");
+        // A file without master lists (the user's own) takes those of sources.def.
+        if (s.regions > 0 && mRegions > 0 && s.regions != mRegions)
             Add(site, 0,
                 IntToStr(s.regions) + " Regions codes for " + IntToStr(mRegions) + " MRegions: " +
                     (s.regions < mRegions ? "a search in a later region skips the site"
                                           : "the extra codes are never used"));
-        if (s.categories > 0 && s.categories != mCategories)
+        if (s.categories > 0 && mCategories > 0 && s.categories != mCategories)
             Add(site, 0,
                 IntToStr(s.categories) + " Categories codes for " + IntToStr(mCategories) +
                     " MCategories: " +
@@ -415,9 +464,16 @@ int CheckPage(TVelaSource& site, const std::string& savedPage, const std::string
         }
     }
 
-    const TStrings blocks = parser.RunRepeated(site.JobBlockScript, page);
-    out << "  JobBlockScript: ";
-    if (site.JobBlockScript.empty()) {
+    if (!site.NotFoundScript.empty() && !parser.Run(site.NotFoundScript, page).empty())
+        out << "  NotFoundScript: the answer says the board does not exist\n";
+
+    const bool byArray = !site.JsonJobArray.empty();
+    const TStrings blocks = byArray ? JsonArrayElements(page, site.JsonJobArray)
+                                    : parser.RunRepeated(site.JobBlockScript, page);
+    if (byArray) {
+        out << "  JsonJobArray \"" << site.JsonJobArray << "\": found " << blocks.size()
+            << (blocks.size() == 1 ? " block\n" : " blocks\n");
+    } else if (out << "  JobBlockScript: "; site.JobBlockScript.empty()) {
         out << "no script\n";
         ++problems;
     } else if (blocks.empty()) {
@@ -570,10 +626,12 @@ int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
     if (auto parsed = args.Parse(argv, {"all"}, {"url"}); !parsed)
         return UsageError(io, "defs check", parsed.error());
     const auto& files = args.Positional();
-    if (files.size() != 1) return UsageError(io, "defs check", "expected one definitions file");
+    if (files.size() > 1) return UsageError(io, "defs check", "expected one definitions file");
     if (pagePath.empty() && (args.Has("all") || args.Has("url")))
         return UsageError(io, "defs check", "--all and --url go with --page");
-    const std::string& path = files[0];
+    // Without a file: the user's own definitions in the home.
+    const std::string path =
+        files.empty() ? JoinPath(ResolveHomeDirectory(HomeOption()), kOwnSourcesFile) : files[0];
     std::string text, page;
     try {
         text = ReadSourcesText(path);
@@ -636,7 +694,8 @@ int Check(const std::vector<std::string>& originalArgv, TCliIO& io) {
 const TRegisterCommand kCheck{{
     "defs check",
     "list what the program will skip or misread in a definitions file",
-    "Usage: tessaly defs check SOURCES.DEF [--page SITE PAGE [--url ADDRESS] [--all]]\n\n"
+    "Usage: tessaly defs check [SOURCES.DEF] [--page SITE PAGE [--url ADDRESS] [--all]]\n\n"
+    "Without SOURCES.DEF, the home's own definitions (mysources.plain) are checked.\n"
     "Reads the definitions (scrambled or plain) and lists, per site and line, what the\n"
     "program would quietly skip, ignore or misread: unknown or misspelt keys (with the\n"
     "nearest known key), values it reads otherwise than meant (\"true\", \"POST\", a\n"

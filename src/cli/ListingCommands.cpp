@@ -339,7 +339,8 @@ int Sources(const std::vector<std::string>& argv, TCliIO& io) {
     TSearchEngine& e = w->Engine();
     for (int i = 0; i < e.Sources.Count(); ++i) {
         const TVelaSource& s = e.Sources[i];
-        io.out << DisplayField(s.Title) << '\t' << (e.TakesPart(s) ? "enabled" : "disabled")
+        io.out << DisplayField(s.Title) << '\t' << (e.TakesPart(s) ? "enabled" : "disabled") << '\t'
+               << (s.Origin.empty() ? "sources.def" : DisplayField(s.Origin))
                << (e.IsPreferred(s) ? "\tpreferred" : "") << "\n";
     }
     io.out << "Regions: " << DisplayField(Join(e.Sources.MRegions, ", ")) << "\n"
@@ -381,9 +382,11 @@ TRegisterCommand r7({"highlight", "highlight a job or take the highlight off",
                      "search N.\n",
                      Highlight});
 TRegisterCommand r8({"sources", "the job sites, enabled or not, preferred",
-                     "Usage: tessaly sources\n\nOne line per job site of sources.def: its "
-                     "title, whether it takes part in searches and whether it is preferred; "
-                     "then the regions and categories searches can use.\n",
+                     "Usage: tessaly sources\n\nOne line per job site: its title, whether it "
+                     "takes part in searches, where it comes from (sources.def, the user's own "
+                     "mysources.plain, or a company of the watch list companies.txt) and "
+                     "whether it is preferred; then the regions and categories searches can "
+                     "use.\n",
                      Sources});
 
 }  // namespace

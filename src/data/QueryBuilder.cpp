@@ -133,6 +133,7 @@ std::string ExpandLine(std::string_view prefix, std::string_view placeholder,
 
 bool BuildFirstRequest(TVelaSource& site, const TQuerySearch& search, TQueryRequest& request) {
     site.QueryID = request.ID;
+    site.PagesRead = 0;
     request.URL = site.FirstPageURL;
     request.IsPost = site.FirstPageMethod == TSubmitMethod::smPOST;
     std::string params;
@@ -208,7 +209,10 @@ bool BuildNextRequest(TVelaSource& site, std::string_view page, TQueryRequest& r
         return FromUtf8(DecodeEntities(fields.Field(raw), false), fields.Charset);
     };
     if (!site.NextPageLinkIsAForm) {
-        request.URL = link(parser.Run(site.NextPageLinkScript, page));
+        // A board paged by offset: "<offset>" in the link counts the jobs asked for so far.
+        ++site.PagesRead;
+        request.URL = ReplaceAll(link(parser.Run(site.NextPageLinkScript, page)), "<offset>",
+                                 IntToStr(static_cast<int64_t>(site.PagesRead) * site.JobsPerPage));
         request.IsPost = false;
         request.Parameters.clear();
         if (request.URL.empty() || request.URL == "?") return false;

@@ -1,6 +1,8 @@
 // Cutting job records out of a result page. Kept apart from the loader so that reading
 // definitions does not pull in the script interpreter.
 #include "data/VelaSources.h"
+
+#include "data/BoardJobs.h"
 #include "platform/DateTime.h"
 #include "platform/LinkAddress.h"
 #include "platform/MainLoop.h"
@@ -24,7 +26,8 @@ TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::
 
 THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header,
                                        std::string_view pageAddress) {
-    const TStrings blocks = Parser.RunRepeated(JobBlockScript, page);
+    const TStrings blocks = JsonJobArray.empty() ? Parser.RunRepeated(JobBlockScript, page)
+                                                 : JsonArrayElements(page, JsonJobArray);
     THarvestCount count;
     count.Blocks = static_cast<int>(blocks.size());
     const TPageFields fields = PageFieldsOf(*this, header, page);
@@ -35,6 +38,7 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
         job.Found = NowText();
         job.Title = fields.Field(Parser.Run(JobTitleScript, block));
         job.Company = fields.Field(Parser.Run(JobCompanyScript, block));
+        if (Trim(job.Company).empty()) job.Company = CompanyName;
         job.Location = fields.Field(Parser.Run(JobLocationScript, block));
         job.URL = ResolveLink(pageAddress, fields.Field(Parser.Run(JobURLScript, block)));
         // Sites that put a running number where the title belongs give no title.

@@ -146,6 +146,7 @@ void TVelaSourcesList::LoadFromFile(const std::string& fileName) {
     ClearSources();
     MRegions.clear();
     MCategories.clear();
+    MRegionNames.clear();
     struct stat st {};
     if (::stat(fileName.c_str(), &st) != 0) return;  // no definitions: no sites
     LoadFromText(ReadSourcesText(fileName), fileName);
@@ -168,6 +169,41 @@ void TVelaSourcesList::LoadFromText(std::string_view text, const std::string& na
     }
     for (auto& s : sources_)
         s->EnabledChoice = s->Enabled;
+}
+
+void TVelaSourcesList::AppendSites(const TStrings& lines, const std::string& name) {
+    const int offset = Count();
+    try {
+        for (size_t i = 0; i < lines.size(); i += 2) {
+            const std::string& keyLine = lines[i];
+            const size_t bar = keyLine.find('|');
+            const std::string key = keyLine.substr(0, bar);
+            if (key == "Version" || key == "MRegions" || key == "MCategories" ||
+                key == "MRegionNames")
+                continue;
+            int site = 0;
+            std::string sub;
+            if (bar != std::string::npos) {
+                const std::string rest = keyLine.substr(bar + 1);
+                const size_t bar2 = rest.find('|');
+                const auto n = ParseInt(rest.substr(0, bar2));
+                if (!n || *n < 0 || *n + offset >= kMaxSites)
+                    throw EConvertError(Where(name, static_cast<int>(i + 1)) + "'" +
+                                        rest.substr(0, bar2) + "' is not a valid site number");
+                site = *n;
+                if (bar2 != std::string::npos) sub = rest.substr(bar2);
+            }
+            const std::string value = i + 1 < lines.size() ? lines[i + 1] : std::string();
+            ApplyPair(key + "|" + IntToStr(site + offset) + sub, value, name,
+                      static_cast<int>(i + 1));
+        }
+    } catch (...) {
+        for (int i = offset; i < Count(); ++i)
+            (*this)[i].EnabledChoice = (*this)[i].Enabled;
+        throw;
+    }
+    for (int i = offset; i < Count(); ++i)
+        (*this)[i].EnabledChoice = (*this)[i].Enabled;
 }
 
 void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& value,
@@ -210,6 +246,8 @@ void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& 
         MRegions.push_back(Utf8FromStored(value));
     else if (key == "MCategories")
         MCategories.push_back(Utf8FromStored(value));
+    else if (key == "MRegionNames")
+        MRegionNames.push_back(Utf8FromStored(value));
     else if (key == "Title")
         s.Title = value;
     else if (key == "HomeURL")
@@ -252,6 +290,16 @@ void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& 
         s.JobURLScript = MultiLineValue(value);
     else if (key == "PageFormatScript")
         s.PageFormatScript = MultiLineValue(value);
+    else if (key == "NotFoundScript")
+        s.NotFoundScript = MultiLineValue(value);
+    else if (key == "JsonJobArray")
+        s.JsonJobArray = value;
+    else if (key == "CompanyName")
+        s.CompanyName = value;
+    else if (key == "SelectByKeywords")
+        s.SelectByKeywords = s.SelectByKeywords || value == "True";
+    else if (key == "BoardAddress")
+        s.BoardAddress.push_back(value);
     else if (key == "JobsPerPage") {
         const auto n = ParseInt(value);
         if (!n)

@@ -100,6 +100,25 @@ class TVelaSource : public TRelevancyWeights {
     // Titles, companies and locations written in capitals stay so (codes, acronyms);
     // otherwise an all-capital text is capitalised word by word.
     bool KeepCapitals = false;
+    // Some output when an answer says the board does not exist (an error object served
+    // with success): the search then shows "Not Found" rather than an empty board.
+    TStrings NotFoundScript;
+    // For a JSON feed: the key of the array whose elements are the job blocks ("." for an
+    // answer that is the array itself). The elements are cut by their nesting, so objects
+    // inside a job do not end it; JobBlockScript is then not used.
+    std::string JsonJobArray;
+    // The company of a job whose JobCompanyScript gives nothing.
+    std::string CompanyName;
+    // A whole board without keyword parameter: only the jobs whose title holds the search's
+    // keywords, and whose location fits its region, are kept.
+    bool SelectByKeywords = false;
+    // A company board family: the board addresses people copy, "%board%" standing for the
+    // board's token ("boards.example.com/%board%").
+    TStrings BoardAddress;
+    // Where the site comes from, for `tessaly sources`: a file name or the watch list.
+    std::string Origin;
+    // A watched company's board token (empty for any other site).
+    std::string Board;
 
     TParserScript Parser;
     TVelaJobsList Jobs;
@@ -108,6 +127,8 @@ class TVelaSource : public TRelevancyWeights {
     bool SiteDone = false;        // the site fetches no further page in this run
     int ProgressSteps = 0;        // progress-gauge steps the site still owes
     bool FormatMismatch = false;  // a page of this run was not in the expected format
+    bool NotFound = false;        // the board answered that it does not exist
+    int PagesRead = 0;            // pages asked for after the first ("<offset>" in a next link)
 
     // The list's master lists, shared by every site.
     const TStrings* MRegions;
@@ -143,6 +164,10 @@ class TVelaSourcesList {
     void LoadFromFile(const std::string& fileName);
     // Reads definitions from already unpacked text; `name` is used in error messages.
     void LoadFromText(std::string_view text, const std::string& name);
+    // Adds the sites of plain definition lines after those already in the list: a site
+    // numbered N in the lines becomes Count() + N. Global keys (versions, master lists) are
+    // left to the main file. Throws EConvertError as LoadFromText does.
+    void AppendSites(const TStrings& plainLines, const std::string& name);
 
     TVelaSource& AddSource();
     void ClearSources();
@@ -154,6 +179,9 @@ class TVelaSourcesList {
     std::string Version;  // survives a load of a file without "Version"
     TStrings MRegions;
     TStrings MCategories;
+    // Per master region, the names a job's location may give for it ("Germany, Deutschland,
+    // Berlin"), for the sites that select by region themselves.
+    TStrings MRegionNames;
 
   private:
     void ApplyPair(const std::string& keyLine, const std::string& value, const std::string& name,

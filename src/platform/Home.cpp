@@ -126,7 +126,9 @@ void PrepareHomeDirectory(const std::string& home, const std::string& shippedDir
     for (const std::string& name : ListDirectory(shippedDir)) {
         const std::string from = JoinPath(shippedDir, name);
         const std::string to = JoinPath(home, name);
-        if (!FileExists(from) || PathExists(to)) continue;
+        // The company board families are read where they are shipped, so that a new
+        // version brings its own; a copy in the home would only look editable.
+        if (!FileExists(from) || PathExists(to) || name == "companies.plain") continue;
         WriteFileBytes(to, ReadFileBytes(from));
     }
 }

@@ -22,8 +22,9 @@ std::string CanonicalDirectory(const std::string& dir);
 std::string ShippedDataDirectory();
 
 // Creates `home` with its "searches" and "temp" directories and copies every shipped file
-// that is missing there, so a first start has id.box and sources.def. Existing files are
-// never replaced. Throws EFileError when the directories cannot be created.
+// that is missing there (but the company board families, read where they are shipped), so
+// a first start has id.box and sources.def. Existing files are never replaced. Throws
+// EFileError when the directories cannot be created.
 void PrepareHomeDirectory(const std::string& home, const std::string& shippedDir);
 
 // Removes what saves of this program cut short by a kill leave in `home` and its

@@ -1,5 +1,7 @@
 #include "platform/Utf8.h"
 
+#include <algorithm>
+
 #include <cstdint>
 
 namespace tessaly {
@@ -162,21 +164,22 @@ int32_t Hex4(std::string_view s, size_t i) {
 std::string CompactJson(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    bool inString = false;
-    for (size_t i = 0; i < text.size(); ++i) {
+    for (size_t i = 0; i < text.size();) {
         const char c = text[i];
-        if (inString) {
-            out += c;
-            if (c == '\\' && i + 1 < text.size())
-                out += text[++i];
-            else if (c == '"')
-                inString = false;
-        } else if (c == '"') {
-            inString = true;
-            out += c;
-        } else if (c != ' ' && c != '\t' && c != '\r' && c != '\n') {
-            out += c;
+        if (c != '"') {
+            if (c != ' ' && c != '\t' && c != '\r' && c != '\n') out += c;
+            ++i;
+            continue;
         }
+        // A string is copied in runs up to its closing quote, escapes and all.
+        size_t end = i + 1;
+        while (end < text.size() && text[end] != '"') {
+            if (text[end] == '\\') ++end;
+            ++end;
+        }
+        end = std::min(end + 1, text.size());
+        out.append(text.substr(i, end - i));
+        i = end;
     }
     return out;
 }

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "data/AtomFeed.h"
+#include "data/Companies.h"
 #include "data/PackedFile.h"
 #include "platform/ByteString.h"
 #include "platform/Home.h"
@@ -135,6 +136,12 @@ bool TSearchEngine::LoadSources() {
         anySite = Sources[i].Title != blank.Title || Sources[i].FirstPageURL != blank.FirstPageURL;
     if (!anySite && Sources.MRegions.empty() && Sources.MCategories.empty())
         throw EFileError(path + " holds no job-site definitions (it is empty or damaged)");
+    for (int i = 0; i < Sources.Count(); ++i)
+        Sources[i].Origin = "sources.def";
+    // The user's own sites and the watched companies; what cannot be used is told and
+    // left out, the rest still searched.
+    for (const std::string& error : AddOwnSites(Sources, ProgramDir, ShippedDataDirectory()))
+        Prompts().ShowError(error);
     for (int i = 0; i < Sources.Count(); ++i) {
         TVelaSource& site = Sources[i];
         site.EnabledChoice = Options.ReadString("Sources", site.Title) != "Disabled";

@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "data/AtomFeed.h"
+#include "data/BoardJobs.h"
 #include "data/QueryBuilder.h"
 #include "data/Relevancy.h"
 #include "platform/ByteString.h"
@@ -179,6 +180,7 @@ void TSearchEngine::InitSearch() {
         row.Kept.clear();
         site.SiteDone = false;
         site.FormatMismatch = false;
+        site.NotFound = false;
         site.Jobs.ClearJobs();
 
         std::unique_ptr<THTTPQuery> query = Machine.NewQuery();
@@ -262,6 +264,12 @@ void TSearchEngine::ProgressPhase(int phase) {
 // The row of a site whose answer was not what its definition expects (an error or
 // challenge page served with success, a changed format): a stale definition shows.
 static const char* const kFormatMismatchStatus = "No jobs in the expected format";
+// The row of a company board that does not exist (a token mistyped, a board closed).
+static const char* const kNotFoundStatus = "Not Found";
+
+// A whole board is read to its end (within this many jobs) before the search selects from
+// it; the user's maximum applies to what is kept.
+static constexpr int kWholeBoardJobs = 5000;
 
 // One step of a site's reserved gauge steps. A site that fetches more pages than its
 // reservation planned for pays nothing more, so the gauge never runs past its maximum.
@@ -305,6 +313,10 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             if (result.Outcome == THttpOutcome::TooLarge) status = "Too Large";
             if (timedOut_.erase(result.ID) > 0 && !stopping) status = "Timed Out";
             if ((result.Status == 404 || result.Status == 0) && stopping) status = "Aborted";
+            // A company board's server that answers 404 has no such board.
+            if (!site.Board.empty() && result.Outcome == THttpOutcome::Refused &&
+                result.Status == 404)
+                status = kNotFoundStatus;
             SetProgressRow(row, kProgressFailed, status);
             GaugeStep(site.ProgressSteps);
             site.ProgressSteps = 0;
@@ -325,7 +337,10 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             const int before = site.Jobs.Count();
             // A page the definition was not written for gives no job: whatever its scripts
             // would cut out of an error page is noise, and the row says why it is empty.
-            if (!site.PageInExpectedFormat(page)) {
+            if (!site.NotFoundScript.empty() &&
+                !site.Parser.Run(site.NotFoundScript, page).empty()) {
+                site.NotFound = true;
+            } else if (!site.PageInExpectedFormat(page)) {
                 site.FormatMismatch = true;
             } else {
                 const THarvestCount count = site.HarvestJobs(page, result.Header, address);
@@ -342,9 +357,9 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
                 const int added = site.Jobs.Count() - before;
                 // A page must add jobs to lead on: a site without a page size whose pages
                 // keep linking to a next page would otherwise never end.
-                const bool more = site.MultiplePages && !site.FormatMismatch &&
-                                  added >= std::max(site.JobsPerPage, 1) &&
-                                  site.Jobs.Count() < MaxJobs();
+                const int cap = site.SelectByKeywords ? kWholeBoardJobs : MaxJobs();
+                const bool more = site.MultiplePages && !site.FormatMismatch && !site.NotFound &&
+                                  added >= std::max(site.JobsPerPage, 1) && site.Jobs.Count() < cap;
                 if (more) {
                     std::unique_ptr<THTTPQuery> query = Machine.NewQuery();
                     query->OnEvent = [this](THTTPResult& r, THTTPMachineEventType t) {
@@ -368,7 +383,10 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             if (!site.SiteDone) break;
             if (RunState != rsStopping) FinishSite(site, row);
             ++ItemsDone;
-            if (site.FormatMismatch) {
+            if (site.NotFound) {
+                SetProgressRow(row, kProgressFailed, kNotFoundStatus);
+                front_.StatusText(1, site.Title + " has no such board.");
+            } else if (site.FormatMismatch) {
                 SetProgressRow(row, kProgressFailed, kFormatMismatchStatus);
                 front_.StatusText(1, site.Title + " did not answer in the expected format.");
             } else {
@@ -412,6 +430,10 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
         Prompts().ShowError("ERROR: Crash on CleanUpJobs");
     }
     if (product_.find("US") != std::string::npos) site.Jobs.ExpandStates();
+    // A whole board keeps what the search asks for; the row's "Kept" shows the selection.
+    if (site.SelectByKeywords)
+        SelectBoardJobs(site.Jobs, search.Keywords, search.Region, Sources.MRegions,
+                        Sources.MRegionNames);
     try {
         ScoreSourceJobs(site, search);
     } catch (...) {

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <utility>
 
+#include "data/Companies.h"
 #include "data/VelaSources.h"
 #include "net/HttpMachine.h"
 #include "platform/ByteString.h"
+#include "platform/Home.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "services/Reply.h"
@@ -155,7 +157,11 @@ void TSourceUpdate::BoxUpdateEvent(THTTPResult& result, int type) {
 bool TSourceUpdate::LoadSources(const std::string& path) {
     try {
         sources_.LoadFromFile(path);
-        return sources_.Count() > 1;
+        const bool valid = sources_.Count() > 1;
+        // The user's own sites and watched companies come back after the new file's; a
+        // slip in them was told when the program loaded them first.
+        if (valid && !dir_.empty()) AddOwnSites(sources_, dir_, ShippedDataDirectory());
+        return valid;
     } catch (const std::exception&) {
         return false;
     }

@@ -45,6 +45,7 @@
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
 #include "ui/VelaAbout.h"
+#include "ui/VelaCompanies.h"
 #include "ui/VelaConnectWizard.h"
 #include "ui/VelaFindInResults.h"
 #include "ui/VelaMainShared.h"
@@ -207,6 +208,12 @@ void TVelaMainForm::CreateActions() {
                [self] { self->MMTranslateJobClick(); });
     MakeAction("MMPreferences", "&Preferences...", "Change the program's options.",
                [self] { self->MMPreferencesClick(); });
+    MakeAction("MMCompanies", "Watched &Companies...",
+               "Watch the career boards of the companies you want to work for.", [self] {
+                   if (self->RunState() != rsIdle) return;
+                   TCompaniesForm form(self->Engine(), self);
+                   self->ExecDialog(&form);
+               });
     MakeAction(
         "MMNew", "New &Search...", "Start a new search on all job sites.",
         [self] { self->MMNewClick(); }, K(Qt::CTRL | Qt::Key_S));
@@ -303,6 +310,7 @@ void TVelaMainForm::CreateMenus() {
     connect(SortMenu, &QMenu::aboutToShow, this, [this] { SortJobsbyClick(); });
     edit->addSeparator();
     edit->addAction(Action("MMPreferences"));
+    edit->addAction(Action("MMCompanies"));
 
     QMenu* search = bar->addMenu("Sea&rch");
     search->setObjectName("MMSearch");
@@ -791,6 +799,7 @@ void TVelaMainForm::UpdateMenus() {
     const TVelaSearch* s = search ? const_cast<TVelaMainForm*>(this)->GetSelectedSearch() : nullptr;
     Action("MMDeleteGrabbed")->setEnabled(s && settled && DirectoryExists(SearchFolder(*s)));
     Action("MMPreferences")->setEnabled(idle);
+    Action("MMCompanies")->setEnabled(idle);
     Action("MMNew")->setEnabled(idle);
     for (const char* n : {"MMRefine", "MMUpdate", "MMFindInResults"})
         Action(n)->setEnabled(shown && idle);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "data/Companies.h"
 #include "data/VelaSources.h"
 #include "net/HttpMachine.h"
 #include "platform/Paths.h"
@@ -109,6 +110,25 @@ TEST_F(SourceUpdateTest, NewVersionReplacesDefinitionsAndBackupKeepsTheOld) {
     EXPECT_EQ(ReadFileBytes(Sandbox().File("sources.def.bak")), oldDefs_);
     EXPECT_FALSE(FileExists(Sandbox().File("sources.def.new")));
     EXPECT_EQ(reloads_, 1);
+}
+
+// The user's own definitions and watch list come back after the new sources.def, and the
+// update leaves both files as they were.
+TEST_F(SourceUpdateTest, OwnSitesAndWatchedCompaniesOutliveTheUpdate) {
+    const std::string own = "Title\r\nMy Board\r\nEnabled\r\nTrue\r\n";
+    const std::string watch = "# mine\ngreenhouse:nimbus Nimbus\n";
+    WriteFileBytes(Sandbox().File(kOwnSourcesFile), own);
+    WriteFileBytes(Sandbox().File(kWatchListFile), watch);
+    Serve(Box("1999.02.01"), Encode(BoardLines("1999.02.01")));
+    update_->Start();
+    ASSERT_TRUE(WaitFor([&] { return update_->Finished(); }));
+    EXPECT_EQ(sources_.Version, "1999.02.01");
+    ASSERT_GE(sources_.Count(), 2);
+    EXPECT_EQ(sources_[sources_.Count() - 2].Title, "My Board");
+    EXPECT_EQ(sources_[sources_.Count() - 1].Title, "Nimbus");
+    EXPECT_EQ(sources_[sources_.Count() - 1].Board, "nimbus");
+    EXPECT_EQ(ReadFileBytes(Sandbox().File(kOwnSourcesFile)), own);
+    EXPECT_EQ(ReadFileBytes(Sandbox().File(kWatchListFile)), watch);
 }
 
 TEST_F(SourceUpdateTest, DefinitionsWithOneSiteFallBack) {

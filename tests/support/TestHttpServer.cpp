@@ -66,6 +66,17 @@ TTestHttpServer::TTestHttpServer(TScript script, bool concurrent)
 
 TTestHttpServer::TTestHttpServer(TScript script, const TTlsIdentity& tls)
     : script_(std::move(script)) {
+    LoadIdentity(tls);
+    Start();
+}
+
+TTestHttpServer::TTestHttpServer(TScript script, const TTlsIdentity& tls, TTunnel, bool concurrent)
+    : script_(std::move(script)), concurrent_(concurrent), tunnel_(true) {
+    LoadIdentity(tls);
+    Start();
+}
+
+void TTestHttpServer::LoadIdentity(const TTlsIdentity& tls) {
     tlsContext_ = SSL_CTX_new(TLS_server_method());
     if (tlsContext_ == nullptr ||
         SSL_CTX_use_certificate_chain_file(tlsContext_, tls.certificateFile.c_str()) != 1 ||
@@ -74,7 +85,11 @@ TTestHttpServer::TTestHttpServer(TScript script, const TTlsIdentity& tls)
         ERR_clear_error();
         throw std::runtime_error("test server: can't load " + tls.certificateFile);
     }
-    Start();
+}
+
+std::vector<std::string> TTestHttpServer::Connects() const {
+    std::lock_guard<std::mutex> guard(lock_);
+    return connects_;
 }
 
 void TTestHttpServer::Start() {
@@ -235,6 +250,7 @@ void TTestHttpServer::Serve(int fd) {
         timeval limit{5, 0};
         setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+        if (tunnel_ && !AcceptTunnel(fd)) return;
         ssl = SSL_new(tlsContext_);
         SSL_set_fd(ssl, fd);
         if (SSL_accept(ssl) != 1) {
@@ -259,6 +275,23 @@ void TTestHttpServer::Serve(int fd) {
         SSL_free(ssl);
         ERR_clear_error();
     }
+}
+
+bool TTestHttpServer::AcceptTunnel(int fd) {
+    // The CONNECT head arrives in the clear; the client waits for the answer before its
+    // handshake, so nothing of the TLS stream is read here.
+    std::string head;
+    char c;
+    while (head.find("\r\n\r\n") == std::string::npos) {
+        if (recv(fd, &c, 1, 0) != 1 || head.size() > 8192) return false;
+        head += c;
+    }
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        connects_.push_back(head.substr(0, head.find("\r\n")));
+    }
+    const std::string ok = "HTTP/1.0 200 Connection established\r\n\r\n";
+    return send(fd, ok.data(), ok.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(ok.size());
 }
 
 void TTestHttpServer::ServeOn(int fd, SSL* ssl, const std::function<long(char*, size_t)>& receive,

@@ -49,6 +49,13 @@ class TTestHttpServer {
     TTestHttpServer(TScript script, bool concurrent);
     // A TLS server; throws std::runtime_error when the identity cannot be loaded.
     TTestHttpServer(TScript script, const TTlsIdentity& tls);
+    // A proxy that stands in for https hosts: each connection's CONNECT is answered with
+    // success, then the tunnel speaks TLS with `tls` and is served by the script. Every
+    // request goes to the script, whatever host it was meant for.
+    struct TTunnel {};
+    TTestHttpServer(TScript script, const TTlsIdentity& tls, TTunnel, bool concurrent);
+    // The CONNECT lines received, in order.
+    std::vector<std::string> Connects() const;
     ~TTestHttpServer();
     TTestHttpServer(const TTestHttpServer&) = delete;
     TTestHttpServer& operator=(const TTestHttpServer&) = delete;
@@ -94,6 +101,9 @@ class TTestHttpServer {
     bool Hold(int fd, int ms);
 
     void Start();
+    void LoadIdentity(const TTlsIdentity& tls);
+    // Reads a CONNECT head and answers it; false when the connection gave none.
+    bool AcceptTunnel(int fd);
 
     TScript script_;
     bool concurrent_ = false;
@@ -101,6 +111,8 @@ class TTestHttpServer {
     std::atomic<int> peak_{0};
     std::vector<std::thread> connections_;  // the server thread's alone
     ssl_ctx_st* tlsContext_ = nullptr;
+    bool tunnel_ = false;
+    std::vector<std::string> connects_;
     int failedHandshakes_ = 0;
     int listenFd_ = -1;
     int stopFd_ = -1;

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "demo/certs/Certificates.h"
+#include "platform/Paths.h"
 #include "support/TestSupport.h"
 
 namespace tessaly::test {
@@ -32,6 +33,7 @@ const TTestCertificates& TestCertificates() {
     auto ca = certs::MakeAuthority(dir->Path(), "Tessaly Test CA", 2);
     if (!ca) throw std::runtime_error(ca.error());
     certificates->caFile = ca.value().certificateFile;
+    certificates->caKeyFile = ca.value().keyFile;
     certificates->localhost =
         Identity(certs::MakeLeaf(dir->Path(), ca.value(), "localhost", certs::kLoopbackNames, 2));
     certificates->wrongHost = Identity(certs::MakeLeaf(
@@ -40,6 +42,12 @@ const TTestCertificates& TestCertificates() {
         Identity(certs::MakeSelfSigned(dir->Path(), "self", certs::kLoopbackNames, 2));
     made = std::move(certificates);
     return *made;
+}
+
+TTestHttpServer::TTlsIdentity TestLeaf(const std::string& name, const std::string& altNames) {
+    const TTestCertificates& c = TestCertificates();
+    const std::string dir = DirName(c.caFile);
+    return Identity(certs::MakeLeaf(dir, {c.caFile, c.caKeyFile}, name, altNames, 2));
 }
 
 TSilentServer::TSilentServer(const std::string& reply, bool closeAfterReply)

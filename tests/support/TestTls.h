@@ -13,6 +13,7 @@ namespace tessaly::test {
 
 struct TTestCertificates {
     std::string caFile;                        // the test CA's certificate
+    std::string caKeyFile;                     // and its key
     TTestHttpServer::TTlsIdentity localhost;   // from the CA, for "localhost" and 127.0.0.1
     TTestHttpServer::TTlsIdentity wrongHost;   // from the CA, for "wrong.example.invalid"
     TTestHttpServer::TTlsIdentity selfSigned;  // "localhost" and 127.0.0.1, signed by itself
@@ -21,6 +22,10 @@ struct TTestCertificates {
 // Made once per test program in a scratch directory that goes at exit; throws
 // std::runtime_error with openssl's output when a command fails.
 const TTestCertificates& TestCertificates();
+
+// A certificate of the test CA for other names ("DNS:boards.example.org,..."), made in the
+// same scratch directory: a test can then stand in for real hosts.
+TTestHttpServer::TTlsIdentity TestLeaf(const std::string& name, const std::string& altNames);
 
 // Accepts on a loopback port and holds every connection open, silent, until destroyed.
 // Given a reply (or told to close), it first takes what the client sent, answers with the
