@@ -21,20 +21,43 @@ TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::
     return {ResolvePageCharset(site.Charset, header, page), IsJsonTextFormat(site.TextFormat)};
 }
 
-THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header) {
-    const TStrings blocks = Parser.RunRepeated(JobBlockScript, page);
+THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header,
+                                       const THarvestLimits& limits) {
+    // The caller's question reaches the scripts' statements too; the parser gets its own
+    // back whatever happens.
+    struct TKeepGoingScope {
+        TParserScript& parser;
+        TKeepGoing saved;
+        ~TKeepGoingScope() { parser.KeepGoing = std::move(saved); }
+    } scope{Parser, Parser.KeepGoing};
+    if (limits.KeepGoing) Parser.KeepGoing = limits.KeepGoing;
+    const TStrings blocks =
+        Parser.RunRepeated(JobBlockScript, page,
+                           limits.MaxBlocks < 0 ? SIZE_MAX : static_cast<size_t>(limits.MaxBlocks));
     THarvestCount count;
     count.Blocks = static_cast<int>(blocks.size());
     const TPageFields fields = PageFieldsOf(*this, header, page);
     const std::string source = Utf8FromStored(Title);
     for (const auto& block : blocks) {
+        if (Parser.Stopped()) break;  // the block list itself was cut short
         TVelaJob& job = Jobs.AddJob();
         job.Source = source;
         job.Found = NowText();
-        job.Title = fields.Field(Parser.Run(JobTitleScript, block));
-        job.Company = fields.Field(Parser.Run(JobCompanyScript, block));
-        job.Location = fields.Field(Parser.Run(JobLocationScript, block));
-        job.URL = fields.Field(Parser.Run(JobURLScript, block));
+        bool stopped = false;
+        auto cut = [&](const TStrings& script) {
+            std::string raw = stopped ? std::string() : Parser.Run(script, block);
+            stopped = stopped || Parser.Stopped();
+            return fields.Field(raw);
+        };
+        job.Title = cut(JobTitleScript);
+        job.Company = cut(JobCompanyScript);
+        job.Location = cut(JobLocationScript);
+        job.URL = cut(JobURLScript);
+        if (stopped) {
+            // A job cut short would be a wrong one.
+            Jobs.DeleteJob(Jobs.Count() - 1);
+            break;
+        }
         // Sites that put a running number where the title belongs give no title.
         if (const auto n = ParseInt(job.Title); n && *n > 0) job.Title.clear();
         // The job was just appended, so it is the last one whatever its JobIndex says.
@@ -44,7 +67,7 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
         } else {
             ++count.Kept;
         }
-        ProcessMessages();
+        if (!KeepGoingOrYield(Parser.KeepGoing)) break;
     }
     return count;
 }

@@ -272,14 +272,17 @@ std::string DecodeEntities(std::string_view text, bool legacyPrefixes) {
     std::string out;
     out.reserve(text.size());
     size_t i = 0;
+    // The next ";" and blank at or after the current "&", looked for again only once an
+    // "&" lies beyond them: the text is scanned once however many "&" it holds.
+    size_t semi = text.find(';'), space = text.find(' ');
     while (true) {
         const size_t amp = text.find('&', i);
         if (amp == std::string_view::npos) break;
         out.append(text, i, amp - i);
         // The reference must close with ";" before the next blank (or the end, which
         // stands for the blank the decoder appends).
-        const size_t semi = text.find(';', amp);
-        const size_t space = text.find(' ', amp);
+        if (semi != std::string_view::npos && semi < amp) semi = text.find(';', amp);
+        if (space != std::string_view::npos && space < amp) space = text.find(' ', amp);
         if (semi == std::string_view::npos || (space != std::string_view::npos && space < semi)) {
             out += '&';
             i = amp + 1;
@@ -441,6 +444,43 @@ void TVelaJobsList::DeleteJob(int position) {
         --jobs_[i]->JobIndex;
 }
 
+void TVelaJobsList::KeepBest(std::string_view columnKey, int count) {
+    count = std::max(count, 0);
+    if (count >= Count()) {
+        SortJobs(columnKey);
+        return;
+    }
+    if (const TJobLess less = ColumnOrder(columnKey)) {
+        try {
+            // The first `count` of a stable sort: a partial sort that breaks ties by the
+            // position the job had, on positions so the jobs stay where they are meanwhile.
+            std::vector<size_t> order(jobs_.size());
+            for (size_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            std::partial_sort(order.begin(), order.begin() + count, order.end(),
+                              [&](size_t x, size_t y) {
+                                  const TVelaJob& a = *jobs_[x];
+                                  const TVelaJob& b = *jobs_[y];
+                                  if (a.Pinned != b.Pinned) return a.Pinned;
+                                  if (less(a, b)) return true;
+                                  if (less(b, a)) return false;
+                                  return x < y;
+                              });
+            std::vector<std::unique_ptr<TVelaJob>> kept;
+            kept.reserve(static_cast<size_t>(count));
+            for (int k = 0; k < count; ++k)
+                kept.push_back(std::move(jobs_[order[static_cast<size_t>(k)]]));
+            jobs_ = std::move(kept);  // frees the rest in one go
+            return;
+        } catch (...) {
+            // As a failed sort: the order stays, and the cut below still holds.
+        }
+    }
+    // The kept jobs all come before the freed ones, so no JobIndex changes, as with
+    // DeleteJob at `count` repeated.
+    jobs_.resize(static_cast<size_t>(count));
+}
+
 void TVelaJobsList::ClearJobs() {
     jobs_.clear();
 }
@@ -548,7 +588,7 @@ bool TVelaJobsList::HasHigh() const {
     return std::any_of(jobs_.begin(), jobs_.end(), [](const auto& j) { return j->High; });
 }
 
-void TVelaJobsList::CleanUpJobs() {
+void TVelaJobsList::CleanUpJobs(const TKeepGoing& keepGoing) {
     try {
         // By index, and the count read each time: a message handled between jobs must
         // not leave us walking a changed vector.
@@ -562,7 +602,7 @@ void TVelaJobsList::CleanUpJobs() {
             j.URL = CleanJobURL(j.URL, j);
             j.Status = kStatusWhite;
             j.High = false;
-            ProcessMessages();
+            if (!KeepGoingOrYield(keepGoing)) break;
         }
     } catch (...) {
         Prompts().ShowMessage("ERROR: Crash on CleanUpJobs");

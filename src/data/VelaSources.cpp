@@ -14,10 +14,6 @@ namespace tessaly {
 
 namespace {
 
-// More sites than any definitions file holds; a key line asking for a site beyond it is
-// damage, and honouring it would only fill memory with empty sites.
-constexpr int kMaxSites = 10000;
-
 // The line-break mark of multi-line values: "|", the section sign, "|". The sign is the
 // Latin-1 byte; a readable file saved by a UTF-8 editor holds its two UTF-8 bytes, which
 // mean the same.
@@ -186,9 +182,9 @@ void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& 
         if (!n)
             throw EConvertError(Where(name, lineNo) + "'" + std::string(siteText) +
                                 "' is not a valid site number");
-        if (*n < 0 || *n >= kMaxSites)
+        if (*n < 0 || *n >= kMaxSourceSites)
             throw EConvertError(Where(name, lineNo) + "site number " + IntToStr(*n) +
-                                " is out of range (0 to " + IntToStr(kMaxSites - 1) + ")");
+                                " is out of range (0 to " + IntToStr(kMaxSourceSites - 1) + ")");
         site = *n;
         if (bar2 != std::string_view::npos) {
             const std::string_view subText = rest.substr(bar2 + 1);

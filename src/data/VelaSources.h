@@ -36,6 +36,14 @@ struct THarvestCount {
     int Untitled = 0;
 };
 
+// How far one harvest may go: at most `MaxBlocks` job blocks (negative: no limit), and,
+// when given, `KeepGoing` is asked between steps and ends the harvest when it answers
+// false (the jobs cut so far stay in the site's list).
+struct THarvestLimits {
+    int MaxBlocks = -1;
+    TKeepGoing KeepGoing;
+};
+
 // The six weights a site definition carries, with their defaults.
 struct TRelevancyWeights {
     int CategoryRelevancy = 0;
@@ -55,7 +63,8 @@ class TVelaSource : public TRelevancyWeights {
     // location and link each; blocks whose title is empty or a running number are dropped.
     // The scripts run on the page's bytes; what they cut is turned into UTF-8 by the
     // page's charset (PageFieldsOf), `header` being the received header lines.
-    THarvestCount HarvestJobs(const std::string& page, std::string_view header = {});
+    THarvestCount HarvestJobs(const std::string& page, std::string_view header = {},
+                              const THarvestLimits& limits = {});
     // The page as this site's scripts read it: a JSON feed (TextFormat JSON) compacted, so
     // its scripts do not depend on how the feed is laid out; any other page as it came.
     std::string ScriptPage(std::string page) const;
@@ -154,6 +163,11 @@ class TVelaSourcesList {
                    int lineNo);
     std::vector<std::unique_ptr<TVelaSource>> sources_;
 };
+
+// More sites than any definitions file holds; a key line asking for a site beyond it is
+// damage, and honouring it would only fill memory with empty sites, so the loader refuses
+// the file.
+inline constexpr int kMaxSourceSites = 10000;
 
 // The two keys every line of a definitions file is scrambled with.
 inline constexpr std::string_view kSourcesKeyA = "Quokka";

@@ -219,6 +219,9 @@ class TSearchEngine {
     void ProgressPhase(int phase);
     void SourcesDoneText();
     void FinishSite(TVelaSource& site, int row);
+    // What long work of a run (cutting, cleaning, scoring a site's jobs) asks between
+    // steps: pending messages run, so Stop is seen, and the work goes on unless stopping.
+    bool KeepRunning();
     // The list the running search merges into: the current list when it holds that
     // search's table, else a side list loaded from the table.
     TVelaJobsList& RunList();

@@ -323,7 +323,12 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             if (!site.PageInExpectedFormat(page)) {
                 site.FormatMismatch = true;
             } else {
-                const THarvestCount count = site.HarvestJobs(page, result.Header);
+                // However many blocks a page holds, a site keeps no more jobs than the
+                // highest MaxJobs allows, so cutting stops there.
+                const THarvestCount count = site.HarvestJobs(
+                    page, result.Header, {std::max(kMaxJobsHigh - site.Jobs.Count(), 0), [this] {
+                                              return KeepRunning();
+                                          }});
                 // Blocks that look like jobs, none with a title: the scripts no longer fit.
                 if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
                     site.FormatMismatch = true;
@@ -383,24 +388,34 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
     if (!starting_ && ItemsDone >= ItemsQueued) SearchDone();
 }
 
+bool TSearchEngine::KeepRunning() {
+    ProcessMessages();
+    return RunState != rsStopping;
+}
+
 void TSearchEngine::FinishSite(TVelaSource& site, int row) {
     TVelaSearch& search = *runSearch_;
+    const TKeepGoing keepGoing = [this] { return KeepRunning(); };
     try {
-        site.Jobs.CleanUpJobs();
+        site.Jobs.CleanUpJobs(keepGoing);
     } catch (...) {
         Prompts().ShowError("ERROR: Crash on CleanUpJobs");
     }
     if (product_.find("US") != std::string::npos) site.Jobs.ExpandStates();
     try {
-        ScoreSourceJobs(site, search);
+        ScoreSourceJobs(site, search, keepGoing);
     } catch (...) {
         Prompts().ShowError("bug in Score");
     }
-    site.Jobs.SortJobs(kRelevancyKey);
-    if (IsPreferred(site)) site.Jobs.PinAndHighlightAll();
+    // Stop pressed meanwhile: the site's jobs are half done and, as for every site still
+    // running at a Stop, not merged.
+    if (RunState == rsStopping) {
+        site.Jobs.ClearJobs();
+        return;
+    }
     const int maxJobs = MaxJobs();
-    while (site.Jobs.Count() > maxJobs)
-        site.Jobs.DeleteJob(maxJobs);
+    site.Jobs.KeepBest(kRelevancyKey, maxJobs);
+    if (IsPreferred(site)) site.Jobs.PinAndHighlightAll();
     const int count = site.Jobs.Count();
     front_.StatusText(1, "Retrieved " + IntToStr(count) + " jobs from " + site.Title + ".");
     if (row >= 0) {
