@@ -320,7 +320,11 @@ TEST(ScriptRun, RepeatedStopsAtTheFirstRunThatDoesNotShortenTheContent) {
     };
     for (const auto& c : cases) {
         Script s;
+        // A guard, so that a repetition that does not end fails instead of filling memory.
+        int statements = 0;
+        s.p.KeepGoing = [&] { return ++statements < 10000; };
         EXPECT_EQ(s.p.RunRepeated(c.script, c.text), c.blocks) << c.text;
+        EXPECT_FALSE(s.p.Stopped()) << c.text;
     }
 }
 
