@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <iterator>
+#include <set>
 #include <unordered_set>
 
 #include "data/HtmlEntities.h"
@@ -185,6 +187,74 @@ const TState* FindState(std::string_view word) {
     for (const auto& s : kStates)
         if (s.code == upper) return &s;
     return nullptr;
+}
+
+// Until none is left, deletes one character at the first occurrence of each of "  ",
+// " , ", ",,", "-," in turn, in passes. The order of the deletions matters to the result,
+// so they are made as written; but deleting at the front of a long text once per
+// character, and looking for each pattern from the front every time, would take time with
+// the square of the text. So the characters are a linked list, each pattern's search goes
+// on from where it last stopped, and a deletion only adds the two places before it where a
+// new occurrence may begin.
+std::string SqueezeSeparators(const std::string& s) {
+    constexpr std::string_view kSqueeze[] = {"  ", " , ", ",,", "-,"};
+    constexpr size_t kNone = SIZE_MAX;
+    const size_t n = s.size();
+    std::vector<size_t> next(n), prev(n);
+    std::vector<bool> live(n, true);
+    for (size_t i = 0; i < n; ++i) {
+        next[i] = i + 1 < n ? i + 1 : kNone;
+        prev[i] = i > 0 ? i - 1 : kNone;
+    }
+    auto matchesAt = [&](size_t at, std::string_view pattern) {
+        for (const char c : pattern) {
+            if (at == kNone || s[at] != c) return false;
+            at = next[at];
+        }
+        return true;
+    };
+    // Per pattern: where its scan goes on (no occurrence begins before it except at a
+    // candidate), and the candidates before that point.
+    size_t scan[std::size(kSqueeze)];
+    std::set<size_t> candidates[std::size(kSqueeze)];
+    std::fill(std::begin(scan), std::end(scan), n > 0 ? 0 : kNone);
+    auto first = [&](size_t k) {
+        auto& c = candidates[k];
+        while (!c.empty() && *c.begin() < scan[k]) {
+            const size_t at = *c.begin();
+            if (live[at] && matchesAt(at, kSqueeze[k])) return at;
+            c.erase(c.begin());
+        }
+        while (scan[k] != kNone && !matchesAt(scan[k], kSqueeze[k]))
+            scan[k] = next[scan[k]];
+        return scan[k];
+    };
+    auto erase = [&](size_t e) {
+        live[e] = false;
+        const size_t p = prev[e], q = next[e];
+        if (p != kNone) next[p] = q;
+        if (q != kNone) prev[q] = p;
+        for (size_t k = 0; k < std::size(kSqueeze); ++k) {
+            if (scan[k] == e) scan[k] = q;
+            for (size_t back = p, steps = 0; back != kNone && steps < 2; back = prev[back], ++steps)
+                if (back < scan[k]) candidates[k].insert(back);
+        }
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (size_t k = 0; k < std::size(kSqueeze); ++k) {
+            const size_t at = first(k);
+            if (at != kNone) {
+                erase(at);
+                changed = true;
+            }
+        }
+    }
+    std::string out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        if (live[i]) out += s[i];
+    return out;
 }
 
 // ---------------------------------------------------------------- sorting
@@ -408,17 +478,7 @@ std::string ExpandStateCodes(std::string_view location) {
         }
         s += w;
     }
-    constexpr std::string_view kSqueeze[] = {"  ", " , ", ",,", "-,"};
-    for (bool changed = true; changed;) {
-        changed = false;
-        for (const auto pat : kSqueeze) {
-            const size_t at = s.find(pat);
-            if (at != std::string::npos) {
-                s.erase(at, 1);
-                changed = true;
-            }
-        }
-    }
+    s = SqueezeSeparators(s);
     size_t b = 0;
     while (b < s.size() && (s[b] == ' ' || s[b] == ',' || s[b] == '-'))
         ++b;

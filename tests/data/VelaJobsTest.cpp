@@ -167,6 +167,29 @@ TEST(JobStates, CodesAreWrittenOut) {
     EXPECT_EQ(ExpandStateCodes(",,, --"), "");
 }
 
+// Runs of blanks, commas and hyphens squeeze as they always did (the order of the
+// deletions shows in "x , , ,y"), and a long run no longer takes time with its square.
+TEST(JobStates, SeparatorRunsSqueezeInOrderAndInLinearTime) {
+    struct {
+        std::string location, expanded;
+    } cases[] = {
+        {"Boston ,, MA", "Boston, Massachusetts"},
+        {"a - , b", "a, b"},
+        {"x , , ,y", "x, ,y"},
+        {"Dallas -,TX", "Dallas, Texas"},
+        {"Akron, OH ,- US", "Akron, OH"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ExpandStateCodes(c.location), c.expanded) << c.location;
+    std::string run;
+    for (int i = 0; i < 200000; ++i)
+        run += " ,";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ExpandStateCodes(run + "Austin TX"), "Austin, Texas");
+    EXPECT_EQ(ExpandStateCodes(std::string(400000, ',') + "x"), "x");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+}
+
 TEST(JobStates, ListExpandsEveryLocation) {
     TVelaJobsList l;
     Add(l, "a").Location = "Denver, CO";
