@@ -23,14 +23,8 @@ TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::
 
 THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header,
                                        const THarvestLimits& limits) {
-    // The caller's question reaches the scripts' statements too; the parser gets its own
-    // back whatever happens.
-    struct TKeepGoingScope {
-        TParserScript& parser;
-        TKeepGoing saved;
-        ~TKeepGoingScope() { parser.KeepGoing = std::move(saved); }
-    } scope{Parser, Parser.KeepGoing};
-    if (limits.KeepGoing) Parser.KeepGoing = limits.KeepGoing;
+    // The caller's question reaches the scripts' statements too.
+    const TKeepGoingScope ask(Parser, limits.KeepGoing ? limits.KeepGoing : Parser.KeepGoing);
     const TStrings blocks =
         Parser.RunRepeated(JobBlockScript, page,
                            limits.MaxBlocks < 0 ? SIZE_MAX : static_cast<size_t>(limits.MaxBlocks));

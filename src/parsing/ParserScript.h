@@ -87,4 +87,20 @@ class TParserScript {
     bool stopped_ = false;
 };
 
+// Gives a parser a KeepGoing for as long as it lives, and then the one it had back.
+class TKeepGoingScope {
+  public:
+    TKeepGoingScope(TParserScript& parser, TKeepGoing keepGoing)
+        : parser_(parser), saved_(std::move(parser.KeepGoing)) {
+        parser_.KeepGoing = std::move(keepGoing);
+    }
+    ~TKeepGoingScope() { parser_.KeepGoing = std::move(saved_); }
+    TKeepGoingScope(const TKeepGoingScope&) = delete;
+    TKeepGoingScope& operator=(const TKeepGoingScope&) = delete;
+
+  private:
+    TParserScript& parser_;
+    TKeepGoing saved_;
+};
+
 }  // namespace tessaly

@@ -316,19 +316,21 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             front_.StatusText(1, "Downloaded job listing from " + site.Title + ".");
             break;
         case meDone: {
+            // Every script run over the page asks whether the run goes on, so a Stop ends
+            // long work on a huge page at once.
+            const TKeepGoingScope ask(site.Parser, [this] { return KeepRunning(); });
             const std::string page = site.ScriptPage(result.Data);
             const int before = site.Jobs.Count();
             // A page the definition was not written for gives no job: whatever its scripts
             // would cut out of an error page is noise, and the row says why it is empty.
             if (!site.PageInExpectedFormat(page)) {
-                site.FormatMismatch = true;
+                if (!site.Parser.Stopped()) site.FormatMismatch = true;
             } else {
                 // However many blocks a page holds, a site keeps no more jobs than the
                 // highest MaxJobs allows, so cutting stops there.
-                const THarvestCount count = site.HarvestJobs(
-                    page, result.Header, {std::max(kMaxJobsHigh - site.Jobs.Count(), 0), [this] {
-                                              return KeepRunning();
-                                          }});
+                THarvestLimits limits;
+                limits.MaxBlocks = std::max(kMaxJobsHigh - site.Jobs.Count(), 0);
+                const THarvestCount count = site.HarvestJobs(page, result.Header, limits);
                 // Blocks that look like jobs, none with a title: the scripts no longer fit.
                 if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
                     site.FormatMismatch = true;
