@@ -21,13 +21,9 @@ TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::
     return {ResolvePageCharset(site.Charset, header, page), IsJsonTextFormat(site.TextFormat)};
 }
 
-THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header,
-                                       const THarvestLimits& limits) {
-    // The caller's question reaches the scripts' statements too.
-    const TKeepGoingScope ask(Parser, limits.KeepGoing ? limits.KeepGoing : Parser.KeepGoing);
-    const TStrings blocks =
-        Parser.RunRepeated(JobBlockScript, page,
-                           limits.MaxBlocks < 0 ? SIZE_MAX : static_cast<size_t>(limits.MaxBlocks));
+THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header) {
+    const TStrings blocks = Parser.RunRepeated(
+        JobBlockScript, page, BlockLimit < 0 ? SIZE_MAX : static_cast<size_t>(BlockLimit));
     THarvestCount count;
     count.Blocks = static_cast<int>(blocks.size());
     const TPageFields fields = PageFieldsOf(*this, header, page);

@@ -36,14 +36,6 @@ struct THarvestCount {
     int Untitled = 0;
 };
 
-// How far one harvest may go: at most `MaxBlocks` job blocks (negative: no limit), and,
-// when given, `KeepGoing` is asked between steps and ends the harvest when it answers
-// false (the jobs cut so far stay in the site's list).
-struct THarvestLimits {
-    int MaxBlocks = -1;
-    TKeepGoing KeepGoing;
-};
-
 // The six weights a site definition carries, with their defaults.
 struct TRelevancyWeights {
     int CategoryRelevancy = 0;
@@ -63,8 +55,7 @@ class TVelaSource : public TRelevancyWeights {
     // location and link each; blocks whose title is empty or a running number are dropped.
     // The scripts run on the page's bytes; what they cut is turned into UTF-8 by the
     // page's charset (PageFieldsOf), `header` being the received header lines.
-    THarvestCount HarvestJobs(const std::string& page, std::string_view header = {},
-                              const THarvestLimits& limits = {});
+    THarvestCount HarvestJobs(const std::string& page, std::string_view header = {});
     // The page as this site's scripts read it: a JSON feed (TextFormat JSON) compacted, so
     // its scripts do not depend on how the feed is laid out; any other page as it came.
     std::string ScriptPage(std::string page) const;
@@ -111,6 +102,9 @@ class TVelaSource : public TRelevancyWeights {
     bool SiteDone = false;        // the site fetches no further page in this run
     int ProgressSteps = 0;        // progress-gauge steps the site still owes
     bool FormatMismatch = false;  // a page of this run was not in the expected format
+    // Job blocks HarvestJobs may cut from the next page; negative: no limit. (The parser's
+    // KeepGoing, answering false, ends a harvest with the whole jobs cut so far.)
+    int BlockLimit = -1;
 
     // The list's master lists, shared by every site.
     const TStrings* MRegions;

@@ -328,9 +328,8 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             } else {
                 // However many blocks a page holds, a site keeps no more jobs than the
                 // highest MaxJobs allows, so cutting stops there.
-                THarvestLimits limits;
-                limits.MaxBlocks = std::max(kMaxJobsHigh - site.Jobs.Count(), 0);
-                const THarvestCount count = site.HarvestJobs(page, result.Header, limits);
+                site.BlockLimit = std::max(kMaxJobsHigh - site.Jobs.Count(), 0);
+                const THarvestCount count = site.HarvestJobs(page, result.Header);
                 // Blocks that look like jobs, none with a title: the scripts no longer fit.
                 if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
                     site.FormatMismatch = true;
