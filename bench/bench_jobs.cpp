@@ -131,4 +131,40 @@ BENCHMARK_CAPTURE(BM_Sort100k, Notes, "Notes ")->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
+// Cutting a site's jobs down to the most relevant 250 (the highest MaxJobs): grows with
+// the list, not with its square.
+void BM_KeepBest(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    for (auto _ : state) {
+        state.PauseTiming();
+        TVelaJobsList l;
+        FillRaw(l, n, 3);
+        state.ResumeTiming();
+        l.KeepBest("Relevancy ", 250);
+        benchmark::DoNotOptimize(l[0].Title);
+    }
+    state.SetComplexityN(n);
+}
+BENCHMARK(BM_KeepBest)
+    ->Arg(50000)
+    ->Arg(100000)
+    ->Arg(200000)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
+// Entity decoding of one title made of ampersands, 1, 2 and 4 MB.
+void BM_DecodeAmpersands(benchmark::State& state) {
+    const std::string title(static_cast<size_t>(state.range(0)) << 20, '&');
+    for (auto _ : state)
+        benchmark::DoNotOptimize(tessaly::DecodeEntities(title));
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(title.size()));
+    state.SetComplexityN(state.range(0));
+}
+BENCHMARK(BM_DecodeAmpersands)
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Unit(benchmark::kMillisecond)
+    ->Complexity(benchmark::oN);
+
 BENCHMARK_MAIN();

@@ -201,7 +201,7 @@ int Check(const std::vector<std::string>& argv, TCliIO& io) {
         bool more = false;
         const TBoardState state =
             args.Value("page") ? ReadAnswer(*site, page, "", more) : FetchBoard(e, *site, why);
-        site->Jobs.CleanUpJobs();
+        site->Jobs.CleanUpJobs(site->KeepCapitals);
         std::ostream& says = args.Has("json") ? io.err : io.out;
         says << EscapeForDisplay(site->Title) << ": ";
         switch (state) {

@@ -205,13 +205,21 @@ void TChecker::CheckPair(const std::string& keyLine, const std::string& value, i
                     "\" is not a site number: the program stops reading the file here");
             return;
         }
+        if (*n >= kMaxSourceSites) {
+            Add(-1, line,
+                "site number " + siteText + " in \"" + keyLine + "\" is beyond the limit of " +
+                    IntToStr(kMaxSourceSites) + " sites (0 to " + IntToStr(kMaxSourceSites - 1) +
+                    "): the program refuses the file");
+            return;
+        }
         site = *n;
         siteGiven = true;
         if (bar2 != std::string::npos) {
             const std::string subText = rest.substr(bar2 + 1);
             const auto k = ParseInt(subText);
             if (!k) {
-                Add(site, line,
+                // The site is never created, so the finding belongs to the file.
+                Add(-1, line,
                     "'" + subText + "' in \"" + keyLine +
                         "\" is not a sub-index: the program stops reading the file here");
                 return;
@@ -387,7 +395,10 @@ void TChecker::CheckSites() {
         for (const auto& key : kScriptKeys) {
             const auto& script = s.scripts[key];
             for (size_t k = 0; k < script.size(); ++k) {
-                const auto found = CheckScriptLine(script[k].text);
+                auto found = CheckScriptLine(script[k].text);
+                if (key == "JobBlockScript")
+                    for (auto& p : CheckRepeatedScriptLine(script[k].text))
+                        found.push_back(std::move(p));
                 if (found.empty()) continue;
                 std::string message =
                     key + " line " + IntToStr(static_cast<int64_t>(k + 1)) + ": " + script[k].text;

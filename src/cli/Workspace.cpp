@@ -280,16 +280,24 @@ int TWorkspace::WaitForRun() {
     TSearchEngine& e = *engine_;
     TInterruptGuard interrupts;
     int seen = 0;
+    auto firstStop = [&] {
+        if (seen != 0 || TInterruptGuard::Count() == 0) return;
+        seen = 1;
+        e.MMStopClick();
+    };
+    // Long work inside one step of the run (cutting a huge page) runs pending messages
+    // between its own steps: this timer brings Ctrl-C to it there, and it then ends early.
+    TTimer watch;
+    watch.SetInterval(100);
+    watch.OnTimer = firstStop;
+    watch.SetEnabled(true);
     // A Ctrl-C pressed while the run was being started counts as well.
     while (e.RunState != rsIdle) {
         MainLoop().RunUntilFor(
             [&] { return e.RunState == rsIdle || TInterruptGuard::Count() != seen; }, 200);
         const int now = TInterruptGuard::Count();
         if (now == seen) continue;
-        if (seen == 0) {
-            seen = 1;
-            e.MMStopClick();
-        }
+        firstStop();
         if (now > 1) {
             // A second Ctrl-C: keep what was merged and leave without waiting for the sites.
             try {

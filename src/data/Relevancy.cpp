@@ -92,7 +92,7 @@ TRelevancyWeights WeightsOf(const TVelaSource& site) {
 }
 
 void ScoreJobs(TVelaJobsList& jobs, const TRelevancyWeights& weights, std::string_view region,
-               std::string_view keywords) {
+               std::string_view keywords, const TKeepGoing& keepGoing) {
     // Copies: the search may change while pending messages run between jobs.
     const std::string r(region), k(keywords);
     // The count is read afresh each time for the same reason.
@@ -101,7 +101,7 @@ void ScoreJobs(TVelaJobsList& jobs, const TRelevancyWeights& weights, std::strin
         if (job.Relevancy != kRelevancyDeleted)
             job.Relevancy =
                 RelevancyLevel(RelevancyScore(weights, job.Title, job.Company, job.Location, r, k));
-        ProcessMessages();
+        if (!KeepGoingOrYield(keepGoing)) break;
     }
 }
 

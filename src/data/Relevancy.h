@@ -45,16 +45,17 @@ std::string RelevancyText(uint8_t level);
 TRelevancyWeights WeightsOf(const TVelaSource& site);
 
 // Scores every job of `jobs` in list order against the search's region name and its
-// keywords as typed (never the translations), processing pending messages after each
-// job. Jobs the user deleted keep their level.
+// keywords as typed (never the translations), asking `keepGoing` after each job
+// (KeepGoingOrYield); when it answers false the rest keep their level. Jobs the user
+// deleted keep their level.
 void ScoreJobs(TVelaJobsList& jobs, const TRelevancyWeights& weights, std::string_view region,
-               std::string_view keywords);
+               std::string_view keywords, const TKeepGoing& keepGoing = {});
 
 // Scores the site's jobs of the current run for a search (anything with Region and
 // Keywords: the saved search).
 template <class TSearch>
-void ScoreSourceJobs(TVelaSource& site, const TSearch& search) {
-    ScoreJobs(site.Jobs, WeightsOf(site), search.Region, search.Keywords);
+void ScoreSourceJobs(TVelaSource& site, const TSearch& search, const TKeepGoing& keepGoing = {}) {
+    ScoreJobs(site.Jobs, WeightsOf(site), search.Region, search.Keywords, keepGoing);
 }
 
 }  // namespace tessaly

@@ -26,21 +26,35 @@ TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::
 
 THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header,
                                        std::string_view pageAddress) {
-    const TStrings blocks = JsonJobArray.empty() ? Parser.RunRepeated(JobBlockScript, page)
-                                                 : JsonArrayElements(page, JsonJobArray);
+    const size_t limit = BlockLimit < 0 ? SIZE_MAX : static_cast<size_t>(BlockLimit);
+    TStrings blocks = JsonJobArray.empty() ? Parser.RunRepeated(JobBlockScript, page, limit)
+                                           : JsonArrayElements(page, JsonJobArray);
+    if (blocks.size() > limit) blocks.resize(limit);
     THarvestCount count;
     count.Blocks = static_cast<int>(blocks.size());
     const TPageFields fields = PageFieldsOf(*this, header, page);
     const std::string source = Utf8FromStored(Title);
     for (const auto& block : blocks) {
+        if (Parser.Stopped()) break;  // the block list itself was cut short
         TVelaJob& job = Jobs.AddJob();
         job.Source = source;
         job.Found = NowText();
-        job.Title = fields.Field(Parser.Run(JobTitleScript, block));
-        job.Company = fields.Field(Parser.Run(JobCompanyScript, block));
+        bool stopped = false;
+        auto cut = [&](const TStrings& script) {
+            std::string raw = stopped ? std::string() : Parser.Run(script, block);
+            stopped = stopped || Parser.Stopped();
+            return fields.Field(raw);
+        };
+        job.Title = cut(JobTitleScript);
+        job.Company = cut(JobCompanyScript);
         if (Trim(job.Company).empty()) job.Company = CompanyName;
-        job.Location = fields.Field(Parser.Run(JobLocationScript, block));
-        job.URL = ResolveLink(pageAddress, fields.Field(Parser.Run(JobURLScript, block)));
+        job.Location = cut(JobLocationScript);
+        job.URL = ResolveLink(pageAddress, cut(JobURLScript));
+        if (stopped) {
+            // A job cut short would be a wrong one.
+            Jobs.DeleteJob(Jobs.Count() - 1);
+            break;
+        }
         // Sites that put a running number where the title belongs give no title.
         if (const auto n = ParseInt(job.Title); n && *n > 0) job.Title.clear();
         // The job was just appended, so it is the last one whatever its JobIndex says.
@@ -50,7 +64,7 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
         } else {
             ++count.Kept;
         }
-        ProcessMessages();
+        if (!KeepGoingOrYield(Parser.KeepGoing)) break;
     }
     return count;
 }

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <iterator>
+#include <set>
 #include <unordered_set>
 
 #include "data/HtmlEntities.h"
@@ -187,6 +189,74 @@ const TState* FindState(std::string_view word) {
     return nullptr;
 }
 
+// Until none is left, deletes one character at the first occurrence of each of "  ",
+// " , ", ",,", "-," in turn, in passes. The order of the deletions matters to the result,
+// so they are made as written; but deleting at the front of a long text once per
+// character, and looking for each pattern from the front every time, would take time with
+// the square of the text. So the characters are a linked list, each pattern's search goes
+// on from where it last stopped, and a deletion only adds the two places before it where a
+// new occurrence may begin.
+std::string SqueezeSeparators(const std::string& s) {
+    constexpr std::string_view kSqueeze[] = {"  ", " , ", ",,", "-,"};
+    constexpr size_t kNone = SIZE_MAX;
+    const size_t n = s.size();
+    std::vector<size_t> next(n), prev(n);
+    std::vector<bool> live(n, true);
+    for (size_t i = 0; i < n; ++i) {
+        next[i] = i + 1 < n ? i + 1 : kNone;
+        prev[i] = i > 0 ? i - 1 : kNone;
+    }
+    auto matchesAt = [&](size_t at, std::string_view pattern) {
+        for (const char c : pattern) {
+            if (at == kNone || s[at] != c) return false;
+            at = next[at];
+        }
+        return true;
+    };
+    // Per pattern: where its scan goes on (no occurrence begins before it except at a
+    // candidate), and the candidates before that point.
+    size_t scan[std::size(kSqueeze)];
+    std::set<size_t> candidates[std::size(kSqueeze)];
+    std::fill(std::begin(scan), std::end(scan), n > 0 ? 0 : kNone);
+    auto first = [&](size_t k) {
+        auto& c = candidates[k];
+        while (!c.empty() && *c.begin() < scan[k]) {
+            const size_t at = *c.begin();
+            if (live[at] && matchesAt(at, kSqueeze[k])) return at;
+            c.erase(c.begin());
+        }
+        while (scan[k] != kNone && !matchesAt(scan[k], kSqueeze[k]))
+            scan[k] = next[scan[k]];
+        return scan[k];
+    };
+    auto erase = [&](size_t e) {
+        live[e] = false;
+        const size_t p = prev[e], q = next[e];
+        if (p != kNone) next[p] = q;
+        if (q != kNone) prev[q] = p;
+        for (size_t k = 0; k < std::size(kSqueeze); ++k) {
+            if (scan[k] == e) scan[k] = q;
+            for (size_t back = p, steps = 0; back != kNone && steps < 2; back = prev[back], ++steps)
+                if (back < scan[k]) candidates[k].insert(back);
+        }
+    };
+    for (bool changed = true; changed;) {
+        changed = false;
+        for (size_t k = 0; k < std::size(kSqueeze); ++k) {
+            const size_t at = first(k);
+            if (at != kNone) {
+                erase(at);
+                changed = true;
+            }
+        }
+    }
+    std::string out;
+    out.reserve(n);
+    for (size_t i = 0; i < n; ++i)
+        if (live[i]) out += s[i];
+    return out;
+}
+
 // ---------------------------------------------------------------- sorting
 
 int StatusRank(const TVelaJob& j) {
@@ -272,14 +342,17 @@ std::string DecodeEntities(std::string_view text, bool legacyPrefixes) {
     std::string out;
     out.reserve(text.size());
     size_t i = 0;
+    // The next ";" and blank at or after the current "&", looked for again only once an
+    // "&" lies beyond them: the text is scanned once however many "&" it holds.
+    size_t semi = text.find(';'), space = text.find(' ');
     while (true) {
         const size_t amp = text.find('&', i);
         if (amp == std::string_view::npos) break;
         out.append(text, i, amp - i);
         // The reference must close with ";" before the next blank (or the end, which
         // stands for the blank the decoder appends).
-        const size_t semi = text.find(';', amp);
-        const size_t space = text.find(' ', amp);
+        if (semi != std::string_view::npos && semi < amp) semi = text.find(';', amp);
+        if (space != std::string_view::npos && space < amp) space = text.find(' ', amp);
         if (semi == std::string_view::npos || (space != std::string_view::npos && space < semi)) {
             out += '&';
             i = amp + 1;
@@ -406,17 +479,7 @@ std::string ExpandStateCodes(std::string_view location) {
         }
         s += w;
     }
-    constexpr std::string_view kSqueeze[] = {"  ", " , ", ",,", "-,"};
-    for (bool changed = true; changed;) {
-        changed = false;
-        for (const auto pat : kSqueeze) {
-            const size_t at = s.find(pat);
-            if (at != std::string::npos) {
-                s.erase(at, 1);
-                changed = true;
-            }
-        }
-    }
+    s = SqueezeSeparators(s);
     size_t b = 0;
     while (b < s.size() && (s[b] == ' ' || s[b] == ',' || s[b] == '-'))
         ++b;
@@ -440,6 +503,43 @@ void TVelaJobsList::DeleteJob(int position) {
     jobs_.erase(jobs_.begin() + position);
     for (size_t i = static_cast<size_t>(position); i < jobs_.size(); ++i)
         --jobs_[i]->JobIndex;
+}
+
+void TVelaJobsList::KeepBest(std::string_view columnKey, int count) {
+    count = std::max(count, 0);
+    if (count >= Count()) {
+        SortJobs(columnKey);
+        return;
+    }
+    if (const TJobLess less = ColumnOrder(columnKey)) {
+        try {
+            // The first `count` of a stable sort: a partial sort that breaks ties by the
+            // position the job had, on positions so the jobs stay where they are meanwhile.
+            std::vector<size_t> order(jobs_.size());
+            for (size_t i = 0; i < order.size(); ++i)
+                order[i] = i;
+            std::partial_sort(order.begin(), order.begin() + count, order.end(),
+                              [&](size_t x, size_t y) {
+                                  const TVelaJob& a = *jobs_[x];
+                                  const TVelaJob& b = *jobs_[y];
+                                  if (a.Pinned != b.Pinned) return a.Pinned;
+                                  if (less(a, b)) return true;
+                                  if (less(b, a)) return false;
+                                  return x < y;
+                              });
+            std::vector<std::unique_ptr<TVelaJob>> kept;
+            kept.reserve(static_cast<size_t>(count));
+            for (int k = 0; k < count; ++k)
+                kept.push_back(std::move(jobs_[order[static_cast<size_t>(k)]]));
+            jobs_ = std::move(kept);  // frees the rest in one go
+            return;
+        } catch (...) {
+            // As a failed sort: the order stays, and the cut below still holds.
+        }
+    }
+    // The kept jobs all come before the freed ones, so no JobIndex changes, as with
+    // DeleteJob at `count` repeated.
+    jobs_.resize(static_cast<size_t>(count));
 }
 
 void TVelaJobsList::ClearJobs() {
@@ -549,7 +649,7 @@ bool TVelaJobsList::HasHigh() const {
     return std::any_of(jobs_.begin(), jobs_.end(), [](const auto& j) { return j->High; });
 }
 
-void TVelaJobsList::CleanUpJobs(bool keepCapitals) {
+void TVelaJobsList::CleanUpJobs(bool keepCapitals, const TKeepGoing& keepGoing) {
     try {
         // By index, and the count read each time: a message handled between jobs must
         // not leave us walking a changed vector.
@@ -563,7 +663,7 @@ void TVelaJobsList::CleanUpJobs(bool keepCapitals) {
             j.URL = CleanJobURL(j.URL, j);
             j.Status = kStatusWhite;
             j.High = false;
-            ProcessMessages();
+            if (!KeepGoingOrYield(keepGoing)) break;
         }
     } catch (...) {
         Prompts().ShowMessage("ERROR: Crash on CleanUpJobs");

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/MainLoop.h"
+
 namespace tessaly {
 
 // Colour marks of a job (`TVelaJob::Status`).
@@ -58,6 +60,10 @@ class TVelaJobsList {
     // Frees the job at `position` (ignored when out of range) and renumbers later jobs.
     void DeleteJob(int position);
     void ClearJobs();
+    // Sorts by a column key as SortJobs does and keeps the first `count` jobs, freeing the
+    // rest at once: the same list as SortJobs followed by DeleteJob at `count` until only
+    // `count` are left, in time about linear in the list (n log count).
+    void KeepBest(std::string_view columnKey, int count);
 
     // Moves the jobs of `other` in, freeing those that equal (URL, Title, Company) of a
     // job already here, including one taken in earlier from `other` itself. Appended
@@ -79,10 +85,11 @@ class TVelaJobsList {
     bool HasStatus(uint8_t status) const;
     bool HasHigh() const;
 
-    // Cleans every job's texts and link, clears Status and High. Pending messages run
-    // after each job. On a failure shows "ERROR: Crash on CleanUpJobs" and stops.
+    // Cleans every job's texts and link, clears Status and High. `keepGoing` is asked
+    // after each job (KeepGoingOrYield); when it answers false the rest stay as they are.
+    // On a failure shows "ERROR: Crash on CleanUpJobs" and stops.
     // `keepCapitals`: texts written in capitals stay so (a site's KeepCapitals).
-    void CleanUpJobs(bool keepCapitals = false);
+    void CleanUpJobs(bool keepCapitals = false, const TKeepGoing& keepGoing = {});
     // Writes United States state codes in locations out in full.
     void ExpandStates();
 

@@ -14,10 +14,6 @@ namespace tessaly {
 
 namespace {
 
-// More sites than any definitions file holds; a key line asking for a site beyond it is
-// damage, and honouring it would only fill memory with empty sites.
-constexpr int kMaxSites = 10000;
-
 // The line-break mark of multi-line values: "|", the section sign, "|". The sign is the
 // Latin-1 byte; a readable file saved by a UTF-8 editor holds its two UTF-8 bytes, which
 // mean the same.
@@ -187,7 +183,7 @@ void TVelaSourcesList::AppendSites(const TStrings& lines, const std::string& nam
                 const std::string rest = keyLine.substr(bar + 1);
                 const size_t bar2 = rest.find('|');
                 const auto n = ParseInt(rest.substr(0, bar2));
-                if (!n || *n < 0 || *n + offset >= kMaxSites)
+                if (!n || *n < 0 || *n + offset >= kMaxSourceSites)
                     throw EConvertError(Where(name, static_cast<int>(i + 1)) + "'" +
                                         rest.substr(0, bar2) + "' is not a valid site number");
                 site = *n;
@@ -222,9 +218,9 @@ void TVelaSourcesList::ApplyPair(const std::string& keyLine, const std::string& 
         if (!n)
             throw EConvertError(Where(name, lineNo) + "'" + std::string(siteText) +
                                 "' is not a valid site number");
-        if (*n < 0 || *n >= kMaxSites)
+        if (*n < 0 || *n >= kMaxSourceSites)
             throw EConvertError(Where(name, lineNo) + "site number " + IntToStr(*n) +
-                                " is out of range (0 to " + IntToStr(kMaxSites - 1) + ")");
+                                " is out of range (0 to " + IntToStr(kMaxSourceSites - 1) + ")");
         site = *n;
         if (bar2 != std::string_view::npos) {
             const std::string_view subText = rest.substr(bar2 + 1);

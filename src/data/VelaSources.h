@@ -129,6 +129,9 @@ class TVelaSource : public TRelevancyWeights {
     bool FormatMismatch = false;  // a page of this run was not in the expected format
     bool NotFound = false;        // the board answered that it does not exist
     int PagesRead = 0;            // pages asked for after the first ("<offset>" in a next link)
+    // Job blocks HarvestJobs may cut from the next page; negative: no limit. (The parser's
+    // KeepGoing, answering false, ends a harvest with the whole jobs cut so far.)
+    int BlockLimit = -1;
 
     // The list's master lists, shared by every site.
     const TStrings* MRegions;
@@ -188,6 +191,11 @@ class TVelaSourcesList {
                    int lineNo);
     std::vector<std::unique_ptr<TVelaSource>> sources_;
 };
+
+// More sites than any definitions file holds; a key line asking for a site beyond it is
+// damage, and honouring it would only fill memory with empty sites, so the loader refuses
+// the file.
+inline constexpr int kMaxSourceSites = 10000;
 
 // The two keys every line of a definitions file is scrambled with.
 inline constexpr std::string_view kSourcesKeyA = "Quokka";

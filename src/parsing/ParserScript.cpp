@@ -211,23 +211,24 @@ std::string TParserScript::Run(const TStrings& script, std::string_view text) {
     return RunStatements(parsed);
 }
 
-TStrings TParserScript::RunRepeated(const TStrings& script, std::string_view text) {
+TStrings TParserScript::RunRepeated(const TStrings& script, std::string_view text,
+                                    size_t maxOutputs) {
     std::vector<TScriptStatement> parsed;
     parsed.reserve(script.size());
     for (const auto& line : script)
         parsed.push_back(ParseScriptLine(line));
     SetContent(text);
     TStrings outputs;
-    for (;;) {
+    while (outputs.size() < maxOutputs) {
         const int64_t before = Length();
         // Each run starts over what the previous run left, which is the content as it
         // stands: no copy is needed.
         std::string out = RunStatements(parsed);
-        const bool stop = out.empty() || Length() == before;
+        // Only a shorter content is progress: the repetition then ends at the latest when
+        // the content is used up.
+        if (out.empty() || Length() >= before) break;
         outputs.push_back(std::move(out));
-        if (stop) break;
     }
-    outputs.pop_back();
     return outputs;
 }
 
@@ -235,6 +236,7 @@ std::string TParserScript::RunStatements(const std::vector<TScriptStatement>& sc
     output_.clear();
     cursor_ = 1;
     failedLine_ = -1;
+    stopped_ = false;
     for (size_t i = 0; i < script.size(); ++i) {
         const TOutcome outcome = Execute(script[i]);
         if (outcome == TOutcome::kFailed) failedLine_ = static_cast<int>(i);
@@ -244,7 +246,11 @@ std::string TParserScript::RunStatements(const std::vector<TScriptStatement>& sc
             output_.clear();
             break;
         }
-        ProcessMessages();
+        if (!KeepGoingOrYield(KeepGoing)) {
+            stopped_ = true;
+            output_.clear();
+            break;
+        }
     }
     return output_;
 }

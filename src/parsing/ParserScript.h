@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/ByteString.h"
+#include "platform/MainLoop.h"
 
 namespace tessaly {
 
@@ -37,8 +38,11 @@ class TParserScript {
     std::string Run(const TStrings& script, std::string_view text);
 
     // The outputs of repeated runs over what each run leaves of the content; stops at an
-    // empty output or a run that did not shorten the content, whose output is dropped.
-    TStrings RunRepeated(const TStrings& script, std::string_view text);
+    // empty output or a run that made no progress through the text (the content is not
+    // shorter than before it), whose output is dropped. A script that lengthens the
+    // content would otherwise repeat for ever. At most `maxOutputs` outputs are kept.
+    TStrings RunRepeated(const TStrings& script, std::string_view text,
+                         size_t maxOutputs = SIZE_MAX);
 
     std::string Content() const { return std::string(View()); }
     const std::string& Output() const { return output_; }
@@ -48,6 +52,10 @@ class TParserScript {
     int FailedLine() const { return failedLine_; }
 
     TTraceEvent OnTrace;
+    // Asked after each statement (KeepGoingOrYield); when it answers false the run ends
+    // with an empty output, Stopped() is true, and RunRepeated returns what it has.
+    TKeepGoing KeepGoing;
+    bool Stopped() const { return stopped_; }
 
   private:
     enum class TOutcome { kDone, kUnknown, kFailed };
@@ -76,6 +84,23 @@ class TParserScript {
     std::string output_;
     int32_t cursor_ = 1;
     int failedLine_ = -1;
+    bool stopped_ = false;
+};
+
+// Gives a parser a KeepGoing for as long as it lives, and then the one it had back.
+class TKeepGoingScope {
+  public:
+    TKeepGoingScope(TParserScript& parser, TKeepGoing keepGoing)
+        : parser_(parser), saved_(std::move(parser.KeepGoing)) {
+        parser_.KeepGoing = std::move(keepGoing);
+    }
+    ~TKeepGoingScope() { parser_.KeepGoing = std::move(saved_); }
+    TKeepGoingScope(const TKeepGoingScope&) = delete;
+    TKeepGoingScope& operator=(const TKeepGoingScope&) = delete;
+
+  private:
+    TParserScript& parser_;
+    TKeepGoing saved_;
 };
 
 }  // namespace tessaly

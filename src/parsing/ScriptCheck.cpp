@@ -259,6 +259,31 @@ std::vector<std::string> CheckScriptLine(std::string_view line) {
     return problems;
 }
 
+std::vector<std::string> CheckRepeatedScriptLine(std::string_view line) {
+    const TScriptStatement st = ParseScriptLine(line);
+    if (UpperCase(st.name) != "REPLACE") return {};
+    // The search and replacement strings and the options as REPLACE reads them.
+    std::string find, repl;
+    bool out = false, ignoreCase = false;
+    for (const auto& a : st.arguments) {
+        if (a.empty()) continue;
+        if (IsQuote(a[0])) {
+            (find.empty() ? find : repl) = a.size() >= 2 ? a.substr(1, a.size() - 2) : "";
+            continue;
+        }
+        const std::string w = UpperCase(a);
+        if (w == "IN" || w == "OUT") out = w == "OUT";
+        if (w == "CHECKCASE" || w == "IGNORECASE") ignoreCase = w == "IGNORECASE";
+    }
+    if (out || find.empty()) return {};
+    const bool grows = ignoreCase ? UpperCase(repl).find(UpperCase(find)) != std::string::npos
+                                  : repl.find(find) != std::string::npos;
+    if (!grows) return {};
+    return {"the replacement " + Quoted(repl) + " holds its own search text " + Quoted(find) +
+            ": every run lengthens the content, and a repeated run stops at the first run that "
+            "does not shorten it"};
+}
+
 std::vector<TScriptProblem> CheckScript(const TStrings& script) {
     std::vector<TScriptProblem> all;
     for (size_t i = 0; i < script.size(); ++i)

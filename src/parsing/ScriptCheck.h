@@ -22,6 +22,11 @@ struct TScriptProblem {
 // lines run nothing and are no problem.
 std::vector<std::string> CheckScriptLine(std::string_view line);
 
+// What a statement does wrong in a script that is run repeatedly (a job-block script): a
+// REPLACE on the content whose replacement holds its own search text lengthens the content
+// on every run. Empty when nothing is wrong.
+std::vector<std::string> CheckRepeatedScriptLine(std::string_view line);
+
 // CheckScriptLine over every line, in order.
 std::vector<TScriptProblem> CheckScript(const TStrings& script);
 

@@ -83,6 +83,19 @@ inline void ProcessMessages() {
     TMainLoop::Current().ProcessMessages();
 }
 
+// Long work in the data and parsing layers asks its caller between steps whether to go
+// on: the caller keeps its front-end alive there (the search driver processes messages
+// and looks at its Stop) and answers false to have the work end early.
+using TKeepGoing = std::function<bool()>;
+
+// Asks `keepGoing`; without one, pending messages run between steps as they always did and
+// the work goes on.
+inline bool KeepGoingOrYield(const TKeepGoing& keepGoing) {
+    if (keepGoing) return keepGoing();
+    ProcessMessages();
+    return true;
+}
+
 // A window-style timer: fires OnTimer every Interval milliseconds while Enabled, on the
 // main thread, from the loop. A handler never re-enters itself: while it runs (for
 // example inside a nested loop it started) further expiries of the same timer are

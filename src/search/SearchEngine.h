@@ -227,6 +227,9 @@ class TSearchEngine {
     // The address a result page came from (a GET's parameters included, the new location
     // after a redirection), against which its relative links are completed.
     std::string PageAddress(const THTTPResult& result);
+    // What long work of a run (cutting, cleaning, scoring a site's jobs) asks between
+    // steps: pending messages run, so Stop is seen, and the work goes on unless stopping.
+    bool KeepRunning();
     // The list the running search merges into: the current list when it holds that
     // search's table, else a side list loaded from the table.
     TVelaJobsList& RunList();

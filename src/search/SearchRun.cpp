@@ -332,6 +332,9 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             front_.StatusText(1, "Downloaded job listing from " + site.Title + ".");
             break;
         case meDone: {
+            // Every script run over the page asks whether the run goes on, so a Stop ends
+            // long work on a huge page at once.
+            const TKeepGoingScope ask(site.Parser, [this] { return KeepRunning(); });
             const std::string page = site.ScriptPage(result.Data);
             const std::string address = PageAddress(result);
             const int before = site.Jobs.Count();
@@ -341,8 +344,13 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
                 !site.Parser.Run(site.NotFoundScript, page).empty()) {
                 site.NotFound = true;
             } else if (!site.PageInExpectedFormat(page)) {
-                site.FormatMismatch = true;
+                if (!site.Parser.Stopped()) site.FormatMismatch = true;
             } else {
+                // However many blocks a page holds, a site keeps no more jobs than the
+                // highest MaxJobs allows (a whole board: what its selection may read), so
+                // cutting stops there.
+                const int most = site.SelectByKeywords ? kWholeBoardJobs : kMaxJobsHigh;
+                site.BlockLimit = std::max(most - site.Jobs.Count(), 0);
                 const THarvestCount count = site.HarvestJobs(page, result.Header, address);
                 // Blocks that look like jobs, none with a title: the scripts no longer fit.
                 if (!site.PageFormatScript.empty() && count.Kept == 0 && count.Untitled > 0)
@@ -422,10 +430,16 @@ std::string TSearchEngine::PageAddress(const THTTPResult& result) {
     return result.URL.empty() || result.URL == asked ? address : result.URL;
 }
 
+bool TSearchEngine::KeepRunning() {
+    ProcessMessages();
+    return RunState != rsStopping;
+}
+
 void TSearchEngine::FinishSite(TVelaSource& site, int row) {
     TVelaSearch& search = *runSearch_;
+    const TKeepGoing keepGoing = [this] { return KeepRunning(); };
     try {
-        site.Jobs.CleanUpJobs(site.KeepCapitals);
+        site.Jobs.CleanUpJobs(site.KeepCapitals, keepGoing);
     } catch (...) {
         Prompts().ShowError("ERROR: Crash on CleanUpJobs");
     }
@@ -435,15 +449,19 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
         SelectBoardJobs(site.Jobs, search.Keywords, search.Region, Sources.MRegions,
                         Sources.MRegionNames);
     try {
-        ScoreSourceJobs(site, search);
+        ScoreSourceJobs(site, search, keepGoing);
     } catch (...) {
         Prompts().ShowError("bug in Score");
     }
-    site.Jobs.SortJobs(kRelevancyKey);
-    if (IsPreferred(site)) site.Jobs.PinAndHighlightAll();
+    // Stop pressed meanwhile: the site's jobs are half done and, as for every site still
+    // running at a Stop, not merged.
+    if (RunState == rsStopping) {
+        site.Jobs.ClearJobs();
+        return;
+    }
     const int maxJobs = MaxJobs();
-    while (site.Jobs.Count() > maxJobs)
-        site.Jobs.DeleteJob(maxJobs);
+    site.Jobs.KeepBest(kRelevancyKey, maxJobs);
+    if (IsPreferred(site)) site.Jobs.PinAndHighlightAll();
     const int count = site.Jobs.Count();
     front_.StatusText(1, "Retrieved " + IntToStr(count) + " jobs from " + site.Title + ".");
     if (row >= 0) {

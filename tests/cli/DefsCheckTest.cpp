@@ -202,6 +202,59 @@ TEST_F(DefsCheck, ABlankLineIsReportedOnceByItsLine) {
     EXPECT_EQ(r.status, kExitOk) << r.out.str();
 }
 
+// The checker holds a file to the loader's limits: what it passes loads, and what the
+// loader refuses it reports, naming the limit, without reading outside its own sites.
+TEST_F(DefsCheck, KeyLinesTheLoaderRefusesAreReportedAsSuch) {
+    struct {
+        const char* key;
+        bool refused;
+        const char* says;
+    } cases[] = {
+        {"Title|700000|x", true, "site number 700000 in \"Title|700000|x\" is beyond the limit"},
+        {"Title|10000", true, "beyond the limit of 10000 sites (0 to 9999)"},
+        {"Title|2|x", true, "'x' in \"Title|2|x\" is not a sub-index"},
+        {"Title|9999", false, "plain, 10000 sites"},
+    };
+    for (const auto& c : cases) {
+        TStrings lines = CleanLines();
+        lines.insert(lines.end(), {c.key, "Far"});
+        const std::string path = Write(lines);
+        auto r = RunArgs({"defs", "check", path});
+        EXPECT_NE(r.out.str().find(c.says), std::string::npos) << c.key << "\n" << r.out.str();
+        if (c.refused) EXPECT_EQ(r.status, kExitFailed) << c.key << "\n" << r.out.str();
+        TVelaSourcesList list;
+        bool threw = false;
+        try {
+            list.LoadFromText(ReadFileBytes(path), path);
+        } catch (const EConvertError&) {
+            threw = true;
+        }
+        EXPECT_EQ(threw, c.refused) << c.key;
+    }
+}
+
+// A block script whose replacement holds its own search text lengthens the page on every
+// run; the checker says so for block scripts only, and not for a replace in the output.
+TEST_F(DefsCheck, ABlockScriptThatLengthensThePageIsReported) {
+    struct {
+        const char* key;
+        const char* script;
+        bool warned;
+    } cases[] = {
+        {"JobBlockScript", "Replace(\"/job\", \"h/job\");|\xA7|Get(All);", true},
+        {"JobBlockScript", "Replace(\"/JOB\", \"h/job\", IgnoreCase);|\xA7|Get(All);", true},
+        {"JobBlockScript", "Replace(\"/job\", \"h/job\", Out);|\xA7|Get(All);", false},
+        {"JobBlockScript", "Replace(\"/job\", \"/j\");|\xA7|Get(All);", false},
+        {"JobTitleScript", "Replace(\"/job\", \"h/job\");|\xA7|Get(All);", false},
+    };
+    for (const auto& c : cases) {
+        auto r = CheckWith(c.key, c.script);
+        const bool warned = r.out.str().find("holds its own search text") != std::string::npos;
+        EXPECT_EQ(warned, c.warned) << c.key << " " << c.script << "\n" << r.out.str();
+        if (c.warned) EXPECT_EQ(r.status, kExitFailed);
+    }
+}
+
 TEST_F(DefsCheck, APageSaysWhatEachScriptGets) {
     const std::string page = dir.File("page.html");
     WriteFileBytes(page, kPage);

@@ -46,6 +46,34 @@ TEST_F(Harvest, TableRowsRawDropRunningNumbersAndStampSourceAndTime) {
     EXPECT_EQ(s.Parser.Run(s.NextPageLinkScript, page), "http://table.example.test/search?page=2");
 }
 
+// A search caps the blocks a site may give and can be stopped while it cuts: what is kept
+// is whole jobs in page order.
+TEST_F(Harvest, LimitsCapTheBlocksAndKeepGoingStopsBetweenWholeJobs) {
+    const std::string page = ReadFileBytes(test::FixturePath("boards/table.html"));
+    const std::string first = "http://table.example.test/job/101";
+    struct {
+        int maxBlocks;
+        int stopAt;  // KeepGoing says no once the list holds this many jobs
+        std::vector<std::string> urls;
+    } cases[] = {
+        {2, 99, {first, "http://table.example.test/job/102"}},
+        {0, 99, {}},
+        {-1, 0, {}},
+        {-1, 2, {first}},  // the second job is cut short, so dropped
+    };
+    for (const auto& c : cases) {
+        TVelaSource& s = list[0];
+        s.Jobs.ClearJobs();
+        s.BlockLimit = c.maxBlocks;
+        s.Parser.KeepGoing = [&] { return s.Jobs.Count() < c.stopAt; };
+        s.HarvestJobs(page);
+        std::vector<std::string> urls;
+        for (int i = 0; i < s.Jobs.Count(); ++i)
+            urls.push_back(s.Jobs[i].URL);
+        EXPECT_EQ(urls, c.urls) << c.maxBlocks << " " << c.stopAt;
+    }
+}
+
 TEST_F(Harvest, TableRowsCleaned) {
     test::ExpectJobs(
         Site(0, "table.html", true).Jobs,

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <stdexcept>
 
 #include "support/TestSupport.h"
@@ -55,6 +56,18 @@ TEST(JobEntities, UsualNumericFormsAndOddReferences) {
     EXPECT_EQ(DecodeEntities("a&;b"), "a&;b");                  // an empty name matches nothing
     EXPECT_EQ(DecodeEntities("a&0;b"), "ab");
     EXPECT_EQ(DecodeEntities("&-5;"), "&-5;");
+}
+
+// Every "&" once looked ahead for its ";" and the next blank to the end of the text: a
+// title of ampersands took minutes. Now the text is scanned once.
+TEST(JobEntities, ManyAmpersandsDecodeInLinearTime) {
+    const size_t n = 2 << 20;
+    const std::string amps(n, '&');
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(DecodeEntities(amps + " x&amp;"), amps + " x&");
+    EXPECT_EQ(DecodeEntities(amps), amps);
+    EXPECT_EQ(DecodeEntities(amps + ";"), amps + ";");  // one unknown name, kept as written
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 // ---------------------------------------------------------------- tags and trimming
@@ -154,6 +167,16 @@ TEST_F(JobCleanUp, AFailureStopsWithTheMessageAndLeavesTheRest) {
     EXPECT_EQ(l[2].Title, "<b>T</b>");
 }
 
+TEST_F(JobCleanUp, KeepGoingIsAskedAfterEachJobAndCanEndTheCleanUp) {
+    TVelaJobsList l;
+    for (int i = 0; i < 3; ++i)
+        Add(l, "<b>T</b>");
+    int asked = 0;
+    l.CleanUpJobs(false, [&] { return ++asked < 2; });
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(Titles(l), (std::vector<std::string>{"T", "T", "<b>T</b>"}));
+}
+
 // ---------------------------------------------------------------- states
 
 TEST(JobStates, CodesAreWrittenOut) {
@@ -169,6 +192,29 @@ TEST(JobStates, CodesAreWrittenOut) {
     EXPECT_EQ(ExpandStateCodes("n/a"), "n/a");
     EXPECT_EQ(ExpandStateCodes(""), "");
     EXPECT_EQ(ExpandStateCodes(",,, --"), "");
+}
+
+// Runs of blanks, commas and hyphens squeeze as they always did (the order of the
+// deletions shows in "x , , ,y"), and a long run no longer takes time with its square.
+TEST(JobStates, SeparatorRunsSqueezeInOrderAndInLinearTime) {
+    struct {
+        std::string location, expanded;
+    } cases[] = {
+        {"Boston ,, MA", "Boston, Massachusetts"},
+        {"a - , b", "a, b"},
+        {"x , , ,y", "x, ,y"},
+        {"Dallas -,TX", "Dallas, Texas"},
+        {"Akron, OH ,- US", "Akron, OH"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ExpandStateCodes(c.location), c.expanded) << c.location;
+    std::string run;
+    for (int i = 0; i < 200000; ++i)
+        run += " ,";
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(ExpandStateCodes(run + "Austin TX"), "Austin, Texas");
+    EXPECT_EQ(ExpandStateCodes(std::string(400000, ',') + "x"), "x");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
 TEST(JobStates, ListExpandsEveryLocation) {
@@ -251,6 +297,35 @@ TEST(JobSorting, PinnedFirstThenTheColumn) {
     l.SortJobs("Title");  // not a column key: the order stays
     EXPECT_EQ(Titles(l).front(), "\xC9t\xE9");
     EXPECT_EQ(l[0].JobIndex, 4);  // sorting moves jobs, not their numbers
+}
+
+// Cutting a site's jobs to the most relevant: the same list, JobIndex included, as a full
+// sort followed by deleting at the cut one job at a time.
+TEST(JobList, KeepBestEqualsSortThenDeleteOneByOne) {
+    struct {
+        const char* key;
+        int count;
+    } cases[] = {
+        {"Relevancy ", 5}, {"Relevancy ", 0}, {"Relevancy ", 40}, {"Title ", 7}, {"Title", 4}};
+    for (const auto& c : cases) {
+        TVelaJobsList cut, reference;
+        for (int i = 0; i < 30; ++i)
+            for (TVelaJobsList* l : {&cut, &reference}) {
+                TVelaJob& j = Add(*l, std::string(1, static_cast<char>('a' + (i * 7) % 5)));
+                j.Relevancy = static_cast<uint8_t>((i * 11) % 4);  // many ties
+                j.Pinned = i % 9 == 4;
+                j.URL = std::to_string(i);
+            }
+        cut.KeepBest(c.key, c.count);
+        reference.SortJobs(c.key);
+        while (reference.Count() > c.count)
+            reference.DeleteJob(c.count);
+        ASSERT_EQ(cut.Count(), reference.Count()) << c.key << c.count;
+        for (int i = 0; i < cut.Count(); ++i) {
+            EXPECT_EQ(cut[i].URL, reference[i].URL) << c.key << c.count << " at " << i;
+            EXPECT_EQ(cut[i].JobIndex, reference[i].JobIndex);
+        }
+    }
 }
 
 TEST(JobSorting, StatusRankAndRelevancy) {

@@ -302,6 +302,55 @@ TEST(ScriptRun, RepeatedDropsARunThatConsumedNothing) {
     EXPECT_TRUE(s.p.RunRepeated({"Go(\"x\");", "Get(All);"}, "abc").empty());
 }
 
+// Only a shorter content is progress: a run that keeps or lengthens it ends the
+// repetition (a script that lengthens the content would otherwise repeat for ever).
+TEST(ScriptRun, RepeatedStopsAtTheFirstRunThatDoesNotShortenTheContent) {
+    const TStrings cutOne = {"Go(After, \";\");", "Get(All, Backward);", "Cut(All, Backward);"};
+    struct {
+        TStrings script;
+        const char* text;
+        TStrings blocks;
+    } cases[] = {
+        {{"Replace(\"/job\", \"h/job\");", "Get(All);"}, "a /job", {}},
+        {{"Replace(\"a\", \"aa\");", "Get(2);", "Cut(1);"}, "abc", {}},
+        {{"Replace(\"a\", \"aa\");", cutOne[0], cutOne[1], cutOne[2]},
+         "a;b;c;",
+         {"aa;", "b;", "c;"}},
+        {{"Get(2);", "Cut(2);"}, "abcde", {"ab", "cd", "e"}},
+    };
+    for (const auto& c : cases) {
+        Script s;
+        // A guard, so that a repetition that does not end fails instead of filling memory.
+        int statements = 0;
+        s.p.KeepGoing = [&] { return ++statements < 10000; };
+        EXPECT_EQ(s.p.RunRepeated(c.script, c.text), c.blocks) << c.text;
+        EXPECT_FALSE(s.p.Stopped()) << c.text;
+    }
+}
+
+TEST(ScriptRun, RepeatedKeepsAtMostTheOutputsAskedFor) {
+    Script s;
+    const TStrings script = {"Get(2);", "Cut(2);"};
+    EXPECT_EQ(s.p.RunRepeated(script, "abcdef", 2), (TStrings{"ab", "cd"}));
+    EXPECT_EQ(s.p.Content(), "ef");
+    EXPECT_TRUE(s.p.RunRepeated(script, "abcdef", 0).empty());
+}
+
+// The caller's KeepGoing is asked after every statement; a "no" ends the run with an
+// empty output and the repetition with what it has.
+TEST(ScriptRun, KeepGoingEndsRunsAndRepetitionEarly) {
+    Script s;
+    int asked = 0;
+    s.p.KeepGoing = [&] { return ++asked < 5; };
+    const TStrings script = {"Get(2);", "Cut(2);"};
+    EXPECT_EQ(s.p.RunRepeated(script, "abcdefgh"), (TStrings{"ab", "cd"}));
+    EXPECT_TRUE(s.p.Stopped());
+    EXPECT_EQ(asked, 5);
+    s.p.KeepGoing = nullptr;
+    EXPECT_EQ(s.Run({"Add(\"a\");", "Add(\"b\");"}, "x"), "ab");
+    EXPECT_FALSE(s.p.Stopped());
+}
+
 TEST(ScriptRun, TraceSeesEveryExecutedLineIncludingTheFailingGo) {
     Script s;
     std::vector<std::pair<int, int32_t>> seen;

@@ -341,6 +341,38 @@ TEST_F(SearchEngine, StopAbortsRunningAndWaitingSites) {
     EXPECT_FALSE(e.Machine.Stopping);
 }
 
+// A page of thousands of blocks: cutting stops at the most jobs a site may keep, and a
+// Stop pressed while the page is being cut ends the cutting at once (the site's jobs are
+// then not merged, as for any site running at a Stop).
+TEST_F(SearchEngine, CuttingAHugePageStopsAtTheSiteLimitAndAtAStop) {
+    std::string rows;
+    for (int i = 0; i < 3000; ++i)
+        rows += test::JobRow(i, "Welder " + IntToStr(i), "Iron Co", "Boston, MA");
+    boards.extraAnswer = [&](const test::TTestHttpServer::TRequest&) {
+        return test::TTestHttpServer::Normal("<html><table>\n" + rows + "</table></html>\n");
+    };
+    WriteSources("Huge Jobs");
+    TSearchEngine& e = Start();
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(Row(e, "Huge Jobs")->Found, IntToStr(kMaxJobsHigh));
+    EXPECT_EQ(Row(e, "Huge Jobs")->Kept, "25");
+
+    TVelaSource* huge = nullptr;
+    for (int i = 0; i < e.Sources.Count(); ++i)
+        if (e.Sources[i].Title == "Huge Jobs") huge = &e.Sources[i];
+    ASSERT_NE(huge, nullptr);
+    int statements = 0;
+    huge->Parser.OnTrace = [&](TParserScript&, int, int32_t, std::string_view) {
+        if (statements++ == 0) MainLoop().Post([&] { e.MMStopClick(); });
+    };
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(Said().messages.back(), "Search Aborted.");
+    EXPECT_EQ(Row(e, "Huge Jobs")->Found, "0");
+    EXPECT_LT(statements, 10);
+}
+
 TEST_F(SearchEngine, RunWithoutAnySiteStillEnds) {
     WriteSources();
     TSearchEngine& e = Start();
