@@ -59,7 +59,7 @@ TEST(HttpsClientRequest, GetAndPostWithTheCaFile) {
     ASSERT_EQ(o.errorCode, -1) << o.message;
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].requestLine, "GET /jobs/list.asp?kw=c%2B%2B HTTP/1.0");
-    EXPECT_EQ(server.Requests()[0].Header("Host"), "127.0.0.1");
+    EXPECT_EQ(server.Requests()[0].Header("Host"), "127.0.0.1:" + std::to_string(server.Port()));
     EXPECT_EQ(o.document, server.Requests()[0].head + "\r\n");
     EXPECT_EQ(client.StatusCode(), 200);
     EXPECT_EQ(o.events, (std::vector<std::string>{"Connected", "DocEnd"}));
@@ -328,7 +328,7 @@ TEST_F(HttpsClientTinyProxy, TunnelWithoutAuthentication) {
     const TRequest r = server.Requests()[0];
     // Inside the tunnel the origin is addressed directly and sees no proxy credentials.
     EXPECT_EQ(r.requestLine, "GET /inside?x=1 HTTP/1.0");
-    EXPECT_EQ(r.Header("Host"), "localhost");
+    EXPECT_EQ(r.Header("Host"), "localhost:" + std::to_string(server.Port()));
     EXPECT_FALSE(r.HasHeader("Proxy-Authorization"));
     EXPECT_EQ(o.document, r.head + "\r\n");
 
