@@ -218,6 +218,12 @@ void THttpClient::CheckAddress() {
         Fail(THttpOutcome::Failed, "the address holds a control character or a blank");
 }
 
+void THttpClient::CheckLine(const std::string& text) {
+    // A value with a line break in it would add lines of its own to the request.
+    if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        Fail(THttpOutcome::Failed, "a header value holds a line break");
+}
+
 void THttpClient::Connect() {
     CheckAddress();
     std::string host = target_.host;
@@ -287,9 +293,7 @@ void THttpClient::Send(TRequestKind kind) {
     }
     std::string request;
     auto line = [&](const std::string& text) {
-        // A value with a line break in it would add lines of its own to the request.
-        if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
-            Fail(THttpOutcome::Failed, "a header value holds a line break");
+        CheckLine(text);
         if (OnCommand) OnCommand(text);
         request += text;
         request += "\r\n";
@@ -368,7 +372,10 @@ void THttpClient::OpenTunnel() {
     std::string authority =
         HostForUrl(target_.host) + ":" + (target_.port.empty() ? "443" : target_.port);
     std::string request = "CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n";
-    if (!Agent.empty()) request += "User-Agent: " + Agent + "\r\n";
+    if (!Agent.empty()) {
+        CheckLine(Agent);
+        request += "User-Agent: " + Agent + "\r\n";
+    }
     if (!ProxyUsername.empty())
         request += "Proxy-Authorization: Basic " +
                    Base64Encode(ProxyUsername + ":" + ProxyPassword) + "\r\n";

@@ -120,8 +120,10 @@ class THttpClient : public THttpSettings {
     void WaitFor(int fd, short events);
     void CheckAbort();
     void SendAll(const char* data, size_t size);
-    // Refuses a target whose address would break the request line or the "Host:" line.
+    // Refuse a target whose address would break the request line or the "Host:" line, and
+    // a header line that would break in two.
     void CheckAddress();
+    void CheckLine(const std::string& text);
     std::string RequestTarget() const;
     // "https": the CONNECT tunnel through a proxy, then the TLS handshake.
     void OpenTunnel();
