@@ -140,6 +140,19 @@ void LoadSystemStore(SSL_CTX* ctx) {
     }
 }
 
+// A certificate works out its extensions (key identifiers, constraints) the first time a
+// check needs them, and a later check reads them without taking the certificate's lock.
+// Done here for every trusted one, before the context is shared, no handshake writes to a
+// certificate that another handshake reads.
+void PrepareTrustedCertificates(SSL_CTX* ctx) {
+    STACK_OF(X509_OBJECT)* objects = X509_STORE_get0_objects(SSL_CTX_get_cert_store(ctx));
+    for (int i = 0; i < sk_X509_OBJECT_num(objects); ++i) {
+        X509* certificate = X509_OBJECT_get0_X509(sk_X509_OBJECT_value(objects, i));
+        if (certificate != nullptr) X509_check_purpose(certificate, -1, 0);
+    }
+    ERR_clear_error();
+}
+
 // Loading the system's trust store costs far more than a handshake, so one client context
 // per CA file is kept and shared (an SSL_CTX may serve sessions on several threads once it
 // is set up). A CA file that changed on disk gets a fresh context.
@@ -179,6 +192,7 @@ TContext ClientContext(const std::string& caFile, std::string* error) {
         *error = "can't load CA file " + caFile + ": " + OpenSslErrorText();
         return nullptr;
     }
+    PrepareTrustedCertificates(ctx);
     contexts[caFile] = {stamp, context};
     return context;
 }

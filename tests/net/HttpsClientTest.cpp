@@ -138,6 +138,22 @@ TEST(HttpsClientRequest, ClientsOnSeveralThreadsShareTheTrustStore) {
     EXPECT_EQ(server.Requests().size(), 12u);
 }
 
+TEST(HttpsClientRequest, ConcurrentHandshakesShareTheTrustStore) {
+    // The workers of a search verify certificates at the same time against the one store
+    // kept per CA file; the thread checker's build watches them here.
+    TTestHttpServer server(EchoScript(), TestCertificates().localhost, true);
+    std::atomic<int> fetched{0};
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 8; ++i)
+        workers.emplace_back([&] {
+            THttpClient client;
+            if (RequestTrusting(client, server.Url("/")).errorCode == -1) ++fetched;
+        });
+    for (std::thread& w : workers)
+        w.join();
+    EXPECT_EQ(fetched, 8);
+}
+
 // --- Verification ---
 
 TEST(HttpsClientVerify, RefusedCertificatesEndLikeFailedConnections) {

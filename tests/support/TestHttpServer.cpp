@@ -64,8 +64,8 @@ TTestHttpServer::TTestHttpServer(TScript script, bool concurrent)
     Start();
 }
 
-TTestHttpServer::TTestHttpServer(TScript script, const TTlsIdentity& tls)
-    : script_(std::move(script)) {
+TTestHttpServer::TTestHttpServer(TScript script, const TTlsIdentity& tls, bool concurrent)
+    : script_(std::move(script)), concurrent_(concurrent) {
     tlsContext_ = SSL_CTX_new(TLS_server_method());
     if (tlsContext_ == nullptr ||
         SSL_CTX_use_certificate_chain_file(tlsContext_, tls.certificateFile.c_str()) != 1 ||
