@@ -13,6 +13,7 @@
 #include "net/HttpClient.h"
 #include "support/ClientRun.h"
 #include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
 #include "support/TestTls.h"
 #include "support/TinyProxy.h"
 
@@ -140,18 +141,28 @@ TEST(HttpsClientRequest, ClientsOnSeveralThreadsShareTheTrustStore) {
 
 TEST(HttpsClientRequest, ConcurrentHandshakesShareTheTrustStore) {
     // The workers of a search verify certificates at the same time against the one store
-    // kept per CA file; the thread checker's build watches them here.
+    // kept per CA file; the thread checker's build watches them here. A CA file of its own
+    // gives this test a context that no earlier handshake has used.
+    test::TTempDir dir;
+    const std::string caFile = dir.File("ca.pem");
+    std::ofstream(caFile) << std::ifstream(TestCertificates().caFile).rdbuf();
     TTestHttpServer server(EchoScript(), TestCertificates().localhost, true);
+    std::atomic<bool> go{false};
     std::atomic<int> fetched{0};
     std::vector<std::thread> workers;
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 16; ++i)
         workers.emplace_back([&] {
+            while (!go)
+                std::this_thread::yield();
             THttpClient client;
-            if (RequestTrusting(client, server.Url("/")).errorCode == -1) ++fetched;
+            client.CAFile = caFile;
+            client.URL = server.Url("/");
+            if (Request(client).errorCode == -1) ++fetched;
         });
+    go = true;
     for (std::thread& w : workers)
         w.join();
-    EXPECT_EQ(fetched, 8);
+    EXPECT_EQ(fetched, 16);
 }
 
 // --- Verification ---
