@@ -60,9 +60,12 @@ std::string HostHeaderValue(const TUrlParts& url) {
 
 namespace {
 
+bool IsControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
 bool UnsafeAddressByte(char c) {
-    const auto b = static_cast<unsigned char>(c);
-    return b <= 0x20 || b == 0x7F;
+    return c == ' ' || IsControl(c);
 }
 
 }  // namespace
@@ -152,7 +155,8 @@ std::string FirstSetCookie(const std::string& header) {
 }
 
 std::string CookiePair(const std::string& setCookie) {
-    return Trim(setCookie.substr(0, setCookie.find(';')));
+    std::string pair = Trim(setCookie.substr(0, setCookie.find(';')));
+    return std::any_of(pair.begin(), pair.end(), IsControl) ? std::string() : pair;
 }
 
 }  // namespace tessaly

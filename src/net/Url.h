@@ -69,6 +69,7 @@ std::string FirstSetCookie(const std::string& header);
 
 // What goes back in a "Cookie:" header for a "Set-Cookie:" value: its name=value pair,
 // without the attributes (path, expiry, flags) that only tell the client how to keep it.
+// A pair holding a control character is no cookie: empty.
 std::string CookiePair(const std::string& setCookie);
 
 }  // namespace tessaly

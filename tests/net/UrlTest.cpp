@@ -50,7 +50,8 @@ TEST(Url, OnlyTheFirstSetCookieCountsWithItsAttributes) {
     EXPECT_EQ(FirstSetCookie("set-cookie: no\r\nSet-Cookie: yes"), "yes");
     // What goes back is the pair alone.
     for (auto [set, pair] : {std::pair{"session=SECRET123; Path=/; HttpOnly", "session=SECRET123"},
-                             std::pair{" a=1 ", "a=1"}, std::pair{"", ""}})
+                             std::pair{" a=1 ", "a=1"}, std::pair{"", ""},
+                             std::pair{"a=1\rX-Injected: yes; Path=/", ""}})
         EXPECT_EQ(CookiePair(set), pair) << set;
 }
 
