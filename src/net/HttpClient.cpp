@@ -234,6 +234,9 @@ void THttpClient::Connect() {
         host = proxy.host;
         port = !proxy.port.empty() ? proxy.port : !ProxyPort.empty() ? ProxyPort : "80";
     }
+    std::string tlsError;
+    if (secure_ && !TTlsStream::PrepareClient(CAFile, tlsError))
+        Fail(THttpOutcome::NotConnected, tlsError);
     SetState(TState::DnsLookup);
     std::vector<TSocketAddress> addresses;
     {

@@ -279,6 +279,10 @@ bool TTlsStream::Start(int fd, const std::string& host, const std::string& caFil
     return true;
 }
 
+bool TTlsStream::PrepareClient(const std::string& caFile, std::string& error) {
+    return ClientContext(caFile, &error) != nullptr;
+}
+
 bool TTlsStream::StartServer(int fd, const TTlsServerIdentity& identity) {
     Close();
     error_.clear();
