@@ -173,6 +173,7 @@ void THttpClient::DoRequest(TRequestKind kind) {
     nextTick_ = NowMs() + TickMs;
     target_ = SplitUrl(URL);
     absoluteTarget_ = false;
+    cookieHost_ = CookieHost.empty() ? target_.host : CookieHost;
     if (target_.hasCredentials) {
         Username = target_.user;
         Password = target_.password;
@@ -212,7 +213,19 @@ void THttpClient::DoRequest(TRequestKind kind) {
     if (statusCode_ >= 400) throw EHttpException(reasonPhrase_, static_cast<uint16_t>(statusCode_));
 }
 
+void THttpClient::CheckAddress() {
+    if (HasUnsafeAddressBytes(Origin(target_) + target_.path))
+        Fail(THttpOutcome::Failed, "the address holds a control character or a blank");
+}
+
+void THttpClient::CheckLine(const std::string& text) {
+    // A value with a line break in it would add lines of its own to the request.
+    if (text.find_first_of(std::string_view("\r\n\0", 3)) != std::string::npos)
+        Fail(THttpOutcome::Failed, "a header value holds a line break");
+}
+
 void THttpClient::Connect() {
+    CheckAddress();
     std::string host = target_.host;
     secure_ = IsSecureScheme(target_.scheme);
     std::string port = target_.port.empty() ? (secure_ ? "443" : "80") : target_.port;
@@ -221,6 +234,9 @@ void THttpClient::Connect() {
         host = proxy.host;
         port = !proxy.port.empty() ? proxy.port : !ProxyPort.empty() ? ProxyPort : "80";
     }
+    std::string tlsError;
+    if (secure_ && !TTlsStream::PrepareClient(CAFile, tlsError))
+        Fail(THttpOutcome::NotConnected, tlsError);
     SetState(TState::DnsLookup);
     std::vector<TSocketAddress> addresses;
     {
@@ -280,6 +296,7 @@ void THttpClient::Send(TRequestKind kind) {
     }
     std::string request;
     auto line = [&](const std::string& text) {
+        CheckLine(text);
         if (OnCommand) OnCommand(text);
         request += text;
         request += "\r\n";
@@ -287,13 +304,13 @@ void THttpClient::Send(TRequestKind kind) {
     line(std::string(post ? "POST" : "GET") + " " + RequestTarget() + " HTTP/1.0");
     if (post && !ContentTypePost.empty()) line("Content-Type: " + ContentTypePost);
     if (!Agent.empty()) line("User-Agent: " + Agent);
-    line("Host: " + HostForUrl(target_.host));
+    line("Host: " + HostHeaderValue(target_));
     if (post) line("Content-Length: " + length);
     if (!Username.empty()) line("Authorization: Basic " + Base64Encode(Username + ":" + Password));
     // Proxy credentials never travel inside a tunnel: they would reach the origin server.
     if (!Proxy.empty() && !secure_ && !ProxyUsername.empty())
         line("Proxy-Authorization: Basic " + Base64Encode(ProxyUsername + ":" + ProxyPassword));
-    if (!Cookie.empty()) line("Cookie: " + Cookie);
+    if (!Cookie.empty() && SameText(target_.host, cookieHost_)) line("Cookie: " + Cookie);
     line("");
     SendAll(request.data(), request.size());
     if (!post) return;
@@ -337,6 +354,9 @@ bool THttpClient::Read() {
         CheckAbort();
         if (action == THttpResponseReader::TAction::Close) break;
     }
+    // A chunked document says where it ends; one that stops before is not whole.
+    if (reader_.CutShort())
+        Fail(THttpOutcome::BadAnswer, "connection closed before the document's last chunk");
     // Closed by the server (or reset), or by the reader: the document is what arrived.
     CloseConnection();
     Answered();
@@ -355,7 +375,10 @@ void THttpClient::OpenTunnel() {
     std::string authority =
         HostForUrl(target_.host) + ":" + (target_.port.empty() ? "443" : target_.port);
     std::string request = "CONNECT " + authority + " HTTP/1.0\r\nHost: " + authority + "\r\n";
-    if (!Agent.empty()) request += "User-Agent: " + Agent + "\r\n";
+    if (!Agent.empty()) {
+        CheckLine(Agent);
+        request += "User-Agent: " + Agent + "\r\n";
+    }
     if (!ProxyUsername.empty())
         request += "Proxy-Authorization: Basic " +
                    Base64Encode(ProxyUsername + ":" + ProxyPassword) + "\r\n";

@@ -54,6 +54,9 @@ class THttpClient : public THttpSettings {
     std::string Username;
     std::string Password;
     std::string Cookie;
+    // The host Cookie belongs to (empty: the host of URL). It is sent to that host alone,
+    // on no other hop of a redirection.
+    std::string CookieHost;
     std::string ContentTypePost = "application/x-www-form-urlencoded";
     std::string* ReceiveStream = nullptr;
     std::istream* SendStream = nullptr;
@@ -117,6 +120,10 @@ class THttpClient : public THttpSettings {
     void WaitFor(int fd, short events);
     void CheckAbort();
     void SendAll(const char* data, size_t size);
+    // Refuse a target whose address would break the request line or the "Host:" line, and
+    // a header line that would break in two.
+    void CheckAddress();
+    void CheckLine(const std::string& text);
     std::string RequestTarget() const;
     // "https": the CONNECT tunnel through a proxy, then the TLS handshake.
     void OpenTunnel();
@@ -139,6 +146,7 @@ class THttpClient : public THttpSettings {
     THttpOutcome outcome_ = THttpOutcome::Answered;
     TUrlParts target_;
     bool absoluteTarget_ = false;
+    std::string cookieHost_;  // the request's CookieHost, or its first host
     int64_t nextTick_ = 0;
 };
 

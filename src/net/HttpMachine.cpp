@@ -61,6 +61,7 @@ class THTTPThread : public std::enable_shared_from_this<THTTPThread> {
     int32_t BytesReceived = 0;
     std::string Received;
     TStrings ReceivedHeader;
+    std::string AnswerHost;  // the host of the last hop
 
     // Main thread only.
     THTTPResult* Result = nullptr;
@@ -175,6 +176,10 @@ void THTTPThread::Run() {
         Received.clear();
         BytesReceived = 0;
         client.Cookie = Query->Cookie;
+        // Pinned to the query's host here, so that fetching a new location again after a
+        // failed redirection does not take the cookie along.
+        client.CookieHost =
+            Query->CookieHost.empty() ? SplitUrl(Query->URL).host : Query->CookieHost;
         if (Cancel)
             End(THttpOutcome::Cancelled, "");
         else
@@ -187,6 +192,7 @@ void THTTPThread::Run() {
         End(THttpOutcome::Failed, "");
     }
     ReceivedHeader = client.ReceivedHeader();
+    AnswerHost = SplitUrl(client.CurrentUrl()).host;
     timerOn_ = false;
     try {
         Report(rpFinished);
@@ -198,13 +204,15 @@ void THTTPThread::Run() {
 
 void THTTPThread::Request(THttpClient& client) {
     try {
+        // Addresses come from pages, definitions and templates: whatever they hold, it goes
+        // out percent-encoded where it would break the request line.
         if (Query->IsPost) {
-            client.URL = URL;
+            client.URL = EncodeUnsafeAddressBytes(URL);
             post_.str(Query->Parameters);
             post_.clear();
             client.Post();
         } else {
-            client.URL = URL + Query->Parameters;
+            client.URL = EncodeUnsafeAddressBytes(URL + Query->Parameters);
             client.Get();
         }
     } catch (EHttpException&) {
@@ -218,7 +226,7 @@ void THTTPThread::Request(THttpClient& client) {
         };
         while (again()) {
             relocation_ = false;
-            client.URL = URL;
+            client.URL = EncodeUnsafeAddressBytes(URL);
             try {
                 client.Get();
             } catch (EHttpException&) {
@@ -427,6 +435,7 @@ void THTTPMachine::HandleReport(THTTPThread& worker) {
         // Moved, not copied: the worker frees its stream right after this report.
         result->Data = std::move(worker.Received);
         result->Cookie = FirstSetCookie(result->Header);
+        result->CookieHost = worker.AnswerHost;
         Fire(worker, *result, meDone);
     }
     if (shared->machine == this) {

@@ -46,7 +46,10 @@ struct THTTPQuery {
     std::string URL;         // without its parameters
     std::string Parameters;  // GET: appended to URL as it stands ("?" included); POST: the body
     bool IsPost = false;
-    std::string Cookie;         // sent as "Cookie: " when not empty
+    std::string Cookie;  // sent as "Cookie: " when not empty
+    // The host Cookie belongs to; empty: the host of URL. No other host is sent the cookie,
+    // neither as the URL's host nor after a redirection.
+    std::string CookieHost;
     int32_t TimeOut = 0;        // seconds without progress; 0 or less: none
     THTTPMachineEvent OnEvent;  // when empty, the machine's OnEvent is used
 };
@@ -60,6 +63,7 @@ class THTTPResult {
     std::string Header;  // received header lines, status line first, CR LF each; before meDone
     std::string Data;    // the document; before meDone
     std::string Cookie;  // rest of the first "Set-Cookie:" line; before meDone
+    std::string CookieHost;  // the host that gave the answer, and so set Cookie; before meDone
     THTTPMachineEvent OnEvent;
     // Status code of a completed request, the client's error code of a failed one (404 after
     // an abort or a time-out), 0 when no request was sent. Set after meDone, before meFailed.

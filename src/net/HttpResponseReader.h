@@ -74,6 +74,9 @@ class THttpResponseReader {
     bool Chunked() const { return chunked_; }
     // A chunked body has had its last chunk: the document is complete.
     bool Complete() const { return chunk_ == TChunk::Done; }
+    // A chunked body still waiting for its last chunk: if the connection ends now, the
+    // document is not whole.
+    bool CutShort() const { return chunked_ && phase_ == TPhase::Body && !Complete(); }
     int64_t DocBytes() const { return docBytes_; }
     int64_t DocPieces() const { return docPieces_; }
 

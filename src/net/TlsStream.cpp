@@ -1,6 +1,7 @@
 #include "net/TlsStream.h"
 
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
@@ -11,11 +12,13 @@
 #include <cerrno>
 #include <climits>
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <mutex>
 #include <utility>
 
 #include "net/Socket.h"
+#include "platform/ByteString.h"
 
 namespace tessaly {
 
@@ -106,6 +109,50 @@ bool IsIpLiteral(const std::string& host) {
 
 using TContext = std::shared_ptr<SSL_CTX>;
 
+// The path an OpenSSL variable names, or its built-in default.
+std::string DefaultPath(const char* variable, const char* fallback) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+// The system's trust store, read whole into `ctx` now. The stock way also looks
+// certificates up in the hashed directory during handshakes, adding what it finds to the
+// store while the handshakes of other workers read it; a store filled up front is only
+// read. Without a bundle file, every file of the directory is read instead.
+void LoadSystemStore(SSL_CTX* ctx) {
+    const std::string bundle =
+        DefaultPath(X509_get_default_cert_file_env(), X509_get_default_cert_file());
+    if (SSL_CTX_load_verify_locations(ctx, bundle.c_str(), nullptr) == 1) return;
+    ERR_clear_error();
+    X509_STORE* store = SSL_CTX_get_cert_store(ctx);
+    const std::string dirs =
+        DefaultPath(X509_get_default_cert_dir_env(), X509_get_default_cert_dir());
+    for (const std::string& dir : Split(dirs, ":")) {
+        DIR* listing = dir.empty() ? nullptr : opendir(dir.c_str());
+        if (listing == nullptr) continue;
+        while (const dirent* entry = readdir(listing)) {
+            if (entry->d_name[0] == '.') continue;
+            // Files that hold no certificate are skipped, as the lookup would skip them.
+            X509_STORE_load_file(store, (dir + "/" + entry->d_name).c_str());
+            ERR_clear_error();
+        }
+        closedir(listing);
+    }
+}
+
+// A certificate works out its extensions (key identifiers, constraints) the first time a
+// check needs them, and a later check reads them without taking the certificate's lock.
+// Done here for every trusted one, before the context is shared, no handshake writes to a
+// certificate that another handshake reads.
+void PrepareTrustedCertificates(SSL_CTX* ctx) {
+    STACK_OF(X509_OBJECT)* objects = X509_STORE_get0_objects(SSL_CTX_get_cert_store(ctx));
+    for (int i = 0; i < sk_X509_OBJECT_num(objects); ++i) {
+        X509* certificate = X509_OBJECT_get0_X509(sk_X509_OBJECT_value(objects, i));
+        if (certificate != nullptr) X509_check_purpose(certificate, -1, 0);
+    }
+    ERR_clear_error();
+}
+
 // Loading the system's trust store costs far more than a handshake, so one client context
 // per CA file is kept and shared (an SSL_CTX may serve sessions on several threads once it
 // is set up). A CA file that changed on disk gets a fresh context.
@@ -140,11 +187,12 @@ TContext ClientContext(const std::string& caFile, std::string* error) {
     SSL_CTX_set_options(ctx, SSL_OP_IGNORE_UNEXPECTED_EOF);
     SSL_CTX_set_mode(ctx, SSL_MODE_ENABLE_PARTIAL_WRITE | SSL_MODE_ACCEPT_MOVING_WRITE_BUFFER);
     // A system without a trust store still works with a CA file of its own.
-    if (SSL_CTX_set_default_verify_paths(ctx) != 1) ERR_clear_error();
+    LoadSystemStore(ctx);
     if (!caFile.empty() && SSL_CTX_load_verify_locations(ctx, caFile.c_str(), nullptr) != 1) {
         *error = "can't load CA file " + caFile + ": " + OpenSslErrorText();
         return nullptr;
     }
+    PrepareTrustedCertificates(ctx);
     contexts[caFile] = {stamp, context};
     return context;
 }
@@ -229,6 +277,10 @@ bool TTlsStream::Start(int fd, const std::string& host, const std::string& caFil
         return false;
     }
     return true;
+}
+
+bool TTlsStream::PrepareClient(const std::string& caFile, std::string& error) {
+    return ClientContext(caFile, &error) != nullptr;
 }
 
 bool TTlsStream::StartServer(int fd, const TTlsServerIdentity& identity) {

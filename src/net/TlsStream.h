@@ -43,6 +43,10 @@ class TTlsStream {
     // checked as an address and sent without SNI). `caFile` adds to the system store; empty
     // means the system store only. False with Error() set when that cannot be done.
     bool Start(int fd, const std::string& host, const std::string& caFile);
+    // Loads the trust store for `caFile` now, if it is not loaded yet, so that a server
+    // does not wait for it in the middle of a handshake (Start loads it as well). False with
+    // `error` set when that cannot be done.
+    static bool PrepareClient(const std::string& caFile, std::string& error);
     // Prepares the server's side of a session on an accepted `fd`; the client is not asked
     // for a certificate.
     bool StartServer(int fd, const TTlsServerIdentity& identity);

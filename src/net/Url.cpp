@@ -1,5 +1,7 @@
 #include "net/Url.h"
 
+#include <algorithm>
+
 namespace tessaly {
 
 TUrlParts SplitUrl(const std::string& url) {
@@ -49,7 +51,50 @@ std::string Origin(const TUrlParts& url) {
     return origin;
 }
 
-bool FollowLocation(TUrlParts& target, const std::string& value) {
+std::string HostHeaderValue(const TUrlParts& url) {
+    const char* defaultPort = IsSecureScheme(url.scheme) ? "443" : "80";
+    std::string value = HostForUrl(url.host);
+    if (!url.port.empty() && url.port != defaultPort) value += ":" + url.port;
+    return value;
+}
+
+namespace {
+
+bool IsControl(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+}
+
+bool UnsafeAddressByte(char c) {
+    return c == ' ' || IsControl(c);
+}
+
+}  // namespace
+
+bool HasUnsafeAddressBytes(std::string_view text) {
+    return std::any_of(text.begin(), text.end(), UnsafeAddressByte);
+}
+
+std::string EncodeUnsafeAddressBytes(std::string_view address) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(address.size());
+    for (char c : address) {
+        if (!UnsafeAddressByte(c)) {
+            out += c;
+            continue;
+        }
+        const auto b = static_cast<unsigned char>(c);
+        out += '%';
+        out += kHex[b >> 4];
+        out += kHex[b & 15];
+    }
+    return out;
+}
+
+bool FollowLocation(TUrlParts& target, const std::string& location) {
+    // A server's location is an address like any other: nothing in it reaches the request
+    // line raw.
+    const std::string value = EncodeUnsafeAddressBytes(Trim(location));
     if (!value.empty() && value[0] == '/') {
         target.path = value;
         return false;
@@ -107,6 +152,11 @@ std::string FirstSetCookie(const std::string& header) {
     const int64_t from = at + 12;
     const int64_t end = Pos("\r\n", header, from);
     return Copy(header, from, (end > 0 ? end : static_cast<int64_t>(header.size()) + 1) - from);
+}
+
+std::string CookiePair(const std::string& setCookie) {
+    std::string pair = Trim(setCookie.substr(0, setCookie.find(';')));
+    return std::any_of(pair.begin(), pair.end(), IsControl) ? std::string() : pair;
 }
 
 }  // namespace tessaly

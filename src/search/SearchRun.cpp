@@ -6,6 +6,7 @@
 #include "data/BoardJobs.h"
 #include "data/QueryBuilder.h"
 #include "data/Relevancy.h"
+#include "net/Url.h"
 #include "platform/ByteString.h"
 #include "platform/DateTime.h"
 #include "platform/Paths.h"
@@ -311,6 +312,8 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             // a request that reported its time-out counts as timed out.
             std::string status = "Unreachable";
             if (result.Outcome == THttpOutcome::TooLarge) status = "Too Large";
+            // The site was reached and gave an answer that cannot be read: say what was wrong.
+            if (result.Outcome == THttpOutcome::BadAnswer) status = "Bad Answer: " + result.Reason;
             if (timedOut_.erase(result.ID) > 0 && !stopping) status = "Timed Out";
             if ((result.Status == 404 || result.Status == 0) && stopping) status = "Aborted";
             // A company board's server that answers 404 has no such board.
@@ -373,7 +376,10 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
                     query->OnEvent = [this](THTTPResult& r, THTTPMachineEventType t) {
                         HttpMachineEvent(r, t);
                     };
-                    query->Cookie = result.Cookie;
+                    // The cookie goes back as its name=value pair, and only to the host
+                    // that set it: a next page elsewhere is not sent it.
+                    query->Cookie = CookiePair(result.Cookie);
+                    query->CookieHost = result.CookieHost;
                     if (BuildNextQuery(site, page, *query, result.Header, address)) {
                         SetProgressRow(row, -1, "Waiting for more");
                         NotePage(*query);

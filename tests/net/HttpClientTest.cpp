@@ -53,8 +53,10 @@ TEST(HttpClientRequest, DirectGetSendsPathQueryAndHostOnly) {
     ASSERT_EQ(server.Requests().size(), 1u);
     const TRequest r = server.Requests()[0];
     EXPECT_EQ(r.requestLine, "GET /jobs/list.asp?kw=c%2B%2B&page=2 HTTP/1.0");
-    EXPECT_EQ(r.headers, std::vector<std::string>{"Host: 127.0.0.1"});
-    EXPECT_EQ(commands, (std::vector<std::string>{r.requestLine, "Host: 127.0.0.1", ""}));
+    // A port other than the default goes with the host.
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(server.Port());
+    EXPECT_EQ(r.headers, std::vector<std::string>{host});
+    EXPECT_EQ(commands, (std::vector<std::string>{r.requestLine, host, ""}));
     EXPECT_EQ(f.document, r.head + "\r\n");
 }
 
@@ -68,10 +70,11 @@ TEST(HttpClientRequest, EmptyPathBecomesRootAndHeadersComeInOrder) {
     ASSERT_EQ(server.Requests().size(), 1u);
     const TRequest r = server.Requests()[0];
     EXPECT_EQ(r.requestLine, "GET / HTTP/1.0");
-    EXPECT_EQ(r.headers,
-              (std::vector<std::string>{"User-Agent: Tessaly Jobs/98 [en]", "Host: 127.0.0.1",
-                                        "Authorization: Basic " + Base64Encode("bob:s3cret"),
-                                        "Cookie: id=42"}));
+    EXPECT_EQ(
+        r.headers,
+        (std::vector<std::string>{
+            "User-Agent: Tessaly Jobs/98 [en]", "Host: 127.0.0.1:" + std::to_string(server.Port()),
+            "Authorization: Basic " + Base64Encode("bob:s3cret"), "Cookie: id=42"}));
     EXPECT_EQ(client.Username, "bob");
     EXPECT_FALSE(r.HasHeader("Accept"));
     EXPECT_FALSE(r.HasHeader("Connection"));
@@ -90,7 +93,7 @@ TEST(HttpClientRequest, ProxySeesAbsoluteTargetAndProxyCredentials) {
     ASSERT_EQ(proxy.Requests().size(), 1u);
     const TRequest r = proxy.Requests()[0];
     EXPECT_EQ(r.requestLine, "GET http://jobs.example.invalid:8080/find?q=1 HTTP/1.0");
-    EXPECT_EQ(r.Header("Host"), "jobs.example.invalid");
+    EXPECT_EQ(r.Header("Host"), "jobs.example.invalid:8080");
     EXPECT_EQ(r.Header("Proxy-Authorization"), "Basic dXNlcjo=");
 
     // The port may also come with the proxy's name.
@@ -119,7 +122,7 @@ TEST(HttpClientRequest, PostSendsTypeLengthAndBodyInBoundedPieces) {
     const TRequest r = server.Requests()[0];
     EXPECT_EQ(r.requestLine, "POST /cgi-bin/post HTTP/1.0");
     EXPECT_EQ(r.headers[0], "Content-Type: application/x-www-form-urlencoded");
-    EXPECT_EQ(r.headers[1], "Host: 127.0.0.1");
+    EXPECT_EQ(r.headers[1], "Host: 127.0.0.1:" + std::to_string(server.Port()));
     EXPECT_EQ(r.headers[2], "Content-Length: 20000");
     EXPECT_EQ(r.body, body);
     EXPECT_EQ(pieces, (std::vector<size_t>{8193, 8193, 3614}));
@@ -146,6 +149,59 @@ TEST(HttpClientRequest, RefusedAtOnceWhenBusyOrNothingToPost) {
     };
     client.Get();
     EXPECT_EQ(busyCode, 1);
+}
+
+TEST(HttpClientRequest, LineBreaksInAnAddressOrValueAreNeverSent) {
+    // Addresses reach the client percent-encoded by the machine; what still holds a control
+    // character or a line break here is refused before a byte of it goes out.
+    TTestHttpServer server([](const TRequest& r) { return TTestHttpServer::Echo(r); });
+    const std::string port = std::to_string(server.Port());
+    struct TCase {
+        std::string url, proxy, agent, cookie, reason;
+    } cases[] = {
+        {server.Url("/x\r\nX-Injected: yes"), "", "", "", "the address holds"},
+        {server.Url("/tab\there"), "", "", "", "the address holds"},
+        {"http://a.invalid\r\nX-Injected: yes/", "127.0.0.1:" + port, "", "", "the address holds"},
+        {server.Url("/"), "", "agent\r\nX-Injected: yes", "", "a header value holds"},
+        {"https://a.invalid/", "127.0.0.1:" + port, "agent\r\nX-Injected: yes", "",
+         "a header value holds"},  // in the tunnel's CONNECT
+        {server.Url("/"), "", "", std::string("a=1\0X-Injected: yes", 19), "a header value holds"},
+    };
+    for (const TCase& c : cases) {
+        THttpClient client;
+        client.URL = c.url;
+        client.Proxy = c.proxy;
+        client.Agent = c.agent;
+        client.Cookie = c.cookie;
+        TFetch f = Fetch(client);
+        EXPECT_EQ(f.errorCode, 404) << c.url;
+        EXPECT_EQ(f.message.rfind("Request failed: " + c.reason, 0), 0u) << f.message;
+    }
+    EXPECT_TRUE(server.Requests().empty());
+}
+
+TEST(HttpClientRequest, CookieGoesOnlyToItsOwnHost) {
+    TTestHttpServer elsewhere([](const TRequest& r) { return TTestHttpServer::Echo(r); });
+    const std::string away = "http://localhost:" + std::to_string(elsewhere.Port()) + "/away";
+    TTestHttpServer server([&](const TRequest& r) {
+        if (r.requestLine == "GET /start HTTP/1.0") return TTestHttpServer::Redirect("/second");
+        if (r.requestLine == "GET /second HTTP/1.0") return TTestHttpServer::Redirect(away);
+        return TTestHttpServer::Echo(r);
+    });
+    // Redirected on its host and then to another one: only its own host is sent it.
+    THttpClient client;
+    client.URL = server.Url("/start");
+    client.Cookie = "id=42";
+    EXPECT_EQ(Fetch(client).errorCode, -1);
+    ASSERT_EQ(server.Requests().size(), 2u);
+    EXPECT_EQ(server.Requests()[1].Header("Cookie"), "id=42");
+    ASSERT_EQ(elsewhere.Requests().size(), 1u);
+    EXPECT_FALSE(elsewhere.Requests()[0].HasHeader("Cookie"));
+    // A cookie that belongs to another host is not sent to this one at all.
+    client.URL = server.Url("/third");
+    client.CookieHost = "localhost";
+    EXPECT_EQ(Fetch(client).errorCode, -1);
+    EXPECT_FALSE(server.Requests().back().HasHeader("Cookie"));
 }
 
 // --- Header reading ---
@@ -381,6 +437,21 @@ TEST(HttpClientChunked, ClientEndsWithTheLastChunkOnAConnectionKeptOpen) {
                                                   "RequestDone"}));
 }
 
+TEST(HttpClientChunked, BodyCutShortBeforeItsLastChunkFails) {
+    // Ending as if the server had closed would pass a part of the page off as all of it.
+    TTestHttpServer server([](const TRequest&) {
+        TAnswer a;
+        a.bytes = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhello\r\n";
+        return a;
+    });
+    THttpClient client;
+    TFetch f = Fetch(client, server);
+    EXPECT_EQ(f.errorCode, 404);
+    EXPECT_EQ(f.message, "connection closed before the document's last chunk");
+    EXPECT_EQ(client.Outcome(), THttpOutcome::BadAnswer);
+    EXPECT_EQ(std::count(f.events.begin(), f.events.end(), "DocEnd"), 0);
+}
+
 // --- Failures ---
 
 TEST(HttpClientFailure, ServerErrorEndsWithReasonAndCodeWithoutBody) {
@@ -486,6 +557,23 @@ TEST(HttpClientRedirect, PathAbsoluteAndBareNameForms) {
     EXPECT_EQ(std::count(f.events.begin(), f.events.end(), "RequestDone"), 1);
     EXPECT_EQ(f.document.substr(0, 22), "GET /landing HTTP/1.0\r");
     EXPECT_EQ(client.ReceivedHeader()[0], "HTTP/1.0 200 OK");
+}
+
+TEST(HttpClientRedirect, ControlCharactersOfALocationAreEncoded) {
+    TTestHttpServer server([](const TRequest& r) {
+        if (r.requestLine == "GET /start HTTP/1.0") {
+            TAnswer a;
+            a.bytes = "HTTP/1.0 302 Found\r\nLocation: /next\rX-Injected: yes \r\n\r\n";
+            return a;
+        }
+        return TTestHttpServer::Echo(r);
+    });
+    THttpClient client;
+    client.URL = server.Url("/start");
+    EXPECT_EQ(Fetch(client).errorCode, -1);
+    ASSERT_EQ(server.Requests().size(), 2u);
+    EXPECT_EQ(server.Requests()[1].requestLine, "GET /next%0DX-Injected:%20yes HTTP/1.0");
+    EXPECT_FALSE(server.Requests()[1].HasHeader("X-Injected"));
 }
 
 // --- Pieces ---

@@ -755,7 +755,7 @@ TEST_F(HttpMachineTest, ThroughAProxyTheTargetIsTheAbsoluteUrl) {
     ASSERT_EQ(proxy.Requests().size(), 1u);
     const TRequest r = proxy.Requests()[0];
     EXPECT_EQ(r.requestLine, "GET http://jobs.example.invalid:8080/find?q=1 HTTP/1.0");
-    EXPECT_EQ(r.Header("Host"), "jobs.example.invalid");
+    EXPECT_EQ(r.Header("Host"), "jobs.example.invalid:8080");
     EXPECT_EQ(r.Header("Proxy-Authorization"), "Basic dXNlcjpwYXNz");
     EXPECT_TRUE(traces[id].Has(meDone));
 }

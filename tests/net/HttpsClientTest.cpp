@@ -13,6 +13,7 @@
 #include "net/HttpClient.h"
 #include "support/ClientRun.h"
 #include "support/TestHttpServer.h"
+#include "support/TestSupport.h"
 #include "support/TestTls.h"
 #include "support/TinyProxy.h"
 
@@ -59,7 +60,7 @@ TEST(HttpsClientRequest, GetAndPostWithTheCaFile) {
     ASSERT_EQ(o.errorCode, -1) << o.message;
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0].requestLine, "GET /jobs/list.asp?kw=c%2B%2B HTTP/1.0");
-    EXPECT_EQ(server.Requests()[0].Header("Host"), "127.0.0.1");
+    EXPECT_EQ(server.Requests()[0].Header("Host"), "127.0.0.1:" + std::to_string(server.Port()));
     EXPECT_EQ(o.document, server.Requests()[0].head + "\r\n");
     EXPECT_EQ(client.StatusCode(), 200);
     EXPECT_EQ(o.events, (std::vector<std::string>{"Connected", "DocEnd"}));
@@ -136,6 +137,32 @@ TEST(HttpsClientRequest, ClientsOnSeveralThreadsShareTheTrustStore) {
         w.join();
     EXPECT_EQ(good, 12);
     EXPECT_EQ(server.Requests().size(), 12u);
+}
+
+TEST(HttpsClientRequest, ConcurrentHandshakesShareTheTrustStore) {
+    // The workers of a search verify certificates at the same time against the one store
+    // kept per CA file; the thread checker's build watches them here. A CA file of its own
+    // gives this test a context that no earlier handshake has used.
+    test::TTempDir dir;
+    const std::string caFile = dir.File("ca.pem");
+    std::ofstream(caFile) << std::ifstream(TestCertificates().caFile).rdbuf();
+    TTestHttpServer server(EchoScript(), TestCertificates().localhost, true);
+    std::atomic<bool> go{false};
+    std::atomic<int> fetched{0};
+    std::vector<std::thread> workers;
+    for (int i = 0; i < 16; ++i)
+        workers.emplace_back([&] {
+            while (!go)
+                std::this_thread::yield();
+            THttpClient client;
+            client.CAFile = caFile;
+            client.URL = server.Url("/");
+            if (Request(client).errorCode == -1) ++fetched;
+        });
+    go = true;
+    for (std::thread& w : workers)
+        w.join();
+    EXPECT_EQ(fetched, 16);
 }
 
 // --- Verification ---
@@ -328,7 +355,7 @@ TEST_F(HttpsClientTinyProxy, TunnelWithoutAuthentication) {
     const TRequest r = server.Requests()[0];
     // Inside the tunnel the origin is addressed directly and sees no proxy credentials.
     EXPECT_EQ(r.requestLine, "GET /inside?x=1 HTTP/1.0");
-    EXPECT_EQ(r.Header("Host"), "localhost");
+    EXPECT_EQ(r.Header("Host"), "localhost:" + std::to_string(server.Port()));
     EXPECT_FALSE(r.HasHeader("Proxy-Authorization"));
     EXPECT_EQ(o.document, r.head + "\r\n");
 

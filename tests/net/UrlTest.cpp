@@ -2,6 +2,8 @@
 // machine's report, and which cookie a response sets.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "net/HttpTypes.h"
 #include "net/Url.h"
 
@@ -46,6 +48,33 @@ TEST(Url, OnlyTheFirstSetCookieCountsWithItsAttributes) {
     EXPECT_EQ(FirstSetCookie("HTTP/1.0 200 OK\r\n"), "");
     // The name is matched exactly as written, and the last line needs no line end.
     EXPECT_EQ(FirstSetCookie("set-cookie: no\r\nSet-Cookie: yes"), "yes");
+    // What goes back is the pair alone.
+    for (auto [set, pair] : {std::pair{"session=SECRET123; Path=/; HttpOnly", "session=SECRET123"},
+                             std::pair{" a=1 ", "a=1"}, std::pair{"", ""},
+                             std::pair{"a=1\rX-Injected: yes; Path=/", ""}})
+        EXPECT_EQ(CookiePair(set), pair) << set;
+}
+
+TEST(Url, HostHeaderNamesAPortOnlyWhenItIsNotTheDefault) {
+    for (auto [url, host] : {std::pair{"http://a.example/", "a.example"},
+                             std::pair{"http://a.example:80/", "a.example"},
+                             std::pair{"http://a.example:8080/", "a.example:8080"},
+                             std::pair{"https://a.example:443/", "a.example"},
+                             std::pair{"HTTPS://a.example:80/", "a.example:80"},
+                             std::pair{"http://[::1]:81/", "[::1]:81"}})
+        EXPECT_EQ(HostHeaderValue(SplitUrl(url)), host) << url;
+}
+
+TEST(Url, ControlCharactersAndBlanksOfAnAddressArePercentEncoded) {
+    const std::string raw("/x\r\nX-Injected: yes\t\x7f\0%41\xe9", 26);
+    EXPECT_TRUE(HasUnsafeAddressBytes(raw));
+    const std::string encoded = EncodeUnsafeAddressBytes(raw);
+    EXPECT_EQ(encoded, "/x%0D%0AX-Injected:%20yes%09%7F%00%41\xe9");
+    EXPECT_FALSE(HasUnsafeAddressBytes(encoded));
+    // A location is such an address too, trimmed as a header value is.
+    TUrlParts t = SplitUrl("http://h/");
+    FollowLocation(t, "/a b\rc ");
+    EXPECT_EQ(t.path, "/a%20b%0Dc");
 }
 
 TEST(Url, OutcomesMapToTheDocumentedStatusesAndTexts) {

@@ -6,7 +6,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <map>
+#include <mutex>
 
 #include "data/VelaSources.h"
 #include "platform/ByteString.h"
@@ -166,22 +168,82 @@ TEST_F(SearchEngine, NewSearchRunsEverySiteToItsEnd) {
     EXPECT_FALSE(e.Machine.Stopping);
 }
 
-TEST_F(SearchEngine, PageOverTheSizeLimitShowsItsOwnStatus) {
-    // The chunk announces more than the 64 MiB a page may have.
-    boards.extraAnswer = [](const test::TTestHttpServer::TRequest&) {
-        test::TTestHttpServer::TAnswer a;
-        a.bytes = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n4000001\r\n";
-        a.stallMs = 8000;
-        return a;
+TEST_F(SearchEngine, AnAnswerThatCannotBeUsedSaysWhyInItsRow) {
+    const std::string row = test::JobRow(11, "Pipe Fitter", "Dock Co", "Boston, MA");
+    char size[16];
+    std::snprintf(size, sizeof size, "%zx", row.size());
+    const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n";
+    struct TCase {
+        std::string bytes, status;
+        int stallMs;
+    } cases[] = {
+        // The chunk announces more than the 64 MiB a page may have.
+        {chunked + "4000001\r\n", "Too Large", 8000},
+        {"HTTP/1.0 200 OK\r\nX-Long: " + std::string(9000, 'a') + "\r\n\r\n",
+         "Bad Answer: HTTP line too long", 0},
+        // The page breaks off before its last chunk: its jobs are not the whole page.
+        {chunked + size + "\r\n" + row + "\r\n",
+         "Bad Answer: connection closed before the document's last chunk", 0},
+    };
+    for (const TCase& c : cases) {
+        boards.extraAnswer = [&c](const test::TTestHttpServer::TRequest&) {
+            test::TTestHttpServer::TAnswer a;
+            a.bytes = c.bytes;
+            a.stallMs = c.stallMs;
+            return a;
+        };
+        WriteSources("Omega Jobs");
+        TSearchEngine& e = Start();
+        e.MMNewClick();
+        ASSERT_TRUE(RunToIdle(e));
+        ASSERT_NE(Row(e, "Omega Jobs"), nullptr);
+        EXPECT_EQ(Row(e, "Omega Jobs")->Status, c.status);
+        EXPECT_EQ(Row(e, "Omega Jobs")->Image, kProgressFailed);
+        EXPECT_EQ(Row(e, "Beta Jobs")->Status, "Unreachable");
+        EXPECT_EQ(e.Jobs().Count(), 3);  // Alpha's alone
+    }
+}
+
+TEST_F(SearchEngine, NextPagesGetNeitherInjectedLinesNorAnotherHostsCookie) {
+    // Omega's pages link on: page 1 sets a cookie and links to page 2 on its own host, by
+    // a link whose decoded references hold a line break; page 2 links to another host.
+    const std::string other = "http://localhost:" + Host().substr(Host().rfind(':') + 1);
+    boards.extraLines = {"MultiplePages", "True", "NextPageLinkScript",
+                         "Go(Begin, \"Next &gt;\");|\xA7|Cut(All, Forward);|\xA7|"
+                         "Go(Backward, After, \"<a href=\");|\xA7|Cut(All, Backward);|\xA7|"
+                         "Go(Begin, \">\");|\xA7|Get(All, Backward);"};
+    std::mutex lock;
+    std::vector<test::TTestHttpServer::TRequest> seen;
+    boards.extraAnswer = [&](const test::TTestHttpServer::TRequest& r) {
+        std::lock_guard<std::mutex> guard(lock);
+        seen.push_back(r);
+        auto page = [](int id, const std::string& next, const std::string& cookie) {
+            return test::TTestHttpServer::Normal(
+                "<html><table>\n" +
+                    test::JobRow(id, "Fitter " + IntToStr(id), "Dock Co", "Boston") + "</table>" +
+                    (next.empty() ? "" : "<a href=" + next + ">Next &gt;</a>") + "</html>\n",
+                cookie.empty() ? "" : "Set-Cookie: " + cookie + "\r\n");
+        };
+        if (seen.size() == 1)
+            return page(1, Host() + "/extra/2&#13;&#10;X-Injected: yes",
+                        "session=SECRET123; Path=/; HttpOnly");
+        if (seen.size() == 2) return page(2, other + "/extra/3", "next=2; Path=/");
+        return page(3, "", "");
     };
     WriteSources("Omega Jobs");
     TSearchEngine& e = Start();
     e.MMNewClick();
     ASSERT_TRUE(RunToIdle(e));
-    ASSERT_NE(Row(e, "Omega Jobs"), nullptr);
-    EXPECT_EQ(Row(e, "Omega Jobs")->Status, "Too Large");
-    EXPECT_EQ(Row(e, "Omega Jobs")->Image, kProgressFailed);
-    EXPECT_EQ(Row(e, "Beta Jobs")->Status, "Unreachable");
+    EXPECT_EQ(Row(e, "Omega Jobs")->Status, "Done");
+    EXPECT_EQ(Row(e, "Omega Jobs")->Found, "3");
+    std::lock_guard<std::mutex> guard(lock);
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(seen[1].requestLine, "GET /extra/2%0D%0AX-Injected:%20yes HTTP/1.0");
+    EXPECT_EQ(seen[1].Header("Cookie"), "session=SECRET123");
+    EXPECT_EQ(seen[2].requestLine, "GET /extra/3 HTTP/1.0");
+    EXPECT_FALSE(seen[2].HasHeader("Cookie"));
+    for (const auto& r : seen)
+        EXPECT_FALSE(r.HasHeader("X-Injected")) << r.head;
 }
 
 // Relative job and next-page links are completed against the address of the page they

@@ -100,7 +100,7 @@ void TTestBoards::WriteSources(const std::string& home, const std::string& extra
          {"Regions", "", "Regions", "TX", "Categories", "t"});
     site("Delta Jobs", h + "/delta", "?q=<keyword>", {});
     site("Epsilon Jobs", h + "/alpha", "?q=<keyword>", {});
-    if (!extra.empty()) site(extra, h + "/extra", "?q=<keyword>", {});
+    if (!extra.empty()) site(extra, h + "/extra", "?q=<keyword>", extraLines);
     auto encoded = EncodeSourcesLines(lines);
     if (!encoded.ok()) throw std::runtime_error("test definitions do not encode");
     WriteFileBytes(JoinPath(home, "sources.def"), encoded.value());

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/ByteString.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
 
@@ -21,6 +22,8 @@ class TTestBoards {
     void WriteSources(const std::string& home, const std::string& extra = "");
 
     std::string extraRow;  // a job added to the second page of the first board
+    // More definition lines of the extra site (name, value, ...), e.g. its next-page link.
+    TStrings extraLines;
     // What the extra site (WriteHome's `extra`) answers; a 404 when not set.
     std::function<TTestHttpServer::TAnswer(const TTestHttpServer::TRequest&)> extraAnswer;
     std::atomic<int> deltaHits{0};

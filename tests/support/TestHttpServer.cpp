@@ -64,8 +64,8 @@ TTestHttpServer::TTestHttpServer(TScript script, bool concurrent)
     Start();
 }
 
-TTestHttpServer::TTestHttpServer(TScript script, const TTlsIdentity& tls)
-    : script_(std::move(script)) {
+TTestHttpServer::TTestHttpServer(TScript script, const TTlsIdentity& tls, bool concurrent)
+    : script_(std::move(script)), concurrent_(concurrent) {
     LoadIdentity(tls);
     Start();
 }

@@ -47,8 +47,9 @@ class TTestHttpServer {
     // With `concurrent`, every connection is served on its own thread, so a stalled one does
     // not hold up the others; the script must then be safe to call from several threads.
     TTestHttpServer(TScript script, bool concurrent);
-    // A TLS server; throws std::runtime_error when the identity cannot be loaded.
-    TTestHttpServer(TScript script, const TTlsIdentity& tls);
+    // A TLS server, concurrent as above when asked; throws std::runtime_error when the
+    // identity cannot be loaded.
+    TTestHttpServer(TScript script, const TTlsIdentity& tls, bool concurrent = false);
     // A proxy that stands in for https hosts: each connection's CONNECT is answered with
     // success, then the tunnel speaks TLS with `tls` and is served by the script. Every
     // request goes to the script, whatever host it was meant for.
