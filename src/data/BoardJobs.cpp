@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "parsing/VelaPageSearch.h"
+#include "platform/Utf8.h"
 
 namespace tessaly {
 
@@ -12,32 +13,13 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The first position from `i` on that holds `a` or `b`, or the text's size.
-size_t NextOf(std::string_view s, size_t i, char a, char b) {
-    while (i < s.size() && s[i] != a && s[i] != b)
-        ++i;
-    return i;
-}
-
-// The end of the JSON string opening at `at` (the position after its closing quote), or
-// npos when the text ends inside it.
-size_t StringEnd(std::string_view s, size_t at) {
-    for (size_t i = at + 1; i < s.size();) {
-        i = NextOf(s, i, '"', '\\');
-        if (i >= s.size()) break;
-        if (s[i] == '"') return i + 1;
-        i += 2;
-    }
-    return std::string_view::npos;
-}
-
 // The end of the JSON value starting at `at`, or npos when it is cut short.
 size_t ValueEnd(std::string_view s, size_t at) {
     int depth = 0;
     for (size_t i = at; i < s.size();) {
         const char c = s[i];
         if (c == '"') {
-            i = StringEnd(s, i);
+            i = JsonStringEnd(s, i);
             if (i == std::string_view::npos) return i;
             if (depth == 0) return i;
             continue;
@@ -69,7 +51,7 @@ size_t ArrayStart(std::string_view s, std::string_view key) {
     while (true) {
         i = SkipBlanks(s, i);
         if (i >= s.size() || s[i] != '"') return std::string_view::npos;
-        const size_t nameEnd = StringEnd(s, i);
+        const size_t nameEnd = JsonStringEnd(s, i);
         if (nameEnd == std::string_view::npos) return nameEnd;
         const std::string_view name = s.substr(i + 1, nameEnd - i - 2);
         i = SkipBlanks(s, nameEnd);
@@ -159,25 +141,23 @@ bool ContainsAtWordBounds(std::string_view text, std::string_view word) {
 // ones, so the first quote after a key ends its value. Returns the position after the
 // string, or npos when the text ends inside it.
 size_t CopyString(std::string_view s, size_t at, std::string& out) {
-    out.push_back('"');
-    for (size_t i = at + 1; i < s.size();) {
-        const size_t to = NextOf(s, i, '"', '\\');
-        out.append(s.substr(i, to - i));
-        if (to >= s.size()) break;
-        if (s[to] == '"') {
-            out.push_back('"');
-            return to + 1;
+    // Backslashes are looked for only up to the next quote, which ends the string unless
+    // an escape takes it; other escapes stay in the run copied whole.
+    size_t run = at, i = at + 1, quote = s.find('"', i);
+    while (quote != std::string_view::npos) {
+        const size_t to = s.substr(0, quote).find('\\', i);
+        if (to == std::string_view::npos) {
+            out.append(s, run, quote + 1 - run);
+            return quote + 1;
         }
-        const char next = to + 1 < s.size() ? s[to + 1] : '\0';
-        if (next == '\\')
-            out.append("&#92;");
-        else if (next == '"')
-            out.append("&quot;");
-        else if (next == '/')
-            out.push_back('/');
-        else
-            out.append(s.substr(to, 2));
+        const char next = s[to + 1];
+        if (next == '\\' || next == '"' || next == '/') {
+            out.append(s, run, to - run);
+            out.append(next == '\\' ? "&#92;" : next == '"' ? "&quot;" : "/");
+            run = to + 2;
+        }
         i = to + 2;
+        if (i > quote) quote = s.find('"', i);
     }
     return std::string_view::npos;
 }
@@ -219,15 +199,18 @@ TStrings JsonArrayElements(std::string_view json, std::string_view key) {
     size_t i = ArrayStart(json, key);
     if (i == std::string_view::npos) return elements;
     ++i;
+    // The jobs of one board are much alike: each block starts with room for the last one.
+    size_t room = 4096;
     while (true) {
         i = SkipBlanks(json, i);
         if (i >= json.size() || json[i] == ']') return elements;
         size_t end;
         if (json[i] == '{') {
             std::string block;
-            block.reserve(4096);
+            block.reserve(room);
             end = CopyJobObject(json, i, block);
             if (end == std::string_view::npos) return elements;
+            room = block.size() + block.size() / 8;
             elements.push_back(std::move(block));
         } else {
             end = ValueEnd(json, i);

@@ -30,15 +30,19 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
     count.Blocks = static_cast<int>(blocks.size());
     const TPageFields fields = PageFieldsOf(*this, header, page);
     const std::string source = Utf8FromStored(Title);
+    // Each field's script is read once for all the blocks.
+    const TParsedScript title = ParseScript(JobTitleScript),
+                        company = ParseScript(JobCompanyScript),
+                        location = ParseScript(JobLocationScript), url = ParseScript(JobURLScript);
     for (const auto& block : blocks) {
         TVelaJob& job = Jobs.AddJob();
         job.Source = source;
         job.Found = NowText();
-        job.Title = fields.Field(Parser.Run(JobTitleScript, block));
-        job.Company = fields.Field(Parser.Run(JobCompanyScript, block));
+        job.Title = fields.Field(Parser.RunParsed(title, block));
+        job.Company = fields.Field(Parser.RunParsed(company, block));
         if (Trim(job.Company).empty()) job.Company = CompanyName;
-        job.Location = fields.Field(Parser.Run(JobLocationScript, block));
-        job.URL = fields.Field(Parser.Run(JobURLScript, block));
+        job.Location = fields.Field(Parser.RunParsed(location, block));
+        job.URL = fields.Field(Parser.RunParsed(url, block));
         // Sites that put a running number where the title belongs give no title.
         if (const auto n = ParseInt(job.Title); n && *n > 0) job.Title.clear();
         // The job was just appended, so it is the last one whatever its JobIndex says.

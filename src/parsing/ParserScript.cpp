@@ -202,20 +202,25 @@ void TParserScript::SetCursor(int64_t c) {
     cursor_ = static_cast<int32_t>(c);
 }
 
-std::string TParserScript::Run(const TStrings& script, std::string_view text) {
-    std::vector<TScriptStatement> parsed;
+TParsedScript ParseScript(const TStrings& script) {
+    TParsedScript parsed;
     parsed.reserve(script.size());
     for (const auto& line : script)
         parsed.push_back(ParseScriptLine(line));
+    return parsed;
+}
+
+std::string TParserScript::Run(const TStrings& script, std::string_view text) {
+    return RunParsed(ParseScript(script), text);
+}
+
+std::string TParserScript::RunParsed(const TParsedScript& script, std::string_view text) {
     SetContent(text);
-    return RunStatements(parsed);
+    return RunStatements(script);
 }
 
 TStrings TParserScript::RunRepeated(const TStrings& script, std::string_view text) {
-    std::vector<TScriptStatement> parsed;
-    parsed.reserve(script.size());
-    for (const auto& line : script)
-        parsed.push_back(ParseScriptLine(line));
+    const TParsedScript parsed = ParseScript(script);
     SetContent(text);
     TStrings outputs;
     for (;;) {
@@ -231,7 +236,7 @@ TStrings TParserScript::RunRepeated(const TStrings& script, std::string_view tex
     return outputs;
 }
 
-std::string TParserScript::RunStatements(const std::vector<TScriptStatement>& script) {
+std::string TParserScript::RunStatements(const TParsedScript& script) {
     output_.clear();
     cursor_ = 1;
     failedLine_ = -1;

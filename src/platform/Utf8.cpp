@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include <cstdint>
+#include <cstring>
 
 namespace tessaly {
 
@@ -15,10 +16,20 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
+// The end of the run of ASCII bytes from `i` on, eight bytes at a time where it can.
+size_t AsciiRunEnd(std::string_view s, size_t i) {
+    constexpr uint64_t kHigh = 0x8080808080808080ULL;
+    for (uint64_t word; i + 8 <= s.size(); i += 8) {
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & kHigh) break;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 bool HasHighBytes(std::string_view s) {
-    for (unsigned char c : s)
-        if (c >= 0x80) return true;
-    return false;
+    return AsciiRunEnd(s, 0) < s.size();
 }
 
 // The length of the well-formed sequence at `i` (its first byte at least 0x80) and its
@@ -59,7 +70,7 @@ bool IsValidUtf8(std::string_view s) {
     const size_t n = s.size();
     while (i < n) {
         if (static_cast<unsigned char>(s[i]) < 0x80) {
-            ++i;
+            i = AsciiRunEnd(s, i);
             continue;
         }
         char32_t cp;
@@ -165,23 +176,36 @@ std::string CompactJson(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        if (c != '"') {
-            if (c != ' ' && c != '\t' && c != '\r' && c != '\n') out += c;
+        // Outside strings, runs without blanks are copied whole.
+        const size_t run = i;
+        while (i < text.size() && text[i] != '"' && text[i] != ' ' && text[i] != '\n' &&
+               text[i] != '\t' && text[i] != '\r')
+            ++i;
+        out.append(text, run, i - run);
+        if (i >= text.size()) break;
+        if (text[i] != '"') {
             ++i;
             continue;
         }
-        // A string is copied in runs up to its closing quote, escapes and all.
-        size_t end = i + 1;
-        while (end < text.size() && text[end] != '"') {
-            if (text[end] == '\\') ++end;
-            ++end;
-        }
-        end = std::min(end + 1, text.size());
-        out.append(text.substr(i, end - i));
+        // A string is copied up to its closing quote, escapes and all.
+        const size_t end = std::min(JsonStringEnd(text, i), text.size());
+        out.append(text, i, end - i);
         i = end;
     }
     return out;
+}
+
+size_t JsonStringEnd(std::string_view json, size_t quote) {
+    // Quotes are found by memchr; one is escaped when an odd run of backslashes, counted no
+    // further back than the opening quote, precedes it.
+    for (size_t at = quote + 1;; ++at) {
+        at = json.find('"', at);
+        if (at == std::string_view::npos) return at;
+        size_t slashes = 0;
+        while (at - slashes > quote + 1 && json[at - 1 - slashes] == '\\')
+            ++slashes;
+        if (slashes % 2 == 0) return at + 1;
+    }
 }
 
 std::string JsonUnescape(std::string_view text) {
