@@ -1,8 +1,11 @@
 #include "data/BoardJobs.h"
 
+#include <bit>
 #include <cctype>
+#include <cstdint>
 
 #include "parsing/VelaPageSearch.h"
+#include "platform/ByteScan.h"
 #include "platform/Utf8.h"
 
 namespace tessaly {
@@ -136,28 +139,71 @@ bool ContainsAtWordBounds(std::string_view text, std::string_view word) {
     return false;
 }
 
+// Of the 16 bytes at `p`, those that may end a string or be part of an escape field scripts
+// must not see: quotes, slashes and backslashes after a backslash (bit k for byte k).
+// `slash` says whether the byte before `p` is a backslash, and is set for the next 16.
+uint32_t StringMarks(const char* p, bool& slash) {
+    const uint32_t slashes = EqualBytes16(p, '\\');
+    const uint32_t marks = EqualBytes16(p, '"') | EqualBytes16(p, '/') |
+                           (slashes & ((slashes << 1) | static_cast<uint32_t>(slash)));
+    slash = (slashes >> 15) != 0;
+    return marks;
+}
+
 // Copies the string opening at `at` into `out`, with escaped backslashes and quotes turned
 // into "&#92;" and "&quot;" (the clean-up turns them back) and escaped slashes into plain
 // ones, so the first quote after a key ends its value. Returns the position after the
 // string, or npos when the text ends inside it.
 size_t CopyString(std::string_view s, size_t at, std::string& out) {
-    // Backslashes are looked for only up to the next quote, which ends the string unless
-    // an escape takes it; other escapes stay in the run copied whole.
-    size_t run = at, i = at + 1, quote = s.find('"', i);
-    while (quote != std::string_view::npos) {
-        const size_t to = s.substr(0, quote).find('\\', i);
-        if (to == std::string_view::npos) {
-            out.append(s, run, quote + 1 - run);
-            return quote + 1;
+    // A job's description is long and full of escapes (\u003c, \n) that stay as written.
+    // Only a quote, a slash or a backslash after a backslash can end the string or need a
+    // change; those are found sixteen bytes at a time, and the runs between them copied whole.
+    // Whether one is escaped is told by the run of backslashes before it, counted from
+    // `resume`, where the escapes already taken end.
+    size_t run = at, resume = at + 1;
+    enum { kOn, kEnd, kCut };
+    auto take = [&](size_t p, size_t& end) {
+        if (p < resume) return kOn;
+        size_t first = p, last = p;
+        while (first > resume && s[first - 1] == '\\')
+            --first;
+        while (last < s.size() && s[last] == '\\')
+            ++last;
+        if (last >= s.size()) return kCut;
+        const size_t pairs = (last - first) / 2;
+        if (pairs > 0) {
+            out.append(s, run, first - run);
+            for (size_t k = 0; k < pairs; ++k)
+                out.append("&#92;");
+            run = first + 2 * pairs;
         }
-        const char next = s[to + 1];
-        if (next == '\\' || next == '"' || next == '/') {
-            out.append(s, run, to - run);
-            out.append(next == '\\' ? "&#92;" : next == '"' ? "&quot;" : "/");
-            run = to + 2;
+        const char c = s[last];
+        resume = last + 1;
+        if ((last - first) % 2 == 0) {
+            if (c != '"') return kOn;
+            out.append(s, run, last + 1 - run);
+            end = last + 1;
+            return kEnd;
         }
-        i = to + 2;
-        if (i > quote) quote = s.find('"', i);
+        if (c == '"' || c == '/') {
+            out.append(s, run, last - 1 - run);
+            out.append(c == '"' ? "&quot;" : "/");
+            run = last + 1;
+        }
+        return kOn;
+    };
+    size_t end = std::string_view::npos, i = at + 1;
+    for (bool slash = false; i + 16 <= s.size(); i += 16) {
+        for (uint32_t marks = StringMarks(s.data() + i, slash); marks != 0; marks &= marks - 1) {
+            const auto taken = take(i + static_cast<size_t>(std::countr_zero(marks)), end);
+            if (taken != kOn) return taken == kEnd ? end : std::string_view::npos;
+        }
+    }
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c != '"' && c != '/' && !(c == '\\' && s[i - 1] == '\\')) continue;
+        const auto taken = take(i, end);
+        if (taken != kOn) return taken == kEnd ? end : std::string_view::npos;
     }
     return std::string_view::npos;
 }
