@@ -104,27 +104,69 @@ bool HoldsPhrase(const TStrings& title, const TStrings& phrase) {
     return false;
 }
 
-// One alternative: its words and phrases, every one of which the title must hold.
-bool HoldsAll(const TStrings& title, std::string_view alternative) {
+// One alternative: its words and phrases as word groups, every one of which a title must
+// hold in a row (a plain word is a group of its own).
+std::vector<TStrings> WordGroups(std::string_view alternative) {
+    std::vector<TStrings> groups;
     bool quoted = false;
     std::string piece;
-    auto holds = [&](const std::string& text, bool phrase) {
-        const TStrings words = UpperWords(text);
-        if (phrase) return HoldsPhrase(title, words);
-        for (const auto& w : words)
-            if (!HoldsPhrase(title, {w})) return false;
-        return true;
+    auto add = [&] {
+        TStrings words = UpperWords(piece);
+        if (quoted && !words.empty()) {
+            groups.push_back(std::move(words));
+        } else if (!quoted) {
+            for (auto& w : words)
+                groups.push_back({std::move(w)});
+        }
+        piece.clear();
     };
     for (const char c : alternative) {
         if (c != '"') {
             piece += c;
             continue;
         }
-        if (!holds(piece, quoted)) return false;
-        piece.clear();
+        add();
         quoted = !quoted;
     }
-    return holds(piece, quoted);
+    add();
+    return groups;
+}
+
+// A search's keywords read once for all the titles of a board: the alternatives that have
+// a word. None: every title.
+std::vector<std::vector<TStrings>> ReadKeywords(std::string_view keywords) {
+    // Alternatives are parted by the word OR, in capitals, outside quotes.
+    std::vector<std::string> alternatives(1);
+    bool quoted = false;
+    for (size_t i = 0; i < keywords.size(); ++i) {
+        const char c = keywords[i];
+        if (c == '"') quoted = !quoted;
+        const bool orWord = !quoted && keywords.substr(i, 2) == "OR" &&
+                            (i == 0 || IsBlank(keywords[i - 1])) &&
+                            (i + 2 == keywords.size() || IsBlank(keywords[i + 2]));
+        if (orWord) {
+            alternatives.emplace_back();
+            ++i;
+            continue;
+        }
+        alternatives.back() += c;
+    }
+    std::vector<std::vector<TStrings>> read;
+    for (const auto& a : alternatives)
+        if (!UpperWords(a).empty()) read.push_back(WordGroups(a));
+    return read;
+}
+
+bool TitleHolds(std::string_view title, const std::vector<std::vector<TStrings>>& alternatives) {
+    if (alternatives.empty()) return true;
+    const TStrings titleWords = UpperWords(title);
+    for (const auto& groups : alternatives) {
+        bool all = true;
+        for (size_t g = 0; all && g < groups.size(); ++g)
+            all = HoldsPhrase(titleWords, groups[g]);
+        if (all) return true;
+    }
+    return false;
 }
 
 bool ContainsAtWordBounds(std::string_view text, std::string_view word) {
@@ -238,6 +280,23 @@ size_t CopyJobObject(std::string_view s, size_t at, std::string& out) {
     return std::string_view::npos;
 }
 
+// The names of a region in capitals, read once for all the locations of a board.
+TStrings RegionNames(std::string_view names) {
+    TStrings upper;
+    for (const auto& name : Split(names, ","))
+        upper.push_back(UpperCase(Trim(name)));
+    return upper;
+}
+
+bool LocationFits(std::string_view location, const TStrings& upperNames) {
+    const std::string text = UpperCase(location);
+    for (const char* remote : {"REMOTE", "ANYWHERE", "WORLDWIDE"})
+        if (ContainsAtWordBounds(text, remote)) return true;
+    for (const auto& name : upperNames)
+        if (ContainsAtWordBounds(text, name)) return true;
+    return false;
+}
+
 }  // namespace
 
 TStrings JsonArrayElements(std::string_view json, std::string_view key) {
@@ -270,39 +329,11 @@ TStrings JsonArrayElements(std::string_view json, std::string_view key) {
 }
 
 bool TitleHoldsKeywords(std::string_view title, std::string_view keywords) {
-    const TStrings titleWords = UpperWords(title);
-    // Alternatives are parted by the word OR, in capitals, outside quotes.
-    std::vector<std::string> alternatives(1);
-    bool quoted = false;
-    for (size_t i = 0; i < keywords.size(); ++i) {
-        const char c = keywords[i];
-        if (c == '"') quoted = !quoted;
-        const bool orWord = !quoted && keywords.substr(i, 2) == "OR" &&
-                            (i == 0 || IsBlank(keywords[i - 1])) &&
-                            (i + 2 == keywords.size() || IsBlank(keywords[i + 2]));
-        if (orWord) {
-            alternatives.emplace_back();
-            ++i;
-            continue;
-        }
-        alternatives.back() += c;
-    }
-    bool anyWord = false;
-    for (const auto& a : alternatives) {
-        if (UpperWords(a).empty()) continue;
-        anyWord = true;
-        if (HoldsAll(titleWords, a)) return true;
-    }
-    return !anyWord;
+    return TitleHolds(title, ReadKeywords(keywords));
 }
 
 bool LocationFitsRegion(std::string_view location, std::string_view names) {
-    const std::string text = UpperCase(location);
-    for (const char* remote : {"REMOTE", "ANYWHERE", "WORLDWIDE"})
-        if (ContainsAtWordBounds(text, remote)) return true;
-    for (const auto& name : Split(names, ","))
-        if (ContainsAtWordBounds(text, UpperCase(Trim(name)))) return true;
-    return false;
+    return LocationFits(location, RegionNames(names));
 }
 
 int SelectBoardJobs(TVelaJobsList& jobs, std::string_view keywords, std::string_view region,
@@ -315,10 +346,12 @@ int SelectBoardJobs(TVelaJobsList& jobs, std::string_view keywords, std::string_
                                                                         : std::string(region);
         break;
     }
+    const auto alternatives = ReadKeywords(keywords);
+    const TStrings upperNames = RegionNames(names);
     for (int i = jobs.Count(); i-- > 0;) {
         const TVelaJob& job = jobs[i];
-        const bool keep = TitleHoldsKeywords(job.Title, keywords) &&
-                          (names.empty() || LocationFitsRegion(job.Location, names));
+        const bool keep = TitleHolds(job.Title, alternatives) &&
+                          (names.empty() || LocationFits(job.Location, upperNames));
         if (!keep) jobs.DeleteJob(i);
     }
     return jobs.Count();
