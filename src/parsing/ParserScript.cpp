@@ -256,17 +256,16 @@ std::string TParserScript::RunStatements(const TParsedScript& script) {
 
 TParserScript::TOutcome TParserScript::Execute(const TScriptStatement& st) {
     if (st.arguments.empty()) return TOutcome::kDone;  // executes nothing
-    const std::string name = UpperCase(st.name);
-    if (name == "GO") return Go(st.arguments) ? TOutcome::kDone : TOutcome::kFailed;
-    if (name == "GET") {
+    if (SameText(st.name, "GO")) return Go(st.arguments) ? TOutcome::kDone : TOutcome::kFailed;
+    if (SameText(st.name, "GET")) {
         Get(st.arguments);
-    } else if (name == "CUT") {
+    } else if (SameText(st.name, "CUT")) {
         Cut(st.arguments);
-    } else if (name == "ADD") {
+    } else if (SameText(st.name, "ADD")) {
         Add(st.arguments);
-    } else if (name == "REPLACE") {
+    } else if (SameText(st.name, "REPLACE")) {
         Replace(st.arguments);
-    } else if (name == "DELETE") {
+    } else if (SameText(st.name, "DELETE")) {
         auto args = st.arguments;
         args.emplace_back("\"\"");  // comes last, so the replacement is always empty
         Replace(args);
@@ -302,28 +301,27 @@ bool TParserScript::Go(const std::vector<std::string>& args) {
             absolute = true;
             move = *n;
         } else {
-            const std::string w = UpperCase(a);
-            if (w == "FIRST")
+            if (SameText(a, "FIRST"))
                 last = false;
-            else if (w == "LAST")
+            else if (SameText(a, "LAST"))
                 last = true;
-            else if (w == "BEGIN")
+            else if (SameText(a, "BEGIN"))
                 after = false;
-            else if (w == "AFTER")
+            else if (SameText(a, "AFTER"))
                 after = true;
-            else if (w == "FORWARD")
+            else if (SameText(a, "FORWARD"))
                 backward = false;
-            else if (w == "BACKWARD")
+            else if (SameText(a, "BACKWARD"))
                 backward = true;
-            else if (w == "CONDITIONNAL")
+            else if (SameText(a, "CONDITIONNAL"))
                 optional = false;
-            else if (w == "OPTIONNAL")
+            else if (SameText(a, "OPTIONNAL"))
                 optional = true;
-            else if (w == "CHECKCASE")
+            else if (SameText(a, "CHECKCASE"))
                 ignoreCase = false;
-            else if (w == "IGNORECASE")
+            else if (SameText(a, "IGNORECASE"))
                 ignoreCase = true;
-            else if (w == "END")
+            else if (SameText(a, "END"))
                 toEnd = true;
         }
     }
@@ -338,13 +336,17 @@ bool TParserScript::Go(const std::vector<std::string>& args) {
         const std::string_view content = View();
         const size_t c0 = static_cast<size_t>(std::min(cursor, len + 1) - 1);
         TMatch m;
-        std::vector<std::string> keys = needles;
-        if (backward)
-            for (auto& k : keys)
-                k = Reverse(k);
-        if (ignoreCase)
-            for (auto& k : keys)
-                UpperCaseInPlace(k);
+        // The needles as searched: reversed for a backward search, in capitals when case is
+        // ignored; as written (no copy) otherwise.
+        std::vector<std::string> changed;
+        if (backward || ignoreCase) {
+            changed = needles;
+            for (auto& k : changed) {
+                if (backward) k = Reverse(k);
+                if (ignoreCase) UpperCaseInPlace(k);
+            }
+        }
+        const std::vector<std::string>& keys = backward || ignoreCase ? changed : needles;
         if (occurrence < 0) {
             // A negative occurrence number never matches.
         } else if (!backward && occurrence == 0 && !last) {
@@ -412,13 +414,12 @@ TAmount ReadAmount(const std::vector<std::string>& args) {
             }
             continue;
         }
-        const std::string w = UpperCase(s);
-        if (w == "ALL") {
+        if (SameText(s, "ALL")) {
             a.all = true;
             a.count = 0;
-        } else if (w == "FORWARD") {
+        } else if (SameText(s, "FORWARD")) {
             a.backward = false;
-        } else if (w == "BACKWARD") {
+        } else if (SameText(s, "BACKWARD")) {
             a.backward = true;
         }
     }
@@ -547,24 +548,23 @@ void TParserScript::Replace(const std::vector<std::string>& args) {
         } else if (a[0] == '#') {
             occurrence = NumberAfterPrefix(a);
         } else {
-            const std::string w = UpperCase(a);
-            if (w == "ALL")
+            if (SameText(a, "ALL"))
                 mode = 0;
-            else if (w == "FIRST")
+            else if (SameText(a, "FIRST"))
                 mode = 1;
-            else if (w == "LAST")
+            else if (SameText(a, "LAST"))
                 mode = 2;
-            else if (w == "FORWARD")
+            else if (SameText(a, "FORWARD"))
                 backward = false;
-            else if (w == "BACKWARD")
+            else if (SameText(a, "BACKWARD"))
                 backward = true;
-            else if (w == "IN")
+            else if (SameText(a, "IN"))
                 out = false;
-            else if (w == "OUT")
+            else if (SameText(a, "OUT"))
                 out = true;
-            else if (w == "CHECKCASE")
+            else if (SameText(a, "CHECKCASE"))
                 ignoreCase = false;
-            else if (w == "IGNORECASE")
+            else if (SameText(a, "IGNORECASE"))
                 ignoreCase = true;
         }
     }
