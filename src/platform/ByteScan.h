@@ -23,4 +23,17 @@ inline uint32_t EqualBytes16(const char* p, char c) {
 #endif
 }
 
+// Bit k is set where byte k of the 16 bytes at `p` is 0x80 or above (no ASCII).
+inline uint32_t HighBytes16(const char* p) {
+#if defined(__SSE2__)
+    return static_cast<uint32_t>(
+        _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))));
+#else
+    uint32_t mask = 0;
+    for (int k = 0; k < 16; ++k)
+        mask |= static_cast<uint32_t>(static_cast<unsigned char>(p[k]) >= 0x80) << k;
+    return mask;
+#endif
+}
+
 }  // namespace tessaly

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstring>
 
 #include "platform/ByteScan.h"
 
@@ -18,13 +17,11 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-// The end of the run of ASCII bytes from `i` on, eight bytes at a time where it can.
+// The end of the run of ASCII bytes from `i` on, sixteen bytes at a time where it can.
 size_t AsciiRunEnd(std::string_view s, size_t i) {
-    constexpr uint64_t kHigh = 0x8080808080808080ULL;
-    for (uint64_t word; i + 8 <= s.size(); i += 8) {
-        std::memcpy(&word, s.data() + i, 8);
-        if (word & kHigh) break;
-    }
+    for (; i + 16 <= s.size(); i += 16)
+        if (const uint32_t high = HighBytes16(s.data() + i); high != 0)
+            return i + static_cast<size_t>(std::countr_zero(high));
     while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
         ++i;
     return i;
