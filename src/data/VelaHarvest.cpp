@@ -57,7 +57,7 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
     return count;
 }
 
-std::string TVelaSource::ScriptPage(std::string page) const {
+std::string TVelaSource::ScriptPage(const std::string& page) const {
     return IsJsonTextFormat(TextFormat) ? CompactJson(page) : page;
 }
 
