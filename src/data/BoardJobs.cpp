@@ -182,14 +182,13 @@ bool ContainsAtWordBounds(std::string_view text, std::string_view word) {
 }
 
 // Of the 16 bytes at `p`, those that may end a string or be part of an escape field scripts
-// must not see: quotes, slashes and backslashes after a backslash (bit k for byte k).
+// must not see: quotes, and slashes and backslashes after a backslash (bit k for byte k).
 // `slash` says whether the byte before `p` is a backslash, and is set for the next 16.
 uint32_t StringMarks(const char* p, bool& slash) {
     const uint32_t slashes = EqualBytes16(p, '\\');
-    const uint32_t marks = EqualBytes16(p, '"') | EqualBytes16(p, '/') |
-                           (slashes & ((slashes << 1) | static_cast<uint32_t>(slash)));
+    const uint32_t afterSlash = (slashes << 1) | static_cast<uint32_t>(slash);
     slash = (slashes >> 15) != 0;
-    return marks;
+    return EqualBytes16(p, '"') | ((EqualBytes16(p, '/') | slashes) & afterSlash);
 }
 
 // Copies the string opening at `at` into `out`, with escaped backslashes and quotes turned
@@ -198,7 +197,7 @@ uint32_t StringMarks(const char* p, bool& slash) {
 // string, or npos when the text ends inside it.
 size_t CopyString(std::string_view s, size_t at, std::string& out) {
     // A job's description is long and full of escapes (\u003c, \n) that stay as written.
-    // Only a quote, a slash or a backslash after a backslash can end the string or need a
+    // Only a quote, or a slash or backslash after a backslash, can end the string or need a
     // change; those are found sixteen bytes at a time, and the runs between them copied whole.
     // Whether one is escaped is told by the run of backslashes before it, counted from
     // `resume`, where the escapes already taken end.
@@ -243,7 +242,7 @@ size_t CopyString(std::string_view s, size_t at, std::string& out) {
     }
     for (; i < s.size(); ++i) {
         const char c = s[i];
-        if (c != '"' && c != '/' && !(c == '\\' && s[i - 1] == '\\')) continue;
+        if (c != '"' && !((c == '/' || c == '\\') && s[i - 1] == '\\')) continue;
         const auto taken = take(i, end);
         if (taken != kOn) return taken == kEnd ? end : std::string_view::npos;
     }
