@@ -1,5 +1,6 @@
 #include "data/BoardJobs.h"
 
+#include <algorithm>
 #include <bit>
 #include <cctype>
 #include <cstdint>
@@ -183,12 +184,12 @@ bool ContainsAtWordBounds(std::string_view text, std::string_view word) {
 
 // Of the 16 bytes at `p`, those that may end a string or be part of an escape field scripts
 // must not see: quotes, and slashes and backslashes after a backslash (bit k for byte k).
-// `slash` says whether the byte before `p` is a backslash, and is set for the next 16.
-uint32_t StringMarks(const char* p, bool& slash) {
-    const uint32_t slashes = EqualBytes16(p, '\\');
-    const uint32_t afterSlash = (slashes << 1) | static_cast<uint32_t>(slash);
-    slash = (slashes >> 15) != 0;
-    return EqualBytes16(p, '"') | ((EqualBytes16(p, '/') | slashes) & afterSlash);
+// `backslash` says whether the byte before `p` is one, and is set for the next 16.
+uint32_t StringMarks(const char* p, bool& backslash) {
+    const uint32_t backslashes = EqualBytes16(p, '\\');
+    const uint32_t escaped = (backslashes << 1) | static_cast<uint32_t>(backslash);
+    backslash = (backslashes >> 15) != 0;
+    return EqualBytes16(p, '"') | ((EqualBytes16(p, '/') | backslashes) & escaped);
 }
 
 // Copies the string opening at `at` into `out`, with escaped backslashes and quotes turned
@@ -234,8 +235,9 @@ size_t CopyString(std::string_view s, size_t at, std::string& out) {
         return kOn;
     };
     size_t end = std::string_view::npos, i = at + 1;
-    for (bool slash = false; i + 16 <= s.size(); i += 16) {
-        for (uint32_t marks = StringMarks(s.data() + i, slash); marks != 0; marks &= marks - 1) {
+    for (bool backslash = false; i + 16 <= s.size(); i += 16) {
+        for (uint32_t marks = StringMarks(s.data() + i, backslash); marks != 0;
+             marks &= marks - 1) {
             const auto taken = take(i + static_cast<size_t>(std::countr_zero(marks)), end);
             if (taken != kOn) return taken == kEnd ? end : std::string_view::npos;
         }
@@ -303,7 +305,9 @@ TStrings JsonArrayElements(std::string_view json, std::string_view key) {
     size_t i = ArrayStart(json, key);
     if (i == std::string_view::npos) return elements;
     ++i;
-    // The jobs of one board are much alike: each block starts with room for the last one.
+    // The jobs of one board are much alike: each block starts with room for the last one
+    // (within bounds: one huge job must not make every later block huge).
+    constexpr size_t kMostRoom = 64 * 1024;
     size_t room = 4096;
     while (true) {
         i = SkipBlanks(json, i);
@@ -314,7 +318,7 @@ TStrings JsonArrayElements(std::string_view json, std::string_view key) {
             block.reserve(room);
             end = CopyJobObject(json, i, block);
             if (end == std::string_view::npos) return elements;
-            room = block.size() + block.size() / 8;
+            room = std::min(block.size() + block.size() / 8, kMostRoom);
             elements.push_back(std::move(block));
         } else {
             end = ValueEnd(json, i);
