@@ -1,8 +1,13 @@
 #include "data/BoardJobs.h"
 
+#include <algorithm>
+#include <bit>
 #include <cctype>
+#include <cstdint>
 
 #include "parsing/VelaPageSearch.h"
+#include "platform/ByteScan.h"
+#include "platform/Utf8.h"
 
 namespace tessaly {
 
@@ -12,32 +17,13 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-// The first position from `i` on that holds `a` or `b`, or the text's size.
-size_t NextOf(std::string_view s, size_t i, char a, char b) {
-    while (i < s.size() && s[i] != a && s[i] != b)
-        ++i;
-    return i;
-}
-
-// The end of the JSON string opening at `at` (the position after its closing quote), or
-// npos when the text ends inside it.
-size_t StringEnd(std::string_view s, size_t at) {
-    for (size_t i = at + 1; i < s.size();) {
-        i = NextOf(s, i, '"', '\\');
-        if (i >= s.size()) break;
-        if (s[i] == '"') return i + 1;
-        i += 2;
-    }
-    return std::string_view::npos;
-}
-
 // The end of the JSON value starting at `at`, or npos when it is cut short.
 size_t ValueEnd(std::string_view s, size_t at) {
     int depth = 0;
     for (size_t i = at; i < s.size();) {
         const char c = s[i];
         if (c == '"') {
-            i = StringEnd(s, i);
+            i = JsonStringEnd(s, i);
             if (i == std::string_view::npos) return i;
             if (depth == 0) return i;
             continue;
@@ -69,7 +55,7 @@ size_t ArrayStart(std::string_view s, std::string_view key) {
     while (true) {
         i = SkipBlanks(s, i);
         if (i >= s.size() || s[i] != '"') return std::string_view::npos;
-        const size_t nameEnd = StringEnd(s, i);
+        const size_t nameEnd = JsonStringEnd(s, i);
         if (nameEnd == std::string_view::npos) return nameEnd;
         const std::string_view name = s.substr(i + 1, nameEnd - i - 2);
         i = SkipBlanks(s, nameEnd);
@@ -119,27 +105,69 @@ bool HoldsPhrase(const TStrings& title, const TStrings& phrase) {
     return false;
 }
 
-// One alternative: its words and phrases, every one of which the title must hold.
-bool HoldsAll(const TStrings& title, std::string_view alternative) {
+// One alternative: its words and phrases as word groups, every one of which a title must
+// hold in a row (a plain word is a group of its own).
+std::vector<TStrings> WordGroups(std::string_view alternative) {
+    std::vector<TStrings> groups;
     bool quoted = false;
     std::string piece;
-    auto holds = [&](const std::string& text, bool phrase) {
-        const TStrings words = UpperWords(text);
-        if (phrase) return HoldsPhrase(title, words);
-        for (const auto& w : words)
-            if (!HoldsPhrase(title, {w})) return false;
-        return true;
+    auto add = [&] {
+        TStrings words = UpperWords(piece);
+        if (quoted && !words.empty()) {
+            groups.push_back(std::move(words));
+        } else if (!quoted) {
+            for (auto& w : words)
+                groups.push_back({std::move(w)});
+        }
+        piece.clear();
     };
     for (const char c : alternative) {
         if (c != '"') {
             piece += c;
             continue;
         }
-        if (!holds(piece, quoted)) return false;
-        piece.clear();
+        add();
         quoted = !quoted;
     }
-    return holds(piece, quoted);
+    add();
+    return groups;
+}
+
+// A search's keywords read once for all the titles of a board: the alternatives that have
+// a word. None: every title.
+std::vector<std::vector<TStrings>> ReadKeywords(std::string_view keywords) {
+    // Alternatives are parted by the word OR, in capitals, outside quotes.
+    std::vector<std::string> alternatives(1);
+    bool quoted = false;
+    for (size_t i = 0; i < keywords.size(); ++i) {
+        const char c = keywords[i];
+        if (c == '"') quoted = !quoted;
+        const bool orWord = !quoted && keywords.substr(i, 2) == "OR" &&
+                            (i == 0 || IsBlank(keywords[i - 1])) &&
+                            (i + 2 == keywords.size() || IsBlank(keywords[i + 2]));
+        if (orWord) {
+            alternatives.emplace_back();
+            ++i;
+            continue;
+        }
+        alternatives.back() += c;
+    }
+    std::vector<std::vector<TStrings>> read;
+    for (const auto& a : alternatives)
+        if (!UpperWords(a).empty()) read.push_back(WordGroups(a));
+    return read;
+}
+
+bool TitleHolds(std::string_view title, const std::vector<std::vector<TStrings>>& alternatives) {
+    if (alternatives.empty()) return true;
+    const TStrings titleWords = UpperWords(title);
+    for (const auto& groups : alternatives) {
+        bool all = true;
+        for (size_t g = 0; all && g < groups.size(); ++g)
+            all = HoldsPhrase(titleWords, groups[g]);
+        if (all) return true;
+    }
+    return false;
 }
 
 bool ContainsAtWordBounds(std::string_view text, std::string_view word) {
@@ -154,30 +182,71 @@ bool ContainsAtWordBounds(std::string_view text, std::string_view word) {
     return false;
 }
 
+// Of the 16 bytes at `p`, those that may end a string or be part of an escape field scripts
+// must not see: quotes, and slashes and backslashes after a backslash (bit k for byte k).
+// `backslash` says whether the byte before `p` is one, and is set for the next 16.
+uint32_t StringMarks(const char* p, bool& backslash) {
+    const uint32_t backslashes = EqualBytes16(p, '\\');
+    const uint32_t escaped = (backslashes << 1) | static_cast<uint32_t>(backslash);
+    backslash = (backslashes >> 15) != 0;
+    return EqualBytes16(p, '"') | ((EqualBytes16(p, '/') | backslashes) & escaped);
+}
+
 // Copies the string opening at `at` into `out`, with escaped backslashes and quotes turned
 // into "&#92;" and "&quot;" (the clean-up turns them back) and escaped slashes into plain
 // ones, so the first quote after a key ends its value. Returns the position after the
 // string, or npos when the text ends inside it.
 size_t CopyString(std::string_view s, size_t at, std::string& out) {
-    out.push_back('"');
-    for (size_t i = at + 1; i < s.size();) {
-        const size_t to = NextOf(s, i, '"', '\\');
-        out.append(s.substr(i, to - i));
-        if (to >= s.size()) break;
-        if (s[to] == '"') {
-            out.push_back('"');
-            return to + 1;
+    // A job's description is long and full of escapes (\u003c, \n) that stay as written.
+    // Only a quote, or a slash or backslash after a backslash, can end the string or need a
+    // change; those are found sixteen bytes at a time, and the runs between them copied whole.
+    // Whether one is escaped is told by the run of backslashes before it, counted from
+    // `resume`, where the escapes already taken end.
+    size_t run = at, resume = at + 1;
+    enum { kOn, kEnd, kCut };
+    auto take = [&](size_t p, size_t& end) {
+        if (p < resume) return kOn;
+        size_t first = p, last = p;
+        while (first > resume && s[first - 1] == '\\')
+            --first;
+        while (last < s.size() && s[last] == '\\')
+            ++last;
+        if (last >= s.size()) return kCut;
+        const size_t pairs = (last - first) / 2;
+        if (pairs > 0) {
+            out.append(s, run, first - run);
+            for (size_t k = 0; k < pairs; ++k)
+                out.append("&#92;");
+            run = first + 2 * pairs;
         }
-        const char next = to + 1 < s.size() ? s[to + 1] : '\0';
-        if (next == '\\')
-            out.append("&#92;");
-        else if (next == '"')
-            out.append("&quot;");
-        else if (next == '/')
-            out.push_back('/');
-        else
-            out.append(s.substr(to, 2));
-        i = to + 2;
+        const char c = s[last];
+        resume = last + 1;
+        if ((last - first) % 2 == 0) {
+            if (c != '"') return kOn;
+            out.append(s, run, last + 1 - run);
+            end = last + 1;
+            return kEnd;
+        }
+        if (c == '"' || c == '/') {
+            out.append(s, run, last - 1 - run);
+            out.append(c == '"' ? "&quot;" : "/");
+            run = last + 1;
+        }
+        return kOn;
+    };
+    size_t end = std::string_view::npos, i = at + 1;
+    for (bool backslash = false; i + 16 <= s.size(); i += 16) {
+        for (uint32_t marks = StringMarks(s.data() + i, backslash); marks != 0;
+             marks &= marks - 1) {
+            const auto taken = take(i + static_cast<size_t>(std::countr_zero(marks)), end);
+            if (taken != kOn) return taken == kEnd ? end : std::string_view::npos;
+        }
+    }
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c != '"' && !((c == '/' || c == '\\') && s[i - 1] == '\\')) continue;
+        const auto taken = take(i, end);
+        if (taken != kOn) return taken == kEnd ? end : std::string_view::npos;
     }
     return std::string_view::npos;
 }
@@ -212,6 +281,23 @@ size_t CopyJobObject(std::string_view s, size_t at, std::string& out) {
     return std::string_view::npos;
 }
 
+// The names of a region in capitals, read once for all the locations of a board.
+TStrings RegionNames(std::string_view names) {
+    TStrings upper;
+    for (const auto& name : Split(names, ","))
+        upper.push_back(UpperCase(Trim(name)));
+    return upper;
+}
+
+bool LocationFits(std::string_view location, const TStrings& upperNames) {
+    const std::string text = UpperCase(location);
+    for (const char* remote : {"REMOTE", "ANYWHERE", "WORLDWIDE"})
+        if (ContainsAtWordBounds(text, remote)) return true;
+    for (const auto& name : upperNames)
+        if (ContainsAtWordBounds(text, name)) return true;
+    return false;
+}
+
 }  // namespace
 
 TStrings JsonArrayElements(std::string_view json, std::string_view key) {
@@ -219,15 +305,20 @@ TStrings JsonArrayElements(std::string_view json, std::string_view key) {
     size_t i = ArrayStart(json, key);
     if (i == std::string_view::npos) return elements;
     ++i;
+    // The jobs of one board are much alike: each block starts with room for the last one
+    // (within bounds: one huge job must not make every later block huge).
+    constexpr size_t kMostRoom = 64 * 1024;
+    size_t room = 4096;
     while (true) {
         i = SkipBlanks(json, i);
         if (i >= json.size() || json[i] == ']') return elements;
         size_t end;
         if (json[i] == '{') {
             std::string block;
-            block.reserve(4096);
+            block.reserve(room);
             end = CopyJobObject(json, i, block);
             if (end == std::string_view::npos) return elements;
+            room = std::min(block.size() + block.size() / 8, kMostRoom);
             elements.push_back(std::move(block));
         } else {
             end = ValueEnd(json, i);
@@ -241,39 +332,11 @@ TStrings JsonArrayElements(std::string_view json, std::string_view key) {
 }
 
 bool TitleHoldsKeywords(std::string_view title, std::string_view keywords) {
-    const TStrings titleWords = UpperWords(title);
-    // Alternatives are parted by the word OR, in capitals, outside quotes.
-    std::vector<std::string> alternatives(1);
-    bool quoted = false;
-    for (size_t i = 0; i < keywords.size(); ++i) {
-        const char c = keywords[i];
-        if (c == '"') quoted = !quoted;
-        const bool orWord = !quoted && keywords.substr(i, 2) == "OR" &&
-                            (i == 0 || IsBlank(keywords[i - 1])) &&
-                            (i + 2 == keywords.size() || IsBlank(keywords[i + 2]));
-        if (orWord) {
-            alternatives.emplace_back();
-            ++i;
-            continue;
-        }
-        alternatives.back() += c;
-    }
-    bool anyWord = false;
-    for (const auto& a : alternatives) {
-        if (UpperWords(a).empty()) continue;
-        anyWord = true;
-        if (HoldsAll(titleWords, a)) return true;
-    }
-    return !anyWord;
+    return TitleHolds(title, ReadKeywords(keywords));
 }
 
 bool LocationFitsRegion(std::string_view location, std::string_view names) {
-    const std::string text = UpperCase(location);
-    for (const char* remote : {"REMOTE", "ANYWHERE", "WORLDWIDE"})
-        if (ContainsAtWordBounds(text, remote)) return true;
-    for (const auto& name : Split(names, ","))
-        if (ContainsAtWordBounds(text, UpperCase(Trim(name)))) return true;
-    return false;
+    return LocationFits(location, RegionNames(names));
 }
 
 int SelectBoardJobs(TVelaJobsList& jobs, std::string_view keywords, std::string_view region,
@@ -286,10 +349,12 @@ int SelectBoardJobs(TVelaJobsList& jobs, std::string_view keywords, std::string_
                                                                         : std::string(region);
         break;
     }
+    const auto alternatives = ReadKeywords(keywords);
+    const TStrings upperNames = RegionNames(names);
     for (int i = jobs.Count(); i-- > 0;) {
         const TVelaJob& job = jobs[i];
-        const bool keep = TitleHoldsKeywords(job.Title, keywords) &&
-                          (names.empty() || LocationFitsRegion(job.Location, names));
+        const bool keep = TitleHolds(job.Title, alternatives) &&
+                          (names.empty() || LocationFits(job.Location, upperNames));
         if (!keep) jobs.DeleteJob(i);
     }
     return jobs.Count();

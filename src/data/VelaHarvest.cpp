@@ -34,22 +34,26 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
     count.Blocks = static_cast<int>(blocks.size());
     const TPageFields fields = PageFieldsOf(*this, header, page);
     const std::string source = Utf8FromStored(Title);
+    // Each field's script is read once for all the blocks.
+    const TParsedScript title = ParseScript(JobTitleScript),
+                        company = ParseScript(JobCompanyScript),
+                        location = ParseScript(JobLocationScript), url = ParseScript(JobURLScript);
     for (const auto& block : blocks) {
         if (Parser.Stopped()) break;  // the block list itself was cut short
         TVelaJob& job = Jobs.AddJob();
         job.Source = source;
         job.Found = NowText();
         bool stopped = false;
-        auto cut = [&](const TStrings& script) {
-            std::string raw = stopped ? std::string() : Parser.Run(script, block);
+        auto cut = [&](const TParsedScript& script) {
+            std::string raw = stopped ? std::string() : Parser.RunParsed(script, block);
             stopped = stopped || Parser.Stopped();
             return fields.Field(raw);
         };
-        job.Title = cut(JobTitleScript);
-        job.Company = cut(JobCompanyScript);
+        job.Title = cut(title);
+        job.Company = cut(company);
         if (Trim(job.Company).empty()) job.Company = CompanyName;
-        job.Location = cut(JobLocationScript);
-        job.URL = ResolveLink(pageAddress, cut(JobURLScript));
+        job.Location = cut(location);
+        job.URL = ResolveLink(pageAddress, cut(url));
         if (stopped) {
             // A job cut short would be a wrong one.
             Jobs.DeleteJob(Jobs.Count() - 1);
@@ -69,7 +73,7 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
     return count;
 }
 
-std::string TVelaSource::ScriptPage(std::string page) const {
+std::string TVelaSource::ScriptPage(const std::string& page) const {
     return IsJsonTextFormat(TextFormat) ? CompactJson(page) : page;
 }
 

@@ -61,7 +61,7 @@ class TVelaSource : public TRelevancyWeights {
                               std::string_view pageAddress = {});
     // The page as this site's scripts read it: a JSON feed (TextFormat JSON) compacted, so
     // its scripts do not depend on how the feed is laid out; any other page as it came.
-    std::string ScriptPage(std::string page) const;
+    std::string ScriptPage(const std::string& page) const;
 
     // Whether a result page is in the format the definition was written for. A site
     // without a PageFormatScript takes every page; otherwise the script must give some

@@ -202,21 +202,26 @@ void TParserScript::SetCursor(int64_t c) {
     cursor_ = static_cast<int32_t>(c);
 }
 
-std::string TParserScript::Run(const TStrings& script, std::string_view text) {
-    std::vector<TScriptStatement> parsed;
+TParsedScript ParseScript(const TStrings& script) {
+    TParsedScript parsed;
     parsed.reserve(script.size());
     for (const auto& line : script)
         parsed.push_back(ParseScriptLine(line));
+    return parsed;
+}
+
+std::string TParserScript::Run(const TStrings& script, std::string_view text) {
+    return RunParsed(ParseScript(script), text);
+}
+
+std::string TParserScript::RunParsed(const TParsedScript& script, std::string_view text) {
     SetContent(text);
-    return RunStatements(parsed);
+    return RunStatements(script);
 }
 
 TStrings TParserScript::RunRepeated(const TStrings& script, std::string_view text,
                                     size_t maxOutputs) {
-    std::vector<TScriptStatement> parsed;
-    parsed.reserve(script.size());
-    for (const auto& line : script)
-        parsed.push_back(ParseScriptLine(line));
+    const TParsedScript parsed = ParseScript(script);
     SetContent(text);
     TStrings outputs;
     while (outputs.size() < maxOutputs) {
@@ -232,7 +237,7 @@ TStrings TParserScript::RunRepeated(const TStrings& script, std::string_view tex
     return outputs;
 }
 
-std::string TParserScript::RunStatements(const std::vector<TScriptStatement>& script) {
+std::string TParserScript::RunStatements(const TParsedScript& script) {
     output_.clear();
     cursor_ = 1;
     failedLine_ = -1;
@@ -257,17 +262,16 @@ std::string TParserScript::RunStatements(const std::vector<TScriptStatement>& sc
 
 TParserScript::TOutcome TParserScript::Execute(const TScriptStatement& st) {
     if (st.arguments.empty()) return TOutcome::kDone;  // executes nothing
-    const std::string name = UpperCase(st.name);
-    if (name == "GO") return Go(st.arguments) ? TOutcome::kDone : TOutcome::kFailed;
-    if (name == "GET") {
+    if (SameText(st.name, "GO")) return Go(st.arguments) ? TOutcome::kDone : TOutcome::kFailed;
+    if (SameText(st.name, "GET")) {
         Get(st.arguments);
-    } else if (name == "CUT") {
+    } else if (SameText(st.name, "CUT")) {
         Cut(st.arguments);
-    } else if (name == "ADD") {
+    } else if (SameText(st.name, "ADD")) {
         Add(st.arguments);
-    } else if (name == "REPLACE") {
+    } else if (SameText(st.name, "REPLACE")) {
         Replace(st.arguments);
-    } else if (name == "DELETE") {
+    } else if (SameText(st.name, "DELETE")) {
         auto args = st.arguments;
         args.emplace_back("\"\"");  // comes last, so the replacement is always empty
         Replace(args);
@@ -303,28 +307,27 @@ bool TParserScript::Go(const std::vector<std::string>& args) {
             absolute = true;
             move = *n;
         } else {
-            const std::string w = UpperCase(a);
-            if (w == "FIRST")
+            if (SameText(a, "FIRST"))
                 last = false;
-            else if (w == "LAST")
+            else if (SameText(a, "LAST"))
                 last = true;
-            else if (w == "BEGIN")
+            else if (SameText(a, "BEGIN"))
                 after = false;
-            else if (w == "AFTER")
+            else if (SameText(a, "AFTER"))
                 after = true;
-            else if (w == "FORWARD")
+            else if (SameText(a, "FORWARD"))
                 backward = false;
-            else if (w == "BACKWARD")
+            else if (SameText(a, "BACKWARD"))
                 backward = true;
-            else if (w == "CONDITIONNAL")
+            else if (SameText(a, "CONDITIONNAL"))
                 optional = false;
-            else if (w == "OPTIONNAL")
+            else if (SameText(a, "OPTIONNAL"))
                 optional = true;
-            else if (w == "CHECKCASE")
+            else if (SameText(a, "CHECKCASE"))
                 ignoreCase = false;
-            else if (w == "IGNORECASE")
+            else if (SameText(a, "IGNORECASE"))
                 ignoreCase = true;
-            else if (w == "END")
+            else if (SameText(a, "END"))
                 toEnd = true;
         }
     }
@@ -339,13 +342,17 @@ bool TParserScript::Go(const std::vector<std::string>& args) {
         const std::string_view content = View();
         const size_t c0 = static_cast<size_t>(std::min(cursor, len + 1) - 1);
         TMatch m;
-        std::vector<std::string> keys = needles;
-        if (backward)
-            for (auto& k : keys)
-                k = Reverse(k);
-        if (ignoreCase)
-            for (auto& k : keys)
-                UpperCaseInPlace(k);
+        // The needles as searched: reversed for a backward search, in capitals when case is
+        // ignored; as written (no copy) otherwise.
+        std::vector<std::string> changed;
+        if (backward || ignoreCase) {
+            changed = needles;
+            for (auto& k : changed) {
+                if (backward) k = Reverse(k);
+                if (ignoreCase) UpperCaseInPlace(k);
+            }
+        }
+        const std::vector<std::string>& keys = backward || ignoreCase ? changed : needles;
         if (occurrence < 0) {
             // A negative occurrence number never matches.
         } else if (!backward && occurrence == 0 && !last) {
@@ -413,13 +420,12 @@ TAmount ReadAmount(const std::vector<std::string>& args) {
             }
             continue;
         }
-        const std::string w = UpperCase(s);
-        if (w == "ALL") {
+        if (SameText(s, "ALL")) {
             a.all = true;
             a.count = 0;
-        } else if (w == "FORWARD") {
+        } else if (SameText(s, "FORWARD")) {
             a.backward = false;
-        } else if (w == "BACKWARD") {
+        } else if (SameText(s, "BACKWARD")) {
             a.backward = true;
         }
     }
@@ -548,24 +554,23 @@ void TParserScript::Replace(const std::vector<std::string>& args) {
         } else if (a[0] == '#') {
             occurrence = NumberAfterPrefix(a);
         } else {
-            const std::string w = UpperCase(a);
-            if (w == "ALL")
+            if (SameText(a, "ALL"))
                 mode = 0;
-            else if (w == "FIRST")
+            else if (SameText(a, "FIRST"))
                 mode = 1;
-            else if (w == "LAST")
+            else if (SameText(a, "LAST"))
                 mode = 2;
-            else if (w == "FORWARD")
+            else if (SameText(a, "FORWARD"))
                 backward = false;
-            else if (w == "BACKWARD")
+            else if (SameText(a, "BACKWARD"))
                 backward = true;
-            else if (w == "IN")
+            else if (SameText(a, "IN"))
                 out = false;
-            else if (w == "OUT")
+            else if (SameText(a, "OUT"))
                 out = true;
-            else if (w == "CHECKCASE")
+            else if (SameText(a, "CHECKCASE"))
                 ignoreCase = false;
-            else if (w == "IGNORECASE")
+            else if (SameText(a, "IGNORECASE"))
                 ignoreCase = true;
         }
     }

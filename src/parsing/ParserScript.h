@@ -26,6 +26,10 @@ struct TScriptStatement {
 
 TScriptStatement ParseScriptLine(std::string_view line);
 
+// A script read once, to be run over many texts (the blocks of a page).
+using TParsedScript = std::vector<TScriptStatement>;
+TParsedScript ParseScript(const TStrings& script);
+
 class TParserScript {
   public:
     // Called after each executed statement: the 0-based script line, the cursor after
@@ -36,6 +40,7 @@ class TParserScript {
     // The output of one run of `script` over `text` (empty if a GO failed). Afterwards
     // Content() holds what the script left of the text.
     std::string Run(const TStrings& script, std::string_view text);
+    std::string RunParsed(const TParsedScript& script, std::string_view text);
 
     // The outputs of repeated runs over what each run leaves of the content; stops at an
     // empty output or a run that made no progress through the text (the content is not
@@ -60,7 +65,7 @@ class TParserScript {
   private:
     enum class TOutcome { kDone, kUnknown, kFailed };
 
-    std::string RunStatements(const std::vector<TScriptStatement>& script);
+    std::string RunStatements(const TParsedScript& script);
     TOutcome Execute(const TScriptStatement& st);
     bool Go(const std::vector<std::string>& args);
     void Get(const std::vector<std::string>& args);

@@ -1,8 +1,10 @@
 #include "platform/Utf8.h"
 
 #include <algorithm>
-
+#include <bit>
 #include <cstdint>
+
+#include "platform/ByteScan.h"
 
 namespace tessaly {
 
@@ -15,10 +17,18 @@ constexpr char16_t kCp1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
+// The end of the run of ASCII bytes from `i` on, sixteen bytes at a time where it can.
+size_t AsciiRunEnd(std::string_view s, size_t i) {
+    for (; i + 16 <= s.size(); i += 16)
+        if (const uint32_t high = HighBytes16(s.data() + i); high != 0)
+            return i + static_cast<size_t>(std::countr_zero(high));
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 bool HasHighBytes(std::string_view s) {
-    for (unsigned char c : s)
-        if (c >= 0x80) return true;
-    return false;
+    return AsciiRunEnd(s, 0) < s.size();
 }
 
 // The length of the well-formed sequence at `i` (its first byte at least 0x80) and its
@@ -59,7 +69,7 @@ bool IsValidUtf8(std::string_view s) {
     const size_t n = s.size();
     while (i < n) {
         if (static_cast<unsigned char>(s[i]) < 0x80) {
-            ++i;
+            i = AsciiRunEnd(s, i);
             continue;
         }
         char32_t cp;
@@ -165,23 +175,43 @@ std::string CompactJson(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (size_t i = 0; i < text.size();) {
-        const char c = text[i];
-        if (c != '"') {
-            if (c != ' ' && c != '\t' && c != '\r' && c != '\n') out += c;
+        // Outside strings, runs without blanks are copied whole.
+        const size_t run = i;
+        while (i < text.size() && text[i] != '"' && text[i] != ' ' && text[i] != '\n' &&
+               text[i] != '\t' && text[i] != '\r')
+            ++i;
+        out.append(text, run, i - run);
+        if (i >= text.size()) break;
+        if (text[i] != '"') {
             ++i;
             continue;
         }
-        // A string is copied in runs up to its closing quote, escapes and all.
-        size_t end = i + 1;
-        while (end < text.size() && text[end] != '"') {
-            if (text[end] == '\\') ++end;
-            ++end;
-        }
-        end = std::min(end + 1, text.size());
-        out.append(text.substr(i, end - i));
+        // A string is copied up to its closing quote, escapes and all.
+        const size_t end = std::min(JsonStringEnd(text, i), text.size());
+        out.append(text, i, end - i);
         i = end;
     }
     return out;
+}
+
+size_t JsonStringEnd(std::string_view json, size_t quote) {
+    // A quote is escaped when an odd run of backslashes, counted no further back than the
+    // opening quote, precedes it. Long strings are scanned for quotes 16 bytes at a time.
+    auto closes = [&](size_t at) {
+        size_t slashes = 0;
+        while (at - slashes > quote + 1 && json[at - 1 - slashes] == '\\')
+            ++slashes;
+        return slashes % 2 == 0;
+    };
+    size_t at = quote + 1;
+    for (; at + 16 <= json.size(); at += 16)
+        for (uint32_t quotes = EqualBytes16(json.data() + at, '"'); quotes != 0;
+             quotes &= quotes - 1)
+            if (const size_t q = at + static_cast<size_t>(std::countr_zero(quotes)); closes(q))
+                return q + 1;
+    for (; at < json.size(); ++at)
+        if (json[at] == '"' && closes(at)) return at + 1;
+    return std::string_view::npos;
 }
 
 std::string JsonUnescape(std::string_view text) {

@@ -55,4 +55,9 @@ std::string JsonUnescape(std::string_view text);
 // bytes. Works on any text: an unclosed string runs to the end.
 std::string CompactJson(std::string_view text);
 
+// The position after the closing quote of the JSON string whose opening quote is at
+// `quote` (the first quote after an even run of backslashes), or npos when the text ends
+// inside it.
+size_t JsonStringEnd(std::string_view json, size_t quote);
+
 }  // namespace tessaly

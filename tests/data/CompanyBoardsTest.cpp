@@ -9,6 +9,7 @@
 #include "data/QueryBuilder.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
+#include "platform/Utf8.h"
 #include "support/JobChecks.h"
 #include "support/TestSupport.h"
 
@@ -191,6 +192,30 @@ TEST(JsonArrayElements, CutsByNestingWhateverTheStringsHold) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(JsonArrayElements(c.json, c.key), c.want) << c.json;
+}
+
+// Long strings are scanned in chunks: every escape must be read alike wherever it falls.
+TEST(JsonArrayElements, EscapesAreReadAlikeAtEveryPlaceOfALongString) {
+    const std::vector<std::pair<std::string, std::string>> escapes = {
+        {R"(\\\")", "&#92;&quot;"},
+        {R"(\\\\)", "&#92;&#92;"},
+        {R"(\\\/)", "&#92;/"},
+        {R"(\\u0026)", "&#92;u0026"},
+        {R"(\u0026\n)", R"(\u0026\n)"},
+        {R"(\")", "&quot;"},
+        {"</p>", "</p>"},
+    };
+    for (const auto& [escape, want] : escapes)
+        for (size_t pad = 0; pad < 40; ++pad)
+            for (const std::string after : {"", "x"}) {
+                const std::string text = std::string(pad, 'a') + escape + after;
+                const std::string json = "[{\"t\":\"" + text + "\"},{\"u\":1}]";
+                const TStrings blocks = JsonArrayElements(json, ".");
+                ASSERT_EQ(blocks.size(), 2u) << json;
+                EXPECT_EQ(blocks[0], "{\"t\":\"" + std::string(pad, 'a') + want + after + "\"}")
+                    << json;
+                EXPECT_EQ(CompactJson("[ \"" + text + "\" , 1 ]"), "[\"" + text + "\",1]");
+            }
 }
 
 TEST(BoardSelection, TitlesHoldAllWordsAnyAlternativeOrAPhrase) {
