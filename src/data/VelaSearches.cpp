@@ -57,6 +57,56 @@ int CapCount(int count, size_t remainingLines, int linesPerRecord) {
 void LoadTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName,
                    TTableTexts texts, bool whole);
 
+// The other boards of grouped rows follow the jobs, where readers that do not know them
+// stop reading: the marker line, the number of entries, then three lines per entry (the
+// row's number among the jobs written, from 1; the site; the address). A table without
+// grouped rows has none of it.
+constexpr const char* kAlsoOnMarker = "AlsoOn";
+constexpr int kLinesPerAlsoOn = 3;
+
+void AppendAlsoOnLines(TStrings& lines, const TVelaJobsList& list) {
+    // One line per value, whatever a site's title holds.
+    auto line = [](std::string v) {
+        std::replace_if(
+            v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+        return v;
+    };
+    TStrings entries;
+    int row = 0;
+    for (int i = 0; i < list.Count(); ++i) {
+        const TVelaJob& job = list[i];
+        if (job.Relevancy == kRelevancyDeleted) continue;
+        ++row;
+        for (const TAlsoOn& a : job.AlsoOn) {
+            entries.push_back(IntToStr(row));
+            entries.push_back(line(a.Source));
+            entries.push_back(line(a.URL));
+        }
+    }
+    if (entries.empty()) return;
+    lines.push_back(kAlsoOnMarker);
+    lines.push_back(IntToStr(static_cast<int64_t>(entries.size() / kLinesPerAlsoOn)));
+    lines.insert(lines.end(), entries.begin(), entries.end());
+}
+
+// Reads what AppendAlsoOnLines wrote, if anything follows the jobs. A damaged list loses
+// only its own entries: the jobs are whole already.
+template <class TReadText>
+void ReadAlsoOnLines(TLineReader& reader, std::vector<TVelaJob>& jobs, TReadText readText) {
+    if (reader.Remaining() == 0 || reader.Next() != kAlsoOnMarker) return;
+    const std::optional<int32_t> stated = ParseInt(reader.Next());
+    if (!stated || *stated < 0) return;
+    const int count = CapCount(*stated, reader.Remaining(), kLinesPerAlsoOn);
+    for (int i = 0; i < count; ++i) {
+        const std::optional<int32_t> row = ParseInt(reader.Next());
+        TAlsoOn a;
+        a.Source = readText();
+        a.URL = readText();
+        if (row && *row >= 1 && static_cast<size_t>(*row) <= jobs.size())
+            jobs[static_cast<size_t>(*row - 1)].AlsoOn.push_back(std::move(a));
+    }
+}
+
 }  // namespace
 
 std::string ResolveStoredPath(const std::string& path, const std::string& home) {
@@ -189,6 +239,7 @@ std::string JobTableText(const TVelaJobsList& list) {
         ++written;
     }
     lines[1] = IntToStr(written);
+    AppendAlsoOnLines(lines, list);
     return JoinLinesCrLf(lines);
 }
 
@@ -264,6 +315,7 @@ void LoadTableText(TVelaJobsList& list, std::string_view text, const std::string
             job.Notes = readText();
         }
     }
+    if (count == stated) ReadAlsoOnLines(reader, jobs, readText);
     list.ClearJobs();
     list.FileName = fileName;
     for (TVelaJob& loaded : jobs) {

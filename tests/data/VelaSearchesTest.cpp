@@ -216,6 +216,59 @@ TEST_F(VelaSearchesTest, BothVersionsRead) {
     EXPECT_EQ(list[1].Company, "");
 }
 
+TEST_F(VelaSearchesTest, GroupedRowsKeepTheirOtherBoardsAfterTheJobs) {
+    NoCompression();
+    TVelaJobsList list;
+    FillJob(list.AddJob(), "a");
+    TVelaJob& deleted = list.AddJob();
+    FillJob(deleted, "gone");
+    deleted.Relevancy = kRelevancyDeleted;
+    deleted.AlsoOn = {{"Other", "http://o/gone"}};
+    FillJob(list.AddJob(), "b");
+    const std::string ungrouped = JobTableText(list);
+    list[0].AlsoOn = {{"Jobicy", "http://j/1"}, {"Acme careers", "http://a/1"}};
+    list[2].AlsoOn = {{"Jobicy", "http://j/2"}};
+    SaveJobTable(list, Table(1), Dir());
+
+    // A reader that stops after the counted jobs reads every row as before.
+    const std::string text = ReadFileBytes(Table(1));
+    EXPECT_EQ(text.substr(0, ungrouped.size()), ungrouped);
+    EXPECT_EQ(text.substr(ungrouped.size()),
+              "AlsoOn\r\n3\r\n1\r\nJobicy\r\nhttp://j/1\r\n1\r\nAcme careers\r\n"
+              "http://a/1\r\n2\r\nJobicy\r\nhttp://j/2\r\n");
+
+    TVelaJobsList back;
+    LoadWholeJobTable(back, Table(1));
+    ASSERT_EQ(back.Count(), 2);
+    EXPECT_EQ(back[0].AlsoOn, list[0].AlsoOn);
+    EXPECT_EQ(back[1].AlsoOn, list[2].AlsoOn);
+    EXPECT_EQ(JobTableText(back), text);
+}
+
+TEST_F(VelaSearchesTest, OldTablesLoadUngroupedAndDamagedListsLoseOnlyTheirEntries) {
+    const std::string job = "T\r\nC\r\nL\r\nU\r\n\r\nS\r\nD\r\n4\r\n0\r\n\r\n\r\nN\r\n";
+    const struct {
+        const char* tail;
+        size_t first, second;  // entries the two rows get
+    } cases[] = {
+        {"", 0, 0},  // a table written before grouping
+        {"AlsoOn\r\n1\r\n2\r\nX\r\nx\r\n", 0, 1},
+        {"AlsoOn\r\n2\r\n3\r\nX\r\nx\r\n1\r\nY\r\ny\r\n", 1, 0},  // no row 3
+        {"AlsoOn\r\n9\r\n2\r\nX\r\nx\r\n", 0, 1},                 // counts too many
+        {"AlsoOn\r\nmany\r\n1\r\nX\r\nx\r\n", 0, 0},
+        {"Later\r\n1\r\n1\r\nX\r\nx\r\n", 0, 0},  // something else follows
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes(Table(1), "V1.01\r\n2\r\n" + job + job + c.tail);
+        TVelaJobsList list;
+        LoadWholeJobTable(list, Table(1));
+        ASSERT_EQ(list.Count(), 2) << c.tail;
+        EXPECT_EQ(list[1].Notes, "N") << c.tail;
+        EXPECT_EQ(list[0].AlsoOn.size(), c.first) << c.tail;
+        EXPECT_EQ(list[1].AlsoOn.size(), c.second) << c.tail;
+    }
+}
+
 TEST_F(VelaSearchesTest, MissingTableGivesEmptyListAndKeepsFileName) {
     TVelaJobsList list;
     list.AddJob();
