@@ -4,9 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "data/VelaJobs.h"
@@ -34,29 +34,63 @@ std::string OpeningFingerprint(const TVelaJob& job);
 // What the Source column shows: the site, and "+N" for the other boards of the opening.
 std::string SourceWithAlsoOn(const TVelaJob& job);
 
-// The rows of a listing by fingerprint, for one merge. Rows are viewed, not owned: they
-// must outlive the index, and their title, company and location must not change.
+// The rows of a listing by fingerprint, for one merge. Jobs are viewed, not owned: they
+// must outlive the index (or, for an absorbed job, its Absorb), and their title, company
+// and location must not change.
 class TOpeningIndex {
   public:
-    explicit TOpeningIndex(size_t expectedRows);
+    using TJobs = std::vector<std::unique_ptr<TVelaJob>>;
 
-    // A row of the listing; a row without a fingerprint is left out.
-    void Add(TVelaJob& row);
-    // True when `job` is a posting of a row's opening on another board: it is then in
-    // that row's AlsoOn (added now, or there already), and the caller frees it. A job
-    // of a site that already has a posting of the opening there is no copy: within one
-    // site, only equal URL, title and company make a duplicate.
-    bool Absorb(const TVelaJob& job);
+    // `incoming`: the jobs to merge, in the order Absorb takes them; they are read a few
+    // ahead of it. `rows`: how many rows Note will be given.
+    TOpeningIndex(size_t rows, const TJobs& incoming);
+
+    // A row of the listing, in listed order; all of them before the first Absorb.
+    void Note(TVelaJob& row);
+
+    // True when incoming job `position` is a posting of a row's opening on another
+    // board: it is then in that row's AlsoOn (added now, or there already), and the
+    // caller frees it. A job of a site that already has a posting of the opening there
+    // is no copy: within one site, only equal URL, title and company make a duplicate.
+    bool Absorb(size_t position);
+    // Incoming job `position` became a row of the listing.
+    void Add(size_t position);
 
   private:
     static constexpr uint32_t kEnd = UINT32_MAX;
-    struct TChain {
-        uint32_t first, last;  // rows_ positions of the opening's rows, in listed order
+    // An open-addressed table of openings by fingerprint hash: a merge of a big listing
+    // looks up every job, and a node per entry would cost more than the merge itself.
+    // Slots hold part of the hash; a hit is checked against the fingerprints themselves.
+    struct TSlot {
+        uint32_t tag = 0;
+        uint32_t first = kEnd;  // the opening's first row, a rows_ position
     };
-    std::unordered_map<std::string, TChain> first_;  // by fingerprint
+    struct TPrinted {
+        TVelaJob* job;
+        uint64_t hash;
+        bool printable;  // the job has a fingerprint
+    };
+    static TPrinted Print(TVelaJob& job, std::string& scratch);
+    // Puts the noted rows in the table, once.
+    void Seal();
+    // Prints the incoming jobs up to `position` and fetches their slots.
+    void PrintAhead(size_t position);
+    // Starts fetching the slot of a job to come: the table is bigger than the caches.
+    void Prefetch(const TPrinted& job) const;
+    // The slot of the job's opening, or the empty slot it goes to.
+    TSlot& Find(const TPrinted& job);
+    void Insert(const TPrinted& job);
+    void Grow();
+
+    std::vector<TSlot> slots_;
+    std::vector<TPrinted> listed_;  // noted rows until Seal
+    bool sealed_ = false;
+    const TJobs& incomingJobs_;
+    std::vector<TPrinted> incoming_;  // the incoming jobs printed so far
     std::vector<TVelaJob*> rows_;
     std::vector<uint32_t> next_;  // the next row of the same opening, or kEnd
-    std::string print_;           // scratch, reused
+    std::vector<uint32_t> last_;  // of a first row: the opening's last row
+    std::string print_, check_;   // scratch
 };
 
 }  // namespace tessaly

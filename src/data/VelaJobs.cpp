@@ -461,21 +461,21 @@ void TVelaJobsList::MergeJobs(TVelaJobsList& other, bool markNew, bool groupOpen
         std::unordered_set<TJobKey, TJobKeyHash> known;
         known.reserve(jobs_.size() + other.jobs_.size());
         std::optional<TOpeningIndex> openings;
-        if (groupOpenings) openings.emplace(jobs_.size() + other.jobs_.size());
+        if (groupOpenings) openings.emplace(jobs_.size(), other.jobs_);
         for (const auto& j : jobs_) {
             known.insert(KeyOf(*j));
-            if (openings) openings->Add(*j);
+            if (openings) openings->Note(*j);
         }
         jobs_.reserve(jobs_.size() + other.jobs_.size());
         for (; taken < other.jobs_.size(); ++taken) {
             std::unique_ptr<TVelaJob>& job = other.jobs_[taken];
-            if (known.count(KeyOf(*job)) || (openings && openings->Absorb(*job))) {
+            if (known.count(KeyOf(*job)) || (openings && openings->Absorb(taken))) {
                 job.reset();
                 continue;
             }
             known.insert(KeyOf(*job));
             if (markNew) job->Status = kStatusNew;
-            if (openings) openings->Add(*job);
+            if (openings) openings->Add(taken);
             jobs_.push_back(std::move(job));
         }
         other.jobs_.clear();
