@@ -57,54 +57,53 @@ int CapCount(int count, size_t remainingLines, int linesPerRecord) {
 void LoadTableText(TVelaJobsList& list, std::string_view text, const std::string& fileName,
                    TTableTexts texts, bool whole);
 
-// The other boards of grouped rows follow the jobs, where readers that do not know them
-// stop reading: the marker line, the number of entries, then three lines per entry (the
-// row's number among the jobs written, from 1; the site; the address). A table without
-// grouped rows has none of it.
+// The other boards of grouped rows are stored as rows of their own after the jobs, each
+// marked deleted by the user: a reader that does not know them reads every job as before
+// and hides these (and drops them when it saves). Such a row holds the board in Source,
+// its page in URL, the number of the row it belongs to (from 1, among the rows written)
+// in Found, and the marker in Notes; title and company are its row's, for a reader's eye.
 constexpr const char* kAlsoOnMarker = "AlsoOn";
-constexpr int kLinesPerAlsoOn = 3;
 
-void AppendAlsoOnLines(TStrings& lines, const TVelaJobsList& list) {
-    // One line per value, whatever a site's title holds.
-    auto line = [](std::string v) {
-        std::replace_if(
-            v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
-        return v;
-    };
-    TStrings entries;
+// The rows that carry the other boards of the jobs the user did not delete.
+std::vector<TVelaJob> AlsoOnRows(const TVelaJobsList& list) {
+    std::vector<TVelaJob> boards;
     int row = 0;
     for (int i = 0; i < list.Count(); ++i) {
         const TVelaJob& job = list[i];
         if (job.Relevancy == kRelevancyDeleted) continue;
         ++row;
         for (const TAlsoOn& a : job.AlsoOn) {
-            entries.push_back(IntToStr(row));
-            entries.push_back(line(a.Source));
-            entries.push_back(line(a.URL));
+            TVelaJob& b = boards.emplace_back();
+            b.Title = job.Title;
+            b.Company = job.Company;
+            b.URL = a.URL;
+            b.Source = a.Source;
+            b.Found = IntToStr(row);
+            b.Relevancy = kRelevancyDeleted;
+            b.Notes = kAlsoOnMarker;
         }
     }
-    if (entries.empty()) return;
-    lines.push_back(kAlsoOnMarker);
-    lines.push_back(IntToStr(static_cast<int64_t>(entries.size() / kLinesPerAlsoOn)));
-    lines.insert(lines.end(), entries.begin(), entries.end());
+    return boards;
 }
 
-// Reads what AppendAlsoOnLines wrote, if anything follows the jobs. A damaged list loses
-// only its own entries: the jobs are whole already.
-template <class TReadText>
-void ReadAlsoOnLines(TLineReader& reader, std::vector<TVelaJob>& jobs, TReadText readText) {
-    if (reader.Remaining() == 0 || reader.Next() != kAlsoOnMarker) return;
-    const std::optional<int32_t> stated = ParseInt(reader.Next());
-    if (!stated || *stated < 0) return;
-    const int count = CapCount(*stated, reader.Remaining(), kLinesPerAlsoOn);
-    for (int i = 0; i < count; ++i) {
-        const std::optional<int32_t> row = ParseInt(reader.Next());
-        TAlsoOn a;
-        a.Source = readText();
-        a.URL = readText();
-        if (row && *row >= 1 && static_cast<size_t>(*row) <= jobs.size())
-            jobs[static_cast<size_t>(*row - 1)].AlsoOn.push_back(std::move(a));
+// Takes the rows AlsoOnRows made for the other boards out of `jobs` into their rows'
+// AlsoOn. A row marked deleted that is not one of them stays as it is.
+void TakeAlsoOnRows(std::vector<TVelaJob>& jobs) {
+    size_t kept = 0;
+    std::vector<std::pair<size_t, TAlsoOn>> boards;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        TVelaJob& job = jobs[i];
+        const std::optional<int32_t> row = ParseInt(job.Found);
+        if (job.Relevancy == kRelevancyDeleted && job.Notes == kAlsoOnMarker && row && *row >= 1) {
+            boards.emplace_back(static_cast<size_t>(*row - 1), TAlsoOn{job.Source, job.URL});
+            continue;
+        }
+        if (kept != i) jobs[kept] = std::move(job);
+        ++kept;
     }
+    jobs.resize(kept);
+    for (auto& [row, a] : boards)
+        if (row < jobs.size()) jobs[row].AlsoOn.push_back(std::move(a));
 }
 
 }  // namespace
@@ -221,9 +220,14 @@ std::string JobTableText(const TVelaJobsList& list) {
     lines.push_back("V1.01");
     lines.push_back("");  // the count, known once deleted jobs are skipped
     int written = 0;
-    for (int i = 0; i < list.Count(); ++i) {
-        const TVelaJob& job = list[i];
-        if (job.Relevancy == kRelevancyDeleted) continue;
+    const std::vector<TVelaJob> boards = AlsoOnRows(list);
+    std::vector<const TVelaJob*> rows;
+    for (int i = 0; i < list.Count(); ++i)
+        if (list[i].Relevancy != kRelevancyDeleted) rows.push_back(&list[i]);
+    for (const TVelaJob& b : boards)
+        rows.push_back(&b);
+    for (const TVelaJob* row : rows) {
+        const TVelaJob& job = *row;
         lines.push_back(job.Title);
         lines.push_back(job.Company);
         lines.push_back(job.Location);
@@ -239,7 +243,6 @@ std::string JobTableText(const TVelaJobsList& list) {
         ++written;
     }
     lines[1] = IntToStr(written);
-    AppendAlsoOnLines(lines, list);
     return JoinLinesCrLf(lines);
 }
 
@@ -315,7 +318,7 @@ void LoadTableText(TVelaJobsList& list, std::string_view text, const std::string
             job.Notes = readText();
         }
     }
-    if (count == stated) ReadAlsoOnLines(reader, jobs, readText);
+    TakeAlsoOnRows(jobs);
     list.ClearJobs();
     list.FileName = fileName;
     for (TVelaJob& loaded : jobs) {
