@@ -1,5 +1,6 @@
 // Job list throughput: cleaning raw jobs (beside the clean-up of the Windows Latin-1 days,
-// OldCleanUp.h), merging a site's list into a big listing, and sorting by each column.
+// OldCleanUp.h), merging a site's list into a big listing (with and without grouping the
+// openings other boards list too), and sorting by each column.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -109,6 +110,51 @@ void BM_Merge100kInto100kHalfDuplicates(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * 100000);
 }
 BENCHMARK(BM_Merge100kInto100kHalfDuplicates)->Unit(benchmark::kMillisecond);
+
+// A cleaned listing of 100000 jobs from one board, and 100000 from another of which 30 %
+// are the same openings spelled that board's way.
+void FillListing(TVelaJobsList& l, int n, int salt, const char* source, bool otherSpelling) {
+    static const char* const kTitles[] = {"Senior Python Engineer", "Data Analyst",
+                                          "Product Manager", "Junior Developer", "Welder"};
+    static const char* const kOther[] = {"Sr. Python Engineer (Remote)", "DATA ANALYST",
+                                         "Product Mgr", "Jr. Developer", "Welder - Remote"};
+    static const char* const kPlaces[] = {"Boston, MA", "Austin TX", "Berlin", "Remote"};
+    static const char* const kOtherPlaces[] = {"Boston, Massachusetts", "Austin, Texas, USA",
+                                               "Berlin", "Remote"};
+    for (int i = 0; i < n; ++i) {
+        const std::string id = tessaly::IntToStr(salt * 1000000 + i);
+        auto& j = l.AddJob();
+        const int k = i % 5;
+        // The number stands before a trailing "(Remote)", as boards put suffixes last.
+        const std::string title = otherSpelling ? kOther[k] : kTitles[k];
+        const size_t cut = title.find_first_of("(-");
+        j.Title = cut == std::string::npos ? title + " " + id
+                                           : title.substr(0, cut) + id + " " + title.substr(cut);
+        j.Company = "Acme Analytics " + id + (otherSpelling ? ", Inc." : "");
+        j.Location = (otherSpelling ? kOtherPlaces : kPlaces)[i % 4];
+        j.URL = std::string("https://") + source + ".example/jobs/" + id;
+        j.Source = source;
+        j.Found = "12/09/2026 @ 10:00:00";
+        j.Relevancy = static_cast<uint8_t>(2 + i % 5);
+    }
+}
+
+void BM_Merge100kCrossPosted30PerCent(benchmark::State& state) {
+    const bool group = state.range(0) != 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        TVelaJobsList listing, site;
+        FillListing(listing, 100000, 1, "remotive", false);
+        FillListing(site, 30000, 1, "jobicy", true);   // copies of the listing's first 30000
+        FillListing(site, 70000, 2, "jobicy", false);  // and openings of its own
+        state.ResumeTiming();
+        listing.MergeJobs(site, true, group);
+        benchmark::DoNotOptimize(listing.Count());
+    }
+    state.SetItemsProcessed(state.iterations() * 100000);
+    state.SetLabel(group ? "grouping" : "without grouping");
+}
+BENCHMARK(BM_Merge100kCrossPosted30PerCent)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_Sort100k(benchmark::State& state, const char* column) {
     TVelaJobsList l;

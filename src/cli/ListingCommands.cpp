@@ -11,6 +11,7 @@
 #include "cli/RunCommands.h"
 #include "cli/Workspace.h"
 #include "data/JobColumns.h"
+#include "data/Openings.h"
 #include "data/Relevancy.h"
 #include "platform/ByteString.h"
 #include "platform/Home.h"
@@ -96,20 +97,29 @@ void WriteJson(std::ostream& os, const TVelaJobsList& jobs, const std::vector<in
             .Utf8(j.URL)
             .Key("LocalFile")
             .Utf8(j.LocalFile)
-            .EndObject();
+            .Key("AlsoOn")
+            .BeginArray();
+        for (const TAlsoOn& a : j.AlsoOn)
+            w.BeginObject().Key("Source").Utf8(a.Source).Key("URL").Utf8(a.URL).EndObject();
+        w.EndArray().EndObject();
     }
     os << w.EndArray().Text() << "\n";
 }
 
 void WriteCsv(std::ostream& os, const TVelaJobsList& jobs, const std::vector<int>& rows) {
-    os << "Number,Title,Company,Location,Source,Relevancy,Status,High,Notes,URL,LocalFile\r\n";
+    os << "Number,Title,Company,Location,Source,Relevancy,Status,High,Notes,URL,LocalFile,"
+          "AlsoOn\r\n";
     for (int i : rows) {
         const TVelaJob& j = jobs[i];
+        // The other boards' pages in one field, separated by blanks (links hold none).
+        std::string alsoOn;
+        for (const TAlsoOn& a : j.AlsoOn)
+            alsoOn += (alsoOn.empty() ? "" : " ") + a.URL;
         os << i + 1 << ',' << CsvField(j.Title) << ',' << CsvField(j.Company) << ','
            << CsvField(j.Location) << ',' << CsvField(j.Source) << ','
            << CsvField(RelevancyText(j.Relevancy)) << ',' << StatusName(j.Status) << ','
            << (j.High ? "True" : "False") << ',' << CsvField(j.Notes) << ',' << CsvField(j.URL)
-           << ',' << CsvField(j.LocalFile) << "\r\n";
+           << ',' << CsvField(j.LocalFile) << ',' << CsvField(alsoOn) << "\r\n";
     }
 }
 
@@ -119,7 +129,7 @@ void PrintJobRow(std::ostream& os, const TVelaJobsList& jobs, int i) {
     const TVelaJob& j = jobs[i];
     os << i + 1 << '\t' << (j.High ? "*" : "") << StatusName(j.Status) << '\t'
        << DisplayField(j.Title) << '\t' << DisplayField(j.Company) << '\t'
-       << DisplayField(j.Location) << '\t' << DisplayField(j.Source) << '\t'
+       << DisplayField(j.Location) << '\t' << DisplayField(SourceWithAlsoOn(j)) << '\t'
        << RelevancyText(j.Relevancy) << '\t' << DisplayField(j.Notes) << "\n";
 }
 
@@ -355,11 +365,12 @@ TRegisterCommand r1({"list", "the saved searches with their numbers",
 TRegisterCommand r2(
     {"show", "the jobs of a saved search",
      "Usage: tessaly show N [--sort COLUMN] [--asc|--desc] [--new] [--json|--csv]\n\n"
-     "Lists the jobs of search N: number, status, title, company, location, source,\n"
-     "relevancy and notes. COLUMN is status, title, company, location, source, relevancy\n"
-     "(the default) or notes. Relevancy lists the highest first unless --asc is given;\n"
-     "every other column lists A to Z (status: New first) unless --desc is given. --new\n"
-     "shows only the jobs marked New.\n",
+     "Lists the jobs of search N: number, status, title, company, location, source\n"
+     "(\"+N\" when N other boards list the same opening), relevancy and notes. COLUMN\n"
+     "is status, title, company, location, source, relevancy (the default) or notes.\n"
+     "Relevancy lists the highest first unless --asc is given; every other column lists\n"
+     "A to Z (status: New first) unless --desc is given. --new shows only the jobs marked\n"
+     "New. --json and --csv give the other boards too (AlsoOn).\n",
      Show});
 TRegisterCommand r3({"export", "write a listing to a CSV or JSON file",
                      "Usage: tessaly export N FILE.csv|FILE.json\n\nWrites the jobs of search "

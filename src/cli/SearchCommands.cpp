@@ -18,6 +18,10 @@ const char* const kRunNote =
     "drain and the run ends with its \"Aborted.\" message; a second Ctrl-C leaves at once\n"
     "after saving the jobs merged so far.\n"
     "\n"
+    "An opening found on several boards is one row: its source shows \"+N\" and the other\n"
+    "boards' pages are kept with it. 'tessaly box set HOME/options.box Search\n"
+    "GroupCrossPosts False' keeps every board's posting a row of its own.\n"
+    "\n"
     "Exit status: 0 when the run completed, 3 when it was aborted, 2 for usage or file\n"
     "errors (the message on standard error).\n";
 

@@ -4,10 +4,12 @@
 #include <exception>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <unordered_set>
 
 #include "data/HtmlEntities.h"
+#include "data/Openings.h"
 #include "platform/ByteString.h"
 #include "platform/MainLoop.h"
 #include "platform/Prompts.h"
@@ -489,6 +491,11 @@ std::string ExpandStateCodes(std::string_view location) {
     return s.substr(b, e - b);
 }
 
+std::optional<std::string_view> StateCodeName(std::string_view code) {
+    if (const TState* st = FindState(code)) return st->name;
+    return std::nullopt;
+}
+
 // ---------------------------------------------------------------- the list
 
 TVelaJob& TVelaJobsList::AddJob() {
@@ -546,24 +553,30 @@ void TVelaJobsList::ClearJobs() {
     jobs_.clear();
 }
 
-void TVelaJobsList::MergeJobs(TVelaJobsList& other, bool markNew) {
+void TVelaJobsList::MergeJobs(TVelaJobsList& other, bool markNew, bool groupOpenings) {
     if (&other == this) return;  // merging a list into itself would only free its jobs
     size_t taken = 0;
     try {
-        // The keys view the jobs' own fields; jobs are not changed while merging.
+        // The keys view the jobs' own fields; jobs are not changed while merging (a row
+        // taking a posting into AlsoOn keeps its keyed fields).
         std::unordered_set<TJobKey, TJobKeyHash> known;
         known.reserve(jobs_.size() + other.jobs_.size());
-        for (const auto& j : jobs_)
+        std::optional<TOpeningIndex> openings;
+        if (groupOpenings) openings.emplace(jobs_.size(), other.jobs_);
+        for (const auto& j : jobs_) {
             known.insert(KeyOf(*j));
+            if (openings) openings->Note(*j);
+        }
         jobs_.reserve(jobs_.size() + other.jobs_.size());
         for (; taken < other.jobs_.size(); ++taken) {
             std::unique_ptr<TVelaJob>& job = other.jobs_[taken];
-            if (known.count(KeyOf(*job))) {
+            if (known.count(KeyOf(*job)) || (openings && openings->Absorb(taken))) {
                 job.reset();
                 continue;
             }
             known.insert(KeyOf(*job));
             if (markNew) job->Status = kStatusNew;
+            if (openings) openings->Add(taken);
             jobs_.push_back(std::move(job));
         }
         other.jobs_.clear();

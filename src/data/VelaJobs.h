@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +27,13 @@ enum : uint8_t {
 // Relevancy level that marks a job the user deleted: kept in memory, hidden, not saved.
 inline constexpr uint8_t kRelevancyDeleted = 1;
 
+// Another board's posting of the same opening, kept under the row of the first one.
+struct TAlsoOn {
+    std::string Source;  // the other site's Title
+    std::string URL;
+    bool operator==(const TAlsoOn&) const = default;
+};
+
 class TVelaJob {
   public:
     int JobIndex = -1;  // position when added; only DeleteJob renumbers it
@@ -43,6 +51,8 @@ class TVelaJob {
     bool High = false;
     bool Pinned = false;
     int RequestID = 0;  // not stored
+    // The same opening on other boards, in the order the merge met them.
+    std::vector<TAlsoOn> AlsoOn;
 };
 
 class TVelaJobsList {
@@ -69,7 +79,9 @@ class TVelaJobsList {
     // job already here, including one taken in earlier from `other` itself. Appended
     // jobs get Status New when `markNew`. On a failure shows "ERROR: Crash on
     // MergeJobsList" and stops; what was not yet taken stays in `other`.
-    void MergeJobs(TVelaJobsList& other, bool markNew);
+    // With `groupOpenings`, a job of another site whose opening fingerprint matches a row
+    // is not added: the row keeps it in AlsoOn (once), and it is never marked New.
+    void MergeJobs(TVelaJobsList& other, bool markNew, bool groupOpenings = false);
 
     // Sorts by a column key (" ", "Title ", "Company ", "Location ", "Source ", "Found ",
     // "Relevancy ", "Notes "), pinned jobs first; any other key leaves the order. Jobs that
@@ -125,5 +137,8 @@ std::string CleanJobText(std::string_view text, bool keepCapitals = false);
 std::string CleanJobURL(std::string_view url, const TVelaJob& cleaned);
 // One location with its state codes written out.
 std::string ExpandStateCodes(std::string_view location);
+// The name the state table gives a code ("MA" gives "Massachusetts", "US" an empty
+// name); nothing for a text that is no code. Case is ignored.
+std::optional<std::string_view> StateCodeName(std::string_view code);
 
 }  // namespace tessaly

@@ -104,6 +104,55 @@ std::string PathBelowHome(const std::string& path, const std::string& home) {
     return path;
 }
 
+// The other boards of grouped rows are stored as rows of their own after the jobs, each
+// marked deleted by the user: a reader that does not know them reads every job as before
+// and hides these (and drops them when it saves). Such a row holds the board in Source,
+// its page in URL, the number of the row it belongs to (from 1, among the rows written)
+// in Found, and the marker in Notes; title and company are its row's, for a reader's eye.
+constexpr const char* kAlsoOnMarker = "AlsoOn";
+
+// The rows that carry the other boards of the jobs the user did not delete.
+std::vector<TVelaJob> AlsoOnRows(const TVelaJobsList& list) {
+    std::vector<TVelaJob> boards;
+    int row = 0;
+    for (int i = 0; i < list.Count(); ++i) {
+        const TVelaJob& job = list[i];
+        if (job.Relevancy == kRelevancyDeleted) continue;
+        ++row;
+        for (const TAlsoOn& a : job.AlsoOn) {
+            TVelaJob& b = boards.emplace_back();
+            b.Title = job.Title;
+            b.Company = job.Company;
+            b.URL = a.URL;
+            b.Source = a.Source;
+            b.Found = IntToStr(row);
+            b.Relevancy = kRelevancyDeleted;
+            b.Notes = kAlsoOnMarker;
+        }
+    }
+    return boards;
+}
+
+// Takes the rows AlsoOnRows made for the other boards out of `jobs` into their rows'
+// AlsoOn. A row marked deleted that is not one of them stays as it is.
+void TakeAlsoOnRows(std::vector<TVelaJob>& jobs) {
+    size_t kept = 0;
+    std::vector<std::pair<size_t, TAlsoOn>> boards;
+    for (size_t i = 0; i < jobs.size(); ++i) {
+        TVelaJob& job = jobs[i];
+        const std::optional<int32_t> row = ParseInt(job.Found);
+        if (job.Relevancy == kRelevancyDeleted && job.Notes == kAlsoOnMarker && row && *row >= 1) {
+            boards.emplace_back(static_cast<size_t>(*row - 1), TAlsoOn{job.Source, job.URL});
+            continue;
+        }
+        if (kept != i) jobs[kept] = std::move(job);
+        ++kept;
+    }
+    jobs.resize(kept);
+    for (auto& [row, a] : boards)
+        if (row < jobs.size()) jobs[row].AlsoOn.push_back(std::move(a));
+}
+
 }  // namespace
 
 std::string RebaseStoredPath(const std::string& path, const std::string& home) {
@@ -245,13 +294,19 @@ bool TablesWrittenPlain(const std::string& programDir) {
 }
 
 std::string JobTableText(const TVelaJobsList& list) {
+    const std::vector<TVelaJob> boards = AlsoOnRows(list);
+    std::vector<const TVelaJob*> rows;
+    for (int i = 0; i < list.Count(); ++i)
+        if (list[i].Relevancy != kRelevancyDeleted) rows.push_back(&list[i]);
+    for (const TVelaJob& b : boards)
+        rows.push_back(&b);
     constexpr std::string TVelaJob::*kTexts[] = {
         &TVelaJob::Title,     &TVelaJob::Company, &TVelaJob::Location, &TVelaJob::URL,
         &TVelaJob::LocalFile, &TVelaJob::Source,  &TVelaJob::Found,    &TVelaJob::Notes};
     bool escaped = false;
-    for (int i = 0; i < list.Count() && !escaped; ++i)
+    for (size_t i = 0; i < rows.size() && !escaped; ++i)
         for (const auto field : kTexts)
-            escaped = escaped || (list[i].*field).find('\n') != std::string::npos;
+            escaped = escaped || (rows[i]->*field).find('\n') != std::string::npos;
     auto text = [escaped](const std::string& field) {
         return escaped ? EscapeField(field) : field;
     };
@@ -259,9 +314,8 @@ std::string JobTableText(const TVelaJobsList& list) {
     lines.push_back(escaped ? std::string(kEscapedVersion) : "V1.01");
     lines.push_back("");  // the count, known once deleted jobs are skipped
     int written = 0;
-    for (int i = 0; i < list.Count(); ++i) {
-        const TVelaJob& job = list[i];
-        if (job.Relevancy == kRelevancyDeleted) continue;
+    for (const TVelaJob* row : rows) {
+        const TVelaJob& job = *row;
         lines.push_back(text(job.Title));
         lines.push_back(text(job.Company));
         lines.push_back(text(job.Location));
@@ -375,6 +429,7 @@ void LoadTableText(TVelaJobsList& list, std::string_view text, const std::string
         throw shifted("it counts " + IntToStr(stated) + (stated == 1 ? " job" : " jobs") +
                       " but holds " + IntToStr(static_cast<int64_t>(reader.Remaining())) +
                       " lines more");
+    TakeAlsoOnRows(jobs);
     list.ClearJobs();
     list.FileName = fileName;
     for (TVelaJob& loaded : jobs) {

@@ -261,6 +261,10 @@ int TSearchEngine::MaxJobs() const {
     return ReadConnectionOptions(Options).MaxJobs;
 }
 
+bool TSearchEngine::GroupsOpenings() const {
+    return Options.ReadString(kGroupingSection, kGroupingKey) != "False";
+}
+
 void TSearchEngine::ShowPopupIf(const std::string& moment) {
     if (Config.ReadString("Popup", "Mode") == moment) front_.ShowPopupMessage();
 }

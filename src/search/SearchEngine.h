@@ -49,6 +49,10 @@ struct TConnectionOptions {
     std::string ProxyPassword;
 };
 
+// The options.box entry that turns grouping of cross-posted jobs off ("False").
+inline constexpr const char* kGroupingSection = "Search";
+inline constexpr const char* kGroupingKey = "GroupCrossPosts";
+
 // Slider ranges and the values used for a store that holds a key but not a number.
 inline constexpr int kMaxJobsLow = 25, kMaxJobsHigh = 250, kMaxJobsUnreadable = 75;
 inline constexpr int kMaxThreadsLow = 4, kMaxThreadsHigh = 23, kMaxThreadsUnreadable = 16;
@@ -189,6 +193,9 @@ class TSearchEngine {
     // A site takes part when it is enabled and the user has not disabled it.
     bool TakesPart(const TVelaSource& site) const;
     int MaxJobs() const;
+    // One row per opening: a job another site also lists joins the first posting's row.
+    // On unless the grouping entry of options.box says "False".
+    bool GroupsOpenings() const;
 
   private:
     // ---- Run internals: the machine's events and the ends of the runs ----

@@ -477,7 +477,7 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
     ProgressPhase(2);
     TVelaJobsList& list = RunList();
     try {
-        list.MergeJobs(site.Jobs, UpdateMode);
+        list.MergeJobs(site.Jobs, UpdateMode, GroupsOpenings());
     } catch (...) {
         Prompts().ShowError("ERROR: Crash on MergeJobsList");
     }

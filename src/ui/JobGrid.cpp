@@ -1,5 +1,7 @@
 #include "ui/JobGrid.h"
 
+#include "data/Openings.h"
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QIcon>
@@ -10,6 +12,7 @@
 #include <algorithm>
 #include <numeric>
 
+#include "data/Openings.h"
 #include "data/VelaJobs.h"
 #include "search/SearchEngine.h"
 #include "ui/JobImages.h"
@@ -224,7 +227,7 @@ QString TJobListModel::Text(int row, int column) const {
         case TJobColumn::Location:
             return FromBytes(job.Location);
         case TJobColumn::Source:
-            return FromBytes(job.Source);
+            return FromBytes(SourceWithAlsoOn(job));
         case TJobColumn::Relevancy:
             if (remote) return "(" + QString::number(job.Relevancy) + ")";
             return job.Relevancy >= 2 && job.Relevancy <= 6 ? kRelevancyTexts[job.Relevancy - 2]
@@ -265,11 +268,17 @@ QVariant TJobListModel::data(const QModelIndex& index, int role) const {
             const QString text = Text(row, column);
             if (c.Column == TJobColumn::Notes)
                 return job->Notes.empty() ? QString("Click to enter notes") : text;
+            if (c.Column == TJobColumn::Source && !job->AlsoOn.empty()) {
+                QString boards = FromBytes(job->Source) + "\nAlso on:";
+                for (const TAlsoOn& a : job->AlsoOn)
+                    boards += "\n" + FromBytes(a.Source);
+                return boards;
+            }
             if (!remote) return text;
             if (c.Column == TJobColumn::Title)
                 return "Title: " + text + "\nCompany: " + FromBytes(job->Company) +
                        "\nLocation: " + FromBytes(job->Location) +
-                       "\nSource: " + FromBytes(job->Source);
+                       "\nSource: " + FromBytes(SourceWithAlsoOn(*job));
             if (c.Column == TJobColumn::Relevancy)
                 return job->Relevancy >= 2 && job->Relevancy <= 6
                            ? QString(kRelevancyHints[job->Relevancy - 2])

@@ -357,6 +357,8 @@ void TVelaMainForm::CreateMenus() {
     a_->resOpen = copy(ResPopup, "ResOpenBrowser", "&Open Job in Browser Window", "MMOpenBrowser");
     a_->resOpenNew =
         copy(ResPopup, "ResOpenNewBrowser", "Open Job in &New Browser Window", "MMOpenNewBrowser");
+    a_->resAlsoOn = ResPopup->addMenu("Open Job on Other &Boards");
+    a_->resAlsoOn->setObjectName("ResAlsoOn");
     ResPopup->addSeparator();
     a_->resCopy = copy(ResPopup, "ResCopyURL", "&Copy Job Address", "MMCopyURL");
     a_->resSend =
@@ -805,6 +807,7 @@ void TVelaMainForm::UpdateMenus() {
         Action(n)->setEnabled(shown && idle);
     a_->grabMenu->menuAction()->setEnabled(shown && idle);
     a_->browseMenu->menuAction()->setEnabled(shown && idle);
+    FillAlsoOnMenu();
     Action("MMStop")->setEnabled(!idle && RunState() != rsStarting);
     QAction* next = Action("MMFindInResultsNext");
     if (!idle) next->setEnabled(false);

@@ -194,6 +194,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void MMGrabClick(TGrabChoice choice);
     void MMOpenBrowserClick();
     void MMOpenNewBrowserClick();
+    // The job pop-up's submenu: one item per other board the selected opening is on.
+    void FillAlsoOnMenu();
     void MMExitClick();
     void MMCopyURLClick();
     void MMSendJobtoaFriendClick();

@@ -140,6 +140,20 @@ void TVelaMainForm::MMOpenBrowserClick() {
     JobGrid->Repaint();
 }
 
+void TVelaMainForm::FillAlsoOnMenu() {
+    QMenu* menu = a_->resAlsoOn;
+    menu->clear();
+    if (const TVelaJob* job = GetSelectedJob()) {
+        for (const TAlsoOn& a : job->AlsoOn) {
+            // A site's title may hold "&", which a menu would take for a shortcut mark.
+            QAction* item = menu->addAction(FromBytes(a.Source).replace("&", "&&"));
+            item->setStatusTip(FromBytes(a.URL));
+            connect(item, &QAction::triggered, this, [this, url = a.URL] { OpenURL(url, false); });
+        }
+    }
+    menu->menuAction()->setVisible(!menu->isEmpty());
+}
+
 void TVelaMainForm::MMOpenNewBrowserClick() {
     TVelaJob* job = GetSelectedJob();
     if (!job) return;

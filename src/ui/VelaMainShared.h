@@ -40,6 +40,7 @@ struct TVelaMainForm::TActions {
     QAction *browseThis, *browseNew, *browseHigh, *browseGreen, *browseAll;
     QAction *toolsComment, *toolsTranslate, *toolsSend;
     QMenu *grabMenu, *browseMenu;
+    QMenu* resAlsoOn;  // the selected job's pages on other boards
     std::map<std::string, QAction*> sortItems;
     QString findText;
     bool findCase = false;

@@ -159,6 +159,8 @@ void TOptionsForm::CreateVisualPage() {
     opOptimizeCols = box("opOptimizeCols", "Auto-optimize column widths", true);
     opRememberWindows = box("opRememberWindows", "Remember window size and position", true);
     opRememberGrids = box("opRememberGrids", "Remember column order and width", true);
+    opOneRowPerOpening =
+        box("opOneRowPerOpening", "One row for a job found on several boards", true);
     ResetButton = new QPushButton("&Reset Settings", group);
     ResetButton->setObjectName("ResetButton");
     g->addWidget(ResetButton, 0, Qt::AlignRight);
@@ -422,6 +424,8 @@ void TOptionsForm::LoadOptions() {
     opOptimizeCols->setChecked(flag("Visual", "OptimizeCols"));
     opRememberGrids->setChecked(flag("Visual", "RememberGrids"));
     opRememberWindows->setChecked(flag("Visual", "RememberWindows"));
+    // On until turned off: stores written before the option do not name it.
+    opOneRowPerOpening->setChecked(s.ReadString(kGroupingSection, kGroupingKey) != "False");
 
     fillingList_ = true;
     CheckList->clear();
@@ -496,6 +500,8 @@ void TOptionsForm::SaveOptions() {
     flag("OptimizeCols", opOptimizeCols);
     flag("RememberGrids", opRememberGrids);
     flag("RememberWindows", opRememberWindows);
+    s.WriteString(kGroupingSection, kGroupingKey,
+                  opOneRowPerOpening->isChecked() ? "True" : "False");
 
     auto number = [&](const char* section, const char* key, int value) {
         s.WriteString(section, key, std::to_string(value));

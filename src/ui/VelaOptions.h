@@ -83,6 +83,7 @@ class TOptionsForm : public QDialog {
     QWidget *VisualPage, *SourcesPage, *ConnectionPage, *BrowserPage, *UserPage;
     QCheckBox *opYellow, *opHotLink, *opKeepProgressOnTop, *opKeepRemoteOnTop, *opOptimizeCols,
         *opRememberWindows, *opRememberGrids;
+    QCheckBox* opOneRowPerOpening;  // grouping of cross-posted jobs in the merge
     QPushButton* ResetButton;
     QListWidget* CheckList;
     QPushButton* Browse;

@@ -260,6 +260,69 @@ TEST_F(VelaSearchesTest, LineBreaksInFieldsReadBackAndShiftedTablesAreRefused) {
     }
 }
 
+TEST_F(VelaSearchesTest, OtherBoardsRideAlongAsDeletedRowsAfterTheJobs) {
+    NoCompression();
+    TVelaJobsList list;
+    FillJob(list.AddJob(), "a");
+    TVelaJob& deleted = list.AddJob();
+    FillJob(deleted, "gone");
+    deleted.Relevancy = kRelevancyDeleted;
+    deleted.AlsoOn = {{"Other", "http://o/gone"}};
+    FillJob(list.AddJob(), "b");
+    list[0].AlsoOn = {{"Jobicy", "http://j/1"}, {"Acme careers", "http://a/1"}};
+    list[2].AlsoOn = {{"Jobicy", "http://j/2"}};
+    SaveJobTable(list, Table(1), Dir());
+
+    // A reader that does not know them reads the two jobs first, as before, and three
+    // rows marked deleted by the user, which it hides.
+    const TStrings lines = SplitLines(ReadFileBytes(Table(1)));
+    ASSERT_EQ(lines.size(), 2u + 5 * 12);
+    EXPECT_EQ(lines[1], "5");
+    EXPECT_EQ(lines[2], "Title a");
+    EXPECT_EQ(lines[2 + 12], "Title b");
+    for (size_t row = 0; row < 5; ++row)
+        EXPECT_EQ(lines[2 + row * 12 + 7] == "1", row >= 2) << row;
+
+    TVelaJobsList back;
+    LoadWholeJobTable(back, Table(1));
+    ASSERT_EQ(back.Count(), 2);
+    EXPECT_EQ(back[0].AlsoOn, list[0].AlsoOn);
+    EXPECT_EQ(back[1].AlsoOn, list[2].AlsoOn);
+    EXPECT_EQ(back[1].JobIndex, 1);
+    EXPECT_EQ(JobTableText(back), ReadFileBytes(Table(1)));
+}
+
+TEST_F(VelaSearchesTest, OldTablesLoadUngroupedAndStrayBoardRowsAreDropped) {
+    auto row = [](const std::string& found, const std::string& relevancy,
+                  const std::string& notes) {
+        return "T\r\nC\r\nL\r\nU\r\n\r\nS\r\n" + found + "\r\n" + relevancy + "\r\n0\r\n\r\n\r\n" +
+               notes + "\r\n";
+    };
+    const std::string job = row("D", "4", "N");
+    const struct {
+        std::string rows;
+        int count, loaded;     // rows stated, rows loaded
+        size_t first, second;  // the other boards of the two jobs
+    } cases[] = {
+        {"", 2, 2, 0, 0},  // a table written before grouping
+        {row("2", "1", "AlsoOn"), 3, 2, 0, 1},
+        {row("3", "1", "AlsoOn") + row("1", "1", "AlsoOn"), 4, 2, 1, 0},  // there is no row 3
+        {row("x", "1", "AlsoOn"), 3, 3, 0, 0},                            // no row number
+        {row("1", "4", "AlsoOn"), 3, 3, 0, 0},                            // a job, not deleted
+        {row("1", "1", "note"), 3, 3, 0, 0},                              // deleted, no board
+    };
+    for (const auto& c : cases) {
+        WriteFileBytes(Table(1),
+                       "V1.01\r\n" + std::to_string(c.count) + "\r\n" + job + job + c.rows);
+        TVelaJobsList list;
+        LoadWholeJobTable(list, Table(1));
+        ASSERT_EQ(list.Count(), c.loaded) << c.rows;
+        EXPECT_EQ(list[1].Notes, "N") << c.rows;
+        EXPECT_EQ(list[0].AlsoOn.size(), c.first) << c.rows;
+        EXPECT_EQ(list[1].AlsoOn.size(), c.second) << c.rows;
+    }
+}
+
 TEST_F(VelaSearchesTest, MissingTableGivesEmptyListAndKeepsFileName) {
     TVelaJobsList list;
     list.AddJob();

@@ -214,6 +214,37 @@ class MainWindowTest : public QObject {
         QCOMPARE(QApplication::clipboard()->text(), QString("http://table.example.test/job/Alpha"));
     }
 
+    void otherBoardsOfAnOpeningShowAndOpenFromThePopUp() {
+        TSampleHome home;
+        TSampleJob a = Job("Alpha", "Yank");
+        a.AlsoOn = {{"Jobicy", "http://jobicy.test/1"},
+                    {"Smith & Co careers", "http://smith.test/1"}};
+        home.AddSearch("x", "Texas", "Engineering", {a, Job("Bravo", "Yank")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        auto* grid = Child<TJobGrid>(f, "JobGrid");
+        const int source = f.GetColIdx(grid, "Source ");
+        const int row = grid->Model().RowOf(0);
+        QCOMPARE(grid->Text(row, source), QString("Table Board +2"));
+        QCOMPARE(grid->Data(row, source, Qt::ToolTipRole).toString(),
+                 QString("Table Board\nAlso on:\nJobicy\nSmith & Co careers"));
+        QCOMPARE(grid->Text(grid->Model().RowOf(1), source), QString("Table Board"));
+
+        f.SelectGridRow(row);
+        f.UpdateMenus();
+        auto* also = Child<QMenu>(f, "ResAlsoOn");
+        QVERIFY(also->menuAction()->isVisible());
+        QCOMPARE(also->actions().size(), 2);
+        QCOMPARE(also->actions()[1]->text(), QString("Smith && Co careers"));
+        also->actions()[1]->trigger();
+        QCOMPARE(w.opened.size(), size_t{1});
+        QCOMPARE(w.opened[0].first, std::string("http://smith.test/1"));
+        // A job on one board only has no such submenu.
+        f.SelectGridRow(grid->Model().RowOf(1));
+        f.UpdateMenus();
+        QVERIFY(!also->menuAction()->isVisible());
+    }
+
     void notesAreEditedAndWrittenLikeTheJob() {
         TSampleHome home;
         home.AddSearch("x", "Texas", "Engineering", {Job("Caf\xe9 Chef", "Le Bistro")});

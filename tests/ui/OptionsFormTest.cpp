@@ -595,6 +595,22 @@ class OptionsFormTest : public QObject {
         QCOMPARE(ReadOptions(home).ReadString("Visual", "RemoteOnTop"), std::string("False"));
     }
 
+    void groupingIsOnUntilTurnedOffAndReachesTheEngine() {
+        TSampleHome home;
+        TWindow w(home, false);
+        Start(w);
+        TVelaMainForm& f = w.Form();
+        QVERIFY(f.Engine().GroupsOpenings());  // a store that never named it
+        WithOptions(w, [&](TOptionsForm& o) {
+            QVERIFY(o.opOneRowPerOpening->isChecked());
+            o.opOneRowPerOpening->click();
+            o.OKButton->click();
+        });
+        QCOMPARE(ReadOptions(home).ReadString(kGroupingSection, kGroupingKey),
+                 std::string("False"));
+        QVERIFY(!f.Engine().GroupsOpenings());
+    }
+
     void userDetailsRoundTrip() {
         TSampleHome home;
         WriteOptions(home, {{"User", "Email", "ann@example.test"},

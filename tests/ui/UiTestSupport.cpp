@@ -49,6 +49,7 @@ void TSampleHome::AddSearch(const std::string& keywords, const std::string& regi
         job.Status = j.Status;
         job.High = j.High;
         job.Visited = j.Visited;
+        job.AlsoOn = j.AlsoOn;
     }
     SaveJobTable(table, s.TableFile, path_);
     list.SaveIndex(SearchesIndexPath(path_));

@@ -30,6 +30,7 @@ struct TSampleJob {
     uint8_t Status = kStatusWhite;
     bool High = false;
     bool Visited = false;
+    std::vector<TAlsoOn> AlsoOn;
 };
 
 // A home directory in a temporary folder: id.box, sources.def from the test fixtures, and
