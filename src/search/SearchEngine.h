@@ -20,6 +20,7 @@
 
 #include "data/ConfigBox.h"
 #include "data/JobColumns.h"
+#include "data/Settings.h"
 #include "data/VelaJobs.h"
 #include "data/VelaSearches.h"
 #include "data/VelaSources.h"
@@ -38,9 +39,9 @@ inline constexpr const char* kRelevancyKey = JobColumnInfo(TJobColumn::Relevancy
 
 // The connection options as the engine reads them from options.box.
 struct TConnectionOptions {
-    int MaxJobs = 75;
-    int MaxThreads = 8;
-    int TimeOut = 30;
+    int MaxJobs = options::MaxJobs.Default;
+    int MaxThreads = options::MaxThreads.Default;
+    int TimeOut = options::TimeOut.Default;
     bool UseProxy = false;
     std::string ProxyIP;
     std::string ProxyPort;
@@ -48,11 +49,6 @@ struct TConnectionOptions {
     std::string ProxyUsername;
     std::string ProxyPassword;
 };
-
-// Slider ranges and the values used for a store that holds a key but not a number.
-inline constexpr int kMaxJobsLow = 25, kMaxJobsHigh = 250, kMaxJobsUnreadable = 75;
-inline constexpr int kMaxThreadsLow = 4, kMaxThreadsHigh = 23, kMaxThreadsUnreadable = 16;
-inline constexpr int kTimeOutLow = 15, kTimeOutHigh = 90, kTimeOutUnreadable = 45;
 
 // A store without the "Visual" keys has never been written: the design values apply.
 // Otherwise unreadable numbers take the unreadable defaults and every number is held

@@ -122,7 +122,7 @@ void TSearchEngine::InitSearch() {
             if (!StartsWith(site.Title, kCampusSite)) continue;
             site.UserID = userID_;
             site.Enabled = true;
-            Options.WriteString("Sources", site.Title, "Enabled");
+            options::WriteSiteChoice(Options, site.Title, true);
         }
     }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "data/Settings.h"
+
 class QTableView;
 
 namespace tessaly::ui {
@@ -17,14 +19,12 @@ namespace tessaly::ui {
 inline constexpr const char* kSearchGridHeaders[6] = {"Keywords ", "Area ",  "Category ",
                                                       "Date ",     "Count ", "SearchIndex"};
 
-// A grid whose column order and widths are kept: its store section, its column table
-// and its default lists (the reset widths are the default widths).
+// A grid whose column order and widths are kept: its settings (whose default widths are
+// the reset widths) and its column table.
 struct TGridTable {
-    const char* Section;
+    const TGridSettings& Store;
     const char* const* Headers;
     int Size;
-    const char* DefaultOrder;
-    const char* DefaultSizes;
 };
 extern const TGridTable kSearchGridTable;
 extern const TGridTable kJobGridTable;

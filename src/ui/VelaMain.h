@@ -15,6 +15,7 @@
 #include <string>
 
 #include "data/JobColumns.h"
+#include "data/Settings.h"
 #include "data/VelaJobs.h"
 #include "data/VelaSearches.h"
 #include "data/VelaSources.h"
@@ -59,13 +60,13 @@ class TConnectWizard;
 // and stores them; until it exists these are the defaults. The sort column and direction
 // are the search engine's.
 struct TMainOptions {
-    bool YellowHighlight = true;  // "Draw highlighted jobs background in yellow"
-    bool HotlinkTitles = false;   // "Hotlink job titles to descriptions"
-    bool AutoOptimize = true;     // "Auto-optimize column widths"
-    bool ProgressOnTop = true;    // "Keep search progress window on top"
-    bool RemoteOnTop = true;      // "Keep remote control on top while browsing"
-    bool RememberWindows = true;  // "Remember window size and position"
-    bool RememberGrids = true;    // "Remember column order and width"
+    bool YellowHighlight = options::Yellow.Default;
+    bool HotlinkTitles = options::HotLink.Default;
+    bool AutoOptimize = options::OptimizeCols.Default;
+    bool ProgressOnTop = options::ProgressOnTop.Default;
+    bool RemoteOnTop = options::RemoteOnTop.Default;
+    bool RememberWindows = options::RememberWindows.Default;
+    bool RememberGrids = options::RememberGrids.Default;
 };
 
 // Product identification from id.box.

@@ -45,7 +45,6 @@ namespace {
 // The job listing's column that a stored sort number stands for; the listing sorts the
 // notes column by the key "Notes ".
 constexpr int kSortableColumns = kJobColumnCount;  // the index column sorts nothing
-constexpr int kDefaultSortColumn = 6;
 constexpr int kResetSortColumn = 5;
 
 std::string SortKeyOfColumn(int n) {
@@ -144,21 +143,25 @@ void TOptionsForm::CreateVisualPage() {
     page->addWidget(group);
     page->addStretch();
     auto* g = new QVBoxLayout(group);
-    auto box = [&](const char* name, const char* caption, bool on) {
+    auto box = [&](const char* name, const char* caption, const TSetting<bool>& setting) {
         auto* c = new QCheckBox(caption, group);
         c->setObjectName(name);
-        c->setChecked(on);
+        c->setChecked(setting.Default);
         g->addWidget(c);
         connect(c, &QCheckBox::toggled, this, [this] { SyncMainOptions(); });
         return c;
     };
-    opYellow = box("opYellow", "Draw highlighted jobs background in yellow", true);
-    opHotLink = box("opHotLink", "Hotlink job titles to descriptions", false);
-    opKeepProgressOnTop = box("opKeepProgressOnTop", "Keep search progress window on top", true);
-    opKeepRemoteOnTop = box("opKeepRemoteOnTop", "Keep remote control on top while browsing", true);
-    opOptimizeCols = box("opOptimizeCols", "Auto-optimize column widths", true);
-    opRememberWindows = box("opRememberWindows", "Remember window size and position", true);
-    opRememberGrids = box("opRememberGrids", "Remember column order and width", true);
+    opYellow = box("opYellow", "Draw highlighted jobs background in yellow", options::Yellow);
+    opHotLink = box("opHotLink", "Hotlink job titles to descriptions", options::HotLink);
+    opKeepProgressOnTop =
+        box("opKeepProgressOnTop", "Keep search progress window on top", options::ProgressOnTop);
+    opKeepRemoteOnTop =
+        box("opKeepRemoteOnTop", "Keep remote control on top while browsing", options::RemoteOnTop);
+    opOptimizeCols = box("opOptimizeCols", "Auto-optimize column widths", options::OptimizeCols);
+    opRememberWindows =
+        box("opRememberWindows", "Remember window size and position", options::RememberWindows);
+    opRememberGrids =
+        box("opRememberGrids", "Remember column order and width", options::RememberGrids);
     ResetButton = new QPushButton("&Reset Settings", group);
     ResetButton->setObjectName("ResetButton");
     g->addWidget(ResetButton, 0, Qt::AlignRight);
@@ -198,13 +201,13 @@ void TOptionsForm::CreateSourcesPage() {
                             "Jobs 98 can retrieve per job source? ",
                             maximum),
                  0, 0, 1, 2);
-    MaxJobs = MakeSlider(maximum, "MaxJobs", kMaxJobsRule.Maximum, 25, 50, 25);
+    MaxJobs = MakeSlider(maximum, "MaxJobs", options::MaxJobs.High, 25, 50, 25);
     MaxJobsLabel = ValueLabel(maximum, "MaxJobsLabel");
     m->addWidget(MaxJobs, 1, 0);
     m->addWidget(MaxJobsLabel, 1, 1);
     page->addWidget(maximum);
 
-    MaxJobs->setValue(75);
+    MaxJobs->setValue(options::MaxJobs.Default);
     MaxJobsChange();
     connect(MaxJobs, &QSlider::valueChanged, this, [this] { MaxJobsChange(); });
     connect(CheckList, &QListWidget::currentItemChanged, this, [this] { CheckListClick(); });
@@ -228,7 +231,7 @@ void TOptionsForm::CreateConnectionPage() {
                             "that should be performed at once ?",
                             perf),
                  0, 0, 1, 2);
-    MaxThreads = MakeSlider(perf, "MaxThreads", kMaxThreadsRule.Maximum, 1, 4, 4);
+    MaxThreads = MakeSlider(perf, "MaxThreads", options::MaxThreads.High, 1, 4, 4);
     MaxThreadsLabel = ValueLabel(perf, "MaxThreadsLabel");
     p->addWidget(MaxThreads, 1, 0);
     p->addWidget(MaxThreadsLabel, 1, 1);
@@ -236,7 +239,7 @@ void TOptionsForm::CreateConnectionPage() {
                             "a pending online operation?",
                             perf),
                  2, 0, 1, 2);
-    TimeOut = MakeSlider(perf, "TimeOut", kTimeOutRule.Maximum, 5, 15, 15);
+    TimeOut = MakeSlider(perf, "TimeOut", options::TimeOut.High, 5, 15, 15);
     TimeOutLabel = ValueLabel(perf, "TimeOutLabel");
     p->addWidget(TimeOut, 3, 0);
     p->addWidget(TimeOutLabel, 3, 1);
@@ -254,8 +257,8 @@ void TOptionsForm::CreateConnectionPage() {
     page->addWidget(proxies);
     page->addStretch();
 
-    MaxThreads->setValue(8);
-    TimeOut->setValue(30);
+    MaxThreads->setValue(options::MaxThreads.Default);
+    TimeOut->setValue(options::TimeOut.Default);
     MaxThreadsChange();
     TimeOutChange();
     UseProxyClick();
@@ -335,9 +338,8 @@ void TOptionsForm::FormCreate() {
     // and the engine needed it before any window existed. The check boxes come first,
     // since laying out the grids fits them to the window only when "Auto-optimize column
     // widths" is ticked.
-    if (!Store().ReadString("Visual", "Yellow").empty()) LoadOptions();
-    const std::string width = Store().ReadString("MainForm", "Width");
-    if (ParseIntOr(width, 0) < 1)
+    if (options::Written(Store())) LoadOptions();
+    if (options::MainForm.Width.Read(Store()) < 1)
         ResetWindows();
     else
         RecallWindows();
@@ -357,7 +359,7 @@ void TOptionsForm::showEvent(QShowEvent* e) {
 }
 
 void TOptionsForm::FormShow() {
-    if (!Store().ReadString("Visual", "Yellow").empty()) LoadOptions();
+    if (options::Written(Store())) LoadOptions();
 }
 
 bool TOptionsForm::WriteStore() {
@@ -412,16 +414,13 @@ void TOptionsForm::ResetButtonClick() {
 
 void TOptionsForm::LoadOptions() {
     const TConfigBox& s = Store();
-    auto flag = [&](const char* section, const char* key) {
-        return s.ReadString(section, key) == "True";
-    };
-    opYellow->setChecked(flag("Visual", "Yellow"));
-    opHotLink->setChecked(flag("Visual", "HotLink"));
-    opKeepProgressOnTop->setChecked(flag("Visual", "ProgressOnTop"));
-    opKeepRemoteOnTop->setChecked(flag("Visual", "RemoteOnTop"));
-    opOptimizeCols->setChecked(flag("Visual", "OptimizeCols"));
-    opRememberGrids->setChecked(flag("Visual", "RememberGrids"));
-    opRememberWindows->setChecked(flag("Visual", "RememberWindows"));
+    opYellow->setChecked(options::Yellow.Read(s));
+    opHotLink->setChecked(options::HotLink.Read(s));
+    opKeepProgressOnTop->setChecked(options::ProgressOnTop.Read(s));
+    opKeepRemoteOnTop->setChecked(options::RemoteOnTop.Read(s));
+    opOptimizeCols->setChecked(options::OptimizeCols.Read(s));
+    opRememberGrids->setChecked(options::RememberGrids.Read(s));
+    opRememberWindows->setChecked(options::RememberWindows.Read(s));
 
     fillingList_ = true;
     CheckList->clear();
@@ -429,7 +428,7 @@ void TOptionsForm::LoadOptions() {
     TVelaSourcesList& sites = main_.Sources();
     for (int i = 0; i < sites.Count(); ++i) {
         TVelaSource& site = sites[i];
-        site.EnabledChoice = s.ReadString("Sources", site.Title) != "Disabled";
+        site.EnabledChoice = options::SiteChosen(s, site.Title);
         if (!site.Enabled) continue;
         auto* item = new QListWidgetItem(FromBytes(site.Title));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
@@ -441,25 +440,25 @@ void TOptionsForm::LoadOptions() {
     }
     fillingList_ = false;
 
-    MaxJobs->setValue(SliderPosition(s.ReadString("Connection", "MaxJobs"), kMaxJobsRule));
-    MaxThreads->setValue(SliderPosition(s.ReadString("Connection", "MaxThreads"), kMaxThreadsRule));
-    TimeOut->setValue(SliderPosition(s.ReadString("Connection", "TimeOut"), kTimeOutRule));
+    MaxJobs->setValue(options::MaxJobs.Read(s));
+    MaxThreads->setValue(options::MaxThreads.Read(s));
+    TimeOut->setValue(options::TimeOut.Read(s));
 
-    UseProxy->setChecked(flag("Connection", "UseProxy"));
+    UseProxy->setChecked(options::UseProxy.Read(s));
     if (UseProxy->isChecked() && proxy_) {
-        proxy_->ProxyAddress->setText(FromBytes(s.ReadString("Connection", "ProxyIP")));
-        proxy_->ProxyPort->setText(FromBytes(s.ReadString("Connection", "ProxyPort")));
-        proxy_->UseProxyAuthenticate->setChecked(flag("Connection", "UseProxyAuthenticate"));
+        proxy_->ProxyAddress->setText(FromBytes(options::ProxyIP.Read(s)));
+        proxy_->ProxyPort->setText(FromBytes(options::ProxyPort.Read(s)));
+        proxy_->UseProxyAuthenticate->setChecked(options::UseProxyAuthenticate.Read(s));
         if (proxy_->UseProxyAuthenticate->isChecked()) {
-            proxy_->ProxyUserName->setText(FromBytes(s.ReadString("Connection", "ProxyUsername")));
-            proxy_->ProxyPassword->setText(FromBytes(s.ReadString("Connection", "ProxyPassword")));
+            proxy_->ProxyUserName->setText(FromBytes(options::ProxyUsername.Read(s)));
+            proxy_->ProxyPassword->setText(FromBytes(options::ProxyPassword.Read(s)));
         }
     }
 
     // A stored name other than the three leaves no option selected and the browser as
     // it was detected.
     SelectBrowserOfControl();
-    const std::string stored = s.ReadString("Connection", "ActiveBrowser");
+    const std::string stored = options::ActiveBrowser.Read(s);
     browserGroup_->setExclusive(false);
     wNetscape->setChecked(stored == "Netscape");
     wMSIE->setChecked(stored == "MSIE");
@@ -486,89 +485,69 @@ void TOptionsForm::LoadOptions() {
 
 void TOptionsForm::SaveOptions() {
     TConfigBox& s = Store();
-    auto flag = [&](const char* key, const QCheckBox* box) {
-        s.WriteString("Visual", key, box->isChecked() ? "True" : "False");
-    };
-    flag("Yellow", opYellow);
-    flag("HotLink", opHotLink);
-    flag("ProgressOnTop", opKeepProgressOnTop);
-    flag("RemoteOnTop", opKeepRemoteOnTop);
-    flag("OptimizeCols", opOptimizeCols);
-    flag("RememberGrids", opRememberGrids);
-    flag("RememberWindows", opRememberWindows);
+    options::Yellow.Write(s, opYellow->isChecked());
+    options::HotLink.Write(s, opHotLink->isChecked());
+    options::ProgressOnTop.Write(s, opKeepProgressOnTop->isChecked());
+    options::RemoteOnTop.Write(s, opKeepRemoteOnTop->isChecked());
+    options::OptimizeCols.Write(s, opOptimizeCols->isChecked());
+    options::RememberGrids.Write(s, opRememberGrids->isChecked());
+    options::RememberWindows.Write(s, opRememberWindows->isChecked());
 
-    auto number = [&](const char* section, const char* key, int value) {
-        s.WriteString(section, key, std::to_string(value));
-    };
     if (opRememberWindows->isChecked()) {
-        number("MainForm", "Width", main_.width());
-        number("MainForm", "Height", main_.height());
-        number("MainForm", "Top", main_.pos().y());
-        number("MainForm", "Left", main_.pos().x());
-        number("SearchGrid", "Height",
-               SearchGridHeight(main_.findChild<QSplitter*>("Splitter1"), searchGridHeight_));
-        const QWidget* p = main_.GetProgressForm();
-        number("ProgressForm", "Top", p->pos().y());
-        number("ProgressForm", "Left", p->pos().x());
-        number("ProgressForm", "Width", p->width());
-        number("ProgressForm", "Height", p->height());
-        if (const QWidget* w = main_.GetSponsorWindow()) {
-            number("SponsorForm", "Top", w->pos().y());
-            number("SponsorForm", "Left", w->pos().x());
-        }
-        if (const QWidget* w = main_.GetRemoteWindow()) {
-            number("RemoteForm", "Top", w->pos().y());
-            number("RemoteForm", "Left", w->pos().x());
-            number("RemoteForm", "Width", w->width());
-            number("RemoteForm", "Height", w->height());
-        }
+        auto place = [&](const QWidget* w, const TWindowSettings& at, bool withSize) {
+            at.Top.Write(s, w->pos().y());
+            at.Left.Write(s, w->pos().x());
+            if (!withSize) return;
+            at.Width.Write(s, w->width());
+            at.Height.Write(s, w->height());
+        };
+        place(&main_, options::MainForm, true);
+        options::SearchGridHeight.Write(
+            s, SearchGridHeight(main_.findChild<QSplitter*>("Splitter1"), searchGridHeight_));
+        place(main_.GetProgressForm(), options::ProgressForm, true);
+        if (const QWidget* w = main_.GetSponsorWindow()) place(w, options::SponsorForm, false);
+        if (const QWidget* w = main_.GetRemoteWindow()) place(w, options::RemoteForm, true);
     }
 
     if (opRememberGrids->isChecked()) {
         auto lists = [&](const QTableView* grid, const TGridTable& t) {
             const auto [order, sizes] = GridLayoutLists(grid, t);
-            s.WriteString(t.Section, "Order", order);
-            s.WriteString(t.Section, "Sizes", sizes);
+            t.Store.Order.Write(s, order);
+            t.Store.Sizes.Write(s, sizes);
         };
         lists(main_.GetSearchGrid(), kSearchGridTable);
         lists(main_.GetJobGrid(), kJobGridTable);
         if (main_.GetRemoteGrid()) lists(main_.GetRemoteGrid(), kRemoteGridTable);
-        number("JobGrid", "SortColumn", ColumnOfSortKey(main_.Engine().SortColumn));
-        s.WriteString("JobGrid", "SortDirection",
-                      main_.Engine().SortDescending ? "Descending" : "Ascending");
+        options::SortColumn.Write(s, ColumnOfSortKey(main_.Engine().SortColumn));
+        options::SortDirection.Write(s, main_.Engine().SortDescending ? "Descending" : "Ascending");
     }
 
     const TVelaSourcesList& sites = main_.Sources();
     for (int i = 0; i < sites.Count(); ++i)
-        if (sites[i].Enabled)
-            s.WriteString("Sources", sites[i].Title,
-                          sites[i].EnabledChoice ? "Enabled" : "Disabled");
+        if (sites[i].Enabled) options::WriteSiteChoice(s, sites[i].Title, sites[i].EnabledChoice);
 
-    number("Connection", "MaxJobs", MaxJobs->value());
-    number("Connection", "MaxThreads", MaxThreads->value());
-    number("Connection", "TimeOut", TimeOut->value());
+    options::MaxJobs.Write(s, MaxJobs->value());
+    options::MaxThreads.Write(s, MaxThreads->value());
+    options::TimeOut.Write(s, TimeOut->value());
     if (UseProxy->isChecked() && proxy_) {
-        s.WriteString("Connection", "UseProxy", "True");
-        auto text = [&](const char* key, const QLineEdit* e) {
-            s.WriteString("Connection", key, Bytes(e->text(), s.ReadString("Connection", key)));
+        options::UseProxy.Write(s, true);
+        auto text = [&](const TSetting<std::string>& setting, const QLineEdit* e) {
+            setting.Write(s, Bytes(e->text(), setting.Read(s)));
         };
-        text("ProxyIP", proxy_->ProxyAddress);
-        text("ProxyPort", proxy_->ProxyPort);
+        text(options::ProxyIP, proxy_->ProxyAddress);
+        text(options::ProxyPort, proxy_->ProxyPort);
+        options::UseProxyAuthenticate.Write(s, proxy_->UseProxyAuthenticate->isChecked());
         if (proxy_->UseProxyAuthenticate->isChecked()) {
-            s.WriteString("Connection", "UseProxyAuthenticate", "True");
-            text("ProxyUsername", proxy_->ProxyUserName);
-            text("ProxyPassword", proxy_->ProxyPassword);
-        } else {
-            s.WriteString("Connection", "UseProxyAuthenticate", "False");
+            text(options::ProxyUsername, proxy_->ProxyUserName);
+            text(options::ProxyPassword, proxy_->ProxyPassword);
         }
     } else {
         // The address typed earlier stays in the store for the next time.
-        s.WriteString("Connection", "UseProxy", "False");
+        options::UseProxy.Write(s, false);
     }
 
     SelectBrowserOfControl();
-    s.WriteString("Connection", "ActiveBrowser",
-                  std::string(BrowserName(main_.Browser().ActiveBrowser)));
+    options::ActiveBrowser.Write(s, std::string(BrowserName(main_.Browser().ActiveBrowser)));
 
     // The send-to-a-friend dialog writes these details too: the page's values replace
     // them only when they were edited here, so a newer entry from there is not lost.
@@ -587,45 +566,34 @@ void TOptionsForm::SaveOptions() {
 
 namespace {
 
-// One stored geometry value: where it is kept and how the window gives and takes it.
+// One stored geometry value: where it is kept and how the window takes it.
 struct TGeometryValue {
-    const char* Section;
-    const char* Key;
-    std::function<int()> Get;
+    const TSetting<int>& Setting;
     std::function<void(int)> Set;
 };
 
 // `gridHeight` is the search grid's height while the window has not been laid out.
 std::vector<TGeometryValue> GeometryValues(TVelaMainForm& main, int& gridHeight) {
     std::vector<TGeometryValue> v;
-    auto window = [&](QWidget* w, const char* section, bool withSize) {
-        if (withSize && std::string(section) == "MainForm") {
-            v.push_back({section, "Width", [w] { return w->width(); },
-                         [w](int x) { w->resize(x, w->height()); }});
-            v.push_back({section, "Height", [w] { return w->height(); },
-                         [w](int x) { w->resize(w->width(), x); }});
-        }
-        v.push_back({section, "Top", [w] { return w->pos().y(); },
-                     [w](int y) { w->move(w->pos().x(), y); }});
-        v.push_back({section, "Left", [w] { return w->pos().x(); },
-                     [w](int x) { w->move(x, w->pos().y()); }});
-        if (withSize && std::string(section) != "MainForm") {
-            v.push_back({section, "Width", [w] { return w->width(); },
-                         [w](int x) { w->resize(x, w->height()); }});
-            v.push_back({section, "Height", [w] { return w->height(); },
-                         [w](int x) { w->resize(w->width(), x); }});
-        }
+    auto window = [&](QWidget* w, const TWindowSettings& at, bool withSize) {
+        auto size = [&] {
+            v.push_back({at.Width, [w](int x) { w->resize(x, w->height()); }});
+            v.push_back({at.Height, [w](int x) { w->resize(w->width(), x); }});
+        };
+        if (withSize && w == &main) size();
+        v.push_back({at.Top, [w](int y) { w->move(w->pos().x(), y); }});
+        v.push_back({at.Left, [w](int x) { w->move(x, w->pos().y()); }});
+        if (withSize && w != &main) size();
     };
-    window(&main, "MainForm", true);
+    window(&main, options::MainForm, true);
     QSplitter* splitter = main.findChild<QSplitter*>("Splitter1");
-    v.push_back({"SearchGrid", "Height", [&] { return SearchGridHeight(splitter, gridHeight); },
-                 [&gridHeight, splitter](int h) {
+    v.push_back({options::SearchGridHeight, [&gridHeight, splitter](int h) {
                      gridHeight = h;
                      SetSearchGridHeight(splitter, h);
                  }});
-    window(main.GetProgressForm(), "ProgressForm", true);
-    if (main.GetSponsorWindow()) window(main.GetSponsorWindow(), "SponsorForm", false);
-    if (main.GetRemoteWindow()) window(main.GetRemoteWindow(), "RemoteForm", true);
+    window(main.GetProgressForm(), options::ProgressForm, true);
+    if (main.GetSponsorWindow()) window(main.GetSponsorWindow(), options::SponsorForm, false);
+    if (main.GetRemoteWindow()) window(main.GetRemoteWindow(), options::RemoteForm, true);
     return v;
 }
 
@@ -633,7 +601,7 @@ std::vector<TGeometryValue> GeometryValues(TVelaMainForm& main, int& gridHeight)
 
 void TOptionsForm::RecallWindows() {
     for (const TGeometryValue& g : GeometryValues(main_, searchGridHeight_)) {
-        const std::optional<int32_t> n = ParseInt(Store().ReadString(g.Section, g.Key));
+        const std::optional<int32_t> n = ParseInt(g.Setting.Text(Store()));
         if (!n) {
             ResetWindows();
             return;
@@ -689,10 +657,6 @@ void TOptionsForm::RecallGrids() {
 
 void TOptionsForm::RecallGridsOrFail() {
     const TConfigBox& s = Store();
-    auto read = [&](const TGridTable& t, const char* key, const char* fallback) {
-        const std::string v = s.ReadString(t.Section, key);
-        return v.empty() ? std::string(fallback) : v;
-    };
     struct TGrid {
         QTableView* Grid;
         const TGridTable& Table;
@@ -701,16 +665,16 @@ void TOptionsForm::RecallGridsOrFail() {
                              {main_.GetJobGrid(), kJobGridTable}};
     if (main_.GetRemoteGrid()) grids.push_back({main_.GetRemoteGrid(), kRemoteGridTable});
     for (const TGrid& g : grids) {
-        if (!ApplyGridLayout(g.Grid, g.Table, read(g.Table, "Order", g.Table.DefaultOrder),
-                             read(g.Table, "Sizes", g.Table.DefaultSizes)))
+        if (!ApplyGridLayout(g.Grid, g.Table, g.Table.Store.Order.Read(s),
+                             g.Table.Store.Sizes.Read(s)))
             throw std::runtime_error("unreadable column layout");
     }
-    const int sortColumn = ParseIntOr(s.ReadString("JobGrid", "SortColumn"), kDefaultSortColumn);
+    const int sortColumn = options::SortColumn.Read(s);
     if (sortColumn < 0 || sortColumn >= kSortableColumns)
         throw std::runtime_error("no such sort column");
     TSearchEngine& engine = main_.Engine();
     engine.SortColumn = SortKeyOfColumn(sortColumn);
-    engine.SortDescending = s.ReadString("JobGrid", "SortDirection") == "Descending";
+    engine.SortDescending = options::SortDirection.Read(s) == "Descending";
 
     main_.SearchListToGrid();
     main_.Jobs().SortJobs(engine.SortColumn);
@@ -740,17 +704,18 @@ void TOptionsForm::ResetGrids() {
 // ---------------------------------------------------------------- control handlers
 
 void TOptionsForm::MaxJobsChange() {
-    if (MaxJobs->value() < kMaxJobsRule.Lowest) MaxJobs->setValue(kMaxJobsRule.Lowest);
+    if (MaxJobs->value() < options::MaxJobs.Low) MaxJobs->setValue(options::MaxJobs.Low);
     MaxJobsLabel->setText(QString::number(MaxJobs->value()) + " jobs");
 }
 
 void TOptionsForm::MaxThreadsChange() {
-    if (MaxThreads->value() < kMaxThreadsRule.Lowest) MaxThreads->setValue(kMaxThreadsRule.Lowest);
+    if (MaxThreads->value() < options::MaxThreads.Low)
+        MaxThreads->setValue(options::MaxThreads.Low);
     MaxThreadsLabel->setText(QString::number(MaxThreads->value()) + " tasks");
 }
 
 void TOptionsForm::TimeOutChange() {
-    if (TimeOut->value() < kTimeOutRule.Lowest) TimeOut->setValue(kTimeOutRule.Lowest);
+    if (TimeOut->value() < options::TimeOut.Low) TimeOut->setValue(options::TimeOut.Low);
     TimeOutLabel->setText(QString::number(TimeOut->value()) + " secs");
 }
 
