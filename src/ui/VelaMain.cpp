@@ -98,6 +98,7 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     : QMainWindow(parent),
       programDir_(programDir),
       engine_(std::make_unique<TSearchEngine>(programDir, *this)),
+      settings_(std::make_unique<TLiveSettings>(engine_->Options)),
       a_(std::make_unique<TActions>()) {
     setObjectName("VelaMainForm");
     setWindowTitle("Tessaly Jobs 98");
@@ -554,7 +555,8 @@ void TVelaMainForm::CreateGrids() {
     JobGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     JobGrid->setColumnHidden(JobGrid->IndexColumn(), true);
     JobGrid->Look = [this] {
-        return TJobGridLook{options_.YellowHighlight, options_.HotlinkTitles, foundCol_, foundRow_};
+        return TJobGridLook{settings_->Visual.YellowHighlight, settings_->Visual.HotlinkTitles,
+                            foundCol_, foundRow_};
     };
     JobGrid->Model().OnNotesEdited = [this](int row, const QString& text) {
         JobGridCellValidate(row, text);
@@ -584,7 +586,7 @@ void TVelaMainForm::CreateGrids() {
             [this] { EndNotesEditing(); });
     // The listing never stays scrolled sideways while its columns are fitted to the window.
     connect(JobGrid->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
-        if (v != 0 && options_.AutoOptimize) JobGrid->horizontalScrollBar()->setValue(0);
+        if (v != 0 && settings_->Visual.AutoOptimize) JobGrid->horizontalScrollBar()->setValue(0);
     });
 
     Splitter1->addWidget(SearchGrid);
@@ -653,6 +655,7 @@ void TVelaMainForm::CloseSplash() {
 
 void TVelaMainForm::CreateOptionsForm() {
     if (OptionsForm) return;
+    settings_->Listen([this](const TMainOptions& before) { SettingsChanged(before); });
     ProxyForm = new TProxyForm(this);
     ConnectWizard = new TConnectWizard(engine_->Options, ProxyForm, this);
     ConnectWizard->OnShowProxy = [this] { ExecDialog(ProxyForm); };
@@ -661,6 +664,32 @@ void TVelaMainForm::CreateOptionsForm() {
     OptionsForm->FormCreate();
     // New definitions from the maker's server: the dialog lists the new sites.
     OnSourcesReloaded = [this] { OptionsForm->LoadOptions(); };
+}
+
+namespace {
+
+// Changing the flag hides a window: one that showed shows again.
+void SetStayOnTop(QWidget* window, bool on) {
+    if (!window) return;
+    if (auto* progress = dynamic_cast<TProgressForm*>(window)) {
+        progress->SetStayOnTop(on);
+        return;
+    }
+    if (static_cast<bool>(window->windowFlags() & Qt::WindowStaysOnTopHint) == on) return;
+    const bool visible = window->isVisible();
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (visible) window->show();
+}
+
+}  // namespace
+
+void TVelaMainForm::SettingsChanged(const TMainOptions& before) {
+    const TMainOptions& now = settings_->Visual;
+    JobGrid->viewport()->update();
+    if (RemoteGrid) RemoteGrid->viewport()->update();
+    SetStayOnTop(ProgressForm, now.ProgressOnTop);
+    SetStayOnTop(RemoteWindow, now.RemoteOnTop);
+    if (now.AutoOptimize != before.AutoOptimize) FormResize();
 }
 
 TResult<void> TVelaMainForm::FirstActivation() {
@@ -1042,7 +1071,7 @@ void TVelaMainForm::OptimizeGrid(QTableView* grid, int lessScroll, int lessNoScr
 }
 
 void TVelaMainForm::FormResize() {
-    if (!options_.AutoOptimize) {
+    if (!settings_->Visual.AutoOptimize) {
         for (QTableView* g :
              {static_cast<QTableView*>(SearchGrid), static_cast<QTableView*>(JobGrid)}) {
             g->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "data/JobColumns.h"
-#include "data/Settings.h"
+#include "data/LiveSettings.h"
 #include "data/VelaJobs.h"
 #include "data/VelaSearches.h"
 #include "data/VelaSources.h"
@@ -56,18 +56,9 @@ class TOptionsForm;
 class TProxyForm;
 class TConnectWizard;
 
-// The values of the user's options that the main window reads. The options dialog owns
-// and stores them; until it exists these are the defaults. The sort column and direction
-// are the search engine's.
-struct TMainOptions {
-    bool YellowHighlight = options::Yellow.Default;
-    bool HotlinkTitles = options::HotLink.Default;
-    bool AutoOptimize = options::OptimizeCols.Default;
-    bool ProgressOnTop = options::ProgressOnTop.Default;
-    bool RemoteOnTop = options::RemoteOnTop.Default;
-    bool RememberWindows = options::RememberWindows.Default;
-    bool RememberGrids = options::RememberGrids.Default;
-};
+// The values of the user's options that the windows read: the live settings' check
+// boxes.
+using TMainOptions = TVisualOptions;
 
 // Product identification from id.box.
 struct TProductId {
@@ -102,8 +93,10 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     const TVelaSearchesList& Searches() const { return engine_->Searches; }
     TVelaJobsList& Jobs() { return engine_->Jobs(); }
     const TVelaJobsList& Jobs() const { return engine_->Jobs(); }
-    TMainOptions& Options() { return options_; }
-    const TMainOptions& Options() const { return options_; }
+    TMainOptions& Options() { return settings_->Visual; }
+    const TMainOptions& Options() const { return settings_->Visual; }
+    // The settings in effect; the options dialog applies them, the windows listen.
+    TLiveSettings& Settings() { return *settings_; }
     const std::string& ProgramDir() const { return programDir_; }
 
     // ---- values of the window
@@ -334,6 +327,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateBanners();
     void BannerTriggers(TRunState from, TRunState to);
     void CreateOptionsForm();
+    // The settings in effect changed: the grids redraw, the windows kept on top follow,
+    // the columns fit again when their fitting was switched.
+    void SettingsChanged(const TMainOptions& before);
     QAction* MakeAction(const char* name, const char* caption, const char* hint,
                         std::function<void()> handler, const QKeySequence& key = {});
     // Puts the header's sort mark on the column the engine's sort key names.
@@ -374,7 +370,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     std::string programDir_;
     std::unique_ptr<TSearchEngine> engine_;
     std::unique_ptr<TBrowserControl> browser_;
-    TMainOptions options_;
+    std::unique_ptr<TLiveSettings> settings_;
     TProductId product_;
     TRunState previousRunState_ = rsStarting;
     bool hourglass_ = false;

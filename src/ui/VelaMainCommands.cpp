@@ -264,7 +264,7 @@ void TVelaMainForm::JobGridClickCell(int row, int col) {
         job.High = !job.High;
         RedrawJobRow(pos);
         SetJobsModified();
-    } else if (col == JobGrid->ColumnOf(TJobColumn::Title) && options_.HotlinkTitles) {
+    } else if (col == JobGrid->ColumnOf(TJobColumn::Title) && settings_->Visual.HotlinkTitles) {
         OpenURL(job.LocalFile.empty() ? job.URL : job.LocalFile, false);
         job.Visited = true;
         SetJobsModified();

@@ -108,7 +108,7 @@ int SearchGridHeight(const QSplitter* splitter, int fallback) {
 // ---------------------------------------------------------------- creation
 
 TOptionsForm::TOptionsForm(TVelaMainForm& main, TProxyForm* proxyForm, QWidget* parent)
-    : QDialog(parent), main_(main), proxy_(proxyForm) {
+    : QDialog(parent), main_(main), settings_(main.Settings()), proxy_(proxyForm) {
     setObjectName("OptionsForm");
     setWindowTitle("Options");
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -166,11 +166,6 @@ void TOptionsForm::CreateVisualPage() {
     ResetButton->setObjectName("ResetButton");
     g->addWidget(ResetButton, 0, Qt::AlignRight);
 
-    connect(opYellow, &QCheckBox::clicked, this, [this] { opYellowClick(); });
-    connect(opHotLink, &QCheckBox::clicked, this, [this] { opHotLinkClick(); });
-    connect(opKeepProgressOnTop, &QCheckBox::clicked, this, [this] { opKeepProgressOnTopClick(); });
-    connect(opKeepRemoteOnTop, &QCheckBox::clicked, this, [this] { opKeepRemoteOnTopClick(); });
-    connect(opOptimizeCols, &QCheckBox::clicked, this, [this] { main_.FormResize(); });
     connect(ResetButton, &QPushButton::clicked, this, [this] { ResetButtonClick(); });
 }
 
@@ -330,7 +325,7 @@ std::string TOptionsForm::FileName() const {
 }
 
 TConfigBox& TOptionsForm::Store() {
-    return main_.Engine().Options;
+    return settings_.Store();
 }
 
 void TOptionsForm::FormCreate() {
@@ -473,8 +468,6 @@ void TOptionsForm::LoadOptions() {
     MaxJobsChange();
     MaxThreadsChange();
     TimeOutChange();
-    opKeepProgressOnTopClick();
-    opKeepRemoteOnTopClick();
     UseProxyClick();
     if (proxy_) proxy_->UseProxyAuthenticateClick();
     ChangeActiveBrowserClick();
@@ -727,38 +720,6 @@ void TOptionsForm::ProxySettingsButtonClick() {
     if (proxy_) main_.ExecDialog(proxy_);
 }
 
-void TOptionsForm::SetStayOnTop(QWidget* window, bool on) {
-    if (!window) return;
-    if (auto* progress = dynamic_cast<TProgressForm*>(window)) {
-        progress->SetStayOnTop(on);
-        return;
-    }
-    if (static_cast<bool>(window->windowFlags() & Qt::WindowStaysOnTopHint) == on) return;
-    const bool visible = window->isVisible();
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (visible) window->show();  // changing the flag hides the window
-}
-
-void TOptionsForm::opKeepProgressOnTopClick() {
-    SyncMainOptions();
-    SetStayOnTop(main_.GetProgressForm(), opKeepProgressOnTop->isChecked());
-}
-
-void TOptionsForm::opKeepRemoteOnTopClick() {
-    SyncMainOptions();
-    SetStayOnTop(main_.GetRemoteWindow(), opKeepRemoteOnTop->isChecked());
-}
-
-void TOptionsForm::opYellowClick() {
-    SyncMainOptions();
-    main_.GetJobGrid()->viewport()->update();
-    if (main_.GetRemoteGrid()) main_.GetRemoteGrid()->viewport()->update();
-}
-
-void TOptionsForm::opHotLinkClick() {
-    opYellowClick();
-}
-
 void TOptionsForm::SelectBrowserOfControl() {
     switch (main_.Browser().ActiveBrowser) {
         case TActiveBrowser::Netscape:
@@ -812,7 +773,7 @@ void TOptionsForm::BrowseClick() {
 }
 
 void TOptionsForm::SyncMainOptions() {
-    TMainOptions& o = main_.Options();
+    TMainOptions o;
     o.YellowHighlight = opYellow->isChecked();
     o.HotlinkTitles = opHotLink->isChecked();
     o.AutoOptimize = opOptimizeCols->isChecked();
@@ -820,6 +781,7 @@ void TOptionsForm::SyncMainOptions() {
     o.RemoteOnTop = opKeepRemoteOnTop->isChecked();
     o.RememberWindows = opRememberWindows->isChecked();
     o.RememberGrids = opRememberGrids->isChecked();
+    settings_.Apply(o);
 }
 
 }  // namespace tessaly::ui
