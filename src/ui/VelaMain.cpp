@@ -141,6 +141,7 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     RemoteGrid = RemoteForm->JobGrid;
     OnRemoteLayout = [this] { RemoteForm->FormResize(); };
     OnRemoteStatus = [this](const std::string& text) { RemoteForm->SetStatusText(1, text); };
+    RegisterLayouts();
 
     const std::string logo = JoinPath(programDir_, "xklogo.png");
     if (FileExists(logo)) XkLogo->LoadStrip(QString::fromStdString(logo));
@@ -681,7 +682,77 @@ void SetStayOnTop(QWidget* window, bool on) {
     if (visible) window->show();
 }
 
+// The search grid does not stretch, so the splitter keeps the height it is given once
+// the window is laid out; before that its sizes say nothing yet.
+void SetSearchGridHeight(QSplitter* splitter, int height) {
+    int total = 0;
+    for (int s : splitter->sizes())
+        total += s;
+    splitter->setSizes({height, splitter->isVisible() ? std::max(total - height, 1) : 400});
+}
+
+int SearchGridHeight(const QSplitter* splitter, int fallback) {
+    return splitter->isVisible() ? splitter->sizes().value(0, fallback) : fallback;
+}
+
 }  // namespace
+
+void TVelaMainForm::RegisterLayouts() {
+    // The main window first: the others are placed afresh next to it. The search grid's
+    // height goes with it.
+    TWindowLayout main =
+        PlacedWindow([this] { return static_cast<QWidget*>(this); }, options::MainForm, true, true,
+                     [this] {
+                         const QRect area = ScreenArea();
+                         resize(600, 450);
+                         move(area.x() + Centred(area.width(), width()),
+                              area.y() + Centred(area.height(), height()));
+                         searchGridHeight_ = options::SearchGridHeight.Default;
+                         SetSearchGridHeight(Splitter1, searchGridHeight_);
+                         SearchGrid->show();
+                         ButtonsPanel->show();
+                     });
+    main.Save = [this, save = main.Save](TConfigBox& box) {
+        save(box);
+        options::SearchGridHeight.Write(box, SearchGridHeight(Splitter1, searchGridHeight_));
+    };
+    main.Values = [this, values = main.Values](std::vector<TPlaceValue>& v) {
+        values(v);
+        v.push_back({options::SearchGridHeight, [this](int h) {
+                         searchGridHeight_ = h;
+                         SetSearchGridHeight(Splitter1, h);
+                     }});
+    };
+    layouts_.AddWindow(std::move(main));
+    layouts_.AddWindow(PlacedWindow([this] { return static_cast<QWidget*>(ProgressForm); },
+                                    options::ProgressForm, true, false,
+                                    [this] {
+                                        const QRect area = ScreenArea();
+                                        ProgressForm->resize(450, 210);
+                                        int left = x() + width() - 400;
+                                        if (left + 450 > area.x() + area.width())
+                                            left = area.x() + area.width() - 450 - 80;
+                                        ProgressForm->move(left, y() + height() - 210 - 40);
+                                    }));
+    layouts_.AddWindow(
+        PlacedWindow([this] { return SponsorWindow; }, options::SponsorForm, false, false,
+                     [this] {
+                         if (!SponsorWindow) return;
+                         const int left = x() - 80;
+                         SponsorWindow->move(left < 0 ? 20 : left, SponsorWindow->pos().y() + 200);
+                     }));
+    layouts_.AddWindow(PlacedWindow(
+        [this] { return RemoteWindow; }, options::RemoteForm, true, false,
+        [this] {
+            if (!RemoteWindow) return;
+            const QRect area = ScreenArea();
+            RemoteWindow->move(area.x() + area.width() - RemoteWindow->width() - 80,
+                               area.y() + area.height() - RemoteWindow->height() - 200);
+        }));
+    layouts_.AddGrid([this] { return static_cast<QTableView*>(SearchGrid); }, kSearchGridTable);
+    layouts_.AddGrid([this] { return static_cast<QTableView*>(JobGrid); }, kJobGridTable);
+    layouts_.AddGrid([this] { return RemoteGrid; }, kRemoteGridTable);
+}
 
 void TVelaMainForm::SettingsChanged(const TMainOptions& before) {
     const TMainOptions& now = settings_->Visual;

@@ -24,6 +24,7 @@
 #include "search/FrontEnd.h"
 #include "search/SearchEngine.h"
 #include "services/BrowserControl.h"
+#include "ui/WindowLayout.h"
 
 class QAction;
 class QDialog;
@@ -97,6 +98,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     const TMainOptions& Options() const { return settings_->Visual; }
     // The settings in effect; the options dialog applies them, the windows listen.
     TLiveSettings& Settings() { return *settings_; }
+    // Where every window sits and how every grid's columns run, as the settings keep
+    // them: each window and grid is registered with its own settings.
+    const TLayoutKeeper& Layouts() const { return layouts_; }
     const std::string& ProgramDir() const { return programDir_; }
 
     // ---- values of the window
@@ -327,6 +331,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateBanners();
     void BannerTriggers(TRunState from, TRunState to);
     void CreateOptionsForm();
+    void RegisterLayouts();
     // The settings in effect changed: the grids redraw, the windows kept on top follow,
     // the columns fit again when their fitting was switched.
     void SettingsChanged(const TMainOptions& before);
@@ -371,6 +376,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     std::unique_ptr<TSearchEngine> engine_;
     std::unique_ptr<TBrowserControl> browser_;
     std::unique_ptr<TLiveSettings> settings_;
+    TLayoutKeeper layouts_;
+    int searchGridHeight_ = options::SearchGridHeight.Default;  // until the window is laid out
     TProductId product_;
     TRunState previousRunState_ = rsStarting;
     bool hourglass_ = false;

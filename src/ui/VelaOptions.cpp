@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,14 +11,10 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSlider>
-#include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QToolBar>
 #include <QVBoxLayout>
-#include <cmath>
 #include <functional>
 #include <iostream>
 #include <optional>
@@ -37,6 +32,7 @@
 #include "ui/VelaMain.h"
 #include "ui/VelaProgress.h"
 #include "ui/VelaProxy.h"
+#include "ui/WindowLayout.h"
 
 namespace tessaly::ui {
 
@@ -60,16 +56,6 @@ std::string Bytes(const QString& text, const std::string& like) {
     return ToBytesLike(text, like);
 }
 
-QRect ScreenArea() {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-
-// Half a pixel rounds to the even neighbour.
-int Centred(int screen, int size) {
-    return static_cast<int>(std::nearbyint((screen - size) / 2.0));
-}
-
 QSlider* MakeSlider(QWidget* parent, const char* name, int maximum, int small, int large,
                     int tick) {
     auto* s = new QSlider(Qt::Horizontal, parent);
@@ -90,25 +76,16 @@ QLabel* ValueLabel(QWidget* parent, const char* name) {
     return l;
 }
 
-// The search grid does not stretch, so the splitter keeps the height it is given once
-// the window is laid out; before that its sizes say nothing yet.
-void SetSearchGridHeight(QSplitter* splitter, int height) {
-    int total = 0;
-    for (int s : splitter->sizes())
-        total += s;
-    splitter->setSizes({height, splitter->isVisible() ? std::max(total - height, 1) : 400});
-}
-
-int SearchGridHeight(const QSplitter* splitter, int fallback) {
-    return splitter->isVisible() ? splitter->sizes().value(0, fallback) : fallback;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- creation
 
 TOptionsForm::TOptionsForm(TVelaMainForm& main, TProxyForm* proxyForm, QWidget* parent)
-    : QDialog(parent), main_(main), settings_(main.Settings()), proxy_(proxyForm) {
+    : QDialog(parent),
+      main_(main),
+      settings_(main.Settings()),
+      layouts_(main.Layouts()),
+      proxy_(proxyForm) {
     setObjectName("OptionsForm");
     setWindowTitle("Options");
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -486,31 +463,10 @@ void TOptionsForm::SaveOptions() {
     options::RememberGrids.Write(s, opRememberGrids->isChecked());
     options::RememberWindows.Write(s, opRememberWindows->isChecked());
 
-    if (opRememberWindows->isChecked()) {
-        auto place = [&](const QWidget* w, const TWindowSettings& at, bool withSize) {
-            at.Top.Write(s, w->pos().y());
-            at.Left.Write(s, w->pos().x());
-            if (!withSize) return;
-            at.Width.Write(s, w->width());
-            at.Height.Write(s, w->height());
-        };
-        place(&main_, options::MainForm, true);
-        options::SearchGridHeight.Write(
-            s, SearchGridHeight(main_.findChild<QSplitter*>("Splitter1"), searchGridHeight_));
-        place(main_.GetProgressForm(), options::ProgressForm, true);
-        if (const QWidget* w = main_.GetSponsorWindow()) place(w, options::SponsorForm, false);
-        if (const QWidget* w = main_.GetRemoteWindow()) place(w, options::RemoteForm, true);
-    }
-
+    // Every window and grid puts its own layout into the store.
+    if (opRememberWindows->isChecked()) layouts_.SaveWindows(s);
     if (opRememberGrids->isChecked()) {
-        auto lists = [&](const QTableView* grid, const TGridTable& t) {
-            const auto [order, sizes] = GridLayoutLists(grid, t);
-            t.Store.Order.Write(s, order);
-            t.Store.Sizes.Write(s, sizes);
-        };
-        lists(main_.GetSearchGrid(), kSearchGridTable);
-        lists(main_.GetJobGrid(), kJobGridTable);
-        if (main_.GetRemoteGrid()) lists(main_.GetRemoteGrid(), kRemoteGridTable);
+        layouts_.SaveGrids(s);
         options::SortColumn.Write(s, ColumnOfSortKey(main_.Engine().SortColumn));
         options::SortDirection.Write(s, main_.Engine().SortDescending ? "Descending" : "Ascending");
     }
@@ -557,78 +513,13 @@ void TOptionsForm::SaveOptions() {
 
 // ---------------------------------------------------------------- windows
 
-namespace {
-
-// One stored geometry value: where it is kept and how the window takes it.
-struct TGeometryValue {
-    const TSetting<int>& Setting;
-    std::function<void(int)> Set;
-};
-
-// `gridHeight` is the search grid's height while the window has not been laid out.
-std::vector<TGeometryValue> GeometryValues(TVelaMainForm& main, int& gridHeight) {
-    std::vector<TGeometryValue> v;
-    auto window = [&](QWidget* w, const TWindowSettings& at, bool withSize) {
-        auto size = [&] {
-            v.push_back({at.Width, [w](int x) { w->resize(x, w->height()); }});
-            v.push_back({at.Height, [w](int x) { w->resize(w->width(), x); }});
-        };
-        if (withSize && w == &main) size();
-        v.push_back({at.Top, [w](int y) { w->move(w->pos().x(), y); }});
-        v.push_back({at.Left, [w](int x) { w->move(x, w->pos().y()); }});
-        if (withSize && w != &main) size();
-    };
-    window(&main, options::MainForm, true);
-    QSplitter* splitter = main.findChild<QSplitter*>("Splitter1");
-    v.push_back({options::SearchGridHeight, [&gridHeight, splitter](int h) {
-                     gridHeight = h;
-                     SetSearchGridHeight(splitter, h);
-                 }});
-    window(main.GetProgressForm(), options::ProgressForm, true);
-    if (main.GetSponsorWindow()) window(main.GetSponsorWindow(), options::SponsorForm, false);
-    if (main.GetRemoteWindow()) window(main.GetRemoteWindow(), options::RemoteForm, true);
-    return v;
-}
-
-}  // namespace
-
 void TOptionsForm::RecallWindows() {
-    for (const TGeometryValue& g : GeometryValues(main_, searchGridHeight_)) {
-        const std::optional<int32_t> n = ParseInt(g.Setting.Text(Store()));
-        if (!n) {
-            ResetWindows();
-            return;
-        }
-        g.Set(*n);
-    }
+    if (!layouts_.RecallWindows(Store())) ResetWindows();
 }
 
 void TOptionsForm::ResetWindows() {
-    const QRect area = ScreenArea();
+    layouts_.ResetWindows();
     TVelaMainForm& m = main_;
-    m.resize(600, 450);
-    m.move(area.x() + Centred(area.width(), m.width()),
-           area.y() + Centred(area.height(), m.height()));
-    searchGridHeight_ = 82;
-    SetSearchGridHeight(m.findChild<QSplitter*>("Splitter1"), 82);
-    m.GetSearchGrid()->show();
-    m.findChild<QToolBar*>("ButtonsPanel")->show();
-
-    QWidget* p = m.GetProgressForm();
-    p->resize(450, 210);
-    const QPoint at = m.pos();
-    int left = at.x() + m.width() - 400;
-    if (left + 450 > area.x() + area.width()) left = area.x() + area.width() - 450 - 80;
-    p->move(left, at.y() + m.height() - 210 - 40);
-
-    if (QWidget* s = m.GetSponsorWindow()) {
-        const int l = at.x() - 80;
-        s->move(l < 0 ? 20 : l, s->pos().y() + 200);
-    }
-    if (QWidget* r = m.GetRemoteWindow())
-        r->move(area.x() + area.width() - r->width() - 80,
-                area.y() + area.height() - r->height() - 200);
-
     if (isVisible()) {
         // Windows kept on top come back above the main window; the dialog keeps the focus.
         for (QWidget* w : {static_cast<QWidget*>(m.GetProgressForm()), m.GetRemoteWindow()})
@@ -650,18 +541,7 @@ void TOptionsForm::RecallGrids() {
 
 void TOptionsForm::RecallGridsOrFail() {
     const TConfigBox& s = Store();
-    struct TGrid {
-        QTableView* Grid;
-        const TGridTable& Table;
-    };
-    std::vector<TGrid> grids{{main_.GetSearchGrid(), kSearchGridTable},
-                             {main_.GetJobGrid(), kJobGridTable}};
-    if (main_.GetRemoteGrid()) grids.push_back({main_.GetRemoteGrid(), kRemoteGridTable});
-    for (const TGrid& g : grids) {
-        if (!ApplyGridLayout(g.Grid, g.Table, g.Table.Store.Order.Read(s),
-                             g.Table.Store.Sizes.Read(s)))
-            throw std::runtime_error("unreadable column layout");
-    }
+    if (!layouts_.RecallGrids(s)) throw std::runtime_error("unreadable column layout");
     const int sortColumn = options::SortColumn.Read(s);
     if (sortColumn < 0 || sortColumn >= kSortableColumns)
         throw std::runtime_error("no such sort column");
@@ -680,9 +560,7 @@ void TOptionsForm::RecallGridsOrFail() {
 }
 
 void TOptionsForm::ResetGrids() {
-    ResetGridLayout(main_.GetSearchGrid(), kSearchGridTable);
-    ResetGridLayout(main_.GetJobGrid(), kJobGridTable);
-    if (main_.GetRemoteGrid()) ResetGridLayout(main_.GetRemoteGrid(), kRemoteGridTable);
+    layouts_.ResetGrids();
     TSearchEngine& engine = main_.Engine();
     engine.SortColumn = SortKeyOfColumn(kResetSortColumn);
     engine.SortDescending = false;

@@ -35,6 +35,7 @@ namespace tessaly::ui {
 
 class TVelaMainForm;
 class TProxyForm;
+class TLayoutKeeper;
 
 class TOptionsForm : public QDialog {
   public:
@@ -115,10 +116,10 @@ class TOptionsForm : public QDialog {
 
     TVelaMainForm& main_;
     TLiveSettings& settings_;
+    const TLayoutKeeper& layouts_;
     TProxyForm* proxy_;
     QButtonGroup* browserGroup_;
-    bool fillingList_ = false;   // items set by the program, not clicked by the user
-    int searchGridHeight_ = 82;  // the search grid's height until the window is laid out
+    bool fillingList_ = false;  // items set by the program, not clicked by the user
 };
 
 }  // namespace tessaly::ui
