@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <unordered_set>
 
 #include "data/HtmlEntities.h"
@@ -223,21 +224,28 @@ bool ByteLess(const std::string& a, const std::string& b) {
 
 using TJobLess = std::function<bool(const TVelaJob&, const TVelaJob&)>;
 
-TJobLess ColumnOrder(std::string_view key) {
-    auto text = [](std::string TVelaJob::*field) -> TJobLess {
-        return
-            [field](const TVelaJob& a, const TVelaJob& b) { return ByteLess(a.*field, b.*field); };
-    };
-    if (key == " ")
-        return [](const TVelaJob& a, const TVelaJob& b) { return StatusRank(a) < StatusRank(b); };
-    if (key == "Title ") return text(&TVelaJob::Title);
-    if (key == "Company ") return text(&TVelaJob::Company);
-    if (key == "Location ") return text(&TVelaJob::Location);
-    if (key == "Source ") return text(&TVelaJob::Source);
-    if (key == "Found ") return text(&TVelaJob::Found);
-    if (key == "Notes ") return text(&TVelaJob::Notes);
-    if (key == "Relevancy ")
-        return [](const TVelaJob& a, const TVelaJob& b) { return a.Relevancy > b.Relevancy; };
+TJobLess TextOrder(std::string TVelaJob::*field) {
+    return [field](const TVelaJob& a, const TVelaJob& b) { return ByteLess(a.*field, b.*field); };
+}
+
+TJobLess ColumnOrder(TJobColumn column) {
+    switch (column) {
+        case TJobColumn::Status:
+            return
+                [](const TVelaJob& a, const TVelaJob& b) { return StatusRank(a) < StatusRank(b); };
+        case TJobColumn::Title:
+            return TextOrder(&TVelaJob::Title);
+        case TJobColumn::Company:
+            return TextOrder(&TVelaJob::Company);
+        case TJobColumn::Location:
+            return TextOrder(&TVelaJob::Location);
+        case TJobColumn::Source:
+            return TextOrder(&TVelaJob::Source);
+        case TJobColumn::Relevancy:
+            return [](const TVelaJob& a, const TVelaJob& b) { return a.Relevancy > b.Relevancy; };
+        case TJobColumn::Notes:
+            return TextOrder(&TVelaJob::Notes);
+    }
     return nullptr;
 }
 
@@ -474,7 +482,18 @@ void TVelaJobsList::MergeJobs(TVelaJobsList& other, bool markNew) {
 }
 
 void TVelaJobsList::SortJobs(std::string_view columnKey) {
-    const TJobLess less = ColumnOrder(columnKey);
+    if (columnKey == "Found ") {
+        SortBy(TextOrder(&TVelaJob::Found));
+    } else if (const std::optional<TJobColumn> column = JobColumnBySortKey(columnKey)) {
+        SortJobs(*column);
+    }
+}
+
+void TVelaJobsList::SortJobs(TJobColumn column) {
+    SortBy(ColumnOrder(column));
+}
+
+void TVelaJobsList::SortBy(const std::function<bool(const TVelaJob&, const TVelaJob&)>& less) {
     if (!less) return;
     try {
         std::stable_sort(

@@ -5,10 +5,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "data/JobColumns.h"
 
 namespace tessaly {
 
@@ -65,9 +68,11 @@ class TVelaJobsList {
     // MergeJobsList" and stops; what was not yet taken stays in `other`.
     void MergeJobs(TVelaJobsList& other, bool markNew);
 
-    // Sorts by a column key (" ", "Title ", "Company ", "Location ", "Source ", "Found ",
-    // "Relevancy ", "Notes "), pinned jobs first; any other key leaves the order. Jobs that
-    // compare equal keep their order.
+    // Sorts by a column, pinned jobs first, the highest relevancy first, every other
+    // column ascending. Jobs that compare equal keep their order.
+    void SortJobs(TJobColumn column);
+    // The same by a column's sort key (" ", "Title ", ..., "Notes "), or "Found " for the
+    // date found, which no grid shows; any other key leaves the order.
     void SortJobs(std::string_view columnKey);
     void ReverseJobs();
 
@@ -89,6 +94,8 @@ class TVelaJobsList {
     std::string FileName;  // the job table the list was last loaded from
 
   private:
+    // Sorts stably by `less`, pinned jobs first; nothing when it is empty.
+    void SortBy(const std::function<bool(const TVelaJob&, const TVelaJob&)>& less);
     std::vector<std::unique_ptr<TVelaJob>> jobs_;
 };
 

@@ -280,7 +280,7 @@ void TSearchEngine::RefineJob(TVelaJob& job, const std::string* text) {
 
 void TSearchEngine::RefineDone() {
     if (RunState == rsIdle) return;
-    jobs_->SortJobs(kRelevancyKey);
+    jobs_->SortJobs(TJobColumn::Relevancy);
     EndJobRun("Refining Aborted.", "Refining Completed.");
 }
 

@@ -34,9 +34,6 @@ namespace tessaly {
 // The campus site that the "CCN" editions always search.
 inline constexpr const char* kCampusSiteTitle = "Viradod Edidivi Revazur";
 
-// The order of a fresh listing: by relevancy.
-inline constexpr const char* kRelevancyKey = JobColumnInfo(TJobColumn::Relevancy).SortKey;
-
 // The connection options as the engine reads them from options.box.
 struct TConnectionOptions {
     int MaxJobs = options::MaxJobs.Default;
@@ -159,8 +156,8 @@ class TSearchEngine {
     TProgressModel Progress;
     TRefineValues LastRefine;    // the last refinement's values, the refine dialog's preset
     TNewSearchValues NewSearch;  // the new-search dialog's controls, kept between showings
-    // The listing's sort column (its job list sort key) and direction.
-    std::string SortColumn = JobColumnInfo(TJobColumn::Relevancy).SortKey;
+    // The listing's sort column and direction; a fresh listing is by relevancy.
+    TJobColumn SortColumn = TJobColumn::Relevancy;
     bool SortDescending = false;
     // Shortens the grid timer and other engine delays for tests; 500 ms by default.
     int GridTimerMs = 500;

@@ -416,7 +416,7 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
     } catch (...) {
         Prompts().ShowError("bug in Score");
     }
-    site.Jobs.SortJobs(kRelevancyKey);
+    site.Jobs.SortJobs(TJobColumn::Relevancy);
     if (IsPreferred(site)) site.Jobs.PinAndHighlightAll();
     const int maxJobs = MaxJobs();
     while (site.Jobs.Count() > maxJobs)
@@ -435,7 +435,7 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
         Prompts().ShowError("ERROR: Crash on MergeJobsList");
     }
     site.Jobs.ClearJobs();
-    list.SortJobs(kRelevancyKey);
+    list.SortJobs(TJobColumn::Relevancy);
     if (&list == jobs_.get()) front_.JobListToGrid(false);
 }
 
@@ -449,7 +449,7 @@ void TSearchEngine::SearchDone() {
     if (runSearch_ != nullptr) {
         TVelaJobsList& list = RunList();
         runSearch_->JobCount = list.Count();
-        list.SortJobs(kRelevancyKey);
+        list.SortJobs(TJobColumn::Relevancy);
         list.UnpinAll();
         try {
             if (damagedTables_.count(runSearch_->TableFile))

@@ -146,10 +146,9 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     const std::string logo = JoinPath(programDir_, "xklogo.png");
     if (FileExists(logo)) XkLogo->LoadStrip(QString::fromStdString(logo));
 
-    const std::optional<TJobColumn> sorted = JobColumnBySortKey(engine_->SortColumn);
-    const int sortCol = sorted ? JobGrid->ColumnOf(*sorted) : -1;
     JobGrid->horizontalHeader()->setSortIndicator(
-        sortCol, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        JobGrid->ColumnOf(engine_->SortColumn),
+        engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 
     SetRunState(rsStarting);
     ButtonsState();

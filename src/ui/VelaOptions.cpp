@@ -41,16 +41,7 @@ namespace {
 // The job listing's column that a stored sort number stands for; the listing sorts the
 // notes column by the key "Notes ".
 constexpr int kSortableColumns = kJobColumnCount;  // the index column sorts nothing
-constexpr int kResetSortColumn = 5;
-
-std::string SortKeyOfColumn(int n) {
-    return kJobColumns[n].SortKey;
-}
-
-int ColumnOfSortKey(const std::string& key) {
-    const std::optional<TJobColumn> c = JobColumnBySortKey(key);
-    return c ? static_cast<int>(*c) : kResetSortColumn;
-}
+constexpr TJobColumn kResetSortColumn = TJobColumn::Relevancy;
 
 std::string Bytes(const QString& text, const std::string& like) {
     return ToBytesLike(text, like);
@@ -467,7 +458,7 @@ void TOptionsForm::SaveOptions() {
     if (opRememberWindows->isChecked()) layouts_.SaveWindows(s);
     if (opRememberGrids->isChecked()) {
         layouts_.SaveGrids(s);
-        options::SortColumn.Write(s, ColumnOfSortKey(main_.Engine().SortColumn));
+        options::SortColumn.Write(s, static_cast<int>(main_.Engine().SortColumn));
         options::SortDirection.Write(s, main_.Engine().SortDescending ? "Descending" : "Ascending");
     }
 
@@ -546,7 +537,7 @@ void TOptionsForm::RecallGridsOrFail() {
     if (sortColumn < 0 || sortColumn >= kSortableColumns)
         throw std::runtime_error("no such sort column");
     TSearchEngine& engine = main_.Engine();
-    engine.SortColumn = SortKeyOfColumn(sortColumn);
+    engine.SortColumn = static_cast<TJobColumn>(sortColumn);
     engine.SortDescending = options::SortDirection.Read(s) == "Descending";
 
     main_.SearchListToGrid();
@@ -562,11 +553,10 @@ void TOptionsForm::RecallGridsOrFail() {
 void TOptionsForm::ResetGrids() {
     layouts_.ResetGrids();
     TSearchEngine& engine = main_.Engine();
-    engine.SortColumn = SortKeyOfColumn(kResetSortColumn);
+    engine.SortColumn = kResetSortColumn;
     engine.SortDescending = false;
     main_.GetJobGrid()->horizontalHeader()->setSortIndicator(
-        main_.GetJobGrid()->ColumnOf(static_cast<TJobColumn>(kResetSortColumn)),
-        Qt::AscendingOrder);
+        main_.GetJobGrid()->ColumnOf(kResetSortColumn), Qt::AscendingOrder);
     main_.FormResize();
     engine.StartGridTimer();
     if (main_.OnRemoteLayout) main_.OnRemoteLayout();
