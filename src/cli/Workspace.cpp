@@ -144,13 +144,11 @@ void TCliFrontEnd::Draw() {
 }
 
 void TCliFrontEnd::ShowMessage(const std::string& text) {
-    LastMessage = text;
     if (terminal_ && !lastCounters_.empty() && !progressOpen_) out_ << "\r\x1b[2K";
     out_ << EscapeForDisplay(text) << std::endl;
 }
 
 void TCliFrontEnd::ShowError(const std::string& text) {
-    LastMessage = text;
     ErrorShown = true;
     ++ErrorCount;
     if (terminal_ && !lastCounters_.empty() && !progressOpen_) out_ << "\r\x1b[2K" << std::flush;
@@ -300,8 +298,7 @@ int TWorkspace::WaitForRun() {
         }
     }
     if (front_.ErrorShown) return kExitUsage;
-    const std::string& m = front_.LastMessage;
-    return m.find("Aborted") != std::string::npos ? kExitAborted : kExitOk;
+    return e.LastRunStopped() ? kExitAborted : kExitOk;
 }
 
 void TWorkspace::Close() {

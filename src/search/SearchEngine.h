@@ -165,6 +165,9 @@ class TSearchEngine {
     // True when `search`'s table failed to load: nothing may save over it, so the commands
     // that would (update, refine, grab, clearing, deleting) say so and stop.
     bool TableDamaged(const TVelaSearch* search) const;
+    // True when the last run that ended (a search, an update, a refinement or a grab)
+    // was stopped before its end: the command line's exit status comes from here.
+    bool LastRunStopped() const { return lastRunStopped_; }
     // True when at least one site would take part in a search started now.
     bool AnySiteTakesPart() const;
 
@@ -255,6 +258,7 @@ class TSearchEngine {
     std::set<std::string> damagedTables_;  // tables that failed to load: never saved over
     bool indexDamaged_ = false;            // the index needs its copy kept before a save
     std::set<std::string> reportedBoxes_;  // damaged settings boxes already told
+    bool lastRunStopped_ = false;
 };
 
 }  // namespace tessaly

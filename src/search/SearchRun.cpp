@@ -475,7 +475,8 @@ void TSearchEngine::SearchDone() {
 
     Prompts().Beep();
     front_.StatusText(2, "");
-    std::string message = RunState == rsStopping ? "Search Aborted." : "Search Completed.";
+    lastRunStopped_ = RunState == rsStopping;
+    std::string message = lastRunStopped_ ? "Search Aborted." : "Search Completed.";
     if (!saveError.empty()) message = "Search Failed: its jobs could not be saved.";
     front_.StatusText(1, message);
     if (saveError.empty())
