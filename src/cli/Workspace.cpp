@@ -237,10 +237,8 @@ TResult<std::unique_ptr<TWorkspace>> TWorkspace::Open(std::ostream& out, std::os
     w->engine_ = std::make_unique<TSearchEngine>(home, w->front_);
     TSearchEngine& e = *w->engine_;
     w->front_.Attach(&e);
-    if (!e.LoadIdentity())
+    if (!e.LoadSettings())
         return Error("no id.box in " + home + " (the product identification is missing)");
-    e.LoadOptions();
-    e.LoadUpdateDescriptor();
     if (!e.LoadSources())
         return Error("no sources.def in " + home + " (the job-site definitions are missing)");
     e.LoadSearches();

@@ -77,6 +77,13 @@ TSearchEngine::~TSearchEngine() = default;
 
 // ---- Start-up and shutdown ----------------------------------------------------------
 
+bool TSearchEngine::LoadSettings() {
+    if (!LoadIdentity()) return false;
+    LoadOptions();
+    LoadUpdateDescriptor();
+    return true;
+}
+
 bool TSearchEngine::LoadIdentity() {
     const std::string path = JoinPath(ProgramDir, "id.box");
     if (!FileExists(path)) return false;

@@ -85,6 +85,9 @@ class TSearchEngine {
     bool LoadIdentity();
     void LoadOptions();
     void LoadUpdateDescriptor();
+    // The three above in their order, as every front-end starts: false when id.box is
+    // missing.
+    bool LoadSettings();
     // False when sources.def is missing (the program then ends). Throws on a damaged one.
     bool LoadSources();
     void LoadSearches();

@@ -623,12 +623,10 @@ void TVelaMainForm::CreateStatusBar() {
 
 TResult<void> TVelaMainForm::ReadProductId() {
     try {
-        if (!engine_->LoadIdentity())
+        if (!engine_->LoadSettings())
             return Error("The product identification " + JoinPath(programDir_, "id.box") +
                          " is missing.");
-        engine_->LoadOptions();
         ApplyStoredBrowser(*browser_, engine_->Options);
-        engine_->LoadUpdateDescriptor();
         UpdateForm->LoadDescriptor();
     } catch (const std::exception& e) {
         return Error(e.what());
