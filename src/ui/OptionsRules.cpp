@@ -1,7 +1,5 @@
 #include "ui/OptionsRules.h"
 
-#include <algorithm>
-
 #include "platform/ByteString.h"
 
 namespace tessaly::ui {

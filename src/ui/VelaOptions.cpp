@@ -15,10 +15,7 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <functional>
 #include <iostream>
-#include <optional>
-#include <vector>
 
 #include "data/ConfigBox.h"
 #include "platform/ByteString.h"
