@@ -18,6 +18,12 @@ namespace tessaly::ui {
 // The search grid's headers; the last is the hidden index column.
 inline constexpr const char* kSearchGridHeaders[6] = {"Keywords ", "Area ",  "Category ",
                                                       "Date ",     "Count ", "SearchIndex"};
+// The search grid's columns, in the order of their headers above. The texts are for
+// display: the program names a column by this, and finds it by its header.
+enum class TSearchColumn { Keywords, Area, Category, Date, Count, Index };
+inline constexpr const char* SearchColumnHeader(TSearchColumn c) {
+    return kSearchGridHeaders[static_cast<int>(c)];
+}
 
 // A grid whose column order and widths are kept: its settings (whose default widths are
 // the reset widths) and its column table.

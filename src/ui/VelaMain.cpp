@@ -956,15 +956,19 @@ void TVelaMainForm::SetCell(QTableWidget* grid, int row, int col, const QString&
     it->setText(text);
 }
 
-QString TVelaMainForm::CellText(const QTableWidget* grid, int row, const char* header) const {
-    const int col = GetColIdx(grid, header);
-    if (col < 0 || row < 0 || row >= grid->rowCount()) return {};
-    const QTableWidgetItem* it = grid->item(row, col);
+int TVelaMainForm::SearchCol(TSearchColumn column) const {
+    return GetColIdx(SearchGrid, SearchColumnHeader(column));
+}
+
+QString TVelaMainForm::CellText(int row, TSearchColumn column) const {
+    const int col = SearchCol(column);
+    if (col < 0 || row < 0 || row >= SearchGrid->rowCount()) return {};
+    const QTableWidgetItem* it = SearchGrid->item(row, col);
     return it ? it->text() : QString();
 }
 
 bool TVelaMainForm::IsAnySearch() const {
-    return SearchGrid->rowCount() > 0 && !CellText(SearchGrid, 0, "Keywords ").isEmpty();
+    return SearchGrid->rowCount() > 0 && !CellText(0, TSearchColumn::Keywords).isEmpty();
 }
 
 bool TVelaMainForm::IsAnySelectedSearch() const {
@@ -974,7 +978,7 @@ bool TVelaMainForm::IsAnySelectedSearch() const {
 int TVelaMainForm::GetSelectedSearchPosition() const {
     if (!IsAnySelectedSearch()) return -1;
     bool ok = false;
-    const int pos = CellText(SearchGrid, SearchGrid->currentRow(), "SearchIndex").toInt(&ok);
+    const int pos = CellText(SearchGrid->currentRow(), TSearchColumn::Index).toInt(&ok);
     return ok && pos >= 0 && pos < Searches().Count() ? pos : -1;
 }
 
@@ -1044,18 +1048,19 @@ void TVelaMainForm::SearchListToGrid() {
             const TVelaSearch& s = Searches()[i];
             if (i >= SearchGrid->rowCount()) SearchGrid->setRowCount(i + 1);
             // Keywords of several lines show on one.
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Keywords "),
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Keywords),
                     FromBytes(SearchKeywords(s.Keywords)));
-            if (QTableWidgetItem* it = SearchGrid->item(i, GetColIdx(SearchGrid, "Keywords ")))
+            if (QTableWidgetItem* it = SearchGrid->item(i, SearchCol(TSearchColumn::Keywords)))
                 it->setIcon(QIcon(SearchImage()));
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Area "), FromBytes(s.Region));
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Category "), FromBytes(s.Category));
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Date "), FromBytes(s.Created));
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Count "), QString::number(s.JobCount));
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "SearchIndex"), QString::number(i));
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Area), FromBytes(s.Region));
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Category), FromBytes(s.Category));
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Date), FromBytes(s.Created));
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Count), QString::number(s.JobCount));
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Index), QString::number(i));
             // Narrow columns cut their texts (the date first): the hint holds the whole one.
-            for (const char* header : {"Keywords ", "Area ", "Category ", "Date "})
-                if (QTableWidgetItem* it = SearchGrid->item(i, GetColIdx(SearchGrid, header)))
+            for (TSearchColumn c : {TSearchColumn::Keywords, TSearchColumn::Area,
+                                    TSearchColumn::Category, TSearchColumn::Date})
+                if (QTableWidgetItem* it = SearchGrid->item(i, SearchCol(c)))
                     it->setToolTip(it->text());
         }
         // The engine's selected search is the row to select.
@@ -1109,7 +1114,7 @@ void TVelaMainForm::JobListToGrid(bool full) {
 void TVelaMainForm::UpdateSearchCount() {
     const int row = SearchGrid->currentRow();
     if (row < 0 || !IsAnySearch()) return;
-    const int col = GetColIdx(SearchGrid, "Count ");
+    const int col = SearchCol(TSearchColumn::Count);
     SetCell(SearchGrid, row, col,
             IsAnyJob() ? QString::number(JobGrid->Model().JobRows()) : QString());
 }
@@ -1147,7 +1152,7 @@ void TVelaMainForm::FormResize() {
         }
         return;
     }
-    const int statusCol = GetColIdx(JobGrid, " ");
+    const int statusCol = JobGrid->ColumnOf(TJobColumn::Status);
     if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, 26);
     OptimizeGrid(SearchGrid, 32, 20);
     OptimizeGrid(JobGrid, 30, 18);

@@ -340,7 +340,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // Puts the header's sort mark on the column the engine's sort key names.
     void ShowSortMark();
     void SetCell(QTableWidget* grid, int row, int col, const QString& text);
-    QString CellText(const QTableWidget* grid, int row, const char* header) const;
+    // The search grid's column, found by its header; -1 when none.
+    int SearchCol(TSearchColumn column) const;
+    QString CellText(int row, TSearchColumn column) const;
     void UpdateSearchCount();
     void ResetHighlightMode() { highlightMode_ = 0; }
     void OptimizeGrid(QTableView* grid, int lessScroll, int lessNoScroll);
