@@ -43,14 +43,6 @@ const char* StatusName(uint8_t status) {
     }
 }
 
-// The column keys the listing sorts by, under the names users type.
-bool SortKey(const std::string& name, std::string& key) {
-    const std::optional<TJobColumn> column = JobColumnByName(name);
-    if (!column) return false;
-    key = JobColumnInfo(*column).SortKey;
-    return true;
-}
-
 std::string CsvField(const std::string& stored) {
     // Line breaks stay (quoted, as CSV holds them); other control bytes are escaped.
     const std::string s = EscapeForDisplay(ReplaceAll(stored, "\r\n", "\n"));
@@ -188,8 +180,8 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
     if (args.Positional().size() != 1) return UsageError(io, "show", "expected N");
     if (args.Has("json") && args.Has("csv"))
         return UsageError(io, "show", "choose one of --json and --csv");
-    std::string key = "Relevancy ";
-    if (auto sort = args.Value("sort"); sort && !SortKey(*sort, key))
+    std::optional<TJobColumn> column = TJobColumn::Relevancy;
+    if (auto sort = args.Value("sort"); sort && !(column = JobColumnByName(*sort)))
         return UsageError(io, "show",
                           "unknown column \"" + *sort +
                               "\"; use status, title, company, location, source, relevancy or "
@@ -212,10 +204,10 @@ int Show(const std::vector<std::string>& argv, TCliIO& io) {
             c.JobIndex = index;
             c.RequestID = i;  // remembers the number through the sort
         }
-        copy.SortJobs(key);
+        copy.SortJobs(*column);
         // The relevancy sort gives the highest first, every other column ascends: reverse
         // only when the asked direction is the other one.
-        const bool naturallyDescending = key == "Relevancy ";
+        const bool naturallyDescending = column == TJobColumn::Relevancy;
         if (args.Has(naturallyDescending ? "asc" : "desc")) copy.ReverseJobs();
         rows.clear();
         for (int i = 0; i < copy.Count(); ++i)

@@ -203,13 +203,13 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
         e.StartUpdate(position, v);
         // Refused or failed before it started (no site, the table not writable), with its
         // message: nothing of this update is saved.
-        if (e.RunState != rsIdle) {
+        const bool started = e.RunState != rsIdle;
+        if (started) {
             ran = true;
             w->WaitForRun();
         }
         if (w->Front().ErrorCount > errorsBefore) status = kExitUsage;
-        if (TInterruptGuard::Count() > 0 ||
-            w->Front().LastMessage.find("Aborted") != std::string::npos) {
+        if (TInterruptGuard::Count() > 0 || (started && e.LastRunStopped())) {
             aborted = true;
             break;
         }

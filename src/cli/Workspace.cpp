@@ -144,13 +144,11 @@ void TCliFrontEnd::Draw() {
 }
 
 void TCliFrontEnd::ShowMessage(const std::string& text) {
-    LastMessage = text;
     if (terminal_ && !lastCounters_.empty() && !progressOpen_) out_ << "\r\x1b[2K";
     out_ << EscapeForDisplay(text) << std::endl;
 }
 
 void TCliFrontEnd::ShowError(const std::string& text) {
-    LastMessage = text;
     ErrorShown = true;
     ++ErrorCount;
     if (terminal_ && !lastCounters_.empty() && !progressOpen_) out_ << "\r\x1b[2K" << std::flush;
@@ -242,10 +240,8 @@ TResult<std::unique_ptr<TWorkspace>> TWorkspace::Open(std::ostream& out, std::os
     w->engine_ = std::make_unique<TSearchEngine>(home, w->front_);
     TSearchEngine& e = *w->engine_;
     w->front_.Attach(&e);
-    if (!e.LoadIdentity())
+    if (!e.LoadSettings())
         return Error("no id.box in " + home + " (the product identification is missing)");
-    e.LoadOptions();
-    e.LoadUpdateDescriptor();
     if (!e.LoadSources())
         return Error("no sources.def in " + home + " (the job-site definitions are missing)");
     e.LoadSearches();
@@ -311,8 +307,7 @@ int TWorkspace::WaitForRun() {
         }
     }
     if (front_.ErrorShown) return kExitUsage;
-    const std::string& m = front_.LastMessage;
-    return m.find("Aborted") != std::string::npos ? kExitAborted : kExitOk;
+    return e.LastRunStopped() ? kExitAborted : kExitOk;
 }
 
 void TWorkspace::Close() {

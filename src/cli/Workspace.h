@@ -50,8 +50,6 @@ class TCliFrontEnd : public TSearchFrontEnd, public TPrompts {
     void Beep() override {}
     bool AskYesNo(const std::string&) override { return false; }
 
-    // The last message shown ("Search Completed." ...).
-    std::string LastMessage;
     // True once an error was shown: the command then ends with kExitUsage.
     bool ErrorShown = false;
     int ErrorCount = 0;

@@ -295,21 +295,28 @@ bool ByteLess(const std::string& a, const std::string& b) {
 
 using TJobLess = std::function<bool(const TVelaJob&, const TVelaJob&)>;
 
-TJobLess ColumnOrder(std::string_view key) {
-    auto text = [](std::string TVelaJob::*field) -> TJobLess {
-        return
-            [field](const TVelaJob& a, const TVelaJob& b) { return ByteLess(a.*field, b.*field); };
-    };
-    if (key == " ")
-        return [](const TVelaJob& a, const TVelaJob& b) { return StatusRank(a) < StatusRank(b); };
-    if (key == "Title ") return text(&TVelaJob::Title);
-    if (key == "Company ") return text(&TVelaJob::Company);
-    if (key == "Location ") return text(&TVelaJob::Location);
-    if (key == "Source ") return text(&TVelaJob::Source);
-    if (key == "Found ") return text(&TVelaJob::Found);
-    if (key == "Notes ") return text(&TVelaJob::Notes);
-    if (key == "Relevancy ")
-        return [](const TVelaJob& a, const TVelaJob& b) { return a.Relevancy > b.Relevancy; };
+TJobLess TextOrder(std::string TVelaJob::*field) {
+    return [field](const TVelaJob& a, const TVelaJob& b) { return ByteLess(a.*field, b.*field); };
+}
+
+TJobLess ColumnOrder(TJobColumn column) {
+    switch (column) {
+        case TJobColumn::Status:
+            return
+                [](const TVelaJob& a, const TVelaJob& b) { return StatusRank(a) < StatusRank(b); };
+        case TJobColumn::Title:
+            return TextOrder(&TVelaJob::Title);
+        case TJobColumn::Company:
+            return TextOrder(&TVelaJob::Company);
+        case TJobColumn::Location:
+            return TextOrder(&TVelaJob::Location);
+        case TJobColumn::Source:
+            return TextOrder(&TVelaJob::Source);
+        case TJobColumn::Relevancy:
+            return [](const TVelaJob& a, const TVelaJob& b) { return a.Relevancy > b.Relevancy; };
+        case TJobColumn::Notes:
+            return TextOrder(&TVelaJob::Notes);
+    }
     return nullptr;
 }
 
@@ -512,13 +519,26 @@ void TVelaJobsList::DeleteJob(int position) {
         --jobs_[i]->JobIndex;
 }
 
+void TVelaJobsList::KeepBest(TJobColumn column, int count) {
+    KeepBestBy(ColumnOrder(column), count);
+}
+
 void TVelaJobsList::KeepBest(std::string_view columnKey, int count) {
+    TJobLess less;
+    if (columnKey == "Found ")
+        less = TextOrder(&TVelaJob::Found);
+    else if (const std::optional<TJobColumn> column = JobColumnBySortKey(columnKey))
+        less = ColumnOrder(*column);
+    KeepBestBy(less, count);
+}
+
+void TVelaJobsList::KeepBestBy(const TJobLess& less, int count) {
     count = std::max(count, 0);
     if (count >= Count()) {
-        SortJobs(columnKey);
+        SortBy(less);
         return;
     }
-    if (const TJobLess less = ColumnOrder(columnKey)) {
+    if (less) {
         try {
             // The first `count` of a stable sort: a partial sort that breaks ties by the
             // position the job had, on positions so the jobs stay where they are meanwhile.
@@ -587,7 +607,18 @@ void TVelaJobsList::MergeJobs(TVelaJobsList& other, bool markNew, bool groupOpen
 }
 
 void TVelaJobsList::SortJobs(std::string_view columnKey) {
-    const TJobLess less = ColumnOrder(columnKey);
+    if (columnKey == "Found ") {
+        SortBy(TextOrder(&TVelaJob::Found));
+    } else if (const std::optional<TJobColumn> column = JobColumnBySortKey(columnKey)) {
+        SortJobs(*column);
+    }
+}
+
+void TVelaJobsList::SortJobs(TJobColumn column) {
+    SortBy(ColumnOrder(column));
+}
+
+void TVelaJobsList::SortBy(const std::function<bool(const TVelaJob&, const TVelaJob&)>& less) {
     if (!less) return;
     try {
         std::stable_sort(

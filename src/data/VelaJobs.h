@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "data/JobColumns.h"
 #include "platform/MainLoop.h"
 
 namespace tessaly {
@@ -73,6 +75,7 @@ class TVelaJobsList {
     // Sorts by a column key as SortJobs does and keeps the first `count` jobs, freeing the
     // rest at once: the same list as SortJobs followed by DeleteJob at `count` until only
     // `count` are left, in time about linear in the list (n log count).
+    void KeepBest(TJobColumn column, int count);
     void KeepBest(std::string_view columnKey, int count);
 
     // Moves the jobs of `other` in, freeing those that equal (URL, Title, Company) of a
@@ -83,9 +86,11 @@ class TVelaJobsList {
     // is not added: the row keeps it in AlsoOn (once), and it is never marked New.
     void MergeJobs(TVelaJobsList& other, bool markNew, bool groupOpenings = false);
 
-    // Sorts by a column key (" ", "Title ", "Company ", "Location ", "Source ", "Found ",
-    // "Relevancy ", "Notes "), pinned jobs first; any other key leaves the order. Jobs that
-    // compare equal keep their order.
+    // Sorts by a column, pinned jobs first, the highest relevancy first, every other
+    // column ascending. Jobs that compare equal keep their order.
+    void SortJobs(TJobColumn column);
+    // The same by a column's sort key (" ", "Title ", ..., "Notes "), or "Found " for the
+    // date found, which no grid shows; any other key leaves the order.
     void SortJobs(std::string_view columnKey);
     void ReverseJobs();
 
@@ -108,6 +113,9 @@ class TVelaJobsList {
     std::string FileName;  // the job table the list was last loaded from
 
   private:
+    // Sorts stably by `less`, pinned jobs first; nothing when it is empty.
+    void SortBy(const std::function<bool(const TVelaJob&, const TVelaJob&)>& less);
+    void KeepBestBy(const std::function<bool(const TVelaJob&, const TVelaJob&)>& less, int count);
     std::vector<std::unique_ptr<TVelaJob>> jobs_;
 };
 

@@ -280,7 +280,7 @@ void TSearchEngine::RefineJob(TVelaJob& job, const std::string* text) {
 
 void TSearchEngine::RefineDone() {
     if (RunState == rsIdle) return;
-    jobs_->SortJobs(kRelevancyKey);
+    jobs_->SortJobs(TJobColumn::Relevancy);
     EndJobRun("Refining Aborted.", "Refining Completed.");
 }
 
@@ -299,7 +299,8 @@ void TSearchEngine::EndJobRun(const std::string& aborted, const std::string& com
     if (saveError.empty()) GridTimerTimer();
     front_.StatusText(2, "");
     Prompts().Beep();
-    const std::string& message = RunState == rsStopping ? aborted : completed;
+    lastRunStopped_ = RunState == rsStopping;
+    const std::string& message = lastRunStopped_ ? aborted : completed;
     front_.StatusText(1, message);
     if (saveError.empty())
         Prompts().ShowMessage(message);

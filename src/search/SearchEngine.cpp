@@ -35,29 +35,23 @@ std::string LoadBoxFile(TConfigBox& box, const std::string& path) {
     return {};
 }
 
-int ReadSlider(const TConfigBox& box, const char* key, int unreadable, int low, int high) {
-    const int v = ParseIntOr(box.ReadString("Connection", key), unreadable);
-    return std::clamp(v, low, high);
-}
-
 }  // namespace
 
 TConnectionOptions ReadConnectionOptions(const TConfigBox& box) {
     TConnectionOptions o;
     // The dialog's controls keep their design values until a written store is loaded.
-    if (box.ReadString("Visual", "Yellow").empty()) return o;
-    o.MaxJobs = ReadSlider(box, "MaxJobs", kMaxJobsUnreadable, kMaxJobsLow, kMaxJobsHigh);
-    o.MaxThreads =
-        ReadSlider(box, "MaxThreads", kMaxThreadsUnreadable, kMaxThreadsLow, kMaxThreadsHigh);
-    o.TimeOut = ReadSlider(box, "TimeOut", kTimeOutUnreadable, kTimeOutLow, kTimeOutHigh);
-    o.UseProxy = box.ReadString("Connection", "UseProxy") == "True";
+    if (!options::Written(box)) return o;
+    o.MaxJobs = options::MaxJobs.Read(box);
+    o.MaxThreads = options::MaxThreads.Read(box);
+    o.TimeOut = options::TimeOut.Read(box);
+    o.UseProxy = options::UseProxy.Read(box);
     if (o.UseProxy) {
-        o.ProxyIP = box.ReadString("Connection", "ProxyIP");
-        o.ProxyPort = box.ReadString("Connection", "ProxyPort");
-        o.UseProxyAuthenticate = box.ReadString("Connection", "UseProxyAuthenticate") == "True";
+        o.ProxyIP = options::ProxyIP.Read(box);
+        o.ProxyPort = options::ProxyPort.Read(box);
+        o.UseProxyAuthenticate = options::UseProxyAuthenticate.Read(box);
         if (o.UseProxyAuthenticate) {
-            o.ProxyUsername = box.ReadString("Connection", "ProxyUsername");
-            o.ProxyPassword = box.ReadString("Connection", "ProxyPassword");
+            o.ProxyUsername = options::ProxyUsername.Read(box);
+            o.ProxyPassword = options::ProxyPassword.Read(box);
         }
     }
     return o;
@@ -86,6 +80,13 @@ TSearchEngine::TSearchEngine(std::string programDir, TSearchFrontEnd& frontEnd)
 TSearchEngine::~TSearchEngine() = default;
 
 // ---- Start-up and shutdown ----------------------------------------------------------
+
+bool TSearchEngine::LoadSettings() {
+    if (!LoadIdentity()) return false;
+    LoadOptions();
+    LoadUpdateDescriptor();
+    return true;
+}
 
 bool TSearchEngine::LoadIdentity() {
     const std::string path = JoinPath(ProgramDir, "id.box");
@@ -144,7 +145,7 @@ bool TSearchEngine::LoadSources() {
         Prompts().ShowError(error);
     for (int i = 0; i < Sources.Count(); ++i) {
         TVelaSource& site = Sources[i];
-        site.EnabledChoice = Options.ReadString("Sources", site.Title) != "Disabled";
+        site.EnabledChoice = options::SiteChosen(Options, site.Title);
     }
     return true;
 }
@@ -254,7 +255,7 @@ bool TSearchEngine::IsPreferred(const TVelaSource& site) const {
 }
 
 bool TSearchEngine::TakesPart(const TVelaSource& site) const {
-    return site.Enabled && Options.ReadString("Sources", site.Title) != "Disabled";
+    return site.Enabled && options::SiteChosen(Options, site.Title);
 }
 
 int TSearchEngine::MaxJobs() const {
@@ -262,7 +263,7 @@ int TSearchEngine::MaxJobs() const {
 }
 
 bool TSearchEngine::GroupsOpenings() const {
-    return Options.ReadString(kGroupingSection, kGroupingKey) != "False";
+    return options::GroupsCrossPosts(Options);
 }
 
 void TSearchEngine::ShowPopupIf(const std::string& moment) {
@@ -372,7 +373,7 @@ void TSearchEngine::InitMachine() {
             Machine.ProxyPassword = o.ProxyPassword;
         }
     }
-    Machine.CAFile = Options.ReadString("Connection", "CAFile");
+    Machine.CAFile = options::CAFile.Read(Options);
     Machine.SetEnabled(true);
 }
 

@@ -20,6 +20,7 @@
 
 #include "data/ConfigBox.h"
 #include "data/JobColumns.h"
+#include "data/Settings.h"
 #include "data/VelaJobs.h"
 #include "data/VelaSearches.h"
 #include "data/VelaSources.h"
@@ -33,14 +34,11 @@ namespace tessaly {
 // The campus site that the "CCN" editions always search.
 inline constexpr const char* kCampusSiteTitle = "Viradod Edidivi Revazur";
 
-// The order of a fresh listing: by relevancy.
-inline constexpr const char* kRelevancyKey = JobColumnInfo(TJobColumn::Relevancy).SortKey;
-
 // The connection options as the engine reads them from options.box.
 struct TConnectionOptions {
-    int MaxJobs = 75;
-    int MaxThreads = 8;
-    int TimeOut = 30;
+    int MaxJobs = options::MaxJobs.Default;
+    int MaxThreads = options::MaxThreads.Default;
+    int TimeOut = options::TimeOut.Default;
     bool UseProxy = false;
     std::string ProxyIP;
     std::string ProxyPort;
@@ -48,15 +46,6 @@ struct TConnectionOptions {
     std::string ProxyUsername;
     std::string ProxyPassword;
 };
-
-// The options.box entry that turns grouping of cross-posted jobs off ("False").
-inline constexpr const char* kGroupingSection = "Search";
-inline constexpr const char* kGroupingKey = "GroupCrossPosts";
-
-// Slider ranges and the values used for a store that holds a key but not a number.
-inline constexpr int kMaxJobsLow = 25, kMaxJobsHigh = 250, kMaxJobsUnreadable = 75;
-inline constexpr int kMaxThreadsLow = 4, kMaxThreadsHigh = 23, kMaxThreadsUnreadable = 16;
-inline constexpr int kTimeOutLow = 15, kTimeOutHigh = 90, kTimeOutUnreadable = 45;
 
 // A store without the "Visual" keys has never been written: the design values apply.
 // Otherwise unreadable numbers take the unreadable defaults and every number is held
@@ -96,6 +85,9 @@ class TSearchEngine {
     bool LoadIdentity();
     void LoadOptions();
     void LoadUpdateDescriptor();
+    // The three above in their order, as every front-end starts: false when id.box is
+    // missing.
+    bool LoadSettings();
     // False when sources.def is missing (the program then ends). Throws on a damaged one.
     bool LoadSources();
     // Removes what saves cut short left behind, then loads the index. Call it holding the
@@ -169,8 +161,8 @@ class TSearchEngine {
     TProgressModel Progress;
     TRefineValues LastRefine;    // the last refinement's values, the refine dialog's preset
     TNewSearchValues NewSearch;  // the new-search dialog's controls, kept between showings
-    // The listing's sort column (its job list sort key) and direction.
-    std::string SortColumn = JobColumnInfo(TJobColumn::Relevancy).SortKey;
+    // The listing's sort column and direction; a fresh listing is by relevancy.
+    TJobColumn SortColumn = TJobColumn::Relevancy;
     bool SortDescending = false;
     // Shortens the grid timer and other engine delays for tests; 500 ms by default.
     int GridTimerMs = 500;
@@ -178,6 +170,9 @@ class TSearchEngine {
     // True when `search`'s table failed to load: nothing may save over it, so the commands
     // that would (update, refine, grab, clearing, deleting) say so and stop.
     bool TableDamaged(const TVelaSearch* search) const;
+    // True when the last run that ended (a search, an update, a refinement or a grab)
+    // was stopped before its end: the command line's exit status comes from here.
+    bool LastRunStopped() const { return lastRunStopped_; }
     // True when at least one site would take part in a search started now.
     bool AnySiteTakesPart() const;
 
@@ -274,6 +269,7 @@ class TSearchEngine {
     std::set<std::string> damagedTables_;  // tables that failed to load: never saved over
     bool indexDamaged_ = false;            // the index needs its copy kept before a save
     std::set<std::string> reportedBoxes_;  // damaged settings boxes already told
+    bool lastRunStopped_ = false;
 };
 
 }  // namespace tessaly

@@ -125,7 +125,7 @@ void TSearchEngine::InitSearch() {
             if (!StartsWith(site.Title, kCampusSite)) continue;
             site.UserID = userID_;
             site.Enabled = true;
-            Options.WriteString("Sources", site.Title, "Enabled");
+            options::WriteSiteChoice(Options, site.Title, true);
         }
     }
 
@@ -352,7 +352,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
                 // However many blocks a page holds, a site keeps no more jobs than the
                 // highest MaxJobs allows (a whole board: what its selection may read), so
                 // cutting stops there.
-                const int most = site.SelectByKeywords ? kWholeBoardJobs : kMaxJobsHigh;
+                const int most = site.SelectByKeywords ? kWholeBoardJobs : options::MaxJobs.High;
                 site.BlockLimit = std::max(most - site.Jobs.Count(), 0);
                 const THarvestCount count = site.HarvestJobs(page, result.Header, address);
                 // Blocks that look like jobs, none with a title: the scripts no longer fit.
@@ -466,7 +466,7 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
         return;
     }
     const int maxJobs = MaxJobs();
-    site.Jobs.KeepBest(kRelevancyKey, maxJobs);
+    site.Jobs.KeepBest(TJobColumn::Relevancy, maxJobs);
     if (IsPreferred(site)) site.Jobs.PinAndHighlightAll();
     const int count = site.Jobs.Count();
     front_.StatusText(1, "Retrieved " + IntToStr(count) + " jobs from " + site.Title + ".");
@@ -482,7 +482,7 @@ void TSearchEngine::FinishSite(TVelaSource& site, int row) {
         Prompts().ShowError("ERROR: Crash on MergeJobsList");
     }
     site.Jobs.ClearJobs();
-    list.SortJobs(kRelevancyKey);
+    list.SortJobs(TJobColumn::Relevancy);
     if (&list == jobs_.get()) front_.JobListToGrid(false);
 }
 
@@ -497,7 +497,7 @@ void TSearchEngine::SearchDone() {
     if (runSearch_ != nullptr) {
         TVelaJobsList& list = RunList();
         runSearch_->JobCount = list.Count();
-        list.SortJobs(kRelevancyKey);
+        list.SortJobs(TJobColumn::Relevancy);
         list.UnpinAll();
         try {
             if (damagedTables_.count(runSearch_->TableFile))
@@ -529,7 +529,8 @@ void TSearchEngine::SearchDone() {
 
     Prompts().Beep();
     front_.StatusText(2, "");
-    std::string message = RunState == rsStopping ? "Search Aborted." : "Search Completed.";
+    lastRunStopped_ = RunState == rsStopping;
+    std::string message = lastRunStopped_ ? "Search Aborted." : "Search Completed.";
     if (!saveError.empty()) message = "Search Failed: its jobs could not be saved.";
     front_.StatusText(1, message);
     if (saveError.empty())

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "data/ConfigBox.h"
+#include "data/Settings.h"
 #include "data/VelaJobs.h"
 #include "net/HttpMachine.h"
 #include "platform/ByteString.h"
@@ -11,14 +12,14 @@
 namespace tessaly {
 
 TUserDetails ReadUserDetails(const TConfigBox& options) {
-    return {options.ReadString("User", "Email"), options.ReadString("User", "FirstName"),
-            options.ReadString("User", "LastName")};
+    return {options::UserEmail.Read(options), options::UserFirstName.Read(options),
+            options::UserLastName.Read(options)};
 }
 
 void WriteUserDetails(TConfigBox& options, const TUserDetails& user) {
-    options.WriteString("User", "Email", user.Email);
-    options.WriteString("User", "FirstName", user.FirstName);
-    options.WriteString("User", "LastName", user.LastName);
+    options::UserEmail.Write(options, user.Email);
+    options::UserFirstName.Write(options, user.FirstName);
+    options::UserLastName.Write(options, user.LastName);
 }
 
 std::string ReferralBody(const std::string& recipient, const TUserDetails& user,

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCursor>
 
+#include "data/Settings.h"
 #include "platform/Paths.h"
 
 namespace tessaly::ui {
@@ -21,7 +22,7 @@ std::unique_ptr<TBrowserControl> MakeBrowserControl(const std::string& programDi
 }
 
 void ApplyStoredBrowser(TBrowserControl& browser, const TConfigBox& options) {
-    if (auto stored = BrowserFromName(options.ReadString("Connection", "ActiveBrowser")))
+    if (auto stored = BrowserFromName(options::ActiveBrowser.Read(options)))
         browser.ActiveBrowser = *stored;
 }
 

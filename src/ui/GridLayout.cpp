@@ -48,11 +48,9 @@ std::optional<std::vector<int>> TableColumns(const QTableView* grid, const TGrid
 
 }  // namespace
 
-const TGridTable kSearchGridTable{"SearchGrid", kSearchGridHeaders, 6, "0,1,2,3,4,5",
-                                  "100,80,80,55,70"};
-const TGridTable kJobGridTable{"JobGrid", kJobHeaders, 8, "0,1,2,3,4,5,6,7",
-                               "26,140,90,90,70,70,70"};
-const TGridTable kRemoteGridTable{"Remote", kRemoteGridHeaders, 5, "0,1,2,3,4", "26,100,20,70"};
+const TGridTable kSearchGridTable{options::SearchGrid, kSearchGridHeaders, 6};
+const TGridTable kJobGridTable{options::JobGrid, kJobHeaders, 8};
+const TGridTable kRemoteGridTable{options::RemoteGrid, kRemoteGridHeaders, 5};
 
 bool ApplyGridLayout(QTableView* grid, const TGridTable& t, const std::string& order,
                      const std::string& sizes) {
@@ -117,7 +115,7 @@ void ResetGridLayout(QTableView* grid, const TGridTable& t) {
                 widget->setHorizontalHeaderItem(i, new QTableWidgetItem(t.Headers[i]));
         }
     }
-    ApplyGridLayout(grid, t, "", t.DefaultSizes);
+    ApplyGridLayout(grid, t, "", t.Store.Sizes.Default);
 }
 
 }  // namespace tessaly::ui

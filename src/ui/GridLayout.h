@@ -9,6 +9,8 @@
 #include <string>
 #include <utility>
 
+#include "data/Settings.h"
+
 class QTableView;
 
 namespace tessaly::ui {
@@ -16,15 +18,19 @@ namespace tessaly::ui {
 // The search grid's headers; the last is the hidden index column.
 inline constexpr const char* kSearchGridHeaders[6] = {"Keywords ", "Area ",  "Category ",
                                                       "Date ",     "Count ", "SearchIndex"};
+// The search grid's columns, in the order of their headers above. The texts are for
+// display: the program names a column by this, and finds it by its header.
+enum class TSearchColumn { Keywords, Area, Category, Date, Count, Index };
+inline constexpr const char* SearchColumnHeader(TSearchColumn c) {
+    return kSearchGridHeaders[static_cast<int>(c)];
+}
 
-// A grid whose column order and widths are kept: its store section, its column table
-// and its default lists (the reset widths are the default widths).
+// A grid whose column order and widths are kept: its settings (whose default widths are
+// the reset widths) and its column table.
 struct TGridTable {
-    const char* Section;
+    const TGridSettings& Store;
     const char* const* Headers;
     int Size;
-    const char* DefaultOrder;
-    const char* DefaultSizes;
 };
 extern const TGridTable kSearchGridTable;
 extern const TGridTable kJobGridTable;

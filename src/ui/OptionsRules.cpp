@@ -1,7 +1,5 @@
 #include "ui/OptionsRules.h"
 
-#include <algorithm>
-
 #include "platform/ByteString.h"
 
 namespace tessaly::ui {
@@ -25,11 +23,6 @@ std::vector<std::string> Fields(const std::string& list, int count) {
 }
 
 }  // namespace
-
-int SliderPosition(const std::string& stored, const TSliderRule& rule) {
-    const int value = ParseIntOr(stored, rule.Unreadable);
-    return std::max(rule.Lowest, std::min(value, rule.Maximum));
-}
 
 std::optional<std::vector<int>> ParseColumnOrder(const std::string& list, int tableSize) {
     std::vector<int> order;

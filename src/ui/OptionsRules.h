@@ -1,5 +1,5 @@
-// The value rules of the options dialog, kept apart from the widgets: slider positions,
-// column and width lists of the grids, the proxy port.
+// The value rules of the options dialog, kept apart from the widgets: column and width
+// lists of the grids, the proxy port. The sliders' ranges are their settings'.
 #pragma once
 
 #include <optional>
@@ -7,20 +7,6 @@
 #include <vector>
 
 namespace tessaly::ui {
-
-// One slider: its range's top, the lowest position it accepts, and the position used
-// when the stored text is missing or not a number.
-struct TSliderRule {
-    int Maximum;
-    int Lowest;
-    int Unreadable;
-};
-inline constexpr TSliderRule kMaxJobsRule{250, 25, 75};
-inline constexpr TSliderRule kMaxThreadsRule{23, 4, 16};
-inline constexpr TSliderRule kTimeOutRule{90, 15, 45};
-
-// The position a stored value gives: held at the maximum, raised to the lowest.
-int SliderPosition(const std::string& stored, const TSliderRule& rule);
 
 // A column list ("1,0,") read for a grid whose table has `tableSize` entries: the table
 // entry shown at each display position; an empty or non-number field keeps the

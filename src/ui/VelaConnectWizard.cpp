@@ -6,6 +6,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "data/Settings.h"
 #include "ui/ButtonRow.h"
 #include "ui/VelaProxy.h"
 
@@ -97,12 +98,12 @@ void TConnectWizard::SetStates() {
 void TConnectWizard::SubmitClick() {
     // The proxy choice counts even while dial-up is selected and it is disabled.
     UseProxyOption = UseProxy->isChecked();
-    settings_.WriteString("Connection", "SettingsSet", "True");
+    options::SettingsSet.Write(settings_, true);
     accept();
 }
 
 bool ConnectionAssistantNeeded(const TConfigBox& settings) {
-    return settings.ReadString("Connection", "SettingsSet") != "True";
+    return !options::SettingsSet.Read(settings);
 }
 
 }  // namespace tessaly::ui

@@ -99,6 +99,7 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     : QMainWindow(parent),
       programDir_(programDir),
       engine_(std::make_unique<TSearchEngine>(programDir, *this)),
+      settings_(std::make_unique<TLiveSettings>(engine_->Options)),
       a_(std::make_unique<TActions>()) {
     setObjectName("VelaMainForm");
     setWindowTitle("Tessaly Jobs 98");
@@ -141,14 +142,14 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     RemoteGrid = RemoteForm->JobGrid;
     OnRemoteLayout = [this] { RemoteForm->FormResize(); };
     OnRemoteStatus = [this](const std::string& text) { RemoteForm->SetStatusText(1, text); };
+    RegisterLayouts();
 
     const std::string logo = JoinPath(programDir_, "xklogo.png");
     if (FileExists(logo)) XkLogo->LoadStrip(QString::fromStdString(logo));
 
-    const std::optional<TJobColumn> sorted = JobColumnBySortKey(engine_->SortColumn);
-    const int sortCol = sorted ? JobGrid->ColumnOf(*sorted) : -1;
     JobGrid->horizontalHeader()->setSortIndicator(
-        sortCol, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        JobGrid->ColumnOf(engine_->SortColumn),
+        engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
 
     SetRunState(rsStarting);
     ButtonsState();
@@ -564,7 +565,8 @@ void TVelaMainForm::CreateGrids() {
     JobGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     JobGrid->setColumnHidden(JobGrid->IndexColumn(), true);
     JobGrid->Look = [this] {
-        return TJobGridLook{options_.YellowHighlight, options_.HotlinkTitles, foundCol_, foundRow_};
+        return TJobGridLook{settings_->Visual.YellowHighlight, settings_->Visual.HotlinkTitles,
+                            foundCol_, foundRow_};
     };
     JobGrid->Model().OnNotesEdited = [this](int row, const QString& text) {
         JobGridCellValidate(row, text);
@@ -594,7 +596,7 @@ void TVelaMainForm::CreateGrids() {
             [this] { EndNotesEditing(); });
     // The listing never stays scrolled sideways while its columns are fitted to the window.
     connect(JobGrid->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
-        if (v != 0 && options_.AutoOptimize) JobGrid->horizontalScrollBar()->setValue(0);
+        if (v != 0 && settings_->Visual.AutoOptimize) JobGrid->horizontalScrollBar()->setValue(0);
     });
 
     Splitter1->addWidget(SearchGrid);
@@ -631,12 +633,10 @@ void TVelaMainForm::CreateStatusBar() {
 
 TResult<void> TVelaMainForm::ReadProductId() {
     try {
-        if (!engine_->LoadIdentity())
+        if (!engine_->LoadSettings())
             return Error("The product identification " + JoinPath(programDir_, "id.box") +
                          " is missing.");
-        engine_->LoadOptions();
         ApplyStoredBrowser(*browser_, engine_->Options);
-        engine_->LoadUpdateDescriptor();
         UpdateForm->LoadDescriptor();
     } catch (const std::exception& e) {
         return Error(e.what());
@@ -663,6 +663,7 @@ void TVelaMainForm::CloseSplash() {
 
 void TVelaMainForm::CreateOptionsForm() {
     if (OptionsForm) return;
+    settings_->Listen([this](const TMainOptions& before) { SettingsChanged(before); });
     ProxyForm = new TProxyForm(this);
     ConnectWizard = new TConnectWizard(engine_->Options, ProxyForm, this);
     ConnectWizard->OnShowProxy = [this] { ExecDialog(ProxyForm); };
@@ -671,6 +672,102 @@ void TVelaMainForm::CreateOptionsForm() {
     OptionsForm->FormCreate();
     // New definitions from the maker's server: the dialog lists the new sites.
     OnSourcesReloaded = [this] { OptionsForm->LoadOptions(); };
+}
+
+namespace {
+
+// Changing the flag hides a window: one that showed shows again.
+void SetStayOnTop(QWidget* window, bool on) {
+    if (!window) return;
+    if (auto* progress = dynamic_cast<TProgressForm*>(window)) {
+        progress->SetStayOnTop(on);
+        return;
+    }
+    if (static_cast<bool>(window->windowFlags() & Qt::WindowStaysOnTopHint) == on) return;
+    const bool visible = window->isVisible();
+    window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    if (visible) window->show();
+}
+
+// The search grid does not stretch, so the splitter keeps the height it is given once
+// the window is laid out; before that its sizes say nothing yet.
+void SetSearchGridHeight(QSplitter* splitter, int height) {
+    int total = 0;
+    for (int s : splitter->sizes())
+        total += s;
+    splitter->setSizes({height, splitter->isVisible() ? std::max(total - height, 1) : 400});
+}
+
+int SearchGridHeight(const QSplitter* splitter, int fallback) {
+    return splitter->isVisible() ? splitter->sizes().value(0, fallback) : fallback;
+}
+
+}  // namespace
+
+void TVelaMainForm::RegisterLayouts() {
+    // The main window first: the others are placed afresh next to it. The search grid's
+    // height goes with it.
+    TWindowLayout main =
+        PlacedWindow([this] { return static_cast<QWidget*>(this); }, options::MainForm, true, true,
+                     [this] {
+                         const QRect area = ScreenArea();
+                         resize(600, 450);
+                         move(area.x() + Centred(area.width(), width()),
+                              area.y() + Centred(area.height(), height()));
+                         searchGridHeight_ = options::SearchGridHeight.Default;
+                         SetSearchGridHeight(Splitter1, searchGridHeight_);
+                         SearchGrid->show();
+                         ButtonsPanel->show();
+                     });
+    main.Save = [this, save = main.Save](TConfigBox& box) {
+        save(box);
+        options::SearchGridHeight.Write(box, SearchGridHeight(Splitter1, searchGridHeight_));
+    };
+    main.Values = [this, values = main.Values](std::vector<TPlaceValue>& v) {
+        values(v);
+        v.push_back({options::SearchGridHeight, [this](int h) {
+                         searchGridHeight_ = h;
+                         SetSearchGridHeight(Splitter1, h);
+                     }});
+    };
+    layouts_.AddWindow(std::move(main));
+    layouts_.AddWindow(PlacedWindow([this] { return static_cast<QWidget*>(ProgressForm); },
+                                    options::ProgressForm, true, false,
+                                    [this] {
+                                        const QRect area = ScreenArea();
+                                        ProgressForm->resize(450, 210);
+                                        int left = x() + width() - 400;
+                                        if (left + 450 > area.x() + area.width())
+                                            left = area.x() + area.width() - 450 - 80;
+                                        ProgressForm->move(left, y() + height() - 210 - 40);
+                                    }));
+    layouts_.AddWindow(
+        PlacedWindow([this] { return SponsorWindow; }, options::SponsorForm, false, false,
+                     [this] {
+                         if (!SponsorWindow) return;
+                         const int left = x() - 80;
+                         SponsorWindow->move(left < 0 ? 20 : left, SponsorWindow->pos().y() + 200);
+                     }));
+    layouts_.AddWindow(PlacedWindow(
+        [this] { return RemoteWindow; }, options::RemoteForm, true, false,
+        [this] {
+            if (!RemoteWindow) return;
+            const QRect area = ScreenArea();
+            RemoteWindow->move(area.x() + area.width() - RemoteWindow->width() - 80,
+                               area.y() + area.height() - RemoteWindow->height() - 200);
+        }));
+    layouts_.AddGrid([this] { return static_cast<QTableView*>(SearchGrid); }, kSearchGridTable);
+    layouts_.AddGrid([this] { return static_cast<QTableView*>(JobGrid); }, kJobGridTable);
+    layouts_.AddGrid([this] { return RemoteGrid; }, kRemoteGridTable);
+}
+
+void TVelaMainForm::SettingsChanged(const TMainOptions& before) {
+    const TMainOptions& now = settings_->Visual;
+    JobGrid->viewport()->update();
+    if (RemoteGrid) RemoteGrid->viewport()->update();
+    SetStayOnTop(ProgressForm, now.ProgressOnTop);
+    SetStayOnTop(RemoteWindow, now.RemoteOnTop);
+    if (now.AutoOptimize != before.AutoOptimize) FormResize();
 }
 
 TResult<void> TVelaMainForm::FirstActivation() {
@@ -871,15 +968,19 @@ void TVelaMainForm::SetCell(QTableWidget* grid, int row, int col, const QString&
     it->setText(text);
 }
 
-QString TVelaMainForm::CellText(const QTableWidget* grid, int row, const char* header) const {
-    const int col = GetColIdx(grid, header);
-    if (col < 0 || row < 0 || row >= grid->rowCount()) return {};
-    const QTableWidgetItem* it = grid->item(row, col);
+int TVelaMainForm::SearchCol(TSearchColumn column) const {
+    return GetColIdx(SearchGrid, SearchColumnHeader(column));
+}
+
+QString TVelaMainForm::CellText(int row, TSearchColumn column) const {
+    const int col = SearchCol(column);
+    if (col < 0 || row < 0 || row >= SearchGrid->rowCount()) return {};
+    const QTableWidgetItem* it = SearchGrid->item(row, col);
     return it ? it->text() : QString();
 }
 
 bool TVelaMainForm::IsAnySearch() const {
-    return SearchGrid->rowCount() > 0 && !CellText(SearchGrid, 0, "Keywords ").isEmpty();
+    return SearchGrid->rowCount() > 0 && !CellText(0, TSearchColumn::Keywords).isEmpty();
 }
 
 bool TVelaMainForm::IsAnySelectedSearch() const {
@@ -889,7 +990,7 @@ bool TVelaMainForm::IsAnySelectedSearch() const {
 int TVelaMainForm::GetSelectedSearchPosition() const {
     if (!IsAnySelectedSearch()) return -1;
     bool ok = false;
-    const int pos = CellText(SearchGrid, SearchGrid->currentRow(), "SearchIndex").toInt(&ok);
+    const int pos = CellText(SearchGrid->currentRow(), TSearchColumn::Index).toInt(&ok);
     return ok && pos >= 0 && pos < Searches().Count() ? pos : -1;
 }
 
@@ -959,18 +1060,19 @@ void TVelaMainForm::SearchListToGrid() {
             const TVelaSearch& s = Searches()[i];
             if (i >= SearchGrid->rowCount()) SearchGrid->setRowCount(i + 1);
             // Keywords of several lines show on one.
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Keywords "),
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Keywords),
                     FromBytes(SearchKeywords(s.Keywords)));
-            if (QTableWidgetItem* it = SearchGrid->item(i, GetColIdx(SearchGrid, "Keywords ")))
+            if (QTableWidgetItem* it = SearchGrid->item(i, SearchCol(TSearchColumn::Keywords)))
                 it->setIcon(QIcon(SearchImage()));
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Area "), FromBytes(s.Region));
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Category "), FromBytes(s.Category));
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Date "), FromBytes(s.Created));
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "Count "), QString::number(s.JobCount));
-            SetCell(SearchGrid, i, GetColIdx(SearchGrid, "SearchIndex"), QString::number(i));
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Area), FromBytes(s.Region));
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Category), FromBytes(s.Category));
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Date), FromBytes(s.Created));
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Count), QString::number(s.JobCount));
+            SetCell(SearchGrid, i, SearchCol(TSearchColumn::Index), QString::number(i));
             // Narrow columns cut their texts (the date first): the hint holds the whole one.
-            for (const char* header : {"Keywords ", "Area ", "Category ", "Date "})
-                if (QTableWidgetItem* it = SearchGrid->item(i, GetColIdx(SearchGrid, header)))
+            for (TSearchColumn c : {TSearchColumn::Keywords, TSearchColumn::Area,
+                                    TSearchColumn::Category, TSearchColumn::Date})
+                if (QTableWidgetItem* it = SearchGrid->item(i, SearchCol(c)))
                     it->setToolTip(it->text());
         }
         // The engine's selected search is the row to select.
@@ -1024,7 +1126,7 @@ void TVelaMainForm::JobListToGrid(bool full) {
 void TVelaMainForm::UpdateSearchCount() {
     const int row = SearchGrid->currentRow();
     if (row < 0 || !IsAnySearch()) return;
-    const int col = GetColIdx(SearchGrid, "Count ");
+    const int col = SearchCol(TSearchColumn::Count);
     SetCell(SearchGrid, row, col,
             IsAnyJob() ? QString::number(JobGrid->Model().JobRows()) : QString());
 }
@@ -1054,7 +1156,7 @@ void TVelaMainForm::OptimizeGrid(QTableView* grid, int lessScroll, int lessNoScr
 }
 
 void TVelaMainForm::FormResize() {
-    if (!options_.AutoOptimize) {
+    if (!settings_->Visual.AutoOptimize) {
         for (QTableView* g :
              {static_cast<QTableView*>(SearchGrid), static_cast<QTableView*>(JobGrid)}) {
             g->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -1062,7 +1164,7 @@ void TVelaMainForm::FormResize() {
         }
         return;
     }
-    const int statusCol = GetColIdx(JobGrid, " ");
+    const int statusCol = JobGrid->ColumnOf(TJobColumn::Status);
     if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, 26);
     OptimizeGrid(SearchGrid, 32, 20);
     OptimizeGrid(JobGrid, 30, 18);

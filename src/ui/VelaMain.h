@@ -15,6 +15,7 @@
 #include <string>
 
 #include "data/JobColumns.h"
+#include "data/LiveSettings.h"
 #include "data/VelaJobs.h"
 #include "data/VelaSearches.h"
 #include "data/VelaSources.h"
@@ -23,6 +24,7 @@
 #include "search/FrontEnd.h"
 #include "search/SearchEngine.h"
 #include "services/BrowserControl.h"
+#include "ui/WindowLayout.h"
 
 class QAction;
 class QDialog;
@@ -55,18 +57,9 @@ class TOptionsForm;
 class TProxyForm;
 class TConnectWizard;
 
-// The values of the user's options that the main window reads. The options dialog owns
-// and stores them; until it exists these are the defaults. The sort column and direction
-// are the search engine's.
-struct TMainOptions {
-    bool YellowHighlight = true;  // "Draw highlighted jobs background in yellow"
-    bool HotlinkTitles = false;   // "Hotlink job titles to descriptions"
-    bool AutoOptimize = true;     // "Auto-optimize column widths"
-    bool ProgressOnTop = true;    // "Keep search progress window on top"
-    bool RemoteOnTop = true;      // "Keep remote control on top while browsing"
-    bool RememberWindows = true;  // "Remember window size and position"
-    bool RememberGrids = true;    // "Remember column order and width"
-};
+// The values of the user's options that the windows read: the live settings' check
+// boxes.
+using TMainOptions = TVisualOptions;
 
 // Product identification from id.box.
 struct TProductId {
@@ -101,8 +94,13 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     const TVelaSearchesList& Searches() const { return engine_->Searches; }
     TVelaJobsList& Jobs() { return engine_->Jobs(); }
     const TVelaJobsList& Jobs() const { return engine_->Jobs(); }
-    TMainOptions& Options() { return options_; }
-    const TMainOptions& Options() const { return options_; }
+    TMainOptions& Options() { return settings_->Visual; }
+    const TMainOptions& Options() const { return settings_->Visual; }
+    // The settings in effect; the options dialog applies them, the windows listen.
+    TLiveSettings& Settings() { return *settings_; }
+    // Where every window sits and how every grid's columns run, as the settings keep
+    // them: each window and grid is registered with its own settings.
+    const TLayoutKeeper& Layouts() const { return layouts_; }
     const std::string& ProgramDir() const { return programDir_; }
 
     // ---- values of the window
@@ -335,12 +333,18 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateBanners();
     void BannerTriggers(TRunState from, TRunState to);
     void CreateOptionsForm();
+    void RegisterLayouts();
+    // The settings in effect changed: the grids redraw, the windows kept on top follow,
+    // the columns fit again when their fitting was switched.
+    void SettingsChanged(const TMainOptions& before);
     QAction* MakeAction(const char* name, const char* caption, const char* hint,
                         std::function<void()> handler, const QKeySequence& key = {});
     // Puts the header's sort mark on the column the engine's sort key names.
     void ShowSortMark();
     void SetCell(QTableWidget* grid, int row, int col, const QString& text);
-    QString CellText(const QTableWidget* grid, int row, const char* header) const;
+    // The search grid's column, found by its header; -1 when none.
+    int SearchCol(TSearchColumn column) const;
+    QString CellText(int row, TSearchColumn column) const;
     void UpdateSearchCount();
     void ResetHighlightMode() { highlightMode_ = 0; }
     void OptimizeGrid(QTableView* grid, int lessScroll, int lessNoScroll);
@@ -375,7 +379,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     std::string programDir_;
     std::unique_ptr<TSearchEngine> engine_;
     std::unique_ptr<TBrowserControl> browser_;
-    TMainOptions options_;
+    std::unique_ptr<TLiveSettings> settings_;
+    TLayoutKeeper layouts_;
+    int searchGridHeight_ = options::SearchGridHeight.Default;  // until the window is laid out
     TProductId product_;
     TRunState previousRunState_ = rsStarting;
     bool hourglass_ = false;

@@ -278,7 +278,7 @@ void TVelaMainForm::JobGridClickCell(int row, int col) {
         job.High = !job.High;
         RedrawJobRow(pos);
         SetJobsModified();
-    } else if (col == JobGrid->ColumnOf(TJobColumn::Title) && options_.HotlinkTitles) {
+    } else if (col == JobGrid->ColumnOf(TJobColumn::Title) && settings_->Visual.HotlinkTitles) {
         OpenURL(job.LocalFile.empty() ? job.URL : job.LocalFile, false);
         job.Visited = true;
         SetJobsModified();
@@ -296,8 +296,7 @@ void TVelaMainForm::JobGridDblClickCell(int row, int) {
 }
 
 void TVelaMainForm::ShowSortMark() {
-    const std::optional<TJobColumn> sorted = JobColumnBySortKey(engine_->SortColumn);
-    const int col = sorted ? JobGrid->ColumnOf(*sorted) : -1;
+    const int col = JobGrid->ColumnOf(engine_->SortColumn);
     if (col >= 0)
         JobGrid->horizontalHeader()->setSortIndicator(
             col, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
@@ -323,11 +322,11 @@ void TVelaMainForm::JobGridCanSort(int col) {
     // the rows were sorted by starts ascending too, even when the list was sorted by that
     // column descending through the menu (the menu's sort is the list's, not the rows').
     if (column == TJobColumn::Status) {
-        const bool wasSortColumn = engine_->SortColumn == JobColumnInfo(column).SortKey;
+        const bool wasSortColumn = engine_->SortColumn == column;
         const bool descending = wasSortColumn ? !engine_->SortDescending : false;
-        Jobs().SortJobs(JobColumnInfo(column).SortKey);
+        Jobs().SortJobs(column);
         if (descending) Jobs().ReverseJobs();
-        engine_->SortColumn = JobColumnInfo(column).SortKey;
+        engine_->SortColumn = column;
         engine_->SortDescending = descending;
         sortedGridColumn_ = -1;
         JobListToGrid(false);
@@ -339,7 +338,7 @@ void TVelaMainForm::JobGridCanSort(int col) {
     JobGrid->Model().SortByText(col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     sortedGridColumn_ = col;
     gridSortDescending_ = descending;
-    engine_->SortColumn = JobColumnInfo(column).SortKey;
+    engine_->SortColumn = column;
     engine_->SortDescending = descending;
     foundCol_ = foundRow_ = -1;
     ShowSortMark();
@@ -350,14 +349,14 @@ void TVelaMainForm::JobGridCanSort(int col) {
 
 void TVelaMainForm::SortJobsbyClick() {
     for (const TJobColumnInfo& column : kJobColumns)
-        a_->sortItems[column.Caption]->setChecked(engine_->SortColumn == column.SortKey);
+        a_->sortItems[column.Caption]->setChecked(engine_->SortColumn == column.Column);
     a_->sortItems["Ascending"]->setChecked(!engine_->SortDescending);
     a_->sortItems["Descending"]->setChecked(engine_->SortDescending);
 }
 
 void TVelaMainForm::SortGridClick(const QString& item) {
     if (const std::optional<TJobColumn> c = JobColumnByCaption(Bytes(item)))
-        engine_->SortColumn = JobColumnInfo(*c).SortKey;
+        engine_->SortColumn = *c;
     if (item == "Descending") engine_->SortDescending = true;
     if (item == "Ascending") engine_->SortDescending = false;
     // The listing always shows the direction the menu ticks.

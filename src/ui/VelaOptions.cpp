@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,18 +11,11 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 #include <QSlider>
-#include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QToolBar>
 #include <QVBoxLayout>
-#include <cmath>
-#include <functional>
 #include <iostream>
-#include <optional>
-#include <vector>
 
 #include "data/ConfigBox.h"
 #include "platform/ByteString.h"
@@ -37,6 +29,7 @@
 #include "ui/VelaMain.h"
 #include "ui/VelaProgress.h"
 #include "ui/VelaProxy.h"
+#include "ui/WindowLayout.h"
 
 namespace tessaly::ui {
 
@@ -45,30 +38,10 @@ namespace {
 // The job listing's column that a stored sort number stands for; the listing sorts the
 // notes column by the key "Notes ".
 constexpr int kSortableColumns = kJobColumnCount;  // the index column sorts nothing
-constexpr int kDefaultSortColumn = 6;
-constexpr int kResetSortColumn = 5;
-
-std::string SortKeyOfColumn(int n) {
-    return kJobColumns[n].SortKey;
-}
-
-int ColumnOfSortKey(const std::string& key) {
-    const std::optional<TJobColumn> c = JobColumnBySortKey(key);
-    return c ? static_cast<int>(*c) : kResetSortColumn;
-}
+constexpr TJobColumn kResetSortColumn = TJobColumn::Relevancy;
 
 std::string Bytes(const QString& text, const std::string& like) {
     return ToBytesLike(text, like);
-}
-
-QRect ScreenArea() {
-    const QScreen* s = QGuiApplication::primaryScreen();
-    return s ? s->availableGeometry() : QRect(0, 0, 1024, 768);
-}
-
-// Half a pixel rounds to the even neighbour.
-int Centred(int screen, int size) {
-    return static_cast<int>(std::nearbyint((screen - size) / 2.0));
 }
 
 QSlider* MakeSlider(QWidget* parent, const char* name, int maximum, int small, int large,
@@ -91,25 +64,16 @@ QLabel* ValueLabel(QWidget* parent, const char* name) {
     return l;
 }
 
-// The search grid does not stretch, so the splitter keeps the height it is given once
-// the window is laid out; before that its sizes say nothing yet.
-void SetSearchGridHeight(QSplitter* splitter, int height) {
-    int total = 0;
-    for (int s : splitter->sizes())
-        total += s;
-    splitter->setSizes({height, splitter->isVisible() ? std::max(total - height, 1) : 400});
-}
-
-int SearchGridHeight(const QSplitter* splitter, int fallback) {
-    return splitter->isVisible() ? splitter->sizes().value(0, fallback) : fallback;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------- creation
 
 TOptionsForm::TOptionsForm(TVelaMainForm& main, TProxyForm* proxyForm, QWidget* parent)
-    : QDialog(parent), main_(main), proxy_(proxyForm) {
+    : QDialog(parent),
+      main_(main),
+      settings_(main.Settings()),
+      layouts_(main.Layouts()),
+      proxy_(proxyForm) {
     setObjectName("OptionsForm");
     setWindowTitle("Options");
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
@@ -144,32 +108,34 @@ void TOptionsForm::CreateVisualPage() {
     page->addWidget(group);
     page->addStretch();
     auto* g = new QVBoxLayout(group);
-    auto box = [&](const char* name, const char* caption, bool on) {
+    auto box = [&](const char* name, const char* caption, const TSetting<bool>& setting) {
         auto* c = new QCheckBox(caption, group);
         c->setObjectName(name);
-        c->setChecked(on);
+        c->setChecked(setting.Default);
         g->addWidget(c);
         connect(c, &QCheckBox::toggled, this, [this] { SyncMainOptions(); });
         return c;
     };
-    opYellow = box("opYellow", "Draw highlighted jobs background in yellow", true);
-    opHotLink = box("opHotLink", "Hotlink job titles to descriptions", false);
-    opKeepProgressOnTop = box("opKeepProgressOnTop", "Keep search progress window on top", true);
-    opKeepRemoteOnTop = box("opKeepRemoteOnTop", "Keep remote control on top while browsing", true);
-    opOptimizeCols = box("opOptimizeCols", "Auto-optimize column widths", true);
-    opRememberWindows = box("opRememberWindows", "Remember window size and position", true);
-    opRememberGrids = box("opRememberGrids", "Remember column order and width", true);
-    opOneRowPerOpening =
-        box("opOneRowPerOpening", "One row for a job found on several boards", true);
+    opYellow = box("opYellow", "Draw highlighted jobs background in yellow", options::Yellow);
+    opHotLink = box("opHotLink", "Hotlink job titles to descriptions", options::HotLink);
+    opKeepProgressOnTop =
+        box("opKeepProgressOnTop", "Keep search progress window on top", options::ProgressOnTop);
+    opKeepRemoteOnTop =
+        box("opKeepRemoteOnTop", "Keep remote control on top while browsing", options::RemoteOnTop);
+    opOptimizeCols = box("opOptimizeCols", "Auto-optimize column widths", options::OptimizeCols);
+    opRememberWindows =
+        box("opRememberWindows", "Remember window size and position", options::RememberWindows);
+    opRememberGrids =
+        box("opRememberGrids", "Remember column order and width", options::RememberGrids);
+    // Grouping takes effect in the next merge; the windows need not hear of it.
+    opOneRowPerOpening = new QCheckBox("One row for a job found on several boards", group);
+    opOneRowPerOpening->setObjectName("opOneRowPerOpening");
+    opOneRowPerOpening->setChecked(true);
+    g->addWidget(opOneRowPerOpening);
     ResetButton = new QPushButton("&Reset Settings", group);
     ResetButton->setObjectName("ResetButton");
     g->addWidget(ResetButton, 0, Qt::AlignRight);
 
-    connect(opYellow, &QCheckBox::clicked, this, [this] { opYellowClick(); });
-    connect(opHotLink, &QCheckBox::clicked, this, [this] { opHotLinkClick(); });
-    connect(opKeepProgressOnTop, &QCheckBox::clicked, this, [this] { opKeepProgressOnTopClick(); });
-    connect(opKeepRemoteOnTop, &QCheckBox::clicked, this, [this] { opKeepRemoteOnTopClick(); });
-    connect(opOptimizeCols, &QCheckBox::clicked, this, [this] { main_.FormResize(); });
     connect(ResetButton, &QPushButton::clicked, this, [this] { ResetButtonClick(); });
 }
 
@@ -200,13 +166,13 @@ void TOptionsForm::CreateSourcesPage() {
                             "Jobs 98 can retrieve per job source? ",
                             maximum),
                  0, 0, 1, 2);
-    MaxJobs = MakeSlider(maximum, "MaxJobs", kMaxJobsRule.Maximum, 25, 50, 25);
+    MaxJobs = MakeSlider(maximum, "MaxJobs", options::MaxJobs.High, 25, 50, 25);
     MaxJobsLabel = ValueLabel(maximum, "MaxJobsLabel");
     m->addWidget(MaxJobs, 1, 0);
     m->addWidget(MaxJobsLabel, 1, 1);
     page->addWidget(maximum);
 
-    MaxJobs->setValue(75);
+    MaxJobs->setValue(options::MaxJobs.Default);
     MaxJobsChange();
     connect(MaxJobs, &QSlider::valueChanged, this, [this] { MaxJobsChange(); });
     connect(CheckList, &QListWidget::currentItemChanged, this, [this] { CheckListClick(); });
@@ -230,7 +196,7 @@ void TOptionsForm::CreateConnectionPage() {
                             "that should be performed at once ?",
                             perf),
                  0, 0, 1, 2);
-    MaxThreads = MakeSlider(perf, "MaxThreads", kMaxThreadsRule.Maximum, 1, 4, 4);
+    MaxThreads = MakeSlider(perf, "MaxThreads", options::MaxThreads.High, 1, 4, 4);
     MaxThreadsLabel = ValueLabel(perf, "MaxThreadsLabel");
     p->addWidget(MaxThreads, 1, 0);
     p->addWidget(MaxThreadsLabel, 1, 1);
@@ -238,7 +204,7 @@ void TOptionsForm::CreateConnectionPage() {
                             "a pending online operation?",
                             perf),
                  2, 0, 1, 2);
-    TimeOut = MakeSlider(perf, "TimeOut", kTimeOutRule.Maximum, 5, 15, 15);
+    TimeOut = MakeSlider(perf, "TimeOut", options::TimeOut.High, 5, 15, 15);
     TimeOutLabel = ValueLabel(perf, "TimeOutLabel");
     p->addWidget(TimeOut, 3, 0);
     p->addWidget(TimeOutLabel, 3, 1);
@@ -256,8 +222,8 @@ void TOptionsForm::CreateConnectionPage() {
     page->addWidget(proxies);
     page->addStretch();
 
-    MaxThreads->setValue(8);
-    TimeOut->setValue(30);
+    MaxThreads->setValue(options::MaxThreads.Default);
+    TimeOut->setValue(options::TimeOut.Default);
     MaxThreadsChange();
     TimeOutChange();
     UseProxyClick();
@@ -329,7 +295,7 @@ std::string TOptionsForm::FileName() const {
 }
 
 TConfigBox& TOptionsForm::Store() {
-    return main_.Engine().Options;
+    return settings_.Store();
 }
 
 void TOptionsForm::FormCreate() {
@@ -337,9 +303,8 @@ void TOptionsForm::FormCreate() {
     // and the engine needed it before any window existed. The check boxes come first,
     // since laying out the grids fits them to the window only when "Auto-optimize column
     // widths" is ticked.
-    if (!Store().ReadString("Visual", "Yellow").empty()) LoadOptions();
-    const std::string width = Store().ReadString("MainForm", "Width");
-    if (ParseIntOr(width, 0) < 1)
+    if (options::Written(Store())) LoadOptions();
+    if (options::MainForm.Width.Read(Store()) < 1)
         ResetWindows();
     else
         RecallWindows();
@@ -359,7 +324,7 @@ void TOptionsForm::showEvent(QShowEvent* e) {
 }
 
 void TOptionsForm::FormShow() {
-    if (!Store().ReadString("Visual", "Yellow").empty()) LoadOptions();
+    if (options::Written(Store())) LoadOptions();
 }
 
 bool TOptionsForm::WriteStore() {
@@ -414,18 +379,14 @@ void TOptionsForm::ResetButtonClick() {
 
 void TOptionsForm::LoadOptions() {
     const TConfigBox& s = Store();
-    auto flag = [&](const char* section, const char* key) {
-        return s.ReadString(section, key) == "True";
-    };
-    opYellow->setChecked(flag("Visual", "Yellow"));
-    opHotLink->setChecked(flag("Visual", "HotLink"));
-    opKeepProgressOnTop->setChecked(flag("Visual", "ProgressOnTop"));
-    opKeepRemoteOnTop->setChecked(flag("Visual", "RemoteOnTop"));
-    opOptimizeCols->setChecked(flag("Visual", "OptimizeCols"));
-    opRememberGrids->setChecked(flag("Visual", "RememberGrids"));
-    opRememberWindows->setChecked(flag("Visual", "RememberWindows"));
-    // On until turned off: stores written before the option do not name it.
-    opOneRowPerOpening->setChecked(s.ReadString(kGroupingSection, kGroupingKey) != "False");
+    opYellow->setChecked(options::Yellow.Read(s));
+    opHotLink->setChecked(options::HotLink.Read(s));
+    opKeepProgressOnTop->setChecked(options::ProgressOnTop.Read(s));
+    opKeepRemoteOnTop->setChecked(options::RemoteOnTop.Read(s));
+    opOptimizeCols->setChecked(options::OptimizeCols.Read(s));
+    opRememberGrids->setChecked(options::RememberGrids.Read(s));
+    opRememberWindows->setChecked(options::RememberWindows.Read(s));
+    opOneRowPerOpening->setChecked(options::GroupsCrossPosts(s));
 
     fillingList_ = true;
     CheckList->clear();
@@ -433,7 +394,7 @@ void TOptionsForm::LoadOptions() {
     TVelaSourcesList& sites = main_.Sources();
     for (int i = 0; i < sites.Count(); ++i) {
         TVelaSource& site = sites[i];
-        site.EnabledChoice = s.ReadString("Sources", site.Title) != "Disabled";
+        site.EnabledChoice = options::SiteChosen(s, site.Title);
         if (!site.Enabled) continue;
         auto* item = new QListWidgetItem(FromBytes(site.Title));
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
@@ -445,25 +406,25 @@ void TOptionsForm::LoadOptions() {
     }
     fillingList_ = false;
 
-    MaxJobs->setValue(SliderPosition(s.ReadString("Connection", "MaxJobs"), kMaxJobsRule));
-    MaxThreads->setValue(SliderPosition(s.ReadString("Connection", "MaxThreads"), kMaxThreadsRule));
-    TimeOut->setValue(SliderPosition(s.ReadString("Connection", "TimeOut"), kTimeOutRule));
+    MaxJobs->setValue(options::MaxJobs.Read(s));
+    MaxThreads->setValue(options::MaxThreads.Read(s));
+    TimeOut->setValue(options::TimeOut.Read(s));
 
-    UseProxy->setChecked(flag("Connection", "UseProxy"));
+    UseProxy->setChecked(options::UseProxy.Read(s));
     if (UseProxy->isChecked() && proxy_) {
-        proxy_->ProxyAddress->setText(FromBytes(s.ReadString("Connection", "ProxyIP")));
-        proxy_->ProxyPort->setText(FromBytes(s.ReadString("Connection", "ProxyPort")));
-        proxy_->UseProxyAuthenticate->setChecked(flag("Connection", "UseProxyAuthenticate"));
+        proxy_->ProxyAddress->setText(FromBytes(options::ProxyIP.Read(s)));
+        proxy_->ProxyPort->setText(FromBytes(options::ProxyPort.Read(s)));
+        proxy_->UseProxyAuthenticate->setChecked(options::UseProxyAuthenticate.Read(s));
         if (proxy_->UseProxyAuthenticate->isChecked()) {
-            proxy_->ProxyUserName->setText(FromBytes(s.ReadString("Connection", "ProxyUsername")));
-            proxy_->ProxyPassword->setText(FromBytes(s.ReadString("Connection", "ProxyPassword")));
+            proxy_->ProxyUserName->setText(FromBytes(options::ProxyUsername.Read(s)));
+            proxy_->ProxyPassword->setText(FromBytes(options::ProxyPassword.Read(s)));
         }
     }
 
     // A stored name other than the three leaves no option selected and the browser as
     // it was detected.
     SelectBrowserOfControl();
-    const std::string stored = s.ReadString("Connection", "ActiveBrowser");
+    const std::string stored = options::ActiveBrowser.Read(s);
     browserGroup_->setExclusive(false);
     wNetscape->setChecked(stored == "Netscape");
     wMSIE->setChecked(stored == "MSIE");
@@ -478,8 +439,6 @@ void TOptionsForm::LoadOptions() {
     MaxJobsChange();
     MaxThreadsChange();
     TimeOutChange();
-    opKeepProgressOnTopClick();
-    opKeepRemoteOnTopClick();
     UseProxyClick();
     if (proxy_) proxy_->UseProxyAuthenticateClick();
     ChangeActiveBrowserClick();
@@ -490,91 +449,49 @@ void TOptionsForm::LoadOptions() {
 
 void TOptionsForm::SaveOptions() {
     TConfigBox& s = Store();
-    auto flag = [&](const char* key, const QCheckBox* box) {
-        s.WriteString("Visual", key, box->isChecked() ? "True" : "False");
-    };
-    flag("Yellow", opYellow);
-    flag("HotLink", opHotLink);
-    flag("ProgressOnTop", opKeepProgressOnTop);
-    flag("RemoteOnTop", opKeepRemoteOnTop);
-    flag("OptimizeCols", opOptimizeCols);
-    flag("RememberGrids", opRememberGrids);
-    flag("RememberWindows", opRememberWindows);
-    s.WriteString(kGroupingSection, kGroupingKey,
-                  opOneRowPerOpening->isChecked() ? "True" : "False");
+    options::Yellow.Write(s, opYellow->isChecked());
+    options::HotLink.Write(s, opHotLink->isChecked());
+    options::ProgressOnTop.Write(s, opKeepProgressOnTop->isChecked());
+    options::RemoteOnTop.Write(s, opKeepRemoteOnTop->isChecked());
+    options::OptimizeCols.Write(s, opOptimizeCols->isChecked());
+    options::RememberGrids.Write(s, opRememberGrids->isChecked());
+    options::RememberWindows.Write(s, opRememberWindows->isChecked());
+    options::GroupCrossPosts.Write(s, opOneRowPerOpening->isChecked() ? "True" : "False");
 
-    auto number = [&](const char* section, const char* key, int value) {
-        s.WriteString(section, key, std::to_string(value));
-    };
-    if (opRememberWindows->isChecked()) {
-        number("MainForm", "Width", main_.width());
-        number("MainForm", "Height", main_.height());
-        number("MainForm", "Top", main_.pos().y());
-        number("MainForm", "Left", main_.pos().x());
-        number("SearchGrid", "Height",
-               SearchGridHeight(main_.findChild<QSplitter*>("Splitter1"), searchGridHeight_));
-        const QWidget* p = main_.GetProgressForm();
-        number("ProgressForm", "Top", p->pos().y());
-        number("ProgressForm", "Left", p->pos().x());
-        number("ProgressForm", "Width", p->width());
-        number("ProgressForm", "Height", p->height());
-        if (const QWidget* w = main_.GetSponsorWindow()) {
-            number("SponsorForm", "Top", w->pos().y());
-            number("SponsorForm", "Left", w->pos().x());
-        }
-        if (const QWidget* w = main_.GetRemoteWindow()) {
-            number("RemoteForm", "Top", w->pos().y());
-            number("RemoteForm", "Left", w->pos().x());
-            number("RemoteForm", "Width", w->width());
-            number("RemoteForm", "Height", w->height());
-        }
-    }
-
+    // Every window and grid puts its own layout into the store.
+    if (opRememberWindows->isChecked()) layouts_.SaveWindows(s);
     if (opRememberGrids->isChecked()) {
-        auto lists = [&](const QTableView* grid, const TGridTable& t) {
-            const auto [order, sizes] = GridLayoutLists(grid, t);
-            s.WriteString(t.Section, "Order", order);
-            s.WriteString(t.Section, "Sizes", sizes);
-        };
-        lists(main_.GetSearchGrid(), kSearchGridTable);
-        lists(main_.GetJobGrid(), kJobGridTable);
-        if (main_.GetRemoteGrid()) lists(main_.GetRemoteGrid(), kRemoteGridTable);
-        number("JobGrid", "SortColumn", ColumnOfSortKey(main_.Engine().SortColumn));
-        s.WriteString("JobGrid", "SortDirection",
-                      main_.Engine().SortDescending ? "Descending" : "Ascending");
+        layouts_.SaveGrids(s);
+        options::SortColumn.Write(s, static_cast<int>(main_.Engine().SortColumn));
+        options::SortDirection.Write(s, main_.Engine().SortDescending ? "Descending" : "Ascending");
     }
 
     const TVelaSourcesList& sites = main_.Sources();
     for (int i = 0; i < sites.Count(); ++i)
-        if (sites[i].Enabled)
-            s.WriteString("Sources", sites[i].Title,
-                          sites[i].EnabledChoice ? "Enabled" : "Disabled");
+        if (sites[i].Enabled) options::WriteSiteChoice(s, sites[i].Title, sites[i].EnabledChoice);
 
-    number("Connection", "MaxJobs", MaxJobs->value());
-    number("Connection", "MaxThreads", MaxThreads->value());
-    number("Connection", "TimeOut", TimeOut->value());
+    options::MaxJobs.Write(s, MaxJobs->value());
+    options::MaxThreads.Write(s, MaxThreads->value());
+    options::TimeOut.Write(s, TimeOut->value());
     if (UseProxy->isChecked() && proxy_) {
-        s.WriteString("Connection", "UseProxy", "True");
-        auto text = [&](const char* key, const QLineEdit* e) {
-            s.WriteString("Connection", key, Bytes(e->text(), s.ReadString("Connection", key)));
+        options::UseProxy.Write(s, true);
+        auto text = [&](const TSetting<std::string>& setting, const QLineEdit* e) {
+            setting.Write(s, Bytes(e->text(), setting.Read(s)));
         };
-        text("ProxyIP", proxy_->ProxyAddress);
-        text("ProxyPort", proxy_->ProxyPort);
+        text(options::ProxyIP, proxy_->ProxyAddress);
+        text(options::ProxyPort, proxy_->ProxyPort);
+        options::UseProxyAuthenticate.Write(s, proxy_->UseProxyAuthenticate->isChecked());
         if (proxy_->UseProxyAuthenticate->isChecked()) {
-            s.WriteString("Connection", "UseProxyAuthenticate", "True");
-            text("ProxyUsername", proxy_->ProxyUserName);
-            text("ProxyPassword", proxy_->ProxyPassword);
-        } else {
-            s.WriteString("Connection", "UseProxyAuthenticate", "False");
+            text(options::ProxyUsername, proxy_->ProxyUserName);
+            text(options::ProxyPassword, proxy_->ProxyPassword);
         }
     } else {
         // The address typed earlier stays in the store for the next time.
-        s.WriteString("Connection", "UseProxy", "False");
+        options::UseProxy.Write(s, false);
     }
 
     SelectBrowserOfControl();
-    s.WriteString("Connection", "ActiveBrowser",
-                  std::string(BrowserName(main_.Browser().ActiveBrowser)));
+    options::ActiveBrowser.Write(s, std::string(BrowserName(main_.Browser().ActiveBrowser)));
 
     // The send-to-a-friend dialog writes these details too: the page's values replace
     // them only when they were edited here, so a newer entry from there is not lost.
@@ -591,89 +508,13 @@ void TOptionsForm::SaveOptions() {
 
 // ---------------------------------------------------------------- windows
 
-namespace {
-
-// One stored geometry value: where it is kept and how the window gives and takes it.
-struct TGeometryValue {
-    const char* Section;
-    const char* Key;
-    std::function<int()> Get;
-    std::function<void(int)> Set;
-};
-
-// `gridHeight` is the search grid's height while the window has not been laid out.
-std::vector<TGeometryValue> GeometryValues(TVelaMainForm& main, int& gridHeight) {
-    std::vector<TGeometryValue> v;
-    auto window = [&](QWidget* w, const char* section, bool withSize) {
-        if (withSize && std::string(section) == "MainForm") {
-            v.push_back({section, "Width", [w] { return w->width(); },
-                         [w](int x) { w->resize(x, w->height()); }});
-            v.push_back({section, "Height", [w] { return w->height(); },
-                         [w](int x) { w->resize(w->width(), x); }});
-        }
-        v.push_back({section, "Top", [w] { return w->pos().y(); },
-                     [w](int y) { w->move(w->pos().x(), y); }});
-        v.push_back({section, "Left", [w] { return w->pos().x(); },
-                     [w](int x) { w->move(x, w->pos().y()); }});
-        if (withSize && std::string(section) != "MainForm") {
-            v.push_back({section, "Width", [w] { return w->width(); },
-                         [w](int x) { w->resize(x, w->height()); }});
-            v.push_back({section, "Height", [w] { return w->height(); },
-                         [w](int x) { w->resize(w->width(), x); }});
-        }
-    };
-    window(&main, "MainForm", true);
-    QSplitter* splitter = main.findChild<QSplitter*>("Splitter1");
-    v.push_back({"SearchGrid", "Height", [&] { return SearchGridHeight(splitter, gridHeight); },
-                 [&gridHeight, splitter](int h) {
-                     gridHeight = h;
-                     SetSearchGridHeight(splitter, h);
-                 }});
-    window(main.GetProgressForm(), "ProgressForm", true);
-    if (main.GetSponsorWindow()) window(main.GetSponsorWindow(), "SponsorForm", false);
-    if (main.GetRemoteWindow()) window(main.GetRemoteWindow(), "RemoteForm", true);
-    return v;
-}
-
-}  // namespace
-
 void TOptionsForm::RecallWindows() {
-    for (const TGeometryValue& g : GeometryValues(main_, searchGridHeight_)) {
-        const std::optional<int32_t> n = ParseInt(Store().ReadString(g.Section, g.Key));
-        if (!n) {
-            ResetWindows();
-            return;
-        }
-        g.Set(*n);
-    }
+    if (!layouts_.RecallWindows(Store())) ResetWindows();
 }
 
 void TOptionsForm::ResetWindows() {
-    const QRect area = ScreenArea();
+    layouts_.ResetWindows();
     TVelaMainForm& m = main_;
-    m.resize(600, 450);
-    m.move(area.x() + Centred(area.width(), m.width()),
-           area.y() + Centred(area.height(), m.height()));
-    searchGridHeight_ = 82;
-    SetSearchGridHeight(m.findChild<QSplitter*>("Splitter1"), 82);
-    m.GetSearchGrid()->show();
-    m.findChild<QToolBar*>("ButtonsPanel")->show();
-
-    QWidget* p = m.GetProgressForm();
-    p->resize(450, 210);
-    const QPoint at = m.pos();
-    int left = at.x() + m.width() - 400;
-    if (left + 450 > area.x() + area.width()) left = area.x() + area.width() - 450 - 80;
-    p->move(left, at.y() + m.height() - 210 - 40);
-
-    if (QWidget* s = m.GetSponsorWindow()) {
-        const int l = at.x() - 80;
-        s->move(l < 0 ? 20 : l, s->pos().y() + 200);
-    }
-    if (QWidget* r = m.GetRemoteWindow())
-        r->move(area.x() + area.width() - r->width() - 80,
-                area.y() + area.height() - r->height() - 200);
-
     if (isVisible()) {
         // Windows kept on top come back above the main window; the dialog keeps the focus.
         for (QWidget* w : {static_cast<QWidget*>(m.GetProgressForm()), m.GetRemoteWindow()})
@@ -695,28 +536,13 @@ void TOptionsForm::RecallGrids() {
 
 void TOptionsForm::RecallGridsOrFail() {
     const TConfigBox& s = Store();
-    auto read = [&](const TGridTable& t, const char* key, const char* fallback) {
-        const std::string v = s.ReadString(t.Section, key);
-        return v.empty() ? std::string(fallback) : v;
-    };
-    struct TGrid {
-        QTableView* Grid;
-        const TGridTable& Table;
-    };
-    std::vector<TGrid> grids{{main_.GetSearchGrid(), kSearchGridTable},
-                             {main_.GetJobGrid(), kJobGridTable}};
-    if (main_.GetRemoteGrid()) grids.push_back({main_.GetRemoteGrid(), kRemoteGridTable});
-    for (const TGrid& g : grids) {
-        if (!ApplyGridLayout(g.Grid, g.Table, read(g.Table, "Order", g.Table.DefaultOrder),
-                             read(g.Table, "Sizes", g.Table.DefaultSizes)))
-            throw std::runtime_error("unreadable column layout");
-    }
-    const int sortColumn = ParseIntOr(s.ReadString("JobGrid", "SortColumn"), kDefaultSortColumn);
+    if (!layouts_.RecallGrids(s)) throw std::runtime_error("unreadable column layout");
+    const int sortColumn = options::SortColumn.Read(s);
     if (sortColumn < 0 || sortColumn >= kSortableColumns)
         throw std::runtime_error("no such sort column");
     TSearchEngine& engine = main_.Engine();
-    engine.SortColumn = SortKeyOfColumn(sortColumn);
-    engine.SortDescending = s.ReadString("JobGrid", "SortDirection") == "Descending";
+    engine.SortColumn = static_cast<TJobColumn>(sortColumn);
+    engine.SortDescending = options::SortDirection.Read(s) == "Descending";
 
     main_.SearchListToGrid();
     main_.Jobs().SortJobs(engine.SortColumn);
@@ -729,15 +555,12 @@ void TOptionsForm::RecallGridsOrFail() {
 }
 
 void TOptionsForm::ResetGrids() {
-    ResetGridLayout(main_.GetSearchGrid(), kSearchGridTable);
-    ResetGridLayout(main_.GetJobGrid(), kJobGridTable);
-    if (main_.GetRemoteGrid()) ResetGridLayout(main_.GetRemoteGrid(), kRemoteGridTable);
+    layouts_.ResetGrids();
     TSearchEngine& engine = main_.Engine();
-    engine.SortColumn = SortKeyOfColumn(kResetSortColumn);
+    engine.SortColumn = kResetSortColumn;
     engine.SortDescending = false;
     main_.GetJobGrid()->horizontalHeader()->setSortIndicator(
-        main_.GetJobGrid()->ColumnOf(static_cast<TJobColumn>(kResetSortColumn)),
-        Qt::AscendingOrder);
+        main_.GetJobGrid()->ColumnOf(kResetSortColumn), Qt::AscendingOrder);
     main_.FormResize();
     engine.StartGridTimer();
     if (main_.OnRemoteLayout) main_.OnRemoteLayout();
@@ -746,17 +569,18 @@ void TOptionsForm::ResetGrids() {
 // ---------------------------------------------------------------- control handlers
 
 void TOptionsForm::MaxJobsChange() {
-    if (MaxJobs->value() < kMaxJobsRule.Lowest) MaxJobs->setValue(kMaxJobsRule.Lowest);
+    if (MaxJobs->value() < options::MaxJobs.Low) MaxJobs->setValue(options::MaxJobs.Low);
     MaxJobsLabel->setText(QString::number(MaxJobs->value()) + " jobs");
 }
 
 void TOptionsForm::MaxThreadsChange() {
-    if (MaxThreads->value() < kMaxThreadsRule.Lowest) MaxThreads->setValue(kMaxThreadsRule.Lowest);
+    if (MaxThreads->value() < options::MaxThreads.Low)
+        MaxThreads->setValue(options::MaxThreads.Low);
     MaxThreadsLabel->setText(QString::number(MaxThreads->value()) + " tasks");
 }
 
 void TOptionsForm::TimeOutChange() {
-    if (TimeOut->value() < kTimeOutRule.Lowest) TimeOut->setValue(kTimeOutRule.Lowest);
+    if (TimeOut->value() < options::TimeOut.Low) TimeOut->setValue(options::TimeOut.Low);
     TimeOutLabel->setText(QString::number(TimeOut->value()) + " secs");
 }
 
@@ -766,38 +590,6 @@ void TOptionsForm::UseProxyClick() {
 
 void TOptionsForm::ProxySettingsButtonClick() {
     if (proxy_) main_.ExecDialog(proxy_);
-}
-
-void TOptionsForm::SetStayOnTop(QWidget* window, bool on) {
-    if (!window) return;
-    if (auto* progress = dynamic_cast<TProgressForm*>(window)) {
-        progress->SetStayOnTop(on);
-        return;
-    }
-    if (static_cast<bool>(window->windowFlags() & Qt::WindowStaysOnTopHint) == on) return;
-    const bool visible = window->isVisible();
-    window->setWindowFlag(Qt::WindowStaysOnTopHint, on);
-    if (visible) window->show();  // changing the flag hides the window
-}
-
-void TOptionsForm::opKeepProgressOnTopClick() {
-    SyncMainOptions();
-    SetStayOnTop(main_.GetProgressForm(), opKeepProgressOnTop->isChecked());
-}
-
-void TOptionsForm::opKeepRemoteOnTopClick() {
-    SyncMainOptions();
-    SetStayOnTop(main_.GetRemoteWindow(), opKeepRemoteOnTop->isChecked());
-}
-
-void TOptionsForm::opYellowClick() {
-    SyncMainOptions();
-    main_.GetJobGrid()->viewport()->update();
-    if (main_.GetRemoteGrid()) main_.GetRemoteGrid()->viewport()->update();
-}
-
-void TOptionsForm::opHotLinkClick() {
-    opYellowClick();
 }
 
 void TOptionsForm::SelectBrowserOfControl() {
@@ -853,7 +645,7 @@ void TOptionsForm::BrowseClick() {
 }
 
 void TOptionsForm::SyncMainOptions() {
-    TMainOptions& o = main_.Options();
+    TMainOptions o;
     o.YellowHighlight = opYellow->isChecked();
     o.HotlinkTitles = opHotLink->isChecked();
     o.AutoOptimize = opOptimizeCols->isChecked();
@@ -861,6 +653,7 @@ void TOptionsForm::SyncMainOptions() {
     o.RemoteOnTop = opKeepRemoteOnTop->isChecked();
     o.RememberWindows = opRememberWindows->isChecked();
     o.RememberGrids = opRememberGrids->isChecked();
+    settings_.Apply(o);
 }
 
 }  // namespace tessaly::ui

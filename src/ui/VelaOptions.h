@@ -3,8 +3,8 @@
 // and edited here, and written back on "&Apply" and when the program ends.
 //
 // The store is the search engine's `Options` box, so the engine reads the per-site
-// choices and the connection values from the same place; the main window reads the
-// check boxes through its TMainOptions, which this dialog keeps in step.
+// choices and the connection values from the same place. The check boxes take effect
+// at once: the dialog applies them to the live settings, which the windows listen to.
 #pragma once
 
 #include <QDialog>
@@ -27,6 +27,7 @@ class QTableWidget;
 
 namespace tessaly {
 class TConfigBox;
+class TLiveSettings;
 class TVelaSource;
 }  // namespace tessaly
 
@@ -34,6 +35,7 @@ namespace tessaly::ui {
 
 class TVelaMainForm;
 class TProxyForm;
+class TLayoutKeeper;
 
 class TOptionsForm : public QDialog {
   public:
@@ -67,10 +69,6 @@ class TOptionsForm : public QDialog {
     void TimeOutChange();
     void UseProxyClick();
     void ProxySettingsButtonClick();
-    void opKeepProgressOnTopClick();
-    void opKeepRemoteOnTopClick();
-    void opYellowClick();
-    void opHotLinkClick();
     void ChangeActiveBrowserClick();
     void CheckListClick();
     void CheckListClickCheck(QListWidgetItem* item);
@@ -109,20 +107,20 @@ class TOptionsForm : public QDialog {
     void CreateConnectionPage();
     void CreateBrowserPage();
     void CreateUserPage();
-    // The main window reads these through its TMainOptions.
+    // The check boxes to the live settings, applied.
     void SyncMainOptions();
     void SelectBrowserOfControl();
-    void SetStayOnTop(QWidget* window, bool on);
     TVelaSource* SiteOfItem(const QListWidgetItem* item);
     // Writes the store to options.box; false (after telling the user) when it cannot.
     bool WriteStore();
     void RecallGridsOrFail();
 
     TVelaMainForm& main_;
+    TLiveSettings& settings_;
+    const TLayoutKeeper& layouts_;
     TProxyForm* proxy_;
     QButtonGroup* browserGroup_;
-    bool fillingList_ = false;   // items set by the program, not clicked by the user
-    int searchGridHeight_ = 82;  // the search grid's height until the window is laid out
+    bool fillingList_ = false;  // items set by the program, not clicked by the user
 };
 
 }  // namespace tessaly::ui

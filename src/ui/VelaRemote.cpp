@@ -602,7 +602,7 @@ void TRemoteForm::JobMenuPopup() {
 void TRemoteForm::SortJobsbyClick() {
     const TSearchEngine& engine = main_.Engine();
     for (const TJobColumnInfo& c : kJobColumns)
-        MenuItem(SortItemName(c).toUtf8().constData())->setChecked(engine.SortColumn == c.SortKey);
+        MenuItem(SortItemName(c).toUtf8().constData())->setChecked(engine.SortColumn == c.Column);
     MenuItem("Ascending")->setChecked(!engine.SortDescending);
     MenuItem("Descending")->setChecked(engine.SortDescending);
 }

@@ -58,7 +58,7 @@ TUpdateForm::TUpdateForm(TSearchEngine& engine, QWidget* parent)
         // The new sites take the user's choices, as they do when the program loads them.
         for (int i = 0; i < engine_.Sources.Count(); ++i) {
             TVelaSource& site = engine_.Sources[i];
-            site.EnabledChoice = engine_.Options.ReadString("Sources", site.Title) != "Disabled";
+            site.EnabledChoice = options::SiteChosen(engine_.Options, site.Title);
         }
         if (OnSourcesChanged) OnSourcesChanged();
     };

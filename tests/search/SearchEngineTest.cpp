@@ -417,7 +417,7 @@ TEST_F(SearchEngine, CuttingAHugePageStopsAtTheSiteLimitAndAtAStop) {
     TSearchEngine& e = Start();
     e.MMNewClick();
     ASSERT_TRUE(RunToIdle(e));
-    EXPECT_EQ(Row(e, "Huge Jobs")->Found, IntToStr(kMaxJobsHigh));
+    EXPECT_EQ(Row(e, "Huge Jobs")->Found, IntToStr(options::MaxJobs.High));
     EXPECT_EQ(Row(e, "Huge Jobs")->Kept, "25");
 
     TVelaSource* huge = nullptr;

@@ -307,7 +307,7 @@ class OptionsFormTest : public QObject {
             QVERIFY(Child<TJobGrid>(f, "JobGrid")
                         ->isColumnHidden(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "JobIndex")));
             // The listing sorts by the stored column and direction.
-            QCOMPARE(f.Engine().SortColumn, std::string("Title "));
+            QCOMPARE(f.Engine().SortColumn, TJobColumn::Title);
             QVERIFY(f.Engine().SortDescending);
             QStringList titles = w.Titles();
             QStringList sorted = titles;
@@ -335,19 +335,19 @@ class OptionsFormTest : public QObject {
             QCOMPARE(Child<TJobGrid>(f, "JobGrid")
                          ->columnWidth(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ")),
                      140);
-            QCOMPARE(f.Engine().SortColumn, std::string("Relevancy "));
+            QCOMPARE(f.Engine().SortColumn, TJobColumn::Relevancy);
             QVERIFY(!f.Engine().SortDescending);
         }
         // A sort column the listing does not have resets the layout as well.
         WriteOptions(home, {{"JobGrid", "SortColumn", "7"}});
         TWindow w(home, false);
         Start(w);
-        QCOMPARE(w->Engine().SortColumn, std::string("Relevancy "));
+        QCOMPARE(w->Engine().SortColumn, TJobColumn::Relevancy);
         // Missing, the sort column is the notes column.
         WriteOptions(home, {});
         TWindow w2(home, false);
         Start(w2);
-        QCOMPARE(w2->Engine().SortColumn, std::string("Notes "));
+        QCOMPARE(w2->Engine().SortColumn, TJobColumn::Notes);
     }
 
     void storedGeometryIsAppliedWholeOrNotAtAll() {
@@ -442,7 +442,7 @@ class OptionsFormTest : public QObject {
                  (QStringList{" ", "Job ", "Relevancy ", "Notes ", "RemoteIndex", ""}));
         QCOMPARE(remoteGrid.columnWidth(1), 100);
         QCOMPARE(remoteLayouts, 2);
-        QCOMPARE(f.Engine().SortColumn, std::string("Relevancy "));
+        QCOMPARE(f.Engine().SortColumn, TJobColumn::Relevancy);
         const TConfigBox box = ReadOptions(home);
         QCOMPARE(box.ReadString("Remote", "Order"), std::string("0,1,2,3,4,"));
         QCOMPARE(box.ReadString("Remote", "Sizes"), std::string("26,100,20,70,"));
@@ -606,8 +606,7 @@ class OptionsFormTest : public QObject {
             o.opOneRowPerOpening->click();
             o.OKButton->click();
         });
-        QCOMPARE(ReadOptions(home).ReadString(kGroupingSection, kGroupingKey),
-                 std::string("False"));
+        QCOMPARE(options::GroupCrossPosts.Text(ReadOptions(home)), std::string("False"));
         QVERIFY(!f.Engine().GroupsOpenings());
     }
 

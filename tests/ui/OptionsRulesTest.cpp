@@ -1,8 +1,10 @@
 // The value rules of the options dialog.
 #include <QtTest>
 
+#include "data/Settings.h"
 #include "ui/OptionsRules.h"
 
+using namespace tessaly;
 using namespace tessaly::ui;
 using TList = std::vector<int>;
 
@@ -11,13 +13,13 @@ class OptionsRulesTest : public QObject {
 
   private slots:
     void slidersHoldStoredValuesWithinTheirRules() {
-        QCOMPARE(SliderPosition("2", kMaxThreadsRule), 4);    // raised to the lowest
-        QCOMPARE(SliderPosition("", kMaxJobsRule), 75);       // missing
-        QCOMPARE(SliderPosition("soon", kTimeOutRule), 45);   // not a number
-        QCOMPARE(SliderPosition("1000", kMaxJobsRule), 250);  // held at the maximum
-        QCOMPARE(SliderPosition("-30", kTimeOutRule), 15);
-        QCOMPARE(SliderPosition("8", kMaxThreadsRule), 8);
-        QCOMPARE(SliderPosition("99999999999", kMaxThreadsRule), 16);  // past 32 bits
+        QCOMPARE(options::MaxThreads.FromText("2"), 4);    // raised to the lowest
+        QCOMPARE(options::MaxJobs.FromText(""), 75);       // missing
+        QCOMPARE(options::TimeOut.FromText("soon"), 45);   // not a number
+        QCOMPARE(options::MaxJobs.FromText("1000"), 250);  // held at the maximum
+        QCOMPARE(options::TimeOut.FromText("-30"), 15);
+        QCOMPARE(options::MaxThreads.FromText("8"), 8);
+        QCOMPARE(options::MaxThreads.FromText("99999999999"), 16);  // past 32 bits
     }
 
     void columnOrdersFillFromTheirOwnPositions() {

@@ -442,7 +442,7 @@ class RemoteFormTest : public QObject {
         r.MenuItem("byTitle")->trigger();
         QCOMPARE(Titles(r), (QStringList{"Alpha", "Bravo", "Charlie", "Delta"}));
         QCOMPARE(w.Titles(), Titles(r));
-        QCOMPARE(f.Engine().SortColumn, std::string("Title "));
+        QCOMPARE(f.Engine().SortColumn, TJobColumn::Title);
         QCOMPARE(r.JobGrid->currentRow(), RowOf(r, "Bravo"));
 
         r.MenuItem("Descending")->trigger();
