@@ -497,9 +497,10 @@ TEST(Interrupt, CtrlCWhileTheRunStartsAbortsAndSavesTheSearch) {
         ASSERT_TRUE(WIFEXITED(status)) << args.back() << ": ended by signal " << WTERMSIG(status);
         EXPECT_EQ(WEXITSTATUS(status), 3) << args.back();
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(6));
-        if (args.back() == "welder")
+        if (args.back() == "welder") {
             EXPECT_NE(ReadFileBytes(out).find("Search Aborted."), std::string::npos)
                 << ReadFileBytes(out);
+        }
     }
     EXPECT_TRUE(FileExists(JoinPath(home.Path(), "searches/velares~1.tbl")));
 }

@@ -221,7 +221,9 @@ TEST_F(DefsCheck, KeyLinesTheLoaderRefusesAreReportedAsSuch) {
         const std::string path = Write(lines);
         auto r = RunArgs({"defs", "check", path});
         EXPECT_NE(r.out.str().find(c.says), std::string::npos) << c.key << "\n" << r.out.str();
-        if (c.refused) EXPECT_EQ(r.status, kExitFailed) << c.key << "\n" << r.out.str();
+        if (c.refused) {
+            EXPECT_EQ(r.status, kExitFailed) << c.key << "\n" << r.out.str();
+        }
         TVelaSourcesList list;
         bool threw = false;
         try {
@@ -251,7 +253,9 @@ TEST_F(DefsCheck, ABlockScriptThatLengthensThePageIsReported) {
         auto r = CheckWith(c.key, c.script);
         const bool warned = r.out.str().find("holds its own search text") != std::string::npos;
         EXPECT_EQ(warned, c.warned) << c.key << " " << c.script << "\n" << r.out.str();
-        if (c.warned) EXPECT_EQ(r.status, kExitFailed);
+        if (c.warned) {
+            EXPECT_EQ(r.status, kExitFailed);
+        }
     }
 }
 

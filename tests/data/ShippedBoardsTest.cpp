@@ -75,8 +75,12 @@ TEST_F(ShippedBoards, FiveEnabledBoardsOverOneVocabulary) {
         // One request per search: the boards are never paged through.
         EXPECT_FALSE(s.MultiplePages) << title;
         // A list of codes, when there is one, covers every master entry.
-        if (!s.Regions.empty()) EXPECT_EQ(s.Regions.size(), list.MRegions.size()) << title;
-        if (!s.Categories.empty()) EXPECT_EQ(s.Categories.size(), list.MCategories.size()) << title;
+        if (!s.Regions.empty()) {
+            EXPECT_EQ(s.Regions.size(), list.MRegions.size()) << title;
+        }
+        if (!s.Categories.empty()) {
+            EXPECT_EQ(s.Categories.size(), list.MCategories.size()) << title;
+        }
     }
     // The command line's defaults (the first entries) ask every board.
     EXPECT_EQ(list.MRegions.front(), "Anywhere");

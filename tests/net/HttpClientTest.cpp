@@ -494,7 +494,7 @@ TEST(HttpClientFailure, ServerClosingWithoutAnyAnswerFails) {
     f = Fetch(client);
     EXPECT_EQ(f.errorCode, 404);
     // One byte is an answer: a headerless document of that byte.
-    TTestHttpServer terse([](const TRequest&) { return TTestHttpServer::TAnswer{"x"}; });
+    TTestHttpServer terse([](const TRequest&) { return TTestHttpServer::TAnswer{"x", {}}; });
     client.URL = terse.Url();
     f = Fetch(client);
     EXPECT_EQ(f.errorCode, -1) << f.message;

@@ -116,9 +116,10 @@ TEST(UnicodeCase, LatinGreekCyrillic) {
     // Every mapped letter maps back, but for the two whose lower case is a plain letter.
     for (char32_t c = 0x41; c < 0x1F00; ++c) {
         const char32_t l = UnicodeLower(c);
-        if (l != c && c != 0x0130 && c != 0x1E9E)
+        if (l != c && c != 0x0130 && c != 0x1E9E) {
             EXPECT_EQ(static_cast<uint32_t>(UnicodeUpper(l)), static_cast<uint32_t>(c))
                 << std::hex << static_cast<uint32_t>(c);
+        }
     }
 }
 

@@ -189,8 +189,9 @@ TEST_F(BannerTest, ClickWithCookieAsksTheAdServer) {
     ASSERT_TRUE(WaitFor([&] { return clicks_.size() == 1; }));
     EXPECT_EQ(clicks_[0], server_->Url("/landing"));
     for (auto& r : server_->Requests())
-        if (r.requestLine.find("/click") != std::string::npos)
+        if (r.requestLine.find("/click") != std::string::npos) {
             EXPECT_EQ(r.Header("Cookie"), "ad=42");
+        }
     EXPECT_EQ(Fetches("/click"), 1);
 }
 
