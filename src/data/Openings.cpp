@@ -13,7 +13,8 @@ namespace {
 
 // What each byte below 128 is to the splitter: a word's character (its lower case), or
 // one of these.
-constexpr char kBreak = 0, kMark = 1, kSkip = 2, kAnd = 3;
+// A word's characters are all above kSkip, so that a run of them is one compare a byte.
+constexpr char kBreak = 0, kMark = 1, kAnd = 2, kSkip = 3;
 constexpr auto kAscii = [] {
     std::array<char, 256> t{};  // bytes from 128 on are read as UTF-8 (kBreak here)
     for (int c = 0; c < 128; ++c) {
@@ -88,16 +89,19 @@ class TWords {
         const size_t n = s.size();
         for (size_t i = 0; i < n;) {
             char kind = kAscii[static_cast<unsigned char>(s[i])];
-            if (kind > kAnd) {
+            if (kind > kSkip) {
                 // A run of ASCII letters and digits, the bulk of every text, in registers.
                 begin();
                 char* p = out + used;
+                const char* q = s.data() + i;
+                const char* const end = s.data() + n;
                 do {
                     *p = kind;  // a skipped mark is overwritten by the next character
                     p += kind != kSkip;
-                    if (++i == n) break;
-                    kind = kAscii[static_cast<unsigned char>(s[i])];
-                } while (kind > kAnd || kind == kSkip);
+                    if (++q == end) break;
+                    kind = kAscii[static_cast<unsigned char>(*q)];
+                } while (kind >= kSkip);
+                i = static_cast<size_t>(q - s.data());
                 used = static_cast<size_t>(p - out);
                 continue;
             }
