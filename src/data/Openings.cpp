@@ -249,6 +249,27 @@ void LocationWords(TWords& w) {
     }
 }
 
+// A fast hash of a text, eight bytes a step: equal hashes are checked anyway.
+uint64_t HashPrint(std::string_view s) {
+    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    uint64_t h = s.size() * kMul;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        h = (((h << 5) | (h >> 59)) ^ w) * kMul;
+    }
+    if (i < s.size()) {
+        uint64_t w = 0;
+        std::memcpy(&w, s.data() + i, s.size() - i);
+        h = (((h << 5) | (h >> 59)) ^ w) * kMul;
+    }
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 29;
+    return h;
+}
+
 // Appends the fingerprint to `out`, or nothing when the job has none.
 void AppendFingerprint(std::string& out, std::string_view title, std::string_view company,
                        std::string_view location) {
@@ -271,30 +292,20 @@ void AppendFingerprint(std::string& out, std::string_view title, std::string_vie
     }
     words.AppendTo(out);
     out += '\x1f';
-    words.Split(location);
-    LocationWords(words);
-    words.AppendTo(out);
-}
-
-// A fast hash of a fingerprint, eight bytes a step: equal hashes are checked anyway.
-uint64_t HashPrint(std::string_view s) {
-    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
-    uint64_t h = s.size() * kMul;
-    size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        uint64_t w;
-        std::memcpy(&w, s.data() + i, 8);
-        h = (((h << 5) | (h >> 59)) ^ w) * kMul;
+    // A listing names the same few places over and over: their words are kept.
+    struct TPlace {
+        std::string text, words;
+    };
+    thread_local std::array<TPlace, 64> places;  // the empty text's words are empty
+    TPlace& place = places[HashPrint(location) % places.size()];
+    if (place.text != location) {
+        words.Split(location);
+        LocationWords(words);
+        place.text = location;
+        place.words.clear();
+        words.AppendTo(place.words);
     }
-    if (i < s.size()) {
-        uint64_t w = 0;
-        std::memcpy(&w, s.data() + i, s.size() - i);
-        h = (((h << 5) | (h >> 59)) ^ w) * kMul;
-    }
-    h ^= h >> 32;
-    h *= 0xD6E8FEB86659FD93ull;
-    h ^= h >> 29;
-    return h;
+    out += place.words;
 }
 
 }  // namespace
