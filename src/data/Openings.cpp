@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
+#include <cstring>
 
 #include "platform/ByteString.h"
 #include "platform/UnicodeCase.h"
@@ -13,7 +13,8 @@ namespace {
 
 // What each byte below 128 is to the splitter: a word's character (its lower case), or
 // one of these.
-constexpr char kBreak = 0, kMark = 1, kSkip = 2, kAnd = 3;
+// A word's characters are all above kSkip, so that a run of them is one compare a byte.
+constexpr char kBreak = 0, kMark = 1, kAnd = 2, kSkip = 3;
 constexpr auto kAscii = [] {
     std::array<char, 256> t{};  // bytes from 128 on are read as UTF-8 (kBreak here)
     for (int c = 0; c < 128; ++c) {
@@ -38,7 +39,7 @@ class TWords {
     size_t Count() const { return words_.size(); }
     std::string_view operator[](size_t i) const {
         const TWord& w = words_[i];
-        return w.swapped.data() ? w.swapped : std::string_view(buf_).substr(w.at, w.size);
+        return w.swapped.data() ? w.swapped : std::string_view(buf_.data() + w.at, w.size);
     }
     // A bracket, dash, comma, slash, bar or colon stood before the word.
     bool Marked(size_t i) const { return words_[i].marked; }
@@ -48,9 +49,19 @@ class TWords {
     void Drop(size_t n) { words_.resize(words_.size() - n); }
 
     void AppendTo(std::string& out, size_t from = 0) const {
+        if (from >= words_.size()) return;
+        size_t size = words_.size() - from - 1;
+        for (size_t i = from; i < words_.size(); ++i)
+            size += (*this)[i].size();
+        // One resize and plain copies: this runs for every field of every job merged.
+        const size_t at = out.size();
+        out.resize(at + size);
+        char* p = out.data() + at;
         for (size_t i = from; i < words_.size(); ++i) {
-            if (i > from) out += ' ';
-            out += (*this)[i];
+            if (i > from) *p++ = ' ';
+            const std::string_view w = (*this)[i];
+            std::memcpy(p, w.data(), w.size());
+            p += w.size();
         }
     }
 
@@ -78,15 +89,19 @@ class TWords {
         const size_t n = s.size();
         for (size_t i = 0; i < n;) {
             char kind = kAscii[static_cast<unsigned char>(s[i])];
-            if (kind > kAnd) {
+            if (kind > kSkip) {
                 // A run of ASCII letters and digits, the bulk of every text, in registers.
                 begin();
                 char* p = out + used;
+                const char* q = s.data() + i;
+                const char* const end = s.data() + n;
                 do {
-                    if (kind != kSkip) *p++ = kind;
-                    if (++i == n) break;
-                    kind = kAscii[static_cast<unsigned char>(s[i])];
-                } while (kind > kAnd || kind == kSkip);
+                    *p = kind;  // a skipped mark is overwritten by the next character
+                    p += kind != kSkip;
+                    if (++q == end) break;
+                    kind = kAscii[static_cast<unsigned char>(*q)];
+                } while (kind >= kSkip);
+                i = static_cast<size_t>(q - s.data());
                 used = static_cast<size_t>(p - out);
                 continue;
             }
@@ -160,9 +175,12 @@ bool In(std::string_view w, const auto& list) {
 }
 
 void TitleWords(TWords& w) {
-    for (size_t i = 0; i < w.Count(); ++i)
+    for (size_t i = 0; i < w.Count(); ++i) {
+        const std::string_view word = w[i];
+        if (word.size() < 2 || word.size() > 4) continue;  // no abbreviation is
         for (const auto& p : kTitleWords)
-            if (w[i] == p.from) w.Replace(i, p.to);
+            if (word == p.from) w.Replace(i, p.to);
+    }
     if (w.Count() > 1 && w[w.Count() - 1] == "remote" && w.Marked(w.Count() - 1)) w.Drop(1);
 }
 
@@ -231,33 +249,63 @@ void LocationWords(TWords& w) {
     }
 }
 
+// A fast hash of a text, eight bytes a step: equal hashes are checked anyway.
+uint64_t HashPrint(std::string_view s) {
+    constexpr uint64_t kMul = 0x9E3779B97F4A7C15ull;
+    uint64_t h = s.size() * kMul;
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        h = (((h << 5) | (h >> 59)) ^ w) * kMul;
+    }
+    if (i < s.size()) {
+        uint64_t w = 0;
+        std::memcpy(&w, s.data() + i, s.size() - i);
+        h = (((h << 5) | (h >> 59)) ^ w) * kMul;
+    }
+    h ^= h >> 32;
+    h *= 0xD6E8FEB86659FD93ull;
+    h ^= h >> 29;
+    return h;
+}
+
+// Appends the fingerprint to `out`, or nothing when the job has none.
 void AppendFingerprint(std::string& out, std::string_view title, std::string_view company,
                        std::string_view location) {
     thread_local TWords words;
-    out.clear();
+    const size_t start = out.size();
     words.Split(company);
     const size_t from = CompanyWords(words);
     words.AppendTo(out, from);
-    if (out.empty() || In(std::string_view(out), kNoCompany)) {
-        out.clear();
+    const std::string_view name = std::string_view(out).substr(start);
+    if (name.empty() || In(name, kNoCompany)) {
+        out.resize(start);
         return;
     }
     out += '\x1f';
     words.Split(title);
     TitleWords(words);
     if (words.Count() == 0) {
-        out.clear();
+        out.resize(start);
         return;
     }
     words.AppendTo(out);
     out += '\x1f';
-    words.Split(location);
-    LocationWords(words);
-    words.AppendTo(out);
-}
-
-void AppendFingerprint(std::string& out, const TVelaJob& job) {
-    AppendFingerprint(out, job.Title, job.Company, job.Location);
+    // A listing names the same few places over and over: their words are kept.
+    struct TPlace {
+        std::string text, words;
+    };
+    thread_local std::array<TPlace, 64> places;  // the empty text's words are empty
+    TPlace& place = places[HashPrint(location) % places.size()];
+    if (place.text != location) {
+        words.Split(location);
+        LocationWords(words);
+        place.text = location;
+        place.words.clear();
+        words.AppendTo(place.words);
+    }
+    out += place.words;
 }
 
 }  // namespace
@@ -278,9 +326,16 @@ std::string SourceWithAlsoOn(const TVelaJob& job) {
     return job.Source + " +" + IntToStr(static_cast<int64_t>(job.AlsoOn.size()));
 }
 
-TOpeningIndex::TPrinted TOpeningIndex::Print(TVelaJob& job, std::string& scratch) {
-    AppendFingerprint(scratch, job);
-    return {&job, std::hash<std::string_view>{}(scratch), !scratch.empty()};
+TOpeningIndex::TPrinted TOpeningIndex::Print(TVelaJob& job) {
+    const size_t at = prints_.size();
+    AppendFingerprint(prints_, job.Title, job.Company, job.Location);
+    const auto size = static_cast<uint32_t>(prints_.size() - at);
+    return {&job, HashPrint(std::string_view(prints_).substr(at, size)), static_cast<uint32_t>(at),
+            size};
+}
+
+std::string_view TOpeningIndex::PrintOf(const TPrinted& job) const {
+    return std::string_view(prints_).substr(job.at, job.size);
 }
 
 TOpeningIndex::TOpeningIndex(size_t rows, const TJobs& incoming) : incomingJobs_(incoming) {
@@ -294,10 +349,11 @@ TOpeningIndex::TOpeningIndex(size_t rows, const TJobs& incoming) : incomingJobs_
     last_.reserve(expected);
     listed_.reserve(rows);
     incoming_.reserve(incoming.size());
+    prints_.reserve(expected * 48);
 }
 
 void TOpeningIndex::Note(TVelaJob& row) {
-    listed_.push_back(Print(row, print_));
+    listed_.push_back(Print(row));
 }
 
 void TOpeningIndex::Seal() {
@@ -309,18 +365,19 @@ void TOpeningIndex::Seal() {
         Insert(listed_[i]);
     }
     listed_ = {};
+    PrintIncoming();
 }
 
-void TOpeningIndex::PrintAhead(size_t position) {
-    // The merge reads each job's texts just before: a job printed now is still cached.
+void TOpeningIndex::PrintIncoming() {
+    // All in one pass, ahead of the merge: interleaved with its lookups of the known
+    // jobs, printing would keep their cache misses from overlapping.
+    for (const auto& job : incomingJobs_)
+        incoming_.push_back(job ? Print(*job) : TPrinted{nullptr, 0, 0, 0});
+}
+
+void TOpeningIndex::FetchAhead(size_t position) const {
     constexpr size_t kAhead = 8;
-    const size_t until = std::min(position + kAhead, incomingJobs_.size() - 1);
-    while (incoming_.size() <= until) {
-        // A job the merge freed as an exact duplicate is never asked about.
-        const auto& job = incomingJobs_[incoming_.size()];
-        incoming_.push_back(job ? Print(*job, print_) : TPrinted{nullptr, 0, false});
-        Prefetch(incoming_.back());
-    }
+    if (position + kAhead < incoming_.size()) Prefetch(incoming_[position + kAhead]);
 }
 
 void TOpeningIndex::Prefetch(const TPrinted& job) const {
@@ -330,22 +387,17 @@ void TOpeningIndex::Prefetch(const TPrinted& job) const {
 TOpeningIndex::TSlot& TOpeningIndex::Find(const TPrinted& job) {
     const size_t mask = slots_.size() - 1;
     const auto tag = static_cast<uint32_t>(job.hash >> 32);
-    bool printed = false;
     for (size_t k = job.hash & mask;; k = (k + 1) & mask) {
         TSlot& s = slots_[k];
         if (s.first == kEnd) return s;
-        if (s.tag != tag) continue;
-        if (!printed) AppendFingerprint(print_, *job.job);
-        printed = true;
-        AppendFingerprint(check_, *rows_[s.first]);
-        if (check_ == print_) return s;
+        if (s.tag == tag && PrintOf(rows_[s.first]) == PrintOf(job)) return s;
     }
 }
 
 void TOpeningIndex::Insert(const TPrinted& job) {
-    if (!job.printable) return;
+    if (job.size == 0) return;
     const auto at = static_cast<uint32_t>(rows_.size());
-    rows_.push_back(job.job);
+    rows_.push_back(job);
     next_.push_back(kEnd);
     last_.push_back(at);
     TSlot& slot = Find(job);
@@ -362,11 +414,9 @@ void TOpeningIndex::Grow() {
     std::vector<TSlot> old(slots_.size() * 2);
     old.swap(slots_);
     const size_t mask = slots_.size() - 1;
-    std::string scratch;
     for (const TSlot& s : old) {
         if (s.first == kEnd) continue;
-        // Slots keep only part of the hash: the whole one is taken again.
-        size_t k = Print(*rows_[s.first], scratch).hash & mask;
+        size_t k = rows_[s.first].hash & mask;
         while (slots_[k].first != kEnd)
             k = (k + 1) & mask;
         slots_[k] = s;
@@ -375,20 +425,20 @@ void TOpeningIndex::Grow() {
 
 void TOpeningIndex::Add(size_t position) {
     Seal();
-    PrintAhead(position);
+    FetchAhead(position);
     Insert(incoming_[position]);
 }
 
 bool TOpeningIndex::Absorb(size_t position) {
     Seal();
-    PrintAhead(position);
+    FetchAhead(position);
     const TPrinted& printed = incoming_[position];
-    if (!printed.printable) return false;
+    if (printed.size == 0) return false;
     const TVelaJob& job = *printed.job;
     const TSlot& slot = Find(printed);
     TVelaJob* host = nullptr;
     for (uint32_t k = slot.first; k != kEnd; k = next_[k]) {
-        TVelaJob& row = *rows_[k];
+        TVelaJob& row = *rows_[k].job;
         if (row.Source == job.Source) continue;
         bool siteThere = false;
         for (const TAlsoOn& a : row.AlsoOn) {

@@ -41,8 +41,8 @@ class TOpeningIndex {
   public:
     using TJobs = std::vector<std::unique_ptr<TVelaJob>>;
 
-    // `incoming`: the jobs to merge, in the order Absorb takes them; they are read a few
-    // ahead of it. `rows`: how many rows Note will be given.
+    // `incoming`: the jobs to merge, in the order Absorb takes them; they are all read at
+    // the first Absorb or Add. `rows`: how many rows Note will be given.
     TOpeningIndex(size_t rows, const TJobs& incoming);
 
     // A row of the listing, in listed order; all of them before the first Absorb.
@@ -68,13 +68,16 @@ class TOpeningIndex {
     struct TPrinted {
         TVelaJob* job;
         uint64_t hash;
-        bool printable;  // the job has a fingerprint
+        uint32_t at, size;  // the fingerprint in prints_; none when size is 0
     };
-    static TPrinted Print(TVelaJob& job, std::string& scratch);
-    // Puts the noted rows in the table, once.
+    // Each job is printed once, into prints_: a hit is checked against the texts kept.
+    TPrinted Print(TVelaJob& job);
+    std::string_view PrintOf(const TPrinted& job) const;
+    // Puts the noted rows in the table and prints the incoming jobs, once.
     void Seal();
-    // Prints the incoming jobs up to `position` and fetches their slots.
-    void PrintAhead(size_t position);
+    void PrintIncoming();
+    // Starts fetching the slot of the job a few after `position`.
+    void FetchAhead(size_t position) const;
     // Starts fetching the slot of a job to come: the table is bigger than the caches.
     void Prefetch(const TPrinted& job) const;
     // The slot of the job's opening, or the empty slot it goes to.
@@ -87,10 +90,10 @@ class TOpeningIndex {
     bool sealed_ = false;
     const TJobs& incomingJobs_;
     std::vector<TPrinted> incoming_;  // the incoming jobs printed so far
-    std::vector<TVelaJob*> rows_;
+    std::vector<TPrinted> rows_;
     std::vector<uint32_t> next_;  // the next row of the same opening, or kEnd
     std::vector<uint32_t> last_;  // of a first row: the opening's last row
-    std::string print_, check_;   // scratch
+    std::string prints_;          // every fingerprint taken, one after another
 };
 
 }  // namespace tessaly

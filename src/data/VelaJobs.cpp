@@ -583,10 +583,13 @@ void TVelaJobsList::MergeJobs(TVelaJobsList& other, bool markNew, bool groupOpen
         known.reserve(jobs_.size() + other.jobs_.size());
         std::optional<TOpeningIndex> openings;
         if (groupOpenings) openings.emplace(jobs_.size(), other.jobs_);
-        for (const auto& j : jobs_) {
+        for (const auto& j : jobs_)
             known.insert(KeyOf(*j));
-            if (openings) openings->Note(*j);
-        }
+        // A pass of its own: between two lookups of the set, fingerprinting would keep
+        // the set's cache misses from overlapping.
+        if (openings)
+            for (const auto& j : jobs_)
+                openings->Note(*j);
         jobs_.reserve(jobs_.size() + other.jobs_.size());
         for (; taken < other.jobs_.size(); ++taken) {
             std::unique_ptr<TVelaJob>& job = other.jobs_[taken];
