@@ -116,29 +116,6 @@ const TDemoSites::TBoardInfo TDemoSites::kBoards[kBoardCount] = {
      ""},
 };
 
-std::string HtmlEscape(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
 std::string HtmlEscapeAccents(std::string_view text) {
     static const std::pair<unsigned char, const char*> kNames[] = {
         {0xe0, "agrave"}, {0xe2, "acirc"}, {0xe7, "ccedil"}, {0xe8, "egrave"}, {0xe9, "eacute"},
@@ -146,7 +123,7 @@ std::string HtmlEscapeAccents(std::string_view text) {
         {0xf9, "ugrave"}, {0xfb, "ucirc"}, {0xc9, "Eacute"},
     };
     std::string out;
-    for (char ch : HtmlEscape(text)) {
+    for (char ch : MarkupEscape(text)) {
         const auto c = static_cast<unsigned char>(ch);
         if (c < 128) {
             out += ch;
@@ -265,9 +242,10 @@ TDemoResponse TDemoSites::Handle(const TDemoRequest& r) const {
             return Detail(board,
                           job(rest.substr(page.size(), rest.size() - page.size() - suffix.size())));
         }
-        return ErrorPage(404, "Not Found", "There is no page " + HtmlEscape(p) + " on this board.");
+        return ErrorPage(404, "Not Found",
+                         "There is no page " + MarkupEscape(p) + " on this board.");
     }
-    return ErrorPage(404, "Not Found", "There is no page " + HtmlEscape(p) + " here.");
+    return ErrorPage(404, "Not Found", "There is no page " + MarkupEscape(p) + " here.");
 }
 
 TDemoResponse TDemoSites::Index() const {
@@ -276,7 +254,7 @@ TDemoResponse TDemoSites::Index() const {
         const auto board = static_cast<TBoard>(b);
         if (board == TBoard::Harbor) continue;
         body += "<li><a href=\"" + std::string(Info(board).prefix) + "\">" +
-                HtmlEscape(Info(board).title) + "</a></li>\r\n";
+                MarkupEscape(Info(board).title) + "</a></li>\r\n";
     }
     body += "</ul>\r\n<p>" + IntToStr(static_cast<int64_t>(catalog_.Jobs().size())) +
             " jobs in all.</p>\r\n";
@@ -285,7 +263,7 @@ TDemoResponse TDemoSites::Index() const {
 
 TDemoResponse TDemoSites::Home(TBoard board) const {
     const TBoardCodes& codes = Codes(board);
-    std::string body = "<h1>" + HtmlEscape(codes.Title) + "</h1>\r\n";
+    std::string body = "<h1>" + MarkupEscape(codes.Title) + "</h1>\r\n";
     body += "<p>" + IntToStr(static_cast<int64_t>(catalog_.OfBoard(board).size())) +
             " jobs online.</p>\r\n";
     // A search form as a visitor would use it; the program sends the same fields.
@@ -295,12 +273,12 @@ TDemoResponse TDemoSites::Home(TBoard board) const {
     body += "<form action=\"" + action + "\" method=" + method + ">\r\n";
     body += "Keywords: <input type=text name=" + kw + ">\r\n<select name=" + region + ">\r\n";
     for (const auto& [code, name] : codes.Regions)
-        body += "<option value=\"" + HtmlEscape(code) + "\">" + HtmlEscape(name) + "\r\n";
+        body += "<option value=\"" + MarkupEscape(code) + "\">" + MarkupEscape(name) + "\r\n";
     body += "</select>\r\n<select name=" + category + ">\r\n";
     for (const auto& [code, name] : codes.Categories)
-        body += "<option value=\"" + HtmlEscape(code) + "\">" + HtmlEscape(name) + "\r\n";
+        body += "<option value=\"" + MarkupEscape(code) + "\">" + MarkupEscape(name) + "\r\n";
     body += "</select>\r\n<input type=submit value=\"Search\">\r\n</form>\r\n";
-    return Html(Page(HtmlEscape(codes.Title), body));
+    return Html(Page(MarkupEscape(codes.Title), body));
 }
 
 TDemoResponse TDemoSites::Logo() const {
@@ -317,7 +295,7 @@ TDemoResponse TDemoSites::Apply(TBoard board, const TDemoRequest& r) const {
     const TDemoJob* j = id ? catalog_.ById(*id) : nullptr;
     if (!j || j->Board != board) return ErrorPage(404, "Not Found", "No such job.");
     return Html(Page("Thank you", "<h1>Thank you</h1>\r\n<p>Your application for " +
-                                      HtmlEscape(j->Title) + " at " + HtmlEscape(j->Company) +
+                                      MarkupEscape(j->Title) + " at " + MarkupEscape(j->Company) +
                                       " has been sent.</p>\r\n"));
 }
 
@@ -325,28 +303,28 @@ TDemoResponse TDemoSites::Detail(TBoard board, const TDemoJob* j) const {
     if (!j) return ErrorPage(404, "Not Found", "This job is no longer listed.");
     const std::string prefix = Info(board).prefix;
     const bool french = board == TBoard::Emploi;
-    const std::string title = french ? HtmlEscapeAccents(j->TitleFr) : HtmlEscape(j->Title);
+    const std::string title = french ? HtmlEscapeAccents(j->TitleFr) : MarkupEscape(j->Title);
     std::string b;
     // Relative addresses on purpose: grabbing rewrites SRC= and ACTION= for offline reading.
     // Some boards quote them, some do not.
     if (board == TBoard::MetroJobs || board == TBoard::SlowBoard)
-        b += "<img SRC=" + prefix + "logo.gif alt=\"" + HtmlEscape(Info(board).title) + "\">\r\n";
+        b += "<img SRC=" + prefix + "logo.gif alt=\"" + MarkupEscape(Info(board).title) + "\">\r\n";
     else
-        b += "<img src=\"" + prefix + "logo.gif\" alt=\"" + HtmlEscape(Info(board).title) +
+        b += "<img src=\"" + prefix + "logo.gif\" alt=\"" + MarkupEscape(Info(board).title) +
              "\">\r\n";
     b += "<h1>" + title + "</h1>\r\n";
-    if (french) b += "<p><i>" + HtmlEscape(j->Title) + "</i></p>\r\n";
-    b += "<p><b>" + HtmlEscapeAccents(j->Company) + "</b> - " + HtmlEscape(j->City) + ", " +
+    if (french) b += "<p><i>" + MarkupEscape(j->Title) + "</i></p>\r\n";
+    b += "<p><b>" + HtmlEscapeAccents(j->Company) + "</b> - " + MarkupEscape(j->City) + ", " +
          j->State + "</p>\r\n";
-    b += "<p>Category: " + HtmlEscape(j->Category) + ". Posted " + j->Posted + ". Salary " +
-         HtmlEscape(j->Salary) + ".</p>\r\n";
-    b += "<p>" + HtmlEscapeAccents(j->Company) + " is looking for a " + HtmlEscape(j->Title) +
-         " for its " + HtmlEscape(j->City) + " office. ";
+    b += "<p>Category: " + MarkupEscape(j->Category) + ". Posted " + j->Posted + ". Salary " +
+         MarkupEscape(j->Salary) + ".</p>\r\n";
+    b += "<p>" + HtmlEscapeAccents(j->Company) + " is looking for a " + MarkupEscape(j->Title) +
+         " for its " + MarkupEscape(j->City) + " office. ";
     for (const std::string& d : j->Duties)
-        b += HtmlEscape(d) + " ";
+        b += MarkupEscape(d) + " ";
     b += "</p>\r\n<h3>Requirements</h3>\r\n<ul>\r\n";
     for (const std::string& s : j->Skills)
-        b += "<li>" + HtmlEscape(s) + "\r\n";
+        b += "<li>" + MarkupEscape(s) + "\r\n";
     b += "</ul>\r\n";
     if (board == TBoard::MetroJobs)
         b += "<form ACTION=" + prefix + "apply method=post>\r\n";
@@ -354,8 +332,8 @@ TDemoResponse TDemoSites::Detail(TBoard board, const TDemoJob* j) const {
         b += "<form action=\"" + prefix + "apply\" method=post>\r\n";
     b += "<input type=hidden name=id value=" + IntToStr(j->Id) +
          ">\r\n<input type=submit value=\"Apply now\">\r\n</form>\r\n";
-    b += "<p><a href=\"" + prefix + "\">" + HtmlEscape(Info(board).title) + " home</a></p>\r\n";
-    return Html(Page(title + " - " + HtmlEscape(Info(board).title), b));
+    b += "<p><a href=\"" + prefix + "\">" + MarkupEscape(Info(board).title) + " home</a></p>\r\n";
+    return Html(Page(title + " - " + MarkupEscape(Info(board).title), b));
 }
 
 // GET with "?" and "&"; ten a page; pages followed by a link.
@@ -375,14 +353,14 @@ TDemoResponse TDemoSites::CareerHub(const TDemoRequest& r) const {
     }
     b += "<p>Jobs " + IntToStr(static_cast<int64_t>(first + 1)) + " to " +
          IntToStr(static_cast<int64_t>(last)) + " of " +
-         IntToStr(static_cast<int64_t>(jobs.size())) + " for <b>" + HtmlEscape(Join(kw, " ")) +
+         IntToStr(static_cast<int64_t>(jobs.size())) + " for <b>" + MarkupEscape(Join(kw, " ")) +
          "</b></p>\r\n";
     b += "<table border=0 cellpadding=2>\r\n<tr><th>Title</th><th>Company</th><th>Location</th><th>"
          "Posted</th></tr>\r\n";
     for (size_t i = first; i < last; ++i) {
         const TDemoJob& j = *jobs[i];
-        b += "<tr class=job><td><a href=job?id=" + IntToStr(j.Id) + ">" + HtmlEscape(j.Title) +
-             "</a></td><td>" + HtmlEscape(j.Company) + "</td><td>" + HtmlEscape(j.City) + ", " +
+        b += "<tr class=job><td><a href=job?id=" + IntToStr(j.Id) + ">" + MarkupEscape(j.Title) +
+             "</a></td><td>" + MarkupEscape(j.Company) + "</td><td>" + MarkupEscape(j.City) + ", " +
              j.State + "</td><td>" + j.Posted + "</td></tr>\r\n";
     }
     b += "</table>\r\n";
@@ -417,19 +395,19 @@ TDemoResponse TDemoSites::JobFair(const TDemoRequest& r) const {
     }
     for (size_t i = first; i < last; ++i) {
         const TDemoJob& j = *jobs[i];
-        b += "<div class=\"posting\">\r\n<span class=\"jt\">" + HtmlEscape(Capitals(j.Title)) +
-             "</span> - <span class=\"co\">" + HtmlEscape(j.Company) +
-             "</span><br>\r\n<span class=\"loc\">" + HtmlEscape(j.City) + ", " + j.State +
+        b += "<div class=\"posting\">\r\n<span class=\"jt\">" + MarkupEscape(Capitals(j.Title)) +
+             "</span> - <span class=\"co\">" + MarkupEscape(j.Company) +
+             "</span><br>\r\n<span class=\"loc\">" + MarkupEscape(j.City) + ", " + j.State +
              "</span> &middot; posted " + j.Posted + "<br>\r\n<a href=\"/jobfair/posting/" +
              IntToStr(j.Id) + ".html\">Full description</a>\r\n</div>\r\n";
     }
     if (last < jobs.size()) {
         b += "<form name=more action=\"" + Base() + "/jobfair/results.cgi\" method=\"post\">\r\n";
-        b += "<input type=\"hidden\" name=\"keywords\" value=\"" + HtmlEscape(Join(kw, " ")) +
+        b += "<input type=\"hidden\" name=\"keywords\" value=\"" + MarkupEscape(Join(kw, " ")) +
              "\">\r\n";
-        b += "<input type=\"hidden\" name=\"area\" value=\"" + HtmlEscape(r.Param("area")) +
+        b += "<input type=\"hidden\" name=\"area\" value=\"" + MarkupEscape(r.Param("area")) +
              "\">\r\n";
-        b += "<input type=\"hidden\" name=\"field\" value=\"" + HtmlEscape(r.Param("field")) +
+        b += "<input type=\"hidden\" name=\"field\" value=\"" + MarkupEscape(r.Param("field")) +
              "\">\r\n";
         b += "<input type=\"hidden\" name=\"offset\" value=\"" +
              IntToStr(static_cast<int64_t>(last)) + "\">\r\n";
@@ -462,12 +440,12 @@ TDemoResponse TDemoSites::MetroJobs(const TDemoRequest& r, bool more) const {
         b += "<ul>\r\n";
         for (size_t i = first; i < last; ++i) {
             const TDemoJob& j = *jobs[i];
-            std::string title = ReplaceAll(Utf8(HtmlEscape(j.Title)), "'", "&rsquo;");
+            std::string title = ReplaceAll(Utf8(MarkupEscape(j.Title)), "'", "&rsquo;");
             if (const size_t blank = title.find(' '); blank != std::string::npos)
                 title.replace(blank, 1, "\r\n");
             b += "<li class=ad><a href=ad?ref=" + IntToStr(j.Id) + "&amp;from=list><b>" + title +
-                 "</b></a><br><i>" + ReplaceAll(Utf8(HtmlEscape(j.Company)), "'", "&rsquo;") +
-                 "</i>&nbsp;&middot; <font size=-1>" + Utf8(HtmlEscape(j.City)) + ", " + j.State +
+                 "</b></a><br><i>" + ReplaceAll(Utf8(MarkupEscape(j.Company)), "'", "&rsquo;") +
+                 "</i>&nbsp;&middot; <font size=-1>" + Utf8(MarkupEscape(j.City)) + ", " + j.State +
                  "</font></li>\r\n";
         }
         b += "</ul>\r\n";
@@ -503,8 +481,8 @@ TDemoResponse TDemoSites::Emploi(const TDemoRequest& r) const {
     b += "<table>\r\n";
     for (const TDemoJob* j : jobs)
         b += "<tr class=offre><td class=poste><a href=\"offre?no=" + IntToStr(j->Id) + "\">" +
-             HtmlEscape(j->TitleFr) + "</a></td><td class=lieu>" + HtmlEscape(j->City) + " " +
-             j->State + "</td><td class=employeur>" + HtmlEscape(j->Company) + "</td></tr>\r\n";
+             MarkupEscape(j->TitleFr) + "</a></td><td class=lieu>" + MarkupEscape(j->City) + " " +
+             j->State + "</td><td class=employeur>" + MarkupEscape(j->Company) + "</td></tr>\r\n";
     b += "</table>\r\n";
     return Html(Page("Carrefour Emploi - Offres", b));
 }
@@ -557,9 +535,9 @@ TDemoResponse TDemoSites::SlowBoard(const TDemoRequest& r) const {
     if (jobs.size() > 30) jobs.resize(30);
     std::string b = "<h1>Lazy River Jobs</h1>\r\n";
     for (const TDemoJob* j : jobs)
-        b += "<p class=job><a href=view?id=" + IntToStr(j->Id) + ">" + HtmlEscape(j->Title) +
-             "</a> / " + HtmlEscape(j->Company) + " / " + HtmlEscape(j->City) + ", " + j->State +
-             "</p>\r\n";
+        b += "<p class=job><a href=view?id=" + IntToStr(j->Id) + ">" + MarkupEscape(j->Title) +
+             "</a> / " + MarkupEscape(j->Company) + " / " + MarkupEscape(j->City) + ", " +
+             j->State + "</p>\r\n";
     TDemoResponse resp = Html(Page("Lazy River Jobs", b));
     resp.stallMs = config_.stallMs;
     return resp;

@@ -117,10 +117,8 @@ class TDemoSites {
     std::vector<TBoardCodes> codes_;
 };
 
-// "<", ">", "&" and the double quote as entities.
-std::string HtmlEscape(std::string_view text);
-// The same, with every byte above 127 written as a named entity where there is one
-// (else as a numeric one), as the French board writes its accents.
+// Text as MarkupEscape writes it, with every byte above 127 written as a named entity
+// where there is one (else as a numeric one), as the French board writes its accents.
 std::string HtmlEscapeAccents(std::string_view text);
 // An error page with a status.
 TDemoResponse ErrorPage(int status, const std::string& reason, const std::string& text);

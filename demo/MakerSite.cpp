@@ -163,7 +163,7 @@ TDemoResponse TMakerSite::Handle(const TDemoRequest& r) const {
     if (p == "/update/config.box") return Text(ConfigBoxText(), "text/plain");
     if (p == "/update/sources.def") {
         auto bytes = SourcesDefBytes(sites_);
-        if (!bytes) return ErrorPage(500, "Internal Server Error", HtmlEscape(bytes.error()));
+        if (!bytes) return ErrorPage(500, "Internal Server Error", MarkupEscape(bytes.error()));
         return Text(bytes.value(), "application/octet-stream");
     }
     if (p == "/cgi-bin/referal.asp") return Referral(r);
@@ -173,7 +173,7 @@ TDemoResponse TMakerSite::Handle(const TDemoRequest& r) const {
         const TSponsor* s = SponsorOf(p.substr(9));
         if (!s) return ErrorPage(404, "Not Found", "No such sponsor.");
         return Text(
-            Page(s->text, "<h1>" + HtmlEscape(s->text) +
+            Page(s->text, "<h1>" + MarkupEscape(s->text) +
                               "</h1>\r\n<p>A sponsor of the demo. Nothing to buy.</p>\r\n"));
     }
     if (p == "/about.html")
@@ -181,7 +181,7 @@ TDemoResponse TMakerSite::Handle(const TDemoRequest& r) const {
                          "<h1>How the demo works</h1>\r\n<p>The job boards, the update server, the "
                          "translation service and the banners all run in tessaly-demo-sites on "
                          "this computer.</p>\r\n"));
-    return ErrorPage(404, "Not Found", "There is no page " + HtmlEscape(p) + " here.");
+    return ErrorPage(404, "Not Found", "There is no page " + MarkupEscape(p) + " here.");
 }
 
 TDemoResponse TMakerSite::Referral(const TDemoRequest& r) const {
@@ -204,14 +204,14 @@ TDemoResponse TMakerSite::Referral(const TDemoRequest& r) const {
                            ref.recipient.find_first_of(" ,;<>") == std::string::npos;
     if (!plausible)
         return Text(
-            Page("Referral", "<p>Sorry, &quot;" + HtmlEscape(ref.recipient) +
+            Page("Referral", "<p>Sorry, &quot;" + MarkupEscape(ref.recipient) +
                                  "&quot; is not an e-mail address we can write to.</p>\r\n"));
     {
         std::lock_guard<std::mutex> guard(lock_);
         referrals_.push_back(ref);
     }
-    const std::string what = ref.jobtitle.empty() ? "Tessaly Jobs 98" : HtmlEscape(ref.jobtitle);
-    return Text(Page("Referral", "<h1>Thank You</h1>\r\n<p>We told " + HtmlEscape(ref.recipient) +
+    const std::string what = ref.jobtitle.empty() ? "Tessaly Jobs 98" : MarkupEscape(ref.jobtitle);
+    return Text(Page("Referral", "<h1>Thank You</h1>\r\n<p>We told " + MarkupEscape(ref.recipient) +
                                      " about " + what + ". (The demo sends no mail.)</p>\r\n"));
 }
 
@@ -225,19 +225,19 @@ TDemoResponse TMakerSite::Translate(const TDemoRequest& r) const {
         // A page to translate: the service fetches it itself; the demo's own pages are
         // taken without a network round trip.
         if (!StartsWith(text, own))
-            return Text(Page("Translation",
-                             "<p>The page " + HtmlEscape(text) + " could not be reached.</p>\r\n"));
+            return Text(Page("Translation", "<p>The page " + MarkupEscape(text) +
+                                                " could not be reached.</p>\r\n"));
         auto inner = ParseRequestHead("GET /" + text.substr(own.size()) + " HTTP/1.0");
         if (!inner) return Text(Page("Translation", "<p>That address is not valid.</p>\r\n"));
         const TDemoResponse page = sites_.Handle(inner.value());
         if (page.status != 200)
             return Text(
                 Page("Translation", "<p>The page answered " + IntToStr(page.status) + ".</p>\r\n"));
-        return Text("<!-- translated " + HtmlEscape(lp) + " by the demo service -->\r\n" +
+        return Text("<!-- translated " + MarkupEscape(lp) + " by the demo service -->\r\n" +
                     TranslateHtml(page.body, lp));
     }
     const std::string marker = TranslationMarker(lp);
-    std::string b = "<p>Original text: " + HtmlEscape(text) + "</p>\r\n";
+    std::string b = "<p>Original text: " + MarkupEscape(text) + "</p>\r\n";
     if (!marker.empty())
         // The program takes the line after the marker and the helvetica font tag.
         b += marker + "<br>\r\n<font face=\"arial, helvetica\">" +
@@ -265,7 +265,7 @@ TDemoResponse TMakerSite::Banner(const std::string& rest, const TDemoRequest& r)
         if (!s) return ErrorPage(404, "Not Found", "No such banner.");
         return Text(Page("Banner", "<!-- banner --><a href=" + base + "/sponsor/" + s->name +
                                        " target=_blank><img src=\"" + base + "/banners/" + s->name +
-                                       ".gif\" alt=\"" + HtmlEscape(s->text) +
+                                       ".gif\" alt=\"" + MarkupEscape(s->text) +
                                        "\" border=0></a><!-- /banner -->\r\n"));
     }
     if (rest == "click") {

@@ -106,14 +106,8 @@ TBoardState ReadAnswer(TVelaSource& site, const std::string& data, const std::st
 
 // Asks the board as a search does, following its pages.
 TBoardState FetchBoard(TSearchEngine& e, TVelaSource& site, std::string& why) {
-    TQuerySearch search;
-    if (!e.Sources.MRegions.empty()) search.Region = e.Sources.MRegions[0];
-    if (!e.Sources.MCategories.empty()) search.Category = e.Sources.MCategories[0];
     std::unique_ptr<THTTPQuery> query = e.Machine.NewQuery();
-    TQueryRequest request;
-    request.ID = query->ID;
-    BuildFirstRequest(site, search, request);
-    std::string url = request.URL + request.Parameters;
+    std::string url = BoardFirstAddress(e.Sources, site, query->ID);
     for (;;) {
         query->URL = url;
         bool finished = false;

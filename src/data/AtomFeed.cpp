@@ -29,27 +29,10 @@ std::string XmlText(std::string_view raw) {
             i += 2;
             continue;
         }
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\r':
-                out += "&#13;";
-                break;  // a bare CR would be read as a line end
-            default:
-                out += static_cast<char>(c);
-        }
+        out += static_cast<char>(c);
     }
-    return out;
+    // A bare CR would be read as a line end.
+    return ReplaceAll(MarkupEscape(out), "\r", "&#13;");
 }
 
 // Bytes other than unreserved ones and '/' percent-encoded: an IRI from any text.

@@ -5,6 +5,7 @@
 #include <map>
 #include <set>
 
+#include "data/QueryBuilder.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 
@@ -368,6 +369,16 @@ TStrings AddOwnSites(TVelaSourcesList& list, const std::string& home,
         }
     }
     return errors;
+}
+
+std::string BoardFirstAddress(const TVelaSourcesList& list, TVelaSource& site, int32_t queryId) {
+    TQuerySearch search;
+    if (!list.MRegions.empty()) search.Region = list.MRegions[0];
+    if (!list.MCategories.empty()) search.Category = list.MCategories[0];
+    TQueryRequest request;
+    request.ID = queryId;
+    BuildFirstRequest(site, search, request);
+    return request.URL + request.Parameters;
 }
 
 }  // namespace tessaly

@@ -67,6 +67,10 @@ TResult<TBoardRef> ParseBoardAddress(std::string_view input,
 // The forms ParseBoardAddress accepts, for a message.
 std::string AcceptedBoardForms(const std::vector<TBoardFamily>& families);
 
+// The address a search of the first region and category asks of a company board first
+// (a board takes no keywords), for the request numbered `queryId`.
+std::string BoardFirstAddress(const TVelaSourcesList& list, TVelaSource& site, int32_t queryId);
+
 // Adds the site of `company`: its family's definition with "%board%" the token and
 // "%boardname%" the display name, titled by the display name.
 TVelaSource& AddCompanySite(TVelaSourcesList& list, const TBoardFamily& family,

@@ -62,6 +62,8 @@ std::string Join(const TStrings& parts, std::string_view sep);
 
 // Replaces every occurrence of `from` (non-empty) by `to`, in one pass.
 std::string ReplaceAll(std::string_view s, std::string_view from, std::string_view to);
+// `s` as HTML or XML text and attribute values: & < > " written as references.
+std::string MarkupEscape(std::string_view s);
 
 bool StartsWith(std::string_view s, std::string_view prefix);
 bool EndsWith(std::string_view s, std::string_view suffix);

@@ -8,7 +8,6 @@
 #include <QVBoxLayout>
 
 #include "data/Companies.h"
-#include "data/QueryBuilder.h"
 #include "platform/Home.h"
 #include "ui/QtText.h"
 
@@ -174,14 +173,8 @@ void TCompaniesForm::CheckClick() {
         Say("\"" + name + "\" is not searched: its family is not known.");
         return;
     }
-    TQuerySearch search;
-    if (!engine_.Sources.MRegions.empty()) search.Region = engine_.Sources.MRegions[0];
-    if (!engine_.Sources.MCategories.empty()) search.Category = engine_.Sources.MCategories[0];
     std::unique_ptr<THTTPQuery> query = engine_.Machine.NewQuery();
-    TQueryRequest request;
-    request.ID = query->ID;
-    BuildFirstRequest(*site, search, request);
-    query->URL = request.URL + request.Parameters;
+    query->URL = BoardFirstAddress(engine_.Sources, *site, query->ID);
     std::weak_ptr<bool> alive = alive_;
     query->OnEvent = [this, alive, site](THTTPResult& r, THTTPMachineEventType type) {
         const auto a = alive.lock();
