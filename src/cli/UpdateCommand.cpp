@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 #include <ostream>
 #include <vector>
@@ -18,7 +17,8 @@
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "platform/Utf8.h"
-#include "services/Notifier.h"
+#include "platform/WindowChannel.h"
+#include "services/NewJobs.h"
 
 namespace tessaly::cli {
 namespace {
@@ -43,68 +43,13 @@ const std::string kUpdateUsage =
         "server the run goes on and says so once on standard error. Each run also rewrites\n"
         "the search's Atom feed (see 'tessaly feed').\n"
         "\n"
-        "When the window (or another command) has the home open, --all leaves the searches\n"
-        "to it: one line says so and the status is 0.\n\n") +
+        "When the window has the home open, --all hands the update to it (the window then\n"
+        "updates every search as its scheduled check does); when another command has it,\n"
+        "the searches are left to the next run. One line says so and the status is 0.\n\n") +
     ReplaceAll(kRunNote, "--quiet prints only the final message", "--quiet shows no progress");
-
-// What one search's run brought: its new jobs as list positions.
-struct TSearchNews {
-    int number = 0;  // as `tessaly list` numbers it
-    std::string name;
-    std::vector<int> rows;
-    std::vector<std::string> titles;  // the first few, for the notification
-};
 
 std::string SearchName(const TVelaSearch& s) {
     return DisplayField(ReplaceAll(s.Keywords, "\r\n", " "));
-}
-
-std::vector<int> NewRows(const TVelaJobsList& jobs) {
-    std::vector<int> rows;
-    for (int i = 0; i < jobs.Count(); ++i)
-        if (jobs[i].Status == kStatusNew && jobs[i].Relevancy != kRelevancyDeleted)
-            rows.push_back(i);
-    return rows;
-}
-
-// True when the window's program is beside this one or on the PATH.
-bool WindowInstalled() {
-    const char* path = std::getenv("PATH");
-    TStrings dirs = {ExecutableDirectory()};
-    for (std::string& dir : Split(path ? path : "", ":"))
-        dirs.push_back(std::move(dir));
-    for (const std::string& dir : dirs) {
-        const std::string program = JoinPath(dir.empty() ? "." : dir, "tessaly-jobs");
-        if (FileExists(program) && ::access(program.c_str(), X_OK) == 0) return true;
-    }
-    return false;
-}
-
-// One notification for the whole run: how many new jobs, and per search the first titles.
-// Clicking it opens the window on the first of those searches when the window is installed.
-TDesktopNotification NewJobsNotification(const std::vector<TSearchNews>& news) {
-    constexpr size_t kSearchesShown = 5;
-    TDesktopNotification n;
-    size_t total = 0;
-    std::string body;
-    for (size_t i = 0; i < news.size(); ++i) {
-        total += news[i].rows.size();
-        if (i >= kSearchesShown) continue;
-        body += news[i].name + ": " + Join(news[i].titles, ", ");
-        if (news[i].rows.size() > news[i].titles.size()) body += ", ...";
-        body += "\n";
-    }
-    if (news.size() > kSearchesShown)
-        body += "and " + IntToStr(static_cast<int64_t>(news.size() - kSearchesShown)) +
-                " more searches\n";
-    n.Summary = total == 1 ? "1 new job" : IntToStr(static_cast<int64_t>(total)) + " new jobs";
-    n.Body = TrimRight(body);
-    if (WindowInstalled()) {
-        n.Actions = {{"default", "Show the new jobs"}};
-        n.DesktopEntry = "tessaly-jobs";
-        n.SearchNumber = news.front().number;
-    }
-    return n;
 }
 
 // The search numbers asked for, each once, in the order given; fails on one that names no
@@ -127,8 +72,12 @@ TResult<std::vector<int>> Positions(const TArgs& args, int count) {
     return positions;
 }
 
+// How long a run waits for the window to take the update over.
+constexpr int kHandOverWaitMs = 3000;
+
 // True (with its line printed) when another process holds the home: a timer's run then
-// leaves the searches for its next run instead of failing (cron would mail a failure).
+// does not fail (cron would mail a failure). A window holding it is handed the update
+// through its channel; otherwise the searches are left to the holder.
 bool LeftToTheWindow(TCliIO& io) {
     const std::string home = ResolveHomeDirectory(HomeOption());
     if (!DirectoryExists(home)) return false;
@@ -138,10 +87,14 @@ bool LeftToTheWindow(TCliIO& io) {
     std::string program;
     if (!probe.Holder().empty()) TryReadFileBytes("/proc/" + probe.Holder() + "/comm", program);
     const std::string process = probe.Holder().empty() ? "" : "process " + probe.Holder();
+    const std::string inParens = process.empty() ? "" : " (" + process + ")";
     io.out << "tessaly update: the home " << EscapeForDisplay(home);
-    if (Trim(program) == "tessaly-jobs" || process.empty())
-        io.out << " is in use by the window" << (process.empty() ? "" : " (" + process + ")")
-               << "; the searches are left for the next run.\n";
+    if (auto answer = AskWindow(home, "update", kHandOverWaitMs); answer && answer.value() == "ok")
+        io.out << " is in use by the window" << inParens
+               << "; the window is updating the searches.\n";
+    else if (Trim(program) == "tessaly-jobs" || process.empty())
+        io.out << " is in use by the window" << inParens
+               << "; the window will update the searches.\n";
     else
         io.out << " is in use by " << process
                << " (another command); the searches are left for the next run.\n";
@@ -214,9 +167,7 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
             break;
         }
         if (w->Front().ErrorCount > errorsBefore) continue;
-        TSearchNews n{position + 1, SearchName(*s), NewRows(e.Jobs()), {}};
-        for (size_t i = 0; i < n.rows.size() && i < 3; ++i)
-            n.titles.push_back(DisplayUtf8(e.Jobs()[n.rows[i]].Title));
+        TSearchNews n = SearchNews(position + 1, SearchName(*s), e.Jobs());
         if (quiet && n.rows.empty()) continue;
         const size_t count = n.rows.size();
         io.out << n.name << ": "

@@ -21,6 +21,7 @@ struct TVisualOptions {
     bool RemoteOnTop = options::RemoteOnTop.Default;
     bool RememberWindows = options::RememberWindows.Default;
     bool RememberGrids = options::RememberGrids.Default;
+    int CheckForJobsHours = options::CheckForJobsHours.Default;  // 0: no scheduled check
 };
 
 class TLiveSettings {

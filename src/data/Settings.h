@@ -87,6 +87,8 @@ inline constexpr TSetting<std::string> GroupCrossPosts{"Search", "GroupCrossPost
 inline bool GroupsCrossPosts(const TConfigBox& box) {
     return GroupCrossPosts.Read(box) != "False";
 }
+// The window's check of every search for new jobs, every so many hours; 0 is off.
+inline constexpr TSetting<int> CheckForJobsHours{"Search", "CheckForJobsHours", 0, 0, 168, 0};
 
 // "Connection": the sliders, the proxy, the browser and the certificates.
 inline constexpr TSetting<int> MaxJobs{"Connection", "MaxJobs", 75, 25, 250, 75};

@@ -4,10 +4,8 @@
 #include <signal.h>
 #include <unistd.h>
 #include <QAbstractItemView>
-#include <QCryptographicHash>
 #include <QElapsedTimer>
 #include <QHeaderView>
-#include <QLocalServer>
 #include <QLocalSocket>
 #include <QMessageBox>
 #include <QPointer>
@@ -22,10 +20,12 @@
 #include "platform/Home.h"
 #include "platform/Paths.h"
 #include "platform/Prompts.h"
+#include "platform/WindowChannel.h"
 #include "ui/JobImages.h"
 #include "ui/QtMainLoop.h"
 #include "ui/QtText.h"
 #include "ui/VelaAbout.h"
+#include "ui/VelaAgent.h"
 #include "ui/VelaMain.h"
 
 namespace tessaly::ui {
@@ -137,11 +137,8 @@ std::pair<std::string, std::string> ErrorSender(const QObject* receiver) {
 }
 
 QString InstanceServerName(const std::string& home) {
-    const QByteArray h =
-        QCryptographicHash::hash(QByteArray::fromStdString(home), QCryptographicHash::Sha1)
-            .toHex()
-            .left(16);
-    return "tessaly-jobs-" + QString::fromLatin1(h);
+    // A full path: the toolkit-free command line finds the same socket.
+    return QString::fromStdString(WindowChannelPath(home));
 }
 
 TVelaApplication::TVelaApplication(int& argc, char** argv) : QApplication(argc, argv) {
@@ -277,19 +274,23 @@ int RunTessalyJobs(int argc, char** argv) {
 
     // Listening at once: a second start while this one loads finds it. Its window comes
     // to the front once there is one; until then it shows in front as it opens anyway.
+    // A command-line update that finds the home in use hands it over the same way.
     QPointer<TVelaMainForm> running;
-    QLocalServer server;
-    QLocalServer::removeServer(InstanceServerName(home));  // a crashed run's leftover
-    server.listen(InstanceServerName(home));
-    QObject::connect(&server, &QLocalServer::newConnection, &app, [&server, &running] {
-        while (QLocalSocket* s = server.nextPendingConnection()) {
-            QObject::connect(s, &QLocalSocket::disconnected, s, &QObject::deleteLater);
-            if (!running) continue;
+    TWindowChannel channel(
+        [&running] {
+            if (!running) return;
             if (running->isMinimized()) running->showNormal();
             running->raise();
             running->activateWindow();
-        }
-    });
+        },
+        [&running] {
+            if (!running) return false;
+            running->Agent().CheckNow();
+            return true;
+        });
+    if (!channel.Listen(home))
+        std::cerr << "tessaly-jobs: cannot listen on " << WindowChannelPath(home)
+                  << "; a second start or a command-line update will not reach this window\n";
 
     // SIGTERM and SIGINT close the window in order, from the start: one that comes before
     // the window shows closes it as soon as it does.

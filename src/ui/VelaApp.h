@@ -34,7 +34,7 @@ bool IsIgnoredErrorSender(const std::string& senderClass, const std::string& sen
 // clicks, drawing and header arrive at its viewport or header: those stand for the grid.
 std::pair<std::string, std::string> ErrorSender(const QObject* receiver);
 
-// Name of the local socket a running instance listens on for "come to the front".
+// The full path of the local socket a running instance listens on (its channel).
 QString InstanceServerName(const std::string& home);
 
 int RunTessalyJobs(int argc, char** argv);

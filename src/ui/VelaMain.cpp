@@ -45,6 +45,7 @@
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
 #include "ui/VelaAbout.h"
+#include "ui/VelaAgent.h"
 #include "ui/VelaCompanies.h"
 #include "ui/VelaConnectWizard.h"
 #include "ui/VelaFindInResults.h"
@@ -111,6 +112,7 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     shutdownTimer_ = std::make_unique<TTimer>();
     shutdownTimer_->SetInterval(1000);
     shutdownTimer_->OnTimer = [this] { ShutdownTimerTimer(); };
+    agent_ = std::make_unique<TVelaAgent>(*this);
 
     CreateActions();
     CreateMenus();

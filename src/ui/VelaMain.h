@@ -56,6 +56,7 @@ class TRemoteForm;
 class TOptionsForm;
 class TProxyForm;
 class TConnectWizard;
+class TVelaAgent;
 
 // The values of the user's options that the windows read: the live settings' check
 // boxes.
@@ -101,6 +102,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // Where every window sits and how every grid's columns run, as the settings keep
     // them: each window and grid is registered with its own settings.
     const TLayoutKeeper& Layouts() const { return layouts_; }
+    // The scheduled check of every search for new jobs.
+    TVelaAgent& Agent() { return *agent_; }
     const std::string& ProgramDir() const { return programDir_; }
 
     // ---- values of the window
@@ -397,6 +400,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     bool bannersStarted_ = false;
     std::unique_ptr<TTimer> shutdownTimer_;
     std::unique_ptr<TActions> a_;
+    std::unique_ptr<TVelaAgent> agent_;  // goes first: its check drives the engine
 };
 
 }  // namespace tessaly::ui

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -39,6 +40,8 @@ namespace {
 // notes column by the key "Notes ".
 constexpr int kSortableColumns = kJobColumnCount;  // the index column sorts nothing
 constexpr TJobColumn kResetSortColumn = TJobColumn::Relevancy;
+// The period the check's spin box offers while the check is off.
+constexpr int kShownCheckHours = 6;
 
 std::string Bytes(const QString& text, const std::string& like) {
     return ToBytesLike(text, like);
@@ -132,6 +135,24 @@ void TOptionsForm::CreateVisualPage() {
     opOneRowPerOpening->setObjectName("opOneRowPerOpening");
     opOneRowPerOpening->setChecked(true);
     g->addWidget(opOneRowPerOpening);
+    auto* check = new QHBoxLayout;
+    opCheckForJobs = new QCheckBox("Check for new jobs every", group);
+    opCheckForJobs->setObjectName("opCheckForJobs");
+    opCheckForJobsHours = new QSpinBox(group);
+    opCheckForJobsHours->setObjectName("opCheckForJobsHours");
+    opCheckForJobsHours->setRange(1, options::CheckForJobsHours.High);
+    opCheckForJobsHours->setValue(kShownCheckHours);
+    opCheckForJobsHours->setSuffix(" hours");
+    opCheckForJobsHours->setEnabled(false);
+    check->addWidget(opCheckForJobs);
+    check->addWidget(opCheckForJobsHours);
+    check->addStretch();
+    g->addLayout(check);
+    connect(opCheckForJobs, &QCheckBox::toggled, this, [this](bool on) {
+        opCheckForJobsHours->setEnabled(on);
+        SyncMainOptions();
+    });
+    connect(opCheckForJobsHours, &QSpinBox::valueChanged, this, [this] { SyncMainOptions(); });
     ResetButton = new QPushButton("&Reset Settings", group);
     ResetButton->setObjectName("ResetButton");
     g->addWidget(ResetButton, 0, Qt::AlignRight);
@@ -387,6 +408,9 @@ void TOptionsForm::LoadOptions() {
     opRememberGrids->setChecked(options::RememberGrids.Read(s));
     opRememberWindows->setChecked(options::RememberWindows.Read(s));
     opOneRowPerOpening->setChecked(options::GroupsCrossPosts(s));
+    const int checkHours = options::CheckForJobsHours.Read(s);
+    opCheckForJobsHours->setValue(checkHours > 0 ? checkHours : kShownCheckHours);
+    opCheckForJobs->setChecked(checkHours > 0);
 
     fillingList_ = true;
     CheckList->clear();
@@ -457,6 +481,7 @@ void TOptionsForm::SaveOptions() {
     options::RememberGrids.Write(s, opRememberGrids->isChecked());
     options::RememberWindows.Write(s, opRememberWindows->isChecked());
     options::GroupCrossPosts.Write(s, opOneRowPerOpening->isChecked() ? "True" : "False");
+    options::CheckForJobsHours.Write(s, CheckForJobsHours());
 
     // Every window and grid puts its own layout into the store.
     if (opRememberWindows->isChecked()) layouts_.SaveWindows(s);
@@ -653,7 +678,12 @@ void TOptionsForm::SyncMainOptions() {
     o.RemoteOnTop = opKeepRemoteOnTop->isChecked();
     o.RememberWindows = opRememberWindows->isChecked();
     o.RememberGrids = opRememberGrids->isChecked();
+    o.CheckForJobsHours = CheckForJobsHours();
     settings_.Apply(o);
+}
+
+int TOptionsForm::CheckForJobsHours() const {
+    return opCheckForJobs->isChecked() ? opCheckForJobsHours->value() : 0;
 }
 
 }  // namespace tessaly::ui

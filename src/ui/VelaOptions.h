@@ -22,6 +22,7 @@ class QListWidgetItem;
 class QPushButton;
 class QRadioButton;
 class QSlider;
+class QSpinBox;
 class QTabWidget;
 class QTableWidget;
 
@@ -82,6 +83,9 @@ class TOptionsForm : public QDialog {
     QCheckBox *opYellow, *opHotLink, *opKeepProgressOnTop, *opKeepRemoteOnTop, *opOptimizeCols,
         *opRememberWindows, *opRememberGrids;
     QCheckBox* opOneRowPerOpening;  // grouping of cross-posted jobs in the merge
+    // "Check for new jobs every N hours": off while not ticked.
+    QCheckBox* opCheckForJobs;
+    QSpinBox* opCheckForJobsHours;
     QPushButton* ResetButton;
     QListWidget* CheckList;
     QPushButton* Browse;
@@ -109,6 +113,7 @@ class TOptionsForm : public QDialog {
     void CreateUserPage();
     // The check boxes to the live settings, applied.
     void SyncMainOptions();
+    int CheckForJobsHours() const;
     void SelectBrowserOfControl();
     TVelaSource* SiteOfItem(const QListWidgetItem* item);
     // Writes the store to options.box; false (after telling the user) when it cannot.

@@ -2,12 +2,15 @@
 // new, over loopback boards whose answers change between runs.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 #include "cli/Command.h"
@@ -16,6 +19,7 @@
 #include "platform/Home.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
+#include "platform/WindowChannel.h"
 #include "support/CliRun.h"
 #include "support/ScopedEnv.h"
 #include "support/TestBoards.h"
@@ -155,11 +159,49 @@ TEST_F(UnattendedRun, BadArgumentsAndABusyHome) {
     ::kill(pid, SIGKILL);
     ::waitpid(pid, nullptr, 0);
     EXPECT_EQ(r.status, kExitOk) << r.err.str();
+    // Nothing listens on its channel: the window will update on its own.
     EXPECT_EQ(r.out.str(), "tessaly update: the home " + home +
                                " is in use by the window (process " + IntToStr(pid) +
-                               "); the searches are left for the next run.\n");
+                               "); the window will update the searches.\n");
     EXPECT_EQ(Run({"update", "1", "--offline"}).status, kExitUsage)
         << "one search asked for by hand still says the home is locked";
+}
+
+TEST_F(UnattendedRun, ABusyHomeHandsTheUpdateToTheWindowsChannel) {
+    Searches({"welder"});
+    test::TTempDir runtime;
+    test::TScopedEnv runtimeDir("XDG_RUNTIME_DIR", runtime.Path().c_str());
+    const std::string path = WindowChannelPath(home);
+    ASSERT_EQ(path.rfind(runtime.Path() + "/tessaly-jobs-", 0), 0u) << path;
+    // A stand-in window: listens at the channel, records the request, answers "ok".
+    const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    std::string request;
+    std::thread window([&] {
+        const int c = ::accept(listener, nullptr, nullptr);
+        char buffer[64];
+        while (request.find('\n') == std::string::npos) {
+            const ssize_t n = ::read(c, buffer, sizeof buffer);
+            if (n <= 0) break;
+            request.append(buffer, static_cast<size_t>(n));
+        }
+        [[maybe_unused]] ssize_t w = ::write(c, "ok\n", 3);
+        ::close(c);
+    });
+    TInstanceLock lock(home);
+    ASSERT_TRUE(lock.Acquired());
+    auto r = Run({"update", "--all", "--quiet", "--offline"});
+    window.join();
+    ::close(listener);
+    EXPECT_EQ(request, "update\n");
+    EXPECT_EQ(r.status, kExitOk) << r.err.str();
+    EXPECT_EQ(r.out.str(), "tessaly update: the home " + home +
+                               " is in use by the window (process " + IntToStr(::getpid()) +
+                               "); the window is updating the searches.\n");
 }
 
 TEST_F(UnattendedRun, OneNotificationPerRunOnAPrivateSessionBus) {

@@ -1,0 +1,33 @@
+// What an update of several searches brought, and the one desktop notification that tells
+// it: shared by the command line's `update` and the window's scheduled checks, so both
+// tell new jobs alike.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "data/VelaJobs.h"
+#include "services/Notifier.h"
+
+namespace tessaly {
+
+// What one search's run brought: its new jobs as list positions.
+struct TSearchNews {
+    int number = 0;  // as `tessaly list` numbers it, from 1
+    std::string name;
+    std::vector<int> rows;
+    std::vector<std::string> titles;  // the first few, for the notification
+};
+
+// The positions of the jobs marked New (and not deleted) in `jobs`.
+std::vector<int> NewRows(const TVelaJobsList& jobs);
+
+// The news of the search numbered `number`, shown as `name`, whose list is `jobs`.
+TSearchNews SearchNews(int number, std::string name, const TVelaJobsList& jobs);
+
+// One notification for a whole update: how many new jobs, and per search the first titles.
+// Clicking it opens the window on the first of those searches when the window is
+// installed. `news` holds only searches with new jobs, at least one.
+TDesktopNotification NewJobsNotification(const std::vector<TSearchNews>& news);
+
+}  // namespace tessaly

@@ -1,0 +1,86 @@
+// The agent of the window: while the window is open it updates every saved search every
+// so many hours (the option "Check for new jobs every N hours"), one search after the
+// other whenever nothing else runs, and tells what was new as the command line's
+// `update --all --notify` does. The window's channel hands it the update of a command-line
+// run that found the home in use.
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "services/NewJobs.h"
+
+class QLocalServer;
+
+namespace tessaly {
+class TPrompts;
+}
+
+namespace tessaly::ui {
+
+class TVelaMainForm;
+
+class TVelaAgent : public QObject {
+  public:
+    // Follows the live settings of `main` for its period.
+    explicit TVelaAgent(TVelaMainForm& main);
+    ~TVelaAgent() override;
+
+    // Every `hours` hours from now; 0 (or less) turns the check off.
+    void SetPeriodHours(int hours);
+    // Starts a check of every search now, or queues one after the check that runs.
+    void CheckNow();
+    // True from the start of a check to its notification.
+    bool Checking() const { return next_ >= 0; }
+    // The period; inactive when the check is off.
+    const QTimer& Period() const { return period_; }
+    // What the last check found, search by search (those with new jobs only).
+    const std::vector<TSearchNews>& LastNews() const { return news_; }
+
+  private:
+    class TQuietPrompts;
+    // One step of a check: waits while anything runs, takes in the search that ran,
+    // starts the next one or ends.
+    void Step();
+    void StartNext();
+    void TakeInRun();
+    void Finish();
+    // The position of the search whose table is `table`; -1 when it was deleted meanwhile.
+    int PositionOf(const std::string& table) const;
+    void Quiet(bool on);
+
+    TVelaMainForm& main_;
+    QTimer period_;
+    QTimer poll_;                      // while a check runs: is the window free again?
+    std::vector<std::string> tables_;  // the searches of the check, by their tables
+    int next_ = -1;                    // the next of tables_ to run; -1 when no check runs
+    std::string running_;              // the table of the search running for the check
+    std::string userTable_;            // the search the user had selected
+    bool queued_ = false;
+    int checked_ = 0;
+    std::vector<TSearchNews> news_;
+    std::unique_ptr<TQuietPrompts> quiet_;
+    bool notifyFailureTold_ = false;
+};
+
+// The window's channel (see platform/WindowChannel.h): "raise" brings the window to the
+// front, "update" starts a check and is answered "ok" once the window has taken it.
+class TWindowChannel : public QObject {
+  public:
+    // `update` returns false when no window can take the update (yet): no answer then.
+    TWindowChannel(std::function<void()> raise, std::function<bool()> update);
+    ~TWindowChannel() override;
+    // Listens at the channel of `home`, replacing a crashed run's leftover socket.
+    bool Listen(const std::string& home);
+
+  private:
+    std::unique_ptr<QLocalServer> server_;
+    std::function<void()> raise_;
+    std::function<bool()> update_;
+};
+
+}  // namespace tessaly::ui
