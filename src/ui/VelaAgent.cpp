@@ -75,20 +75,27 @@ void TVelaAgent::CheckNow() {
         queued_ = true;
         return;
     }
+    // The searches are listed once the window is free: a window still loading has none.
     tables_.clear();
-    for (int i = 0; i < main_.Searches().Count(); ++i)
-        tables_.push_back(main_.Searches()[i].TableFile);
-    const TVelaSearch* selected = main_.Engine().SelectedSearch();
-    userTable_ = selected ? selected->TableFile : "";
+    listed_ = false;
     next_ = 0;
     checked_ = 0;
     news_.clear();
     main_.SetStatusText(1, "Checking for new jobs...");
+    // From the loop, not from the caller: a run's start may wait in dialogs of its own
+    // (the automatic job-source update), and the caller may be gone by then.
     poll_.start();
-    Step();
+    QTimer::singleShot(0, this, [this] { Step(); });
 }
 
 void TVelaAgent::Step() {
+    // A run's start lets pending messages run, the poll among them.
+    if (stepping_ || !Checking()) return;
+    stepping_ = true;
+    struct TDone {
+        bool& flag;
+        ~TDone() { flag = false; }
+    } done{stepping_};
     // Never in the way of the user: not while anything runs, a table loads or a dialog
     // is open (a search the user is about to start from it among them).
     if (main_.Closing()) {
@@ -99,6 +106,13 @@ void TVelaAgent::Step() {
     }
     if (main_.RunState() != rsIdle || main_.Hourglass() || QApplication::activeModalWidget())
         return;
+    if (!listed_) {
+        for (int i = 0; i < main_.Searches().Count(); ++i)
+            tables_.push_back(main_.Searches()[i].TableFile);
+        const TVelaSearch* selected = main_.Engine().SelectedSearch();
+        userTable_ = selected ? selected->TableFile : "";
+        listed_ = true;
+    }
     if (!running_.empty()) {
         TakeInRun();
         // The user stopped the search of the check: the check stops with it.
@@ -214,6 +228,7 @@ TWindowChannel::TWindowChannel(std::function<void()> raise, std::function<bool()
             auto lines = [this, s] {
                 while (s->canReadLine()) {
                     const QByteArray line = s->readLine().trimmed();
+                    // The update is only queued here: the answer goes out at once.
                     if (line == "update") {
                         if (update_()) s->write("ok\n");
                     } else if (line == "raise") {

@@ -32,7 +32,8 @@ class TVelaAgent : public QObject {
 
     // Every `hours` hours from now; 0 (or less) turns the check off.
     void SetPeriodHours(int hours);
-    // Starts a check of every search now, or queues one after the check that runs.
+    // Starts a check of every search (from the event loop, at once), or queues one after
+    // the check that runs.
     void CheckNow();
     // True from the start of a check to its notification.
     bool Checking() const { return next_ >= 0; }
@@ -57,10 +58,12 @@ class TVelaAgent : public QObject {
     QTimer period_;
     QTimer poll_;                      // while a check runs: is the window free again?
     std::vector<std::string> tables_;  // the searches of the check, by their tables
+    bool listed_ = false;              // tables_ holds them
     int next_ = -1;                    // the next of tables_ to run; -1 when no check runs
     std::string running_;              // the table of the search running for the check
     std::string userTable_;            // the search the user had selected
     bool queued_ = false;
+    bool stepping_ = false;
     int checked_ = 0;
     std::vector<TSearchNews> news_;
     std::unique_ptr<TQuietPrompts> quiet_;

@@ -1,0 +1,161 @@
+// The window's scheduled check for new jobs: its period from the options, and a check of
+// every search, started through the window's channel, against loopback boards whose
+// answers change between runs.
+#include <QCheckBox>
+#include <QLocalSocket>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtTest>
+#include <cstdlib>
+
+#include "UiTestSupport.h"
+#include "data/VelaSearches.h"
+#include "platform/ByteString.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "services/NewJobs.h"
+#include "support/ScopedEnv.h"
+#include "support/TestBoards.h"
+#include "support/TestSessionBus.h"
+#include "ui/VelaAgent.h"
+#include "ui/VelaApp.h"
+#include "ui/VelaMain.h"
+#include "ui/VelaOptions.h"
+
+using namespace tessaly;
+using namespace tessaly::ui;
+using namespace tessaly::ui::test;
+
+namespace {
+
+constexpr int kHourMs = 60 * 60 * 1000;
+
+// The titles of the jobs marked New in a search's table as saved.
+QStringList NewTitles(const TVelaSearch& search) {
+    TVelaJobsList jobs;
+    LoadJobTable(jobs, search.TableFile);
+    QStringList titles;
+    for (const int row : NewRows(jobs))
+        titles << QString::fromStdString(jobs[row].Title);
+    return titles;
+}
+
+}  // namespace
+
+class AgentTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void thePeriodFollowsTheOption() {
+        tessaly::test::TBoardsHome home;
+        TStrings options = ReadTextLines(JoinPath(home.Path(), "options.box"));
+        options.insert(options.begin() + 2, {"[Search]", "CheckForJobsHours=3"});
+        WriteTextLines(JoinPath(home.Path(), "options.box"), options);
+        TWindow w(home.Path());
+        TVelaMainForm& f = w.Form();
+        const QTimer& period = f.Agent().Period();
+        QVERIFY(period.isActive());
+        QCOMPARE(period.interval(), 3 * kHourMs);
+
+        // The dialog shows the stored period; its changes take effect at once.
+        w.answer = [&](QDialog* d) {
+            auto* o = dynamic_cast<TOptionsForm*>(d);
+            if (!o) return;
+            QVERIFY(o->opCheckForJobs->isChecked());
+            QCOMPARE(o->opCheckForJobsHours->value(), 3);
+            o->opCheckForJobs->setChecked(false);
+            QVERIFY(!period.isActive());
+            o->opCheckForJobsHours->setValue(2);
+            o->opCheckForJobs->setChecked(true);
+            QVERIFY(period.isActive());
+            QCOMPARE(period.interval(), 2 * kHourMs);
+            o->OKButton->click();
+        };
+        f.MMPreferencesClick();
+        TConfigBox stored;
+        stored.LoadFromFile(JoinPath(home.Path(), "options.box"));
+        QCOMPARE(options::CheckForJobsHours.Read(stored), 2);
+    }
+
+    void aCheckThroughTheChannelUpdatesEverySearchAndTellsTheNewJobs() {
+        if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
+            QSKIP("dbus-daemon is not installed (scripts/setup installs it)");
+        tessaly::test::TTempDir busDir;
+        tessaly::test::TPrivateSessionBus bus(busDir.Path());
+        QVERIFY(bus.Started());
+        tessaly::test::TNotificationServer server(bus.Address(), {"body"});
+        QVERIFY(server.Ready());
+        tessaly::test::TScopedEnv session("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str());
+        tessaly::test::TScopedEnv runtime("XDG_RUNTIME_DIR", busDir.Path().c_str());
+
+        tessaly::test::TBoardsHome home;
+        // The stalling board would hold every run for its whole stall.
+        TStrings options = ReadTextLines(JoinPath(home.Path(), "options.box"));
+        options.push_back("Delta Jobs=Disabled");
+        WriteTextLines(JoinPath(home.Path(), "options.box"), options);
+        TWindow w(home.Path());
+        TVelaMainForm& f = w.Form();
+        for (const char* keywords : {"welder", "pipe"}) {
+            f.Engine().StartSearch({"Boston", "Trades", keywords});
+            QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
+        }
+        QCOMPARE(f.Searches().Count(), 2);
+        const int welder = f.Searches()[0].Keywords == "welder" ? 0 : 1;
+        const int pipe = 1 - welder;
+        auto listedNew = [&] {
+            QStringList titles;
+            for (const int row : NewRows(f.Jobs()))
+                titles << QString::fromStdString(f.Jobs()[row].Title);
+            return titles;
+        };
+
+        // A new job on the board; the user updates a search, and meanwhile a command-line
+        // run hands the update of all to the window: it waits for the user's run.
+        home.boards.extraRow = tessaly::test::JobRow(7, "Night Welder", "Dock Co", "Salem, MA");
+        const size_t said = w.prompts.messages.size();
+        f.Engine().StartUpdate(welder, {"Boston", "Trades", "welder"});
+        QVERIFY(f.RunState() != rsIdle);
+        TWindowChannel channel([] {},
+                               [&f] {
+                                   f.Agent().CheckNow();
+                                   return true;
+                               });
+        QVERIFY(channel.Listen(home.Path()));
+        QLocalSocket socket;
+        socket.connectToServer(InstanceServerName(home.Path()));
+        socket.write("update\n");
+        QVERIFY(w.WaitFor([&] { return socket.canReadLine(); }, 5000));
+        QCOMPARE(socket.readLine(), QByteArray("ok\n"));
+        QVERIFY(f.Agent().Checking());
+        QVERIFY(w.WaitFor([&] { return !f.Agent().Checking(); }, 60000));
+        // Both searches ran after the user's: the welder search's job came with the user's
+        // run, so only the other search's is new now.
+        QCOMPARE(f.StatusText(1), QString("Checked 2 searches: 1 new job"));
+        QCOMPARE(NewTitles(f.Searches()[welder]), QStringList());
+        QCOMPARE(NewTitles(f.Searches()[pipe]), QStringList{"Night Welder"});
+        QCOMPARE(f.Engine().Selected(), welder);  // the user's search again
+
+        // The next check, the user on the other search: its listing shows the new job.
+        home.boards.extraRow += tessaly::test::JobRow(8, "Day Welder", "Dock Co", "Salem, MA");
+        f.Engine().SelectSearch(pipe);
+        f.SearchListToGrid();
+        f.Agent().CheckNow();
+        QVERIFY(w.WaitFor([&] { return !f.Agent().Checking(); }, 60000));
+        QCOMPARE(f.StatusText(1), QString("Checked 2 searches: 2 new jobs"));
+        QCOMPARE(NewTitles(f.Searches()[welder]), QStringList{"Day Welder"});
+        QCOMPARE(f.Engine().Selected(), pipe);
+        QVERIFY(w.WaitFor([&] { return f.Jobs().FileName == f.Searches()[pipe].TableFile; }));
+        QCOMPARE(listedNew(), QStringList{"Day Welder"});
+
+        // One notification per check that found new jobs, and no box per search of a check.
+        QVERIFY(w.WaitFor([&] { return server.Calls().size() == 2; }, 5000));
+        const auto calls = server.Calls();
+        QCOMPARE(calls[0].summary, std::string("1 new job"));
+        QCOMPARE(calls[0].body, std::string("pipe: Night Welder"));
+        QCOMPARE(calls[1].summary, std::string("2 new jobs"));
+        QCOMPARE(w.prompts.messages.size(), said + 1);  // "Search Completed." of the user's
+    }
+};
+
+QTEST_MAIN(AgentTest)
+#include "AgentTest.moc"
