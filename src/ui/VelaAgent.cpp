@@ -129,7 +129,7 @@ void TVelaAgent::StartNext() {
         if (position < 0 || e.TableDamaged(&main_.Searches()[position])) continue;
         // A search the user chose meanwhile is the one to come back to.
         const TVelaSearch* selected = e.SelectedSearch();
-        if (selected && selected->TableFile != table && running_.empty())
+        if (selected && selected->TableFile != table)
             userTable_ = selected->TableFile;
         const TVelaSearch& s = main_.Searches()[position];
         const TNewSearchValues values{s.Region, s.Category, s.Keywords};
@@ -141,8 +141,10 @@ void TVelaAgent::StartNext() {
             running_ = table;
             return;
         }
-        // Refused (with its message): the next one.
+        // Refused (with its message): the next one; without any site taking part, the
+        // others would be refused alike, each with a box.
         Quiet(false);
+        if (!e.AnySiteTakesPart()) break;
     }
     Finish();
 }
