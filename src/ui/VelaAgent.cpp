@@ -129,8 +129,7 @@ void TVelaAgent::StartNext() {
         if (position < 0 || e.TableDamaged(&main_.Searches()[position])) continue;
         // A search the user chose meanwhile is the one to come back to.
         const TVelaSearch* selected = e.SelectedSearch();
-        if (selected && selected->TableFile != table)
-            userTable_ = selected->TableFile;
+        if (selected && selected->TableFile != table) userTable_ = selected->TableFile;
         const TVelaSearch& s = main_.Searches()[position];
         const TNewSearchValues values{s.Region, s.Category, s.Keywords};
         main_.SetStatusText(1, "Checking for new jobs: search " + IntToStr(next_) + " of " +
