@@ -6,7 +6,6 @@
 
 #include <cctype>
 
-#include "platform/MainLoop.h"
 #include "platform/TextFile.h"
 #include "platform/Utf8.h"
 
@@ -156,7 +155,6 @@ void TVelaSourcesList::LoadFromText(std::string_view text, const std::string& na
             const std::string& key = lines[i];
             const std::string value = i + 1 < lines.size() ? lines[i + 1] : std::string();
             ApplyPair(key, value, name, static_cast<int>(i + 1));
-            ProcessMessages();
         }
     } catch (...) {
         for (auto& s : sources_)

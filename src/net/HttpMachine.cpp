@@ -335,10 +335,9 @@ void THTTPMachine::Dispatch() {
         queue_.pop_front();
         StartWorker(std::move(query));
     }
-    // Events of other requests and user actions run here; one of them may free the machine.
-    std::shared_ptr<THTTPMachineShared> shared = shared_;
-    loop_->ProcessMessages();
-    if (shared->machine != this) return;
+    // The dispatch is a step of the loop itself: the reports of other requests and the
+    // user's actions run as soon as it returns, so it does not run the loop again inside
+    // (where a handler could free the machine under it).
     const bool draining = Stopping && !queue_.empty();
     timer_->SetInterval(draining ? Timing.StopTickMs : Timing.TickMs);
     if (enabled_) timer_->SetEnabled(true);
