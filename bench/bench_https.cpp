@@ -27,12 +27,7 @@ bool FetchOnce(const std::string& url, const std::string& caFile) {
     client.CAFile = caFile;
     std::string document;
     client.ReceiveStream = &document;
-    try {
-        client.Get();
-    } catch (std::exception&) {
-        return false;
-    }
-    return document == Page();
+    return client.Get() == tessaly::THttpOutcome::Answered && document == Page();
 }
 
 void Requests(benchmark::State& state, bool secure) {

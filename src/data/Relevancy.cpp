@@ -1,10 +1,6 @@
 #include "data/Relevancy.h"
 
-#include <exception>
-
 #include "parsing/VelaPageSearch.h"
-#include "platform/MainLoop.h"
-#include "platform/Prompts.h"
 
 namespace tessaly {
 
@@ -21,23 +17,18 @@ TStrings SplitScoreWords(std::string_view text) {
 }
 
 TWordMatch WordMatch(std::string_view text, std::string_view sought) {
-    try {
-        TStrings have = SplitScoreWords(text);
-        TStrings want = SplitScoreWords(sought);
-        for (auto& w : have)
-            UpperCaseInPlace(w);
-        for (auto& w : want)
-            UpperCaseInPlace(w);
-        size_t count = 0;
-        for (const auto& t : have)
-            for (const auto& w : want)
-                if (Similarity(t, w) > 80) ++count;
-        if (count == 0) return TWordMatch::None;
-        return count == want.size() ? TWordMatch::Full : TWordMatch::Partial;
-    } catch (const std::exception&) {
-        Prompts().ShowError("bug in Score");
-        return TWordMatch::None;
-    }
+    TStrings have = SplitScoreWords(text);
+    TStrings want = SplitScoreWords(sought);
+    for (auto& w : have)
+        UpperCaseInPlace(w);
+    for (auto& w : want)
+        UpperCaseInPlace(w);
+    size_t count = 0;
+    for (const auto& t : have)
+        for (const auto& w : want)
+            if (Similarity(t, w) > 80) ++count;
+    if (count == 0) return TWordMatch::None;
+    return count == want.size() ? TWordMatch::Full : TWordMatch::Partial;
 }
 
 int64_t RelevancyScore(const TRelevancyWeights& weights, std::string_view title,
@@ -101,7 +92,7 @@ void ScoreJobs(TVelaJobsList& jobs, const TRelevancyWeights& weights, std::strin
         if (job.Relevancy != kRelevancyDeleted)
             job.Relevancy =
                 RelevancyLevel(RelevancyScore(weights, job.Title, job.Company, job.Location, r, k));
-        if (!KeepGoingOrYield(keepGoing)) break;
+        if (!AskKeepGoing(keepGoing)) break;
     }
 }
 

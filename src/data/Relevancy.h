@@ -24,8 +24,7 @@ TStrings SplitScoreWords(std::string_view text);
 
 // How well `text` covers the sought words: the number of (text word, sought word) pairs
 // more than 80 % alike, compared upper-cased; none when 0, full when it reaches the
-// number of sought words, partial otherwise. A failure in the comparison shows
-// "bug in Score" and counts as none.
+// number of sought words, partial otherwise.
 TWordMatch WordMatch(std::string_view text, std::string_view sought);
 
 // The score of one job: the category weight, the region weight for a full or other
@@ -46,8 +45,8 @@ TRelevancyWeights WeightsOf(const TVelaSource& site);
 
 // Scores every job of `jobs` in list order against the search's region name and its
 // keywords as typed (never the translations), asking `keepGoing` after each job
-// (KeepGoingOrYield); when it answers false the rest keep their level. Jobs the user
-// deleted keep their level.
+// (AskKeepGoing); when it answers false the rest keep their level. Jobs the user
+// deleted keep their level. A failure ends the scoring and is passed on to the caller.
 void ScoreJobs(TVelaJobsList& jobs, const TRelevancyWeights& weights, std::string_view region,
                std::string_view keywords, const TKeepGoing& keepGoing = {});
 

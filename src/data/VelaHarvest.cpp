@@ -5,7 +5,6 @@
 #include "data/BoardJobs.h"
 #include "platform/DateTime.h"
 #include "platform/LinkAddress.h"
-#include "platform/MainLoop.h"
 #include "platform/Utf8.h"
 
 namespace tessaly {
@@ -68,7 +67,7 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
         } else {
             ++count.Kept;
         }
-        if (!KeepGoingOrYield(Parser.KeepGoing)) break;
+        if (!AskKeepGoing(Parser.KeepGoing)) break;
     }
     return count;
 }

@@ -11,8 +11,6 @@
 #include "data/HtmlEntities.h"
 #include "data/Openings.h"
 #include "platform/ByteString.h"
-#include "platform/MainLoop.h"
-#include "platform/Prompts.h"
 #include "platform/UnicodeCase.h"
 #include "platform/Utf8.h"
 
@@ -604,8 +602,9 @@ void TVelaJobsList::MergeJobs(TVelaJobsList& other, bool markNew, bool groupOpen
         }
         other.jobs_.clear();
     } catch (...) {
+        // What was taken (or freed) leaves `other`; the caller hears of the failure.
         other.jobs_.erase(other.jobs_.begin(), other.jobs_.begin() + static_cast<long>(taken));
-        Prompts().ShowMessage("ERROR: Crash on MergeJobsList");
+        throw;
     }
 }
 
@@ -697,23 +696,19 @@ bool TVelaJobsList::HasHigh() const {
 }
 
 void TVelaJobsList::CleanUpJobs(bool keepCapitals, const TKeepGoing& keepGoing) {
-    try {
-        // By index, and the count read each time: a message handled between jobs must
-        // not leave us walking a changed vector.
-        for (int i = 0; i < Count(); ++i) {
-            TVelaJob& j = (*this)[i];
-            j.Title = CleanJobText(j.Title, keepCapitals);
-            j.Company = CleanJobText(j.Company, keepCapitals);
-            j.Location = CleanJobText(j.Location, keepCapitals);
-            if (j.Company.empty()) j.Company = "n/a";
-            if (j.Location.empty()) j.Location = "n/a";
-            j.URL = CleanJobURL(j.URL, j);
-            j.Status = kStatusWhite;
-            j.High = false;
-            if (!KeepGoingOrYield(keepGoing)) break;
-        }
-    } catch (...) {
-        Prompts().ShowMessage("ERROR: Crash on CleanUpJobs");
+    // By index, and the count read each time: a message handled by the caller between jobs
+    // must not leave us walking a changed vector.
+    for (int i = 0; i < Count(); ++i) {
+        TVelaJob& j = (*this)[i];
+        j.Title = CleanJobText(j.Title, keepCapitals);
+        j.Company = CleanJobText(j.Company, keepCapitals);
+        j.Location = CleanJobText(j.Location, keepCapitals);
+        if (j.Company.empty()) j.Company = "n/a";
+        if (j.Location.empty()) j.Location = "n/a";
+        j.URL = CleanJobURL(j.URL, j);
+        j.Status = kStatusWhite;
+        j.High = false;
+        if (!AskKeepGoing(keepGoing)) break;
     }
 }
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "data/JobColumns.h"
-#include "platform/MainLoop.h"
+#include "platform/KeepGoing.h"
 
 namespace tessaly {
 
@@ -80,8 +80,8 @@ class TVelaJobsList {
 
     // Moves the jobs of `other` in, freeing those that equal (URL, Title, Company) of a
     // job already here, including one taken in earlier from `other` itself. Appended
-    // jobs get Status New when `markNew`. On a failure shows "ERROR: Crash on
-    // MergeJobsList" and stops; what was not yet taken stays in `other`.
+    // jobs get Status New when `markNew`. A failure stops the merge and is passed on to
+    // the caller; what was not yet taken stays in `other`.
     // With `groupOpenings`, a job of another site whose opening fingerprint matches a row
     // is not added: the row keeps it in AlsoOn (once), and it is never marked New.
     void MergeJobs(TVelaJobsList& other, bool markNew, bool groupOpenings = false);
@@ -103,8 +103,8 @@ class TVelaJobsList {
     bool HasHigh() const;
 
     // Cleans every job's texts and link, clears Status and High. `keepGoing` is asked
-    // after each job (KeepGoingOrYield); when it answers false the rest stay as they are.
-    // On a failure shows "ERROR: Crash on CleanUpJobs" and stops.
+    // after each job (AskKeepGoing); when it answers false the rest stay as they are.
+    // A failure stops the clean-up and is passed on to the caller.
     // `keepCapitals`: texts written in capitals stay so (a site's KeepCapitals).
     void CleanUpJobs(bool keepCapitals = false, const TKeepGoing& keepGoing = {});
     // Writes United States state codes in locations out in full.

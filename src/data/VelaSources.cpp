@@ -6,7 +6,6 @@
 
 #include <cctype>
 
-#include "platform/MainLoop.h"
 #include "platform/TextFile.h"
 #include "platform/Utf8.h"
 
@@ -92,7 +91,7 @@ bool IsPlainSourcesText(std::string_view text) {
     // Count the key lines that read as key lines as they stand and once unscrambled; a
     // scrambled line is noise that hardly ever looks like a key name.
     if (text.substr(0, kUtf8Bom.size()) == kUtf8Bom) return true;
-    const TStrings lines = SplitLines(text.substr(0, 64 * 1024));
+    const TStrings lines = SplitLines(text.substr(0, size_t{64} * 1024));
     int plain = 0, scrambled = 0;
     for (size_t i = 0; i < lines.size() && i < 200; i += 2) {
         plain += LooksLikeKeyLine(lines[i]);
@@ -156,7 +155,6 @@ void TVelaSourcesList::LoadFromText(std::string_view text, const std::string& na
             const std::string& key = lines[i];
             const std::string value = i + 1 < lines.size() ? lines[i + 1] : std::string();
             ApplyPair(key, value, name, static_cast<int>(i + 1));
-            ProcessMessages();
         }
     } catch (...) {
         for (auto& s : sources_)

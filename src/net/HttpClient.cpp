@@ -10,6 +10,9 @@ namespace tessaly {
 
 namespace {
 
+// The type of every body the program posts: a form's fields.
+constexpr const char* kFormContentType = "application/x-www-form-urlencoded";
+
 int64_t NowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
@@ -47,15 +50,8 @@ std::string Base64Encode(const std::string& bytes) {
 
 THttpClient::THttpClient() {
     ProxyPort = "80";
-    reader_.OnHeaderBegin = [this] {
-        if (OnHeaderBegin) OnHeaderBegin();
-    };
-    reader_.OnHeaderData = [this](const std::string& line) {
-        if (OnHeaderData) OnHeaderData(line);
-    };
     reader_.OnHeaderEnd = [this] {
         if (reader_.Phase() == THttpResponseReader::TPhase::Body) SetState(TState::WaitingBody);
-        if (OnHeaderEnd) OnHeaderEnd();
     };
     reader_.OnDocBegin = [this] {
         if (state_ != TState::WaitingBody) SetState(TState::WaitingBody);
@@ -69,11 +65,11 @@ THttpClient::THttpClient() {
 
 THttpClient::~THttpClient() = default;
 
-void THttpClient::Get() {
-    DoRequest(TRequestKind::Get);
+THttpOutcome THttpClient::Get() {
+    return DoRequest(TRequestKind::Get);
 }
-void THttpClient::Post() {
-    DoRequest(TRequestKind::Post);
+THttpOutcome THttpClient::Post() {
+    return DoRequest(TRequestKind::Post);
 }
 
 void THttpClient::Abort() {
@@ -156,7 +152,7 @@ std::string THttpClient::RequestTarget() const {
     return target_.path.empty() ? "/" : target_.path;
 }
 
-void THttpClient::DoRequest(TRequestKind kind) {
+THttpOutcome THttpClient::DoRequest(TRequestKind kind) {
     {
         std::lock_guard<std::mutex> guard(abortLock_);
         if (state_ != TState::Ready) throw EHttpException("HTTP component is busy", 1);
@@ -174,11 +170,8 @@ void THttpClient::DoRequest(TRequestKind kind) {
     target_ = SplitUrl(URL);
     absoluteTarget_ = false;
     cookieHost_ = CookieHost.empty() ? target_.host : CookieHost;
-    if (target_.hasCredentials) {
-        Username = target_.user;
-        Password = target_.password;
-    }
-    int error = 0;
+    username_ = target_.user;
+    password_ = target_.password;
     try {
         if (OnStateChange) OnStateChange(TState::NotConnected);
         for (int redirections = 0;; ++redirections) {
@@ -193,9 +186,8 @@ void THttpClient::DoRequest(TRequestKind kind) {
         outcome_ = THttpOutcome::Aborted;
         statusCode_ = OutcomeStatus(outcome_, 0);
         reasonPhrase_ = OutcomeReason(outcome_, "");
-        error = ECONNABORTED;
     } catch (TFailed&) {
-        error = statusCode_;
+        // Fail has set the outcome.
     } catch (...) {
         // An error escaping an event handler ends the request; the status read so far holds.
         CloseConnection();
@@ -209,8 +201,7 @@ void THttpClient::DoRequest(TRequestKind kind) {
         state_ = TState::Ready;
     }
     if (OnStateChange) OnStateChange(TState::Ready);
-    if (OnRequestDone) OnRequestDone(kind, error);
-    if (statusCode_ >= 400) throw EHttpException(reasonPhrase_, static_cast<uint16_t>(statusCode_));
+    return outcome_;
 }
 
 void THttpClient::CheckAddress() {
@@ -279,7 +270,6 @@ void THttpClient::Connect() {
         StartTls();
     }
     SetState(TState::Connected);
-    if (OnSessionConnected) OnSessionConnected();
     SetState(TState::WaitingHeader);
 }
 
@@ -297,16 +287,16 @@ void THttpClient::Send(TRequestKind kind) {
     std::string request;
     auto line = [&](const std::string& text) {
         CheckLine(text);
-        if (OnCommand) OnCommand(text);
         request += text;
         request += "\r\n";
     };
     line(std::string(post ? "POST" : "GET") + " " + RequestTarget() + " HTTP/1.0");
-    if (post && !ContentTypePost.empty()) line("Content-Type: " + ContentTypePost);
+    if (post) line("Content-Type: " + std::string(kFormContentType));
     if (!Agent.empty()) line("User-Agent: " + Agent);
     line("Host: " + HostHeaderValue(target_));
     if (post) line("Content-Length: " + length);
-    if (!Username.empty()) line("Authorization: Basic " + Base64Encode(Username + ":" + Password));
+    if (!username_.empty())
+        line("Authorization: Basic " + Base64Encode(username_ + ":" + password_));
     // Proxy credentials never travel inside a tunnel: they would reach the origin server.
     if (!Proxy.empty() && !secure_ && !ProxyUsername.empty())
         line("Proxy-Authorization: Basic " + Base64Encode(ProxyUsername + ":" + ProxyPassword));
@@ -319,7 +309,6 @@ void THttpClient::Send(TRequestKind kind) {
         SendStream->read(piece.data(), static_cast<std::streamsize>(piece.size()));
         std::streamsize got = SendStream->gcount();
         if (got <= 0) break;
-        if (OnSendData) OnSendData(piece.data(), static_cast<size_t>(got));
         SendAll(piece.data(), static_cast<size_t>(got));
     }
 }
@@ -346,7 +335,6 @@ bool THttpClient::Read() {
             // A header the reader cannot take, or a document over the limit, fails the
             // request: ending it as if the server had closed would pass a cut or empty
             // page off as the whole answer.
-            if (OnTrace) OnTrace(e.what());
             Fail(e.ErrorCode() == THttpResponseReader::kTooLarge ? THttpOutcome::TooLarge
                                                                  : THttpOutcome::BadAnswer,
                  e.what());
@@ -383,7 +371,6 @@ void THttpClient::OpenTunnel() {
         request += "Proxy-Authorization: Basic " +
                    Base64Encode(ProxyUsername + ":" + ProxyPassword) + "\r\n";
     request += "\r\n";
-    if (OnTrace) OnTrace("CONNECT " + authority);
     SendAll(request.data(), request.size());
 
     // The answer is read a byte at a time: whatever follows its empty line belongs to TLS.
@@ -404,7 +391,6 @@ void THttpClient::OpenTunnel() {
         if (reply.ends_with("\n\n") || reply.ends_with("\n\r\n")) break;
     }
     std::string line = TrimRight(reply.substr(0, reply.find('\n')));
-    if (OnTrace) OnTrace(line);
     bool valid = line.size() >= 12 && StartsWith(line, "HTTP/1.") && line[8] == ' ';
     for (size_t i = 9; valid && i < 12; ++i)
         valid = line[i] >= '0' && line[i] <= '9';
@@ -439,7 +425,6 @@ long THttpClient::ReceiveSome(char* buffer, size_t size) {
         WaitFor(socket_.Fd(), tls_.Want());
         return n;
     }
-    if (n < 0 && OnTrace) OnTrace(tls_.Error());
     return n;
 }
 

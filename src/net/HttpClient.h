@@ -3,8 +3,10 @@
 // Abort may be called from any thread; it is handed to the owning thread's poll loop.
 //
 // The connection settings (proxy, credentials, agent, CA file) are a THttpSettings base, so
-// the machine hands them over in one assignment. Redirections are followed here, at most
-// kMaxRedirections of them.
+// the machine hands them over in one assignment. Redirections are followed here and nowhere
+// else, at most kMaxRedirections of them. A request ends with its outcome (Outcome,
+// StatusCode, ReasonPhrase), never with an exception: only a request started while one runs,
+// or a POST without a body, is refused at once with EHttpException.
 #pragma once
 
 #include <atomic>
@@ -49,37 +51,29 @@ class THttpClient : public THttpSettings {
     THttpClient(const THttpClient&) = delete;
     THttpClient& operator=(const THttpClient&) = delete;
 
-    // Published properties besides the settings (ProxyPort defaults to "80" here).
+    // The request's properties besides the settings (ProxyPort defaults to "80" here).
+    // Credentials written into URL in front of the host go out as basic authentication.
     std::string URL;
-    std::string Username;
-    std::string Password;
     std::string Cookie;
     // The host Cookie belongs to (empty: the host of URL). It is sent to that host alone,
     // on no other hop of a redirection.
     std::string CookieHost;
-    std::string ContentTypePost = "application/x-www-form-urlencoded";
     std::string* ReceiveStream = nullptr;
     std::istream* SendStream = nullptr;
     // OnTick fires every TickMs while a request runs (the owner's timers ride on it).
     int TickMs = 1000;
 
     std::function<void(TState)> OnStateChange;
-    std::function<void()> OnSessionConnected;
-    std::function<void(const std::string& line)> OnCommand;
-    std::function<void()> OnHeaderBegin;
-    std::function<void(const std::string& line)> OnHeaderData;
-    std::function<void()> OnHeaderEnd;
     std::function<void()> OnDocBegin;
     std::function<void(const char* data, size_t size)> OnDocData;
     std::function<void()> OnDocEnd;
-    std::function<void(const char* data, size_t size)> OnSendData;
+    // A redirection is being followed: CurrentUrl() is the new location.
     std::function<void()> OnLocationChange;
-    std::function<void(TRequestKind kind, int error)> OnRequestDone;
-    std::function<void(const std::string& text)> OnTrace;
     std::function<void()> OnTick;
 
-    void Get();
-    void Post();
+    // Run the request and return how it ended (also kept in Outcome()).
+    THttpOutcome Get();
+    THttpOutcome Post();
     // Ends the request in progress with "Connection aborted on request" (status 404).
     // Safe from any thread; a ready client is left alone.
     void Abort();
@@ -101,7 +95,7 @@ class THttpClient : public THttpSettings {
     struct TAborted {};
     struct TFailed {};
 
-    void DoRequest(TRequestKind kind);
+    THttpOutcome DoRequest(TRequestKind kind);
     // One hop of a request: connect, send, read. Connect and Send raise TFailed or TAborted;
     // Read returns true when the answer was a relocation to follow.
     void Connect();
@@ -133,6 +127,8 @@ class THttpClient : public THttpSettings {
     long ReceiveSome(char* buffer, size_t size);
     void CloseConnection();
 
+    std::string username_;  // from the URL's credentials
+    std::string password_;
     THttpResponseReader reader_;
     TTcpSocket socket_;
     TTlsStream tls_;

@@ -94,7 +94,6 @@ class THTTPThread : public std::enable_shared_from_this<THTTPThread> {
     void Request(THttpClient& client);
     void End(THttpOutcome outcome, const std::string& detail);
     void Report(TReport code);
-    void LocationChanged(THttpClient& client);
 
     TMutex clientLock_;
     THttpClient* client_ GUARDED_BY(clientLock_) = nullptr;
@@ -102,9 +101,6 @@ class THTTPThread : public std::enable_shared_from_this<THTTPThread> {
 
     // Worker thread only.
     std::istringstream post_;
-    TStrings hopHeader_;  // the header of the answer being read
-    bool relocation_ = false;
-    int redirections_ = 0;
     bool timerOn_ = false;
     int seconds_ = 0;
 };
@@ -124,8 +120,6 @@ void THTTPThread::End(THttpOutcome outcome, const std::string& detail) {
 }
 
 void THTTPThread::Hook(THttpClient& client) {
-    client.OnHeaderBegin = [this] { hopHeader_.clear(); };
-    client.OnHeaderData = [this](const std::string& line) { hopHeader_.push_back(line); };
     client.OnDocBegin = [this] {
         seconds_ = 0;
         Report(rpDocBegin);
@@ -140,7 +134,8 @@ void THTTPThread::Hook(THttpClient& client) {
         timerOn_ = false;
         Report(rpDocEnd);
     };
-    client.OnLocationChange = [this, &client] { LocationChanged(client); };
+    // The client follows a redirection by itself; the URL reported is the one it fetches.
+    client.OnLocationChange = [this, &client] { URL = client.CurrentUrl(); };
     client.OnStateChange = [this, &client](THttpClient::TState state) {
         // An abort that arrived while the client was still idle.
         if (state == THttpClient::TState::NotConnected && aborted_) client.Abort();
@@ -176,10 +171,7 @@ void THTTPThread::Run() {
         Received.clear();
         BytesReceived = 0;
         client.Cookie = Query->Cookie;
-        // Pinned to the query's host here, so that fetching a new location again after a
-        // failed redirection does not take the cookie along.
-        client.CookieHost =
-            Query->CookieHost.empty() ? SplitUrl(Query->URL).host : Query->CookieHost;
+        client.CookieHost = Query->CookieHost;
         if (Cancel)
             End(THttpOutcome::Cancelled, "");
         else
@@ -203,47 +195,20 @@ void THTTPThread::Run() {
 }
 
 void THTTPThread::Request(THttpClient& client) {
-    try {
-        // Addresses come from pages, definitions and templates: whatever they hold, it goes
-        // out percent-encoded where it would break the request line.
-        if (Query->IsPost) {
-            client.URL = EncodeUnsafeAddressBytes(URL);
-            post_.str(Query->Parameters);
-            post_.clear();
-            client.Post();
-        } else {
-            client.URL = EncodeUnsafeAddressBytes(URL + Query->Parameters);
-            client.Get();
-        }
-    } catch (EHttpException&) {
-        // The client followed a redirection and then failed: fetch the new location again
-        // (always GET). Not after an abort (a stop, an abort or a time-out ends the
-        // request), nor once the chain is too long.
-        auto again = [&] {
-            return relocation_ && !aborted_ &&
-                   client.Outcome() != THttpOutcome::TooManyRedirections &&
-                   redirections_ < THttpClient::kMaxRedirections;
-        };
-        while (again()) {
-            relocation_ = false;
-            client.URL = EncodeUnsafeAddressBytes(URL);
-            try {
-                client.Get();
-            } catch (EHttpException&) {
-            }
-        }
+    // Addresses come from pages, definitions and templates: whatever they hold, it goes out
+    // percent-encoded where it would break the request line.
+    if (Query->IsPost) {
+        client.URL = EncodeUnsafeAddressBytes(URL);
+        post_.str(Query->Parameters);
+        post_.clear();
+        client.Post();
+    } else {
+        client.URL = EncodeUnsafeAddressBytes(URL + Query->Parameters);
+        client.Get();
     }
     Outcome = client.Outcome();
     Status = client.StatusCode();
     Reason = client.ReasonPhrase();
-}
-
-// The client follows the redirection by itself; this keeps the worker's URL in step with it.
-void THTTPThread::LocationChanged(THttpClient& client) {
-    // A "Location:" without its blank is still followed by the client.
-    URL = NewLocation(HeaderText(hopHeader_), client.URL).value_or(client.CurrentUrl());
-    relocation_ = true;
-    ++redirections_;
 }
 
 // ---------------------------------------------------------------------------
@@ -335,10 +300,9 @@ void THTTPMachine::Dispatch() {
         queue_.pop_front();
         StartWorker(std::move(query));
     }
-    // Events of other requests and user actions run here; one of them may free the machine.
-    std::shared_ptr<THTTPMachineShared> shared = shared_;
-    loop_->ProcessMessages();
-    if (shared->machine != this) return;
+    // The dispatch is a step of the loop itself: the reports of other requests and the
+    // user's actions run as soon as it returns, so it does not run the loop again inside
+    // (where a handler could free the machine under it).
     const bool draining = Stopping && !queue_.empty();
     timer_->SetInterval(draining ? Timing.StopTickMs : Timing.TickMs);
     if (enabled_) timer_->SetEnabled(true);

@@ -8,7 +8,6 @@ namespace tessaly {
 void THttpResponseReader::Reset() {
     phase_ = TPhase::Header;
     lineLength_ = 0;
-    headerBegun_ = false;
     relocationDone_ = false;
     closing_ = false;
     receivedHeader_.clear();
@@ -64,10 +63,6 @@ THttpResponseReader::TAction THttpResponseReader::Feed(const char* data, size_t 
 THttpResponseReader::TAction THttpResponseReader::HandleLine(std::string_view line,
                                                              std::string_view ending,
                                                              const char* rest, size_t restSize) {
-    if (!headerBegun_) {
-        headerBegun_ = true;
-        if (OnHeaderBegin) OnHeaderBegin();
-    }
     if (line.empty()) {
         if (relocation_) {
             if (OnHeaderEnd) OnHeaderEnd();
@@ -125,7 +120,6 @@ THttpResponseReader::TAction THttpResponseReader::HandleLine(std::string_view li
             wwwAuthenticate_.push_back(value);
         }
     }
-    if (OnHeaderData) OnHeaderData(text);
     if (statusCode_ >= 400) return TAction::Close;
     return TAction::Continue;
 }

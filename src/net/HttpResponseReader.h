@@ -17,7 +17,8 @@
 
 namespace tessaly {
 
-// The HTTP client's error: a message and a 16-bit code (a status code for failed requests).
+// The HTTP layer's error: a message and a 16-bit code. The reader raises it for an answer it
+// cannot take; the client, for a request it refuses at once (busy, nothing to post).
 class EHttpException : public std::runtime_error {
   public:
     EHttpException(const std::string& message, uint16_t code)
@@ -44,8 +45,6 @@ class THttpResponseReader {
     enum class TAction { Continue, Close };
 
     // Events; each may be empty. Exceptions thrown by them pass out of Feed.
-    std::function<void()> OnHeaderBegin;
-    std::function<void(const std::string& line)> OnHeaderData;
     std::function<void()> OnHeaderEnd;
     std::function<void()> OnDocBegin;
     std::function<void(const char* data, size_t size)> OnDocData;
@@ -101,7 +100,6 @@ class THttpResponseReader {
     TPhase phase_ = TPhase::Header;
     char line_[kLineBufferSize];
     size_t lineLength_ = 0;
-    bool headerBegun_ = false;
     bool relocationDone_ = false;
     bool closing_ = false;
     TStrings receivedHeader_;

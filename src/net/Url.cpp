@@ -111,34 +111,6 @@ bool FollowLocation(TUrlParts& target, const std::string& location) {
     return true;
 }
 
-std::optional<std::string> NewLocation(const std::string& header, const std::string& requested) {
-    const int64_t at = Pos("LOCATION: ", UpperCase(header));
-    if (at == 0) return std::nullopt;
-    const int64_t from = at + 10;
-    std::string location = Copy(header, from, Pos("\r\n", header, from) - from);
-    std::string scheme = "http://";
-    if (Pos(".", location) == 0) {
-        // A path on the requested host keeps that URL's scheme.
-        const bool secure = Pos("https://", LowerCase(requested)) == 1;
-        if (secure) scheme = "https://";
-        std::string host = Copy(requested, secure ? 9 : 8, static_cast<int64_t>(requested.size()));
-        if (int64_t slash = Pos("/", host); slash > 0) host = Copy(host, 1, slash - 1);
-        location = host + location;
-    }
-    // The first scheme named wins, so an "http:" location reads as it always did.
-    const int64_t plain = Pos("http:", location);
-    const int64_t secureAt = Pos("https:", location);
-    if (secureAt > 0 && (plain == 0 || secureAt < plain))
-        location = "https://" + Copy(location, 7, static_cast<int64_t>(location.size()));
-    else if (plain > 0)
-        location = "http://" + Copy(location, 6, static_cast<int64_t>(location.size()));
-    else
-        location = scheme + location;
-    while (int64_t triple = Pos("///", location))
-        Delete(location, triple, 1);
-    return Trim(location);
-}
-
 std::string HeaderText(const TStrings& lines) {
     std::string text;
     for (const std::string& line : lines)

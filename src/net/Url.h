@@ -1,9 +1,9 @@
 // The small text rules of HTTP that the client, the machine and the tests all apply:
-// splitting a URL, following a "Location:" value, and taking the first "Set-Cookie:" line.
+// splitting a URL, following a "Location:" value (the client's rule, the only one), and
+// taking the first "Set-Cookie:" line.
 // Kept in one place so that no caller carries its own copy of a rule.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -52,12 +52,6 @@ std::string EncodeUnsafeAddressBytes(std::string_view address);
 // root of the current host. Returns true when the next request line must carry the
 // absolute form (the bare-name case).
 bool FollowLocation(TUrlParts& target, const std::string& value);
-
-// The URL the machine reports after a redirection, from the received header text (lines
-// ending in CR LF) and the URL that was requested. The rule is deliberately the program's
-// own: a location without any "." is a path on the requested host, anything else is taken
-// as "host/path". Nothing when the header holds no "Location: " (with its blank).
-std::optional<std::string> NewLocation(const std::string& header, const std::string& requested);
 
 // Header lines as one text, each followed by CR LF.
 std::string HeaderText(const TStrings& lines);

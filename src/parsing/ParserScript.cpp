@@ -4,8 +4,6 @@
 #include <limits>
 #include <optional>
 
-#include "platform/MainLoop.h"
-
 namespace tessaly {
 
 namespace {
@@ -251,7 +249,7 @@ std::string TParserScript::RunStatements(const TParsedScript& script) {
             output_.clear();
             break;
         }
-        if (!KeepGoingOrYield(KeepGoing)) {
+        if (!AskKeepGoing(KeepGoing)) {
             stopped_ = true;
             output_.clear();
             break;

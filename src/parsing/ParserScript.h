@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/ByteString.h"
-#include "platform/MainLoop.h"
+#include "platform/KeepGoing.h"
 
 namespace tessaly {
 
@@ -57,7 +57,7 @@ class TParserScript {
     int FailedLine() const { return failedLine_; }
 
     TTraceEvent OnTrace;
-    // Asked after each statement (KeepGoingOrYield); when it answers false the run ends
+    // Asked after each statement (AskKeepGoing); when it answers false the run ends
     // with an empty output, Stopped() is true, and RunRepeated returns what it has.
     TKeepGoing KeepGoing;
     bool Stopped() const { return stopped_; }

@@ -6,8 +6,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/MainLoop.h"
-
 namespace tessaly {
 
 namespace {
@@ -103,7 +101,6 @@ TStrings TVelaPageSearch::SplitWords(std::string_view text) {
         if (!IsPageSeparator(text[i])) continue;
         words.emplace_back(text.substr(start, i - start));
         start = i + 1;
-        ProcessMessages();
     }
     words.emplace_back(text.substr(start));
     return words;
@@ -181,8 +178,8 @@ int PercentOf(size_t matched, size_t total) {
 
 }  // namespace
 
-int TVelaPageSearch::CountMatches(std::string_view keywords, std::string_view page,
-                                  bool requireAll) {
+int TVelaPageSearch::CountMatches(std::string_view keywords, std::string_view page, bool requireAll,
+                                  const TKeepGoing& keepGoing) {
     TStrings sought = SplitWords(keywords);
     for (auto& w : sought)
         UpperCaseInPlace(w);
@@ -199,7 +196,7 @@ int TVelaPageSearch::CountMatches(std::string_view keywords, std::string_view pa
             if (!IsPageSeparator(all[i])) continue;
             words.push_back(all.substr(start, i - start));
             start = i + 1;
-            ProcessMessages();
+            if (!AskKeepGoing(keepGoing)) return 0;
         }
         words.push_back(all.substr(start));
     }
@@ -249,7 +246,7 @@ int TVelaPageSearch::CountMatches(std::string_view keywords, std::string_view pa
                 v = hit ? 1 : 0;
             }
             hits += v;
-            ProcessMessages();
+            if (!AskKeepGoing(keepGoing)) return 0;
         }
         total += hits;
         if (hits == 0) someMissing = true;

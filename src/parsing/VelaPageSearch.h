@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "platform/ByteString.h"
+#include "platform/KeepGoing.h"
 
 namespace tessaly {
 
@@ -25,9 +26,11 @@ class TVelaPageSearch {
     // The number of keyword hits in the page (HTML). With `requireAll`, 0 when some
     // keyword has no hit. Empty keywords (between two adjacent separators, or after a
     // trailing one) are not keywords: they count nothing and do not spoil `requireAll`.
-    // Pending messages are processed after each keyword/page-word pair, also when the
-    // verdict for a repeated page word is reused rather than measured again.
-    int CountMatches(std::string_view keywords, std::string_view page, bool requireAll);
+    // `keepGoing` is asked after each page word is cut out and after each keyword/page-word
+    // pair, also when the verdict for a repeated page word is reused rather than measured
+    // again; when it answers false the count ends and gives 0.
+    int CountMatches(std::string_view keywords, std::string_view page, bool requireAll,
+                     const TKeepGoing& keepGoing = {});
 
     // The words of the text: a blank, "(", ")", ",", "-", ".", "/", ":" or ";" ends a
     // word (the separator is dropped); empty words are kept, the last word too.

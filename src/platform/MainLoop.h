@@ -2,8 +2,9 @@
 //
 // Workers never touch program data; they hand their reports to the main thread with
 // Post (fire and forget) or Invoke (run it there and wait). Timers and posted tasks run
-// from ProcessMessages, which long work on the main thread calls after every step so the
-// front-end stays responsive. RunUntil is a nested (modal) loop.
+// from ProcessMessages. Only the front-ends and the search driver call it: long work in the
+// lower layers asks a callback its caller gives instead (KeepGoing.h), and the caller pumps
+// there. RunUntil is a nested (modal) loop.
 //
 // TMainLoop is an interface: TBasicMainLoop serves the command line and the tests; the
 // GUI installs an adapter onto its toolkit's event loop. Core code only ever talks to
@@ -81,19 +82,6 @@ inline TMainLoop& MainLoop() {
 }
 inline void ProcessMessages() {
     TMainLoop::Current().ProcessMessages();
-}
-
-// Long work in the data and parsing layers asks its caller between steps whether to go
-// on: the caller keeps its front-end alive there (the search driver processes messages
-// and looks at its Stop) and answers false to have the work end early.
-using TKeepGoing = std::function<bool()>;
-
-// Asks `keepGoing`; without one, pending messages run between steps as they always did and
-// the work goes on.
-inline bool KeepGoingOrYield(const TKeepGoing& keepGoing) {
-    if (keepGoing) return keepGoing();
-    ProcessMessages();
-    return true;
 }
 
 // A window-style timer: fires OnTimer every Interval milliseconds while Enabled, on the

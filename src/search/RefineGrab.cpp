@@ -262,8 +262,14 @@ void TSearchEngine::RefineJob(TVelaJob& job, const std::string* text) {
     for (int i = 0; i < jobs_->Count(); ++i)
         if (&(*jobs_)[i] == &job) position = i;
     if (text != nullptr) {
+        // The window stays live while a long page is matched; a Stop meanwhile still lets
+        // this page's verdict through, as the run ends with it.
+        const auto live = [] {
+            ProcessMessages();
+            return true;
+        };
         const bool match = PageSearch.CountMatches(Utf8FromStored(LastRefine.Keywords), *text,
-                                                   LastRefine.MatchAll) > 0;
+                                                   LastRefine.MatchAll, live) > 0;
         const bool green = LastRefine.Validation ? match : !match;
         job.Status = green ? kStatusGreen : kStatusRed;
         const int level = std::clamp(job.Relevancy + (green ? 1 : -1), 2, 6);

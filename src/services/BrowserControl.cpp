@@ -163,7 +163,6 @@ void TBrowserControl::OpenPending() {
     const std::string address = pendingAddress_;
     const bool newWindow = pendingNewWindow_;
     if (OnBusy) OnBusy(true);
-    ProcessMessages();
     StartRequest(address, newWindow);
     if (OnBusy) OnBusy(false);
 }

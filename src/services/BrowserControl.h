@@ -69,7 +69,8 @@ class TBrowserControl {
 
     // Test seam: when set, browsers are not started but handed to it.
     TLauncher Launch;
-    // Told true before a browser is started and false afterwards (the busy cursor).
+    // Told true before a browser is started and false afterwards (the busy cursor; a
+    // front-end lets its window show it before answering).
     std::function<void(bool busy)> OnBusy;
 
     // Runs the detection again: the desktop's handler of ".htm" files, then $BROWSER.

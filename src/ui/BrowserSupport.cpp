@@ -4,6 +4,7 @@
 #include <QCursor>
 
 #include "data/Settings.h"
+#include "platform/MainLoop.h"
 #include "platform/Paths.h"
 
 namespace tessaly::ui {
@@ -13,10 +14,13 @@ std::unique_ptr<TBrowserControl> MakeBrowserControl(const std::string& programDi
     auto browser = std::make_unique<TBrowserControl>(JoinPath(programDir, "temp"));
     ApplyStoredBrowser(*browser, options);
     browser->OnBusy = [](bool busy) {
-        if (busy)
+        if (busy) {
             QApplication::setOverrideCursor(Qt::BusyCursor);
-        else
+            // Shown before the browser starts, which may take a moment.
+            ProcessMessages();
+        } else {
             QApplication::restoreOverrideCursor();
+        }
     };
     return browser;
 }

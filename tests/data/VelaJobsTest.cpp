@@ -154,14 +154,14 @@ TEST_F(JobCleanUp, KeepCapitalsLeavesTextsInCapitalsAsWritten) {
     }
 }
 
-TEST_F(JobCleanUp, AFailureStopsWithTheMessageAndLeavesTheRest) {
+TEST_F(JobCleanUp, AFailureStopsAndReachesTheCallerAndLeavesTheRest) {
     TVelaJobsList l;
     for (int i = 0; i < 3; ++i)
         Add(l, "<b>T</b>");
-    // A handler that throws while messages are processed after the first job.
-    Loop().Post([] { throw std::runtime_error("boom"); });
-    l.CleanUpJobs();
-    ASSERT_EQ(Said().messages, (std::vector<std::string>{"ERROR: Crash on CleanUpJobs"}));
+    // The caller's handler throws while it is asked after the first job.
+    EXPECT_THROW(l.CleanUpJobs(false, []() -> bool { throw std::runtime_error("boom"); }),
+                 std::runtime_error);
+    EXPECT_TRUE(Said().messages.empty());
     EXPECT_EQ(l[0].Title, "T");
     EXPECT_EQ(l[1].Title, "<b>T</b>");
     EXPECT_EQ(l[2].Title, "<b>T</b>");

@@ -51,16 +51,9 @@ inline TPageFetch FetchPage(const std::string& url, const std::string& params = 
     std::istringstream body(params);
     client.URL = post ? url : url + params;
     if (post) client.SendStream = &body;
-    try {
-        if (post)
-            client.Post();
-        else
-            client.Get();
-        f.status = client.StatusCode();
-    } catch (const EHttpException& e) {
-        f.status = e.ErrorCode();
-        f.message = e.what();
-    }
+    const THttpOutcome outcome = post ? client.Post() : client.Get();
+    f.status = client.StatusCode();
+    if (outcome != THttpOutcome::Answered) f.message = client.ReasonPhrase();
     f.cookie = FirstSetCookie(HeaderText(client.ReceivedHeader()));
     return f;
 }

@@ -23,13 +23,11 @@ using TFetch = test::TClientRun;
 // Runs one request and records the document, every event and the outcome.
 TFetch Fetch(THttpClient& client, bool post = false) {
     return test::RunClient(client, post, [](THttpClient& c, std::vector<std::string>& events) {
-        c.OnHeaderBegin = [&events] { events.push_back("HeaderBegin"); };
-        c.OnHeaderEnd = [&events] { events.push_back("HeaderEnd"); };
         c.OnDocBegin = [&events] { events.push_back("DocBegin"); };
         c.OnDocEnd = [&events] { events.push_back("DocEnd"); };
         c.OnLocationChange = [&events, &c] { events.push_back("Location " + c.CurrentUrl()); };
-        c.OnRequestDone = [&events](THttpClient::TRequestKind, int) {
-            events.push_back("RequestDone");
+        c.OnStateChange = [&events](THttpClient::TState state) {
+            if (state == THttpClient::TState::Ready) events.push_back("RequestDone");
         };
     });
 }
@@ -46,8 +44,6 @@ TEST(HttpClientRequest, DirectGetSendsPathQueryAndHostOnly) {
     TTestHttpServer server([](const TRequest& r) { return TTestHttpServer::Echo(r); });
     THttpClient client;
     client.URL = server.Url("/jobs/list.asp?kw=c%2B%2B&page=2");
-    std::vector<std::string> commands;
-    client.OnCommand = [&](const std::string& line) { commands.push_back(line); };
     TFetch f = Fetch(client);
     EXPECT_EQ(f.errorCode, -1);
     ASSERT_EQ(server.Requests().size(), 1u);
@@ -56,7 +52,6 @@ TEST(HttpClientRequest, DirectGetSendsPathQueryAndHostOnly) {
     // A port other than the default goes with the host.
     const std::string host = "Host: 127.0.0.1:" + std::to_string(server.Port());
     EXPECT_EQ(r.headers, std::vector<std::string>{host});
-    EXPECT_EQ(commands, (std::vector<std::string>{r.requestLine, host, ""}));
     EXPECT_EQ(f.document, r.head + "\r\n");
 }
 
@@ -75,7 +70,6 @@ TEST(HttpClientRequest, EmptyPathBecomesRootAndHeadersComeInOrder) {
         (std::vector<std::string>{
             "User-Agent: Tessaly Jobs/98 [en]", "Host: 127.0.0.1:" + std::to_string(server.Port()),
             "Authorization: Basic " + Base64Encode("bob:s3cret"), "Cookie: id=42"}));
-    EXPECT_EQ(client.Username, "bob");
     EXPECT_FALSE(r.HasHeader("Accept"));
     EXPECT_FALSE(r.HasHeader("Connection"));
 }
@@ -114,8 +108,6 @@ TEST(HttpClientRequest, PostSendsTypeLengthAndBodyInBoundedPieces) {
     THttpClient client;
     client.URL = server.Url("/cgi-bin/post");
     client.SendStream = &stream;
-    std::vector<size_t> pieces;
-    client.OnSendData = [&](const char*, size_t size) { pieces.push_back(size); };
     TFetch f = Fetch(client, true);
     EXPECT_EQ(f.errorCode, -1) << f.message;
     ASSERT_EQ(server.Requests().size(), 1u);
@@ -125,7 +117,6 @@ TEST(HttpClientRequest, PostSendsTypeLengthAndBodyInBoundedPieces) {
     EXPECT_EQ(r.headers[1], "Host: 127.0.0.1:" + std::to_string(server.Port()));
     EXPECT_EQ(r.headers[2], "Content-Length: 20000");
     EXPECT_EQ(r.body, body);
-    EXPECT_EQ(pieces, (std::vector<size_t>{8193, 8193, 3614}));
 }
 
 TEST(HttpClientRequest, RefusedAtOnceWhenBusyOrNothingToPost) {
@@ -140,7 +131,7 @@ TEST(HttpClientRequest, RefusedAtOnceWhenBusyOrNothingToPost) {
     TTestHttpServer server([](const TRequest&) { return TTestHttpServer::Normal("x"); });
     client.URL = server.Url();
     int busyCode = 0;
-    client.OnSessionConnected = [&] {
+    client.OnDocBegin = [&] {
         try {
             client.Get();
         } catch (EHttpException& e) {
@@ -223,8 +214,7 @@ TEST(HttpClientHeader, StatusTypeLengthAndEventOrder) {
     EXPECT_EQ(client.ReceivedHeader().size(), 4u);
     EXPECT_EQ(client.ReceivedHeader()[3], "X-Other: y");
     EXPECT_EQ(f.document, "hello");
-    EXPECT_EQ(f.events, (std::vector<std::string>{"HeaderBegin", "HeaderEnd", "DocBegin", "DocEnd",
-                                                  "RequestDone"}));
+    EXPECT_EQ(f.events, (std::vector<std::string>{"DocBegin", "DocEnd", "RequestDone"}));
     EXPECT_EQ(client.State(), THttpClient::TState::Ready);
 }
 
@@ -251,12 +241,9 @@ TEST(HttpClientHeader, OverlongLineOrBrokenStatusFailsTheRequest) {
     });
     THttpClient client;
     client.URL = server.Url();
-    std::string trace;
-    client.OnTrace = [&](const std::string& t) { trace = t; };
     TFetch f = Fetch(client);
     EXPECT_EQ(f.errorCode, 404);
     EXPECT_EQ(f.message, "HTTP line too long");
-    EXPECT_EQ(trace, "HTTP line too long");
     EXPECT_EQ(client.Outcome(), THttpOutcome::BadAnswer);
     EXPECT_EQ(f.document, "");
     EXPECT_EQ(client.State(), THttpClient::TState::Ready);
@@ -433,8 +420,7 @@ TEST(HttpClientChunked, ClientEndsWithTheLastChunkOnAConnectionKeptOpen) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(f.errorCode, -1) << f.message;
     EXPECT_EQ(f.document, "<p>jobs</p>");
-    EXPECT_EQ(f.events, (std::vector<std::string>{"HeaderBegin", "HeaderEnd", "DocBegin", "DocEnd",
-                                                  "RequestDone"}));
+    EXPECT_EQ(f.events, (std::vector<std::string>{"DocBegin", "DocEnd", "RequestDone"}));
 }
 
 TEST(HttpClientChunked, BodyCutShortBeforeItsLastChunkFails) {
@@ -515,17 +501,11 @@ TEST(HttpClientFailure, AbortFromAnotherThreadEndsAStalledRequest) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         client.Abort();
     });
-    TFetch f;
-    try {
-        client.Get();
-    } catch (EHttpException& e) {
-        f.errorCode = e.ErrorCode();
-        f.message = e.what();
-    }
+    EXPECT_EQ(client.Get(), THttpOutcome::Aborted);
     aborter.join();
     EXPECT_TRUE(gotData);
-    EXPECT_EQ(f.errorCode, 404);
-    EXPECT_EQ(f.message, "Connection aborted on request");
+    EXPECT_EQ(client.StatusCode(), 404);
+    EXPECT_EQ(client.ReasonPhrase(), "Connection aborted on request");
     client.Abort();  // a ready client is left alone
     EXPECT_EQ(client.State(), THttpClient::TState::Ready);
 }
@@ -552,8 +532,7 @@ TEST(HttpClientRedirect, PathAbsoluteAndBareNameForms) {
     ASSERT_EQ(final.Requests().size(), 1u);
     EXPECT_EQ(final.Requests()[0].requestLine, "GET /landing HTTP/1.0");
     EXPECT_EQ(client.CurrentUrl(), finalUrl);
-    EXPECT_EQ(f.events[0], "HeaderBegin");
-    EXPECT_EQ(f.events[2], "Location " + server.Url("/second"));
+    EXPECT_EQ(f.events[0], "Location " + server.Url("/second"));
     EXPECT_EQ(std::count(f.events.begin(), f.events.end(), "RequestDone"), 1);
     EXPECT_EQ(f.document.substr(0, 22), "GET /landing HTTP/1.0\r");
     EXPECT_EQ(client.ReceivedHeader()[0], "HTTP/1.0 200 OK");

@@ -609,7 +609,7 @@ TEST_F(HttpMachineTest, ThrowingHandlerStillEndsEveryRequestOnce) {
 
 // --- Redirections ---
 
-TEST_F(HttpMachineTest, RedirectedUrlFollowsTheNewLocationRule) {
+TEST_F(HttpMachineTest, RedirectedUrlIsTheOneTheClientFetched) {
     TTestHttpServer server([](const TRequest& r) {
         const std::string& line = r.requestLine;
         if (line.find(" /start ") != std::string::npos)
@@ -626,10 +626,9 @@ TEST_F(HttpMachineTest, RedirectedUrlFollowsTheNewLocationRule) {
     EXPECT_EQ(traces[path].data, "at GET /next/page HTTP/1.0");
     EXPECT_EQ(traces[path].url, "http://" + hostPort + "/next/page");
     EXPECT_EQ(traces[path].docBeginUrl, "http://" + hostPort + "/next/page");
-    // A location with a "." is taken for a host name by the rule, though the client fetched
-    // the page from the same server.
+    // A "." in the path names no other host: the page came from the same server.
     EXPECT_EQ(traces[dotted].data, "at GET /jobs/list.asp HTTP/1.0");
-    EXPECT_EQ(traces[dotted].url, "http://jobs/list.asp");
+    EXPECT_EQ(traces[dotted].url, "http://" + hostPort + "/jobs/list.asp");
 }
 
 TEST_F(HttpMachineTest, AbsoluteRedirectKeepsItsUrl) {

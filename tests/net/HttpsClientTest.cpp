@@ -30,7 +30,9 @@ using TOutcome = test::TClientRun;
 // Runs one request and records the document, the connection, redirections and the end.
 TOutcome Request(THttpClient& client, bool post = false) {
     return test::RunClient(client, post, [](THttpClient& c, std::vector<std::string>& events) {
-        c.OnSessionConnected = [&events] { events.push_back("Connected"); };
+        c.OnStateChange = [&events](THttpClient::TState state) {
+            if (state == THttpClient::TState::Connected) events.push_back("Connected");
+        };
         c.OnLocationChange = [&events, &c] { events.push_back("Location " + c.CurrentUrl()); };
         c.OnDocEnd = [&events] { events.push_back("DocEnd"); };
     });
@@ -125,11 +127,7 @@ TEST(HttpsClientRequest, ClientsOnSeveralThreadsShareTheTrustStore) {
                 client.URL = server.Url("/");
                 std::string document;
                 client.ReceiveStream = &document;
-                try {
-                    client.Get();
-                } catch (EHttpException&) {
-                    continue;
-                }
+                if (client.Get() != THttpOutcome::Answered) continue;
                 if (document == "job list") ++good;
             }
         });

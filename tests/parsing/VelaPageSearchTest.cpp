@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <random>
 #include <string>
-
-#include "platform/MainLoop.h"
-#include "support/TestSupport.h"
 
 namespace tessaly {
 namespace {
@@ -171,25 +167,18 @@ TEST(PageSearch, CountMatchesAgreesWithThePlainWay) {
     EXPECT_LT(withHits, 400);
 }
 
-class PageSearchLoop : public test::TLoopTest {};
-
-TEST_F(PageSearchLoop, MessagesRunAfterEveryComparison) {
-    // A task that posts itself again runs once per ProcessMessages call.
-    int runs = 0;
-    bool stop = false;
-    std::function<void()> task = [&] {
-        ++runs;
-        if (!stop) Loop().Post(task);
-    };
-    Loop().Post(task);
+TEST(PageSearch, KeepGoingIsAskedAfterEveryComparisonAndCanEndTheCount) {
     TVelaPageSearch ps;
     std::string page;
     for (int i = 0; i < 100; ++i)
         page += "Managers nurse ";  // 201 words counting the empty last one
-    EXPECT_EQ(ps.CountMatches("manager nurse", page, true), 200);
-    stop = true;
+    int asked = 0;
+    EXPECT_EQ(ps.CountMatches("manager nurse", page, true, [&] { return ++asked > 0; }), 200);
     // 2 keywords x 201 words compared, even though only three words are distinct.
-    EXPECT_GE(runs, 2 * 201);
+    EXPECT_GE(asked, 2 * 201);
+    asked = 0;
+    EXPECT_EQ(ps.CountMatches("manager nurse", page, false, [&] { return ++asked < 300; }), 0);
+    EXPECT_EQ(asked, 300);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Runs one request on an HTTP client and keeps what came of it: the document, the events
-// the caller chose to record, and the exception, if one ended the request.
+// the caller chose to record, and how a failed request ended.
 #pragma once
 
 #include <functional>
@@ -13,7 +13,7 @@ namespace tessaly::test {
 struct TClientRun {
     std::string document;
     std::vector<std::string> events;
-    int errorCode = -1;  // -1: no exception
+    int errorCode = -1;  // -1: answered; else the failed request's status code
     std::string message;
 };
 
@@ -25,14 +25,9 @@ inline TClientRun RunClient(
     TClientRun run;
     client.ReceiveStream = &run.document;
     record(client, run.events);
-    try {
-        if (post)
-            client.Post();
-        else
-            client.Get();
-    } catch (EHttpException& e) {
-        run.errorCode = e.ErrorCode();
-        run.message = e.what();
+    if ((post ? client.Post() : client.Get()) != THttpOutcome::Answered) {
+        run.errorCode = client.StatusCode();
+        run.message = client.ReasonPhrase();
     }
     client.ReceiveStream = nullptr;
     return run;
