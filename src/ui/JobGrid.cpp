@@ -13,6 +13,7 @@
 #include <numeric>
 
 #include "data/Openings.h"
+#include "data/Relevancy.h"
 #include "data/VelaJobs.h"
 #include "search/SearchEngine.h"
 #include "ui/JobImages.h"
@@ -21,10 +22,6 @@
 namespace tessaly::ui {
 
 namespace {
-
-const char* const kRelevancyTexts[5] = {"(1) Lowest", "(2) Low", "(3) Average", "(4) High",
-                                        "(5) Highest"};
-const char* const kRelevancyHints[5] = {"Lowest", "Low", "Average", "High", "Highest"};
 
 const std::vector<QIcon>& JobIcons() {
     static const std::vector<QIcon> icons = [] {
@@ -229,9 +226,7 @@ QString TJobListModel::Text(int row, int column) const {
         case TJobColumn::Source:
             return FromBytes(SourceWithAlsoOn(job));
         case TJobColumn::Relevancy:
-            if (remote) return "(" + QString::number(job.Relevancy) + ")";
-            return job.Relevancy >= 2 && job.Relevancy <= 6 ? kRelevancyTexts[job.Relevancy - 2]
-                                                            : "";
+            return FromBytes(remote ? RelevancyMark(job.Relevancy) : RelevancyText(job.Relevancy));
         case TJobColumn::Notes:
             return FromBytes(job.Notes);
     }
@@ -279,10 +274,7 @@ QVariant TJobListModel::data(const QModelIndex& index, int role) const {
                 return "Title: " + text + "\nCompany: " + FromBytes(job->Company) +
                        "\nLocation: " + FromBytes(job->Location) +
                        "\nSource: " + FromBytes(SourceWithAlsoOn(*job));
-            if (c.Column == TJobColumn::Relevancy)
-                return job->Relevancy >= 2 && job->Relevancy <= 6
-                           ? QString(kRelevancyHints[job->Relevancy - 2])
-                           : QString();
+            if (c.Column == TJobColumn::Relevancy) return FromBytes(RelevancyName(job->Relevancy));
             return text;
         }
         default:

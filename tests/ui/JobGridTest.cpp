@@ -106,7 +106,7 @@ class JobGridTest : public QObject {
         QCOMPARE(grid.columnCount(), 6);
         const int job = grid.ColumnOf("Job ");
         QCOMPARE(job, grid.ColumnOf(TJobColumn::Title));
-        QCOMPARE(grid.Text(0, grid.ColumnOf(TJobColumn::Relevancy)), QString("(6)"));
+        QCOMPARE(grid.Text(0, grid.ColumnOf(TJobColumn::Relevancy)), QString("(5)"));
         QCOMPARE(grid.Data(0, grid.ColumnOf(TJobColumn::Relevancy), Qt::ToolTipRole).toString(),
                  QString("Highest"));
         QCOMPARE(grid.Data(0, grid.ColumnOf(TJobColumn::Relevancy), Qt::TextAlignmentRole).toInt(),
@@ -118,6 +118,26 @@ class JobGridTest : public QObject {
         // Nothing matched: no rows at all (the window closes).
         grid.ShowList([](const TVelaJob&) { return false; });
         QCOMPARE(grid.rowCount(), 0);
+    }
+
+    // Both windows rank a job alike: the remote mark is the main text's number.
+    void bothLayoutsRankAJobAlike() {
+        TVelaJobsList list;
+        for (uint8_t level = 2; level <= 6; ++level)
+            list.AddJob().Relevancy = level;
+        TJobGrid main(TJobGridKind::Main, [&list]() -> TVelaJobsList& { return list; });
+        TJobGrid remote(TJobGridKind::Remote, [&list]() -> TVelaJobsList& { return list; });
+        main.ShowList();
+        remote.ShowList();
+        const QStringList names{"Lowest", "Low", "Average", "High", "Highest"};
+        for (int r = 0; r < 5; ++r) {
+            const QString mark = QString("(%1)").arg(r + 1);
+            QCOMPARE(main.Text(r, main.ColumnOf(TJobColumn::Relevancy)), mark + " " + names[r]);
+            QCOMPARE(remote.Text(r, remote.ColumnOf(TJobColumn::Relevancy)), mark);
+            QCOMPARE(
+                remote.Data(r, remote.ColumnOf(TJobColumn::Relevancy), Qt::ToolTipRole).toString(),
+                names[r]);
+        }
     }
 
     void coloursFollowTheJobAndTheLook() {
