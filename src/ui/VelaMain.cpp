@@ -980,7 +980,8 @@ QString TVelaMainForm::CellText(int row, TSearchColumn column) const {
 }
 
 bool TVelaMainForm::IsAnySearch() const {
-    return SearchGrid->rowCount() > 0 && !CellText(0, TSearchColumn::Keywords).isEmpty();
+    // The blank row of an empty grid has no index; a search without keywords has one.
+    return SearchGrid->rowCount() > 0 && !CellText(0, TSearchColumn::Index).isEmpty();
 }
 
 bool TVelaMainForm::IsAnySelectedSearch() const {

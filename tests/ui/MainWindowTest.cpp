@@ -60,6 +60,12 @@ int VisibleColumnsWidth(const QTableView* grid) {
     return sum;
 }
 
+// Clicks a row of the search list, as a user selects a search.
+void ClickSearch(QTableWidget* searches, int row) {
+    const QRect cell = searches->visualRect(searches->model()->index(row, 0));
+    QTest::mouseClick(searches->viewport(), Qt::LeftButton, {}, cell.center());
+}
+
 class MainWindowTest : public QObject {
     Q_OBJECT
 
@@ -690,6 +696,27 @@ class MainWindowTest : public QObject {
         Child<TJobGrid>(f, "JobGrid")->setColumnWidth(title, 2000);
         f.JobListToGrid(false);
         QCOMPARE(Child<TJobGrid>(f, "JobGrid")->columnWidth(title), 2000);
+    }
+
+    // A search without keywords first in the list (made by the command line with ""): the
+    // other searches still show their listings and the toolbar stays usable.
+    void aSearchWithoutKeywordsLeavesTheOthersWorking() {
+        TSampleHome home;
+        home.AddSearch("", "Texas", "Engineering", {Job("Any Job", "Acme")});
+        home.AddSearch("cook", "Texas", "Hospitality", {Job("Line Cook", "Diner")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        auto* searches = Child<QTableWidget>(f, "SearchGrid");
+        QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"Any Job"}; }));
+        for (const auto& [row, title] : {std::pair{1, "Line Cook"}, std::pair{0, "Any Job"}}) {
+            ClickSearch(searches, row);
+            QVERIFY2(w.WaitFor([&] { return w.Titles() == QStringList{title}; }), title);
+            QVERIFY(f.IsAnySelectedSearch());
+            QVERIFY(Child<QToolButton>(f, "UpdateBut")->isEnabled());
+            QVERIFY(Child<QToolButton>(f, "RefineBut")->isEnabled());
+        }
     }
 
     void findIgnoresCaseForAToZOnly() {
