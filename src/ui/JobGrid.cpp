@@ -462,6 +462,11 @@ void TJobGrid::ShowList(const std::function<bool(const TVelaJob&)>& wanted) {
                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+void TJobGrid::resizeEvent(QResizeEvent* e) {
+    QTableView::resizeEvent(e);
+    if (OnResized) OnResized();
+}
+
 void TJobGrid::Repaint() {
     viewport()->update();
 }

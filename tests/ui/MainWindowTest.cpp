@@ -60,6 +60,14 @@ int VisibleColumnsWidth(const QTableView* grid) {
     return sum;
 }
 
+// The widths of a grid's shown columns, in column order.
+QList<int> ShownWidths(const QTableView* grid) {
+    QList<int> widths;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        if (!grid->isColumnHidden(c)) widths << grid->columnWidth(c);
+    return widths;
+}
+
 // Clicks a row of the search list, as a user selects a search.
 void ClickSearch(QTableWidget* searches, int row) {
     const QRect cell = searches->visualRect(searches->model()->index(row, 0));
@@ -696,6 +704,41 @@ class MainWindowTest : public QObject {
         Child<TJobGrid>(f, "JobGrid")->setColumnWidth(title, 2000);
         f.JobListToGrid(false);
         QCOMPARE(Child<TJobGrid>(f, "JobGrid")->columnWidth(title), 2000);
+    }
+
+    // Switching searches back and forth (and fitting again, as Apply in Options does) never
+    // narrows a column: the widths follow the texts, none below its header's.
+    void fittedWidthsStayPutAcrossSwitches() {
+        TSampleHome home;
+        home.AddSearch("welder", "Massachusetts", "Engineering", SampleJobs());
+        home.AddSearch("cook", "Texas", "Hospitality", {Job("Line Cook", "Diner")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.resize(1200, 700);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        auto* grid = Child<TJobGrid>(f, "JobGrid");
+        auto* searches = Child<QTableWidget>(f, "SearchGrid");
+        QVERIFY(w.WaitFor([&] { return w.Titles().size() == 8; }));
+        const QList<int> jobWidths = ShownWidths(grid), searchWidths = ShownWidths(searches);
+        for (int i = 0; i < 15; ++i) {
+            ClickSearch(searches, 1);
+            QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"Line Cook"}; }));
+            ClickSearch(searches, 0);
+            QVERIFY(w.WaitFor([&] { return w.Titles().size() == 8; }));
+            f.FormResize();
+        }
+        QCOMPARE(ShownWidths(grid), jobWidths);
+        QCOMPARE(ShownWidths(searches), searchWidths);
+        // There is room for every text at this size: no cell is cut.
+        const QAbstractItemView* view = grid;
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            if (grid->isColumnHidden(c) || c == grid->ColumnOf(TJobColumn::Status)) continue;
+            const QString header = grid->model()->headerData(c, Qt::Horizontal).toString();
+            QVERIFY2(grid->columnWidth(c) >= grid->horizontalHeader()->sectionSizeHint(c),
+                     qPrintable(header));
+            QVERIFY2(grid->columnWidth(c) >= view->sizeHintForColumn(c), qPrintable(header));
+        }
     }
 
     // A search without keywords first in the list (made by the command line with ""): the
