@@ -59,14 +59,6 @@ std::string SearchName(const TVelaSearch& s) {
     return DisplayField(ReplaceAll(s.Keywords, "\r\n", " "));
 }
 
-std::vector<int> NewRows(const TVelaJobsList& jobs) {
-    std::vector<int> rows;
-    for (int i = 0; i < jobs.Count(); ++i)
-        if (jobs[i].Status == kStatusNew && jobs[i].Relevancy != kRelevancyDeleted)
-            rows.push_back(i);
-    return rows;
-}
-
 // True when the window's program is beside this one or on the PATH.
 bool WindowInstalled() {
     const char* path = std::getenv("PATH");
@@ -208,13 +200,15 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
             ran = true;
             w->WaitForRun();
         }
-        if (w->Front().ErrorCount > errorsBefore) status = kExitUsage;
+        // No site reached is no news: an error, not "nothing new".
+        const bool failed = started && e.LastRunReachedNoSite();
+        if (failed || w->Front().ErrorCount > errorsBefore) status = kExitUsage;
         if (TInterruptGuard::Count() > 0 || (started && e.LastRunStopped())) {
             aborted = true;
             break;
         }
-        if (w->Front().ErrorCount > errorsBefore) continue;
-        TSearchNews n{position + 1, SearchName(*s), NewRows(e.Jobs()), {}};
+        if (failed || w->Front().ErrorCount > errorsBefore) continue;
+        TSearchNews n{position + 1, SearchName(*s), NewJobPositions(e.Jobs()), {}};
         for (size_t i = 0; i < n.rows.size() && i < 3; ++i)
             n.titles.push_back(DisplayUtf8(e.Jobs()[n.rows[i]].Title));
         if (quiet && n.rows.empty()) continue;

@@ -1133,8 +1133,8 @@ void TVelaMainForm::UpdateSearchCount() {
     const int row = SearchGrid->currentRow();
     if (row < 0 || !IsAnySearch()) return;
     const int col = SearchCol(TSearchColumn::Count);
-    SetCell(SearchGrid, row, col,
-            IsAnyJob() ? QString::number(JobGrid->Model().JobRows()) : QString());
+    // An empty listing counts 0: a blank would read as not searched yet.
+    SetCell(SearchGrid, row, col, QString::number(JobGrid->Model().JobRows()));
 }
 
 void TVelaMainForm::RedrawJobRow(int jobPosition) {

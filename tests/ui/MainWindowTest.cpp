@@ -19,6 +19,7 @@
 #include "platform/Paths.h"
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
+#include "search/SearchEngine.h"
 #include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/VelaFindInResults.h"
@@ -127,7 +128,7 @@ class MainWindowTest : public QObject {
     }
 
     void imagesFollowStatusGrabAndHighlight() {
-        QCOMPARE(static_cast<int>(JobImages().size()), 19);
+        QCOMPARE(static_cast<int>(JobImages().size()), 20);
         for (const QPixmap& p : JobImages())
             QVERIFY(!p.isNull());
         TVelaJob j;
@@ -137,6 +138,20 @@ class MainWindowTest : public QObject {
         j.LocalFile = "x.html";
         j.Status = kStatusRed;
         QCOMPARE(JobImageHint(j), QString("Highlighted Invalidated Grabbed Job"));
+        // A new job shows its star whether highlighted or not, and says both.
+        j = TVelaJob{};
+        j.Status = kStatusNew;
+        QCOMPARE(JobImageHint(j), QString("New Online Job"));
+        const QImage star = JobImages()[size_t(JobStatusImage(j))].toImage();
+        j.High = true;
+        QCOMPARE(JobImageHint(j), QString("Highlighted New Online Job"));
+        const QImage both = JobImages()[size_t(JobStatusImage(j))].toImage();
+        j.Status = kStatusWhite;
+        const QImage high = JobImages()[size_t(JobStatusImage(j))].toImage();
+        QVERIFY(both != high);
+        QVERIFY(both != star);
+        // The star's orange shows in the middle of both.
+        QCOMPARE(both.pixelColor(8, 8), star.pixelColor(8, 8));
     }
 
     void sortingByHeaderAndBySubmenu() {
