@@ -16,6 +16,7 @@
 #include "data/Relevancy.h"
 #include "data/VelaJobs.h"
 #include "search/SearchEngine.h"
+#include "ui/Contrast.h"
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
 
@@ -307,6 +308,9 @@ bool TJobListModel::setData(const QModelIndex& index, const QVariant& value, int
 
 namespace {
 
+const QColor kHighlightYellow(255, 255, 0);
+const QColor kSelection(190, 214, 245);
+
 // Colours of the job grid, applied per cell in a fixed order so that the later rules win:
 // highlighted row, "n/a", hot-linked title, notes, the last find hit. The remote window
 // draws the status image in the middle of its cell.
@@ -343,25 +347,30 @@ class TJobGridDelegate final : public QStyledItemDelegate {
         const TVelaJob* job = grid_->Model().JobAt(index.row());
         const TJobGridLook look = grid_->Look ? grid_->Look() : TJobGridLook{};
         const int row = index.row(), col = index.column();
-        auto text = [&](const QColor& c) {
-            option->palette.setColor(QPalette::Text, c);
-            option->palette.setColor(QPalette::HighlightedText, c);
-        };
-        if (job && job->High && look.YellowHighlight) option->backgroundBrush = QColor(255, 255, 0);
-        if (option->text == "n/a") text(QColor(192, 192, 192));
+        // The colour a rule gives the text; the later rules win.
+        QColor ink;
+        const bool yellow = job && job->High && look.YellowHighlight;
+        if (yellow) option->backgroundBrush = kHighlightYellow;
+        if (option->text == "n/a") ink = QColor(192, 192, 192);
         if (job && look.HotlinkTitles && col == grid_->ColumnOf(TJobColumn::Title)) {
-            text(job->Visited ? QColor(128, 0, 128) : QColor(0, 0, 255));
+            ink = job->Visited ? QColor(128, 0, 128) : QColor(0, 0, 255);
             option->font.setUnderline(true);
         }
-        if (col == grid_->ColumnOf(TJobColumn::Notes)) text(QColor(128, 128, 0));
-        if (col == look.FoundColumn && row == look.FoundRow) text(QColor(255, 0, 0));
-        // Selected rows keep their own colours readable: a pale selection, dark text
-        // unless a rule above coloured it.
-        if (option->state & QStyle::State_Selected) {
-            option->palette.setColor(QPalette::Highlight, QColor(190, 214, 245));
-            if (option->palette.color(QPalette::HighlightedText) == QColor(Qt::white))
-                option->palette.setColor(QPalette::HighlightedText, QColor(Qt::black));
-        }
+        if (col == grid_->ColumnOf(TJobColumn::Notes)) ink = QColor(128, 128, 0);
+        if (col == look.FoundColumn && row == look.FoundRow) ink = QColor(255, 0, 0);
+        // Selected rows get a pale selection. Every text is then made readable on what is
+        // drawn behind it: the selection, the yellow of a highlighted row, or the
+        // palette's own background, light or dark.
+        const bool selected = option->state & QStyle::State_Selected;
+        if (selected) option->palette.setColor(QPalette::Highlight, kSelection);
+        const QColor back = selected ? kSelection
+                            : yellow ? kHighlightYellow
+                                     : option->palette.color(QPalette::Base);
+        if (!ink.isValid())
+            ink = option->palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        ink = ReadableOn(ink, back);
+        option->palette.setColor(QPalette::Text, ink);
+        option->palette.setColor(QPalette::HighlightedText, ink);
     }
 
   private:

@@ -39,6 +39,7 @@
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "ui/BrowserSupport.h"
+#include "ui/Contrast.h"
 #include "ui/FrameAnimation.h"
 #include "ui/GridLayout.h"
 #include "ui/JobGrid.h"
@@ -486,7 +487,7 @@ void TVelaMainForm::CreateToolbar() {
     f.setBold(true);
     f.setItalic(true);
     over->setFont(f);
-    over->setStyleSheet("color: rgb(40, 70, 130);");
+    SetReadableText(over, QColor(40, 70, 130));
     over->setCursor(Qt::PointingHandCursor);
     XkLogo->setCursor(Qt::PointingHandCursor);
     over->installEventFilter(this);

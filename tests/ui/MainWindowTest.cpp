@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
@@ -20,6 +21,7 @@
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
 #include "search/SearchEngine.h"
+#include "ui/Contrast.h"
 #include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/VelaFindInResults.h"
@@ -775,6 +777,24 @@ class MainWindowTest : public QObject {
             QVERIFY(Child<QToolButton>(f, "UpdateBut")->isEnabled());
             QVERIFY(Child<QToolButton>(f, "RefineBut")->isEnabled());
         }
+    }
+
+    // The caption beside the logo stays readable on a dark palette.
+    void theLogoCaptionReadsOnADarkPalette() {
+        const QPalette before = QApplication::palette();
+        QPalette dark = before;
+        dark.setColor(QPalette::Window, QColor(53, 53, 53));
+        dark.setColor(QPalette::WindowText, QColor(240, 240, 240));
+        QApplication::setPalette(dark);
+        {
+            TSampleHome home;
+            TWindow w(home);
+            auto* caption = w.Form().findChild<QLabel*>("XkLogoOver");
+            QVERIFY(caption);
+            const QPalette& p = caption->palette();
+            QVERIFY(ContrastRatio(p.color(QPalette::WindowText), p.color(QPalette::Window)) >= 4.5);
+        }
+        QApplication::setPalette(before);
     }
 
     void findIgnoresCaseForAToZOnly() {
