@@ -27,12 +27,16 @@ double ContrastRatio(const QColor& a, const QColor& b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
+QColor StrongestOn(const QColor& background) {
+    return ContrastRatio(Qt::black, background) >= ContrastRatio(Qt::white, background)
+               ? QColor(Qt::black)
+               : QColor(Qt::white);
+}
+
 QColor ReadableOn(const QColor& ink, const QColor& background, double ratio) {
     if (ContrastRatio(ink, background) >= ratio) return ink;
     // Towards whichever end stands out more from the background.
-    const QColor end = ContrastRatio(Qt::black, background) >= ContrastRatio(Qt::white, background)
-                           ? QColor(Qt::black)
-                           : QColor(Qt::white);
+    const QColor end = StrongestOn(background);
     const QColor from = ink.toRgb();
     for (int step = 1; step <= 20; ++step) {
         const double t = step / 20.0;

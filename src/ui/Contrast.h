@@ -16,6 +16,9 @@ inline constexpr double kReadableContrast = 4.5;
 // luminance.
 double ContrastRatio(const QColor& a, const QColor& b);
 
+// Black or white, whichever stands out more from `background`.
+QColor StrongestOn(const QColor& background);
+
 // `ink` itself when it reaches `ratio` against `background`, else the first of its mixes
 // with black (on a light background) or white (on a dark one) that does.
 QColor ReadableOn(const QColor& ink, const QColor& background, double ratio = kReadableContrast);

@@ -366,8 +366,11 @@ class TJobGridDelegate final : public QStyledItemDelegate {
         const QColor back = selected ? kSelection
                             : yellow ? kHighlightYellow
                                      : option->palette.color(QPalette::Base);
-        if (!ink.isValid())
+        if (!ink.isValid()) {
+            // Plain text that the background would wash out turns black or white.
             ink = option->palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+            if (ContrastRatio(ink, back) < kReadableContrast) ink = StrongestOn(back);
+        }
         ink = ReadableOn(ink, back);
         option->palette.setColor(QPalette::Text, ink);
         option->palette.setColor(QPalette::HighlightedText, ink);
