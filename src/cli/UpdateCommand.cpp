@@ -161,12 +161,14 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
             ran = true;
             w->WaitForRun();
         }
-        if (w->Front().ErrorCount > errorsBefore) status = kExitUsage;
+        // No site reached is no news: an error, not "nothing new".
+        const bool failed = started && e.LastRunReachedNoSite();
+        if (failed || w->Front().ErrorCount > errorsBefore) status = kExitUsage;
         if (TInterruptGuard::Count() > 0 || (started && e.LastRunStopped())) {
             aborted = true;
             break;
         }
-        if (w->Front().ErrorCount > errorsBefore) continue;
+        if (failed || w->Front().ErrorCount > errorsBefore) continue;
         TSearchNews n = SearchNews(position + 1, SearchName(*s), e.Jobs());
         if (quiet && n.rows.empty()) continue;
         const size_t count = n.rows.size();

@@ -306,7 +306,7 @@ int TWorkspace::WaitForRun() {
             std::_Exit(front_.ErrorShown ? kExitUsage : kExitAborted);
         }
     }
-    if (front_.ErrorShown) return kExitUsage;
+    if (front_.ErrorShown || e.LastRunReachedNoSite()) return kExitUsage;
     return e.LastRunStopped() ? kExitAborted : kExitOk;
 }
 

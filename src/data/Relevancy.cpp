@@ -61,21 +61,26 @@ uint8_t RelevancyLevel(int64_t score) {
     return static_cast<uint8_t>(score + 3);
 }
 
+namespace {
+const char* const kRelevancyNames[5] = {"Lowest", "Low", "Average", "High", "Highest"};
+}  // namespace
+
+int RelevancyRank(uint8_t level) {
+    return level >= 2 && level <= 6 ? level - 1 : 0;
+}
+
+std::string RelevancyName(uint8_t level) {
+    const int rank = RelevancyRank(level);
+    return rank > 0 ? kRelevancyNames[rank - 1] : "";
+}
+
+std::string RelevancyMark(uint8_t level) {
+    const int rank = RelevancyRank(level);
+    return rank > 0 ? "(" + std::to_string(rank) + ")" : "";
+}
+
 std::string RelevancyText(uint8_t level) {
-    switch (level) {
-        case 2:
-            return "(1) Lowest";
-        case 3:
-            return "(2) Low";
-        case 4:
-            return "(3) Average";
-        case 5:
-            return "(4) High";
-        case 6:
-            return "(5) Highest";
-        default:
-            return "";
-    }
+    return RelevancyRank(level) > 0 ? RelevancyMark(level) + " " + RelevancyName(level) : "";
 }
 
 TRelevancyWeights WeightsOf(const TVelaSource& site) {

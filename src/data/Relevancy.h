@@ -37,8 +37,13 @@ int64_t RelevancyScore(const TRelevancyWeights& weights, std::string_view title,
 // Level 2 to 6 for a score: below 0, 0, 1, 2, above 2.
 uint8_t RelevancyLevel(int64_t score);
 
-// How a level is shown: "(1) Lowest" to "(5) Highest"; levels 0 and 1 show nothing.
+// How a level is shown: "(1) Lowest" to "(5) Highest"; levels 0 and 1 show nothing. Every
+// view of a level goes through these, so a job ranks the same wherever it is shown: the
+// rank 1 to 5 (0 for levels 0 and 1), its name ("High"), its short mark ("(4)").
 std::string RelevancyText(uint8_t level);
+int RelevancyRank(uint8_t level);
+std::string RelevancyName(uint8_t level);
+std::string RelevancyMark(uint8_t level);
 
 // The six weights of a site.
 TRelevancyWeights WeightsOf(const TVelaSource& site);

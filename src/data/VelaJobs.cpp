@@ -717,4 +717,12 @@ void TVelaJobsList::ExpandStates() {
         j->Location = ExpandStateCodes(j->Location);
 }
 
+std::vector<int> NewJobPositions(const TVelaJobsList& jobs) {
+    std::vector<int> positions;
+    for (int i = 0; i < jobs.Count(); ++i)
+        if (jobs[i].Status == kStatusNew && jobs[i].Relevancy != kRelevancyDeleted)
+            positions.push_back(i);
+    return positions;
+}
+
 }  // namespace tessaly

@@ -119,6 +119,9 @@ class TVelaJobsList {
     std::vector<std::unique_ptr<TVelaJob>> jobs_;
 };
 
+// The positions of the list's jobs an update added (marked New and not deleted).
+std::vector<int> NewJobPositions(const TVelaJobsList& jobs);
+
 // The bytes that end a word of a job's text: for capitalising, state codes and scoring.
 bool IsJobWordSeparator(char c);
 

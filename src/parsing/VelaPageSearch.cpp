@@ -146,7 +146,9 @@ std::string TVelaPageSearch::CompactText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
-        if (c == '\r' || c == '\n') continue;
+        // A line break or a tab parts words as a blank does: the last word of a line and
+        // the first of the next stay two words.
+        if (c == '\r' || c == '\n' || c == '\t') c = ' ';
         if (c == ' ' && !out.empty() && out.back() == ' ') continue;
         out.push_back(c);
     }

@@ -40,7 +40,7 @@ class TVelaPageSearch {
     // plain text up to that next "<"; a "<" never closed stays with all that follows.
     static std::string RemoveTags(std::string_view text);
 
-    // The text without CR and LF (lines join without a blank) and without runs of blanks.
+    // The text with CR, LF and tabs turned into blanks, and runs of blanks made one.
     static std::string CompactText(std::string_view text);
 
     static int Similarity(std::string_view a, std::string_view b) {

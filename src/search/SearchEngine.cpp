@@ -61,6 +61,8 @@ int JobStatusImage(const TVelaJob& job) {
     static constexpr int kGrabbed[] = {3, 0, 5, 9, 7};
     static constexpr int kOnline[] = {1, 0, 15, 9, 17};
     const int status = job.Status <= kStatusRed ? int{job.Status} : int{kStatusWhite};
+    // A new job keeps its star when highlighted too: the image after the first nineteen.
+    if (status == kStatusNew && job.High) return 19;
     const int image = job.LocalFile.empty() ? kOnline[status] : kGrabbed[status];
     return image + (job.High ? 1 : 0);
 }

@@ -173,6 +173,11 @@ class TSearchEngine {
     // True when the last run that ended (a search, an update, a refinement or a grab)
     // was stopped before its end: the command line's exit status comes from here.
     bool LastRunStopped() const { return lastRunStopped_; }
+    // True when the last search or update asked at least one site and reached none (no
+    // network, a dead proxy): a failure, not an empty result.
+    bool LastRunReachedNoSite() const { return lastRunReachedNoSite_; }
+    // The jobs the last update added to its search (those it marked New).
+    int LastRunNewJobs() const { return lastRunNewJobs_; }
     // True when at least one site would take part in a search started now.
     bool AnySiteTakesPart() const;
 
@@ -270,6 +275,9 @@ class TSearchEngine {
     bool indexDamaged_ = false;            // the index needs its copy kept before a save
     std::set<std::string> reportedBoxes_;  // damaged settings boxes already told
     bool lastRunStopped_ = false;
+    bool anySiteReached_ = false;  // some site of the running search answered at all
+    bool lastRunReachedNoSite_ = false;
+    int lastRunNewJobs_ = 0;
 };
 
 }  // namespace tessaly

@@ -165,6 +165,7 @@ void TSearchEngine::InitSearch() {
     ItemsDone = 0;
     timedOut_.clear();
     pageAddresses_.clear();
+    anySiteReached_ = false;
 
     const int maxJobs = MaxJobs();
     const std::string preferred = PreferredSources();
@@ -272,6 +273,20 @@ static const char* const kNotFoundStatus = "Not Found";
 // it; the user's maximum applies to what is kept.
 static constexpr int kWholeBoardJobs = 5000;
 
+// True when a request's outcome shows that the server was reached and answered.
+static bool AnswerCame(THttpOutcome outcome) {
+    switch (outcome) {
+        case THttpOutcome::Answered:
+        case THttpOutcome::Refused:
+        case THttpOutcome::BadAnswer:
+        case THttpOutcome::TooLarge:
+        case THttpOutcome::TooManyRedirections:
+            return true;
+        default:
+            return false;
+    }
+}
+
 // One step of a site's reserved gauge steps. A site that fetches more pages than its
 // reservation planned for pays nothing more, so the gauge never runs past its maximum.
 static int TakeStep(TVelaSource& site) {
@@ -297,6 +312,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             ++ItemsInProgress;
             break;
         case meDocBegin:
+            anySiteReached_ = true;
             SetProgressRow(row, -1, "Connected");
             if (Progress.Phase == 0) ProgressPhase(1);
             break;
@@ -308,6 +324,8 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             break;
         case meFailed: {
             pageAddresses_.erase(result.ID);
+            // A server that answered, however badly, was reached: the connection works.
+            if (AnswerCame(result.Outcome)) anySiteReached_ = true;
             // The client gives 404 for a refused connection and a lost name too, so only
             // a request that reported its time-out counts as timed out.
             std::string status = "Unreachable";
@@ -335,6 +353,7 @@ void TSearchEngine::HttpMachineEvent(THTTPResult& result, THTTPMachineEventType 
             front_.StatusText(1, "Downloaded job listing from " + site.Title + ".");
             break;
         case meDone: {
+            anySiteReached_ = true;
             // Every script run over the page asks whether the run goes on, so a Stop ends
             // long work on a huge page at once.
             const TKeepGoingScope ask(site.Parser, [this] { return KeepRunning(); });
@@ -494,9 +513,11 @@ void TSearchEngine::SearchDone() {
     std::string saveError;
     std::string feedError;
     bool keptInMemory = false;
+    lastRunNewJobs_ = 0;
     if (runSearch_ != nullptr) {
         TVelaJobsList& list = RunList();
         runSearch_->JobCount = list.Count();
+        if (UpdateMode) lastRunNewJobs_ = static_cast<int>(NewJobPositions(list).size());
         list.SortJobs(TJobColumn::Relevancy);
         list.UnpinAll();
         try {
@@ -530,13 +551,23 @@ void TSearchEngine::SearchDone() {
     Prompts().Beep();
     front_.StatusText(2, "");
     lastRunStopped_ = RunState == rsStopping;
+    lastRunReachedNoSite_ = !lastRunStopped_ && ItemsQueued > 0 && !anySiteReached_;
     std::string message = lastRunStopped_ ? "Search Aborted." : "Search Completed.";
+    // An update says what it brought.
+    if (!lastRunStopped_ && UpdateMode)
+        message += lastRunNewJobs_ == 0   ? " No new jobs."
+                   : lastRunNewJobs_ == 1 ? " 1 new job."
+                                          : " " + IntToStr(lastRunNewJobs_) + " new jobs.";
+    if (lastRunReachedNoSite_)
+        message = "No job site could be reached. Check the connection settings.";
     if (!saveError.empty()) message = "Search Failed: its jobs could not be saved.";
     front_.StatusText(1, message);
-    if (saveError.empty())
-        Prompts().ShowMessage(message);
-    else
+    if (!saveError.empty())
         Prompts().ShowError(saveError + "\n" + message);
+    else if (lastRunReachedNoSite_)
+        Prompts().ShowError(message);
+    else
+        Prompts().ShowMessage(message);
     if (!feedError.empty()) Prompts().ShowError(feedError);
 
     front_.ProgressClose();

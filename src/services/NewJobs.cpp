@@ -28,16 +28,8 @@ bool WindowInstalled() {
 
 }  // namespace
 
-std::vector<int> NewRows(const TVelaJobsList& jobs) {
-    std::vector<int> rows;
-    for (int i = 0; i < jobs.Count(); ++i)
-        if (jobs[i].Status == kStatusNew && jobs[i].Relevancy != kRelevancyDeleted)
-            rows.push_back(i);
-    return rows;
-}
-
 TSearchNews SearchNews(int number, std::string name, const TVelaJobsList& jobs) {
-    TSearchNews n{number, std::move(name), NewRows(jobs), {}};
+    TSearchNews n{number, std::move(name), NewJobPositions(jobs), {}};
     for (size_t i = 0; i < n.rows.size() && i < 3; ++i)
         n.titles.push_back(DisplayUtf8(jobs[n.rows[i]].Title));
     return n;

@@ -19,9 +19,6 @@ struct TSearchNews {
     std::vector<std::string> titles;  // the first few, for the notification
 };
 
-// The positions of the jobs marked New (and not deleted) in `jobs`.
-std::vector<int> NewRows(const TVelaJobsList& jobs);
-
 // The news of the search numbered `number`, shown as `name`, whose list is `jobs`.
 TSearchNews SearchNews(int number, std::string name, const TVelaJobsList& jobs);
 

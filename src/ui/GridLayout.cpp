@@ -104,6 +104,48 @@ std::pair<std::string, std::string> GridLayoutLists(const QTableView* grid, cons
     return {JoinColumnList(order), JoinColumnList(widths)};
 }
 
+bool FitGridColumns(QTableView* grid, int room, int spare,
+                    const std::vector<std::pair<int, int>>& fixed) {
+    const QHeaderView* h = grid->horizontalHeader();
+    // The view's own measure of a column's texts (it reads the rows in view only).
+    const QAbstractItemView* view = grid;
+    std::vector<int> cols, floors, wants;
+    long left = room;
+    for (int c = 0; c < ColumnCount(grid); ++c) {
+        if (grid->isColumnHidden(c)) continue;
+        const auto f = std::find_if(fixed.begin(), fixed.end(),
+                                    [c](const std::pair<int, int>& p) { return p.first == c; });
+        if (f != fixed.end()) {
+            grid->setColumnWidth(c, f->second);
+            left -= f->second;
+            continue;
+        }
+        const int header = std::max(h->sectionSizeHint(c), kNarrowestColumn);
+        cols.push_back(c);
+        floors.push_back(header);
+        wants.push_back(std::max(header, view->sizeHintForColumn(c)));
+    }
+    long floorSum = 0, wantSum = 0;
+    for (size_t i = 0; i < cols.size(); ++i) {
+        floorSum += floors[i];
+        wantSum += wants[i];
+    }
+    const bool fits = floorSum <= left;
+    for (size_t i = 0; i < cols.size(); ++i) {
+        long width = wants[i];
+        if (wantSum > left) {
+            // Too wide: the room over the headers goes out by what each wants over its own.
+            const long over = wantSum - floorSum;
+            width = floors[i];
+            if (fits && over > 0) width += (wants[i] - floors[i]) * (left - floorSum) / over;
+        } else if (cols[i] == spare) {
+            width += left - wantSum;
+        }
+        grid->setColumnWidth(cols[i], static_cast<int>(width));
+    }
+    return fits;
+}
+
 void ResetGridLayout(QTableView* grid, const TGridTable& t) {
     // Headers in table order, whatever the grid showed before. A model's headers are its
     // own and already are.

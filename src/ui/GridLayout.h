@@ -8,6 +8,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "data/Settings.h"
 
@@ -46,6 +47,15 @@ bool ApplyGridLayout(QTableView* grid, const TGridTable& table, const std::strin
 // displayed column, and the width of each shown one, in display order.
 std::pair<std::string, std::string> GridLayoutLists(const QTableView* grid,
                                                     const TGridTable& table);
+
+// Fits the shown columns of a grid to `room` pixels: each column as wide as its header and
+// the texts of the rows in view, the spare width to the column `spare` (none: -1); when that
+// is too wide, the columns wider than their header give up width in proportion to what
+// they have over it, never going below it. The widths follow from the texts and the room
+// alone, never from the widths before, so fitting again changes nothing. The `fixed`
+// (column, width) pairs keep their widths. False when even the headers do not fit.
+bool FitGridColumns(QTableView* grid, int room, int spare,
+                    const std::vector<std::pair<int, int>>& fixed = {});
 
 // The reset layout: the table's headers on the first columns, in table order, with the
 // reset widths.

@@ -13,18 +13,16 @@
 #include <numeric>
 
 #include "data/Openings.h"
+#include "data/Relevancy.h"
 #include "data/VelaJobs.h"
 #include "search/SearchEngine.h"
+#include "ui/Contrast.h"
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
 
 namespace tessaly::ui {
 
 namespace {
-
-const char* const kRelevancyTexts[5] = {"(1) Lowest", "(2) Low", "(3) Average", "(4) High",
-                                        "(5) Highest"};
-const char* const kRelevancyHints[5] = {"Lowest", "Low", "Average", "High", "Highest"};
 
 const std::vector<QIcon>& JobIcons() {
     static const std::vector<QIcon> icons = [] {
@@ -229,9 +227,7 @@ QString TJobListModel::Text(int row, int column) const {
         case TJobColumn::Source:
             return FromBytes(SourceWithAlsoOn(job));
         case TJobColumn::Relevancy:
-            if (remote) return "(" + QString::number(job.Relevancy) + ")";
-            return job.Relevancy >= 2 && job.Relevancy <= 6 ? kRelevancyTexts[job.Relevancy - 2]
-                                                            : "";
+            return FromBytes(remote ? RelevancyMark(job.Relevancy) : RelevancyText(job.Relevancy));
         case TJobColumn::Notes:
             return FromBytes(job.Notes);
     }
@@ -279,10 +275,7 @@ QVariant TJobListModel::data(const QModelIndex& index, int role) const {
                 return "Title: " + text + "\nCompany: " + FromBytes(job->Company) +
                        "\nLocation: " + FromBytes(job->Location) +
                        "\nSource: " + FromBytes(SourceWithAlsoOn(*job));
-            if (c.Column == TJobColumn::Relevancy)
-                return job->Relevancy >= 2 && job->Relevancy <= 6
-                           ? QString(kRelevancyHints[job->Relevancy - 2])
-                           : QString();
+            if (c.Column == TJobColumn::Relevancy) return FromBytes(RelevancyName(job->Relevancy));
             return text;
         }
         default:
@@ -314,6 +307,9 @@ bool TJobListModel::setData(const QModelIndex& index, const QVariant& value, int
 // ---------------------------------------------------------------- drawing
 
 namespace {
+
+const QColor kHighlightYellow(255, 255, 0);
+const QColor kSelection(190, 214, 245);
 
 // Colours of the job grid, applied per cell in a fixed order so that the later rules win:
 // highlighted row, "n/a", hot-linked title, notes, the last find hit. The remote window
@@ -351,25 +347,33 @@ class TJobGridDelegate final : public QStyledItemDelegate {
         const TVelaJob* job = grid_->Model().JobAt(index.row());
         const TJobGridLook look = grid_->Look ? grid_->Look() : TJobGridLook{};
         const int row = index.row(), col = index.column();
-        auto text = [&](const QColor& c) {
-            option->palette.setColor(QPalette::Text, c);
-            option->palette.setColor(QPalette::HighlightedText, c);
-        };
-        if (job && job->High && look.YellowHighlight) option->backgroundBrush = QColor(255, 255, 0);
-        if (option->text == "n/a") text(QColor(192, 192, 192));
+        // The colour a rule gives the text; the later rules win.
+        QColor ink;
+        const bool yellow = job && job->High && look.YellowHighlight;
+        if (yellow) option->backgroundBrush = kHighlightYellow;
+        if (option->text == "n/a") ink = QColor(192, 192, 192);
         if (job && look.HotlinkTitles && col == grid_->ColumnOf(TJobColumn::Title)) {
-            text(job->Visited ? QColor(128, 0, 128) : QColor(0, 0, 255));
+            ink = job->Visited ? QColor(128, 0, 128) : QColor(0, 0, 255);
             option->font.setUnderline(true);
         }
-        if (col == grid_->ColumnOf(TJobColumn::Notes)) text(QColor(128, 128, 0));
-        if (col == look.FoundColumn && row == look.FoundRow) text(QColor(255, 0, 0));
-        // Selected rows keep their own colours readable: a pale selection, dark text
-        // unless a rule above coloured it.
-        if (option->state & QStyle::State_Selected) {
-            option->palette.setColor(QPalette::Highlight, QColor(190, 214, 245));
-            if (option->palette.color(QPalette::HighlightedText) == QColor(Qt::white))
-                option->palette.setColor(QPalette::HighlightedText, QColor(Qt::black));
+        if (col == grid_->ColumnOf(TJobColumn::Notes)) ink = QColor(128, 128, 0);
+        if (col == look.FoundColumn && row == look.FoundRow) ink = QColor(255, 0, 0);
+        // Selected rows get a pale selection. Every text is then made readable on what is
+        // drawn behind it: the selection, the yellow of a highlighted row, or the
+        // palette's own background, light or dark.
+        const bool selected = option->state & QStyle::State_Selected;
+        if (selected) option->palette.setColor(QPalette::Highlight, kSelection);
+        const QColor back = selected ? kSelection
+                            : yellow ? kHighlightYellow
+                                     : option->palette.color(QPalette::Base);
+        if (!ink.isValid()) {
+            // Plain text that the background would wash out turns black or white.
+            ink = option->palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+            if (ContrastRatio(ink, back) < kReadableContrast) ink = StrongestOn(back);
         }
+        ink = ReadableOn(ink, back);
+        option->palette.setColor(QPalette::Text, ink);
+        option->palette.setColor(QPalette::HighlightedText, ink);
     }
 
   private:
@@ -468,6 +472,11 @@ void TJobGrid::ShowList(const std::function<bool(const TVelaJob&)>& wanted) {
     if (!keep.isEmpty())
         selectionModel()->select(keep,
                                  QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void TJobGrid::resizeEvent(QResizeEvent* e) {
+    QTableView::resizeEvent(e);
+    if (OnResized) OnResized();
 }
 
 void TJobGrid::Repaint() {

@@ -111,6 +111,8 @@ class TJobGrid final : public QTableView {
 
     // The colours' options, asked at each paint.
     std::function<TJobGridLook()> Look;
+    // Called after the grid changed its size.
+    std::function<void()> OnResized;
 
     // ---- the QTableWidget-like addressing the windows use
     int rowCount() const { return model_->rowCount(); }
@@ -135,6 +137,9 @@ class TJobGrid final : public QTableView {
 
     // Redraws the whole viewport (colours that depend on options or the Find hit).
     void Repaint();
+
+  protected:
+    void resizeEvent(QResizeEvent* e) override;
 
   private:
     TJobGridKind kind_;

@@ -154,6 +154,7 @@ std::vector<QPixmap> BuildJobImages() {
     v[16] = Draw(TBase::Online, TMark::Green, true);
     v[17] = Draw(TBase::Online, TMark::Red, false);
     v[18] = Draw(TBase::Online, TMark::Red, true);
+    v[19] = Draw(TBase::Online, TMark::New, true);
     return v;
 }
 
@@ -278,6 +279,7 @@ QPixmap ToolbarPixmap(const QString& name) {
 QString JobImageHint(const TVelaJob& job) {
     QString hint;
     if (job.High) hint += "Highlighted ";
+    if (job.Status == kStatusNew) hint += "New ";
     if (job.Status == kStatusGreen) hint += "Validated ";
     if (job.Status == kStatusYellow) hint += "Unreachable ";
     if (job.Status == kStatusRed) hint += "Invalidated ";

@@ -1,5 +1,5 @@
 // The pictures of the listing and the toolbar, drawn at start-up so that every size and
-// colour is of one family: the 19 job status images, the search image and the toolbar
+// colour is of one family: the 20 job status images, the search image and the toolbar
 // icons.
 #pragma once
 
@@ -14,7 +14,7 @@ class TVelaJob;
 
 namespace tessaly::ui {
 
-inline constexpr int kJobImageCount = 19;
+inline constexpr int kJobImageCount = 20;
 inline constexpr int kJobImageFetching = 11;  // 12 when highlighted
 
 // What an image shows, for the status cell's hint: "Highlighted " ... "Job".

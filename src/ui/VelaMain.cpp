@@ -39,6 +39,7 @@
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
 #include "ui/BrowserSupport.h"
+#include "ui/Contrast.h"
 #include "ui/FrameAnimation.h"
 #include "ui/GridLayout.h"
 #include "ui/JobGrid.h"
@@ -488,7 +489,7 @@ void TVelaMainForm::CreateToolbar() {
     f.setBold(true);
     f.setItalic(true);
     over->setFont(f);
-    over->setStyleSheet("color: rgb(40, 70, 130);");
+    SetReadableText(over, QColor(40, 70, 130));
     over->setCursor(Qt::PointingHandCursor);
     XkLogo->setCursor(Qt::PointingHandCursor);
     over->installEventFilter(this);
@@ -566,6 +567,11 @@ void TVelaMainForm::CreateGrids() {
     JobGrid->setObjectName("JobGrid");
     JobGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     JobGrid->setColumnHidden(JobGrid->IndexColumn(), true);
+    // Whether the rows scroll, and so the room for the columns, is known once the grid
+    // has its size.
+    JobGrid->OnResized = [this] {
+        if (!closing_) FormResize();
+    };
     JobGrid->Look = [this] {
         return TJobGridLook{settings_->Visual.YellowHighlight, settings_->Visual.HotlinkTitles,
                             foundCol_, foundRow_};
@@ -982,7 +988,8 @@ QString TVelaMainForm::CellText(int row, TSearchColumn column) const {
 }
 
 bool TVelaMainForm::IsAnySearch() const {
-    return SearchGrid->rowCount() > 0 && !CellText(0, TSearchColumn::Keywords).isEmpty();
+    // The blank row of an empty grid has no index; a search without keywords has one.
+    return SearchGrid->rowCount() > 0 && !CellText(0, TSearchColumn::Index).isEmpty();
 }
 
 bool TVelaMainForm::IsAnySelectedSearch() const {
@@ -1129,8 +1136,8 @@ void TVelaMainForm::UpdateSearchCount() {
     const int row = SearchGrid->currentRow();
     if (row < 0 || !IsAnySearch()) return;
     const int col = SearchCol(TSearchColumn::Count);
-    SetCell(SearchGrid, row, col,
-            IsAnyJob() ? QString::number(JobGrid->Model().JobRows()) : QString());
+    // An empty listing counts 0: a blank would read as not searched yet.
+    SetCell(SearchGrid, row, col, QString::number(JobGrid->Model().JobRows()));
 }
 
 void TVelaMainForm::RedrawJobRow(int jobPosition) {
@@ -1144,17 +1151,17 @@ void TVelaMainForm::RedrawJobRow(int jobPosition) {
 void TVelaMainForm::OptimizeGrid(QTableView* grid, int lessScroll, int lessNoScroll) {
     const int rowsFit =
         grid->viewport()->height() / std::max(1, grid->verticalHeader()->defaultSectionSize());
-    const int rows = grid->model()->rowCount(), columns = grid->model()->columnCount();
-    const int less = rows > rowsFit ? lessScroll : lessNoScroll;
-    const int room = width() - less;
-    long sum = 0;
-    for (int c = 0; c < columns; ++c)
-        if (!grid->isColumnHidden(c)) sum += grid->columnWidth(c);
-    if (sum <= 0 || room <= 0) return;
-    for (int c = 0; c < columns; ++c)
-        if (!grid->isColumnHidden(c))
-            grid->setColumnWidth(
-                c, static_cast<int>(static_cast<long>(grid->columnWidth(c)) * room / sum));
+    const int less = grid->model()->rowCount() > rowsFit ? lessScroll : lessNoScroll;
+    // The job titles and the search keywords take what the other columns leave; the status
+    // column keeps the width of its image.
+    const bool jobs = grid == JobGrid;
+    const int spare =
+        jobs ? JobGrid->ColumnOf(TJobColumn::Title) : SearchCol(TSearchColumn::Keywords);
+    std::vector<std::pair<int, int>> fixed;
+    if (jobs && JobGrid->ColumnOf(TJobColumn::Status) >= 0)
+        fixed.emplace_back(JobGrid->ColumnOf(TJobColumn::Status), 26);
+    const bool fits = FitGridColumns(grid, width() - less, spare, fixed);
+    grid->setHorizontalScrollBarPolicy(fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
 }
 
 void TVelaMainForm::FormResize() {
@@ -1166,14 +1173,10 @@ void TVelaMainForm::FormResize() {
         }
         return;
     }
-    const int statusCol = JobGrid->ColumnOf(TJobColumn::Status);
-    if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, 26);
     OptimizeGrid(SearchGrid, 32, 20);
     OptimizeGrid(JobGrid, 30, 18);
-    if (statusCol >= 0) JobGrid->setColumnWidth(statusCol, 26);
     for (QTableView* g :
          {static_cast<QTableView*>(SearchGrid), static_cast<QTableView*>(JobGrid)}) {
-        g->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         g->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         g->horizontalHeader()->setStretchLastSection(true);
     }

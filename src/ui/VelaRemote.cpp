@@ -643,7 +643,7 @@ void TRemoteForm::TimerTimer() {
 // ---------------------------------------------------------------- layout
 
 int TRemoteForm::RelevancyWidth() const {
-    return std::max(kRelevancyWidth, JobGrid->fontMetrics().horizontalAdvance("(6)") + 8);
+    return std::max(kRelevancyWidth, JobGrid->fontMetrics().horizontalAdvance("(5)") + 8);
 }
 
 bool TRemoteForm::RowsOverflow() const {

@@ -243,9 +243,10 @@ TEST_F(CompaniesOverHttps, EachCompanyIsASiteOfTheSearchWithItsSelectionAndStatu
               std::string::npos);
     EXPECT_EQ(out.str().find("Warehouse"), std::string::npos);
 
-    // The same boards without the test CA trusted: no board answers.
-    ASSERT_EQ(Run({"--home", home, "search", "--offline", "python"}), kExitOk) << err.str();
+    // The same boards without the test CA trusted: no board answers, which is a failure.
+    ASSERT_EQ(Run({"--home", home, "search", "--offline", "python"}), kExitUsage) << err.str();
     EXPECT_EQ(out.str().find(": Done"), std::string::npos) << out.str();
+    EXPECT_NE(err.str().find("No job site could be reached."), std::string::npos) << err.str();
 
     // The check asks the board once, as a search does.
     EXPECT_EQ(Run({"--cafile", ca, "--home", home, "companies", "check", "orchard"}), kExitOk);

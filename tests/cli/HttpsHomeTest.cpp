@@ -110,7 +110,10 @@ TEST_F(HttpsHome, ASearchSucceedsWithTheCaFileAndFailsWithout) {
     auto refused = Run(search, false);
     std::string out = refused.out.str();
     EXPECT_EQ(out.find(": Done"), std::string::npos) << out;
-    EXPECT_NE(out.find("Search Completed."), std::string::npos) << out;
+    // No board trusted is no board reached: said, and a failure.
+    EXPECT_EQ(refused.status, kExitUsage);
+    EXPECT_NE(refused.err.str().find("No job site could be reached."), std::string::npos)
+        << refused.err.str();
 
     auto trusted = Run(search, true);
     ASSERT_EQ(trusted.status, kExitOk) << trusted.err.str() << trusted.out.str();

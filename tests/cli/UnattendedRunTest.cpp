@@ -113,6 +113,23 @@ TEST_F(UnattendedRun, QuietUpdateOfAllSearchesTellsExactlyTheNewJobs) {
     EXPECT_NE(r.out.str().find("\nwelder: nothing new\n"), std::string::npos) << r.out.str();
 }
 
+// No board answering (no network) is an error even when quiet, not "nothing new".
+TEST_F(UnattendedRun, ReachingNoBoardIsAnErrorEvenWhenQuiet) {
+    Searches({"welder"});
+    TStrings options = ReadTextLines(JoinPath(home, "options.box"));
+    options.push_back("Alpha Jobs=Disabled");  // Beta Jobs is unreachable
+    WriteTextLines(JoinPath(home, "options.box"), options);
+    const std::string said = "No job site could be reached. Check the connection settings.";
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"update", "--all", "--quiet", "--offline"},
+          {"search", "--region", "Boston", "--offline", "--quiet", "welder"}}) {
+        auto r = Run(args);
+        EXPECT_EQ(r.status, kExitUsage) << args[0];
+        EXPECT_NE(r.err.str().find(said), std::string::npos) << args[0] << r.err.str();
+        EXPECT_EQ(r.out.str(), "") << args[0];
+    }
+}
+
 TEST_F(UnattendedRun, DamagedTableIsSkippedAndTheOthersStillRun) {
     Searches({"welder", "pipe", "tig"});
     WriteFileBytes(Table(2), "V1.01\r\n\x01\xff\xfe\r\nTitle\r\n");

@@ -58,7 +58,7 @@ TEST(PageSearch, RemoveTagsAndCompact) {
     EXPECT_EQ(TVelaPageSearch::RemoveTags("<<b>"), "<");
     EXPECT_EQ(TVelaPageSearch::RemoveTags("<a><b>t"), "t");
     EXPECT_EQ(TVelaPageSearch::RemoveTags("t<unclosed"), "t<unclosed");
-    EXPECT_EQ(TVelaPageSearch::CompactText("a\r\nb  c   d\n e"), "ab c d e");
+    EXPECT_EQ(TVelaPageSearch::CompactText("a\r\nb  c   d\n e\tf"), "a b c d e f");
 }
 
 TEST(PageSearch, CountMatches) {
@@ -72,6 +72,9 @@ TEST(PageSearch, CountMatches) {
     // Empty keywords from ", " or a trailing blank do not spoil require-all.
     EXPECT_EQ(ps.CountMatches("manager, nurse ", "Manager; nurses", true), 2);
     EXPECT_EQ(ps.CountMatches("", "anything", false), 0);
+    // A keyword at the end of a line, or before a tab, is a word of its own.
+    EXPECT_EQ(ps.CountMatches("autocad", "<li>Drafting in AutoCAD\r\nRevit</li>", true), 1);
+    EXPECT_EQ(ps.CountMatches("autocad", "AutoCAD\nRevit\tAutoCAD", false), 2);
     EXPECT_EQ(ps.CountMatches(" , ", "anything", true), 0);
     // A page word over 255 bytes never matches.
     EXPECT_EQ(ps.CountMatches("AAA", std::string(300, 'A'), false), 0);

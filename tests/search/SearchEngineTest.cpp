@@ -125,6 +125,7 @@ TEST_F(SearchEngine, NewSearchRunsEverySiteToItsEnd) {
     EXPECT_EQ(Row(e, "Alpha Jobs")->Kept, "3");
     EXPECT_EQ(Row(e, "Alpha Jobs")->Image, kProgressDone);
     EXPECT_EQ(Row(e, "Beta Jobs")->Status, "Unreachable");
+    EXPECT_FALSE(e.LastRunReachedNoSite());  // one site answering is enough
     EXPECT_EQ(Row(e, "Delta Jobs")->Status, "Timed Out");
     EXPECT_EQ(Row(e, "Delta Jobs")->Image, kProgressFailed);
     EXPECT_EQ(Row(e, "Gamma Jobs")->Status, "Not Applicable");
@@ -313,12 +314,16 @@ TEST_F(SearchEngine, UpdateMarksOnlyNewlyPostedJobsNew) {
     EXPECT_EQ(fresh, 1);
     EXPECT_EQ(e.Searches.Count(), 1);
     EXPECT_EQ(e.Searches[0].JobCount, 4);
+    EXPECT_EQ(e.LastRunNewJobs(), 1);
+    EXPECT_EQ(Said().messages.back(), "Search Completed. 1 new job.");
+    EXPECT_EQ(front.panels[1], "Search Completed. 1 new job.");
 
     // Once more with nothing new: nothing added, and the earlier New mark is gone.
     e.MMUpdateClick();
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(e.Jobs().Count(), 4);
     EXPECT_FALSE(e.Jobs().HasStatus(kStatusNew));
+    EXPECT_EQ(Said().messages.back(), "Search Completed. No new jobs.");
 }
 
 // The entry points that take values run without any dialog: the command line's way in.
@@ -433,6 +438,24 @@ TEST_F(SearchEngine, CuttingAHugePageStopsAtTheSiteLimitAndAtAStop) {
     EXPECT_EQ(Said().messages.back(), "Search Aborted.");
     EXPECT_EQ(Row(e, "Huge Jobs")->Found, "0");
     EXPECT_LT(statements, 10);
+}
+
+// Every site unreachable (no network, a dead proxy): a failure said as such, not a
+// completed search; the search is kept with its count 0.
+TEST_F(SearchEngine, ReachingNoSiteIsAFailure) {
+    WriteSources();
+    TSearchEngine& e = Start();
+    for (const char* site : {"Alpha Jobs", "Delta Jobs"})
+        e.Options.WriteString("Sources", site, "Disabled");
+    e.MMNewClick();
+    ASSERT_TRUE(RunToIdle(e));
+    EXPECT_EQ(Row(e, "Beta Jobs")->Status, "Unreachable");
+    EXPECT_TRUE(e.LastRunReachedNoSite());
+    const std::string said = "No job site could be reached. Check the connection settings.";
+    EXPECT_EQ(Said().messages.back(), said);
+    EXPECT_EQ(front.panels[1], said);
+    ASSERT_EQ(e.Searches.Count(), 1);
+    EXPECT_EQ(e.Searches[0].JobCount, 0);
 }
 
 TEST_F(SearchEngine, RunWithoutAnySiteStillEnds) {
@@ -763,7 +786,9 @@ TEST(JobStatusImage, FollowsStatusCopyAndHighlight) {
     job.High = true;
     EXPECT_EQ(JobStatusImage(job), 6);
     job.Status = kStatusNew;
-    EXPECT_EQ(JobStatusImage(job), 1);
+    EXPECT_EQ(JobStatusImage(job), 19);  // the New star on the highlight
+    job.High = false;
+    EXPECT_EQ(JobStatusImage(job), 0);
     job.Status = kStatusRed;
     job.High = false;
     job.LocalFile.clear();

@@ -35,7 +35,7 @@ QStringList NewTitles(const TVelaSearch& search) {
     TVelaJobsList jobs;
     LoadJobTable(jobs, search.TableFile);
     QStringList titles;
-    for (const int row : NewRows(jobs))
+    for (const int row : NewJobPositions(jobs))
         titles << QString::fromStdString(jobs[row].Title);
     return titles;
 }
@@ -104,7 +104,7 @@ class AgentTest : public QObject {
         const int pipe = 1 - welder;
         auto listedNew = [&] {
             QStringList titles;
-            for (const int row : NewRows(f.Jobs()))
+            for (const int row : NewJobPositions(f.Jobs()))
                 titles << QString::fromStdString(f.Jobs()[row].Title);
             return titles;
         };

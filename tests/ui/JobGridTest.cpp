@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QStyledItemDelegate>
 #include <QtTest>
+#include <cmath>
 
 #include "data/VelaJobs.h"
 #include "search/SearchEngine.h"
@@ -43,13 +44,40 @@ struct TOpenDelegate : QStyledItemDelegate {
     static auto Init() { return &TOpenDelegate::initStyleOption; }
 };
 
-QStyleOptionViewItem StyleOf(TJobGrid& grid, int row, int col) {
+QStyleOptionViewItem StyleOf(TJobGrid& grid, int row, int col, bool selected = false) {
     QStyleOptionViewItem opt;
     opt.initFrom(grid.viewport());
+    if (selected) opt.state |= QStyle::State_Selected;
     opt.widget = &grid;
     auto* d = static_cast<QStyledItemDelegate*>(grid.itemDelegate());
     (d->*TOpenDelegate::Init())(&opt, grid.model()->index(row, col));
     return opt;
+}
+
+// The contrast of two colours as the accessibility guidelines define it (relative
+// luminance of the sRGB channels), from 1 to 21.
+double Contrast(const QColor& a, const QColor& b) {
+    auto lum = [](const QColor& c) {
+        auto ch = [](double v) {
+            v /= 255;
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * ch(c.red()) + 0.7152 * ch(c.green()) + 0.0722 * ch(c.blue());
+    };
+    const double x = lum(a), y = lum(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+// A colour scheme as a desktop theme gives it: window, base and text colours.
+QPalette Scheme(const QColor& window, const QColor& base, const QColor& text) {
+    QPalette p;
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Highlight, QColor(42, 130, 218));
+    p.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
+    return p;
 }
 
 }  // namespace
@@ -106,7 +134,7 @@ class JobGridTest : public QObject {
         QCOMPARE(grid.columnCount(), 6);
         const int job = grid.ColumnOf("Job ");
         QCOMPARE(job, grid.ColumnOf(TJobColumn::Title));
-        QCOMPARE(grid.Text(0, grid.ColumnOf(TJobColumn::Relevancy)), QString("(6)"));
+        QCOMPARE(grid.Text(0, grid.ColumnOf(TJobColumn::Relevancy)), QString("(5)"));
         QCOMPARE(grid.Data(0, grid.ColumnOf(TJobColumn::Relevancy), Qt::ToolTipRole).toString(),
                  QString("Highest"));
         QCOMPARE(grid.Data(0, grid.ColumnOf(TJobColumn::Relevancy), Qt::TextAlignmentRole).toInt(),
@@ -118,6 +146,26 @@ class JobGridTest : public QObject {
         // Nothing matched: no rows at all (the window closes).
         grid.ShowList([](const TVelaJob&) { return false; });
         QCOMPARE(grid.rowCount(), 0);
+    }
+
+    // Both windows rank a job alike: the remote mark is the main text's number.
+    void bothLayoutsRankAJobAlike() {
+        TVelaJobsList list;
+        for (uint8_t level = 2; level <= 6; ++level)
+            list.AddJob().Relevancy = level;
+        TJobGrid main(TJobGridKind::Main, [&list]() -> TVelaJobsList& { return list; });
+        TJobGrid remote(TJobGridKind::Remote, [&list]() -> TVelaJobsList& { return list; });
+        main.ShowList();
+        remote.ShowList();
+        const QStringList names{"Lowest", "Low", "Average", "High", "Highest"};
+        for (int r = 0; r < 5; ++r) {
+            const QString mark = QString("(%1)").arg(r + 1);
+            QCOMPARE(main.Text(r, main.ColumnOf(TJobColumn::Relevancy)), mark + " " + names[r]);
+            QCOMPARE(remote.Text(r, remote.ColumnOf(TJobColumn::Relevancy)), mark);
+            QCOMPARE(
+                remote.Data(r, remote.ColumnOf(TJobColumn::Relevancy), Qt::ToolTipRole).toString(),
+                names[r]);
+        }
     }
 
     void coloursFollowTheJobAndTheLook() {
@@ -133,8 +181,11 @@ class JobGridTest : public QObject {
         const int notes = grid.ColumnOf(TJobColumn::Notes);
         QCOMPARE(StyleOf(grid, 1, title).backgroundBrush.color(), QColor(255, 255, 0));
         QCOMPARE(StyleOf(grid, 0, title).backgroundBrush.style(), Qt::NoBrush);
-        QCOMPARE(StyleOf(grid, 1, company).palette.color(QPalette::Text), QColor(192, 192, 192));
-        QCOMPARE(StyleOf(grid, 0, notes).palette.color(QPalette::Text), QColor(128, 128, 0));
+        // "n/a" grey and the notes' olive, made dark enough to read.
+        const QColor na = StyleOf(grid, 1, company).palette.color(QPalette::Text);
+        QVERIFY(na.red() == na.green() && na.green() == na.blue() && na.red() > 64);
+        const QColor note = StyleOf(grid, 0, notes).palette.color(QPalette::Text);
+        QVERIFY(note.red() == note.green() && note.blue() == 0 && note.red() > 64);
         QVERIFY(!StyleOf(grid, 0, title).font.underline());
         look.HotlinkTitles = true;
         QVERIFY(StyleOf(grid, 0, title).font.underline());
@@ -145,7 +196,47 @@ class JobGridTest : public QObject {
         // The find hit wins over every other rule.
         look.FoundColumn = title;
         look.FoundRow = 1;
-        QCOMPARE(StyleOf(grid, 1, title).palette.color(QPalette::Text), QColor(255, 0, 0));
+        const QColor hit = StyleOf(grid, 1, title).palette.color(QPalette::Text);
+        QVERIFY(hit.red() > 100 && hit.green() == 0 && hit.blue() == 0);
+
+        // Every coloured text (highlighted rows, notes, titles, the find hit, "n/a") reads
+        // at a contrast of at least 4.5 on what is behind it, on a light and a dark palette.
+        look = TJobGridLook{};
+        // Row 0 plain, row 1 highlighted; each cell as it is drawn, then selected.
+        const std::vector<std::pair<int, int>> cells = {
+            {0, title}, {1, title}, {0, notes}, {1, notes}, {1, company}};
+        for (const auto& [name, palette] :
+             {std::pair{"light", Scheme(QColor(239, 239, 239), Qt::white, Qt::black)},
+              std::pair{"dark",
+                        Scheme(QColor(53, 53, 53), QColor(35, 35, 35), QColor(235, 235, 235))}}) {
+            grid.setPalette(palette);
+            for (const bool hotlink : {false, true}) {
+                look.HotlinkTitles = hotlink;
+                look.FoundColumn = hotlink ? title : -1;
+                look.FoundRow = 0;
+                for (const auto& [row, col] : cells) {
+                    for (const bool selected : {false, true}) {
+                        const QStyleOptionViewItem o = StyleOf(grid, row, col, selected);
+                        const QColor back = selected ? o.palette.color(QPalette::Highlight)
+                                            : o.backgroundBrush.style() != Qt::NoBrush
+                                                ? o.backgroundBrush.color()
+                                                : o.palette.color(QPalette::Base);
+                        const QColor ink =
+                            o.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+                        const double c = Contrast(ink, back);
+                        QVERIFY2(c >= 4.5, qPrintable(QString("%1 palette, row %2, column %3%4%5: "
+                                                              "%6 on %7, %8:1")
+                                                          .arg(name)
+                                                          .arg(row)
+                                                          .arg(col)
+                                                          .arg(hotlink ? ", hot-linked" : "")
+                                                          .arg(selected ? ", selected" : "")
+                                                          .arg(ink.name(), back.name())
+                                                          .arg(c)));
+                    }
+                }
+            }
+        }
     }
 
     void rowRedrawAndTransientImages() {

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPointer>
@@ -19,6 +20,8 @@
 #include "platform/Paths.h"
 #include "platform/Prompts.h"
 #include "platform/TextFile.h"
+#include "search/SearchEngine.h"
+#include "ui/Contrast.h"
 #include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/VelaFindInResults.h"
@@ -58,6 +61,20 @@ int VisibleColumnsWidth(const QTableView* grid) {
     for (int c = 0; c < grid->model()->columnCount(); ++c)
         if (!grid->isColumnHidden(c)) sum += grid->columnWidth(c);
     return sum;
+}
+
+// The widths of a grid's shown columns, in column order.
+QList<int> ShownWidths(const QTableView* grid) {
+    QList<int> widths;
+    for (int c = 0; c < grid->model()->columnCount(); ++c)
+        if (!grid->isColumnHidden(c)) widths << grid->columnWidth(c);
+    return widths;
+}
+
+// Clicks a row of the search list, as a user selects a search.
+void ClickSearch(QTableWidget* searches, int row) {
+    const QRect cell = searches->visualRect(searches->model()->index(row, 0));
+    QTest::mouseClick(searches->viewport(), Qt::LeftButton, {}, cell.center());
 }
 
 class MainWindowTest : public QObject {
@@ -113,7 +130,7 @@ class MainWindowTest : public QObject {
     }
 
     void imagesFollowStatusGrabAndHighlight() {
-        QCOMPARE(static_cast<int>(JobImages().size()), 19);
+        QCOMPARE(static_cast<int>(JobImages().size()), 20);
         for (const QPixmap& p : JobImages())
             QVERIFY(!p.isNull());
         TVelaJob j;
@@ -123,6 +140,20 @@ class MainWindowTest : public QObject {
         j.LocalFile = "x.html";
         j.Status = kStatusRed;
         QCOMPARE(JobImageHint(j), QString("Highlighted Invalidated Grabbed Job"));
+        // A new job shows its star whether highlighted or not, and says both.
+        j = TVelaJob{};
+        j.Status = kStatusNew;
+        QCOMPARE(JobImageHint(j), QString("New Online Job"));
+        const QImage star = JobImages()[size_t(JobStatusImage(j))].toImage();
+        j.High = true;
+        QCOMPARE(JobImageHint(j), QString("Highlighted New Online Job"));
+        const QImage both = JobImages()[size_t(JobStatusImage(j))].toImage();
+        j.Status = kStatusWhite;
+        const QImage high = JobImages()[size_t(JobStatusImage(j))].toImage();
+        QVERIFY(both != high);
+        QVERIFY(both != star);
+        // The star's orange shows in the middle of both.
+        QCOMPARE(both.pixelColor(8, 8), star.pixelColor(8, 8));
     }
 
     void sortingByHeaderAndBySubmenu() {
@@ -690,6 +721,80 @@ class MainWindowTest : public QObject {
         Child<TJobGrid>(f, "JobGrid")->setColumnWidth(title, 2000);
         f.JobListToGrid(false);
         QCOMPARE(Child<TJobGrid>(f, "JobGrid")->columnWidth(title), 2000);
+    }
+
+    // Switching searches back and forth (and fitting again, as Apply in Options does) never
+    // narrows a column: the widths follow the texts, none below its header's.
+    void fittedWidthsStayPutAcrossSwitches() {
+        TSampleHome home;
+        home.AddSearch("welder", "Massachusetts", "Engineering", SampleJobs());
+        home.AddSearch("cook", "Texas", "Hospitality", {Job("Line Cook", "Diner")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.resize(1200, 700);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        auto* grid = Child<TJobGrid>(f, "JobGrid");
+        auto* searches = Child<QTableWidget>(f, "SearchGrid");
+        QVERIFY(w.WaitFor([&] { return w.Titles().size() == 8; }));
+        const QList<int> jobWidths = ShownWidths(grid), searchWidths = ShownWidths(searches);
+        for (int i = 0; i < 15; ++i) {
+            ClickSearch(searches, 1);
+            QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"Line Cook"}; }));
+            ClickSearch(searches, 0);
+            QVERIFY(w.WaitFor([&] { return w.Titles().size() == 8; }));
+            f.FormResize();
+        }
+        QCOMPARE(ShownWidths(grid), jobWidths);
+        QCOMPARE(ShownWidths(searches), searchWidths);
+        // There is room for every text at this size: no cell is cut.
+        const QAbstractItemView* view = grid;
+        for (int c = 0; c < grid->columnCount(); ++c) {
+            if (grid->isColumnHidden(c) || c == grid->ColumnOf(TJobColumn::Status)) continue;
+            const QString header = grid->model()->headerData(c, Qt::Horizontal).toString();
+            QVERIFY2(grid->columnWidth(c) >= grid->horizontalHeader()->sectionSizeHint(c),
+                     qPrintable(header));
+            QVERIFY2(grid->columnWidth(c) >= view->sizeHintForColumn(c), qPrintable(header));
+        }
+    }
+
+    // A search without keywords first in the list (made by the command line with ""): the
+    // other searches still show their listings and the toolbar stays usable.
+    void aSearchWithoutKeywordsLeavesTheOthersWorking() {
+        TSampleHome home;
+        home.AddSearch("", "Texas", "Engineering", {Job("Any Job", "Acme")});
+        home.AddSearch("cook", "Texas", "Hospitality", {Job("Line Cook", "Diner")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        auto* searches = Child<QTableWidget>(f, "SearchGrid");
+        QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"Any Job"}; }));
+        for (const auto& [row, title] : {std::pair{1, "Line Cook"}, std::pair{0, "Any Job"}}) {
+            ClickSearch(searches, row);
+            QVERIFY2(w.WaitFor([&] { return w.Titles() == QStringList{title}; }), title);
+            QVERIFY(f.IsAnySelectedSearch());
+            QVERIFY(Child<QToolButton>(f, "UpdateBut")->isEnabled());
+            QVERIFY(Child<QToolButton>(f, "RefineBut")->isEnabled());
+        }
+    }
+
+    // The caption beside the logo stays readable on a dark palette.
+    void theLogoCaptionReadsOnADarkPalette() {
+        const QPalette before = QApplication::palette();
+        QPalette dark = before;
+        dark.setColor(QPalette::Window, QColor(53, 53, 53));
+        dark.setColor(QPalette::WindowText, QColor(240, 240, 240));
+        QApplication::setPalette(dark);
+        {
+            TSampleHome home;
+            TWindow w(home);
+            auto* caption = w.Form().findChild<QLabel*>("XkLogoOver");
+            QVERIFY(caption);
+            const QPalette& p = caption->palette();
+            QVERIFY(ContrastRatio(p.color(QPalette::WindowText), p.color(QPalette::Window)) >= 4.5);
+        }
+        QApplication::setPalette(before);
     }
 
     void findIgnoresCaseForAToZOnly() {

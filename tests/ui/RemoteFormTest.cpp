@@ -140,7 +140,7 @@ class RemoteFormTest : public QObject {
         // Cells and hints of one row.
         f.MMBrowseClick("All");
         const int row = RowOf(r, "Senior Welder");
-        QCOMPARE(Cell(r, row, "Relevancy "), QString("(5)"));
+        QCOMPARE(Cell(r, row, "Relevancy "), QString("(4)"));  // "(4) High" in the main window
         QCOMPARE(Hint(r, row, "Relevancy "), QString("High"));
         QCOMPARE(Cell(r, row, " "), QString("     "));
         QCOMPARE(Hint(r, row, " "), QString("Highlighted Online Job"));

@@ -61,6 +61,23 @@ void Save(QWidget* w, const QString& dir, const char* name) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QString out = argc > 1 ? argv[1] : "screenshots";
+    // "dark" after the folder: the pictures on a dark colour scheme.
+    if (argc > 2 && QString(argv[2]) == "dark") {
+        app.setStyle("Fusion");
+        QPalette p;
+        p.setColor(QPalette::Window, QColor(53, 53, 53));
+        p.setColor(QPalette::WindowText, QColor(240, 240, 240));
+        p.setColor(QPalette::Base, QColor(35, 35, 35));
+        p.setColor(QPalette::AlternateBase, QColor(53, 53, 53));
+        p.setColor(QPalette::Text, QColor(235, 235, 235));
+        p.setColor(QPalette::Button, QColor(53, 53, 53));
+        p.setColor(QPalette::ButtonText, QColor(240, 240, 240));
+        p.setColor(QPalette::Highlight, QColor(42, 130, 218));
+        p.setColor(QPalette::HighlightedText, QColor(255, 255, 255));
+        for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+            p.setColor(QPalette::Disabled, r, QColor(120, 120, 120));
+        app.setPalette(p);
+    }
     QDir().mkpath(out);
     TQtMainLoop loop;
     test::TSampleHome home;
@@ -82,6 +99,10 @@ int main(int argc, char** argv) {
     (void)form.FirstActivation();
     form.OnExecDialog = nullptr;
     form.GridTimerTimer();
+    // A new job that is also highlighted shows both marks.
+    for (int i = 0; i < form.Jobs().Count(); ++i)
+        if (form.Jobs()[i].Title == "Pipe Welder") form.Jobs()[i].High = true;
+    form.JobListToGrid(false);
     form.SelectGridRow(1);
     Save(&form, out, "main-window");
 

@@ -11,6 +11,8 @@
 
 #include "UiTestSupport.h"
 #include "data/VelaSearches.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
 #include "support/TestBoards.h"
 #include "ui/JobGrid.h"
 #include "ui/VelaMain.h"
@@ -103,6 +105,9 @@ class SearchRunTest : public QObject {
         QCOMPARE(captions.back(), QString("Update Search"));
         QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
         QVERIFY(w.prompts.messages.size() > said);
+        // The update says how many jobs it brought, in its message and the status bar.
+        QVERIFY(Said(w, "Search Completed. No new jobs."));
+        QCOMPARE(f.StatusText(1), QString("Search Completed. No new jobs."));
         QCOMPARE(Child<QTableWidget>(f, "SearchGrid")->rowCount(), 1);
 
         // Refine from the menu: every job with a text gets a mark.
@@ -126,6 +131,26 @@ class SearchRunTest : public QObject {
         QVERIFY(grabbed);
         f.UpdateMenus();
         QVERIFY(f.Action("MMDeleteGrabbed")->isEnabled());
+    }
+
+    // No board answering (no network): said so, and the search counts 0 jobs, not blank.
+    void reachingNoBoardSaysSoAndCountsZero() {
+        tessaly::test::TBoardsHome home;
+        const std::string options = JoinPath(home.Path(), "options.box");
+        TStrings lines = ReadTextLines(options);
+        lines.push_back("Alpha Jobs=Disabled");  // Beta Jobs is unreachable
+        lines.push_back("Delta Jobs=Disabled");
+        WriteTextLines(options, lines);
+        TWindow w(home.Path());
+        TVelaMainForm& f = w.Form();
+        w.answer = [](QDialog* d) { AnswerNewSearch(d, "welder"); };
+        f.Action("MMNew")->trigger();
+        QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
+        const char* said = "No job site could be reached. Check the connection settings.";
+        QVERIFY(Said(w, said));
+        QVERIFY(!Said(w, "Search Completed."));
+        QCOMPARE(f.StatusText(1), QString(said));
+        QTRY_COMPARE(w.SearchCell(0, "Count "), QString("0"));
     }
 
     void cancelledNewSearchLeavesNothing() {
