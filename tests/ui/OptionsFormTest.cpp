@@ -650,7 +650,7 @@ class OptionsFormTest : public QObject {
         w.answer = [&](QDialog* d) {
             if (auto* wizard = dynamic_cast<TConnectWizard*>(d)) {
                 // It shows the options' proxy box as its choice.
-                QCOMPARE(wizard->UseNetwork->isChecked(),
+                QCOMPARE(wizard->UseProxy->isChecked(),
                          Child<TOptionsForm>(f, "OptionsForm")->UseProxy->isChecked());
                 QTest::mouseClick(wizard->UseNetwork, Qt::LeftButton);
                 QTest::mouseClick(wizard->UseProxy, Qt::LeftButton);
