@@ -711,7 +711,7 @@ void TVelaMainForm::RegisterLayouts() {
         PlacedWindow([this] { return static_cast<QWidget*>(this); }, options::MainForm, true, true,
                      [this] {
                          const QRect area = ScreenArea();
-                         resize(600, 450);
+                         resize(FirstWindowSize(area));
                          move(area.x() + Centred(area.width(), width()),
                               area.y() + Centred(area.height(), height()));
                          searchGridHeight_ = options::SearchGridHeight.Default;
