@@ -141,5 +141,8 @@ inline constexpr TGridSettings RemoteGrid{{"Remote", "Order", "0,1,2,3,4"},
 inline constexpr TSetting<int> SortColumn{"JobGrid", "SortColumn", 6};
 inline constexpr TSetting<std::string> SortDirection{"JobGrid", "SortDirection", "Ascending"};
 
+// "Confirm": set once the user chose not to be asked before deleting jobs or searches.
+inline constexpr TSetting<bool> DeleteUnasked{"Confirm", "DeleteUnasked", false};
+
 }  // namespace options
 }  // namespace tessaly

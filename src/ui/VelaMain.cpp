@@ -192,10 +192,27 @@ void TVelaMainForm::CreateActions() {
                [self] { self->MMSendJobtoaFriendClick(); });
     MakeAction(
         "MMDeleteSelected", "&Delete Selected Job(s)",
-        "Remove the selected jobs from the job listing.", [self] { self->MMDeleteSelectedClick(); },
+        "Remove the selected jobs from the job listing.",
+        [self] {
+            const size_t n = self->SelectedJobPositions().size();
+            if (n == 0 || self->Hourglass()) return;
+            if (self->ConfirmDelete(n == 1 ? QString("Delete the selected job from the listing?")
+                                           : QString("Delete the %1 selected jobs from the "
+                                                     "listing?")
+                                                 .arg(n),
+                                    self))
+                self->MMDeleteSelectedClick();
+        },
         K(Qt::Key_Delete));
     MakeAction("MMDeleteAll", "Delete Search", "Delete the selected search and its job listing.",
-               [self] { self->MMDeleteAllClick(); });
+               [self] {
+                   const TVelaSearch* s = self->GetSelectedSearch();
+                   if (!s || self->Hourglass()) return;
+                   if (self->ConfirmDelete(QString("Delete the search \"%1\" and its job listing?")
+                                               .arg(FromBytes(SearchKeywords(s->Keywords))),
+                                           self))
+                       self->MMDeleteAllClick();
+               });
     MakeAction("MMDeleteGrabbed", "Clear Grabbed Pages",
                "Delete the job descriptions grabbed for offline browsing.",
                [self] { self->MMDeleteGrabbedClick(); });

@@ -200,6 +200,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void MMSendQv98toaFriendClick();
     void MMDeleteSelectedClick();
     void MMDeleteAllClick();
+    // Asks before a deletion, over `owner`, unless the user chose not to be asked again
+    // (kept in options.box); true to go ahead.
+    bool ConfirmDelete(const QString& question, QWidget* owner);
     void MMDeleteGrabbedClick();
     void MMHighSelectedClick();
     void MMCommentJobClick();

@@ -259,7 +259,13 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
         JobMenu, "JMReload", "Reload Online", [this] { JMReloadClick(); }, K(Qt::CTRL | Qt::Key_R));
     item(JobMenu, "JMSend", "Send to a Friend...", [this] { JMSendClick(); });
     item(
-        JobMenu, "JMDelete", "Delete", [this] { JMDeleteClick(); }, K(Qt::Key_Delete));
+        JobMenu, "JMDelete", "Delete",
+        [this] {
+            if (SelectedJob() &&
+                main_.ConfirmDelete("Delete the selected job from the listing?", this))
+                JMDeleteClick();
+        },
+        K(Qt::Key_Delete));
     JobMenu->addSeparator();
     SortMenu = JobMenu->addMenu("Sort Jobs by");
     SortMenu->setObjectName("SortJobsby");

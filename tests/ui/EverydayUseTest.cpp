@@ -1,0 +1,104 @@
+// The main window as a user meets it: questions before deletions, keys, what is
+// remembered between runs, and what is said when something cannot be done.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QtTest>
+#include <algorithm>
+
+#include "UiTestSupport.h"
+#include "data/ConfigBox.h"
+#include "data/Settings.h"
+#include "support/TestBoards.h"
+#include "ui/JobGrid.h"
+#include "ui/VelaMain.h"
+#include "ui/VelaNewSearch.h"
+#include "ui/VelaProgress.h"
+#include "ui/VelaRemote.h"
+#include "ui/VelaSpam.h"
+
+using namespace tessaly;
+using namespace tessaly::ui;
+using namespace tessaly::ui::test;
+
+namespace {
+
+TSampleJob Job(const std::string& title) {
+    TSampleJob j;
+    j.Title = title;
+    j.Company = "Acme";
+    j.Location = "Boston";
+    j.Source = "Table Board";
+    return j;
+}
+
+// Answers the deletion question: Yes or No, ticking "Don't ask again" first when asked to;
+// counts the questions.
+std::function<void(QDialog*)> DeleteAnswer(bool yes, bool dontAsk, int& asked) {
+    return [yes, dontAsk, &asked](QDialog* d) {
+        auto* box = qobject_cast<QMessageBox*>(d);
+        QVERIFY(box && box->objectName() == "ConfirmDelete");
+        ++asked;
+        if (dontAsk) box->checkBox()->setChecked(true);
+        QTest::mouseClick(box->button(yes ? QMessageBox::Yes : QMessageBox::No), Qt::LeftButton);
+    };
+}
+
+void ShowActive(QWidget& w) {
+    w.show();
+    QApplication::setActiveWindow(&w);
+    QVERIFY(QTest::qWaitForWindowActive(&w));
+}
+
+}  // namespace
+
+class EverydayUseTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void deletingAsksFirstUntilToldNotTo() {
+        TSampleHome home;
+        home.AddSearch("welder", "Texas", "Engineering", {Job("A"), Job("B"), Job("C")});
+        home.AddSearch("cook", "Texas", "Engineering", {Job("D")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        ShowActive(f);
+        auto* grid = Child<TJobGrid>(f, "JobGrid");
+        int asked = 0;
+
+        // The Del key on a job: No keeps it.
+        f.SelectGridRow(0);
+        grid->setFocus();
+        w.answer = DeleteAnswer(false, false, asked);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(asked, 1);
+        QCOMPARE(w.Titles(), (QStringList{"A", "B", "C"}));
+        // Delete Search from the search grid's pop-up: No keeps the search.
+        f.findChild<QAction*>("SrchDeleteAll")->trigger();
+        QCOMPARE(asked, 2);
+        QCOMPARE(Child<QTableWidget>(f, "SearchGrid")->rowCount(), 2);
+
+        // Yes with "Don't ask again": deleted, and never asked again.
+        w.answer = DeleteAnswer(true, true, asked);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(asked, 3);
+        QCOMPARE(w.Titles(), (QStringList{"B", "C"}));
+        QVERIFY(options::DeleteUnasked.Read(f.Engine().Options));
+        f.SelectGridRow(0);
+        QTest::keyClick(grid, Qt::Key_Delete);
+        QCOMPARE(asked, 3);
+        QCOMPARE(w.Titles(), QStringList{"C"});
+    }
+
+};
+
+QTEST_MAIN(EverydayUseTest)
+#include "EverydayUseTest.moc"
