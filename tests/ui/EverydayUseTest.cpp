@@ -98,6 +98,45 @@ class EverydayUseTest : public QObject {
         QCOMPARE(w.Titles(), QStringList{"C"});
     }
 
+    void sendingToAFriendSaysWhatIsMissingAndStaysOpen() {
+        TSampleHome home;
+        home.AddSearch("welder", "Texas", "Engineering", {Job("A")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.SelectGridRow(0);
+        QStringList said;
+        bool sent = true, open = false;
+        w.answer = [&](QDialog* d) {
+            auto* spam = static_cast<TSpamForm*>(d);
+            const struct {
+                QLineEdit* edit;
+                const char* text;
+                const char* says;
+            } steps[] = {
+                {nullptr, "", "Please enter your friend's email address."},
+                {spam->Edit1, "friend", "Please check your friend's email address."},
+                {spam->Edit1, "friend@example.org", "Please enter your email address."},
+                {spam->UserEmail, "ann@example", "Please check your email address."},
+                {spam->UserEmail, "ann@example.org", "Please enter your first name."},
+            };
+            for (const auto& step : steps) {
+                if (step.edit) step.edit->setText(step.text);
+                QTest::mouseClick(spam->Send, Qt::LeftButton);
+                said << spam->StatusPanels[1]->text();
+                QCOMPARE(said.back(), QString(step.says));
+            }
+            open = d->isVisible();
+            sent = spam->Logic() != nullptr;
+            QTest::mouseClick(spam->Cancel, Qt::LeftButton);
+        };
+        for (const char* key : {"Email", "FirstName", "LastName"})
+            f.Engine().Options.WriteString("User", key, "");
+        f.Action("MMSendJobtoaFriend")->trigger();
+        QCOMPARE(said.size(), 5);
+        QVERIFY(open);
+        QVERIFY(!sent);
+    }
+
 };
 
 QTEST_MAIN(EverydayUseTest)
