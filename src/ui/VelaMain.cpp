@@ -719,6 +719,15 @@ int SearchGridHeight(const QSplitter* splitter, int fallback) {
     return splitter->isVisible() ? splitter->sizes().value(0, fallback) : fallback;
 }
 
+// The search selected when the program last closed, found by its table's name (the
+// positions move as searches are added); -1 when it is gone.
+int RememberedSearch(const TVelaSearchesList& searches, const TConfigBox& options) {
+    const std::string table = options::SelectedSearch.Read(options);
+    for (int i = 0; !table.empty() && i < searches.Count(); ++i)
+        if (BaseName(searches[i].TableFile) == table) return i;
+    return -1;
+}
+
 }  // namespace
 
 void TVelaMainForm::RegisterLayouts() {
@@ -804,6 +813,10 @@ TResult<void> TVelaMainForm::FirstActivation() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         engine_->LoadSearches();  // shows them
+        if (const int last = RememberedSearch(Searches(), engine_->Options); last > 0) {
+            engine_->SelectSearch(last);
+            SearchListToGrid();
+        }
     } catch (const std::exception& e) {
         // The searches are not lost: the index stays on disk as it was.
         ShowMessage(QString::fromStdString(e.what()));
@@ -1299,6 +1312,8 @@ void TVelaMainForm::FormClose() {
         ShowMessage(QString::fromStdString(e.what()));
     }
     engine_->ClearTemp();
+    if (const TVelaSearch* s = GetSelectedSearch())
+        options::SelectedSearch.Write(engine_->Options, BaseName(s->TableFile));
     // The options last, with the windows where the user left them.
     if (OptionsForm) OptionsForm->FormDestroy();
     ProgressForm->hide();

@@ -137,6 +137,25 @@ class EverydayUseTest : public QObject {
         QVERIFY(!sent);
     }
 
+    void theSelectedSearchIsSelectedAgainAfterARestart() {
+        TSampleHome home;
+        home.AddSearch("welder", "Texas", "Engineering", {Job("A")});
+        home.AddSearch("cook", "Texas", "Engineering", {Job("B")});
+        home.AddSearch("baker", "Texas", "Engineering", {Job("C")});
+        {
+            TWindow w(home);
+            ShowActive(w.Form());
+            auto* searches = Child<QTableWidget>(w.Form(), "SearchGrid");
+            QTest::mouseClick(searches->viewport(), Qt::LeftButton, {},
+                              searches->visualItemRect(searches->item(2, 0)).center());
+            QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"C"}; }));
+            w->close();
+        }
+        TWindow again(home);
+        QCOMPARE(Child<QTableWidget>(again.Form(), "SearchGrid")->currentRow(), 2);
+        QCOMPARE(again.Titles(), QStringList{"C"});
+    }
+
 };
 
 QTEST_MAIN(EverydayUseTest)
