@@ -136,6 +136,9 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     // Not a child of this window: minimising the main window leaves it on screen.
     ProgressForm = new TProgressForm(nullptr);
     ProgressForm->SetProgramDir(programDir_);
+    // The menu keys (Esc to stop among them) work while the progress window is in front.
+    for (const auto& [name, action] : a_->byName)
+        if (!action->shortcut().isEmpty()) ProgressForm->addAction(action);
     // Also a window of its own, so it stays on screen while the main window is minimised.
     RemoteForm = new TRemoteForm(*this, nullptr);
     RemoteWindow = RemoteForm;
@@ -183,7 +186,9 @@ void TVelaMainForm::CreateActions() {
     MakeAction("MMOpenNewBrowser", "Open in &New Browser Window",
                "Open the selected job's description in a new browser window.",
                [self] { self->MMOpenNewBrowserClick(); });
-    MakeAction("MMExit", "E&xit", "Close Tessaly Jobs.", [self] { self->MMExitClick(); });
+    MakeAction(
+        "MMExit", "E&xit", "Close Tessaly Jobs.", [self] { self->MMExitClick(); },
+        K(Qt::CTRL | Qt::Key_Q));
     MakeAction(
         "MMCopyURL", "&Copy Job Address", "Copy the selected job's address to the clipboard.",
         [self] { self->MMCopyURLClick(); }, K(Qt::CTRL | Qt::Key_C));
@@ -220,8 +225,9 @@ void TVelaMainForm::CreateActions() {
         "MMHighSelected", "&Highlight Selected Job(s)",
         "Highlight the selected jobs; press again to highlight all, then to clear all.",
         [self] { self->MMHighSelectedClick(); }, K(Qt::CTRL | Qt::Key_H));
-    MakeAction("MMCommentJob", "Comment Selected Job", "Enter notes about the selected job.",
-               [self] { self->MMCommentJobClick(); });
+    MakeAction(
+        "MMCommentJob", "Comment Selected Job", "Enter notes about the selected job.",
+        [self] { self->MMCommentJobClick(); }, K(Qt::CTRL | Qt::Key_E));
     MakeAction("MMTranslateJob", "Translate Job...", "Translate the selected job's description.",
                [self] { self->MMTranslateJobClick(); });
     MakeAction("MMPreferences", "&Preferences...", "Change the program's options.",
@@ -234,7 +240,9 @@ void TVelaMainForm::CreateActions() {
                });
     MakeAction(
         "MMNew", "New &Search...", "Start a new search on all job sites.",
-        [self] { self->MMNewClick(); }, K(Qt::CTRL | Qt::Key_S));
+        [self] { self->MMNewClick(); }, K(Qt::CTRL | Qt::Key_N));
+    // The key of earlier versions stays.
+    Action("MMNew")->setShortcuts({K(Qt::CTRL | Qt::Key_N), K(Qt::CTRL | Qt::Key_S)});
     MakeAction(
         "MMRefine", "&Refine Search...",
         "Test the job descriptions of the current listing against more keywords.",
@@ -242,7 +250,9 @@ void TVelaMainForm::CreateActions() {
     MakeAction(
         "MMUpdate", "&Update Search", "Update current job listing with newly posted jobs.",
         [self] { self->MMUpdateClick(); }, K(Qt::CTRL | Qt::Key_U));
-    MakeAction("MMStop", "Stop", "Stop the current operation.", [self] { self->MMStopClick(); });
+    MakeAction(
+        "MMStop", "Stop", "Stop the current operation.", [self] { self->MMStopClick(); },
+        K(Qt::Key_Escape));
     MakeAction(
         "MMFindInResults", "&Find in Job Listing...", "Find a keyword in the job listing.",
         [self] { self->MMFindInResultsClick(); }, K(Qt::CTRL | Qt::Key_F));
@@ -611,6 +621,17 @@ void TVelaMainForm::CreateGrids() {
     });
     connect(JobGrid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             [this] { EndNotesEditing(); });
+    // Enter opens the job as a double click does; Tab goes on to the next control instead
+    // of from cell to cell.
+    auto* open = new QAction(JobGrid);
+    open->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    open->setShortcutContext(Qt::WidgetShortcut);
+    JobGrid->addAction(open);
+    connect(open, &QAction::triggered, this, [this] {
+        if (JobGrid->currentRow() >= 0) JobGridDblClickCell(JobGrid->currentRow(), 0);
+    });
+    JobGrid->setTabKeyNavigation(false);
+    SearchGrid->setTabKeyNavigation(false);
     // The listing never stays scrolled sideways while its columns are fitted to the window.
     connect(JobGrid->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
         if (v != 0 && settings_->Visual.AutoOptimize) JobGrid->horizontalScrollBar()->setValue(0);

@@ -156,6 +156,102 @@ class EverydayUseTest : public QObject {
         QCOMPARE(again.Titles(), QStringList{"C"});
     }
 
+    void enterStartsTheSearchAndCtrlEnterBreaksTheLine() {
+        TNewSearchForm form;
+        form.Init({"Boston"}, {"Trades"});
+        form.show();
+        QTest::keyClicks(form.NSKeyword, "welder");
+        QTest::keyClick(form.NSKeyword, Qt::Key_Return, Qt::ControlModifier);
+        QVERIFY(form.isVisible());
+        QTest::keyClicks(form.NSKeyword, "pipe");
+        QTest::keyClick(form.NSKeyword, Qt::Key_Enter);
+        QVERIFY(!form.isVisible());
+        QVERIFY(!form.Cancelled());
+        QCOMPARE(form.Keywords(), std::string("welder\r\npipe"));
+        // Nothing typed: Enter does not start.
+        form.NSKeyword->clear();
+        form.show();
+        QTest::keyClick(form.NSKeyword, Qt::Key_Return);
+        QVERIFY(form.isVisible());
+        QVERIFY(form.Cancelled());
+    }
+
+    void keysOfTheMainWindow() {
+        TSampleHome home;
+        TSampleJob a = Job("A");
+        a.URL = "http://jobs.example.test/a";
+        home.AddSearch("welder", "Texas", "Engineering", {a, Job("B")});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        ShowActive(f);
+        auto* grid = Child<TJobGrid>(f, "JobGrid");
+
+        // Enter on a row opens the job; Tab leaves the listing.
+        f.SelectGridRow(0);
+        grid->setFocus();
+        QTest::keyClick(grid, Qt::Key_Return);
+        QCOMPARE(w.opened.size(), size_t{1});
+        QCOMPARE(w.opened[0].first, std::string("http://jobs.example.test/a"));
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QVERIFY(QApplication::focusWidget() != grid);
+
+        // Ctrl+N starts a new search, as Ctrl+S did and still does.
+        QStringList dialogs;
+        w.answer = [&](QDialog* d) {
+            dialogs << d->objectName();
+            d->reject();
+        };
+        QTest::keyClick(&f, Qt::Key_N, Qt::ControlModifier);
+        QTest::keyClick(&f, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(dialogs, (QStringList{"NewSearchForm", "NewSearchForm"}));
+
+        // Ctrl+C copies the job's address in both windows.
+        QTest::keyClick(&f, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QString("http://jobs.example.test/a"));
+        QApplication::clipboard()->clear();
+        f.MMBrowseClick("All");
+        TRemoteForm& r = *f.GetRemoteForm();
+        ShowActive(r);
+        r.JobGrid->setCurrentCell(0, r.GetColIdx("Job "));
+        r.JobGrid->selectRow(0);
+        QTest::keyClick(&r, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QApplication::clipboard()->text(), QString("http://jobs.example.test/a"));
+        r.close();
+
+        // Ctrl+Q quits.
+        ShowActive(f);
+        QTest::keyClick(&f, Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!f.isVisible());
+    }
+
+    void escapeStopsASearchFromTheProgressWindow() {
+        tessaly::test::TBoardsHome home;
+        TWindow w(home.Path());
+        TVelaMainForm& f = w.Form();
+        f.Engine().Machine.TimeOut = 0;  // the stalling board holds its request until stopped
+        ShowActive(f);
+        w.answer = [](QDialog* d) {
+            auto* ns = static_cast<TNewSearchForm*>(d);
+            TNewSearchForm::SelectExact(ns->NSRegion, "Boston");
+            TNewSearchForm::SelectExact(ns->NSCategory, "Trades");
+            QTest::keyClicks(ns->NSKeyword, "welder");
+            QTest::keyClick(ns->NSKeyword, Qt::Key_Return);
+        };
+        QTest::keyClick(&f, Qt::Key_N, Qt::ControlModifier);
+        QVERIFY(f.RunState() != rsIdle);
+        QVERIFY(
+            w.WaitFor([&] { return home.boards.deltaHits > 0 && f.Engine().Machine.IsBusy(); }));
+        TProgressForm& progress = *f.GetProgressForm();
+        ShowActive(progress);
+        // A menu key of the main window works over the progress window.
+        const size_t opened = w.opened.size();
+        QTest::keyClick(&progress, Qt::Key_F1);
+        QCOMPARE(w.opened.size(), opened + 1);
+        QTest::keyClick(&progress, Qt::Key_Escape);
+        QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
+        const auto& said = w.prompts.messages;
+        QVERIFY(std::find(said.begin(), said.end(), "Search Aborted.") != said.end());
+    }
 };
 
 QTEST_MAIN(EverydayUseTest)

@@ -552,8 +552,9 @@ class RemoteFormTest : public QObject {
         QVERIFY(w.opened.empty());
 
         QCOMPARE(r.MenuItem("JMHighlight")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_H));
-        QCOMPARE(r.MenuItem("JMComment")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-        QCOMPARE(r.MenuItem("JMReload")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+        QCOMPARE(r.MenuItem("JMComment")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+        QCOMPARE(r.MenuItem("JMReload")->shortcut(), QKeySequence(Qt::Key_F5));
+        QCOMPARE(r.MenuItem("JMCopyURL")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
         QCOMPARE(r.MenuItem("JMDelete")->shortcut(), QKeySequence(Qt::Key_Delete));
         QCOMPARE(r.JobMenu->defaultAction(), r.MenuItem("JMHighlight"));
         r.close();
