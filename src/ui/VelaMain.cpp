@@ -107,6 +107,14 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     resize(800, 560);
 
     browser_ = MakeBrowserControl(programDir_, engine_->Options);
+    browser_->OnFailed = [this](const std::string& address,
+                                const std::vector<TBrowserControl::TArgs>& tried) {
+        // Said where the user looks: the status bar of the window in use, and a message.
+        const std::string said = "No web browser could be started.";
+        SetStatusText(1, said);
+        if (RemoteForm && RemoteForm->isVisible()) RemoteForm->SetStatusText(1, said);
+        ShowMessage(FromBytes(BrowserFailureText(address, tried)));
+    };
 
     shutdownTimer_ = std::make_unique<TTimer>();
     shutdownTimer_->SetInterval(1000);
@@ -260,7 +268,7 @@ void TVelaMainForm::CreateActions() {
         "MMFindInResultsNext", "Find &Next", "Find the keyword again, further down.",
         [self] { self->MMFindInResultsNextClick(); }, K(Qt::Key_F3));
     MakeAction(
-        "MMContent", "&Help Contents", "Open the online help.", [self] { self->MMContentClick(); },
+        "MMContent", "&Help Contents", "Open the help.", [self] { self->MMContentClick(); },
         K(Qt::Key_F1));
     MakeAction("ConnectionSettingsAssistant1", "Connection Settings Assistant...",
                "Set up how Tessaly Jobs connects to the Internet.",

@@ -448,7 +448,14 @@ void TVelaMainForm::MMFindInResultsNextClick() {
 }
 
 void TVelaMainForm::MMContentClick() {
-    OpenURL(kMakerHelp, false);
+    // The help shipped with the program: it is there without a connection.
+    const std::string page = LocalHelpPage(ExecutableDirectory());
+    if (page.empty())
+        ShowMessage(
+            "The help is not installed with this copy of Tessaly Jobs: it is the README "
+            "and docs/definitions.md of its sources.");
+    else
+        OpenURL(page, false);
 }
 
 void TVelaMainForm::MMPreferencesClick() {

@@ -11,12 +11,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTimer>
 #include <QtTest>
 #include <algorithm>
 
 #include "UiTestSupport.h"
 #include "data/ConfigBox.h"
 #include "data/Settings.h"
+#include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "services/BrowserControl.h"
 #include "support/TestBoards.h"
 #include "ui/JobGrid.h"
 #include "ui/VelaMain.h"
@@ -251,6 +255,64 @@ class EverydayUseTest : public QObject {
         QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
         const auto& said = w.prompts.messages;
         QVERIFY(std::find(said.begin(), said.end(), "Search Aborted.") != said.end());
+    }
+
+    void openingAJobWithoutABrowserSaysWhatWasTried() {
+        TSampleHome home;
+        TSampleJob a = Job("A");
+        a.URL = "http://jobs.example.test/a";
+        home.AddSearch("welder", "Texas", "Engineering", {a});
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        ShowActive(f);
+        f.OnOpenURL = nullptr;
+        TBrowserControl& browser = f.Browser();
+        browser.ActiveBrowser = TActiveBrowser::Netscape;
+        browser.NetscapeCommand = {"no-such-browser"};
+        browser.ShellCommand = {"no-such-opener"};
+        int starts = 0;
+        browser.Launch = [&](const TBrowserControl::TArgs&) {
+            ++starts;
+            return false;
+        };
+        auto* grid = Child<TJobGrid>(f, "JobGrid");
+        const std::function<void()> ways[] = {
+            [&] {
+                const QRect cell =
+                    grid->visualRect(grid->model()->index(0, grid->ColumnOf(TJobColumn::Title)));
+                // A double click is a click and then its second press.
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+                QTest::mouseDClick(grid->viewport(), Qt::LeftButton, {}, cell.center());
+            },
+            [&] { f.Action("MMOpenBrowser")->trigger(); },
+        };
+        for (const auto& open : ways) {
+            w.messages.clear();
+            f.SetStatusText(1, "");
+            f.SelectGridRow(0);
+            open();
+            QVERIFY(w.WaitFor([&] { return !w.messages.empty(); }, 5000));
+            const QString said = w.messages.back();
+            QVERIFY2(said.contains("no-such-browser http://jobs.example.test/a") &&
+                         said.contains("no-such-opener http://jobs.example.test/a") &&
+                         said.contains("Preferences"),
+                     qPrintable(said));
+            QCOMPARE(f.StatusText(1), QString("No web browser could be started."));
+        }
+        QCOMPARE(starts, 4);
+    }
+
+    void helpOpensTheCopyShippedWithTheProgram() {
+        TSampleHome home;
+        TWindow w(home);
+        ShowActive(w.Form());
+        QTest::keyClick(&w.Form(), Qt::Key_F1);
+        QCOMPARE(w.opened.size(), size_t{1});
+        const std::string page = w.opened[0].first;
+        QVERIFY2(page.ends_with("index.html") && FileExists(page), page.c_str());
+        const std::string text = ReadFileBytes(page);
+        QVERIFY(text.find("Writing job-site definitions") != std::string::npos);
+        QVERIFY(text.find("A desktop job-search agent") != std::string::npos);
     }
 };
 
