@@ -22,6 +22,7 @@
 #include "platform/TextFile.h"
 #include "services/BrowserControl.h"
 #include "support/TestBoards.h"
+#include "ui/DialogPrompts.h"
 #include "ui/JobGrid.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaNewSearch.h"
@@ -313,6 +314,26 @@ class EverydayUseTest : public QObject {
         const std::string text = ReadFileBytes(page);
         QVERIFY(text.find("Writing job-site definitions") != std::string::npos);
         QVERIFY(text.find("A desktop job-search agent") != std::string::npos);
+    }
+
+    void theEndOfARunIsSaidOverTheProgressWindow() {
+        QWidget main;
+        TProgressForm progress;  // kept on top
+        progress.show();
+        ShowActive(main);
+        const std::unique_ptr<TPrompts> prompts = MakeDialogPrompts();
+        QWidget* owner = nullptr;
+        bool onTop = false;
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                owner = box->parentWidget();
+                onTop = box->windowFlags() & Qt::WindowStaysOnTopHint;
+                box->accept();
+            }
+        });
+        prompts->ShowMessage("Search Aborted.");
+        QCOMPARE(owner, static_cast<QWidget*>(&progress));
+        QVERIFY(onTop);
     }
 };
 
