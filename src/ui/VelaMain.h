@@ -335,6 +335,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateStatusBar();
     void CreateBanners();
     void BannerTriggers(TRunState from, TRunState to);
+    void PopSponsorOnce();
     void CreateOptionsForm();
     void RegisterLayouts();
     // The settings in effect changed: the grids redraw, the windows kept on top follow,
@@ -398,6 +399,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     bool gridSortDescending_ = false;
     int logoPhase_ = 0;
     bool bannersStarted_ = false;
+    bool sponsorPopped_ = false;  // the sponsor window came up in this run
     std::unique_ptr<TTimer> shutdownTimer_;
     std::unique_ptr<TActions> a_;
 };
