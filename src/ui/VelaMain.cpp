@@ -553,6 +553,8 @@ void TVelaMainForm::CreateGrids() {
     Splitter1 = new QSplitter(Qt::Vertical, this);
     Splitter1->setObjectName("Splitter1");
     Splitter1->setChildrenCollapsible(false);
+    // A bar a pointer finds without aiming for it.
+    Splitter1->setHandleWidth(8);
 
     SearchGrid = new QTableWidget(1, 6, Splitter1);
     SearchGrid->setObjectName("SearchGrid");
@@ -656,15 +658,18 @@ void TVelaMainForm::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName("StatusBar");
     bar->setSizeGripEnabled(true);
+    // The outer panels grow with their texts ("12 of 17 sources done."); the middle one
+    // takes the rest of the bar.
     const int widths[3] = {100, 350, 100};
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(bar);
         StatusPanels[i]->setObjectName(QString("StatusPanel%1").arg(i));
-        StatusPanels[i]->setFixedWidth(widths[i]);
+        StatusPanels[i]->setMinimumWidth(i == 1 ? 150 : widths[i]);
         StatusPanels[i]->setFrameShape(QFrame::StyledPanel);
         StatusPanels[i]->setFrameShadow(QFrame::Sunken);
         StatusPanels[i]->setContentsMargins(3, 0, 3, 0);
-        bar->addWidget(StatusPanels[i]);
+        if (i == 1) StatusPanels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        bar->addWidget(StatusPanels[i], i == 1 ? 1 : 0);
     }
     ActivityIndicator = new QProgressBar(bar);
     ActivityIndicator->setObjectName("ActivityIndicator");
@@ -1234,6 +1239,7 @@ void TVelaMainForm::FormResize() {
         g->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         g->horizontalHeader()->setStretchLastSection(true);
     }
+    GiveSpareWidth(JobGrid, JobGrid->ColumnOf(TJobColumn::Title), statusCol);
 }
 
 void TVelaMainForm::resizeEvent(QResizeEvent* e) {

@@ -5,11 +5,13 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
 #include <QtTest>
@@ -334,6 +336,60 @@ class EverydayUseTest : public QObject {
         prompts->ShowMessage("Search Aborted.");
         QCOMPARE(owner, static_cast<QWidget*>(&progress));
         QVERIFY(onTop);
+    }
+
+    void textsFitAndTheSpareWidthGoesToTheTitles() {
+        TSampleHome home;
+        home.AddSearch("welder", "Texas", "Engineering", SampleJobs());
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.resize(1400, 800);
+        ShowActive(f);
+        f.FormResize();
+        auto* grid = Child<TJobGrid>(f, "JobGrid");
+        QHeaderView* header = grid->horizontalHeader();
+        int right = 0;
+        for (int c = 0; c < header->count(); ++c)
+            if (!header->isSectionHidden(c))
+                right =
+                    std::max(right, header->sectionViewportPosition(c) + header->sectionSize(c));
+        // Every header in view, the titles with the room the others leave.
+        QVERIFY(right <= grid->viewport()->width());
+        const int title = grid->ColumnOf(TJobColumn::Title),
+                  notes = grid->ColumnOf(TJobColumn::Notes);
+        QVERIFY2(grid->columnWidth(title) > 2 * grid->columnWidth(notes),
+                 qPrintable(
+                     QString("%1 %2").arg(grid->columnWidth(title)).arg(grid->columnWidth(notes))));
+
+        // The splitter's bar is one a pointer finds.
+        QVERIFY(Child<QSplitter>(f, "Splitter1")->handle(1)->height() >= 8);
+
+        // A status text is shown whole.
+        const QString done = "15 of 17 sources done.";
+        f.SetStatusText(2, done.toStdString());
+        auto* pane = Child<QLabel>(f, "StatusPanel2");
+        QVERIFY(w.WaitFor(
+            [&] {
+                return pane->contentsRect().width() >= pane->fontMetrics().horizontalAdvance(done);
+            },
+            2000));
+
+        // The progress window: the board's whole name, and its state beside it.
+        TProgressForm progress;
+        progress.resize(450, 210);
+        progress.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&progress));
+        progress.AddLine("");
+        const std::string name = "The Very Long Name of a Job Board Online";
+        progress.SetCell(0, 0, name);
+        progress.SetCell(0, 3, "Unreachable");
+        QTest::qWait(50);
+        const QTableWidget* log = progress.LogGrid;
+        QVERIFY(log->columnWidth(0) >=
+                log->fontMetrics().horizontalAdvance(QString::fromStdString(" " + name)) + 16);
+        QVERIFY(log->columnViewportPosition(3) +
+                    log->fontMetrics().horizontalAdvance("Unreachable") <=
+                log->viewport()->width());
     }
 };
 
