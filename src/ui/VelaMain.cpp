@@ -1305,7 +1305,10 @@ void TVelaMainForm::ShowMessage(const QString& text) {
         OnMessage(text);
         return;
     }
-    QMessageBox::information(this, windowTitle(), text);
+    // While browsing, this window is minimised: the message shows over the remote window.
+    const bool browsing = isMinimized() && RemoteForm && RemoteForm->isVisible();
+    QMessageBox::information(browsing ? static_cast<QWidget*>(RemoteForm) : this, windowTitle(),
+                             text);
 }
 
 // ---------------------------------------------------------------- closing
