@@ -1240,6 +1240,7 @@ void TVelaMainForm::FormResize() {
         g->horizontalHeader()->setStretchLastSection(true);
     }
     GiveSpareWidth(JobGrid, JobGrid->ColumnOf(TJobColumn::Title), statusCol);
+    GiveSpareWidth(SearchGrid, SearchCol(TSearchColumn::Keywords));
 }
 
 void TVelaMainForm::resizeEvent(QResizeEvent* e) {

@@ -361,6 +361,16 @@ class EverydayUseTest : public QObject {
                  qPrintable(
                      QString("%1 %2").arg(grid->columnWidth(title)).arg(grid->columnWidth(notes))));
 
+        // Narrow, the dates still show whole; the keywords take what is left.
+        f.resize(700, 500);
+        QVERIFY(w.WaitFor([&] { return f.width() == 700; }, 2000));
+        f.FormResize();
+        auto* searches = Child<QTableWidget>(f, "SearchGrid");
+        const int date = f.GetColIdx(searches, "Date ");
+        const QTableWidgetItem* created = searches->item(0, date);
+        QVERIFY(searches->columnWidth(date) >
+                searches->fontMetrics().horizontalAdvance(created->text()));
+
         // The splitter's bar is one a pointer finds.
         QVERIFY(Child<QSplitter>(f, "Splitter1")->handle(1)->height() >= 8);
 
