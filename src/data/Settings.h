@@ -143,5 +143,11 @@ inline constexpr TGridSettings RemoteGrid{{"Remote", "Order", "0,1,2,3,4"},
 inline constexpr TSetting<int> SortColumn{"JobGrid", "SortColumn", 6};
 inline constexpr TSetting<std::string> SortDirection{"JobGrid", "SortDirection", "Ascending"};
 
+// The search selected when the program last closed: its job table's file name.
+inline constexpr TSetting<std::string> SelectedSearch{"SearchGrid", "Selected"};
+
+// "Confirm": set once the user chose not to be asked before deleting jobs or searches.
+inline constexpr TSetting<bool> DeleteUnasked{"Confirm", "DeleteUnasked", false};
+
 }  // namespace options
 }  // namespace tessaly

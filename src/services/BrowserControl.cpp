@@ -168,12 +168,15 @@ void TBrowserControl::OpenPending() {
 }
 
 void TBrowserControl::StartRequest(const std::string& address, bool newWindow) {
+    std::vector<TArgs> tried{CommandFor(address, newWindow)};
+    if (Start(tried.back())) return;
     // A named browser that is not installed: the desktop's default handler still shows it.
-    if (!Start(CommandFor(address, newWindow)) && ActiveBrowser != TActiveBrowser::Shell) {
-        TArgs shell = ShellCommand;
-        shell.push_back(address);
-        Start(shell);
+    if (ActiveBrowser != TActiveBrowser::Shell) {
+        tried.push_back(ShellCommand);
+        tried.back().push_back(address);
+        if (Start(tried.back())) return;
     }
+    if (OnFailed) OnFailed(address, tried);
 }
 
 bool LaunchDetached(const std::vector<std::string>& args) {

@@ -72,6 +72,8 @@ class TBrowserControl {
     // Told true before a browser is started and false afterwards (the busy cursor; a
     // front-end lets its window show it before answering).
     std::function<void(bool busy)> OnBusy;
+    // Told the address and every command line tried when none of them could be started.
+    std::function<void(const std::string& address, const std::vector<TArgs>& tried)> OnFailed;
 
     // Runs the detection again: the desktop's handler of ".htm" files, then $BROWSER.
     void DetectBrowser();

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "data/ConfigBox.h"
 #include "services/BrowserControl.h"
@@ -17,5 +18,15 @@ std::unique_ptr<TBrowserControl> MakeBrowserControl(const std::string& programDi
 // Takes the stored choice of browser when it names one of the three; keeps the detected
 // one otherwise.
 void ApplyStoredBrowser(TBrowserControl& browser, const TConfigBox& options);
+
+// What the user is told when no browser could be started for `address`: the command lines
+// tried and where a working browser is chosen.
+std::string BrowserFailureText(const std::string& address,
+                               const std::vector<TBrowserControl::TArgs>& tried);
+
+// The help page shipped with the program: "help/index.html" beside the executable in
+// `programDir`, the installed documentation of the prefix above it, else the build tree's
+// copy; empty when there is none.
+std::string LocalHelpPage(const std::string& programDir);
 
 }  // namespace tessaly::ui

@@ -21,6 +21,7 @@
 #include "platform/Paths.h"
 #include "platform/Prompts.h"
 #include "platform/WindowChannel.h"
+#include "ui/DialogPrompts.h"
 #include "ui/JobImages.h"
 #include "ui/QtMainLoop.h"
 #include "ui/QtText.h"
@@ -31,19 +32,6 @@
 namespace tessaly::ui {
 
 namespace {
-
-// Message boxes, the beep and questions of the core, as dialogs.
-class TQtPrompts final : public TPrompts {
-  public:
-    void ShowMessage(const std::string& text) override {
-        QMessageBox::information(QApplication::activeWindow(), "Tessaly Jobs 98", FromBytes(text));
-    }
-    void Beep() override { QApplication::beep(); }
-    bool AskYesNo(const std::string& text) override {
-        return QMessageBox::question(QApplication::activeWindow(), "Tessaly Jobs 98",
-                                     FromBytes(text)) == QMessageBox::Yes;
-    }
-};
 
 const char* const kUsage =
     "Usage: tessaly-jobs [--home DIR] [--demo [--tls]]\n"
@@ -317,8 +305,8 @@ int RunTessalyJobs(int argc, char** argv) {
     }
 
     TQtMainLoop loop;
-    TQtPrompts prompts;
-    TPrompts::SetCurrent(&prompts);
+    const std::unique_ptr<TPrompts> prompts = MakeDialogPrompts();
+    TPrompts::SetCurrent(prompts.get());
 
     TProductId splashId;
     std::unique_ptr<TSplashForm> splash;

@@ -30,7 +30,7 @@ TConnectWizard::TConnectWizard(TConfigBox& settings, TProxyForm* proxyForm, QWid
     auto* kind = new QButtonGroup(this);
     kind->addButton(UseDialUp);
     kind->addButton(UseNetwork);
-    UseDialUp->setChecked(true);
+    UseNetwork->setChecked(true);
     v->addWidget(UseDialUp);
     v->addWidget(UseNetwork);
     NetworkNote = new QLabel(
@@ -74,16 +74,10 @@ TConnectWizard::TConnectWizard(TConfigBox& settings, TProxyForm* proxyForm, QWid
 }
 
 void TConnectWizard::showEvent(QShowEvent* e) {
-    // An unchecked proxy option clears both choices; their groups may then show none.
-    for (QRadioButton* b : {UseNetwork, UseProxy}) {
-        if (UseProxyOption) {
-            b->setChecked(true);  // the group clears the other choice
-            continue;
-        }
-        b->group()->setExclusive(false);
-        b->setChecked(false);
-        b->group()->setExclusive(true);
-    }
+    // Dial-up is not stored, and a network connection is the usual one now: the network
+    // choice shows, with the route the proxy option names.
+    UseNetwork->setChecked(true);
+    (UseProxyOption ? UseProxy : UseDirect)->setChecked(true);
     SetStates();
     QDialog::showEvent(e);
 }

@@ -109,6 +109,14 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     resize(800, 560);
 
     browser_ = MakeBrowserControl(programDir_, engine_->Options);
+    browser_->OnFailed = [this](const std::string& address,
+                                const std::vector<TBrowserControl::TArgs>& tried) {
+        // Said where the user looks: the status bar of the window in use, and a message.
+        const std::string said = "No web browser could be started.";
+        SetStatusText(1, said);
+        if (RemoteForm && RemoteForm->isVisible()) RemoteForm->SetStatusText(1, said);
+        ShowMessage(FromBytes(BrowserFailureText(address, tried)));
+    };
 
     shutdownTimer_ = std::make_unique<TTimer>();
     shutdownTimer_->SetInterval(1000);
@@ -139,6 +147,9 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     // Not a child of this window: minimising the main window leaves it on screen.
     ProgressForm = new TProgressForm(nullptr);
     ProgressForm->SetProgramDir(programDir_);
+    // The menu keys (Esc to stop among them) work while the progress window is in front.
+    for (const auto& [name, action] : a_->byName)
+        if (!action->shortcut().isEmpty()) ProgressForm->addAction(action);
     // Also a window of its own, so it stays on screen while the main window is minimised.
     RemoteForm = new TRemoteForm(*this, nullptr);
     RemoteWindow = RemoteForm;
@@ -186,7 +197,9 @@ void TVelaMainForm::CreateActions() {
     MakeAction("MMOpenNewBrowser", "Open in &New Browser Window",
                "Open the selected job's description in a new browser window.",
                [self] { self->MMOpenNewBrowserClick(); });
-    MakeAction("MMExit", "E&xit", "Close Tessaly Jobs.", [self] { self->MMExitClick(); });
+    MakeAction(
+        "MMExit", "E&xit", "Close Tessaly Jobs.", [self] { self->MMExitClick(); },
+        K(Qt::CTRL | Qt::Key_Q));
     MakeAction(
         "MMCopyURL", "&Copy Job Address", "Copy the selected job's address to the clipboard.",
         [self] { self->MMCopyURLClick(); }, K(Qt::CTRL | Qt::Key_C));
@@ -195,10 +208,27 @@ void TVelaMainForm::CreateActions() {
                [self] { self->MMSendJobtoaFriendClick(); });
     MakeAction(
         "MMDeleteSelected", "&Delete Selected Job(s)",
-        "Remove the selected jobs from the job listing.", [self] { self->MMDeleteSelectedClick(); },
+        "Remove the selected jobs from the job listing.",
+        [self] {
+            const size_t n = self->SelectedJobPositions().size();
+            if (n == 0 || self->Hourglass()) return;
+            if (self->ConfirmDelete(n == 1 ? QString("Delete the selected job from the listing?")
+                                           : QString("Delete the %1 selected jobs from the "
+                                                     "listing?")
+                                                 .arg(n),
+                                    self))
+                self->MMDeleteSelectedClick();
+        },
         K(Qt::Key_Delete));
     MakeAction("MMDeleteAll", "Delete Search", "Delete the selected search and its job listing.",
-               [self] { self->MMDeleteAllClick(); });
+               [self] {
+                   const TVelaSearch* s = self->GetSelectedSearch();
+                   if (!s || self->Hourglass()) return;
+                   if (self->ConfirmDelete(QString("Delete the search \"%1\" and its job listing?")
+                                               .arg(FromBytes(SearchKeywords(s->Keywords))),
+                                           self))
+                       self->MMDeleteAllClick();
+               });
     MakeAction("MMDeleteGrabbed", "Clear Grabbed Pages",
                "Delete the job descriptions grabbed for offline browsing.",
                [self] { self->MMDeleteGrabbedClick(); });
@@ -206,8 +236,9 @@ void TVelaMainForm::CreateActions() {
         "MMHighSelected", "&Highlight Selected Job(s)",
         "Highlight the selected jobs; press again to highlight all, then to clear all.",
         [self] { self->MMHighSelectedClick(); }, K(Qt::CTRL | Qt::Key_H));
-    MakeAction("MMCommentJob", "Comment Selected Job", "Enter notes about the selected job.",
-               [self] { self->MMCommentJobClick(); });
+    MakeAction(
+        "MMCommentJob", "Comment Selected Job", "Enter notes about the selected job.",
+        [self] { self->MMCommentJobClick(); }, K(Qt::CTRL | Qt::Key_E));
     MakeAction("MMTranslateJob", "Translate Job...", "Translate the selected job's description.",
                [self] { self->MMTranslateJobClick(); });
     MakeAction("MMPreferences", "&Preferences...", "Change the program's options.",
@@ -220,7 +251,9 @@ void TVelaMainForm::CreateActions() {
                });
     MakeAction(
         "MMNew", "New &Search...", "Start a new search on all job sites.",
-        [self] { self->MMNewClick(); }, K(Qt::CTRL | Qt::Key_S));
+        [self] { self->MMNewClick(); }, K(Qt::CTRL | Qt::Key_N));
+    // The key of earlier versions stays.
+    Action("MMNew")->setShortcuts({K(Qt::CTRL | Qt::Key_N), K(Qt::CTRL | Qt::Key_S)});
     MakeAction(
         "MMRefine", "&Refine Search...",
         "Test the job descriptions of the current listing against more keywords.",
@@ -228,7 +261,9 @@ void TVelaMainForm::CreateActions() {
     MakeAction(
         "MMUpdate", "&Update Search", "Update current job listing with newly posted jobs.",
         [self] { self->MMUpdateClick(); }, K(Qt::CTRL | Qt::Key_U));
-    MakeAction("MMStop", "Stop", "Stop the current operation.", [self] { self->MMStopClick(); });
+    MakeAction(
+        "MMStop", "Stop", "Stop the current operation.", [self] { self->MMStopClick(); },
+        K(Qt::Key_Escape));
     MakeAction(
         "MMFindInResults", "&Find in Job Listing...", "Find a keyword in the job listing.",
         [self] { self->MMFindInResultsClick(); }, K(Qt::CTRL | Qt::Key_F));
@@ -236,7 +271,7 @@ void TVelaMainForm::CreateActions() {
         "MMFindInResultsNext", "Find &Next", "Find the keyword again, further down.",
         [self] { self->MMFindInResultsNextClick(); }, K(Qt::Key_F3));
     MakeAction(
-        "MMContent", "&Help Contents", "Open the online help.", [self] { self->MMContentClick(); },
+        "MMContent", "&Help Contents", "Open the help.", [self] { self->MMContentClick(); },
         K(Qt::Key_F1));
     MakeAction("ConnectionSettingsAssistant1", "Connection Settings Assistant...",
                "Set up how Tessaly Jobs connects to the Internet.",
@@ -521,6 +556,8 @@ void TVelaMainForm::CreateGrids() {
     Splitter1 = new QSplitter(Qt::Vertical, this);
     Splitter1->setObjectName("Splitter1");
     Splitter1->setChildrenCollapsible(false);
+    // A bar a pointer finds without aiming for it.
+    Splitter1->setHandleWidth(8);
 
     SearchGrid = new QTableWidget(1, 6, Splitter1);
     SearchGrid->setObjectName("SearchGrid");
@@ -602,6 +639,17 @@ void TVelaMainForm::CreateGrids() {
     });
     connect(JobGrid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             [this] { EndNotesEditing(); });
+    // Enter opens the job as a double click does; Tab goes on to the next control instead
+    // of from cell to cell.
+    auto* open = new QAction(JobGrid);
+    open->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    open->setShortcutContext(Qt::WidgetShortcut);
+    JobGrid->addAction(open);
+    connect(open, &QAction::triggered, this, [this] {
+        if (JobGrid->currentRow() >= 0) JobGridDblClickCell(JobGrid->currentRow(), 0);
+    });
+    JobGrid->setTabKeyNavigation(false);
+    SearchGrid->setTabKeyNavigation(false);
     // The listing never stays scrolled sideways while its columns are fitted to the window.
     connect(JobGrid->horizontalScrollBar(), &QScrollBar::valueChanged, this, [this](int v) {
         if (v != 0 && settings_->Visual.AutoOptimize) JobGrid->horizontalScrollBar()->setValue(0);
@@ -618,15 +666,18 @@ void TVelaMainForm::CreateStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName("StatusBar");
     bar->setSizeGripEnabled(true);
+    // The outer panels grow with their texts ("12 of 17 sources done."); the middle one
+    // takes the rest of the bar.
     const int widths[3] = {100, 350, 100};
     for (int i = 0; i < 3; ++i) {
         StatusPanels[i] = new QLabel(bar);
         StatusPanels[i]->setObjectName(QString("StatusPanel%1").arg(i));
-        StatusPanels[i]->setFixedWidth(widths[i]);
+        StatusPanels[i]->setMinimumWidth(i == 1 ? 150 : widths[i]);
         StatusPanels[i]->setFrameShape(QFrame::StyledPanel);
         StatusPanels[i]->setFrameShadow(QFrame::Sunken);
         StatusPanels[i]->setContentsMargins(3, 0, 3, 0);
-        bar->addWidget(StatusPanels[i]);
+        if (i == 1) StatusPanels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        bar->addWidget(StatusPanels[i], i == 1 ? 1 : 0);
     }
     ActivityIndicator = new QProgressBar(bar);
     ActivityIndicator->setObjectName("ActivityIndicator");
@@ -710,6 +761,15 @@ int SearchGridHeight(const QSplitter* splitter, int fallback) {
     return splitter->isVisible() ? splitter->sizes().value(0, fallback) : fallback;
 }
 
+// The search selected when the program last closed, found by its table's name (the
+// positions move as searches are added); -1 when it is gone.
+int RememberedSearch(const TVelaSearchesList& searches, const TConfigBox& options) {
+    const std::string table = options::SelectedSearch.Read(options);
+    for (int i = 0; !table.empty() && i < searches.Count(); ++i)
+        if (BaseName(searches[i].TableFile) == table) return i;
+    return -1;
+}
+
 }  // namespace
 
 void TVelaMainForm::RegisterLayouts() {
@@ -719,7 +779,7 @@ void TVelaMainForm::RegisterLayouts() {
         PlacedWindow([this] { return static_cast<QWidget*>(this); }, options::MainForm, true, true,
                      [this] {
                          const QRect area = ScreenArea();
-                         resize(600, 450);
+                         resize(FirstWindowSize(area));
                          move(area.x() + Centred(area.width(), width()),
                               area.y() + Centred(area.height(), height()));
                          searchGridHeight_ = options::SearchGridHeight.Default;
@@ -795,6 +855,10 @@ TResult<void> TVelaMainForm::FirstActivation() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         engine_->LoadSearches();  // shows them
+        if (const int last = RememberedSearch(Searches(), engine_->Options); last > 0) {
+            engine_->SelectSearch(last);
+            SearchListToGrid();
+        }
     } catch (const std::exception& e) {
         // The searches are not lost: the index stays on disk as it was.
         ShowMessage(QString::fromStdString(e.what()));
@@ -1180,6 +1244,8 @@ void TVelaMainForm::FormResize() {
         g->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         g->horizontalHeader()->setStretchLastSection(true);
     }
+    GiveSpareWidth(JobGrid, JobGrid->ColumnOf(TJobColumn::Title), statusCol);
+    GiveSpareWidth(SearchGrid, SearchCol(TSearchColumn::Keywords));
 }
 
 void TVelaMainForm::resizeEvent(QResizeEvent* e) {
@@ -1245,7 +1311,10 @@ void TVelaMainForm::ShowMessage(const QString& text) {
         OnMessage(text);
         return;
     }
-    QMessageBox::information(this, windowTitle(), text);
+    // While browsing, this window is minimised: the message shows over the remote window.
+    const bool browsing = isMinimized() && RemoteForm && RemoteForm->isVisible();
+    QMessageBox::information(browsing ? static_cast<QWidget*>(RemoteForm) : this, windowTitle(),
+                             text);
 }
 
 // ---------------------------------------------------------------- closing
@@ -1287,6 +1356,8 @@ void TVelaMainForm::FormClose() {
         ShowMessage(QString::fromStdString(e.what()));
     }
     engine_->ClearTemp();
+    if (const TVelaSearch* s = GetSelectedSearch())
+        options::SelectedSearch.Write(engine_->Options, BaseName(s->TableFile));
     // The options last, with the windows where the user left them.
     if (OptionsForm) OptionsForm->FormDestroy();
     ProgressForm->hide();

@@ -203,6 +203,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void MMSendQv98toaFriendClick();
     void MMDeleteSelectedClick();
     void MMDeleteAllClick();
+    // Asks before a deletion, over `owner`, unless the user chose not to be asked again
+    // (kept in options.box); true to go ahead.
+    bool ConfirmDelete(const QString& question, QWidget* owner);
     void MMDeleteGrabbedClick();
     void MMHighSelectedClick();
     void MMCommentJobClick();
@@ -335,6 +338,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void CreateStatusBar();
     void CreateBanners();
     void BannerTriggers(TRunState from, TRunState to);
+    void PopSponsorOnce();
     void CreateOptionsForm();
     void RegisterLayouts();
     // The settings in effect changed: the grids redraw, the windows kept on top follow,
@@ -398,6 +402,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     bool gridSortDescending_ = false;
     int logoPhase_ = 0;
     bool bannersStarted_ = false;
+    bool sponsorPopped_ = false;  // the sponsor window came up in this run
     std::unique_ptr<TTimer> shutdownTimer_;
     std::unique_ptr<TActions> a_;
     std::unique_ptr<TVelaAgent> agent_;  // goes first: its check drives the engine

@@ -14,6 +14,16 @@ namespace {
 
 constexpr int kSmallBorder = 4;  // a small banner is its image plus this
 constexpr int kRowMargin = 8;    // room of a row beyond its tallest image
+// The height kept for a row of banners the run may show before any picture has come, so
+// the lists below do not jump when it does: the usual height of a strip and of a button.
+constexpr int kReservedImageHeight = 60;
+constexpr int kAnyTrigger = btAtStart | btAtSearch | btAtGrabRefine | btAtTimer;
+
+bool MayShow(const TBannerPanel* p) {
+    for (int t = 1; t <= kAnyTrigger; t <<= 1)
+        if (p->HasTrigger(static_cast<TBannerTrigger>(t))) return true;
+    return false;
+}
 
 // Lays the banner area out again whenever it changes size.
 class TAdPanelWatch final : public QObject {
@@ -62,19 +72,25 @@ void TVelaMainForm::AdPanelResize() {
     const int width = AdPanel->parentWidget() ? AdPanel->parentWidget()->width() : AdPanel->width();
 
     int rowWidth = 0, tallest = 0;
-    bool anySmall = false;
+    bool anySmall = false, smallRow = false;
     for (TBannerPanel* s : Sponsors) {
+        if (bannersStarted_ && MayShow(s)) {
+            smallRow = true;
+            tallest = std::max(tallest, kReservedImageHeight);
+        }
         if (s->isHidden()) continue;
-        anySmall = true;
+        anySmall = smallRow = true;
         rowWidth += s->ImageSize().width() + kSmallBorder;
         tallest = std::max(tallest, s->ImageSize().height());
     }
     const bool inShown = !InBanner->isHidden();
-    const int inHeight = inShown ? InBanner->ImageSize().height() : 0;
+    const bool inRow = inShown || (bannersStarted_ && MayShow(InBanner));
+    const int inHeight =
+        std::max(inShown ? InBanner->ImageSize().height() : 0, inRow ? kReservedImageHeight : 0);
 
     int top = 0;
-    if (inShown) {
-        InBanner->setGeometry(0, 0, width, inHeight + kRowMargin);
+    if (inRow) {
+        if (inShown) InBanner->setGeometry(0, 0, width, inHeight + kRowMargin);
         top = inHeight + kRowMargin;
     }
     if (anySmall) {
@@ -95,8 +111,8 @@ void TVelaMainForm::AdPanelResize() {
     BufferPanelL->setVisible(anySmall);
     BufferPanelR->setVisible(anySmall);
 
-    const int height = tallest + inHeight + kRowMargin + (inShown && anySmall ? kRowMargin : 0);
-    if (inShown || anySmall) {
+    const int height = (inRow ? inHeight + kRowMargin : 0) + (smallRow ? tallest + kRowMargin : 0);
+    if (inRow || smallRow) {
         AdPanel->setFixedHeight(height);
         AdPanel->show();
     } else {
@@ -110,11 +126,13 @@ void TVelaMainForm::LoadBannerTriggers() {
     InBanner->LoadTriggers();
     for (TBannerPanel* s : Sponsors)
         s->LoadTriggers();
+    // The room of the banners this run may show is kept from now on.
+    AdPanelResize();
 }
 
 void TVelaMainForm::StartBanners() {
-    LoadBannerTriggers();
     bannersStarted_ = true;
+    LoadBannerTriggers();
 }
 
 void TVelaMainForm::StopBanners() {
@@ -128,9 +146,18 @@ void TVelaMainForm::StopBanners() {
 
 void TVelaMainForm::FireBannerTrigger(int trigger) {
     const auto t = static_cast<TBannerTrigger>(trigger);
-    for (TBannerPanel* p : {SponsorForm->PopBanner, InBanner, Sponsors[0], Sponsors[1], Sponsors[2],
-                            Sponsors[3], Sponsors[4]})
+    for (TBannerPanel* p :
+         {InBanner, Sponsors[0], Sponsors[1], Sponsors[2], Sponsors[3], Sponsors[4]})
         if (p->HasTrigger(t)) p->Start();
+    if (SponsorForm->PopBanner->HasTrigger(t)) PopSponsorOnce();
+}
+
+// The sponsor window covers the listing: it pops up once in a run, not at every search
+// and every Browse.
+void TVelaMainForm::PopSponsorOnce() {
+    if (sponsorPopped_) return;
+    sponsorPopped_ = true;
+    SponsorForm->PopBanner->Start();
 }
 
 void TVelaMainForm::BannerTriggers(TRunState from, TRunState to) {
@@ -148,7 +175,7 @@ void TVelaMainForm::InBannerBannerClick(const std::string& destination) {
 }
 
 void TVelaMainForm::PopBanner(const std::string& moment) {
-    if (engine_->Config.ReadString("PopBanner", moment) == "True") SponsorForm->PopBanner->Start();
+    if (engine_->Config.ReadString("PopBanner", moment) == "True") PopSponsorOnce();
 }
 
 }  // namespace tessaly::ui

@@ -197,6 +197,22 @@ void TVelaMainForm::MMDeleteSelectedClick() {
     ButtonsState();
 }
 
+bool TVelaMainForm::ConfirmDelete(const QString& question, QWidget* owner) {
+    if (options::DeleteUnasked.Read(engine_->Options)) return true;
+    QMessageBox box(QMessageBox::Question, windowTitle(), question,
+                    QMessageBox::Yes | QMessageBox::No, owner);
+    box.setObjectName("ConfirmDelete");
+    // Nothing can be undone: a stray Enter keeps the jobs.
+    box.setDefaultButton(QMessageBox::No);
+    auto* dontAsk = new QCheckBox("&Don't ask again", &box);
+    dontAsk->setObjectName("DontAskAgain");
+    box.setCheckBox(dontAsk);
+    ExecDialog(&box);
+    if (box.clickedButton() != box.button(QMessageBox::Yes)) return false;
+    if (dontAsk->isChecked()) options::DeleteUnasked.Write(engine_->Options, true);
+    return true;
+}
+
 void TVelaMainForm::MMDeleteGrabbedClick() {
     if (hourglass_) return;
     engine_->MMDeleteGrabbedClick();
@@ -432,7 +448,14 @@ void TVelaMainForm::MMFindInResultsNextClick() {
 }
 
 void TVelaMainForm::MMContentClick() {
-    OpenURL(kMakerHelp, false);
+    // The help shipped with the program: it is there without a connection.
+    const std::string page = LocalHelpPage(ExecutableDirectory());
+    if (page.empty())
+        ShowMessage(
+            "The help is not installed with this copy of Tessaly Jobs: it is the README "
+            "and docs/definitions.md of its sources.");
+    else
+        OpenURL(page, false);
 }
 
 void TVelaMainForm::MMPreferencesClick() {

@@ -14,9 +14,8 @@
 
 namespace tessaly::ui {
 
-// The maker's pages; the help page sits beside the home page.
+// The maker's home page.
 inline constexpr const char* kMakerHome = "http://tessaly-jobs.example.org/";
-inline constexpr const char* kMakerHelp = "http://tessaly-jobs.example.org/help.html";
 
 // The index keeps one line per value: keywords typed on several lines are kept as
 // one line, the line breaks turned into blanks, or the index would be read back shifted.

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -39,6 +40,8 @@ TNewSearchForm::TNewSearchForm(QWidget* parent) : QDialog(parent) {
     NSKeyword->setObjectName("NSKeyword");
     NSKeyword->setTabChangesFocus(true);
     NSKeyword->setFixedHeight(64);
+    // Enter starts the search, as in any dialog; Ctrl+Enter breaks the line.
+    NSKeyword->installEventFilter(this);
     kl->addWidget(NSKeyword);
 
     const TButtonRow row = MakeButtonRow(this, "&Search", "SearchBut", "&Cancel", "CancelBut");
@@ -119,6 +122,20 @@ std::string TNewSearchForm::Category() const {
 
 std::string TNewSearchForm::Keywords() const {
     return ReplaceAll(ToBytesLike(NSKeyword->toPlainText(), ""), "\n", "\r\n");
+}
+
+bool TNewSearchForm::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == NSKeyword && e->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(e);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (key->modifiers() & Qt::ControlModifier)
+                NSKeyword->insertPlainText("\n");
+            else if (SearchBut->isEnabled())
+                SearchBut->click();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, e);
 }
 
 void TNewSearchForm::showEvent(QShowEvent* e) {

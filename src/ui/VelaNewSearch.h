@@ -44,6 +44,7 @@ class TNewSearchForm : public QDialog {
 
   protected:
     void showEvent(QShowEvent*) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
   private:
     void FormShow();

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QTableWidget>
 #include <cmath>
 #include <cstdlib>
@@ -202,6 +203,8 @@ void TProgressForm::SetCell(int row, int column, const std::string& text) {
     }
     // The first column keeps its blank before the title.
     it->setText(column == 0 ? " " + FromBytes(text) : FromBytes(text));
+    // A longer name or state than any before: the columns (and the window) fit again.
+    if (column == 0 || column == 3) FormResize();
 }
 
 void TProgressForm::SetImage(int row, int image) {
@@ -304,12 +307,37 @@ void TProgressForm::FormResize() {
     // Both sit at fixed distances from the bottom, the gauge above the animation.
     Gauge->move(gridW + 27, h - 165);
     VelaAnim->move(gridW + 10, h - 118);
-    // Column shares of the grid's width, rounded; the last one stretches anyway.
-    const double gw = LogGrid->viewport()->width();
-    LogGrid->setColumnWidth(0, static_cast<int>(std::lround(0.40 * gw)));
-    LogGrid->setColumnWidth(1, static_cast<int>(std::lround(0.13 * gw)));
-    LogGrid->setColumnWidth(2, static_cast<int>(std::lround(0.13 * gw)));
-    LogGrid->setColumnWidth(3, static_cast<int>(std::lround(0.34 * gw)));
+    // Each column what its header and texts need, and the room left shared out (40%,
+    // 13%, 13%, 34%), rounded; the last one stretches anyway.
+    const int gw = LogGrid->viewport()->width();
+    const double shares[4] = {0.40, 0.13, 0.13, 0.34};
+    int fits[4], needed = 0;
+    for (int c = 0; c < 4; ++c)
+        needed += fits[c] = ColumnFit(c);
+    const int room = std::max(0, gw - needed);
+    for (int c = 0; c < 4; ++c)
+        LogGrid->setColumnWidth(c, fits[c] + static_cast<int>(std::lround(shares[c] * room)));
+    // Texts that do not fit: the window grows to show them, as far as the screen allows.
+    const int more = needed - gw;
+    if (more > 0 && isVisible()) {
+        const QRect screen = this->screen() ? this->screen()->availableGeometry() : QRect();
+        const int grown = std::min(w + more, screen.isValid() ? screen.width() : w + more);
+        if (grown > w) {
+            if (screen.isValid() && x() + grown > screen.right())
+                move(std::max(screen.left(), screen.right() - grown), y());
+            resize(grown, h);  // comes back here
+        }
+    }
+}
+
+int TProgressForm::ColumnFit(int column) const {
+    const QString header = LogGrid->horizontalHeaderItem(column)
+                               ? LogGrid->horizontalHeaderItem(column)->text()
+                               : QString();
+    const int headerWidth = LogGrid->horizontalHeader()->fontMetrics().horizontalAdvance(header);
+    // The view's own measure of the texts (public on its base class).
+    const auto* view = static_cast<const QAbstractItemView*>(LogGrid);
+    return std::max(view->sizeHintForColumn(column), headerWidth + 16);
 }
 
 }  // namespace tessaly::ui

@@ -73,6 +73,8 @@ class TProgressForm : public QDialog {
     void resizeEvent(QResizeEvent*) override;
 
   private:
+    // The width a column needs for its header and its texts.
+    int ColumnFit(int column) const;
     void FormShow();
     void FormClose();
 

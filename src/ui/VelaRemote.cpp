@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QClipboard>
 #include <QEvent>
 #include <QGuiApplication>
 #include <QHeaderView>
@@ -192,6 +193,14 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
             [this](const QModelIndex& ix) { JobGridClickCell(ix.row(), ix.column()); });
     connect(JobGrid->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
             [this] { EndNotesEditing(); });
+    // Enter opens the job, as in the main window.
+    auto* open = new QAction(JobGrid);
+    open->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    open->setShortcutContext(Qt::WidgetShortcut);
+    JobGrid->addAction(open);
+    connect(open, &QAction::triggered, this, [this] {
+        JobGridClickCell(JobGrid->currentRow(), JobGrid->ColumnOf(TJobColumn::Title));
+    });
     connect(JobGrid->horizontalScrollBar(), &QScrollBar::valueChanged, this,
             [this](int) { JobGridTopLeftChanged(); });
     // The menu's shortcuts follow the selection; the menu itself looks again as it opens.
@@ -252,14 +261,28 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
         JobMenu, "JMHighlight", "Highlight", [this] { JMHighlightClick(); },
         K(Qt::CTRL | Qt::Key_H));
     JobMenu->setDefaultAction(high);
+    // The keys are the main window's for the same commands.
     item(
-        JobMenu, "JMComment", "Comment", [this] { JMCommentClick(); }, K(Qt::CTRL | Qt::Key_C));
+        JobMenu, "JMComment", "Comment", [this] { JMCommentClick(); }, K(Qt::CTRL | Qt::Key_E));
     item(JobMenu, "JMTranslateJob", "Translate...", [this] { JMTranslateJobClick(); });
     item(
-        JobMenu, "JMReload", "Reload Online", [this] { JMReloadClick(); }, K(Qt::CTRL | Qt::Key_R));
+        JobMenu, "JMReload", "Reload Online", [this] { JMReloadClick(); }, K(Qt::Key_F5));
+    item(
+        JobMenu, "JMCopyURL", "Copy Job Address",
+        [this] {
+            if (const TVelaJob* job = SelectedJob())
+                QGuiApplication::clipboard()->setText(FromBytes(job->URL));
+        },
+        K(Qt::CTRL | Qt::Key_C));
     item(JobMenu, "JMSend", "Send to a Friend...", [this] { JMSendClick(); });
     item(
-        JobMenu, "JMDelete", "Delete", [this] { JMDeleteClick(); }, K(Qt::Key_Delete));
+        JobMenu, "JMDelete", "Delete",
+        [this] {
+            if (SelectedJob() &&
+                main_.ConfirmDelete("Delete the selected job from the listing?", this))
+                JMDeleteClick();
+        },
+        K(Qt::Key_Delete));
     JobMenu->addSeparator();
     SortMenu = JobMenu->addMenu("Sort Jobs by");
     SortMenu->setObjectName("SortJobsby");
@@ -593,7 +616,8 @@ void TRemoteForm::JMDeleteClick() {
 
 void TRemoteForm::JobMenuPopup() {
     const TVelaJob* job = IsAnySelectedJob() ? GetJobAtRow(JobGrid->currentRow()) : nullptr;
-    for (const char* n : {"JMHighlight", "JMComment", "JMTranslateJob", "JMSend", "JMDelete"})
+    for (const char* n :
+         {"JMHighlight", "JMComment", "JMTranslateJob", "JMSend", "JMDelete", "JMCopyURL"})
         MenuItem(n)->setEnabled(job != nullptr);
     // Reloading is for a grabbed job: an online one opens at its address anyway.
     MenuItem("JMReload")->setEnabled(job && !job->LocalFile.empty());

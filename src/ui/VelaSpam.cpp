@@ -159,8 +159,43 @@ void TSpamForm::StoreUserDetails() {
     }
 }
 
+namespace {
+
+// An e-mail address as far as can be told here: something, one "@", a dotted host.
+bool LooksLikeAddress(const QString& text) {
+    const QString t = text.trimmed();
+    const qsizetype at = t.indexOf('@');
+    return at > 0 && t.count('@') == 1 && !t.contains(' ') && t.indexOf('.', at) > at + 1 &&
+           !t.endsWith('.');
+}
+
+}  // namespace
+
+bool TSpamForm::CheckFields() {
+    // The first field that cannot be sent as it is: said in the status pane, and the
+    // cursor put there; the dialog stays open.
+    const struct {
+        QLineEdit* edit;
+        bool address;
+        const char* missing;
+    } fields[] = {{Edit1, true, "your friend's email address"},
+                  {UserEmail, true, "your email address"},
+                  {UserFirstName, false, "your first name"}};
+    for (const auto& f : fields) {
+        const QString text = f.edit->text().trimmed();
+        if (!text.isEmpty() && (!f.address || LooksLikeAddress(text))) continue;
+        StatusPanels[1]->setText(
+            QString(text.isEmpty() ? "Please enter %1." : "Please check %1.").arg(f.missing));
+        f.edit->setFocus();
+        if (OnBeep) OnBeep();
+        return false;
+    }
+    return true;
+}
+
 void TSpamForm::SendClick() {
     if (logic_ && logic_->Busy()) return;
+    if (!CheckFields()) return;
     StoreUserDetails();
     const std::string base = engine_.IdBox.ReadString("ID", "ReferralURL");
     if (!logic_ || base != base_) {

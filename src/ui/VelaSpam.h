@@ -56,6 +56,9 @@ class TSpamForm : public QDialog {
   private:
     void FormShow();
     void SendClick();
+    // False, with what is missing said, while a field the message needs is empty or no
+    // e-mail address.
+    bool CheckFields();
     void FormClose();
     void SetBusy(bool busy);
     // The form is posted and its answer not in yet: Cancel stops it.

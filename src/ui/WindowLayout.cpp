@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QTableView>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -18,6 +19,13 @@ QRect ScreenArea() {
 
 int Centred(int screen, int size) {
     return static_cast<int>(std::nearbyint((screen - size) / 2.0));
+}
+
+QSize FirstWindowSize(const QRect& area) {
+    auto fit = [](int room, int least) {
+        return std::min(room, std::max(least, static_cast<int>(std::lround(room * 0.7))));
+    };
+    return {fit(area.width(), 600), fit(area.height(), 450)};
 }
 
 TWindowLayout PlacedWindow(std::function<QWidget*()> window, const TWindowSettings& at,

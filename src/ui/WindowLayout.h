@@ -5,6 +5,7 @@
 #pragma once
 
 #include <QRect>
+#include <QSize>
 #include <functional>
 #include <vector>
 
@@ -20,6 +21,9 @@ namespace tessaly::ui {
 // rounds to the even neighbour).
 QRect ScreenArea();
 int Centred(int screen, int size);
+// The main window's size on a first start: about 70% of the work area, never smaller than
+// the 600 by 450 its toolbar and grids need, nor larger than the area.
+QSize FirstWindowSize(const QRect& area);
 
 // One stored number of a window's place and how the window takes it.
 struct TPlaceValue {

@@ -283,6 +283,46 @@ class BannerTest : public QObject {
         QVERIFY(Child<QWidget>(f, "AdPanel")->isHidden());
     }
 
+    void theBannerRoomIsKeptFromTheStartAndTheSponsorPopsUpOnce() {
+        TAdServer ads;
+        TSampleHome home;
+        home.AddSearch("welder", "Massachusetts", "Engineering", SampleJobs());
+        TConfigBox box;
+        Section(box, "InBanner", "AtStart", {ads.Url("/wide.gif")}, {"http://in.test/"});
+        Section(box, "Sponsor2", "AtSearch", {ads.Url("/anim.gif")}, {"http://two.test/"});
+        Section(box, "PopBanner", "AtSearch", {ads.Url("/anim.gif")}, {"http://pop.test/"});
+        box.WriteString("PopBanner", "OnBrowse", "True");
+        box.SaveToFile(home.File("config.box"));
+        TWindow w(home);
+        TVelaMainForm& f = w.Form();
+        f.resize(800, 500);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        auto* area = Child<QWidget>(f, "AdPanel");
+        auto* lists = Child<QWidget>(f, "Splitter1");
+        // Both rows are kept before their pictures come (the strip's may be in already).
+        QVERIFY(!area->isHidden());
+        QCOMPARE(area->height(), 60 + 60 + 16);
+        QVERIFY(w.WaitFor([&] { return !Child<TBannerPanel>(f, "InBanner")->isHidden(); }));
+        w.WaitFor([] { return false; }, 50);
+        const int top = lists->y();
+        f.SetRunState(rsSearching);
+        QVERIFY(w.WaitFor([&] { return !Child<TBannerPanel>(f, "Sponsor2")->isHidden(); }));
+        w.WaitFor([] { return false; }, 50);
+        QCOMPARE(area->height(), 60 + 60 + 16);
+        QCOMPARE(lists->y(), top);
+
+        // The sponsor window: at the first search, then not again in this run.
+        TSponsorForm* sponsor = f.GetSponsorForm();
+        QVERIFY(sponsor->PopBanner->Active());
+        sponsor->close();
+        f.SetRunState(rsIdle);
+        f.SetRunState(rsSearching);
+        f.PopBanner("OnBrowse");
+        QVERIFY(!sponsor->PopBanner->Active());
+        f.SetRunState(rsIdle);
+    }
+
     void theSponsorWindowFollowsItsBanner() {
         TAdServer ads;
         TSampleHome home;

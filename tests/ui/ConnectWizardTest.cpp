@@ -39,12 +39,14 @@ class ConnectWizardTest : public QObject {
         QVERIFY(w.UseProxy->isEnabled());
         QVERIFY(w.NetworkNote->isEnabled());
         w.hide();
-        // Unchecked: both choices cleared, the network part disabled.
+        // Unchecked: a network connection without a proxy, the common case.
         w.UseProxyOption = false;
         w.show();
-        QVERIFY(!w.UseNetwork->isChecked());
+        QVERIFY(w.UseNetwork->isChecked());
+        QVERIFY(w.UseDirect->isChecked());
+        QVERIFY(!w.UseDialUp->isChecked());
         QVERIFY(!w.UseProxy->isChecked());
-        QVERIFY(!w.UseDirect->isEnabled());
+        QVERIFY(w.UseDirect->isEnabled());
         w.Cancel->click();
         QVERIFY(ConnectionAssistantNeeded(box));
     }

@@ -123,12 +123,14 @@ class OptionsFormTest : public QObject {
         TVelaMainForm& f = w.Form();
         TOptionsForm& o = *Child<TOptionsForm>(f, "OptionsForm");
 
-        QCOMPARE(f.size(), QSize(600, 450));
         const QRect area = Screen();
+        const QSize first = FirstWindowSize(area);
+        QCOMPARE(f.size(), first);
         QCOMPARE(f.pos().x(),
-                 area.x() + static_cast<int>(std::nearbyint((area.width() - 600) / 2.0)));
-        QCOMPARE(f.pos().y(),
-                 area.y() + static_cast<int>(std::nearbyint((area.height() - 450) / 2.0)));
+                 area.x() + static_cast<int>(std::nearbyint((area.width() - first.width()) / 2.0)));
+        QCOMPARE(
+            f.pos().y(),
+            area.y() + static_cast<int>(std::nearbyint((area.height() - first.height()) / 2.0)));
         f.show();
         QTRY_COMPARE(Child<QSplitter>(f, "Splitter1")->sizes().value(0), 82);
         QCOMPARE(o.MaxJobsLabel->text(), QString("75 jobs"));
@@ -161,7 +163,7 @@ class OptionsFormTest : public QObject {
             {"SponsorForm", "Top"},   {"SponsorForm", "Left"},   {"JobGrid", "SortColumn"}};
         for (const auto& [section, key] : numbers)
             QVERIFY2(ParseInt(box.ReadString(section, key)).has_value(), key);
-        QCOMPARE(box.ReadString("MainForm", "Width"), std::string("600"));
+        QCOMPARE(box.ReadString("MainForm", "Width"), std::to_string(first.width()));
         QCOMPARE(box.ReadString("SearchGrid", "Height"), std::string("82"));
         QCOMPARE(box.ReadString("SearchGrid", "Order"), std::string("0,1,2,3,4,5,"));
         QCOMPARE(box.ReadString("JobGrid", "Order"), std::string("0,1,2,3,4,5,6,7,"));
@@ -388,12 +390,25 @@ class OptionsFormTest : public QObject {
         w->SetSponsorWindow(&sponsor);
         Start(w);
         TVelaMainForm& f = w.Form();
-        QCOMPARE(f.size(), QSize(600, 450));
+        QCOMPARE(f.size(), FirstWindowSize(Screen()));
         QCOMPARE(f.GetProgressForm()->size(), QSize(450, 210));
-        QCOMPARE(f.GetProgressForm()->y(), f.y() + 450 - 210 - 40);
+        QCOMPARE(f.GetProgressForm()->y(), f.y() + f.height() - 210 - 40);
         // Moved to its stored place first, then by the reset layout.
         QCOMPARE(sponsor.y(), 333 + 200);
         QCOMPARE(sponsor.x(), f.x() - 80 < 0 ? 20 : f.x() - 80);
+    }
+
+    void firstStartFillsMostOfTheScreen() {
+        const struct {
+            QRect area;
+            QSize size;
+        } cases[] = {
+            {QRect(0, 0, 1600, 1000), QSize(1120, 700)},  // 70% of a large screen
+            {QRect(0, 0, 800, 600), QSize(600, 450)},     // never below what the toolbar needs
+            {QRect(0, 0, 500, 400), QSize(500, 400)},     // never beyond the screen
+        };
+        for (const auto& c : cases)
+            QCOMPARE(FirstWindowSize(c.area), c.size);
     }
 
     void resetSettingsPlacesEveryWindowAndGrid() {
@@ -429,7 +444,7 @@ class OptionsFormTest : public QObject {
         });
         QCOMPARE(sponsor.y(), sponsorTop + 400);
         const QRect area = Screen();
-        QCOMPARE(f.size(), QSize(600, 450));
+        QCOMPARE(f.size(), FirstWindowSize(area));
         QCOMPARE(sponsor.x(), f.x() - 80 < 0 ? 20 : f.x() - 80);
         QCOMPARE(remote.pos(),
                  QPoint(area.x() + area.width() - 300 - 80, area.y() + area.height() - 200 - 200));
@@ -650,7 +665,7 @@ class OptionsFormTest : public QObject {
         w.answer = [&](QDialog* d) {
             if (auto* wizard = dynamic_cast<TConnectWizard*>(d)) {
                 // It shows the options' proxy box as its choice.
-                QCOMPARE(wizard->UseNetwork->isChecked(),
+                QCOMPARE(wizard->UseProxy->isChecked(),
                          Child<TOptionsForm>(f, "OptionsForm")->UseProxy->isChecked());
                 QTest::mouseClick(wizard->UseNetwork, Qt::LeftButton);
                 QTest::mouseClick(wizard->UseProxy, Qt::LeftButton);

@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QScrollBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -404,7 +405,15 @@ class RemoteFormTest : public QObject {
         f.MMBrowseClick("New");
         QCOMPARE(Titles(r), (QStringList{"Alpha", "Bravo"}));
         r.JobGrid->setCurrentCell(RowOf(r, "Alpha"), r.GetColIdx("Job "));
+        // The menu item asks first, over the remote window.
+        QWidget* askedOver = nullptr;
+        w.answer = [&](QDialog* d) {
+            askedOver = d->parentWidget();
+            auto* box = qobject_cast<QMessageBox*>(d);
+            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+        };
         r.MenuItem("JMDelete")->trigger();
+        QCOMPARE(askedOver, static_cast<QWidget*>(&r));
         QCOMPARE(Titles(r), QStringList{"Bravo"});
         QVERIFY(f.JobsModified());
         QVERIFY(r.isVisible());
@@ -543,8 +552,9 @@ class RemoteFormTest : public QObject {
         QVERIFY(w.opened.empty());
 
         QCOMPARE(r.MenuItem("JMHighlight")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_H));
-        QCOMPARE(r.MenuItem("JMComment")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
-        QCOMPARE(r.MenuItem("JMReload")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_R));
+        QCOMPARE(r.MenuItem("JMComment")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_E));
+        QCOMPARE(r.MenuItem("JMReload")->shortcut(), QKeySequence(Qt::Key_F5));
+        QCOMPARE(r.MenuItem("JMCopyURL")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_C));
         QCOMPARE(r.MenuItem("JMDelete")->shortcut(), QKeySequence(Qt::Key_Delete));
         QCOMPARE(r.JobMenu->defaultAction(), r.MenuItem("JMHighlight"));
         r.close();

@@ -692,6 +692,8 @@ class ServiceDialogsTest : public QObject {
         w.answer = [&](QDialog* d) {
             auto* spam = static_cast<TSpamForm*>(d);
             spam->Edit1->setText("friend@example.org");
+            spam->UserEmail->setText("ann@example.org");
+            spam->UserFirstName->setText("Ann");
             QTest::mouseClick(spam->Send, Qt::LeftButton);
             QVERIFY(w.WaitFor([&] { return s.To("/cgi-bin/referal.asp").size() == 1; }));
             cancelEnabled = spam->Cancel->isEnabled() && !spam->Send->isEnabled();

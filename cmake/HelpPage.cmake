@@ -1,0 +1,20 @@
+# Writes the help page shipped with the window: the README and the definitions guide as
+# one HTML page, their text kept as written (a browser shows Markdown files as downloads).
+# Run with -DOUT=<page> -DREADME=<README.md> -DGUIDE=<definitions.md>.
+set(page "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n")
+string(APPEND page "<title>Tessaly Jobs 98 Help</title>\n<style>body{max-width:52em;margin:1em auto;")
+string(APPEND page "font-family:sans-serif}pre{white-space:pre-wrap;font-size:0.95em}</style>\n")
+string(APPEND page "</head><body>\n<h1>Tessaly Jobs 98 Help</h1>\n")
+string(APPEND page "<p><a href=\"#readme\">Using Tessaly Jobs</a> &middot; ")
+string(APPEND page "<a href=\"#guide\">Writing job-site definitions</a></p>\n")
+foreach(part IN ITEMS "readme;${README}" "guide;${GUIDE}")
+  list(GET part 0 anchor)
+  list(GET part 1 file)
+  file(READ "${file}" text)
+  string(REPLACE "&" "&amp;" text "${text}")
+  string(REPLACE "<" "&lt;" text "${text}")
+  string(REPLACE ">" "&gt;" text "${text}")
+  string(APPEND page "<hr id=\"${anchor}\">\n<pre>${text}</pre>\n")
+endforeach()
+string(APPEND page "</body></html>\n")
+file(WRITE "${OUT}" "${page}")
