@@ -38,14 +38,21 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
     const TParsedScript title = ParseScript(JobTitleScript),
                         company = ParseScript(JobCompanyScript),
                         location = ParseScript(JobLocationScript), url = ParseScript(JobURLScript);
+    // Each job is stamped with the time it was found, written out once per second.
+    std::time_t foundAt = -1;
+    std::string foundText;
     for (const auto& block : blocks) {
         if (Parser.Stopped()) break;  // the block list itself was cut short
         TVelaJob& job = Jobs.AddJob();
         job.Source = source;
-        job.Found = NowText();
+        if (const std::time_t now = std::time(nullptr); now != foundAt) {
+            foundAt = now;
+            foundText = DateTimeText(now);
+        }
+        job.Found = foundText;
         bool stopped = false;
         auto cut = [&](const TParsedScript& script) {
-            std::string raw = stopped ? std::string() : Parser.RunParsed(script, block);
+            std::string raw = stopped ? std::string() : Parser.RunOver(script, block);
             stopped = stopped || Parser.Stopped();
             return fields.Field(raw);
         };

@@ -68,8 +68,15 @@ bool IsValidUtf8(std::string_view s) {
     size_t i = 0;
     const size_t n = s.size();
     while (i < n) {
-        if (static_cast<unsigned char>(s[i]) < 0x80) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
             i = AsciiRunEnd(s, i);
+            continue;
+        }
+        // Two-byte sequences (accented Latin letters) are the most common ones by far.
+        if (c >= 0xC2 && c <= 0xDF && i + 1 < n &&
+            (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
+            i += 2;
             continue;
         }
         char32_t cp;
