@@ -300,34 +300,48 @@ bool LocationFits(std::string_view location, const TStrings& upperNames) {
 
 }  // namespace
 
+TJsonArrayReader::TJsonArrayReader(std::string_view json, std::string_view key)
+    : json_(json), at_(ArrayStart(json, key)) {
+    if (at_ != std::string_view::npos) ++at_;
+}
+
+bool TJsonArrayReader::Next(std::string& element) {
+    element.clear();
+    if (at_ == std::string_view::npos) return false;
+    size_t i = SkipBlanks(json_, at_);
+    at_ = std::string_view::npos;
+    if (i >= json_.size() || json_[i] == ']') return false;
+    size_t end;
+    if (json_[i] == '{') {
+        end = CopyJobObject(json_, i, element);
+    } else {
+        end = ValueEnd(json_, i);
+        if (end != std::string_view::npos && end > i) element.assign(json_.substr(i, end - i));
+    }
+    if (end == std::string_view::npos || end == i) {
+        element.clear();
+        return false;
+    }
+    // The array goes on only after a comma.
+    i = SkipBlanks(json_, end);
+    if (i < json_.size() && json_[i] == ',') at_ = i + 1;
+    return true;
+}
+
 TStrings JsonArrayElements(std::string_view json, std::string_view key) {
     TStrings elements;
-    size_t i = ArrayStart(json, key);
-    if (i == std::string_view::npos) return elements;
-    ++i;
+    TJsonArrayReader reader(json, key);
     // The jobs of one board are much alike: each block starts with room for the last one
     // (within bounds: one huge job must not make every later block huge).
     constexpr size_t kMostRoom = 64 * 1024;
     size_t room = 4096;
+    std::string block;
     while (true) {
-        i = SkipBlanks(json, i);
-        if (i >= json.size() || json[i] == ']') return elements;
-        size_t end;
-        if (json[i] == '{') {
-            std::string block;
-            block.reserve(room);
-            end = CopyJobObject(json, i, block);
-            if (end == std::string_view::npos) return elements;
-            room = std::min(block.size() + block.size() / 8, kMostRoom);
-            elements.push_back(std::move(block));
-        } else {
-            end = ValueEnd(json, i);
-            if (end == std::string_view::npos || end == i) return elements;
-            elements.emplace_back(json.substr(i, end - i));
-        }
-        i = SkipBlanks(json, end);
-        if (i >= json.size() || json[i] != ',') return elements;
-        ++i;
+        block.reserve(room);
+        if (!reader.Next(block)) return elements;
+        room = std::min(block.size() + block.size() / 8, kMostRoom);
+        elements.push_back(std::move(block));
+        block = std::string();
     }
 }
 

@@ -27,11 +27,7 @@ TPageFields PageFieldsOf(const TVelaSource& site, std::string_view header, std::
 THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view header,
                                        std::string_view pageAddress) {
     const size_t limit = BlockLimit < 0 ? SIZE_MAX : static_cast<size_t>(BlockLimit);
-    TStrings blocks = JsonJobArray.empty() ? Parser.RunRepeated(JobBlockScript, page, limit)
-                                           : JsonArrayElements(page, JsonJobArray);
-    if (blocks.size() > limit) blocks.resize(limit);
     THarvestCount count;
-    count.Blocks = static_cast<int>(blocks.size());
     const TPageFields fields = PageFieldsOf(*this, header, page);
     const std::string source = Utf8FromStored(Title);
     // Each field's script is read once for all the blocks.
@@ -41,8 +37,9 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
     // Each job is stamped with the time it was found, written out once per second.
     std::time_t foundAt = -1;
     std::string foundText;
-    for (const auto& block : blocks) {
-        if (Parser.Stopped()) break;  // the block list itself was cut short
+    // Makes a job of one block; false when harvesting must end there.
+    auto harvest = [&](std::string_view block) {
+        if (Parser.Stopped()) return false;  // the block list itself was cut short
         TVelaJob& job = Jobs.AddJob();
         job.Source = source;
         if (const std::time_t now = std::time(nullptr); now != foundAt) {
@@ -64,7 +61,7 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
         if (stopped) {
             // A job cut short would be a wrong one.
             Jobs.DeleteJob(Jobs.Count() - 1);
-            break;
+            return false;
         }
         // Sites that put a running number where the title belongs give no title.
         if (const auto n = ParseInt(job.Title); n && *n > 0) job.Title.clear();
@@ -75,7 +72,24 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
         } else {
             ++count.Kept;
         }
-        if (!KeepGoingOrYield(Parser.KeepGoing)) break;
+        return KeepGoingOrYield(Parser.KeepGoing);
+    };
+    if (JsonJobArray.empty()) {
+        TStrings blocks = Parser.RunRepeated(JobBlockScript, page, limit);
+        if (blocks.size() > limit) blocks.resize(limit);
+        count.Blocks = static_cast<int>(blocks.size());
+        for (const auto& block : blocks)
+            if (!harvest(block)) break;
+        return count;
+    }
+    // A job's block is cut and read at once, while it is still in the caches; once
+    // harvesting ends, the rest are only counted.
+    TJsonArrayReader reader(page, JsonJobArray);
+    std::string block;
+    bool going = true;
+    for (size_t n = 0; n < limit && reader.Next(block); ++n) {
+        ++count.Blocks;
+        if (going) going = harvest(block);
     }
     return count;
 }

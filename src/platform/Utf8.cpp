@@ -211,11 +211,17 @@ size_t JsonStringEnd(std::string_view json, size_t quote) {
         return slashes % 2 == 0;
     };
     size_t at = quote + 1;
-    for (; at + 16 <= json.size(); at += 16)
+    for (; at + 16 <= json.size(); at += 16) {
         for (uint32_t quotes = EqualBytes16(json.data() + at, '"'); quotes != 0;
-             quotes &= quotes - 1)
-            if (const size_t q = at + static_cast<size_t>(std::countr_zero(quotes)); closes(q))
-                return q + 1;
+             quotes &= quotes - 1) {
+            const size_t q = at + static_cast<size_t>(std::countr_zero(quotes));
+            // Most quotes have no backslash before them, and most escaped ones just one;
+            // neither read goes before the opening quote, which is no backslash.
+            if (json[q - 1] != '\\') return q + 1;
+            if (json[q - 2] != '\\') continue;
+            if (closes(q)) return q + 1;
+        }
+    }
     for (; at < json.size(); ++at)
         if (json[at] == '"' && closes(at)) return at + 1;
     return std::string_view::npos;
