@@ -322,6 +322,7 @@ bool TJsonArrayReader::Next(std::string& element) {
         element.clear();
         return false;
     }
+    readTo_ = end;
     // The array goes on only after a comma.
     i = SkipBlanks(json_, end);
     if (i < json_.size() && json_[i] == ',') at_ = i + 1;

@@ -30,10 +30,14 @@ class TJsonArrayReader {
     TJsonArrayReader(std::string_view json, std::string_view key);
     // Puts the next element into `element`; false (and `element` empty) after the last.
     bool Next(std::string& element);
+    // Where the text read so far ends, after the last element given: next to a bracket,
+    // quote or separator, so no UTF-8 sequence spans it.
+    size_t ReadTo() const { return readTo_; }
 
   private:
     std::string_view json_;
     size_t at_;  // where the next element may start, npos after the last
+    size_t readTo_ = 0;
 };
 
 // Whether `title` holds the keywords as a search reads them: every word (blanks and

@@ -28,7 +28,28 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
                                        std::string_view pageAddress) {
     const size_t limit = BlockLimit < 0 ? SIZE_MAX : static_cast<size_t>(BlockLimit);
     THarvestCount count;
-    const TPageFields fields = PageFieldsOf(*this, header, page);
+    // A whole board is long: when its bytes decide its charset, they are checked as its
+    // jobs are read (each stretch while it is in the caches), the fields meanwhile read as
+    // UTF-8; should the board prove to be none, the jobs kept are read again. Only bytes
+    // outside ASCII read otherwise, so whether a job is kept does not change.
+    const bool board = !JsonJobArray.empty();
+    const std::optional<TCharset> named =
+        board ? NamedPageCharset(Charset, header, page) : std::nullopt;
+    TPageFields fields =
+        board ? TPageFields{named.value_or(TCharset::Utf8), IsJsonTextFormat(TextFormat)}
+              : PageFieldsOf(*this, header, page);
+    struct TRawJob {
+        int index;
+        std::string title, company, location, url;
+    };
+    std::vector<TRawJob> readAsUtf8;
+    auto fill = [&](TVelaJob& job, const TRawJob& raw) {
+        job.Title = fields.Field(raw.title);
+        job.Company = fields.Field(raw.company);
+        if (Trim(job.Company).empty()) job.Company = CompanyName;
+        job.Location = fields.Field(raw.location);
+        job.URL = ResolveLink(pageAddress, fields.Field(raw.url));
+    };
     const std::string source = Utf8FromStored(Title);
     // Each field's script is read once for all the blocks.
     const TParsedScript title = ParseScript(JobTitleScript),
@@ -49,15 +70,12 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
         job.Found = foundText;
         bool stopped = false;
         auto cut = [&](const TParsedScript& script) {
-            std::string raw = stopped ? std::string() : Parser.RunOver(script, block);
+            std::string out = stopped ? std::string() : Parser.RunOver(script, block);
             stopped = stopped || Parser.Stopped();
-            return fields.Field(raw);
+            return out;
         };
-        job.Title = cut(title);
-        job.Company = cut(company);
-        if (Trim(job.Company).empty()) job.Company = CompanyName;
-        job.Location = cut(location);
-        job.URL = ResolveLink(pageAddress, cut(url));
+        TRawJob raw{Jobs.Count() - 1, cut(title), cut(company), cut(location), cut(url)};
+        fill(job, raw);
         if (stopped) {
             // A job cut short would be a wrong one.
             Jobs.DeleteJob(Jobs.Count() - 1);
@@ -71,6 +89,7 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
             Jobs.DeleteJob(Jobs.Count() - 1);
         } else {
             ++count.Kept;
+            if (board && !named) readAsUtf8.push_back(std::move(raw));
         }
         return KeepGoingOrYield(Parser.KeepGoing);
     };
@@ -86,11 +105,20 @@ THarvestCount TVelaSource::HarvestJobs(const std::string& page, std::string_view
     // harvesting ends, the rest are only counted.
     TJsonArrayReader reader(page, JsonJobArray);
     std::string block;
-    bool going = true;
+    bool going = true, utf8 = true;
+    size_t checked = 0;
     for (size_t n = 0; n < limit && reader.Next(block); ++n) {
         ++count.Blocks;
+        if (!named && utf8) {
+            utf8 = IsValidUtf8(std::string_view(page).substr(checked, reader.ReadTo() - checked));
+            checked = reader.ReadTo();
+        }
         if (going) going = harvest(block);
     }
+    if (named || (utf8 && IsValidUtf8(std::string_view(page).substr(checked)))) return count;
+    fields.Charset = TCharset::Windows1252;
+    for (const TRawJob& raw : readAsUtf8)
+        fill(Jobs[raw.index], raw);
     return count;
 }
 

@@ -181,18 +181,24 @@ std::string DeclaredPageCharset(std::string_view page) {
     return {};
 }
 
-TCharset ResolvePageCharset(std::string_view siteCharset, std::string_view header,
-                            std::string_view page) {
-    auto byBytes = [page] { return IsValidUtf8(page) ? TCharset::Utf8 : TCharset::Windows1252; };
-    auto decide = [&](std::string_view name) {
+std::optional<TCharset> NamedPageCharset(std::string_view siteCharset, std::string_view header,
+                                         std::string_view page) {
+    auto decide = [](std::string_view name) -> std::optional<TCharset> {
         const TCharset c = CharsetByName(name);
-        return c == TCharset::Unknown ? byBytes() : c;
+        if (c == TCharset::Unknown) return std::nullopt;
+        return c;
     };
     if (siteCharset.find_first_not_of(" \t\"'") != std::string_view::npos)
         return decide(siteCharset);
     if (const std::string h = HeaderCharset(header); !h.empty()) return decide(h);
     if (const std::string d = DeclaredPageCharset(page); !d.empty()) return decide(d);
-    return byBytes();
+    return std::nullopt;
+}
+
+TCharset ResolvePageCharset(std::string_view siteCharset, std::string_view header,
+                            std::string_view page) {
+    if (const auto named = NamedPageCharset(siteCharset, header, page)) return *named;
+    return IsValidUtf8(page) ? TCharset::Utf8 : TCharset::Windows1252;
 }
 
 std::string ToUtf8(std::string_view bytes, TCharset charset) {

@@ -184,6 +184,33 @@ TEST_F(CompanyBoards, CapsAndStopsKeepWholeJobsAndCountEveryBlock) {
     }
 }
 
+// A board without a named charset is UTF-8 only when all of it is: a stray byte anywhere,
+// even after the jobs, makes every job read as Windows-1252, the first ones included.
+TEST_F(CompanyBoards, AStrayByteAnywhereMakesTheWholeBoardWindows1252) {
+    TVelaSource& site = Watch("Greenhouse", "nimbus", "Nimbus");
+    const std::string first =
+        "{\"jobs\":[{\"title\":\"Caf\xC3\xA9 Lead\",\"absolute_url\":\"https://x.test/1\"},";
+    struct {
+        std::string rest;
+        TStrings titles;
+    } cases[] = {
+        {"{\"title\":\"Z\xC3\xBCrich Ops\",\"absolute_url\":\"https://x.test/2\"}],\"n\":1}",
+         {"Caf\xC3\xA9 Lead", "Z\xC3\xBCrich Ops"}},
+        {"{\"title\":\"Ing\xE9nieur\",\"absolute_url\":\"https://x.test/2\"}],\"n\":1}",
+         {"Caf\xC3\x83\xC2\xA9 Lead", "Ing\xC3\xA9nieur"}},
+        {"{\"title\":\"Ops\",\"absolute_url\":\"https://x.test/2\"}],\"n\":\"\xE9\"}",
+         {"Caf\xC3\x83\xC2\xA9 Lead", "Ops"}},
+    };
+    for (const auto& c : cases) {
+        site.Jobs.ClearJobs();
+        site.HarvestJobs(site.ScriptPage(first + c.rest));
+        TStrings titles;
+        for (int i = 0; i < site.Jobs.Count(); ++i)
+            titles.push_back(site.Jobs[i].Title);
+        EXPECT_EQ(titles, c.titles) << c.rest;
+    }
+}
+
 TEST_F(CompanyBoards, SmartRecruitersPagesByOffset) {
     TVelaSource& site = Watch("SmartRecruiters", "OrchardLabs", "Orchard");
     Request(site);
