@@ -90,7 +90,12 @@ TStrings UpperWords(std::string_view text) {
 }
 
 bool Alike(const std::string& a, const std::string& b) {
-    return a == b || Similarity(a, b) > 80;
+    if (a == b) return true;
+    // Words of far apart lengths are never more than 80 % alike, however much of the
+    // shorter the longer holds: not worth measuring.
+    const size_t shorter = std::min(a.size(), b.size()), total = a.size() + b.size();
+    if ((shorter * 2000 / total + 5) / 10 <= 80) return false;
+    return Similarity(a, b) > 80;
 }
 
 // Whether `phrase` (one word or more) stands in `title` as words in a row.

@@ -20,7 +20,14 @@ bool IsBlank(char c) {
 // case; npos when it does not.
 size_t FindNoCase(std::string_view text, std::string_view word, size_t from = 0) {
     if (word.size() > text.size()) return std::string_view::npos;
+    // A word that starts with no letter ("<meta") is looked for by that byte alone first:
+    // the head of a long page is scanned at once.
+    const bool byFirst = !word.empty() && (word[0] < 'a' || word[0] > 'z');
     for (size_t i = from; i + word.size() <= text.size(); ++i) {
+        if (byFirst) {
+            i = text.find(word[0], i);
+            if (i == std::string_view::npos || i + word.size() > text.size()) break;
+        }
         size_t k = 0;
         while (k < word.size() && LowerAscii(text[i + k]) == word[k])
             ++k;
