@@ -211,6 +211,14 @@ size_t CopyString(std::string_view s, size_t at, std::string& out) {
     enum { kOn, kEnd, kCut };
     auto take = [&](size_t p, size_t& end) {
         if (p < resume) return kOn;
+        // Most marks are a quote after a lone backslash.
+        if (s[p] == '"' && p > resume && s[p - 1] == '\\' &&
+            (p - 1 == resume || s[p - 2] != '\\')) {
+            out.append(s.data() + run, p - 1 - run);
+            out.append("&quot;", 6);
+            run = resume = p + 1;
+            return kOn;
+        }
         size_t first = p, last = p;
         while (first > resume && s[first - 1] == '\\')
             --first;
@@ -219,22 +227,25 @@ size_t CopyString(std::string_view s, size_t at, std::string& out) {
         if (last >= s.size()) return kCut;
         const size_t pairs = (last - first) / 2;
         if (pairs > 0) {
-            out.append(s, run, first - run);
+            out.append(s.data() + run, first - run);
             for (size_t k = 0; k < pairs; ++k)
-                out.append("&#92;");
+                out.append("&#92;", 5);
             run = first + 2 * pairs;
         }
         const char c = s[last];
         resume = last + 1;
         if ((last - first) % 2 == 0) {
             if (c != '"') return kOn;
-            out.append(s, run, last + 1 - run);
+            out.append(s.data() + run, last + 1 - run);
             end = last + 1;
             return kEnd;
         }
         if (c == '"' || c == '/') {
-            out.append(s, run, last - 1 - run);
-            out.append(c == '"' ? "&quot;" : "/");
+            out.append(s.data() + run, last - 1 - run);
+            if (c == '"')
+                out.append("&quot;", 6);
+            else
+                out.push_back('/');
             run = last + 1;
         }
         return kOn;
