@@ -359,7 +359,9 @@ TOpeningIndex::TOpeningIndex(size_t rows, const TJobs& incoming) : incomingJobs_
         ++sampled;
         sampleSize += job->Title.size() + job->Company.size() + job->Location.size() + 2;
     }
-    const size_t perJob = sampled == 0 ? 64 : sampleSize / sampled * 3 / 2 + 16;
+    // A few odd jobs must not reserve a huge text: past the bound it grows as it must.
+    const size_t perJob =
+        sampled == 0 ? 64 : std::min<size_t>(sampleSize / sampled * 3 / 2 + 16, 128);
     prints_.reserve(expected * perJob);
 }
 
