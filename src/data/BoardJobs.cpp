@@ -90,7 +90,12 @@ TStrings UpperWords(std::string_view text) {
 }
 
 bool Alike(const std::string& a, const std::string& b) {
-    return a == b || Similarity(a, b) > 80;
+    if (a == b) return true;
+    // Words of far apart lengths are never more than 80 % alike, however much of the
+    // shorter the longer holds: not worth measuring.
+    const size_t shorter = std::min(a.size(), b.size()), total = a.size() + b.size();
+    if ((shorter * 2000 / total + 5) / 10 <= 80) return false;
+    return Similarity(a, b) > 80;
 }
 
 // Whether `phrase` (one word or more) stands in `title` as words in a row.
@@ -206,6 +211,14 @@ size_t CopyString(std::string_view s, size_t at, std::string& out) {
     enum { kOn, kEnd, kCut };
     auto take = [&](size_t p, size_t& end) {
         if (p < resume) return kOn;
+        // Most marks are a quote after a lone backslash.
+        if (s[p] == '"' && p > resume && s[p - 1] == '\\' &&
+            (p - 1 == resume || s[p - 2] != '\\')) {
+            out.append(s.data() + run, p - 1 - run);
+            out.append("&quot;", 6);
+            run = resume = p + 1;
+            return kOn;
+        }
         size_t first = p, last = p;
         while (first > resume && s[first - 1] == '\\')
             --first;
@@ -214,22 +227,25 @@ size_t CopyString(std::string_view s, size_t at, std::string& out) {
         if (last >= s.size()) return kCut;
         const size_t pairs = (last - first) / 2;
         if (pairs > 0) {
-            out.append(s, run, first - run);
+            out.append(s.data() + run, first - run);
             for (size_t k = 0; k < pairs; ++k)
-                out.append("&#92;");
+                out.append("&#92;", 5);
             run = first + 2 * pairs;
         }
         const char c = s[last];
         resume = last + 1;
         if ((last - first) % 2 == 0) {
             if (c != '"') return kOn;
-            out.append(s, run, last + 1 - run);
+            out.append(s.data() + run, last + 1 - run);
             end = last + 1;
             return kEnd;
         }
         if (c == '"' || c == '/') {
-            out.append(s, run, last - 1 - run);
-            out.append(c == '"' ? "&quot;" : "/");
+            out.append(s.data() + run, last - 1 - run);
+            if (c == '"')
+                out.append("&quot;", 6);
+            else
+                out.push_back('/');
             run = last + 1;
         }
         return kOn;
@@ -300,34 +316,49 @@ bool LocationFits(std::string_view location, const TStrings& upperNames) {
 
 }  // namespace
 
+TJsonArrayReader::TJsonArrayReader(std::string_view json, std::string_view key)
+    : json_(json), at_(ArrayStart(json, key)) {
+    if (at_ != std::string_view::npos) ++at_;
+}
+
+bool TJsonArrayReader::Next(std::string& element) {
+    element.clear();
+    if (at_ == std::string_view::npos) return false;
+    size_t i = SkipBlanks(json_, at_);
+    at_ = std::string_view::npos;
+    if (i >= json_.size() || json_[i] == ']') return false;
+    size_t end;
+    if (json_[i] == '{') {
+        end = CopyJobObject(json_, i, element);
+    } else {
+        end = ValueEnd(json_, i);
+        if (end != std::string_view::npos && end > i) element.assign(json_.substr(i, end - i));
+    }
+    if (end == std::string_view::npos || end == i) {
+        element.clear();
+        return false;
+    }
+    readTo_ = end;
+    // The array goes on only after a comma.
+    i = SkipBlanks(json_, end);
+    if (i < json_.size() && json_[i] == ',') at_ = i + 1;
+    return true;
+}
+
 TStrings JsonArrayElements(std::string_view json, std::string_view key) {
     TStrings elements;
-    size_t i = ArrayStart(json, key);
-    if (i == std::string_view::npos) return elements;
-    ++i;
+    TJsonArrayReader reader(json, key);
     // The jobs of one board are much alike: each block starts with room for the last one
     // (within bounds: one huge job must not make every later block huge).
     constexpr size_t kMostRoom = 64 * 1024;
     size_t room = 4096;
+    std::string block;
     while (true) {
-        i = SkipBlanks(json, i);
-        if (i >= json.size() || json[i] == ']') return elements;
-        size_t end;
-        if (json[i] == '{') {
-            std::string block;
-            block.reserve(room);
-            end = CopyJobObject(json, i, block);
-            if (end == std::string_view::npos) return elements;
-            room = std::min(block.size() + block.size() / 8, kMostRoom);
-            elements.push_back(std::move(block));
-        } else {
-            end = ValueEnd(json, i);
-            if (end == std::string_view::npos || end == i) return elements;
-            elements.emplace_back(json.substr(i, end - i));
-        }
-        i = SkipBlanks(json, end);
-        if (i >= json.size() || json[i] != ',') return elements;
-        ++i;
+        block.reserve(room);
+        if (!reader.Next(block)) return elements;
+        room = std::min(block.size() + block.size() / 8, kMostRoom);
+        elements.push_back(std::move(block));
+        block = std::string();
     }
 }
 

@@ -3,6 +3,7 @@
 // keeps only those whose title holds its keywords and whose location fits its region.
 #pragma once
 
+#include <string>
 #include <string_view>
 
 #include "data/VelaJobs.h"
@@ -20,6 +21,24 @@ namespace tessaly {
 // array, or a text that is not JSON there, gives no element; a text cut short gives the elements
 // that were complete.
 TStrings JsonArrayElements(std::string_view json, std::string_view key);
+
+// The same elements one at a time, each into a buffer the caller keeps: a board of
+// hundreds of long postings is then read job by job while each is still in the caches.
+class TJsonArrayReader {
+  public:
+    // `json` must outlive the reader.
+    TJsonArrayReader(std::string_view json, std::string_view key);
+    // Puts the next element into `element`; false (and `element` empty) after the last.
+    bool Next(std::string& element);
+    // Where the text read so far ends, after the last element given: next to a bracket,
+    // quote or separator, so no UTF-8 sequence spans it.
+    size_t ReadTo() const { return readTo_; }
+
+  private:
+    std::string_view json_;
+    size_t at_;  // where the next element may start, npos after the last
+    size_t readTo_ = 0;
+};
 
 // Whether `title` holds the keywords as a search reads them: every word (blanks and
 // commas part them), a "quoted phrase" as its words in a row, and OR between

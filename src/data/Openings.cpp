@@ -349,7 +349,20 @@ TOpeningIndex::TOpeningIndex(size_t rows, const TJobs& incoming) : incomingJobs_
     last_.reserve(expected);
     listed_.reserve(rows);
     incoming_.reserve(incoming.size());
-    prints_.reserve(expected * 48);
+    // A fingerprint is about as long as the three fields: judged by the first jobs to
+    // come, with room to spare (pages never written cost nothing), so that the text of all
+    // of them is not moved while it grows.
+    size_t sampled = 0, sampleSize = 0;
+    for (const auto& job : incoming) {
+        if (sampled == 64) break;
+        if (!job) continue;
+        ++sampled;
+        sampleSize += job->Title.size() + job->Company.size() + job->Location.size() + 2;
+    }
+    // A few odd jobs must not reserve a huge text: past the bound it grows as it must.
+    const size_t perJob =
+        sampled == 0 ? 64 : std::min<size_t>(sampleSize / sampled * 3 / 2 + 16, 128);
+    prints_.reserve(expected * perJob);
 }
 
 void TOpeningIndex::Note(TVelaJob& row) {

@@ -574,6 +574,10 @@ void TVelaJobsList::ClearJobs() {
 void TVelaJobsList::MergeJobs(TVelaJobsList& other, bool markNew, bool groupOpenings) {
     if (&other == this) return;  // merging a list into itself would only free its jobs
     size_t taken = 0;
+    // The jobs not taken are freed once the merge's own tables are: freed among the
+    // lookups, thousands of small blocks would make the allocator sort them again when the
+    // big tables go.
+    std::vector<std::unique_ptr<TVelaJob>> dropped;
     try {
         // The keys view the jobs' own fields; jobs are not changed while merging (a row
         // taking a posting into AlsoOn keeps its keyed fields).
@@ -592,7 +596,7 @@ void TVelaJobsList::MergeJobs(TVelaJobsList& other, bool markNew, bool groupOpen
         for (; taken < other.jobs_.size(); ++taken) {
             std::unique_ptr<TVelaJob>& job = other.jobs_[taken];
             if (known.count(KeyOf(*job)) || (openings && openings->Absorb(taken))) {
-                job.reset();
+                dropped.push_back(std::move(job));
                 continue;
             }
             known.insert(KeyOf(*job));

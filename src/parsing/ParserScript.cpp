@@ -138,6 +138,98 @@ TMatch Last(std::string_view area, const std::vector<std::string>& needles) {
 // ---------------------------------------------------------------------------
 // Statement syntax
 
+namespace {
+
+TGoArguments ReadGoArguments(const std::vector<std::string>& args) {
+    TGoArguments g;
+    auto& [needles, changed, absolute, move, occurrence, last, after, backward, optional,
+           ignoreCase, toEnd] = g;
+    for (const auto& a : args) {
+        if (a.empty()) continue;
+        if (IsString(a)) {
+            needles.push_back(StringValue(a));
+        } else if (a[0] == '+') {
+            absolute = false;
+            move = NumberAfterPrefix(a);
+        } else if (a[0] == '-') {
+            absolute = false;
+            move = -NumberAfterPrefix(a);
+        } else if (a[0] == '#') {
+            occurrence = NumberAfterPrefix(a);
+        } else if (auto n = PlainNumber(a)) {
+            absolute = true;
+            move = *n;
+        } else {
+            if (SameText(a, "FIRST"))
+                last = false;
+            else if (SameText(a, "LAST"))
+                last = true;
+            else if (SameText(a, "BEGIN"))
+                after = false;
+            else if (SameText(a, "AFTER"))
+                after = true;
+            else if (SameText(a, "FORWARD"))
+                backward = false;
+            else if (SameText(a, "BACKWARD"))
+                backward = true;
+            else if (SameText(a, "CONDITIONNAL"))
+                optional = false;
+            else if (SameText(a, "OPTIONNAL"))
+                optional = true;
+            else if (SameText(a, "CHECKCASE"))
+                ignoreCase = false;
+            else if (SameText(a, "IGNORECASE"))
+                ignoreCase = true;
+            else if (SameText(a, "END"))
+                toEnd = true;
+        }
+    }
+    if (backward || ignoreCase) {
+        changed = needles;
+        for (auto& k : changed) {
+            if (backward) k = Reverse(k);
+            if (ignoreCase) UpperCaseInPlace(k);
+        }
+    }
+    return g;
+}
+
+TAmount ReadAmount(const std::vector<std::string>& args) {
+    TAmount a;
+    for (const auto& s : args) {
+        if (s.empty() || IsString(s)) continue;
+        if (auto n = PlainNumber(s)) {
+            if (*n >= 2) {
+                a.count = *n;
+                a.all = false;
+            }
+            continue;
+        }
+        if (SameText(s, "ALL")) {
+            a.all = true;
+            a.count = 0;
+        } else if (SameText(s, "FORWARD")) {
+            a.backward = false;
+        } else if (SameText(s, "BACKWARD")) {
+            a.backward = true;
+        }
+    }
+    return a;
+}
+
+// The command a statement names, compared without regard to case.
+TScriptCommand CommandNamed(const std::string& name) {
+    const std::pair<const char*, TScriptCommand> names[] = {
+        {"GO", TScriptCommand::kGo},           {"GET", TScriptCommand::kGet},
+        {"CUT", TScriptCommand::kCut},         {"ADD", TScriptCommand::kAdd},
+        {"REPLACE", TScriptCommand::kReplace}, {"DELETE", TScriptCommand::kDelete}};
+    for (const auto& [n, command] : names)
+        if (SameText(name, n)) return command;
+    return TScriptCommand::kUnknown;
+}
+
+}  // namespace
+
 TScriptStatement ParseScriptLine(std::string_view line) {
     TScriptStatement st;
     const size_t paren = line.find('(');
@@ -169,6 +261,10 @@ TScriptStatement ParseScriptLine(std::string_view line) {
             while (i < limit && (line[i] == ' ' || line[i] == ';'))
                 ++i;
     }
+    st.command = CommandNamed(st.name);
+    if (st.command == TScriptCommand::kGo) st.go = ReadGoArguments(st.arguments);
+    if (st.command == TScriptCommand::kGet || st.command == TScriptCommand::kCut)
+        st.amount = ReadAmount(st.arguments);
     return st;
 }
 
@@ -178,20 +274,32 @@ TScriptStatement ParseScriptLine(std::string_view line) {
 void TParserScript::SetContent(std::string_view text) {
     buf_.assign(text);
     off_ = 0;
+    borrowed_ = false;
 }
 
 void TParserScript::SetContent(std::string&& text) {
     buf_ = std::move(text);
     off_ = 0;
+    borrowed_ = false;
 }
 
 void TParserScript::DropFront(size_t n) {
-    off_ += std::min(n, buf_.size() - off_);
+    off_ += std::min(n, Base().size() - off_);
     // Compact now and then so the dropped part does not pile up; amortised linear.
-    if (off_ > 4096 && off_ > buf_.size() / 2) {
+    if (!borrowed_ && off_ > 4096 && off_ > buf_.size() / 2) {
         buf_.erase(0, off_);
         off_ = 0;
     }
+}
+
+void TParserScript::EraseContent(size_t at, size_t n) {
+    if (borrowed_ && at + n >= static_cast<size_t>(Length())) {
+        // Cutting off the tail of a borrowed text only shortens the view.
+        lent_ = lent_.substr(0, off_ + at);
+        return;
+    }
+    if (borrowed_) SetContent(View());
+    buf_.erase(off_ + at, n);
 }
 
 void TParserScript::SetCursor(int64_t c) {
@@ -215,6 +323,17 @@ std::string TParserScript::Run(const TStrings& script, std::string_view text) {
 std::string TParserScript::RunParsed(const TParsedScript& script, std::string_view text) {
     SetContent(text);
     return RunStatements(script);
+}
+
+std::string TParserScript::RunOver(const TParsedScript& script, std::string_view text) {
+    lent_ = text;
+    off_ = 0;
+    borrowed_ = true;
+    std::string out = RunStatements(script);
+    // The text is the caller's: nothing may point into it once the run is over.
+    SetContent(std::string_view());
+    lent_ = {};
+    return out;
 }
 
 TStrings TParserScript::RunRepeated(const TStrings& script, std::string_view text,
@@ -260,21 +379,29 @@ std::string TParserScript::RunStatements(const TParsedScript& script) {
 
 TParserScript::TOutcome TParserScript::Execute(const TScriptStatement& st) {
     if (st.arguments.empty()) return TOutcome::kDone;  // executes nothing
-    if (SameText(st.name, "GO")) return Go(st.arguments) ? TOutcome::kDone : TOutcome::kFailed;
-    if (SameText(st.name, "GET")) {
-        Get(st.arguments);
-    } else if (SameText(st.name, "CUT")) {
-        Cut(st.arguments);
-    } else if (SameText(st.name, "ADD")) {
-        Add(st.arguments);
-    } else if (SameText(st.name, "REPLACE")) {
-        Replace(st.arguments);
-    } else if (SameText(st.name, "DELETE")) {
-        auto args = st.arguments;
-        args.emplace_back("\"\"");  // comes last, so the replacement is always empty
-        Replace(args);
-    } else {
-        return TOutcome::kUnknown;
+    switch (st.command) {
+        case TScriptCommand::kGo:
+            return Go(st.go) ? TOutcome::kDone : TOutcome::kFailed;
+        case TScriptCommand::kGet:
+            Get(st.amount);
+            break;
+        case TScriptCommand::kCut:
+            Cut(st.amount);
+            break;
+        case TScriptCommand::kAdd:
+            Add(st.arguments);
+            break;
+        case TScriptCommand::kReplace:
+            Replace(st.arguments);
+            break;
+        case TScriptCommand::kDelete: {
+            auto args = st.arguments;
+            args.emplace_back("\"\"");  // comes last, so the replacement is always empty
+            Replace(args);
+            break;
+        }
+        case TScriptCommand::kUnknown:
+            return TOutcome::kUnknown;
     }
     return TOutcome::kDone;
 }
@@ -282,54 +409,9 @@ TParserScript::TOutcome TParserScript::Execute(const TScriptStatement& st) {
 // ---------------------------------------------------------------------------
 // GO
 
-bool TParserScript::Go(const std::vector<std::string>& args) {
-    std::vector<std::string> needles;
-    bool absolute = false;
-    int64_t move = 0;
-    int64_t occurrence = 0;
-    bool last = false, after = false, backward = false, optional = false, ignoreCase = false,
-         toEnd = false;
-    for (const auto& a : args) {
-        if (a.empty()) continue;
-        if (IsString(a)) {
-            needles.push_back(StringValue(a));
-        } else if (a[0] == '+') {
-            absolute = false;
-            move = NumberAfterPrefix(a);
-        } else if (a[0] == '-') {
-            absolute = false;
-            move = -NumberAfterPrefix(a);
-        } else if (a[0] == '#') {
-            occurrence = NumberAfterPrefix(a);
-        } else if (auto n = PlainNumber(a)) {
-            absolute = true;
-            move = *n;
-        } else {
-            if (SameText(a, "FIRST"))
-                last = false;
-            else if (SameText(a, "LAST"))
-                last = true;
-            else if (SameText(a, "BEGIN"))
-                after = false;
-            else if (SameText(a, "AFTER"))
-                after = true;
-            else if (SameText(a, "FORWARD"))
-                backward = false;
-            else if (SameText(a, "BACKWARD"))
-                backward = true;
-            else if (SameText(a, "CONDITIONNAL"))
-                optional = false;
-            else if (SameText(a, "OPTIONNAL"))
-                optional = true;
-            else if (SameText(a, "CHECKCASE"))
-                ignoreCase = false;
-            else if (SameText(a, "IGNORECASE"))
-                ignoreCase = true;
-            else if (SameText(a, "END"))
-                toEnd = true;
-        }
-    }
-
+bool TParserScript::Go(const TGoArguments& g) {
+    const auto& [needles, changed, absolute, move, occurrence, last, after, backward, optional,
+                 ignoreCase, toEnd] = g;
     const int64_t len = Length();
     int64_t cursor = EffectiveCursor();
     bool found = true;
@@ -340,16 +422,6 @@ bool TParserScript::Go(const std::vector<std::string>& args) {
         const std::string_view content = View();
         const size_t c0 = static_cast<size_t>(std::min(cursor, len + 1) - 1);
         TMatch m;
-        // The needles as searched: reversed for a backward search, in capitals when case is
-        // ignored; as written (no copy) otherwise.
-        std::vector<std::string> changed;
-        if (backward || ignoreCase) {
-            changed = needles;
-            for (auto& k : changed) {
-                if (backward) k = Reverse(k);
-                if (ignoreCase) UpperCaseInPlace(k);
-            }
-        }
         const std::vector<std::string>& keys = backward || ignoreCase ? changed : needles;
         if (occurrence < 0) {
             // A negative occurrence number never matches.
@@ -399,40 +471,7 @@ bool TParserScript::Go(const std::vector<std::string>& args) {
 // ---------------------------------------------------------------------------
 // GET, CUT, ADD
 
-namespace {
-// ALL or a count of 2 or more, the later one winning; 0 when neither was given.
-struct TAmount {
-    bool all = false;
-    int64_t count = 0;
-    bool backward = false;
-};
-
-TAmount ReadAmount(const std::vector<std::string>& args) {
-    TAmount a;
-    for (const auto& s : args) {
-        if (s.empty() || IsString(s)) continue;
-        if (auto n = PlainNumber(s)) {
-            if (*n >= 2) {
-                a.count = *n;
-                a.all = false;
-            }
-            continue;
-        }
-        if (SameText(s, "ALL")) {
-            a.all = true;
-            a.count = 0;
-        } else if (SameText(s, "FORWARD")) {
-            a.backward = false;
-        } else if (SameText(s, "BACKWARD")) {
-            a.backward = true;
-        }
-    }
-    return a;
-}
-}  // namespace
-
-void TParserScript::Get(const std::vector<std::string>& args) {
-    const TAmount a = ReadAmount(args);
+void TParserScript::Get(const TAmount& a) {
     const std::string_view content = View();
     const int64_t cursor = EffectiveCursor();
     if (a.all && !a.backward) {
@@ -446,15 +485,14 @@ void TParserScript::Get(const std::vector<std::string>& args) {
     }
 }
 
-void TParserScript::Cut(const std::vector<std::string>& args) {
-    const TAmount a = ReadAmount(args);
+void TParserScript::Cut(const TAmount& a) {
     if (!a.all && a.count < 2) return;
     int64_t cursor = EffectiveCursor();
     const int64_t len = Length();
     if (!a.backward) {
         if (cursor > len) return;
         const int64_t n = a.all ? len - cursor + 1 : std::min(a.count, len - cursor + 1);
-        buf_.erase(off_ + static_cast<size_t>(cursor - 1), static_cast<size_t>(n));
+        EraseContent(static_cast<size_t>(cursor - 1), static_cast<size_t>(n));
     } else if (a.all) {
         DropFront(static_cast<size_t>(std::min(cursor - 1, len)));
         cursor = 1;
@@ -464,8 +502,8 @@ void TParserScript::Cut(const std::vector<std::string>& args) {
             if (start == 1)
                 DropFront(static_cast<size_t>(std::min(a.count, len)));
             else
-                buf_.erase(off_ + static_cast<size_t>(start - 1),
-                           static_cast<size_t>(std::min(a.count, len - start + 1)));
+                EraseContent(static_cast<size_t>(start - 1),
+                             static_cast<size_t>(std::min(a.count, len - start + 1)));
         }
         cursor = std::max<int64_t>(cursor - a.count, 1);
     }

@@ -18,10 +18,38 @@
 
 namespace tessaly {
 
+// What GO reads from its arguments; of two contrary words the later one wins.
+struct TGoArguments {
+    std::vector<std::string> needles;  // the values of the string arguments
+    // The needles as searched: reversed for a backward search, in capitals when case is
+    // ignored; empty when they are searched as written.
+    std::vector<std::string> changed;
+    bool absolute = false;
+    int64_t move = 0;
+    int64_t occurrence = 0;
+    bool last = false, after = false, backward = false, optional = false, ignoreCase = false,
+         toEnd = false;
+};
+
+// What GET and CUT read from their arguments: ALL or a count of 2 or more, the later one
+// winning; neither when `count` is 0 and `all` is false.
+struct TAmount {
+    bool all = false;
+    int64_t count = 0;
+    bool backward = false;
+};
+
+enum class TScriptCommand : uint8_t { kUnknown, kGo, kGet, kCut, kAdd, kReplace, kDelete };
+
 // One script line split into its name and arguments, as the interpreter reads it.
 struct TScriptStatement {
     std::string name;  // the text before the first "(", as written
     std::vector<std::string> arguments;
+    // Read from the name and arguments when the line is parsed, so that a script run over
+    // every block of a page does not read them again each time.
+    TScriptCommand command = TScriptCommand::kUnknown;
+    TGoArguments go;
+    TAmount amount;
 };
 
 TScriptStatement ParseScriptLine(std::string_view line);
@@ -41,6 +69,10 @@ class TParserScript {
     // Content() holds what the script left of the text.
     std::string Run(const TStrings& script, std::string_view text);
     std::string RunParsed(const TParsedScript& script, std::string_view text);
+    // As RunParsed, but `text` is read where it lies and only copied once a statement
+    // changes it other than at its ends; Content() is empty afterwards. For running several
+    // scripts over one text.
+    std::string RunOver(const TParsedScript& script, std::string_view text);
 
     // The outputs of repeated runs over what each run leaves of the content; stops at an
     // empty output or a run that made no progress through the text (the content is not
@@ -67,24 +99,30 @@ class TParserScript {
 
     std::string RunStatements(const TParsedScript& script);
     TOutcome Execute(const TScriptStatement& st);
-    bool Go(const std::vector<std::string>& args);
-    void Get(const std::vector<std::string>& args);
-    void Cut(const std::vector<std::string>& args);
+    bool Go(const TGoArguments& g);
+    void Get(const TAmount& a);
+    void Cut(const TAmount& a);
     void Add(const std::vector<std::string>& args);
     void Replace(const std::vector<std::string>& args);
 
-    // The content is buf_ from off_ on: cutting everything before the cursor, which every
-    // block-cutting script does once per block, then costs nothing.
-    std::string_view View() const { return std::string_view(buf_).substr(off_); }
-    int64_t Length() const { return static_cast<int64_t>(buf_.size() - off_); }
+    // The content is buf_ (or the borrowed text, in RunOver) from off_ on: cutting
+    // everything before the cursor, which every block-cutting script does once per block,
+    // then costs nothing.
+    std::string_view Base() const { return borrowed_ ? lent_ : std::string_view(buf_); }
+    std::string_view View() const { return Base().substr(off_); }
+    int64_t Length() const { return static_cast<int64_t>(Base().size() - off_); }
     void SetContent(std::string_view text);
     void SetContent(std::string&& text);
     void DropFront(size_t n);
+    // Removes `n` bytes at `at` (0-based in the content).
+    void EraseContent(size_t at, size_t n);
     // Cursor 0 (after Go(0) or a large backward move) works as 1 in every command.
     int64_t EffectiveCursor() const { return cursor_ < 1 ? 1 : cursor_; }
     void SetCursor(int64_t c);
 
     std::string buf_;
+    std::string_view lent_;
+    bool borrowed_ = false;
     size_t off_ = 0;
     std::string output_;
     int32_t cursor_ = 1;

@@ -20,7 +20,14 @@ bool IsBlank(char c) {
 // case; npos when it does not.
 size_t FindNoCase(std::string_view text, std::string_view word, size_t from = 0) {
     if (word.size() > text.size()) return std::string_view::npos;
+    // A word that starts with no letter ("<meta") is looked for by that byte alone first:
+    // the head of a long page is scanned at once.
+    const bool byFirst = !word.empty() && (word[0] < 'a' || word[0] > 'z');
     for (size_t i = from; i + word.size() <= text.size(); ++i) {
+        if (byFirst) {
+            i = text.find(word[0], i);
+            if (i == std::string_view::npos || i + word.size() > text.size()) break;
+        }
         size_t k = 0;
         while (k < word.size() && LowerAscii(text[i + k]) == word[k])
             ++k;
@@ -181,18 +188,24 @@ std::string DeclaredPageCharset(std::string_view page) {
     return {};
 }
 
-TCharset ResolvePageCharset(std::string_view siteCharset, std::string_view header,
-                            std::string_view page) {
-    auto byBytes = [page] { return IsValidUtf8(page) ? TCharset::Utf8 : TCharset::Windows1252; };
-    auto decide = [&](std::string_view name) {
+std::optional<TCharset> NamedPageCharset(std::string_view siteCharset, std::string_view header,
+                                         std::string_view page) {
+    auto decide = [](std::string_view name) -> std::optional<TCharset> {
         const TCharset c = CharsetByName(name);
-        return c == TCharset::Unknown ? byBytes() : c;
+        if (c == TCharset::Unknown) return std::nullopt;
+        return c;
     };
     if (siteCharset.find_first_not_of(" \t\"'") != std::string_view::npos)
         return decide(siteCharset);
     if (const std::string h = HeaderCharset(header); !h.empty()) return decide(h);
     if (const std::string d = DeclaredPageCharset(page); !d.empty()) return decide(d);
-    return byBytes();
+    return std::nullopt;
+}
+
+TCharset ResolvePageCharset(std::string_view siteCharset, std::string_view header,
+                            std::string_view page) {
+    if (const auto named = NamedPageCharset(siteCharset, header, page)) return *named;
+    return IsValidUtf8(page) ? TCharset::Utf8 : TCharset::Windows1252;
 }
 
 std::string ToUtf8(std::string_view bytes, TCharset charset) {

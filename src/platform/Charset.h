@@ -9,6 +9,7 @@
 // does not know, the page is UTF-8 when its bytes are valid UTF-8, else Windows-1252.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -45,6 +46,10 @@ std::string DeclaredPageCharset(std::string_view page);
 // empty), `header` the received header lines (may be empty).
 TCharset ResolvePageCharset(std::string_view siteCharset, std::string_view header,
                             std::string_view page);
+// The same when a name decides it; none when the page's bytes do (UTF-8 when they are
+// valid UTF-8, else Windows-1252), which a caller may then check as it reads the page.
+std::optional<TCharset> NamedPageCharset(std::string_view siteCharset, std::string_view header,
+                                         std::string_view page);
 
 // The bytes of a page in `charset` as UTF-8. For UTF-8 a stray byte that is no UTF-8 is
 // read as Windows-1252; for Unknown the bytes are UTF-8 when valid, else Windows-1252.

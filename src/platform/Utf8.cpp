@@ -68,8 +68,15 @@ bool IsValidUtf8(std::string_view s) {
     size_t i = 0;
     const size_t n = s.size();
     while (i < n) {
-        if (static_cast<unsigned char>(s[i]) < 0x80) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x80) {
             i = AsciiRunEnd(s, i);
+            continue;
+        }
+        // Two-byte sequences (accented Latin letters) are the most common ones by far.
+        if (c >= 0xC2 && c <= 0xDF && i + 1 < n &&
+            (static_cast<unsigned char>(s[i + 1]) & 0xC0) == 0x80) {
+            i += 2;
             continue;
         }
         char32_t cp;
@@ -204,11 +211,17 @@ size_t JsonStringEnd(std::string_view json, size_t quote) {
         return slashes % 2 == 0;
     };
     size_t at = quote + 1;
-    for (; at + 16 <= json.size(); at += 16)
+    for (; at + 16 <= json.size(); at += 16) {
         for (uint32_t quotes = EqualBytes16(json.data() + at, '"'); quotes != 0;
-             quotes &= quotes - 1)
-            if (const size_t q = at + static_cast<size_t>(std::countr_zero(quotes)); closes(q))
-                return q + 1;
+             quotes &= quotes - 1) {
+            const size_t q = at + static_cast<size_t>(std::countr_zero(quotes));
+            // Most quotes have no backslash before them, and most escaped ones just one;
+            // neither read goes before the opening quote, which is no backslash.
+            if (json[q - 1] != '\\') return q + 1;
+            if (json[q - 2] != '\\') continue;
+            if (closes(q)) return q + 1;
+        }
+    }
     for (; at < json.size(); ++at)
         if (json[at] == '"' && closes(at)) return at + 1;
     return std::string_view::npos;

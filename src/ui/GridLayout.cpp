@@ -160,25 +160,4 @@ void ResetGridLayout(QTableView* grid, const TGridTable& t) {
     ApplyGridLayout(grid, t, "", t.Store.Sizes.Default);
 }
 
-void GiveSpareWidth(QTableView* grid, int column, int fixedColumn) {
-    QHeaderView* header = grid->horizontalHeader();
-    // Until it shows, the grid's width says nothing yet.
-    if (!grid->isVisible() || column < 0 || column >= header->count() ||
-        grid->isColumnHidden(column))
-        return;
-    header->setStretchLastSection(false);
-    // The other shown columns keep what their headers and their shown texts need.
-    const auto* view = static_cast<const QAbstractItemView*>(grid);
-    for (int c = 0; c < header->count(); ++c)
-        if (c != column && c != fixedColumn && !header->isSectionHidden(c))
-            header->resizeSection(c,
-                                  std::max(header->sectionSizeHint(c), view->sizeHintForColumn(c)));
-    int others = 0;
-    for (int c = 0; c < header->count(); ++c)
-        if (c != column && !header->isSectionHidden(c)) others += header->sectionSize(c);
-    const int spare = grid->viewport()->width() - others;
-    // Columns wider than the grid leave it a width of its own.
-    header->resizeSection(column, std::max(spare, 80));
-}
-
 }  // namespace tessaly::ui

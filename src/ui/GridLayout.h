@@ -61,9 +61,4 @@ bool FitGridColumns(QTableView* grid, int room, int spare,
 // reset widths.
 void ResetGridLayout(QTableView* grid, const TGridTable& table);
 
-// The other shown columns take the width their headers and shown texts need, and what
-// they leave of the grid goes to `column` (the titles) instead of to the last one; so the
-// last header stays in view. `fixedColumn` keeps the width it has.
-void GiveSpareWidth(QTableView* grid, int column, int fixedColumn = -1);
-
 }  // namespace tessaly::ui

@@ -1244,8 +1244,6 @@ void TVelaMainForm::FormResize() {
         g->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
         g->horizontalHeader()->setStretchLastSection(true);
     }
-    GiveSpareWidth(JobGrid, JobGrid->ColumnOf(TJobColumn::Title), statusCol);
-    GiveSpareWidth(SearchGrid, SearchCol(TSearchColumn::Keywords));
 }
 
 void TVelaMainForm::resizeEvent(QResizeEvent* e) {

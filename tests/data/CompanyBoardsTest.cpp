@@ -152,6 +152,65 @@ TEST_F(CompanyBoards, NotFoundEmptyBoardAndErrorPageAreToldApart) {
     EXPECT_EQ(gh.Parser.Run(gh.NotFoundScript, challenge), "");
 }
 
+// A board's jobs are cut and read one by one: a cap or a stop keeps whole jobs in board
+// order, and the blocks are counted up to the cap whether read or not.
+TEST_F(CompanyBoards, CapsAndStopsKeepWholeJobsAndCountEveryBlock) {
+    TVelaSource& site = Watch("Greenhouse", "nimbus", "Nimbus");
+    const std::string page =
+        site.ScriptPage(R"({"jobs":[{"title":"A","absolute_url":"https://x.test/1"},{"title":"1"},)"
+                        R"({"title":"B","absolute_url":"https://x.test/2"},)"
+                        R"({"title":"C","absolute_url":"https://x.test/3"}],"meta":{"total":4}})");
+    struct {
+        int maxBlocks, stopAt;  // KeepGoing says no once the list holds stopAt jobs
+        int blocks, kept;
+        std::vector<std::string> urls;
+    } cases[] = {
+        {-1, 99, 4, 3, {"https://x.test/1", "https://x.test/2", "https://x.test/3"}},
+        {3, 99, 3, 2, {"https://x.test/1", "https://x.test/2"}},
+        {0, 99, 0, 0, {}},
+        {-1, 2, 4, 1, {"https://x.test/1"}},  // the job being read when stopped is dropped
+    };
+    for (const auto& c : cases) {
+        site.Jobs.ClearJobs();
+        site.BlockLimit = c.maxBlocks;
+        site.Parser.KeepGoing = [&] { return site.Jobs.Count() < c.stopAt; };
+        const THarvestCount count = site.HarvestJobs(page);
+        std::vector<std::string> urls;
+        for (int i = 0; i < site.Jobs.Count(); ++i)
+            urls.push_back(site.Jobs[i].URL);
+        EXPECT_EQ(urls, c.urls) << c.maxBlocks << " " << c.stopAt;
+        EXPECT_EQ(count.Blocks, c.blocks) << c.maxBlocks << " " << c.stopAt;
+        EXPECT_EQ(count.Kept, c.kept) << c.maxBlocks << " " << c.stopAt;
+    }
+}
+
+// A board without a named charset is UTF-8 only when all of it is: a stray byte anywhere,
+// even after the jobs, makes every job read as Windows-1252, the first ones included.
+TEST_F(CompanyBoards, AStrayByteAnywhereMakesTheWholeBoardWindows1252) {
+    TVelaSource& site = Watch("Greenhouse", "nimbus", "Nimbus");
+    const std::string first =
+        "{\"jobs\":[{\"title\":\"Caf\xC3\xA9 Lead\",\"absolute_url\":\"https://x.test/1\"},";
+    struct {
+        std::string rest;
+        TStrings titles;
+    } cases[] = {
+        {"{\"title\":\"Z\xC3\xBCrich Ops\",\"absolute_url\":\"https://x.test/2\"}],\"n\":1}",
+         {"Caf\xC3\xA9 Lead", "Z\xC3\xBCrich Ops"}},
+        {"{\"title\":\"Ing\xE9nieur\",\"absolute_url\":\"https://x.test/2\"}],\"n\":1}",
+         {"Caf\xC3\x83\xC2\xA9 Lead", "Ing\xC3\xA9nieur"}},
+        {"{\"title\":\"Ops\",\"absolute_url\":\"https://x.test/2\"}],\"n\":\"\xE9\"}",
+         {"Caf\xC3\x83\xC2\xA9 Lead", "Ops"}},
+    };
+    for (const auto& c : cases) {
+        site.Jobs.ClearJobs();
+        site.HarvestJobs(site.ScriptPage(first + c.rest));
+        TStrings titles;
+        for (int i = 0; i < site.Jobs.Count(); ++i)
+            titles.push_back(site.Jobs[i].Title);
+        EXPECT_EQ(titles, c.titles) << c.rest;
+    }
+}
+
 TEST_F(CompanyBoards, SmartRecruitersPagesByOffset) {
     TVelaSource& site = Watch("SmartRecruiters", "OrchardLabs", "Orchard");
     Request(site);

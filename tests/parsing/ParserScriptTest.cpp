@@ -386,6 +386,31 @@ TEST(ScriptRun, HostileInputNeverCrashes) {
         EXPECT_NO_THROW(s.p.RunRepeated({l, l}, text));
 }
 
+// Running over a borrowed text must give what a run over a copy gives, whether the script
+// cuts the ends, the middle or replaces, and leave the text itself alone.
+TEST(ScriptRun, RunOverMatchesRunWithoutTouchingTheText) {
+    const std::string text = "{\"a\":\"x1\",\"b\":{\"c\":\"y2\"},\"d\":\"z3 tail\"}";
+    const std::vector<TStrings> scripts = {
+        {"Go(After, \"\"\"b\"\":{\");", "Cut(All, Backward);", "Go(Begin, \"}\");",
+         "Cut(All, Forward);", "Go(1);", "Get(All);"},
+        {"Go(After, \"x\");", "Cut(3);", "Go(1);", "Get(All);"},
+        {"Go(After, \"y\");", "Cut(4, Backward);", "Go(1);", "Get(All);"},
+        {"Go(After, \"d\");", "Cut(All, Backward);", "Replace(All, \"z\", \"Z\");", "Go(1);",
+         "Get(All);"},
+        {"Go(After, \"tail\");", "Cut(All, Forward);", "Go(+100);", "Get(All, Backward);"},
+        {"Go(After, \"absent\");", "Get(All);"},
+    };
+    TParserScript over;
+    for (const auto& script : scripts) {
+        Script copy;
+        const std::string want = copy.Run(script, text);
+        EXPECT_EQ(over.RunOver(ParseScript(script), text), want) << script[0];
+        EXPECT_EQ(over.FailedLine(), copy.p.FailedLine()) << script[0];
+        EXPECT_EQ(over.Content(), "");
+    }
+    EXPECT_EQ(text, "{\"a\":\"x1\",\"b\":{\"c\":\"y2\"},\"d\":\"z3 tail\"}");
+}
+
 }  // namespace
 }  // namespace tessaly
 
