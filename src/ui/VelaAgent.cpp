@@ -34,7 +34,9 @@ class TVelaAgent::TQuietPrompts final : public TPrompts {
     explicit TQuietPrompts(TPrompts& outer) : outer_(outer) {}
     TPrompts& Outer() { return outer_; }
     void ShowMessage(const std::string& text) override {
-        if (text != "Search Completed." && text != "Search Aborted.") outer_.ShowMessage(text);
+        // An update's end names its new jobs after these words.
+        if (!StartsWith(text, "Search Completed.") && !StartsWith(text, "Search Aborted."))
+            outer_.ShowMessage(text);
     }
     void ShowError(const std::string& text) override { outer_.ShowError(text); }
     void Beep() override {}

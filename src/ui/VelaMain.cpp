@@ -573,6 +573,8 @@ void TVelaMainForm::CreateGrids() {
         SearchGrid->setHorizontalHeaderItem(c, new QTableWidgetItem(kSearchGridHeaders[c]));
     SearchGrid->setColumnHidden(5, true);
     SearchGrid->horizontalHeader()->setStretchLastSection(true);
+    // Refits once its rows have their room, as the job grid does.
+    SearchGrid->viewport()->installEventFilter(this);
     SearchGrid->horizontalHeader()->setSectionsClickable(false);
     SearchGrid->horizontalHeader()->setHighlightSections(false);
     SearchGrid->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -1283,6 +1285,7 @@ void TVelaMainForm::changeEvent(QEvent* e) {
 }
 
 bool TVelaMainForm::eventFilter(QObject* watched, QEvent* e) {
+    if (watched == SearchGrid->viewport() && e->type() == QEvent::Resize && !closing_) FormResize();
     // The still logo beside the animation opens the maker's site as the animation does.
     if (watched->objectName() == "XkLogoOver") {
         if (e->type() == QEvent::MouseButtonPress) {
