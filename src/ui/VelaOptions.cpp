@@ -348,16 +348,10 @@ void TOptionsForm::OKButtonClick() {
 }
 
 void TOptionsForm::CancelButClick() {
-    if (Store().Modified) {
-        try {
-            Store().LoadFromFile(FileName());
-        } catch (const std::exception& e) {
-            main_.ShowMessage(FromBytes(e.what()));
-        }
-        LoadOptions();
-        RecallWindows();
-        RecallGrids();
-    }
+    // The store holds the settings in effect: the controls and what they changed at once
+    // (the check boxes, the site list, the browser) go back to it. The windows stay where
+    // they are.
+    LoadOptions();
 }
 
 void TOptionsForm::reject() {

@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QTableView>
 #include <QWidget>
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -18,6 +19,19 @@ QRect ScreenArea() {
 
 int Centred(int screen, int size) {
     return static_cast<int>(std::nearbyint((screen - size) / 2.0));
+}
+
+void FitToScreen(QWidget* window) {
+    const QScreen* screen = QGuiApplication::screenAt(window->geometry().center());
+    if (!screen) screen = QGuiApplication::primaryScreen();
+    if (!screen) return;
+    const QRect area = screen->availableGeometry();
+    const QSize size = window->size().boundedTo(area.size());
+    if (size != window->size()) window->resize(size);
+    // A minimum size larger than the area keeps the top left corner on it.
+    const int x = std::max(area.left(), std::min(window->x(), area.right() + 1 - window->width()));
+    const int y = std::max(area.top(), std::min(window->y(), area.bottom() + 1 - window->height()));
+    if (QPoint(x, y) != window->pos()) window->move(x, y);
 }
 
 TWindowLayout PlacedWindow(std::function<QWidget*()> window, const TWindowSettings& at,
@@ -45,6 +59,9 @@ TWindowLayout PlacedWindow(std::function<QWidget*()> window, const TWindowSettin
         if (withSize && !sizeFirst) size();
     };
     l.Reset = std::move(reset);
+    l.Fit = [window] {
+        if (QWidget* w = window()) FitToScreen(w);
+    };
     return l;
 }
 
@@ -54,13 +71,15 @@ void TLayoutKeeper::SaveWindows(TConfigBox& box) const {
 }
 
 bool TLayoutKeeper::RecallWindows(const TConfigBox& box) const {
-    std::vector<TPlaceValue> values;
-    for (const TWindowLayout& w : windows_)
+    for (const TWindowLayout& w : windows_) {
+        std::vector<TPlaceValue> values;
         w.Values(values);
-    for (const TPlaceValue& v : values) {
-        const std::optional<int32_t> n = ParseInt(v.Setting.Text(box));
-        if (!n) return false;
-        v.Set(*n);
+        for (const TPlaceValue& v : values) {
+            const std::optional<int32_t> n = ParseInt(v.Setting.Text(box));
+            if (!n) return false;
+            v.Set(*n);
+        }
+        if (w.Fit) w.Fit();
     }
     return true;
 }

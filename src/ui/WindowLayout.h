@@ -33,7 +33,14 @@ struct TWindowLayout {
     // Appends the values it reads, in the order they are read.
     std::function<void(std::vector<TPlaceValue>&)> Values;
     std::function<void()> Reset;
+    // Brings the window back onto the screen that shows it, after its values are read.
+    std::function<void()> Fit;
 };
+
+// Keeps a window whole on the screen under its centre (the primary one when none is):
+// a size stored under another scaling or a larger desktop shrinks to the work area, and
+// a position off it moves onto it.
+void FitToScreen(QWidget* window);
 
 // The part of a window kept by position (and size): `window` gives it, null while there
 // is none; `sizeFirst` reads the size before the position.
@@ -49,7 +56,7 @@ class TLayoutKeeper {
 
     void SaveWindows(TConfigBox& box) const;
     // False, with the windows read so far placed, when a stored value is missing or no
-    // number: the caller resets them all then.
+    // number: the caller resets them all then. Each window read whole is kept on screen.
     bool RecallWindows(const TConfigBox& box) const;
     void ResetWindows() const;
 

@@ -66,6 +66,14 @@ void Start(TWindow& w) {
     w->GridTimerTimer();
 }
 
+// Starts a window with neither a sponsor nor a remote window.
+void StartWithMainAndProgressOnly(TWindow& w) {
+    w->SetSponsorWindow(nullptr);
+    w->SetRemoteWindow(nullptr);
+    w->SetRemoteGrid(nullptr);
+    Start(w);
+}
+
 QRect Screen() {
     return QGuiApplication::primaryScreen()->availableGeometry();
 }
@@ -363,10 +371,7 @@ class OptionsFormTest : public QObject {
             TWindow w(home, false);
             // No sponsor or remote window in this run: their keys are neither read nor
             // invented.
-            w->SetSponsorWindow(nullptr);
-            w->SetRemoteWindow(nullptr);
-            w->SetRemoteGrid(nullptr);
-            Start(w);
+            StartWithMainAndProgressOnly(w);
             TVelaMainForm& f = w.Form();
             QCOMPARE(f.geometry().size(), QSize(700, 500));
             QCOMPARE(f.pos(), QPoint(40, 30));
@@ -528,7 +533,7 @@ class OptionsFormTest : public QObject {
         QVERIFY(Child<TOptionsForm>(f, "OptionsForm")->Store().Modified);  // tried again at exit
     }
 
-    void cancelRereadsTheFileOnlyWithUnwrittenChanges() {
+    void cancelPutsBackTheSettingsInEffect() {
         TSampleHome home;
         WriteOptions(home, {{"Visual", "HotLink", "True"}});
         TWindow w(home, false);
@@ -547,20 +552,52 @@ class OptionsFormTest : public QObject {
 
         WithOptions(w, [](TOptionsForm& d) { d.OKButton->click(); });
         QVERIFY(!o.Store().Modified);
-        // Nothing unwritten: the cancelled change stays in the controls (and would be
-        // written at exit), the store keeps its value.
+        // Nothing unwritten: the cancelled change is undone all the same.
         WithOptions(w, [](TOptionsForm& d) {
             d.opHotLink->click();
             d.CancelBut->click();
         });
-        QVERIFY(!o.opHotLink->isChecked());
-        QVERIFY(!f.Options().HotlinkTitles);
+        QVERIFY(o.opHotLink->isChecked());
+        QVERIFY(f.Options().HotlinkTitles);
         QCOMPARE(o.Store().ReadString("Visual", "HotLink"), std::string("True"));
         // The next showing starts from the store again.
         WithOptions(w, [](TOptionsForm& d) {
             QVERIFY(d.opHotLink->isChecked());
             d.reject();
         });
+    }
+
+    void cancelLeavesTheWindowsAndStoredPlacesFitTheScreen() {
+        // A place stored under another scaling, larger than this screen and partly off it.
+        TSampleHome home;
+        const QRect area = Screen();
+        const std::string wide = std::to_string(area.width() * 2);
+        const std::string tall = std::to_string(area.height() * 2);
+        WriteOptions(home, {{"MainForm", "Width", wide},
+                            {"MainForm", "Height", tall},
+                            {"MainForm", "Top", "-40"},
+                            {"MainForm", "Left", std::to_string(area.right() - 100)},
+                            {"ProgressForm", "Width", wide},
+                            {"ProgressForm", "Height", "220"},
+                            {"ProgressForm", "Top", std::to_string(area.bottom())},
+                            {"ProgressForm", "Left", "10"},
+                            {"SearchGrid", "Height", "90"}});
+        TWindow w(home, false);
+        StartWithMainAndProgressOnly(w);
+        TVelaMainForm& f = w.Form();
+        for (const QWidget* window :
+             {static_cast<QWidget*>(&f), static_cast<QWidget*>(f.GetProgressForm())})
+            QVERIFY2(area.contains(window->geometry()), qPrintable(window->objectName()));
+        QCOMPARE(f.GetProgressForm()->height(), 220);
+
+        // Moved and sized by the user, the windows stay so through a cancelled dialog.
+        f.resize(area.width() / 2, area.height() / 2);
+        f.move(area.x() + 7, area.y() + 9);
+        const QRect placed = f.geometry();
+        WithOptions(w, [](TOptionsForm& d) { d.CancelBut->click(); });
+        QCOMPARE(f.geometry(), placed);
+        WithOptions(w, [](TOptionsForm& d) { QTest::keyClick(&d, Qt::Key_Escape); });
+        QCOMPARE(f.geometry(), placed);
     }
 
     void onTopAndBrowserChoicesTakeEffectAtOnce() {
