@@ -93,6 +93,45 @@ QAction* TVelaMainForm::Action(const char* name) const {
     return it == a_->byName.end() ? nullptr : it->second;
 }
 
+namespace {
+
+// The main window as the remote window sees it.
+class TMainAsRemoteHost final : public TRemoteHost {
+  public:
+    explicit TMainAsRemoteHost(TVelaMainForm& main) : main_(main) {}
+    TSearchEngine& Engine() override { return main_.Engine(); }
+    const TVisualOptions& Visual() const override { return main_.Options(); }
+    void OpenJob(const std::string& address) override { main_.OpenURL(address, false); }
+    void JobsChanged() override { main_.SetJobsModified(); }
+    void TranslateJob(int position) override { main_.TranslateJob(position); }
+    void SendJobToFriend(int position) override { main_.SendJobToFriend(position); }
+    void SortListing(const QString& item) override { main_.SortGridClick(item); }
+    void ShowPopupMessage() override { main_.ShowPopupMessage(); }
+    void PopBanner(const std::string& moment) override { main_.PopBanner(moment); }
+    void StepAside() override {
+        if (main_.isMinimized()) return;
+        wasMaximized_ = main_.isMaximized();
+        main_.showMinimized();
+    }
+    void ComeBack() override {
+        if (main_.Closing()) return;
+        main_.JobListToGrid(false);
+        if (wasMaximized_)
+            main_.showMaximized();
+        else
+            main_.showNormal();
+        main_.raise();
+        main_.activateWindow();
+    }
+    QWidget* ProgressWindow() override { return main_.GetProgressForm(); }
+
+  private:
+    TVelaMainForm& main_;
+    bool wasMaximized_ = false;
+};
+
+}  // namespace
+
 // ---------------------------------------------------------------- creation
 
 TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
@@ -100,6 +139,7 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
       programDir_(programDir),
       engine_(std::make_unique<TSearchEngine>(programDir, *this)),
       settings_(std::make_unique<TLiveSettings>(engine_->Options)),
+      layouts_(*settings_),
       a_(std::make_unique<TActions>()) {
     setObjectName("VelaMainForm");
     setWindowTitle("Tessaly Jobs 98");
@@ -137,7 +177,8 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     ProgressForm = new TProgressForm(nullptr);
     ProgressForm->SetProgramDir(programDir_);
     // Also a window of its own, so it stays on screen while the main window is minimised.
-    RemoteForm = new TRemoteForm(*this, nullptr);
+    remoteHost_ = std::make_unique<TMainAsRemoteHost>(*this);
+    RemoteForm = new TRemoteForm(*remoteHost_, nullptr);
     RemoteWindow = RemoteForm;
     RemoteGrid = RemoteForm->JobGrid;
     OnRemoteLayout = [this] { RemoteForm->FormResize(); };
@@ -667,14 +708,23 @@ void TVelaMainForm::CreateOptionsForm() {
     ProxyForm = new TProxyForm(this);
     ConnectWizard = new TConnectWizard(engine_->Options, ProxyForm, this);
     ConnectWizard->OnShowProxy = [this] { ExecDialog(ProxyForm); };
-    // Last: it places the other windows and lays out the grids from the options.
+    // Last: its check boxes decide whether the layouts below are kept, and how the grids
+    // fit.
     OptionsForm = new TOptionsForm(*this, ProxyForm, this);
     OptionsForm->FormCreate();
+    // Applied options reach the machine: thread count, time-out, proxy.
+    OptionsForm->OnApplied = [this] { engine_->InitMachine(); };
+    RestoreLayout();
     // New definitions from the maker's server: the dialog lists the new sites.
     OnSourcesReloaded = [this] { OptionsForm->LoadOptions(); };
 }
 
 namespace {
+
+// The job listing's column that a stored sort number stands for; the listing sorts the
+// notes column by the key "Notes ".
+constexpr int kSortableColumns = kJobColumnCount;  // the index column sorts nothing
+constexpr TJobColumn kResetSortColumn = TJobColumn::Relevancy;
 
 // Changing the flag hides a window: one that showed shows again.
 void SetStayOnTop(QWidget* window, bool on) {
@@ -757,8 +807,46 @@ void TVelaMainForm::RegisterLayouts() {
                                area.y() + area.height() - RemoteWindow->height() - 200);
         }));
     layouts_.AddGrid([this] { return static_cast<QTableView*>(SearchGrid); }, kSearchGridTable);
-    layouts_.AddGrid([this] { return static_cast<QTableView*>(JobGrid); }, kJobGridTable);
+    // The listing's sort order goes with the job grid's columns.
+    layouts_.AddGrid([this] { return static_cast<QTableView*>(JobGrid); }, kJobGridTable,
+                     [this](TConfigBox& box) {
+                         options::SortColumn.Write(box, static_cast<int>(engine_->SortColumn));
+                         options::SortDirection.Write(
+                             box, engine_->SortDescending ? "Descending" : "Ascending");
+                     });
     layouts_.AddGrid([this] { return RemoteGrid; }, kRemoteGridTable);
+    layouts_.OnGridsReset = [this] {
+        engine_->SortColumn = kResetSortColumn;
+        engine_->SortDescending = false;
+        JobGrid->horizontalHeader()->setSortIndicator(JobGrid->ColumnOf(kResetSortColumn),
+                                                      Qt::AscendingOrder);
+        FormResize();
+        engine_->StartGridTimer();
+        if (OnRemoteLayout) OnRemoteLayout();
+    };
+}
+
+void TVelaMainForm::RestoreLayout() {
+    const TConfigBox& s = settings_->Store();
+    if (options::MainForm.Width.Read(s) < 1 || !layouts_.RecallWindows(s)) layouts_.ResetWindows();
+    // The stored column layouts go with the listing's sort order, or all are reset.
+    const int sortColumn = options::SortColumn.Read(s);
+    if (layouts_.RecallGrids(s) && sortColumn >= 0 && sortColumn < kSortableColumns) {
+        engine_->SortColumn = static_cast<TJobColumn>(sortColumn);
+        engine_->SortDescending = options::SortDirection.Read(s) == "Descending";
+        SearchListToGrid();
+        Jobs().SortJobs(engine_->SortColumn);
+        if (engine_->SortDescending) Jobs().ReverseJobs();
+        JobListToGrid(true);
+        ShowSortMark();
+        FormResize();
+    } else {
+        layouts_.ResetGrids();
+    }
+    // From here on the store holds every layout, and each window and grid keeps its own
+    // there as the user changes it.
+    layouts_.SaveAll();
+    layouts_.Watch();
 }
 
 void TVelaMainForm::SettingsChanged(const TMainOptions& before) {
@@ -1283,6 +1371,7 @@ void TVelaMainForm::FormClose() {
     }
     engine_->ClearTemp();
     // The options last, with the windows where the user left them.
+    layouts_.SaveAll();
     if (OptionsForm) OptionsForm->FormDestroy();
     ProgressForm->hide();
     if (engine_->Config.ReadString("Popup", "Mode") == "OnClose") ShowPopupMessage();

@@ -53,6 +53,7 @@ class TSpamForm;
 class TKeyTranslator;
 class TJobTranslator;
 class TRemoteForm;
+class TRemoteHost;
 class TOptionsForm;
 class TProxyForm;
 class TConnectWizard;
@@ -100,7 +101,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     TLiveSettings& Settings() { return *settings_; }
     // Where every window sits and how every grid's columns run, as the settings keep
     // them: each window and grid is registered with its own settings.
-    const TLayoutKeeper& Layouts() const { return layouts_; }
+    TLayoutKeeper& Layouts() { return layouts_; }
     const std::string& ProgramDir() const { return programDir_; }
 
     // ---- values of the window
@@ -334,6 +335,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void BannerTriggers(TRunState from, TRunState to);
     void CreateOptionsForm();
     void RegisterLayouts();
+    // Start-up: every window and grid placed from the settings (or afresh, when they hold
+    // no usable layout), then left to keep its own.
+    void RestoreLayout();
     // The settings in effect changed: the grids redraw, the windows kept on top follow,
     // the columns fit again when their fitting was switched.
     void SettingsChanged(const TMainOptions& before);
@@ -381,6 +385,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     std::unique_ptr<TBrowserControl> browser_;
     std::unique_ptr<TLiveSettings> settings_;
     TLayoutKeeper layouts_;
+    std::unique_ptr<TRemoteHost> remoteHost_;  // outlives the remote window it serves
     int searchGridHeight_ = options::SearchGridHeight.Default;  // until the window is laid out
     TProductId product_;
     TRunState previousRunState_ = rsStarting;
