@@ -138,7 +138,7 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     : QMainWindow(parent),
       programDir_(programDir),
       engine_(std::make_unique<TSearchEngine>(programDir, *this)),
-      settings_(std::make_unique<TLiveSettings>(engine_->Options)),
+      settings_(std::make_unique<TLiveSettings>(engine_->OptionsBox())),
       layouts_(*settings_),
       a_(std::make_unique<TActions>()) {
     setObjectName("VelaMainForm");
@@ -146,7 +146,7 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     setWindowIcon(ProgramIcon());
     resize(800, 560);
 
-    browser_ = MakeBrowserControl(programDir_, engine_->Options);
+    browser_ = MakeBrowserControl(programDir_, engine_->OptionsBox());
 
     shutdownTimer_ = std::make_unique<TTimer>();
     shutdownTimer_->SetInterval(1000);
@@ -189,8 +189,8 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     if (FileExists(logo)) XkLogo->LoadStrip(QString::fromStdString(logo));
 
     JobGrid->horizontalHeader()->setSortIndicator(
-        JobGrid->ColumnOf(engine_->SortColumn),
-        engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        JobGrid->ColumnOf(engine_->Sort().Column),
+        engine_->Sort().Descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 
     SetRunState(rsStarting);
     ButtonsState();
@@ -677,12 +677,12 @@ TResult<void> TVelaMainForm::ReadProductId() {
         if (!engine_->LoadSettings())
             return Error("The product identification " + JoinPath(programDir_, "id.box") +
                          " is missing.");
-        ApplyStoredBrowser(*browser_, engine_->Options);
+        ApplyStoredBrowser(*browser_, engine_->OptionsBox());
         UpdateForm->LoadDescriptor();
     } catch (const std::exception& e) {
         return Error(e.what());
     }
-    const TConfigBox& box = engine_->IdBox;
+    const TConfigBox& box = engine_->Identity();
     product_.Product = box.ReadString("ID", "Product");
     product_.ProductName = box.ReadString("ID", "ProductName");
     product_.Version = box.ReadString("ID", "Version");
@@ -706,7 +706,7 @@ void TVelaMainForm::CreateOptionsForm() {
     if (OptionsForm) return;
     settings_->Listen([this](const TMainOptions& before) { SettingsChanged(before); });
     ProxyForm = new TProxyForm(this);
-    ConnectWizard = new TConnectWizard(engine_->Options, ProxyForm, this);
+    ConnectWizard = new TConnectWizard(engine_->OptionsBox(), ProxyForm, this);
     ConnectWizard->OnShowProxy = [this] { ExecDialog(ProxyForm); };
     // Last: its check boxes decide whether the layouts below are kept, and how the grids
     // fit.
@@ -810,14 +810,13 @@ void TVelaMainForm::RegisterLayouts() {
     // The listing's sort order goes with the job grid's columns.
     layouts_.AddGrid([this] { return static_cast<QTableView*>(JobGrid); }, kJobGridTable,
                      [this](TConfigBox& box) {
-                         options::SortColumn.Write(box, static_cast<int>(engine_->SortColumn));
+                         options::SortColumn.Write(box, static_cast<int>(engine_->Sort().Column));
                          options::SortDirection.Write(
-                             box, engine_->SortDescending ? "Descending" : "Ascending");
+                             box, engine_->Sort().Descending ? "Descending" : "Ascending");
                      });
     layouts_.AddGrid([this] { return RemoteGrid; }, kRemoteGridTable);
     layouts_.OnGridsReset = [this] {
-        engine_->SortColumn = kResetSortColumn;
-        engine_->SortDescending = false;
+        engine_->SetSort({kResetSortColumn, false});
         JobGrid->horizontalHeader()->setSortIndicator(JobGrid->ColumnOf(kResetSortColumn),
                                                       Qt::AscendingOrder);
         FormResize();
@@ -832,11 +831,12 @@ void TVelaMainForm::RestoreLayout() {
     // The stored column layouts go with the listing's sort order, or all are reset.
     const int sortColumn = options::SortColumn.Read(s);
     if (layouts_.RecallGrids(s) && sortColumn >= 0 && sortColumn < kSortableColumns) {
-        engine_->SortColumn = static_cast<TJobColumn>(sortColumn);
-        engine_->SortDescending = options::SortDirection.Read(s) == "Descending";
+        const TSortOrder order{static_cast<TJobColumn>(sortColumn),
+                               options::SortDirection.Read(s) == "Descending"};
+        engine_->SetSort(order);
         SearchListToGrid();
-        Jobs().SortJobs(engine_->SortColumn);
-        if (engine_->SortDescending) Jobs().ReverseJobs();
+        Jobs().SortJobs(order.Column);
+        if (order.Descending) Jobs().ReverseJobs();
         JobListToGrid(true);
         ShowSortMark();
         FormResize();
@@ -865,34 +865,39 @@ TResult<void> TVelaMainForm::FirstActivation() {
     }
     logoPhase_ = 0;
     XkLogo->Play(1, 37);
+    // The wait cursor while the searches load (they show as they come).
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool waiting = true;
+    auto stopWaiting = [&waiting] {
+        if (waiting) QApplication::restoreOverrideCursor();
+        waiting = false;
+    };
     try {
-        if (!engine_->LoadSources())
+        const bool started = engine_->Start(
+            [this, &stopWaiting] {
+                stopWaiting();
+                engine_->StartGridTimer();
+                CloseSplash();
+                if (OptionsForm && ConnectionAssistantNeeded(engine_->OptionsBox()))
+                    ConnectionSettingsAssistant1Click();
+            },
+            [this](const std::exception& e) { ShowMessage(QString::fromStdString(e.what())); });
+        stopWaiting();
+        if (!started)
             return Error("The job-site definitions " + JoinPath(programDir_, "sources.def") +
                          " are missing.");
     } catch (const std::exception& e) {
+        stopWaiting();
         return Error(e.what());
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        engine_->LoadSearches();  // shows them
-    } catch (const std::exception& e) {
-        // The searches are not lost: the index stays on disk as it was.
-        ShowMessage(QString::fromStdString(e.what()));
-    }
-    QApplication::restoreOverrideCursor();
-    engine_->StartGridTimer();
-    CloseSplash();
-    if (OptionsForm && ConnectionAssistantNeeded(engine_->Options))
-        ConnectionSettingsAssistant1Click();
-    engine_->InitMachine();
-    if (engine_->Config.ReadString("Popup", "Mode") == "OnOpen") ShowPopupMessage();
+    if (engine_->Descriptor().ReadString("Popup", "Mode") == "OnOpen") ShowPopupMessage();
     StartBanners();
     SetRunState(rsIdle);
     return {};
 }
 
 void TVelaMainForm::SetRunState(TRunState state) {
-    engine_->RunState = state;
+    engine_->SetState(state);
     const bool busy = state != rsIdle;
     ActivityIndicator->setRange(0, busy ? 0 : 1);
     ButtonsState();
@@ -1337,10 +1342,10 @@ void TVelaMainForm::closeEvent(QCloseEvent* e) {
     if (!closeAllowed_) {
         if (!closing_) StopBanners();
         closing_ = true;
-        if (engine_->Machine.IsBusy()) {
+        if (engine_->Http().IsBusy()) {
             // Requests are never cut off: the run in progress ends through its own
             // completion; the window looks again each second.
-            engine_->Machine.StopAll();
+            engine_->Http().StopAll();
             shutdownTimer_->SetEnabled(true);
             e->ignore();
             return;
@@ -1353,7 +1358,7 @@ void TVelaMainForm::closeEvent(QCloseEvent* e) {
 
 void TVelaMainForm::ShutdownTimerTimer() {
     shutdownTimer_->SetEnabled(false);
-    if (engine_->Machine.IsBusy()) {
+    if (engine_->Http().IsBusy()) {
         shutdownTimer_->SetEnabled(true);
         return;
     }
@@ -1374,7 +1379,7 @@ void TVelaMainForm::FormClose() {
     layouts_.SaveAll();
     if (OptionsForm) OptionsForm->FormDestroy();
     ProgressForm->hide();
-    if (engine_->Config.ReadString("Popup", "Mode") == "OnClose") ShowPopupMessage();
+    if (engine_->Descriptor().ReadString("Popup", "Mode") == "OnClose") ShowPopupMessage();
     // The page the message's Yes asked for waits for the browser control's timer, which
     // would never fire now: it is opened before the program goes away.
     if (browser_) browser_->Flush();
@@ -1387,7 +1392,7 @@ void TVelaMainForm::Activity(bool on) {
 }
 
 void TVelaMainForm::FillProgressRow(int row) {
-    const auto& rows = engine_->Progress.Rows;
+    const auto& rows = engine_->ProgressRows().Rows;
     if (row < 0 || row >= static_cast<int>(rows.size())) return;
     const TProgressRow& r = rows[static_cast<size_t>(row)];
     ProgressForm->SetCell(
@@ -1410,9 +1415,9 @@ void TVelaMainForm::ProgressClose() {
 
 void TVelaMainForm::ProgressRowsChanged() {
     ProgressForm->ClearLog();
-    const int n = static_cast<int>(engine_->Progress.Rows.size());
+    const int n = static_cast<int>(engine_->ProgressRows().Rows.size());
     for (int r = 0; r < n; ++r) {
-        if (r > 0 || !engine_->Progress.Rows[0].JobSource.empty()) ProgressForm->AddLine("");
+        if (r > 0 || !engine_->ProgressRows().Rows[0].JobSource.empty()) ProgressForm->AddLine("");
         FillProgressRow(r);
     }
     ProgressGaugeChanged();
@@ -1431,13 +1436,13 @@ void TVelaMainForm::ProgressSelectRow(int row) {
 }
 
 void TVelaMainForm::ProgressGaugeChanged() {
-    ProgressForm->Gauge->SetMaximum(engine_->Progress.GaugeMax);
-    ProgressForm->Gauge->SetPosition(engine_->Progress.GaugePosition);
+    ProgressForm->Gauge->SetMaximum(engine_->ProgressRows().GaugeMax);
+    ProgressForm->Gauge->SetPosition(engine_->ProgressRows().GaugePosition);
 }
 
 void TVelaMainForm::ProgressPhaseChanged() {
     // The first answer only starts the loop once; later phases play their segment.
-    const int phase = engine_->Progress.Phase;
+    const int phase = engine_->ProgressRows().Phase;
     if (phase == 1 && ProgressForm->AnimState() != 0) return;
     ProgressForm->SetAnimState(phase);
 }

@@ -90,9 +90,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
 
     // ---- what the window owns
     TSearchEngine& Engine() { return *engine_; }
-    TVelaSourcesList& Sources() { return engine_->Sources; }
-    TVelaSearchesList& Searches() { return engine_->Searches; }
-    const TVelaSearchesList& Searches() const { return engine_->Searches; }
+    TVelaSourcesList& Sources() { return engine_->Sites(); }
+    TVelaSearchesList& Searches() { return engine_->SearchList(); }
+    const TVelaSearchesList& Searches() const { return engine_->SearchList(); }
     TVelaJobsList& Jobs() { return engine_->Jobs(); }
     const TVelaJobsList& Jobs() const { return engine_->Jobs(); }
     TMainOptions& Options() { return settings_->Visual; }
@@ -105,10 +105,10 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     const std::string& ProgramDir() const { return programDir_; }
 
     // ---- values of the window
-    TRunState RunState() const { return engine_->RunState; }
+    TRunState RunState() const { return engine_->State(); }
     void SetRunState(TRunState state);
-    bool JobsModified() const { return engine_->JobsModified; }
-    void SetJobsModified() { engine_->JobsModified = true; }
+    bool JobsModified() const { return engine_->ListingModified(); }
+    void SetJobsModified() { engine_->MarkListingModified(); }
     // The Highlight command's next effect (0 toggle, 1 all on, 2 all off, 3 New marks off).
     int HighlightMode() const { return highlightMode_; }
     // Set while the job grid is filled: a second fill meanwhile is dropped.

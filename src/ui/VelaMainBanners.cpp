@@ -36,7 +36,7 @@ void TVelaMainForm::CreateBanners() {
     BufferPanelR = new QWidget(AdPanel);
     BufferPanelR->setObjectName("BufferPanelR");
     auto make = [this](const std::string& name) {
-        auto* p = new TBannerPanel(engine_->Machine, engine_->Config, name, AdPanel);
+        auto* p = new TBannerPanel(engine_->Http(), engine_->Descriptor(), name, AdPanel);
         p->OnResize = [this] { AdPanelResize(); };
         p->OnBannerClick = [this](const std::string& d) { InBannerBannerClick(d); };
         return p;
@@ -50,7 +50,7 @@ void TVelaMainForm::CreateBanners() {
 
     // A window of its own, like the progress window: it stays on screen when the main
     // window is minimised.
-    SponsorForm = new TSponsorForm(engine_->Machine, engine_->Config, nullptr);
+    SponsorForm = new TSponsorForm(engine_->Http(), engine_->Descriptor(), nullptr);
     SponsorForm->OnOpenURL = [this](const std::string& a, bool n) { OpenURL(a, n); };
     SponsorWindow = SponsorForm;
     OnBannerTriggersChanged = [this] { LoadBannerTriggers(); };
@@ -148,7 +148,8 @@ void TVelaMainForm::InBannerBannerClick(const std::string& destination) {
 }
 
 void TVelaMainForm::PopBanner(const std::string& moment) {
-    if (engine_->Config.ReadString("PopBanner", moment) == "True") SponsorForm->PopBanner->Start();
+    if (engine_->Descriptor().ReadString("PopBanner", moment) == "True")
+        SponsorForm->PopBanner->Start();
 }
 
 }  // namespace tessaly::ui

@@ -296,10 +296,10 @@ void TVelaMainForm::JobGridDblClickCell(int row, int) {
 }
 
 void TVelaMainForm::ShowSortMark() {
-    const int col = JobGrid->ColumnOf(engine_->SortColumn);
+    const int col = JobGrid->ColumnOf(engine_->Sort().Column);
     if (col >= 0)
         JobGrid->horizontalHeader()->setSortIndicator(
-            col, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+            col, engine_->Sort().Descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void TVelaMainForm::JobGridCanSort(int col) {
@@ -322,12 +322,11 @@ void TVelaMainForm::JobGridCanSort(int col) {
     // the rows were sorted by starts ascending too, even when the list was sorted by that
     // column descending through the menu (the menu's sort is the list's, not the rows').
     if (column == TJobColumn::Status) {
-        const bool wasSortColumn = engine_->SortColumn == column;
-        const bool descending = wasSortColumn ? !engine_->SortDescending : false;
+        const bool wasSortColumn = engine_->Sort().Column == column;
+        const bool descending = wasSortColumn ? !engine_->Sort().Descending : false;
         Jobs().SortJobs(column);
         if (descending) Jobs().ReverseJobs();
-        engine_->SortColumn = column;
-        engine_->SortDescending = descending;
+        engine_->SetSort({column, descending});
         sortedGridColumn_ = -1;
         JobListToGrid(false);
         ShowSortMark();
@@ -338,8 +337,7 @@ void TVelaMainForm::JobGridCanSort(int col) {
     JobGrid->Model().SortByText(col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     sortedGridColumn_ = col;
     gridSortDescending_ = descending;
-    engine_->SortColumn = column;
-    engine_->SortDescending = descending;
+    engine_->SetSort({column, descending});
     foundCol_ = foundRow_ = -1;
     ShowSortMark();
     // JobGridClickSort: the widths again, then the normal cursor.
@@ -349,19 +347,20 @@ void TVelaMainForm::JobGridCanSort(int col) {
 
 void TVelaMainForm::SortJobsbyClick() {
     for (const TJobColumnInfo& column : kJobColumns)
-        a_->sortItems[column.Caption]->setChecked(engine_->SortColumn == column.Column);
-    a_->sortItems["Ascending"]->setChecked(!engine_->SortDescending);
-    a_->sortItems["Descending"]->setChecked(engine_->SortDescending);
+        a_->sortItems[column.Caption]->setChecked(engine_->Sort().Column == column.Column);
+    a_->sortItems["Ascending"]->setChecked(!engine_->Sort().Descending);
+    a_->sortItems["Descending"]->setChecked(engine_->Sort().Descending);
 }
 
 void TVelaMainForm::SortGridClick(const QString& item) {
-    if (const std::optional<TJobColumn> c = JobColumnByCaption(Bytes(item)))
-        engine_->SortColumn = *c;
-    if (item == "Descending") engine_->SortDescending = true;
-    if (item == "Ascending") engine_->SortDescending = false;
+    TSortOrder order = engine_->Sort();
+    if (const std::optional<TJobColumn> c = JobColumnByCaption(Bytes(item))) order.Column = *c;
+    if (item == "Descending") order.Descending = true;
+    if (item == "Ascending") order.Descending = false;
+    engine_->SetSort(order);
     // The listing always shows the direction the menu ticks.
-    Jobs().SortJobs(engine_->SortColumn);
-    if (engine_->SortDescending) Jobs().ReverseJobs();
+    Jobs().SortJobs(order.Column);
+    if (order.Descending) Jobs().ReverseJobs();
     sortedGridColumn_ = -1;
     JobListToGrid(false);
     ShowSortMark();

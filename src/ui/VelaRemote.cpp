@@ -289,7 +289,7 @@ TRemoteForm::TRemoteForm(TRemoteHost& host, QWidget* parent) : QDialog(parent), 
     activityTimer_ = new QTimer(this);
     activityTimer_->setInterval(500);
     connect(activityTimer_, &QTimer::timeout, this,
-            [this] { ActivityIndicator->setRange(0, host_.Engine().RunState != rsIdle ? 0 : 1); });
+            [this] { ActivityIndicator->setRange(0, host_.Engine().State() != rsIdle ? 0 : 1); });
 
     FormCreate();
     resize(320, 380);
@@ -390,7 +390,7 @@ void TRemoteForm::FormShow() {
     for (int i = 0; i < jobs.Count() && !anyOnline; ++i)
         anyOnline = jobs[i].LocalFile.empty();
     if (anyOnline) {
-        const TConfigBox& config = host_.Engine().Config;
+        const TConfigBox& config = host_.Engine().Descriptor();
         if (config.ReadString("Popup", "Mode") == "OnBrowse") {
             if (OnPopupMessage)
                 OnPopupMessage();
@@ -407,7 +407,7 @@ void TRemoteForm::FormShow() {
     // The pop-up message may have been answered by closing everything.
     if (!isVisible()) return;
     if (host_.Visual().ProgressOnTop) Timer->start();
-    ActivityIndicator->setRange(0, host_.Engine().RunState != rsIdle ? 0 : 1);
+    ActivityIndicator->setRange(0, host_.Engine().State() != rsIdle ? 0 : 1);
     activityTimer_->start();
 }
 
@@ -590,9 +590,10 @@ void TRemoteForm::JobMenuPopup() {
 void TRemoteForm::SortJobsbyClick() {
     const TSearchEngine& engine = host_.Engine();
     for (const TJobColumnInfo& c : kJobColumns)
-        MenuItem(SortItemName(c).toUtf8().constData())->setChecked(engine.SortColumn == c.Column);
-    MenuItem("Ascending")->setChecked(!engine.SortDescending);
-    MenuItem("Descending")->setChecked(engine.SortDescending);
+        MenuItem(SortItemName(c).toUtf8().constData())
+            ->setChecked(engine.Sort().Column == c.Column);
+    MenuItem("Ascending")->setChecked(!engine.Sort().Descending);
+    MenuItem("Descending")->setChecked(engine.Sort().Descending);
 }
 
 void TRemoteForm::SortGridClick(const QString& item) {

@@ -147,8 +147,8 @@ class OptionsFormTest : public QObject {
         QVERIFY(!f.Options().HotlinkTitles);
         // The proxy chosen in the assistant is used from the first start on.
         QVERIFY(o.UseProxy->isChecked());
-        QCOMPARE(f.Engine().Machine.Proxy, std::string("proxy.example.test"));
-        QCOMPARE(f.Engine().Machine.MaxThreads, 8);
+        QCOMPARE(f.Engine().Http().Proxy, std::string("proxy.example.test"));
+        QCOMPARE(f.Engine().Http().MaxThreads, 8);
         QVERIFY(!FileExists(home.File("options.box")));
 
         const std::string detected(BrowserName(f.Browser().ActiveBrowser));
@@ -225,8 +225,8 @@ class OptionsFormTest : public QObject {
         QCOMPARE(o.MaxThreadsLabel->text(), QString("4 tasks"));
         QCOMPARE(o.MaxJobsLabel->text(), QString("75 jobs"));
         QCOMPARE(o.TimeOutLabel->text(), QString("45 secs"));
-        QCOMPARE(w->Engine().Machine.MaxThreads, 4);
-        QCOMPARE(w->Engine().Machine.TimeOut, 45);
+        QCOMPARE(w->Engine().Http().MaxThreads, 4);
+        QCOMPARE(w->Engine().Http().TimeOut, 45);
 
         TConfigBox& s = o.Store();
         s.WriteString("Connection", "MaxJobs", "900");
@@ -251,7 +251,7 @@ class OptionsFormTest : public QObject {
         Start(w);
         TVelaMainForm& f = w.Form();
         QVERIFY(Child<TProxyForm>(f, "ProxyForm")->ProxyAddress->text().isEmpty());
-        QVERIFY(f.Engine().Machine.Proxy.empty());
+        QVERIFY(f.Engine().Http().Proxy.empty());
         WithOptions(w, [](TOptionsForm& o) {
             QVERIFY(!o.UseProxy->isChecked());
             QVERIFY(!o.ProxySettingsButton->isEnabled());
@@ -278,9 +278,9 @@ class OptionsFormTest : public QObject {
             }
         };
         f.MMPreferencesClick();
-        QCOMPARE(f.Engine().Machine.Proxy, std::string("new-proxy.test"));
-        QCOMPARE(f.Engine().Machine.ProxyPort, std::string("3128"));
-        QCOMPARE(f.Engine().Machine.ProxyPassword, std::string("s3cret"));
+        QCOMPARE(f.Engine().Http().Proxy, std::string("new-proxy.test"));
+        QCOMPARE(f.Engine().Http().ProxyPort, std::string("3128"));
+        QCOMPARE(f.Engine().Http().ProxyPassword, std::string("s3cret"));
         const TConfigBox box = ReadOptions(home);
         QCOMPARE(box.ReadString("Connection", "ProxyUsername"), std::string("ann"));
         QCOMPARE(box.ReadString("Connection", "UseProxyAuthenticate"), std::string("True"));
@@ -315,8 +315,8 @@ class OptionsFormTest : public QObject {
             QVERIFY(Child<TJobGrid>(f, "JobGrid")
                         ->isColumnHidden(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "JobIndex")));
             // The listing sorts by the stored column and direction.
-            QCOMPARE(f.Engine().SortColumn, TJobColumn::Title);
-            QVERIFY(f.Engine().SortDescending);
+            QCOMPARE(f.Engine().Sort().Column, TJobColumn::Title);
+            QVERIFY(f.Engine().Sort().Descending);
             QStringList titles = w.Titles();
             QStringList sorted = titles;
             std::sort(sorted.begin(), sorted.end(), std::greater<QString>());
@@ -343,19 +343,19 @@ class OptionsFormTest : public QObject {
             QCOMPARE(Child<TJobGrid>(f, "JobGrid")
                          ->columnWidth(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ")),
                      140);
-            QCOMPARE(f.Engine().SortColumn, TJobColumn::Relevancy);
-            QVERIFY(!f.Engine().SortDescending);
+            QCOMPARE(f.Engine().Sort().Column, TJobColumn::Relevancy);
+            QVERIFY(!f.Engine().Sort().Descending);
         }
         // A sort column the listing does not have resets the layout as well.
         WriteOptions(home, {{"JobGrid", "SortColumn", "7"}});
         TWindow w(home, false);
         Start(w);
-        QCOMPARE(w->Engine().SortColumn, TJobColumn::Relevancy);
+        QCOMPARE(w->Engine().Sort().Column, TJobColumn::Relevancy);
         // Missing, the sort column is the notes column.
         WriteOptions(home, {});
         TWindow w2(home, false);
         Start(w2);
-        QCOMPARE(w2->Engine().SortColumn, TJobColumn::Notes);
+        QCOMPARE(w2->Engine().Sort().Column, TJobColumn::Notes);
     }
 
     void storedGeometryIsAppliedWholeOrNotAtAll() {
@@ -447,7 +447,7 @@ class OptionsFormTest : public QObject {
                  (QStringList{" ", "Job ", "Relevancy ", "Notes ", "RemoteIndex", ""}));
         QCOMPARE(remoteGrid.columnWidth(1), 100);
         QCOMPARE(remoteLayouts, 2);
-        QCOMPARE(f.Engine().SortColumn, TJobColumn::Relevancy);
+        QCOMPARE(f.Engine().Sort().Column, TJobColumn::Relevancy);
         const TConfigBox box = ReadOptions(home);
         QCOMPARE(box.ReadString("Remote", "Order"), std::string("0,1,2,3,4,"));
         QCOMPARE(box.ReadString("Remote", "Sizes"), std::string("26,100,20,70,"));
@@ -503,7 +503,7 @@ class OptionsFormTest : public QObject {
         TWindow w(home, false);
         Start(w);
         TVelaMainForm& f = w.Form();
-        QCOMPARE(f.Engine().Machine.MaxThreads, 16);  // unreadable: none stored
+        QCOMPARE(f.Engine().Http().MaxThreads, 16);  // unreadable: none stored
         WithOptions(w, [](TOptionsForm& o) {
             o.MaxThreads->setValue(12);
             o.TimeOut->setValue(60);
@@ -511,10 +511,10 @@ class OptionsFormTest : public QObject {
             QCOMPARE(o.TimeOutLabel->text(), QString("60 secs"));
             o.OKButton->click();
         });
-        QCOMPARE(f.Engine().Machine.MaxThreads, 12);
-        QCOMPARE(f.Engine().Machine.TimeOut, 60);
+        QCOMPARE(f.Engine().Http().MaxThreads, 12);
+        QCOMPARE(f.Engine().Http().TimeOut, 60);
         QCOMPARE(f.Engine().MaxJobs(), 100);
-        QVERIFY(f.Engine().Machine.Enabled());
+        QVERIFY(f.Engine().Http().Enabled());
         const TConfigBox box = ReadOptions(home);
         QCOMPARE(box.ReadString("Connection", "MaxThreads"), std::string("12"));
         QCOMPARE(box.ReadString("Connection", "TimeOut"), std::string("60"));
@@ -528,7 +528,7 @@ class OptionsFormTest : public QObject {
         });
         QCOMPARE(w.messages.size(), size_t{1});
         QVERIFY(w.messages[0].startsWith("The options could not be saved."));
-        QCOMPARE(f.Engine().Machine.MaxThreads, 6);
+        QCOMPARE(f.Engine().Http().MaxThreads, 6);
         QCOMPARE(ReadOptions(home).ReadString("Connection", "MaxThreads"), std::string("12"));
         QVERIFY(Child<TOptionsForm>(f, "OptionsForm")->Store().Modified);  // tried again at exit
     }
@@ -705,7 +705,7 @@ class OptionsFormTest : public QObject {
             std::string("True"));
         QVERIFY(Child<TOptionsForm>(f, "OptionsForm")->ProxySettingsButton->isEnabled());
         // Not yet in use: the machine changes when the options are applied.
-        QVERIFY(f.Engine().Machine.Proxy.empty());
+        QVERIFY(f.Engine().Http().Proxy.empty());
         // The choice survives the options dialog's next showing.
         Child<TProxyForm>(f, "ProxyForm")->ProxyAddress->setText("lan-proxy.test");
         f.ConnectionSettingsAssistant1Click();
@@ -715,7 +715,7 @@ class OptionsFormTest : public QObject {
                      QString("lan-proxy.test"));
             o.OKButton->click();
         });
-        QCOMPARE(f.Engine().Machine.Proxy, std::string("lan-proxy.test"));
+        QCOMPARE(f.Engine().Http().Proxy, std::string("lan-proxy.test"));
     }
 };
 
