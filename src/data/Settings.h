@@ -67,6 +67,10 @@ struct TGridSettings {
 
 namespace options {
 
+// Each setting is named after the options.box key it stands for (options::MaxJobs is the
+// key "MaxJobs"), not as a constant: the reader finds the key by the name.
+// NOLINTBEGIN(readability-identifier-naming)
+
 // "Visual": the main window's check boxes.
 inline constexpr TSetting<bool> Yellow{"Visual", "Yellow", true};
 inline constexpr TSetting<bool> HotLink{"Visual", "HotLink", false};
@@ -140,6 +144,8 @@ inline constexpr TGridSettings RemoteGrid{{"Remote", "Order", "0,1,2,3,4"},
 // The listing's sort: a column number of the job columns, and "Ascending"/"Descending".
 inline constexpr TSetting<int> SortColumn{"JobGrid", "SortColumn", 6};
 inline constexpr TSetting<std::string> SortDirection{"JobGrid", "SortDirection", "Ascending"};
+
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace options
 }  // namespace tessaly

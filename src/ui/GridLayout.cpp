@@ -105,6 +105,7 @@ std::pair<std::string, std::string> GridLayoutLists(const QTableView* grid, cons
 }
 
 void ResetGridLayout(QTableView* grid, const TGridTable& t) {
+    if (!grid) return;
     // Headers in table order, whatever the grid showed before. A model's headers are its
     // own and already are.
     if (auto* widget = dynamic_cast<QTableWidget*>(grid)) {

@@ -141,7 +141,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void EnableGrids(bool enabled) override;
     // Positions in the job list of the selected rows, top to bottom.
     std::vector<int> SelectedJobPositions() override;
-    void ButtonsState() override;
+    // Final: the constructor sets the first state, and no window derives from this one.
+    void ButtonsState() final;
     bool NewSearchDialog(const std::string& caption, const std::string& button,
                          TNewSearchValues& values) override;
     bool RefineDialog(TRefineValues& values) override;

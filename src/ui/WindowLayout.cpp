@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <utility>
 
 #include "data/LiveSettings.h"
 #include "platform/ByteString.h"
@@ -62,10 +63,10 @@ TWindowLayout PlacedWindow(std::function<QWidget*()> window, const TWindowSettin
         if (withSize && !sizeFirst) size();
     };
     l.Reset = std::move(reset);
-    l.Window = window;
     l.Fit = [window] {
         if (QWidget* w = window()) FitToScreen(w);
     };
+    l.Window = std::move(window);
     return l;
 }
 
