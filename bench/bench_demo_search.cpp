@@ -53,19 +53,19 @@ void BM_DemoSearch(benchmark::State& state) {
         TSearchEngine e(dir, front);
         e.LoadIdentity();
         e.LoadOptions();
-        e.Options.WriteString("Sources", "Lazy River Jobs", "Disabled");
-        e.Options.WriteString("Sources", "Harbor Line Careers", "Disabled");
+        e.OptionsBox().WriteString("Sources", "Lazy River Jobs", "Disabled");
+        e.OptionsBox().WriteString("Sources", "Harbor Line Careers", "Disabled");
         e.LoadUpdateDescriptor();
         e.LoadSources();
         e.LoadSearches();
         e.InitMachine();
-        e.AutoUpdatePending = false;
-        e.RunState = rsIdle;
-        e.NewSearch = {"Nationwide", "Engineering", "engineer"};
+        e.SetAutoUpdate(false);
+        e.SetState(rsIdle);
+        e.NewSearchPreset() = {"Nationwide", "Engineering", "engineer"};
         const auto start = std::chrono::steady_clock::now();
         const int64_t servedBefore = server.Served();
         e.MMNewClick();
-        MainLoop().RunUntil([&] { return e.RunState == rsIdle; });
+        MainLoop().RunUntil([&] { return e.State() == rsIdle; });
         const double wall =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const int64_t requests = server.Served() - servedBefore;

@@ -148,7 +148,7 @@ int main(int argc, char** argv) {
     form->OnOpenURL = [](const std::string&, bool) {};
     form->OnYesNo = [](const QString&) { return false; };
     form->OnExecDialog = [](QDialog*) { return int(QDialog::Rejected); };
-    form->Engine().AutoUpdatePending = false;
+    form->Engine().SetAutoUpdate(false);
     TResult<void> started = form->ReadProductId();
     if (started) started = form->FirstActivation();
     if (!started) {

@@ -197,7 +197,7 @@ std::string DisplayField(std::string_view stored) {
 }
 
 // Holds what was written up to the end of a line, so a character is never cut in two.
-class TDisplayStream::TBuffer : public std::streambuf {
+class TDisplayStream::TBuffer final : public std::streambuf {
   public:
     explicit TBuffer(std::streambuf* target) : target_(target) {}
     ~TBuffer() override { sync(); }

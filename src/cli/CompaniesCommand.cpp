@@ -26,8 +26,8 @@ std::unique_ptr<TWorkspace> Open(TCliIO& io, const std::string& command) {
 // The watched companies' sites: those with a board token.
 std::vector<TVelaSource*> CompanySites(TSearchEngine& e, const std::string& name) {
     std::vector<TVelaSource*> sites;
-    for (int i = 0; i < e.Sources.Count(); ++i) {
-        TVelaSource& s = e.Sources[i];
+    for (int i = 0; i < e.Sites().Count(); ++i) {
+        TVelaSource& s = e.Sites()[i];
         if (s.Board.empty()) continue;
         if (name.empty() || SameText(s.Title, Trim(name)) || SameText(s.Board, Trim(name)))
             sites.push_back(&s);
@@ -44,7 +44,7 @@ int Add(const std::vector<std::string>& argv, TCliIO& io) {
     auto w = Open(io, "add");
     if (!w) return kExitUsage;
     auto added = WatchCompany(w->Home(), ShippedDataDirectory(), args.Positional()[0],
-                              args.Value("name").value_or(""), w->Engine().Sources);
+                              args.Value("name").value_or(""), w->Engine().Sites());
     if (!added) {
         io.err << "tessaly companies add: " << EscapeForDisplay(added.error()) << "\n";
         return kExitUsage;
@@ -106,8 +106,8 @@ TBoardState ReadAnswer(TVelaSource& site, const std::string& data, const std::st
 
 // Asks the board as a search does, following its pages.
 TBoardState FetchBoard(TSearchEngine& e, TVelaSource& site, std::string& why) {
-    std::unique_ptr<THTTPQuery> query = e.Machine.NewQuery();
-    std::string url = BoardFirstAddress(e.Sources, site, query->ID);
+    std::unique_ptr<THTTPQuery> query = e.Http().NewQuery();
+    std::string url = BoardFirstAddress(e.Sites(), site, query->ID);
     for (;;) {
         query->URL = url;
         bool finished = false;
@@ -120,7 +120,7 @@ TBoardState FetchBoard(TSearchEngine& e, TVelaSource& site, std::string& why) {
                 finished = true;
             }
         };
-        e.Machine.AddQuery(std::move(query));
+        e.Http().AddQuery(std::move(query));
         MainLoop().RunUntil([&] { return finished; });
         if (failed) {
             if (answer.Outcome == THttpOutcome::Refused && answer.Status == 404)
@@ -133,7 +133,7 @@ TBoardState FetchBoard(TSearchEngine& e, TVelaSource& site, std::string& why) {
         bool more = false;
         const TBoardState state = ReadAnswer(site, answer.Data, answer.Header, more);
         if (state != TBoardState::Jobs || !more) return state;
-        query = e.Machine.NewQuery();
+        query = e.Http().NewQuery();
         TQueryRequest next;
         next.ID = query->ID;
         if (!BuildNextRequest(site, site.ScriptPage(answer.Data), next, answer.Header))

@@ -143,7 +143,7 @@ int List(const std::vector<std::string>& argv, TCliIO& io) {
     int status = kExitOk;
     auto w = Open(io, "list", status);
     if (!w) return status;
-    const TVelaSearchesList& s = w->Engine().Searches;
+    const TVelaSearchesList& s = w->Engine().SearchList();
     if (s.Count() == 0)
         io.out << "No saved searches in " << w->Home() << "; 'tessaly search' starts one.\n";
     for (int i = 0; i < s.Count(); ++i)
@@ -309,7 +309,7 @@ int Note(const std::vector<std::string>& argv, TCliIO& io) {
                             if (!job) return kExitUsage;
                             // Typed in UTF-8 (bytes of another code page are read as Windows-1252).
                             job->Notes = Utf8FromStored(a.Positional()[2]);
-                            w.Engine().JobsModified = true;
+                            w.Engine().MarkListingModified();
                             return kExitOk;
                         });
 }
@@ -321,7 +321,7 @@ int Highlight(const std::vector<std::string>& argv, TCliIO& io) {
                             if (!job) return kExitUsage;
                             job->High = !job->High;
                             if (job->Status == kStatusNew) job->Status = kStatusWhite;
-                            w.Engine().JobsModified = true;
+                            w.Engine().MarkListingModified();
                             io.out << (job->High ? "Highlighted " : "No longer highlighted ")
                                    << "\"" << DisplayField(job->Title) << "\".\n";
                             return kExitOk;
@@ -339,14 +339,14 @@ int Sources(const std::vector<std::string>& argv, TCliIO& io) {
     auto w = Open(io, "sources", status);
     if (!w) return status;
     TSearchEngine& e = w->Engine();
-    for (int i = 0; i < e.Sources.Count(); ++i) {
-        const TVelaSource& s = e.Sources[i];
+    for (int i = 0; i < e.Sites().Count(); ++i) {
+        const TVelaSource& s = e.Sites()[i];
         io.out << DisplayField(s.Title) << '\t' << (e.TakesPart(s) ? "enabled" : "disabled") << '\t'
                << (s.Origin.empty() ? "sources.def" : DisplayField(s.Origin))
                << (e.IsPreferred(s) ? "\tpreferred" : "") << "\n";
     }
-    io.out << "Regions: " << DisplayField(Join(e.Sources.MRegions, ", ")) << "\n"
-           << "Categories: " << DisplayField(Join(e.Sources.MCategories, ", ")) << "\n";
+    io.out << "Regions: " << DisplayField(Join(e.Sites().MRegions, ", ")) << "\n"
+           << "Categories: " << DisplayField(Join(e.Sites().MCategories, ", ")) << "\n";
     return kExitOk;
 }
 

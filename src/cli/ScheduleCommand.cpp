@@ -103,6 +103,7 @@ int Systemctl(const std::vector<std::string>& args) {
     std::vector<std::string> words = {"systemctl", "--user"};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (auto& w : words)
         argv.push_back(w.data());
     argv.push_back(nullptr);

@@ -74,8 +74,8 @@ int Search(const std::vector<std::string>& argv, TCliIO& io) {
     TOpened o = OpenWorkspace(io, "search", args.Has("quiet"));
     if (!o.workspace) return o.status;
     TSearchEngine& e = o.workspace->Engine();
-    const TStrings& regions = e.Sources.MRegions;
-    const TStrings& categories = e.Sources.MCategories;
+    const TStrings& regions = e.Sites().MRegions;
+    const TStrings& categories = e.Sites().MCategories;
     if (regions.empty() || categories.empty())
         return UsageError(io, "search", "the definitions hold no region or no category");
     TNewSearchValues v;
@@ -86,7 +86,7 @@ int Search(const std::vector<std::string>& argv, TCliIO& io) {
         return UsageError(io, "search", checked.error());
     if (auto checked = CheckChoice(categories, v.Category, "category"); !checked)
         return UsageError(io, "search", checked.error());
-    if (args.Has("offline")) e.AutoUpdatePending = false;
+    if (args.Has("offline")) e.SetAutoUpdate(false);
     const int errorsBefore = o.workspace->Front().ErrorCount;
     e.StartSearch(v);
     const int status = o.workspace->WaitForRun();
@@ -94,8 +94,8 @@ int Search(const std::vector<std::string>& argv, TCliIO& io) {
     // Said only when the run itself saved its jobs (a damaged settings file, told before,
     // still makes the status 2).
     if (!args.Has("quiet") && o.workspace->Front().ErrorCount == errorsBefore)
-        io.out << "Saved as search " << e.Searches.Count() << " in " << o.workspace->Home()
-               << "; 'tessaly show " << e.Searches.Count() << "' lists its jobs.\n";
+        io.out << "Saved as search " << e.SearchList().Count() << " in " << o.workspace->Home()
+               << "; 'tessaly show " << e.SearchList().Count() << "' lists its jobs.\n";
     return o.workspace->Status() != kExitOk ? kExitUsage : status;
 }
 
@@ -181,7 +181,7 @@ int Grab(const std::vector<std::string>& argv, TCliIO& io) {
     }
     if (e.TableDamaged(e.SelectedSearch())) return kExitUsage;  // reported when it was loaded
     e.Grab(choice, positions);
-    const int status = e.RunState == rsIdle ? kExitOk : o.workspace->WaitForRun();
+    const int status = e.State() == rsIdle ? kExitOk : o.workspace->WaitForRun();
     o.workspace->Close();
     return o.workspace->Status() != kExitOk ? kExitUsage : status;
 }

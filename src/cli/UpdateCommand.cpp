@@ -125,15 +125,15 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
                                  IsTerminal(STDOUT_FILENO) && &io.out == &std::cout, quiet);
     if (!w) return kExitUsage;
     TSearchEngine& e = w->Engine();
-    auto positions = Positions(args, e.Searches.Count());
+    auto positions = Positions(args, e.SearchList().Count());
     if (!positions) return UsageError(io, "update", positions.error());
-    for (const auto& [option, list] : {std::pair{"region", &e.Sources.MRegions},
-                                       std::pair{"category", &e.Sources.MCategories}}) {
+    for (const auto& [option, list] : {std::pair{"region", &e.Sites().MRegions},
+                                       std::pair{"category", &e.Sites().MCategories}}) {
         if (!args.Has(option)) continue;
         auto checked = CheckChoice(*list, *args.Value(option), option);
         if (!checked) return UsageError(io, "update", checked.error());
     }
-    if (args.Has("offline")) e.AutoUpdatePending = false;
+    if (args.Has("offline")) e.SetAutoUpdate(false);
 
     int status = kExitOk;
     bool aborted = false;
@@ -156,7 +156,7 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
         e.StartUpdate(position, v);
         // Refused or failed before it started (no site, the table not writable), with its
         // message: nothing of this update is saved.
-        const bool started = e.RunState != rsIdle;
+        const bool started = e.State() != rsIdle;
         if (started) {
             ran = true;
             w->WaitForRun();

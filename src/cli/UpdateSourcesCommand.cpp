@@ -30,8 +30,8 @@ int Run(const std::vector<std::string>& argv, TCliIO& io) {
     const TInterruptGuard interrupts;
     auto w = TWorkspace::OpenFor(io, "update-sources", false, true);
     if (!w) return kExitUsage;
-    w->Engine().AutoUpdatePending = false;
-    if (w->Engine().IdBox.ReadString("ID", "ConfigURL").empty()) {
+    w->Engine().SetAutoUpdate(false);
+    if (w->Engine().Identity().ReadString("ID", "ConfigURL").empty()) {
         io.err << "tessaly update-sources: id.box in " << EscapeForDisplay(w->Home())
                << " names no update address (ConfigURL)\n";
         return kExitUsage;

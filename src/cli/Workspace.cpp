@@ -105,7 +105,7 @@ void TCliFrontEnd::ProgressRowChanged(int) {
 
 void TCliFrontEnd::Draw() {
     if (quiet_ || !progressOpen_ || engine_ == nullptr) return;
-    const TProgressModel& p = engine_->Progress;
+    const TProgressModel& p = engine_->ProgressRows();
     if (!terminal_) {
         // Plain output: a line whenever a site's status changes.
         for (size_t i = 0; i < p.Rows.size(); ++i) {
@@ -161,9 +161,9 @@ void TCliFrontEnd::RunSourceUpdate() {
 
 bool TCliFrontEnd::TranslateKeywords(TKeywordTranslation& t) {
     if (!engine_) return false;
-    std::string base = engine_->IdBox.ReadString("ID", "TranslateURL");
+    std::string base = engine_->Identity().ReadString("ID", "TranslateURL");
     if (base.empty()) return false;
-    TKeyTranslator keys(engine_->Machine, base);
+    TKeyTranslator keys(engine_->Http(), base);
     keys.Initialize();
     keys.SourceLanguage = t.UserLanguage;
     keys.Keywords = t.Keywords;
@@ -190,8 +190,8 @@ bool TCliFrontEnd::TranslateKeywords(TKeywordTranslation& t) {
 
 std::string RunSourceUpdateOnce(TSearchEngine& e, std::ostream& out, int limitMs) {
     // A home that names no update address never asked for updates.
-    if (e.IdBox.ReadString("ID", "ConfigURL").empty()) return {};
-    TSourceUpdate update(e.Machine, e.Sources, e.IdBox, e.ProgramDir);
+    if (e.Identity().ReadString("ID", "ConfigURL").empty()) return {};
+    TSourceUpdate update(e.Http(), e.Sites(), e.Identity(), e.Home());
     update.OnStatus = [&](const std::string& text) { out << EscapeForDisplay(text) << std::endl; };
     update.LoadDescriptor();
     update.Start();
@@ -242,20 +242,17 @@ TResult<std::unique_ptr<TWorkspace>> TWorkspace::Open(std::ostream& out, std::os
     w->front_.Attach(&e);
     if (!e.LoadSettings())
         return Error("no id.box in " + home + " (the product identification is missing)");
-    if (!e.LoadSources())
+    if (!e.Start())
         return Error("no sources.def in " + home + " (the job-site definitions are missing)");
-    e.LoadSearches();
-    e.InitMachine();
-    if (!CAFileOption().empty()) e.Machine.CAFile = CAFileOption();
-    e.RunState = rsIdle;
+    if (!CAFileOption().empty()) e.Http().CAFile = CAFileOption();
     return w;
 }
 
 TWorkspace::~TWorkspace() {
     if (engine_ && !closed_) {
         // Never leave workers behind the engine: stop them and wait.
-        engine_->Machine.StopAll();
-        MainLoop().RunUntilFor([this] { return !engine_->Machine.IsBusy(); }, 10000);
+        engine_->Http().StopAll();
+        MainLoop().RunUntilFor([this] { return !engine_->Http().IsBusy(); }, 10000);
     }
     engine_.reset();
     if (previousPrompts_) TPrompts::SetCurrent(previousPrompts_);
@@ -264,9 +261,9 @@ TWorkspace::~TWorkspace() {
 TResult<TVelaSearch*> TWorkspace::SelectNumber(const std::string& number) {
     const auto n = ParseInt(number);
     TSearchEngine& e = *engine_;
-    if (!n || *n < 1 || *n > e.Searches.Count())
-        return Error("no search number " + number + " (there are " + IntToStr(e.Searches.Count()) +
-                     "; see 'tessaly list')");
+    if (!n || *n < 1 || *n > e.SearchList().Count())
+        return Error("no search number " + number + " (there are " +
+                     IntToStr(e.SearchList().Count()) + "; see 'tessaly list')");
     e.SelectSearch(*n - 1);
     e.GridTimerTimer();
     return e.SelectedSearch();
@@ -288,9 +285,9 @@ int TWorkspace::WaitForRun() {
     watch.OnTimer = firstStop;
     watch.SetEnabled(true);
     // A Ctrl-C pressed while the run was being started counts as well.
-    while (e.RunState != rsIdle) {
+    while (e.State() != rsIdle) {
         MainLoop().RunUntilFor(
-            [&] { return e.RunState == rsIdle || TInterruptGuard::Count() != seen; }, 200);
+            [&] { return e.State() == rsIdle || TInterruptGuard::Count() != seen; }, 200);
         const int now = TInterruptGuard::Count();
         if (now == seen) continue;
         firstStop();
@@ -313,9 +310,9 @@ int TWorkspace::WaitForRun() {
 void TWorkspace::Close() {
     if (closed_) return;
     TSearchEngine& e = *engine_;
-    if (e.Machine.IsBusy()) {
-        e.Machine.StopAll();
-        MainLoop().RunUntilFor([&] { return !e.Machine.IsBusy(); }, 10000);
+    if (e.Http().IsBusy()) {
+        e.Http().StopAll();
+        MainLoop().RunUntilFor([&] { return !e.Http().IsBusy(); }, 10000);
     }
     e.SaveOnClose();
     e.ClearTemp();

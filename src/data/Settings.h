@@ -67,6 +67,10 @@ struct TGridSettings {
 
 namespace options {
 
+// Each setting is named after the options.box key it stands for (options::MaxJobs is the
+// key "MaxJobs"), not as a constant: the reader finds the key by the name.
+// NOLINTBEGIN(readability-identifier-naming)
+
 // "Visual": the main window's check boxes.
 inline constexpr TSetting<bool> Yellow{"Visual", "Yellow", true};
 inline constexpr TSetting<bool> HotLink{"Visual", "HotLink", false};
@@ -148,6 +152,7 @@ inline constexpr TSetting<std::string> SelectedSearch{"SearchGrid", "Selected"};
 
 // "Confirm": set once the user chose not to be asked before deleting jobs or searches.
 inline constexpr TSetting<bool> DeleteUnasked{"Confirm", "DeleteUnasked", false};
+// NOLINTEND(readability-identifier-naming)
 
 }  // namespace options
 }  // namespace tessaly

@@ -86,7 +86,7 @@ bool HasHighBytes(std::string_view s) {
 }
 
 // How far into a page its <meta> declarations are looked for.
-constexpr size_t kDeclarationScan = 128 * 1024;
+constexpr size_t kDeclarationScan = size_t{128} * 1024;
 
 }  // namespace
 

@@ -73,7 +73,7 @@ std::string SearchFolder(const TVelaSearch& search) {
 }
 
 TSearchEngine::TSearchEngine(std::string programDir, TSearchFrontEnd& frontEnd)
-    : ProgramDir(std::move(programDir)),
+    : TSearchEngineState(std::move(programDir)),
       front_(frontEnd),
       jobs_(std::make_unique<TVelaJobsList>()) {
     gridTimer_.OnTimer = [this] { GridTimerTimer(); };
@@ -125,6 +125,22 @@ void TSearchEngine::LoadUpdateDescriptor() {
     if (!FileExists(path)) return;
     if (std::string error = LoadBoxFile(Config, path); !error.empty())
         ReportDamagedBox(error, "the update descriptor's defaults are used instead");
+}
+
+bool TSearchEngine::Start(const std::function<void()>& beforeConnecting,
+                          const std::function<void(const std::exception&)>& indexDamaged) {
+    if (!LoadSources()) return false;
+    try {
+        LoadSearches();
+    } catch (const std::exception& e) {
+        // The searches are not lost: the index stays on disk as it was.
+        if (!indexDamaged) throw;
+        indexDamaged(e);
+    }
+    if (beforeConnecting) beforeConnecting();
+    InitMachine();
+    RunState = rsIdle;
+    return true;
 }
 
 bool TSearchEngine::LoadSources() {

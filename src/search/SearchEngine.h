@@ -10,12 +10,14 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/ConfigBox.h"
@@ -71,7 +73,50 @@ enum TGrabChoice {
     gcSelected,   // the positions given
 };
 
-class TSearchEngine {
+// The engine's working state. Only the engine's own code reaches it; the front-ends go
+// through the engine's interface: settings in, state out, events through TSearchFrontEnd.
+struct TSearchEngineState {
+    explicit TSearchEngineState(std::string programDir) : ProgramDir(std::move(programDir)) {}
+
+    std::string ProgramDir;
+    TConfigBox IdBox;    // "ID" values of id.box
+    TConfigBox Options;  // options.box
+    TConfigBox Config;   // config.box, the update descriptor
+    TVelaSourcesList Sources;
+    TVelaSearchesList Searches;
+    THTTPMachine Machine;
+    TVelaPageSearch PageSearch;
+
+    TRunState RunState = rsStarting;
+    int ItemsQueued = 0;
+    int ItemsInProgress = 0;
+    int ItemsDone = 0;
+    bool UpdateMode = false;
+    bool AutoUpdatePending = true;
+    bool JobsModified = false;
+    TProgressModel Progress;
+    TRefineValues LastRefine;
+    TNewSearchValues NewSearch;
+    // The listing's sort column and direction; a fresh listing is by relevancy.
+    TJobColumn SortColumn = TJobColumn::Relevancy;
+    bool SortDescending = false;
+    int GridTimerMs = 500;
+};
+
+// The listing's sort column and direction.
+struct TSortOrder {
+    TJobColumn Column = TJobColumn::Relevancy;
+    bool Descending = false;
+};
+
+// A run's requests: queued, in progress, done.
+struct TRunCounts {
+    int Queued = 0;
+    int InProgress = 0;
+    int Done = 0;
+};
+
+class TSearchEngine : private TSearchEngineState {
   public:
     // `programDir` holds id.box, sources.def, options.box and the searches directory.
     TSearchEngine(std::string programDir, TSearchFrontEnd& frontEnd);
@@ -93,6 +138,13 @@ class TSearchEngine {
     // Removes what saves cut short left behind, then loads the index. Call it holding the
     // home's lock.
     void LoadSearches();
+    // The start-up every front-end runs once the settings are read: the job-site
+    // definitions and the searches, then `beforeConnecting` (where the window asks for the
+    // connection on a first start) and the machine; the engine is idle then. False when
+    // sources.def is missing; throws on a damaged one. A damaged index throws as well,
+    // unless `indexDamaged` takes it: the start-up then goes on without the searches.
+    bool Start(const std::function<void()>& beforeConnecting = {},
+               const std::function<void(const std::exception&)>& indexDamaged = {});
     // Shutdown: saves the current list if modified and the index. The owner waits until
     // the machine is idle first.
     void SaveOnClose();
@@ -141,31 +193,47 @@ class TSearchEngine {
     void GridTimerTimer();
     void StartGridTimer();
 
-    // ---- State ------------------------------------------------------------------------
-    std::string ProgramDir;
-    TConfigBox IdBox;    // "ID" values of id.box
-    TConfigBox Options;  // options.box
-    TConfigBox Config;   // config.box, the update descriptor
-    TVelaSourcesList Sources;
-    TVelaSearchesList Searches;
-    THTTPMachine Machine;
-    TVelaPageSearch PageSearch;
+    // ---- Settings in: values the front-ends give, in effect at once --------------------
+    // The listing's sort order (the listing itself is sorted by the caller).
+    TSortOrder Sort() const { return {SortColumn, SortDescending}; }
+    void SetSort(TSortOrder order) {
+        SortColumn = order.Column;
+        SortDescending = order.Descending;
+    }
+    // The front-end's own states (starting, translating) and its return to idle.
+    void SetState(TRunState state) { RunState = state; }
+    // A job of the listing was changed outside a run: the listing is saved at the end.
+    void MarkListingModified() { JobsModified = true; }
+    // Whether the automatic job-source update runs before the next search.
+    void SetAutoUpdate(bool due) { AutoUpdatePending = due; }
+    // The grid timer's and other engine delays, shortened by tests; 500 ms by default.
+    void SetGridDelay(int ms) { GridTimerMs = ms; }
+    // The new-search dialog's controls, kept between showings.
+    TNewSearchValues& NewSearchPreset() { return NewSearch; }
 
-    TRunState RunState = rsStarting;
-    int ItemsQueued = 0;
-    int ItemsInProgress = 0;
-    int ItemsDone = 0;
-    bool UpdateMode = false;
-    bool AutoUpdatePending = true;
-    bool JobsModified = false;
-    TProgressModel Progress;
-    TRefineValues LastRefine;    // the last refinement's values, the refine dialog's preset
-    TNewSearchValues NewSearch;  // the new-search dialog's controls, kept between showings
-    // The listing's sort column and direction; a fresh listing is by relevancy.
-    TJobColumn SortColumn = TJobColumn::Relevancy;
-    bool SortDescending = false;
-    // Shortens the grid timer and other engine delays for tests; 500 ms by default.
-    int GridTimerMs = 500;
+    // ---- State out ----------------------------------------------------------------------
+    const std::string& Home() const { return ProgramDir; }
+    const TConfigBox& Identity() const { return IdBox; }
+    // options.box: the window's settings edit it, the engine reads its sites and connection.
+    TConfigBox& OptionsBox() { return Options; }
+    const TConfigBox& OptionsBox() const { return Options; }
+    // config.box, the update descriptor; the job-source update replaces it.
+    TConfigBox& Descriptor() { return Config; }
+    const TConfigBox& Descriptor() const { return Config; }
+    TVelaSourcesList& Sites() { return Sources; }
+    const TVelaSourcesList& Sites() const { return Sources; }
+    TVelaSearchesList& SearchList() { return Searches; }
+    const TVelaSearchesList& SearchList() const { return Searches; }
+    THTTPMachine& Http() { return Machine; }
+    const THTTPMachine& Http() const { return Machine; }
+    TRunState State() const { return RunState; }
+    TRunCounts Counts() const { return {ItemsQueued, ItemsInProgress, ItemsDone}; }
+    bool AutoUpdateDue() const { return AutoUpdatePending; }
+    bool ListingModified() const { return JobsModified; }
+    int GridDelay() const { return GridTimerMs; }
+    const TProgressModel& ProgressRows() const { return Progress; }
+    // The last refinement's values, the refine dialog's preset.
+    const TRefineValues& LastRefinement() const { return LastRefine; }
 
     // True when `search`'s table failed to load: nothing may save over it, so the commands
     // that would (update, refine, grab, clearing, deleting) say so and stop.

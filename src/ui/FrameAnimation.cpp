@@ -152,8 +152,9 @@ void PaintProgressFrame(QPainter& p, const QRect& r, int frame) {
         const double len = tick.length() * t;
         QPainterPath drawn;
         drawn.moveTo(tick.pointAtPercent(0));
-        for (double d = 0.5; d <= len; d += 0.5)
-            drawn.lineTo(tick.pointAtPercent(tick.percentAtLength(d)));
+        // Half-pixel steps, counted whole so that no rounding adds up.
+        for (int step = 1; step * 0.5 <= len; ++step)
+            drawn.lineTo(tick.pointAtPercent(tick.percentAtLength(step * 0.5)));
         p.drawPath(drawn);
     } else {
         // Searching: the magnifier sweeps over a page, back and forth.

@@ -147,6 +147,7 @@ bool FitGridColumns(QTableView* grid, int room, int spare,
 }
 
 void ResetGridLayout(QTableView* grid, const TGridTable& t) {
+    if (!grid) return;
     // Headers in table order, whatever the grid showed before. A model's headers are its
     // own and already are.
     if (auto* widget = dynamic_cast<QTableWidget*>(grid)) {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <iostream>
 #include <unordered_map>
+#include <utility>
 
 #include "platform/Clock.h"
 #include "platform/TaskQueue.h"
@@ -65,7 +66,8 @@ void TQtMainLoop::Post(TTask task) {
 }
 
 void TQtMainLoop::RunPosted() {
-    s_->tasks.RunPending([this](std::exception_ptr error) { Report("TMainLoop", error); });
+    s_->tasks.RunPending(
+        [this](std::exception_ptr error) { Report("TMainLoop", std::move(error)); });
 }
 
 void TQtMainLoop::ProcessMessages() {
@@ -117,7 +119,7 @@ void TQtMainLoop::StopTimer(TTimer* timer) {
 
 void TQtMainLoop::Report(const std::string& sender, std::exception_ptr error) {
     if (OnError) {
-        OnError(sender, error);
+        OnError(sender, std::move(error));
         return;
     }
     try {

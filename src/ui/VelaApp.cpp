@@ -15,6 +15,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <iostream>
+#include <utility>
 
 #include "platform/DateTime.h"
 #include "platform/Home.h"
@@ -317,7 +318,7 @@ int RunTessalyJobs(int argc, char** argv) {
     loop.OnError = [&app](const std::string& sender, std::exception_ptr ep) {
         std::string what = "unknown error";
         try {
-            std::rethrow_exception(ep);
+            std::rethrow_exception(std::move(ep));
         } catch (const std::exception& e) {
             what = e.what();
         } catch (...) {

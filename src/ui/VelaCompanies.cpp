@@ -98,7 +98,7 @@ void TCompaniesForm::Say(const std::string& text) {
 void TCompaniesForm::Refresh() {
     TStrings errors;
     CompanyList->clear();
-    for (const auto& c : ReadWatchList(engine_.ProgramDir, errors)) {
+    for (const auto& c : ReadWatchList(engine_.Home(), errors)) {
         auto* item = new QListWidgetItem(
             FromBytes(c.Name + "  (" + c.Family + ": " + c.Token + ")"), CompanyList);
         item->setData(Qt::UserRole, FromBytes(c.Token));
@@ -110,7 +110,7 @@ void TCompaniesForm::Refresh() {
 }
 
 void TCompaniesForm::ReloadSites() {
-    if (engine_.RunState != rsIdle) return;
+    if (engine_.State() != rsIdle) return;
     try {
         engine_.LoadSources();
     } catch (const std::exception& e) {
@@ -119,13 +119,13 @@ void TCompaniesForm::ReloadSites() {
 }
 
 void TCompaniesForm::AddClick() {
-    if (engine_.RunState != rsIdle) {
+    if (engine_.State() != rsIdle) {
         Say("Wait until the search has ended.");
         return;
     }
     auto added =
-        WatchCompany(engine_.ProgramDir, ShippedDataDirectory(), AddressEdit->text().toStdString(),
-                     NameEdit->text().toStdString(), engine_.Sources);
+        WatchCompany(engine_.Home(), ShippedDataDirectory(), AddressEdit->text().toStdString(),
+                     NameEdit->text().toStdString(), engine_.Sites());
     if (!added) {
         Say(added.error());
         return;
@@ -141,13 +141,13 @@ void TCompaniesForm::AddClick() {
 void TCompaniesForm::RemoveClick() {
     QListWidgetItem* item = CompanyList->currentItem();
     if (item == nullptr) return;
-    if (engine_.RunState != rsIdle) {
+    if (engine_.State() != rsIdle) {
         Say("Wait until the search has ended.");
         return;
     }
     // The name picks the line; a token shared by two families would match both.
     const std::string name = item->data(Qt::UserRole + 1).toString().toStdString();
-    auto removed = UnwatchCompany(engine_.ProgramDir, name);
+    auto removed = UnwatchCompany(engine_.Home(), name);
     if (!removed) {
         Say(removed.error());
         return;
@@ -160,21 +160,21 @@ void TCompaniesForm::RemoveClick() {
 void TCompaniesForm::CheckClick() {
     QListWidgetItem* item = CompanyList->currentItem();
     if (item == nullptr) return;
-    if (engine_.RunState != rsIdle) {
+    if (engine_.State() != rsIdle) {
         Say("Wait until the search has ended.");
         return;
     }
     const std::string name = item->data(Qt::UserRole + 1).toString().toStdString();
     TVelaSource* site = nullptr;
-    for (int i = 0; i < engine_.Sources.Count() && site == nullptr; ++i)
-        if (!engine_.Sources[i].Board.empty() && engine_.Sources[i].Title == name)
-            site = &engine_.Sources[i];
+    for (int i = 0; i < engine_.Sites().Count() && site == nullptr; ++i)
+        if (!engine_.Sites()[i].Board.empty() && engine_.Sites()[i].Title == name)
+            site = &engine_.Sites()[i];
     if (site == nullptr) {
         Say("\"" + name + "\" is not searched: its family is not known.");
         return;
     }
-    std::unique_ptr<THTTPQuery> query = engine_.Machine.NewQuery();
-    query->URL = BoardFirstAddress(engine_.Sources, *site, query->ID);
+    std::unique_ptr<THTTPQuery> query = engine_.Http().NewQuery();
+    query->URL = BoardFirstAddress(engine_.Sites(), *site, query->ID);
     std::weak_ptr<bool> alive = alive_;
     query->OnEvent = [this, alive, site](THTTPResult& r, THTTPMachineEventType type) {
         const auto a = alive.lock();
@@ -183,7 +183,7 @@ void TCompaniesForm::CheckClick() {
     };
     CheckButton->setEnabled(false);
     Say("Asking the board of \"" + name + "\"...");
-    engine_.Machine.AddQuery(std::move(query));
+    engine_.Http().AddQuery(std::move(query));
 }
 
 void TCompaniesForm::Checked(TVelaSource& site, const THTTPResult& result, bool failed) {

@@ -95,20 +95,60 @@ QAction* TVelaMainForm::Action(const char* name) const {
     return it == a_->byName.end() ? nullptr : it->second;
 }
 
+namespace {
+
+// The main window as the remote window sees it.
+class TMainAsRemoteHost final : public TRemoteHost {
+  public:
+    explicit TMainAsRemoteHost(TVelaMainForm& main) : main_(main) {}
+    TSearchEngine& Engine() override { return main_.Engine(); }
+    const TVisualOptions& Visual() const override { return main_.Options(); }
+    void OpenJob(const std::string& address) override { main_.OpenURL(address, false); }
+    void JobsChanged() override { main_.SetJobsModified(); }
+    void TranslateJob(int position) override { main_.TranslateJob(position); }
+    void SendJobToFriend(int position) override { main_.SendJobToFriend(position); }
+    void SortListing(const QString& item) override { main_.SortGridClick(item); }
+    void ShowPopupMessage() override { main_.ShowPopupMessage(); }
+    void PopBanner(const std::string& moment) override { main_.PopBanner(moment); }
+    void StepAside() override {
+        if (main_.isMinimized()) return;
+        wasMaximized_ = main_.isMaximized();
+        main_.showMinimized();
+    }
+    void ComeBack() override {
+        if (main_.Closing()) return;
+        main_.JobListToGrid(false);
+        if (wasMaximized_)
+            main_.showMaximized();
+        else
+            main_.showNormal();
+        main_.raise();
+        main_.activateWindow();
+    }
+    QWidget* ProgressWindow() override { return main_.GetProgressForm(); }
+
+  private:
+    TVelaMainForm& main_;
+    bool wasMaximized_ = false;
+};
+
+}  // namespace
+
 // ---------------------------------------------------------------- creation
 
 TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     : QMainWindow(parent),
       programDir_(programDir),
       engine_(std::make_unique<TSearchEngine>(programDir, *this)),
-      settings_(std::make_unique<TLiveSettings>(engine_->Options)),
+      settings_(std::make_unique<TLiveSettings>(engine_->OptionsBox())),
+      layouts_(*settings_),
       a_(std::make_unique<TActions>()) {
     setObjectName("VelaMainForm");
     setWindowTitle("Tessaly Jobs 98");
     setWindowIcon(ProgramIcon());
     resize(800, 560);
 
-    browser_ = MakeBrowserControl(programDir_, engine_->Options);
+    browser_ = MakeBrowserControl(programDir_, engine_->OptionsBox());
     browser_->OnFailed = [this](const std::string& address,
                                 const std::vector<TBrowserControl::TArgs>& tried) {
         // Said where the user looks: the status bar of the window in use, and a message.
@@ -151,7 +191,8 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     for (const auto& [name, action] : a_->byName)
         if (!action->shortcut().isEmpty()) ProgressForm->addAction(action);
     // Also a window of its own, so it stays on screen while the main window is minimised.
-    RemoteForm = new TRemoteForm(*this, nullptr);
+    remoteHost_ = std::make_unique<TMainAsRemoteHost>(*this);
+    RemoteForm = new TRemoteForm(*remoteHost_, nullptr);
     RemoteWindow = RemoteForm;
     RemoteGrid = RemoteForm->JobGrid;
     OnRemoteLayout = [this] { RemoteForm->FormResize(); };
@@ -162,8 +203,8 @@ TVelaMainForm::TVelaMainForm(const std::string& programDir, QWidget* parent)
     if (FileExists(logo)) XkLogo->LoadStrip(QString::fromStdString(logo));
 
     JobGrid->horizontalHeader()->setSortIndicator(
-        JobGrid->ColumnOf(engine_->SortColumn),
-        engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+        JobGrid->ColumnOf(engine_->Sort().Column),
+        engine_->Sort().Descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 
     SetRunState(rsStarting);
     ButtonsState();
@@ -697,12 +738,12 @@ TResult<void> TVelaMainForm::ReadProductId() {
         if (!engine_->LoadSettings())
             return Error("The product identification " + JoinPath(programDir_, "id.box") +
                          " is missing.");
-        ApplyStoredBrowser(*browser_, engine_->Options);
+        ApplyStoredBrowser(*browser_, engine_->OptionsBox());
         UpdateForm->LoadDescriptor();
     } catch (const std::exception& e) {
         return Error(e.what());
     }
-    const TConfigBox& box = engine_->IdBox;
+    const TConfigBox& box = engine_->Identity();
     product_.Product = box.ReadString("ID", "Product");
     product_.ProductName = box.ReadString("ID", "ProductName");
     product_.Version = box.ReadString("ID", "Version");
@@ -726,16 +767,25 @@ void TVelaMainForm::CreateOptionsForm() {
     if (OptionsForm) return;
     settings_->Listen([this](const TMainOptions& before) { SettingsChanged(before); });
     ProxyForm = new TProxyForm(this);
-    ConnectWizard = new TConnectWizard(engine_->Options, ProxyForm, this);
+    ConnectWizard = new TConnectWizard(engine_->OptionsBox(), ProxyForm, this);
     ConnectWizard->OnShowProxy = [this] { ExecDialog(ProxyForm); };
-    // Last: it places the other windows and lays out the grids from the options.
+    // Last: its check boxes decide whether the layouts below are kept, and how the grids
+    // fit.
     OptionsForm = new TOptionsForm(*this, ProxyForm, this);
     OptionsForm->FormCreate();
+    // Applied options reach the machine: thread count, time-out, proxy.
+    OptionsForm->OnApplied = [this] { engine_->InitMachine(); };
+    RestoreLayout();
     // New definitions from the maker's server: the dialog lists the new sites.
     OnSourcesReloaded = [this] { OptionsForm->LoadOptions(); };
 }
 
 namespace {
+
+// The job listing's column that a stored sort number stands for; the listing sorts the
+// notes column by the key "Notes ".
+constexpr int kSortableColumns = kJobColumnCount;  // the index column sorts nothing
+constexpr TJobColumn kResetSortColumn = TJobColumn::Relevancy;
 
 // Changing the flag hides a window: one that showed shows again.
 void SetStayOnTop(QWidget* window, bool on) {
@@ -827,8 +877,46 @@ void TVelaMainForm::RegisterLayouts() {
                                area.y() + area.height() - RemoteWindow->height() - 200);
         }));
     layouts_.AddGrid([this] { return static_cast<QTableView*>(SearchGrid); }, kSearchGridTable);
-    layouts_.AddGrid([this] { return static_cast<QTableView*>(JobGrid); }, kJobGridTable);
+    // The listing's sort order goes with the job grid's columns.
+    layouts_.AddGrid([this] { return static_cast<QTableView*>(JobGrid); }, kJobGridTable,
+                     [this](TConfigBox& box) {
+                         options::SortColumn.Write(box, static_cast<int>(engine_->Sort().Column));
+                         options::SortDirection.Write(
+                             box, engine_->Sort().Descending ? "Descending" : "Ascending");
+                     });
     layouts_.AddGrid([this] { return RemoteGrid; }, kRemoteGridTable);
+    layouts_.OnGridsReset = [this] {
+        engine_->SetSort({kResetSortColumn, false});
+        JobGrid->horizontalHeader()->setSortIndicator(JobGrid->ColumnOf(kResetSortColumn),
+                                                      Qt::AscendingOrder);
+        FormResize();
+        engine_->StartGridTimer();
+        if (OnRemoteLayout) OnRemoteLayout();
+    };
+}
+
+void TVelaMainForm::RestoreLayout() {
+    const TConfigBox& s = settings_->Store();
+    if (options::MainForm.Width.Read(s) < 1 || !layouts_.RecallWindows(s)) layouts_.ResetWindows();
+    // The stored column layouts go with the listing's sort order, or all are reset.
+    const int sortColumn = options::SortColumn.Read(s);
+    if (layouts_.RecallGrids(s) && sortColumn >= 0 && sortColumn < kSortableColumns) {
+        const TSortOrder order{static_cast<TJobColumn>(sortColumn),
+                               options::SortDirection.Read(s) == "Descending"};
+        engine_->SetSort(order);
+        SearchListToGrid();
+        Jobs().SortJobs(order.Column);
+        if (order.Descending) Jobs().ReverseJobs();
+        JobListToGrid(true);
+        ShowSortMark();
+        FormResize();
+    } else {
+        layouts_.ResetGrids();
+    }
+    // From here on the store holds every layout, and each window and grid keeps its own
+    // there as the user changes it.
+    layouts_.SaveAll();
+    layouts_.Watch();
 }
 
 void TVelaMainForm::SettingsChanged(const TMainOptions& before) {
@@ -847,38 +935,45 @@ TResult<void> TVelaMainForm::FirstActivation() {
     }
     logoPhase_ = 0;
     XkLogo->Play(1, 37);
+    // The wait cursor while the searches load (they show as they come).
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    bool waiting = true;
+    auto stopWaiting = [&waiting] {
+        if (waiting) QApplication::restoreOverrideCursor();
+        waiting = false;
+    };
     try {
-        if (!engine_->LoadSources())
+        const bool started = engine_->Start(
+            [this, &stopWaiting] {
+                // The search selected when the program last closed is selected again.
+                if (const int last = RememberedSearch(Searches(), engine_->OptionsBox());
+                    last > 0) {
+                    engine_->SelectSearch(last);
+                    SearchListToGrid();
+                }
+                stopWaiting();
+                engine_->StartGridTimer();
+                CloseSplash();
+                if (OptionsForm && ConnectionAssistantNeeded(engine_->OptionsBox()))
+                    ConnectionSettingsAssistant1Click();
+            },
+            [this](const std::exception& e) { ShowMessage(QString::fromStdString(e.what())); });
+        stopWaiting();
+        if (!started)
             return Error("The job-site definitions " + JoinPath(programDir_, "sources.def") +
                          " are missing.");
     } catch (const std::exception& e) {
+        stopWaiting();
         return Error(e.what());
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    try {
-        engine_->LoadSearches();  // shows them
-        if (const int last = RememberedSearch(Searches(), engine_->Options); last > 0) {
-            engine_->SelectSearch(last);
-            SearchListToGrid();
-        }
-    } catch (const std::exception& e) {
-        // The searches are not lost: the index stays on disk as it was.
-        ShowMessage(QString::fromStdString(e.what()));
-    }
-    QApplication::restoreOverrideCursor();
-    engine_->StartGridTimer();
-    CloseSplash();
-    if (OptionsForm && ConnectionAssistantNeeded(engine_->Options))
-        ConnectionSettingsAssistant1Click();
-    engine_->InitMachine();
-    if (engine_->Config.ReadString("Popup", "Mode") == "OnOpen") ShowPopupMessage();
+    if (engine_->Descriptor().ReadString("Popup", "Mode") == "OnOpen") ShowPopupMessage();
     StartBanners();
     SetRunState(rsIdle);
     return {};
 }
 
 void TVelaMainForm::SetRunState(TRunState state) {
-    engine_->RunState = state;
+    engine_->SetState(state);
     const bool busy = state != rsIdle;
     ActivityIndicator->setRange(0, busy ? 0 : 1);
     ButtonsState();
@@ -1324,10 +1419,10 @@ void TVelaMainForm::closeEvent(QCloseEvent* e) {
     if (!closeAllowed_) {
         if (!closing_) StopBanners();
         closing_ = true;
-        if (engine_->Machine.IsBusy()) {
+        if (engine_->Http().IsBusy()) {
             // Requests are never cut off: the run in progress ends through its own
             // completion; the window looks again each second.
-            engine_->Machine.StopAll();
+            engine_->Http().StopAll();
             shutdownTimer_->SetEnabled(true);
             e->ignore();
             return;
@@ -1340,7 +1435,7 @@ void TVelaMainForm::closeEvent(QCloseEvent* e) {
 
 void TVelaMainForm::ShutdownTimerTimer() {
     shutdownTimer_->SetEnabled(false);
-    if (engine_->Machine.IsBusy()) {
+    if (engine_->Http().IsBusy()) {
         shutdownTimer_->SetEnabled(true);
         return;
     }
@@ -1358,11 +1453,12 @@ void TVelaMainForm::FormClose() {
     }
     engine_->ClearTemp();
     if (const TVelaSearch* s = GetSelectedSearch())
-        options::SelectedSearch.Write(engine_->Options, BaseName(s->TableFile));
+        options::SelectedSearch.Write(engine_->OptionsBox(), BaseName(s->TableFile));
     // The options last, with the windows where the user left them.
+    layouts_.SaveAll();
     if (OptionsForm) OptionsForm->FormDestroy();
     ProgressForm->hide();
-    if (engine_->Config.ReadString("Popup", "Mode") == "OnClose") ShowPopupMessage();
+    if (engine_->Descriptor().ReadString("Popup", "Mode") == "OnClose") ShowPopupMessage();
     // The page the message's Yes asked for waits for the browser control's timer, which
     // would never fire now: it is opened before the program goes away.
     if (browser_) browser_->Flush();
@@ -1375,7 +1471,7 @@ void TVelaMainForm::Activity(bool on) {
 }
 
 void TVelaMainForm::FillProgressRow(int row) {
-    const auto& rows = engine_->Progress.Rows;
+    const auto& rows = engine_->ProgressRows().Rows;
     if (row < 0 || row >= static_cast<int>(rows.size())) return;
     const TProgressRow& r = rows[static_cast<size_t>(row)];
     ProgressForm->SetCell(
@@ -1398,9 +1494,9 @@ void TVelaMainForm::ProgressClose() {
 
 void TVelaMainForm::ProgressRowsChanged() {
     ProgressForm->ClearLog();
-    const int n = static_cast<int>(engine_->Progress.Rows.size());
+    const int n = static_cast<int>(engine_->ProgressRows().Rows.size());
     for (int r = 0; r < n; ++r) {
-        if (r > 0 || !engine_->Progress.Rows[0].JobSource.empty()) ProgressForm->AddLine("");
+        if (r > 0 || !engine_->ProgressRows().Rows[0].JobSource.empty()) ProgressForm->AddLine("");
         FillProgressRow(r);
     }
     ProgressGaugeChanged();
@@ -1419,13 +1515,13 @@ void TVelaMainForm::ProgressSelectRow(int row) {
 }
 
 void TVelaMainForm::ProgressGaugeChanged() {
-    ProgressForm->Gauge->SetMaximum(engine_->Progress.GaugeMax);
-    ProgressForm->Gauge->SetPosition(engine_->Progress.GaugePosition);
+    ProgressForm->Gauge->SetMaximum(engine_->ProgressRows().GaugeMax);
+    ProgressForm->Gauge->SetPosition(engine_->ProgressRows().GaugePosition);
 }
 
 void TVelaMainForm::ProgressPhaseChanged() {
     // The first answer only starts the loop once; later phases play their segment.
-    const int phase = engine_->Progress.Phase;
+    const int phase = engine_->ProgressRows().Phase;
     if (phase == 1 && ProgressForm->AnimState() != 0) return;
     ProgressForm->SetAnimState(phase);
 }

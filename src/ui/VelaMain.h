@@ -53,6 +53,7 @@ class TSpamForm;
 class TKeyTranslator;
 class TJobTranslator;
 class TRemoteForm;
+class TRemoteHost;
 class TOptionsForm;
 class TProxyForm;
 class TConnectWizard;
@@ -90,9 +91,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
 
     // ---- what the window owns
     TSearchEngine& Engine() { return *engine_; }
-    TVelaSourcesList& Sources() { return engine_->Sources; }
-    TVelaSearchesList& Searches() { return engine_->Searches; }
-    const TVelaSearchesList& Searches() const { return engine_->Searches; }
+    TVelaSourcesList& Sources() { return engine_->Sites(); }
+    TVelaSearchesList& Searches() { return engine_->SearchList(); }
+    const TVelaSearchesList& Searches() const { return engine_->SearchList(); }
     TVelaJobsList& Jobs() { return engine_->Jobs(); }
     const TVelaJobsList& Jobs() const { return engine_->Jobs(); }
     TMainOptions& Options() { return settings_->Visual; }
@@ -101,16 +102,16 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     TLiveSettings& Settings() { return *settings_; }
     // Where every window sits and how every grid's columns run, as the settings keep
     // them: each window and grid is registered with its own settings.
-    const TLayoutKeeper& Layouts() const { return layouts_; }
+    TLayoutKeeper& Layouts() { return layouts_; }
     // The scheduled check of every search for new jobs.
     TVelaAgent& Agent() { return *agent_; }
     const std::string& ProgramDir() const { return programDir_; }
 
     // ---- values of the window
-    TRunState RunState() const { return engine_->RunState; }
+    TRunState RunState() const { return engine_->State(); }
     void SetRunState(TRunState state);
-    bool JobsModified() const { return engine_->JobsModified; }
-    void SetJobsModified() { engine_->JobsModified = true; }
+    bool JobsModified() const { return engine_->ListingModified(); }
+    void SetJobsModified() { engine_->MarkListingModified(); }
     // The Highlight command's next effect (0 toggle, 1 all on, 2 all off, 3 New marks off).
     int HighlightMode() const { return highlightMode_; }
     // Set while the job grid is filled: a second fill meanwhile is dropped.
@@ -143,7 +144,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void EnableGrids(bool enabled) override;
     // Positions in the job list of the selected rows, top to bottom.
     std::vector<int> SelectedJobPositions() override;
-    void ButtonsState() override;
+    // Final: the constructor sets the first state, and no window derives from this one.
+    void ButtonsState() final;
     bool NewSearchDialog(const std::string& caption, const std::string& button,
                          TNewSearchValues& values) override;
     bool RefineDialog(TRefineValues& values) override;
@@ -341,6 +343,9 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     void PopSponsorOnce();
     void CreateOptionsForm();
     void RegisterLayouts();
+    // Start-up: every window and grid placed from the settings (or afresh, when they hold
+    // no usable layout), then left to keep its own.
+    void RestoreLayout();
     // The settings in effect changed: the grids redraw, the windows kept on top follow,
     // the columns fit again when their fitting was switched.
     void SettingsChanged(const TMainOptions& before);
@@ -388,6 +393,7 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     std::unique_ptr<TBrowserControl> browser_;
     std::unique_ptr<TLiveSettings> settings_;
     TLayoutKeeper layouts_;
+    std::unique_ptr<TRemoteHost> remoteHost_;  // outlives the remote window it serves
     int searchGridHeight_ = options::SearchGridHeight.Default;  // until the window is laid out
     TProductId product_;
     TRunState previousRunState_ = rsStarting;

@@ -46,7 +46,7 @@ void TVelaMainForm::CreateBanners() {
     BufferPanelR = new QWidget(AdPanel);
     BufferPanelR->setObjectName("BufferPanelR");
     auto make = [this](const std::string& name) {
-        auto* p = new TBannerPanel(engine_->Machine, engine_->Config, name, AdPanel);
+        auto* p = new TBannerPanel(engine_->Http(), engine_->Descriptor(), name, AdPanel);
         p->OnResize = [this] { AdPanelResize(); };
         p->OnBannerClick = [this](const std::string& d) { InBannerBannerClick(d); };
         return p;
@@ -60,7 +60,7 @@ void TVelaMainForm::CreateBanners() {
 
     // A window of its own, like the progress window: it stays on screen when the main
     // window is minimised.
-    SponsorForm = new TSponsorForm(engine_->Machine, engine_->Config, nullptr);
+    SponsorForm = new TSponsorForm(engine_->Http(), engine_->Descriptor(), nullptr);
     SponsorForm->OnOpenURL = [this](const std::string& a, bool n) { OpenURL(a, n); };
     SponsorWindow = SponsorForm;
     OnBannerTriggersChanged = [this] { LoadBannerTriggers(); };
@@ -175,7 +175,7 @@ void TVelaMainForm::InBannerBannerClick(const std::string& destination) {
 }
 
 void TVelaMainForm::PopBanner(const std::string& moment) {
-    if (engine_->Config.ReadString("PopBanner", moment) == "True") PopSponsorOnce();
+    if (engine_->Descriptor().ReadString("PopBanner", moment) == "True") PopSponsorOnce();
 }
 
 }  // namespace tessaly::ui

@@ -198,7 +198,7 @@ void TVelaMainForm::MMDeleteSelectedClick() {
 }
 
 bool TVelaMainForm::ConfirmDelete(const QString& question, QWidget* owner) {
-    if (options::DeleteUnasked.Read(engine_->Options)) return true;
+    if (options::DeleteUnasked.Read(engine_->OptionsBox())) return true;
     QMessageBox box(QMessageBox::Question, windowTitle(), question,
                     QMessageBox::Yes | QMessageBox::No, owner);
     box.setObjectName("ConfirmDelete");
@@ -209,7 +209,7 @@ bool TVelaMainForm::ConfirmDelete(const QString& question, QWidget* owner) {
     box.setCheckBox(dontAsk);
     ExecDialog(&box);
     if (box.clickedButton() != box.button(QMessageBox::Yes)) return false;
-    if (dontAsk->isChecked()) options::DeleteUnasked.Write(engine_->Options, true);
+    if (dontAsk->isChecked()) options::DeleteUnasked.Write(engine_->OptionsBox(), true);
     return true;
 }
 
@@ -312,10 +312,10 @@ void TVelaMainForm::JobGridDblClickCell(int row, int) {
 }
 
 void TVelaMainForm::ShowSortMark() {
-    const int col = JobGrid->ColumnOf(engine_->SortColumn);
+    const int col = JobGrid->ColumnOf(engine_->Sort().Column);
     if (col >= 0)
         JobGrid->horizontalHeader()->setSortIndicator(
-            col, engine_->SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
+            col, engine_->Sort().Descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
 
 void TVelaMainForm::JobGridCanSort(int col) {
@@ -338,12 +338,11 @@ void TVelaMainForm::JobGridCanSort(int col) {
     // the rows were sorted by starts ascending too, even when the list was sorted by that
     // column descending through the menu (the menu's sort is the list's, not the rows').
     if (column == TJobColumn::Status) {
-        const bool wasSortColumn = engine_->SortColumn == column;
-        const bool descending = wasSortColumn ? !engine_->SortDescending : false;
+        const bool wasSortColumn = engine_->Sort().Column == column;
+        const bool descending = wasSortColumn ? !engine_->Sort().Descending : false;
         Jobs().SortJobs(column);
         if (descending) Jobs().ReverseJobs();
-        engine_->SortColumn = column;
-        engine_->SortDescending = descending;
+        engine_->SetSort({column, descending});
         sortedGridColumn_ = -1;
         JobListToGrid(false);
         ShowSortMark();
@@ -354,8 +353,7 @@ void TVelaMainForm::JobGridCanSort(int col) {
     JobGrid->Model().SortByText(col, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     sortedGridColumn_ = col;
     gridSortDescending_ = descending;
-    engine_->SortColumn = column;
-    engine_->SortDescending = descending;
+    engine_->SetSort({column, descending});
     foundCol_ = foundRow_ = -1;
     ShowSortMark();
     // JobGridClickSort: the widths again, then the normal cursor.
@@ -365,19 +363,20 @@ void TVelaMainForm::JobGridCanSort(int col) {
 
 void TVelaMainForm::SortJobsbyClick() {
     for (const TJobColumnInfo& column : kJobColumns)
-        a_->sortItems[column.Caption]->setChecked(engine_->SortColumn == column.Column);
-    a_->sortItems["Ascending"]->setChecked(!engine_->SortDescending);
-    a_->sortItems["Descending"]->setChecked(engine_->SortDescending);
+        a_->sortItems[column.Caption]->setChecked(engine_->Sort().Column == column.Column);
+    a_->sortItems["Ascending"]->setChecked(!engine_->Sort().Descending);
+    a_->sortItems["Descending"]->setChecked(engine_->Sort().Descending);
 }
 
 void TVelaMainForm::SortGridClick(const QString& item) {
-    if (const std::optional<TJobColumn> c = JobColumnByCaption(Bytes(item)))
-        engine_->SortColumn = *c;
-    if (item == "Descending") engine_->SortDescending = true;
-    if (item == "Ascending") engine_->SortDescending = false;
+    TSortOrder order = engine_->Sort();
+    if (const std::optional<TJobColumn> c = JobColumnByCaption(Bytes(item))) order.Column = *c;
+    if (item == "Descending") order.Descending = true;
+    if (item == "Ascending") order.Descending = false;
+    engine_->SetSort(order);
     // The listing always shows the direction the menu ticks.
-    Jobs().SortJobs(engine_->SortColumn);
-    if (engine_->SortDescending) Jobs().ReverseJobs();
+    Jobs().SortJobs(order.Column);
+    if (order.Descending) Jobs().ReverseJobs();
     sortedGridColumn_ = -1;
     JobListToGrid(false);
     ShowSortMark();

@@ -1,11 +1,11 @@
 #include "ui/VelaOptions.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -14,7 +14,6 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
-#include <QTableWidget>
 #include <QVBoxLayout>
 #include <iostream>
 
@@ -24,11 +23,9 @@
 #include "services/BrowserControl.h"
 #include "services/Referral.h"
 #include "ui/ButtonRow.h"
-#include "ui/JobGrid.h"
 #include "ui/OptionsRules.h"
 #include "ui/QtText.h"
 #include "ui/VelaMain.h"
-#include "ui/VelaProgress.h"
 #include "ui/VelaProxy.h"
 #include "ui/WindowLayout.h"
 
@@ -36,10 +33,6 @@ namespace tessaly::ui {
 
 namespace {
 
-// The job listing's column that a stored sort number stands for; the listing sorts the
-// notes column by the key "Notes ".
-constexpr int kSortableColumns = kJobColumnCount;  // the index column sorts nothing
-constexpr TJobColumn kResetSortColumn = TJobColumn::Relevancy;
 // The period the check's spin box offers while the check is off.
 constexpr int kShownCheckHours = 6;
 
@@ -321,15 +314,10 @@ TConfigBox& TOptionsForm::Store() {
 
 void TOptionsForm::FormCreate() {
     // The main window has read options.box into the store already: the browser control
-    // and the engine needed it before any window existed. The check boxes come first,
-    // since laying out the grids fits them to the window only when "Auto-optimize column
-    // widths" is ticked.
+    // and the engine needed it before any window existed. The windows are placed after
+    // this, since laying out the grids fits them to the window only when "Auto-optimize
+    // column widths" is ticked.
     if (options::Written(Store())) LoadOptions();
-    if (options::MainForm.Width.Read(Store()) < 1)
-        ResetWindows();
-    else
-        RecallWindows();
-    RecallGrids();
     // From here on the store holds a complete set of options; it reaches the disk on
     // "&Apply" or at the end of the run.
     SaveOptions();
@@ -364,21 +352,15 @@ void TOptionsForm::OKButtonClick() {
     SaveOptions();
     WriteStore();
     // The machine takes the new thread count, time-out and proxy; this stops what runs.
-    main_.Engine().InitMachine();
+    if (OnApplied) OnApplied();
     accept();
 }
 
 void TOptionsForm::CancelButClick() {
-    if (Store().Modified) {
-        try {
-            Store().LoadFromFile(FileName());
-        } catch (const std::exception& e) {
-            main_.ShowMessage(FromBytes(e.what()));
-        }
-        LoadOptions();
-        RecallWindows();
-        RecallGrids();
-    }
+    // The store holds the settings in effect: the controls and what they changed at once
+    // (the check boxes, the site list, the browser) go back to it. The windows stay where
+    // they are.
+    LoadOptions();
 }
 
 void TOptionsForm::reject() {
@@ -392,8 +374,14 @@ void TOptionsForm::FormDestroy() {
 }
 
 void TOptionsForm::ResetButtonClick() {
-    ResetWindows();
-    ResetGrids();
+    layouts_.ResetWindows();
+    layouts_.ResetGrids();
+    // Windows kept on top come back above the others; the dialog keeps the focus.
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w != this && w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint))
+            w->raise();
+    raise();
+    activateWindow();
 }
 
 // ---------------------------------------------------------------- store to controls
@@ -483,14 +471,6 @@ void TOptionsForm::SaveOptions() {
     options::GroupCrossPosts.Write(s, opOneRowPerOpening->isChecked() ? "True" : "False");
     options::CheckForJobsHours.Write(s, CheckForJobsHours());
 
-    // Every window and grid puts its own layout into the store.
-    if (opRememberWindows->isChecked()) layouts_.SaveWindows(s);
-    if (opRememberGrids->isChecked()) {
-        layouts_.SaveGrids(s);
-        options::SortColumn.Write(s, static_cast<int>(main_.Engine().SortColumn));
-        options::SortDirection.Write(s, main_.Engine().SortDescending ? "Descending" : "Ascending");
-    }
-
     const TVelaSourcesList& sites = main_.Sources();
     for (int i = 0; i < sites.Count(); ++i)
         if (sites[i].Enabled) options::WriteSiteChoice(s, sites[i].Title, sites[i].EnabledChoice);
@@ -529,66 +509,6 @@ void TOptionsForm::SaveOptions() {
         for (QLineEdit* e : {UserEmail, UserFirstName, UserLastName})
             e->setModified(false);
     }
-}
-
-// ---------------------------------------------------------------- windows
-
-void TOptionsForm::RecallWindows() {
-    if (!layouts_.RecallWindows(Store())) ResetWindows();
-}
-
-void TOptionsForm::ResetWindows() {
-    layouts_.ResetWindows();
-    TVelaMainForm& m = main_;
-    if (isVisible()) {
-        // Windows kept on top come back above the main window; the dialog keeps the focus.
-        for (QWidget* w : {static_cast<QWidget*>(m.GetProgressForm()), m.GetRemoteWindow()})
-            if (w && w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint)) w->raise();
-        raise();
-        activateWindow();
-    }
-}
-
-// ---------------------------------------------------------------- grids
-
-void TOptionsForm::RecallGrids() {
-    try {
-        RecallGridsOrFail();
-    } catch (const std::exception&) {
-        ResetGrids();
-    }
-}
-
-void TOptionsForm::RecallGridsOrFail() {
-    const TConfigBox& s = Store();
-    if (!layouts_.RecallGrids(s)) throw std::runtime_error("unreadable column layout");
-    const int sortColumn = options::SortColumn.Read(s);
-    if (sortColumn < 0 || sortColumn >= kSortableColumns)
-        throw std::runtime_error("no such sort column");
-    TSearchEngine& engine = main_.Engine();
-    engine.SortColumn = static_cast<TJobColumn>(sortColumn);
-    engine.SortDescending = options::SortDirection.Read(s) == "Descending";
-
-    main_.SearchListToGrid();
-    main_.Jobs().SortJobs(engine.SortColumn);
-    if (engine.SortDescending) main_.Jobs().ReverseJobs();
-    main_.JobListToGrid(true);
-    main_.GetJobGrid()->horizontalHeader()->setSortIndicator(
-        main_.GetJobGrid()->ColumnOf(static_cast<TJobColumn>(sortColumn)),
-        engine.SortDescending ? Qt::DescendingOrder : Qt::AscendingOrder);
-    main_.FormResize();
-}
-
-void TOptionsForm::ResetGrids() {
-    layouts_.ResetGrids();
-    TSearchEngine& engine = main_.Engine();
-    engine.SortColumn = kResetSortColumn;
-    engine.SortDescending = false;
-    main_.GetJobGrid()->horizontalHeader()->setSortIndicator(
-        main_.GetJobGrid()->ColumnOf(kResetSortColumn), Qt::AscendingOrder);
-    main_.FormResize();
-    engine.StartGridTimer();
-    if (main_.OnRemoteLayout) main_.OnRemoteLayout();
 }
 
 // ---------------------------------------------------------------- control handlers

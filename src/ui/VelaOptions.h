@@ -4,10 +4,13 @@
 //
 // The store is the search engine's `Options` box, so the engine reads the per-site
 // choices and the connection values from the same place. The check boxes take effect
-// at once: the dialog applies them to the live settings, which the windows listen to.
+// at once: the dialog applies them to the live settings, which the windows listen to;
+// Cancel puts them back as the store holds them. The windows and grids keep their own
+// layouts in the store; the dialog only resets them.
 #pragma once
 
 #include <QDialog>
+#include <functional>
 #include <string>
 
 #include "ui/GridLayout.h"
@@ -58,11 +61,10 @@ class TOptionsForm : public QDialog {
     // ---- the store and the windows
     void LoadOptions();
     void SaveOptions();
+    // The windows and grids placed afresh, at once.
     void ResetButtonClick();
-    void RecallWindows();
-    void ResetWindows();
-    void RecallGrids();
-    void ResetGrids();
+    // The options were applied ("&Apply"): whoever uses the connection values takes them.
+    std::function<void()> OnApplied;
 
     // ---- control handlers
     void MaxJobsChange();
@@ -118,11 +120,10 @@ class TOptionsForm : public QDialog {
     TVelaSource* SiteOfItem(const QListWidgetItem* item);
     // Writes the store to options.box; false (after telling the user) when it cannot.
     bool WriteStore();
-    void RecallGridsOrFail();
 
     TVelaMainForm& main_;
     TLiveSettings& settings_;
-    const TLayoutKeeper& layouts_;
+    TLayoutKeeper& layouts_;
     TProxyForm* proxy_;
     QButtonGroup* browserGroup_;
     bool fillingList_ = false;  // items set by the program, not clicked by the user

@@ -26,13 +26,13 @@
 #include <cmath>
 
 #include "data/ConfigBox.h"
+#include "data/LiveSettings.h"
 #include "data/VelaJobs.h"
 #include "platform/MainLoop.h"
 #include "search/SearchEngine.h"
 #include "ui/JobGrid.h"
 #include "ui/JobImages.h"
 #include "ui/QtText.h"
-#include "ui/VelaMain.h"
 #include "ui/VelaProgress.h"
 
 namespace tessaly::ui {
@@ -125,7 +125,7 @@ QIcon ToolIcon(const QString& name) {
 
 // ---------------------------------------------------------------- creation
 
-TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent), main_(main) {
+TRemoteForm::TRemoteForm(TRemoteHost& host, QWidget* parent) : QDialog(parent), host_(host) {
     setObjectName("RemoteForm");
     setWindowTitle("Remote Control");
     setModal(false);
@@ -161,13 +161,13 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
     connect(SendBut, &QToolButton::clicked, this, [this] { JMSendClick(); });
 
     JobGrid = new TJobGrid(
-        TJobGridKind::Remote, [this]() -> TVelaJobsList& { return main_.Jobs(); }, this);
+        TJobGridKind::Remote, [this]() -> TVelaJobsList& { return host_.Engine().Jobs(); }, this);
     JobGrid->setObjectName("JobGrid");
     JobGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     JobGrid->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     JobGrid->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Titles are always links here: reading them one after another is what it is for.
-    JobGrid->Look = [this] { return TJobGridLook{main_.Options().YellowHighlight, true, -1, -1}; };
+    JobGrid->Look = [this] { return TJobGridLook{host_.Visual().YellowHighlight, true, -1, -1}; };
     JobGrid->Model().OnNotesEdited = [this](int row, const QString& text) {
         JobGridCellValidate(row, text);
     };
@@ -312,7 +312,7 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
     activityTimer_ = new QTimer(this);
     activityTimer_->setInterval(500);
     connect(activityTimer_, &QTimer::timeout, this,
-            [this] { ActivityIndicator->setRange(0, main_.RunState() != rsIdle ? 0 : 1); });
+            [this] { ActivityIndicator->setRange(0, host_.Engine().State() != rsIdle ? 0 : 1); });
 
     FormCreate();
     resize(320, 380);
@@ -321,10 +321,6 @@ TRemoteForm::TRemoteForm(TVelaMainForm& main, QWidget* parent) : QDialog(parent)
         const QRect area = screen->geometry();
         move(std::max(0, area.width() - width() - 80), std::max(0, area.height() - height() - 200));
     }
-}
-
-TVelaMainForm& TRemoteForm::Main() {
-    return main_;
 }
 
 void TRemoteForm::FormCreate() {
@@ -370,7 +366,7 @@ void TRemoteForm::setVisible(bool visible) {
     }
     if (visible) {
         const bool opening = !open_;
-        if (opening) SetStayOnTop(main_.Options().RemoteOnTop);
+        if (opening) SetStayOnTop(host_.Visual().RemoteOnTop);
         QDialog::setVisible(true);
         if (opening) {
             open_ = true;
@@ -408,34 +404,33 @@ void TRemoteForm::done(int result) {
 }
 
 void TRemoteForm::FormShow() {
-    mainWasMaximized_ = main_.isMaximized();
-    main_.showMinimized();
+    host_.StepAside();
     JobListToGrid();
     // Nothing matched: the window closed again, and the browse-time moment is not due.
     if (!isVisible()) return;
-    const TVelaJobsList& jobs = main_.Jobs();
+    const TVelaJobsList& jobs = host_.Engine().Jobs();
     bool anyOnline = false;
     for (int i = 0; i < jobs.Count() && !anyOnline; ++i)
         anyOnline = jobs[i].LocalFile.empty();
     if (anyOnline) {
-        const TConfigBox& config = main_.Engine().Config;
+        const TConfigBox& config = host_.Engine().Descriptor();
         if (config.ReadString("Popup", "Mode") == "OnBrowse") {
             if (OnPopupMessage)
                 OnPopupMessage();
             else
-                main_.ShowPopupMessage();
+                host_.ShowPopupMessage();
         }
         const std::string address = config.ReadString("Features", "URLOnBrowse");
-        if (!address.empty()) main_.OpenURL(address, false);
+        if (!address.empty()) host_.OpenJob(address);
         if (OnPopBanner)
             OnPopBanner();
         else
-            main_.PopBanner("OnBrowse");
+            host_.PopBanner("OnBrowse");
     }
     // The pop-up message may have been answered by closing everything.
     if (!isVisible()) return;
-    if (main_.Options().ProgressOnTop) Timer->start();
-    ActivityIndicator->setRange(0, main_.RunState() != rsIdle ? 0 : 1);
+    if (host_.Visual().ProgressOnTop) Timer->start();
+    ActivityIndicator->setRange(0, host_.Engine().State() != rsIdle ? 0 : 1);
     activityTimer_->start();
 }
 
@@ -443,14 +438,7 @@ void TRemoteForm::FormClose() {
     Timer->stop();
     activityTimer_->stop();
     if (editingNotes_) EndNotesEditing();
-    if (main_.Closing()) return;
-    main_.JobListToGrid(false);
-    if (mainWasMaximized_)
-        main_.showMaximized();
-    else
-        main_.showNormal();
-    main_.raise();
-    main_.activateWindow();
+    host_.ComeBack();
 }
 
 void TRemoteForm::changeEvent(QEvent* e) {
@@ -458,7 +446,7 @@ void TRemoteForm::changeEvent(QEvent* e) {
     // Minimising the program leaves this window on screen; only the main window goes.
     if (e->type() == QEvent::WindowStateChange && isVisible() && isMinimized()) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
-        if (!main_.isMinimized()) main_.showMinimized();
+        host_.StepAside();
     }
 }
 
@@ -549,12 +537,12 @@ void TRemoteForm::JobGridClickCell(int row, int col) {
         if (col == JobGrid->ColumnOf(TJobColumn::Status)) {
             job->High = !job->High;
             RedrawRow(row);
-            main_.SetJobsModified();
+            host_.JobsChanged();
         } else if (col == JobGrid->ColumnOf(TJobColumn::Title)) {
-            main_.OpenURL(job->LocalFile.empty() ? job->URL : job->LocalFile, false);
-            if (main_.Options().ProgressOnTop) BringStayOnTopToFront();
+            host_.OpenJob(job->LocalFile.empty() ? job->URL : job->LocalFile);
+            if (host_.Visual().ProgressOnTop) BringStayOnTopToFront();
             job->Visited = true;
-            main_.SetJobsModified();
+            host_.JobsChanged();
             JobGrid->Repaint();
         } else if (col == JobGrid->ColumnOf(TJobColumn::Notes)) {
             OpenNotesEditor(row);
@@ -569,7 +557,7 @@ void TRemoteForm::JobGridCellValidate(int row, const QString& text) {
     if (!job) return;
     // Written the way the job's other texts are written.
     job->Notes = ToBytesLike(text, job->Title + job->Company + job->Location + job->Notes);
-    main_.SetJobsModified();
+    host_.JobsChanged();
     RedrawRow(row);
 }
 
@@ -578,7 +566,7 @@ void TRemoteForm::JMHighlightClick() {
     if (!job) return;
     job->High = !job->High;
     RedrawRow(JobGrid->currentRow());
-    main_.SetJobsModified();
+    host_.JobsChanged();
 }
 
 void TRemoteForm::JMCommentClick() {
@@ -588,29 +576,29 @@ void TRemoteForm::JMCommentClick() {
 
 void TRemoteForm::JMTranslateJobClick() {
     const int pos = SelectedPosition();
-    if (pos >= 0) main_.TranslateJob(pos);
+    if (pos >= 0) host_.TranslateJob(pos);
 }
 
 void TRemoteForm::JMReloadClick() {
     TVelaJob* job = SelectedJob();
     if (!job) return;
     // Always the page on the web, also for a job with a grabbed copy.
-    main_.OpenURL(job->URL, false);
+    host_.OpenJob(job->URL);
     job->Visited = true;
-    main_.SetJobsModified();
+    host_.JobsChanged();
     JobGrid->Repaint();
 }
 
 void TRemoteForm::JMSendClick() {
     const int pos = SelectedPosition();
-    if (pos >= 0) main_.SendJobToFriend(pos);
+    if (pos >= 0) host_.SendJobToFriend(pos);
 }
 
 void TRemoteForm::JMDeleteClick() {
     TVelaJob* job = SelectedJob();
     if (!job) return;
     job->Relevancy = kRelevancyDeleted;
-    main_.SetJobsModified();
+    host_.JobsChanged();
     JobListToGrid();
 }
 
@@ -624,11 +612,12 @@ void TRemoteForm::JobMenuPopup() {
 }
 
 void TRemoteForm::SortJobsbyClick() {
-    const TSearchEngine& engine = main_.Engine();
+    const TSearchEngine& engine = host_.Engine();
     for (const TJobColumnInfo& c : kJobColumns)
-        MenuItem(SortItemName(c).toUtf8().constData())->setChecked(engine.SortColumn == c.Column);
-    MenuItem("Ascending")->setChecked(!engine.SortDescending);
-    MenuItem("Descending")->setChecked(engine.SortDescending);
+        MenuItem(SortItemName(c).toUtf8().constData())
+            ->setChecked(engine.Sort().Column == c.Column);
+    MenuItem("Ascending")->setChecked(!engine.Sort().Descending);
+    MenuItem("Descending")->setChecked(engine.Sort().Descending);
 }
 
 void TRemoteForm::SortGridClick(const QString& item) {
@@ -639,7 +628,7 @@ void TRemoteForm::SortGridClick(const QString& item) {
     // The main listing's own sort command: the same order in both grids. Rows hold list
     // positions, so the selected job is remembered by itself, not by its row.
     const TVelaJob* selected = SelectedJob();
-    main_.SortGridClick(mainItem);
+    host_.SortListing(mainItem);
     JobListToGrid();
     for (int row = 0; selected && row < JobGrid->rowCount(); ++row) {
         if (GetJobAtRow(row) != selected) continue;
@@ -651,7 +640,7 @@ void TRemoteForm::SortGridClick(const QString& item) {
 
 void TRemoteForm::BringStayOnTopToFront() {
     if (windowFlags() & Qt::WindowStaysOnTopHint) raise();
-    QWidget* progress = main_.GetProgressForm();
+    QWidget* progress = host_.ProgressWindow();
     if (progress && progress->isVisible() && (progress->windowFlags() & Qt::WindowStaysOnTopHint))
         progress->raise();
 }

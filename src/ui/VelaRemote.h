@@ -21,19 +21,46 @@ class QToolBar;
 class QToolButton;
 
 namespace tessaly {
+class TSearchEngine;
 class TVelaJob;
-}
+struct TVisualOptions;
+}  // namespace tessaly
 
 namespace tessaly::ui {
 
-class TVelaMainForm;
 class TJobGrid;
+
+// What the remote window asks of the window that owns the listing.
+class TRemoteHost {
+  public:
+    virtual ~TRemoteHost() = default;
+    // The listing, its sort order and run state, the update descriptor.
+    virtual TSearchEngine& Engine() = 0;
+    virtual const TVisualOptions& Visual() const = 0;
+    // Opens an address in the browser's current window.
+    virtual void OpenJob(const std::string& address) = 0;
+    // Jobs were marked, noted or deleted here: they are saved with the listing.
+    virtual void JobsChanged() = 0;
+    // The job at a list position translated, or sent to a friend.
+    virtual void TranslateJob(int position) = 0;
+    virtual void SendJobToFriend(int position) = 0;
+    // Sorts the listing by a sort-menu item's caption, as the main window's menu does.
+    virtual void SortListing(const QString& item) = 0;
+    // The browse-time moment of the update descriptor: its pop-up message and banner.
+    virtual void ShowPopupMessage() = 0;
+    virtual void PopBanner(const std::string& moment) = 0;
+    // The owner steps aside (minimised) while the remote window browses, and comes back
+    // as it was, with its listing redrawn, once it closes (not while the program ends).
+    virtual void StepAside() = 0;
+    virtual void ComeBack() = 0;
+    // The progress window, raised with this one while both are kept on top; may be null.
+    virtual QWidget* ProgressWindow() = 0;
+};
 
 class TRemoteForm : public QDialog {
   public:
     // Not a child of the main window: minimising that leaves this window on screen.
-    explicit TRemoteForm(TVelaMainForm& main, QWidget* parent = nullptr);
-    TVelaMainForm& Main();
+    explicit TRemoteForm(TRemoteHost& host, QWidget* parent = nullptr);
 
     // "All", "New", "Green" or "High"; set before showing.
     QString Filter = "All";
@@ -113,10 +140,9 @@ class TRemoteForm : public QDialog {
     void BringStayOnTopToFront();
     bool RowsOverflow() const;
 
-    TVelaMainForm& main_;
+    TRemoteHost& host_;
     bool editingNotes_ = false;
     bool filling_ = false;
-    bool mainWasMaximized_ = false;
     bool open_ = false;     // shown and not closed since
     bool closing_ = false;  // the window is being closed, not merely hidden
     QTimer* activityTimer_;

@@ -29,12 +29,12 @@ void TVelaMainForm::CreateServiceWindows() {
     SpamForm->OnBeep = [] { Prompts().Beep(); };
 
     const auto vendor = [this] {
-        OpenURL(VendorPage(engine_->IdBox.ReadString("ID", "TranslateURL")), true);
+        OpenURL(VendorPage(engine_->Identity().ReadString("ID", "TranslateURL")), true);
     };
-    KeyTranslator = new TKeyTranslator(e.Machine, this);
+    KeyTranslator = new TKeyTranslator(e.Http(), this);
     KeyTranslator->OnVendorClick = vendor;
 
-    JobTranslator = new TJobTranslator(e.Machine, programDir_, this);
+    JobTranslator = new TJobTranslator(e.Http(), programDir_, this);
     JobTranslator->OnVendorClick = vendor;
     JobTranslator->OnStatus = [this](const std::string& text) {
         SetStatusText(1, text);
@@ -71,7 +71,7 @@ void TVelaMainForm::DeleteServiceWindows() {
 
 void TVelaMainForm::RunSourceUpdate() {
     // Without an address there is nothing to ask, and no reason to hold the user up.
-    if (!UpdateForm || engine_->IdBox.ReadString("ID", "ConfigURL").empty()) return;
+    if (!UpdateForm || engine_->Identity().ReadString("ID", "ConfigURL").empty()) return;
     ExecDialog(UpdateForm);
 }
 
@@ -93,17 +93,17 @@ bool TVelaMainForm::AskYesNo(const QString& text) {
 }
 
 void TVelaMainForm::ShowPopupMessage() {
-    const std::string message = engine_->Config.ReadString("Popup", "Message");
+    const std::string message = engine_->Descriptor().ReadString("Popup", "Message");
     if (message.empty()) return;  // an empty box would only puzzle the user
     if (!AskYesNo(FromBytes(message))) return;
-    const std::string url = engine_->Config.ReadString("Popup", "URL");
+    const std::string url = engine_->Descriptor().ReadString("Popup", "URL");
     if (!url.empty()) OpenURL(url, false);
 }
 
 // ---------------------------------------------------------------- translation
 
 bool TVelaMainForm::TranslateKeywords(TKeywordTranslation& translation) {
-    const std::string base = engine_->IdBox.ReadString("ID", "TranslateURL");
+    const std::string base = engine_->Identity().ReadString("ID", "TranslateURL");
     if (!KeyTranslator || base.empty()) return false;
     KeyTranslator->Prepare(base, translation);
     ExecDialog(KeyTranslator);
@@ -116,7 +116,7 @@ void TVelaMainForm::TranslateJob(int jobPosition) {
     if (!JobTranslator || jobPosition < 0 || jobPosition >= Jobs().Count()) return;
     const std::string url = Jobs()[jobPosition].URL;
     if (ExecDialog(JobTranslator) != QDialog::Accepted) return;
-    JobTranslator->TranslateJob(engine_->IdBox.ReadString("ID", "TranslateURL"), url);
+    JobTranslator->TranslateJob(engine_->Identity().ReadString("ID", "TranslateURL"), url);
 }
 
 void TVelaMainForm::MMTranslateJobClick() {

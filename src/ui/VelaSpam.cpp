@@ -118,7 +118,7 @@ void TSpamForm::FormShow() {
     const auto [first, second] = TReferral::ModeLines(JobMode());
     ModeLine1->setText(FromBytes(first));
     ModeLine2->setText(FromBytes(second));
-    const TUserDetails user = ReadUserDetails(engine_.Options);
+    const TUserDetails user = ReadUserDetails(engine_.OptionsBox());
     UserEmail->setText(FromBytes(user.Email));
     UserFirstName->setText(FromBytes(user.FirstName));
     UserLastName->setText(FromBytes(user.LastName));
@@ -143,16 +143,16 @@ bool TSpamForm::Sending() const {
 }
 
 void TSpamForm::StoreUserDetails() {
-    const TUserDetails stored = ReadUserDetails(engine_.Options);
+    const TUserDetails stored = ReadUserDetails(engine_.OptionsBox());
     const TUserDetails user{Bytes(UserEmail, stored.Email), Bytes(UserFirstName, stored.FirstName),
                             Bytes(UserLastName, stored.LastName)};
     if (user.Email == stored.Email && user.FirstName == stored.FirstName &&
         user.LastName == stored.LastName)
         return;
-    WriteUserDetails(engine_.Options, user);
+    WriteUserDetails(engine_.OptionsBox(), user);
     try {
         // The box may hold the proxy password: only the user reads it.
-        engine_.Options.SaveToFile(JoinPath(engine_.ProgramDir, "options.box"), 0600);
+        engine_.OptionsBox().SaveToFile(JoinPath(engine_.Home(), "options.box"), 0600);
     } catch (const std::exception& e) {
         // The details stay in memory and are saved with the other options later.
         std::cerr << "tessaly-jobs: " << e.what() << "\n";
@@ -197,10 +197,10 @@ void TSpamForm::SendClick() {
     if (logic_ && logic_->Busy()) return;
     if (!CheckFields()) return;
     StoreUserDetails();
-    const std::string base = engine_.IdBox.ReadString("ID", "ReferralURL");
+    const std::string base = engine_.Identity().ReadString("ID", "ReferralURL");
     if (!logic_ || base != base_) {
         base_ = base;
-        logic_ = std::make_unique<TReferral>(engine_.Machine, base_);
+        logic_ = std::make_unique<TReferral>(engine_.Http(), base_);
         logic_->OnStatus = [this](const std::string& s) { StatusPanels[1]->setText(FromBytes(s)); };
         logic_->OnActivity = [this](bool on) {
             ActivityBar->setVisible(on);
@@ -217,8 +217,8 @@ void TSpamForm::SendClick() {
     }
     SetBusy(true);
     const std::optional<TVelaJob>& job = job_;
-    logic_->Send(Bytes(Edit1, std::string()), ReadUserDetails(engine_.Options),
-                 engine_.IdBox.ReadString("ID", "Edition"), job ? &*job : nullptr);
+    logic_->Send(Bytes(Edit1, std::string()), ReadUserDetails(engine_.OptionsBox()),
+                 engine_.Identity().ReadString("ID", "Edition"), job ? &*job : nullptr);
 }
 
 void TSpamForm::closeEvent(QCloseEvent* e) {
@@ -245,8 +245,8 @@ void TSpamForm::hideEvent(QHideEvent* e) {
 void TSpamForm::FormClose() {
     if (logic_)
         logic_->Close();
-    else if (engine_.Machine.IsBusy() || engine_.Machine.QueuedCount() > 0)
-        engine_.Machine.StopAll();
+    else if (engine_.Http().IsBusy() || engine_.Http().QueuedCount() > 0)
+        engine_.Http().StopAll();
 }
 
 }  // namespace tessaly::ui

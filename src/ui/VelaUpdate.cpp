@@ -22,8 +22,8 @@ constexpr int kGuideTag = -2;
 TUpdateForm::TUpdateForm(TSearchEngine& engine, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint),
       engine_(engine),
-      update_(std::make_unique<TSourceUpdate>(engine.Machine, engine.Sources, engine.IdBox,
-                                              engine.ProgramDir)) {
+      update_(std::make_unique<TSourceUpdate>(engine.Http(), engine.Sites(), engine.Identity(),
+                                              engine.Home())) {
     setObjectName("UpdateForm");
     setWindowTitle("Automatic Update");
     setModal(true);
@@ -48,7 +48,7 @@ TUpdateForm::TUpdateForm(TSearchEngine& engine, QWidget* parent)
     update_->OnStatus = [this](const std::string& s) { StatusLabel->setText(FromBytes(s)); };
     update_->OnGuideChanged = [this] {
         // Everything else reads the descriptor through the engine's copy.
-        engine_.Config = update_->Descriptor();
+        engine_.Descriptor() = update_->Descriptor();
         if (OnGuideChanged) OnGuideChanged();
     };
     update_->OnTriggersChanged = [this] {
@@ -56,9 +56,9 @@ TUpdateForm::TUpdateForm(TSearchEngine& engine, QWidget* parent)
     };
     update_->OnSourcesChanged = [this] {
         // The new sites take the user's choices, as they do when the program loads them.
-        for (int i = 0; i < engine_.Sources.Count(); ++i) {
-            TVelaSource& site = engine_.Sources[i];
-            site.EnabledChoice = options::SiteChosen(engine_.Options, site.Title);
+        for (int i = 0; i < engine_.Sites().Count(); ++i) {
+            TVelaSource& site = engine_.Sites()[i];
+            site.EnabledChoice = options::SiteChosen(engine_.OptionsBox(), site.Title);
         }
         if (OnSourcesChanged) OnSourcesChanged();
     };

@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include "cli/Workspace.h"
+#include "data/ConfigBox.h"
+#include "platform/Paths.h"
 #include "search/SearchEngine.h"
 #include "support/TestHttpServer.h"
 #include "support/TestSupport.h"
@@ -19,12 +21,19 @@ class TranslateKeywords : public test::TLoopTest {
   protected:
     TranslateKeywords() : front(out, false, true), engine(Sandbox().Path(), front) {
         front.Attach(&engine);
-        engine.Machine.Timing = {10, 10, 10, 10};
-        engine.Machine.SetEnabled(true);
+        engine.Http().Timing = {10, 10, 10, 10};
+        engine.Http().SetEnabled(true);
     }
     ~TranslateKeywords() override {
-        engine.Machine.StopAll();
-        WaitFor([this] { return !engine.Machine.IsBusy(); });
+        engine.Http().StopAll();
+        WaitFor([this] { return !engine.Http().IsBusy(); });
+    }
+    // The home's id.box names the translation service.
+    void UseService(const std::string& url) {
+        TConfigBox id;
+        id.WriteString("ID", "TranslateURL", url);
+        id.SaveToFile(JoinPath(Sandbox().Path(), "id.box"));
+        ASSERT_TRUE(engine.LoadIdentity());
     }
     std::ostringstream out;
     TCliFrontEnd front;
@@ -38,7 +47,7 @@ TEST_F(TranslateKeywords, AnswersFillTheLanguagesAskedFor) {
         // No marker: the keywords stay as typed.
         return TTestHttpServer::Normal("<html>nothing here</html>");
     });
-    engine.IdBox.WriteString("ID", "TranslateURL", server.Url(""));
+    UseService(server.Url(""));
     TKeywordTranslation t;
     t.Keywords = "cook";
     t.German = true;
@@ -63,7 +72,7 @@ TEST_F(TranslateKeywords, AnswersFillTheLanguagesAskedFor) {
 TEST_F(TranslateKeywords, FailuresKeepTheTypedKeywords) {
     TTestHttpServer server(
         [](const TTestHttpServer::TRequest&) { return TTestHttpServer::Drop(); });
-    engine.IdBox.WriteString("ID", "TranslateURL", server.Url(""));
+    UseService(server.Url(""));
     TKeywordTranslation t;
     t.Keywords = "nurse aide";
     t.Spanish = true;

@@ -149,30 +149,30 @@ class TDemoTest : public TLoopTest {
     // Starts an engine on the home as the program does, on short ticks (15 "seconds" of
     // time-out last 1.5 s), without the automatic source update.
     void StartEngine(TSearchEngine& run) {
-        run.Machine.Timing = {20, 20, 10, 100};
-        run.GridTimerMs = 10;
+        run.Http().Timing = {20, 20, 10, 100};
+        run.SetGridDelay(10);
         ASSERT_TRUE(run.LoadIdentity());
         run.LoadOptions();
         run.LoadUpdateDescriptor();
         ASSERT_TRUE(run.LoadSources());
         run.LoadSearches();
         run.InitMachine();
-        run.AutoUpdatePending = false;
+        run.SetAutoUpdate(false);
     }
 
     // Searches every board for "engineer" in Engineering, nationwide, as a new search
     // does; false when the engine is not idle again within 30 s.
     [[nodiscard]] bool SearchEveryBoard(TSearchEngine& run) {
-        run.RunState = rsIdle;
-        run.NewSearch = {"Nationwide", "Engineering", "engineer"};
+        run.SetState(rsIdle);
+        run.NewSearchPreset() = {"Nationwide", "Engineering", "engineer"};
         run.MMNewClick();
-        return WaitFor([&] { return run.RunState == rsIdle; }, 30000);
+        return WaitFor([&] { return run.State() == rsIdle; }, 30000);
     }
 
     // The status the progress rows show for each board, by board name.
     static std::map<std::string, std::string> BoardStatus(const TSearchEngine& run) {
         std::map<std::string, std::string> status;
-        for (const TProgressRow& r : run.Progress.Rows)
+        for (const TProgressRow& r : run.ProgressRows().Rows)
             status[Trim(r.JobSource)] = r.Status;
         return status;
     }

@@ -26,8 +26,8 @@ TEST_F(DemoSearch, EveryBoardEndsWithItsStatus) {
     EXPECT_EQ(status["Lazy River Jobs"], "Timed Out");
     EXPECT_EQ(status["Harbor Line Careers"], "Unreachable");
     EXPECT_EQ(status["TechPost Careers"], "Done");
-    EXPECT_EQ(run.Progress.GaugePosition, run.Progress.GaugeMax);
-    EXPECT_GT(run.Progress.GaugeMax, 0);
+    EXPECT_EQ(run.ProgressRows().GaugePosition, run.ProgressRows().GaugeMax);
+    EXPECT_GT(run.ProgressRows().GaugeMax, 0);
     EXPECT_EQ(Said().messages, std::vector<std::string>{"Search Completed."});
     ASSERT_GT(run.Jobs().Count(), 20);
     // Pinned while merged, the preferred board's jobs stay highlighted.
@@ -43,7 +43,7 @@ TEST_F(DemoSearch, EveryBoardEndsWithItsStatus) {
     // An update while the boards list the same jobs adds nothing.
     const int count = run.Jobs().Count();
     run.MMUpdateClick();
-    ASSERT_TRUE(WaitFor([&] { return run.RunState == rsIdle; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return run.State() == rsIdle; }, 30000));
     EXPECT_EQ(run.Jobs().Count(), count);
     EXPECT_FALSE(run.Jobs().HasStatus(kStatusNew));
 }

@@ -219,7 +219,7 @@ TEST_F(DemoTlsSites, ASearchOverEveryBoardThroughTheEngine) {
     TSearchEngine run(Sandbox().Path(), accept);
     ASSERT_NO_FATAL_FAILURE(StartEngine(run));
     // The CA comes from the home's options alone.
-    EXPECT_EQ(run.Machine.CAFile, caFile_);
+    EXPECT_EQ(run.Http().CAFile, caFile_);
     ASSERT_TRUE(SearchEveryBoard(run));
 
     std::map<std::string, std::string> status = BoardStatus(run);

@@ -78,25 +78,25 @@ class SearchEngine : public test::TLoopTest {
     TSearchEngine& Start() {
         engine_ = std::make_unique<TSearchEngine>(home, front);
         TSearchEngine& e = *engine_;
-        e.GridTimerMs = 10;
-        e.Machine.Timing = {10, 10, 5, 20};
+        e.SetGridDelay(10);
+        e.Http().Timing = {10, 10, 5, 20};
         EXPECT_TRUE(e.LoadIdentity());
         e.LoadOptions();
         e.LoadUpdateDescriptor();
         EXPECT_TRUE(e.LoadSources());
         e.LoadSearches();
         e.InitMachine();
-        e.AutoUpdatePending = false;
-        e.RunState = rsIdle;
+        e.SetAutoUpdate(false);
+        e.SetState(rsIdle);
         return e;
     }
 
     bool RunToIdle(TSearchEngine& e, int ms = 20000) {
-        return WaitFor([&] { return e.RunState == rsIdle; }, ms);
+        return WaitFor([&] { return e.State() == rsIdle; }, ms);
     }
 
     const TProgressRow* Row(TSearchEngine& e, const std::string& title) {
-        for (const TProgressRow& r : e.Progress.Rows)
+        for (const TProgressRow& r : e.ProgressRows().Rows)
             if (r.JobSource == " " + title) return &r;
         return nullptr;
     }
@@ -116,7 +116,7 @@ TEST_F(SearchEngine, NewSearchRunsEverySiteToItsEnd) {
 
     // Rows sorted by title; disabled site has none.
     std::vector<std::string> order;
-    for (const auto& r : e.Progress.Rows)
+    for (const auto& r : e.ProgressRows().Rows)
         order.push_back(r.JobSource);
     EXPECT_EQ(order, (std::vector<std::string>{" Alpha Jobs", " Beta Jobs", " Delta Jobs",
                                                " Gamma Jobs"}));
@@ -132,11 +132,11 @@ TEST_F(SearchEngine, NewSearchRunsEverySiteToItsEnd) {
     EXPECT_EQ(Row(e, "Gamma Jobs")->Image, kProgressNotApplicable);
 
     // Three sites counted; each reserved 4 * (25 div 2) + 5 or 5 steps and paid them back.
-    EXPECT_EQ(e.ItemsQueued, 3);
-    EXPECT_EQ(e.ItemsDone, 3);
-    EXPECT_EQ(e.Progress.GaugeMax, 53 + 5 + 5);
-    EXPECT_EQ(e.Progress.GaugePosition, e.Progress.GaugeMax);
-    EXPECT_EQ(e.Progress.Phase, 3);
+    EXPECT_EQ(e.Counts().Queued, 3);
+    EXPECT_EQ(e.Counts().Done, 3);
+    EXPECT_EQ(e.ProgressRows().GaugeMax, 53 + 5 + 5);
+    EXPECT_EQ(e.ProgressRows().GaugePosition, e.ProgressRows().GaugeMax);
+    EXPECT_EQ(e.ProgressRows().Phase, 3);
     EXPECT_TRUE(front.HasStatus("1:Connecting to Alpha Jobs for more jobs. Please wait..."));
     EXPECT_TRUE(front.HasStatus("1:Unable to connect to Beta Jobs."));
     EXPECT_TRUE(front.HasStatus("1:Retrieved 3 jobs from Alpha Jobs."));
@@ -151,8 +151,8 @@ TEST_F(SearchEngine, NewSearchRunsEverySiteToItsEnd) {
     EXPECT_EQ(front.closed, 1);
 
     // Merged, saved and shown again from the table.
-    ASSERT_EQ(e.Searches.Count(), 1);
-    const TVelaSearch& s = e.Searches[0];
+    ASSERT_EQ(e.SearchList().Count(), 1);
+    const TVelaSearch& s = e.SearchList()[0];
     EXPECT_EQ(s.Keywords, "welder");
     EXPECT_EQ(BaseName(s.TableFile), "velares~1.tbl");
     EXPECT_EQ(s.JobCount, 3);
@@ -166,7 +166,7 @@ TEST_F(SearchEngine, NewSearchRunsEverySiteToItsEnd) {
     // A new search marks nothing New.
     for (int i = 0; i < e.Jobs().Count(); ++i)
         EXPECT_EQ(e.Jobs()[i].Status, kStatusWhite) << e.Jobs()[i].Title;
-    EXPECT_FALSE(e.Machine.Stopping);
+    EXPECT_FALSE(e.Http().Stopping);
 }
 
 TEST_F(SearchEngine, AnAnswerThatCannotBeUsedSaysWhyInItsRow) {
@@ -312,8 +312,8 @@ TEST_F(SearchEngine, UpdateMarksOnlyNewlyPostedJobsNew) {
         }
     }
     EXPECT_EQ(fresh, 1);
-    EXPECT_EQ(e.Searches.Count(), 1);
-    EXPECT_EQ(e.Searches[0].JobCount, 4);
+    EXPECT_EQ(e.SearchList().Count(), 1);
+    EXPECT_EQ(e.SearchList()[0].JobCount, 4);
     EXPECT_EQ(e.LastRunNewJobs(), 1);
     EXPECT_EQ(Said().messages.back(), "Search Completed. 1 new job.");
     EXPECT_EQ(front.panels[1], "Search Completed. 1 new job.");
@@ -336,9 +336,9 @@ TEST_F(SearchEngine, ValueEntryPointsRunWithoutDialogs) {
     e.StartSearch({"Boston", "Trades", "welder"});
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_TRUE(front.captions.empty());
-    ASSERT_EQ(e.Searches.Count(), 2);
+    ASSERT_EQ(e.SearchList().Count(), 2);
     EXPECT_EQ(e.Selected(), 1);
-    EXPECT_EQ(e.Searches[1].Keywords, "welder");
+    EXPECT_EQ(e.SearchList()[1].Keywords, "welder");
     EXPECT_EQ(Said().messages.back(), "Search Completed.");
 
     // An update of the first search, named by its position, with changed keywords.
@@ -346,13 +346,13 @@ TEST_F(SearchEngine, ValueEntryPointsRunWithoutDialogs) {
     e.StartUpdate(0, {"Boston", "Trades", "night welder"});
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(e.Selected(), 0);
-    EXPECT_EQ(e.Searches[0].Keywords, "night welder");
-    EXPECT_EQ(e.Searches[0].JobCount, 4);
-    EXPECT_EQ(e.Searches[1].JobCount, 3);  // the other search is untouched
+    EXPECT_EQ(e.SearchList()[0].Keywords, "night welder");
+    EXPECT_EQ(e.SearchList()[0].JobCount, 4);
+    EXPECT_EQ(e.SearchList()[1].JobCount, 3);  // the other search is untouched
     EXPECT_TRUE(e.Jobs().HasStatus(kStatusNew));
     // A position that names no search starts nothing and keeps the selection.
     e.StartUpdate(7, {"Boston", "Trades", "x"});
-    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(e.State(), rsIdle);
     EXPECT_EQ(e.Selected(), 0);
 
     // Grabbing the jobs at given positions fetches exactly those.
@@ -368,8 +368,8 @@ TEST_F(SearchEngine, ValueEntryPointsRunWithoutDialogs) {
     e.Refine(refine);
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(Said().messages.back(), "Refining Completed.");
-    EXPECT_EQ(e.LastRefine.Keywords, "TIG");
-    EXPECT_FALSE(e.LastRefine.Download);
+    EXPECT_EQ(e.LastRefinement().Keywords, "TIG");
+    EXPECT_FALSE(e.LastRefinement().Download);
     int tested = 0;
     for (int i = 0; i < e.Jobs().Count(); ++i)
         tested += e.Jobs()[i].Status == kStatusGreen || e.Jobs()[i].Status == kStatusRed;
@@ -382,30 +382,30 @@ TEST_F(SearchEngine, CancelledDialogLeavesNoSearch) {
     TSearchEngine& e = Start();
     front.accept = false;
     e.MMNewClick();
-    EXPECT_EQ(e.Searches.Count(), 0);
-    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(e.SearchList().Count(), 0);
+    EXPECT_EQ(e.State(), rsIdle);
     EXPECT_EQ(front.shown, 0);
 }
 
 TEST_F(SearchEngine, StopAbortsRunningAndWaitingSites) {
     WriteSources();
     TSearchEngine& e = Start();
-    e.Machine.TimeOut = 0;  // Delta stalls until the stop
+    e.Http().TimeOut = 0;  // Delta stalls until the stop
     e.MMNewClick();
     ASSERT_TRUE(
         WaitFor([&] { return Row(e, "Alpha Jobs")->Status == "Done" && boards.deltaHits > 0; }));
     e.MMStopClick();
-    EXPECT_EQ(e.RunState, rsStopping);
+    EXPECT_EQ(e.State(), rsStopping);
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(Said().messages.back(), "Search Aborted.");
     EXPECT_EQ(front.panels[1], "Search Aborted.");
     EXPECT_EQ(Row(e, "Alpha Jobs")->Status, "Done");
     EXPECT_EQ(Row(e, "Delta Jobs")->Status, "Aborted");
-    EXPECT_EQ(e.ItemsDone, e.ItemsQueued);
+    EXPECT_EQ(e.Counts().Done, e.Counts().Queued);
     // The merged jobs are kept and saved.
     EXPECT_EQ(e.Jobs().Count(), 3);
-    EXPECT_EQ(e.Searches[0].JobCount, 3);
-    EXPECT_FALSE(e.Machine.Stopping);
+    EXPECT_EQ(e.SearchList()[0].JobCount, 3);
+    EXPECT_FALSE(e.Http().Stopping);
 }
 
 // A page of thousands of blocks: cutting stops at the most jobs a site may keep, and a
@@ -426,8 +426,8 @@ TEST_F(SearchEngine, CuttingAHugePageStopsAtTheSiteLimitAndAtAStop) {
     EXPECT_EQ(Row(e, "Huge Jobs")->Kept, "25");
 
     TVelaSource* huge = nullptr;
-    for (int i = 0; i < e.Sources.Count(); ++i)
-        if (e.Sources[i].Title == "Huge Jobs") huge = &e.Sources[i];
+    for (int i = 0; i < e.Sites().Count(); ++i)
+        if (e.Sites()[i].Title == "Huge Jobs") huge = &e.Sites()[i];
     ASSERT_NE(huge, nullptr);
     int statements = 0;
     huge->Parser.OnTrace = [&](TParserScript&, int, int32_t, std::string_view) {
@@ -461,12 +461,12 @@ TEST_F(SearchEngine, ReachingNoSiteIsAFailure) {
 TEST_F(SearchEngine, RunWithoutAnySiteStillEnds) {
     WriteSources();
     TSearchEngine& e = Start();
-    for (int i = 0; i < e.Sources.Count(); ++i)
-        e.Options.WriteString("Sources", e.Sources[i].Title, "Disabled");
+    for (int i = 0; i < e.Sites().Count(); ++i)
+        e.OptionsBox().WriteString("Sources", e.Sites()[i].Title, "Disabled");
     e.MMNewClick();
-    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(e.State(), rsIdle);
     EXPECT_EQ(Said().messages.back(), "Search Completed.");
-    EXPECT_EQ(e.ItemsQueued, 0);
+    EXPECT_EQ(e.Counts().Queued, 0);
 }
 
 // The window's path through a damaged table: shown empty, told once, and every command
@@ -479,7 +479,7 @@ TEST_F(SearchEngine, DamagedTableIsShownEmptyAndNeverSavedOver) {
     ASSERT_TRUE(RunToIdle(e));
     e.MMNewClick();
     ASSERT_TRUE(RunToIdle(e));
-    const std::string table = e.Searches[0].TableFile;
+    const std::string table = e.SearchList()[0].TableFile;
     std::string bytes = ReadFileBytes(table);
     bytes.resize(bytes.size() * 2 / 3);
     WriteFileBytes(table, bytes);
@@ -493,15 +493,15 @@ TEST_F(SearchEngine, DamagedTableIsShownEmptyAndNeverSavedOver) {
     e.MMGrabAllClick();
     e.MMDeleteGrabbedClick();
     e.MMDeleteAllClick();
-    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(e.State(), rsIdle);
     EXPECT_EQ(Said().messages.size(), told + 5);
     // The entry points that take values refuse it the same way.
     e.StartUpdate(0, {"Boston", "Trades", "welder"});
     e.Refine(TRefineValues{});
     e.Grab(gcAll);
-    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(e.State(), rsIdle);
     EXPECT_EQ(Said().messages.size(), told + 8);
-    EXPECT_EQ(e.Searches.Count(), 2);
+    EXPECT_EQ(e.SearchList().Count(), 2);
     e.SelectSearch(1);
     e.GridTimerTimer();
     e.SelectSearch(0);
@@ -513,7 +513,7 @@ TEST_F(SearchEngine, DamagedTableIsShownEmptyAndNeverSavedOver) {
 TEST_F(SearchEngine, AutomaticUpdateRunsOncePerProgramRun) {
     WriteSources();
     TSearchEngine& e = Start();
-    e.AutoUpdatePending = true;
+    e.SetAutoUpdate(true);
     e.MMNewClick();
     ASSERT_TRUE(RunToIdle(e));
     e.MMNewClick();
@@ -521,8 +521,8 @@ TEST_F(SearchEngine, AutomaticUpdateRunsOncePerProgramRun) {
     EXPECT_EQ(front.updates, 1);
     EXPECT_TRUE(front.HasStatus("1:Automatic update in progress..."));
     // The second search got the next free table.
-    ASSERT_EQ(e.Searches.Count(), 2);
-    EXPECT_EQ(BaseName(e.Searches[1].TableFile), "velares~2.tbl");
+    ASSERT_EQ(e.SearchList().Count(), 2);
+    EXPECT_EQ(BaseName(e.SearchList()[1].TableFile), "velares~2.tbl");
 }
 
 TEST_F(SearchEngine, ResultsStayWithTheirSearchWhenTheSelectionMoves) {
@@ -537,11 +537,11 @@ TEST_F(SearchEngine, ResultsStayWithTheirSearchWhenTheSelectionMoves) {
     e.SelectSearch(0);
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(e.Selected(), 0);
-    EXPECT_EQ(e.Jobs().FileName, e.Searches[0].TableFile);
+    EXPECT_EQ(e.Jobs().FileName, e.SearchList()[0].TableFile);
     EXPECT_EQ(e.Jobs().Count(), 3);
-    EXPECT_EQ(e.Searches[1].JobCount, 3);
+    EXPECT_EQ(e.SearchList()[1].JobCount, 3);
     TVelaJobsList second;
-    LoadJobTable(second, e.Searches[1].TableFile);
+    LoadJobTable(second, e.SearchList()[1].TableFile);
     EXPECT_EQ(second.Count(), 3);
 }
 
@@ -551,11 +551,11 @@ TEST_F(SearchEngine, GrabStoresPagesOnceAndRewritesAddresses) {
     e.MMNewClick();
     ASSERT_TRUE(RunToIdle(e));
     e.MMGrabAllClick();
-    EXPECT_EQ(e.RunState, rsGrabbing);
+    EXPECT_EQ(e.State(), rsGrabbing);
     EXPECT_EQ(front.panels[2], "0 of 3 jobs grabbed.");
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(Said().messages.back(), "Grabbing Completed.");
-    const std::string folder = SearchFolder(e.Searches[0]);
+    const std::string folder = SearchFolder(e.SearchList()[0]);
     EXPECT_EQ(ListDirectory(folder).size(), 3u);
     for (int i = 0; i < e.Jobs().Count(); ++i) {
         const TVelaJob& job = e.Jobs()[i];
@@ -567,7 +567,7 @@ TEST_F(SearchEngine, GrabStoresPagesOnceAndRewritesAddresses) {
     }
     e.MMGrabAllClick();
     EXPECT_EQ(Said().messages.back(), "These jobs have already been grabbed.");
-    EXPECT_EQ(e.RunState, rsIdle);
+    EXPECT_EQ(e.State(), rsIdle);
 
     // Clearing forgets the copies; grabbing only the selected one fetches just that.
     e.MMDeleteGrabbedClick();
@@ -611,7 +611,7 @@ TEST_F(SearchEngine, GrabbedPageNeverOverwritesAnother) {
     e.MMNewClick();
     ASSERT_TRUE(RunToIdle(e));
     // Pages left by an earlier program run under the names this run's queries will get.
-    const std::string folder = SearchFolder(e.Searches[0]);
+    const std::string folder = SearchFolder(e.SearchList()[0]);
     ForceDirectories(folder);
     for (int id = 1; id < 40; ++id)
         WriteFileBytes(JoinPath(folder, "index" + IntToStr(id) + ".html"), "old");
@@ -627,7 +627,7 @@ TEST_F(SearchEngine, GrabFailsCleanlyWhenTheFolderCannotBeMade) {
     e.MMNewClick();
     ASSERT_TRUE(RunToIdle(e));
     // A file where the folder belongs.
-    WriteFileBytes(SearchFolder(e.Searches[0]), "in the way");
+    WriteFileBytes(SearchFolder(e.SearchList()[0]), "in the way");
     e.MMGrabAllClick();
     ASSERT_TRUE(RunToIdle(e));
     for (int i = 0; i < e.Jobs().Count(); ++i) {
@@ -653,7 +653,7 @@ TEST_F(SearchEngine, RefineValidatesAndMovesRelevancy) {
     front.refine.Download = true;
     front.refine.KeepAsGrabbed = true;
     e.MMRefineClick();
-    EXPECT_EQ(e.Machine.MaxThreads, 4);
+    EXPECT_EQ(e.Http().MaxThreads, 4);
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(Said().messages.back(), "Refining Completed.");
     int green = 0, red = 0;
@@ -713,8 +713,8 @@ TEST_F(SearchEngine, RefineWithoutDownloadsCountsEveryJob) {
     front.refine.Keywords = "TIG";
     front.refine.Download = false;
     e.MMRefineClick();
-    EXPECT_EQ(e.RunState, rsIdle);
-    EXPECT_EQ(e.ItemsDone, 3);
+    EXPECT_EQ(e.State(), rsIdle);
+    EXPECT_EQ(e.Counts().Done, 3);
     for (int i = 0; i < e.Jobs().Count(); ++i)
         EXPECT_EQ(e.Jobs()[i].Status, kStatusWhite);
     EXPECT_EQ(Said().messages.back(), "Refining Completed.");
@@ -726,11 +726,11 @@ TEST_F(SearchEngine, TranslatorRunsOnlyForForeignSites) {
     e.MMNewClick();
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(front.translations, 0);
-    e.Sources[0].KeywordLanguage = "fr";
+    e.Sites()[0].KeywordLanguage = "fr";
     e.MMUpdateClick();
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(front.translations, 1);
-    EXPECT_EQ(e.Searches[0].KeywordsFR, "soudeur");
+    EXPECT_EQ(e.SearchList()[0].KeywordsFR, "soudeur");
 }
 
 TEST(UpdateRelativeLinks, MakesAddressesAbsoluteOnThePagesHost) {

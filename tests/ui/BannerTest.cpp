@@ -430,7 +430,7 @@ class BannerTest : public QObject {
         // A new descriptor: the banners read their triggers again when told.
         QVERIFY(!Child<TBannerPanel>(f, "InBanner")->HasTrigger(btAtSearch));
         // The descriptor is read for the product's edition; these are its plain sections.
-        TConfigBox& descriptor = f.Engine().Config;
+        TConfigBox& descriptor = f.Engine().Descriptor();
         const std::string edition = descriptor.Edition;
         descriptor.Edition.clear();
         descriptor.WriteString("InBanner", "Triggers", "AtSearch");

@@ -178,14 +178,14 @@ class MainWindowTest : public QObject {
         QCOMPARE(w.Titles(), (QStringList{"Charlie", "Alpha", "Bravo"}));
         Child<TJobGrid>(f, "JobGrid")->horizontalHeader()->sectionClicked(company);
         QCOMPARE(w.Titles(), (QStringList{"Bravo", "Alpha", "Charlie"}));
-        QCOMPARE(f.Engine().SortColumn, TJobColumn::Company);
-        QVERIFY(f.Engine().SortDescending);
+        QCOMPARE(f.Engine().Sort().Column, TJobColumn::Company);
+        QVERIFY(f.Engine().Sort().Descending);
 
         // The submenu sorts the list: notes by their text, in the ticked direction.
         f.SortGridClick("Ascending");
         f.SortGridClick("Notes");
         QCOMPARE(w.Titles(), (QStringList{"Charlie", "Bravo", "Alpha"}));
-        QCOMPARE(f.Engine().SortColumn, TJobColumn::Notes);
+        QCOMPARE(f.Engine().Sort().Column, TJobColumn::Notes);
         f.SortGridClick("Descending");
         QCOMPARE(w.Titles(), (QStringList{"Alpha", "Bravo", "Charlie"}));
         f.SortJobsbyClick();

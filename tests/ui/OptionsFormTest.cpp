@@ -66,6 +66,14 @@ void Start(TWindow& w) {
     w->GridTimerTimer();
 }
 
+// Starts a window with neither a sponsor nor a remote window.
+void StartWithMainAndProgressOnly(TWindow& w) {
+    w->SetSponsorWindow(nullptr);
+    w->SetRemoteWindow(nullptr);
+    w->SetRemoteGrid(nullptr);
+    Start(w);
+}
+
 QRect Screen() {
     return QGuiApplication::primaryScreen()->availableGeometry();
 }
@@ -141,8 +149,8 @@ class OptionsFormTest : public QObject {
         QVERIFY(!f.Options().HotlinkTitles);
         // The proxy chosen in the assistant is used from the first start on.
         QVERIFY(o.UseProxy->isChecked());
-        QCOMPARE(f.Engine().Machine.Proxy, std::string("proxy.example.test"));
-        QCOMPARE(f.Engine().Machine.MaxThreads, 8);
+        QCOMPARE(f.Engine().Http().Proxy, std::string("proxy.example.test"));
+        QCOMPARE(f.Engine().Http().MaxThreads, 8);
         QVERIFY(!FileExists(home.File("options.box")));
 
         const std::string detected(BrowserName(f.Browser().ActiveBrowser));
@@ -219,8 +227,8 @@ class OptionsFormTest : public QObject {
         QCOMPARE(o.MaxThreadsLabel->text(), QString("4 tasks"));
         QCOMPARE(o.MaxJobsLabel->text(), QString("75 jobs"));
         QCOMPARE(o.TimeOutLabel->text(), QString("45 secs"));
-        QCOMPARE(w->Engine().Machine.MaxThreads, 4);
-        QCOMPARE(w->Engine().Machine.TimeOut, 45);
+        QCOMPARE(w->Engine().Http().MaxThreads, 4);
+        QCOMPARE(w->Engine().Http().TimeOut, 45);
 
         TConfigBox& s = o.Store();
         s.WriteString("Connection", "MaxJobs", "900");
@@ -245,7 +253,7 @@ class OptionsFormTest : public QObject {
         Start(w);
         TVelaMainForm& f = w.Form();
         QVERIFY(Child<TProxyForm>(f, "ProxyForm")->ProxyAddress->text().isEmpty());
-        QVERIFY(f.Engine().Machine.Proxy.empty());
+        QVERIFY(f.Engine().Http().Proxy.empty());
         WithOptions(w, [](TOptionsForm& o) {
             QVERIFY(!o.UseProxy->isChecked());
             QVERIFY(!o.ProxySettingsButton->isEnabled());
@@ -272,9 +280,9 @@ class OptionsFormTest : public QObject {
             }
         };
         f.MMPreferencesClick();
-        QCOMPARE(f.Engine().Machine.Proxy, std::string("new-proxy.test"));
-        QCOMPARE(f.Engine().Machine.ProxyPort, std::string("3128"));
-        QCOMPARE(f.Engine().Machine.ProxyPassword, std::string("s3cret"));
+        QCOMPARE(f.Engine().Http().Proxy, std::string("new-proxy.test"));
+        QCOMPARE(f.Engine().Http().ProxyPort, std::string("3128"));
+        QCOMPARE(f.Engine().Http().ProxyPassword, std::string("s3cret"));
         const TConfigBox box = ReadOptions(home);
         QCOMPARE(box.ReadString("Connection", "ProxyUsername"), std::string("ann"));
         QCOMPARE(box.ReadString("Connection", "UseProxyAuthenticate"), std::string("True"));
@@ -309,8 +317,8 @@ class OptionsFormTest : public QObject {
             QVERIFY(Child<TJobGrid>(f, "JobGrid")
                         ->isColumnHidden(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "JobIndex")));
             // The listing sorts by the stored column and direction.
-            QCOMPARE(f.Engine().SortColumn, TJobColumn::Title);
-            QVERIFY(f.Engine().SortDescending);
+            QCOMPARE(f.Engine().Sort().Column, TJobColumn::Title);
+            QVERIFY(f.Engine().Sort().Descending);
             QStringList titles = w.Titles();
             QStringList sorted = titles;
             std::sort(sorted.begin(), sorted.end(), std::greater<QString>());
@@ -337,19 +345,19 @@ class OptionsFormTest : public QObject {
             QCOMPARE(Child<TJobGrid>(f, "JobGrid")
                          ->columnWidth(f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Title ")),
                      140);
-            QCOMPARE(f.Engine().SortColumn, TJobColumn::Relevancy);
-            QVERIFY(!f.Engine().SortDescending);
+            QCOMPARE(f.Engine().Sort().Column, TJobColumn::Relevancy);
+            QVERIFY(!f.Engine().Sort().Descending);
         }
         // A sort column the listing does not have resets the layout as well.
         WriteOptions(home, {{"JobGrid", "SortColumn", "7"}});
         TWindow w(home, false);
         Start(w);
-        QCOMPARE(w->Engine().SortColumn, TJobColumn::Relevancy);
+        QCOMPARE(w->Engine().Sort().Column, TJobColumn::Relevancy);
         // Missing, the sort column is the notes column.
         WriteOptions(home, {});
         TWindow w2(home, false);
         Start(w2);
-        QCOMPARE(w2->Engine().SortColumn, TJobColumn::Notes);
+        QCOMPARE(w2->Engine().Sort().Column, TJobColumn::Notes);
     }
 
     void storedGeometryIsAppliedWholeOrNotAtAll() {
@@ -365,10 +373,7 @@ class OptionsFormTest : public QObject {
             TWindow w(home, false);
             // No sponsor or remote window in this run: their keys are neither read nor
             // invented.
-            w->SetSponsorWindow(nullptr);
-            w->SetRemoteWindow(nullptr);
-            w->SetRemoteGrid(nullptr);
-            Start(w);
+            StartWithMainAndProgressOnly(w);
             TVelaMainForm& f = w.Form();
             QCOMPARE(f.geometry().size(), QSize(700, 500));
             QCOMPARE(f.pos(), QPoint(40, 30));
@@ -457,7 +462,7 @@ class OptionsFormTest : public QObject {
                  (QStringList{" ", "Job ", "Relevancy ", "Notes ", "RemoteIndex", ""}));
         QCOMPARE(remoteGrid.columnWidth(1), 100);
         QCOMPARE(remoteLayouts, 2);
-        QCOMPARE(f.Engine().SortColumn, TJobColumn::Relevancy);
+        QCOMPARE(f.Engine().Sort().Column, TJobColumn::Relevancy);
         const TConfigBox box = ReadOptions(home);
         QCOMPARE(box.ReadString("Remote", "Order"), std::string("0,1,2,3,4,"));
         QCOMPARE(box.ReadString("Remote", "Sizes"), std::string("26,100,20,70,"));
@@ -513,7 +518,7 @@ class OptionsFormTest : public QObject {
         TWindow w(home, false);
         Start(w);
         TVelaMainForm& f = w.Form();
-        QCOMPARE(f.Engine().Machine.MaxThreads, 16);  // unreadable: none stored
+        QCOMPARE(f.Engine().Http().MaxThreads, 16);  // unreadable: none stored
         WithOptions(w, [](TOptionsForm& o) {
             o.MaxThreads->setValue(12);
             o.TimeOut->setValue(60);
@@ -521,10 +526,10 @@ class OptionsFormTest : public QObject {
             QCOMPARE(o.TimeOutLabel->text(), QString("60 secs"));
             o.OKButton->click();
         });
-        QCOMPARE(f.Engine().Machine.MaxThreads, 12);
-        QCOMPARE(f.Engine().Machine.TimeOut, 60);
+        QCOMPARE(f.Engine().Http().MaxThreads, 12);
+        QCOMPARE(f.Engine().Http().TimeOut, 60);
         QCOMPARE(f.Engine().MaxJobs(), 100);
-        QVERIFY(f.Engine().Machine.Enabled());
+        QVERIFY(f.Engine().Http().Enabled());
         const TConfigBox box = ReadOptions(home);
         QCOMPARE(box.ReadString("Connection", "MaxThreads"), std::string("12"));
         QCOMPARE(box.ReadString("Connection", "TimeOut"), std::string("60"));
@@ -538,12 +543,12 @@ class OptionsFormTest : public QObject {
         });
         QCOMPARE(w.messages.size(), size_t{1});
         QVERIFY(w.messages[0].startsWith("The options could not be saved."));
-        QCOMPARE(f.Engine().Machine.MaxThreads, 6);
+        QCOMPARE(f.Engine().Http().MaxThreads, 6);
         QCOMPARE(ReadOptions(home).ReadString("Connection", "MaxThreads"), std::string("12"));
         QVERIFY(Child<TOptionsForm>(f, "OptionsForm")->Store().Modified);  // tried again at exit
     }
 
-    void cancelRereadsTheFileOnlyWithUnwrittenChanges() {
+    void cancelPutsBackTheSettingsInEffect() {
         TSampleHome home;
         WriteOptions(home, {{"Visual", "HotLink", "True"}});
         TWindow w(home, false);
@@ -562,20 +567,52 @@ class OptionsFormTest : public QObject {
 
         WithOptions(w, [](TOptionsForm& d) { d.OKButton->click(); });
         QVERIFY(!o.Store().Modified);
-        // Nothing unwritten: the cancelled change stays in the controls (and would be
-        // written at exit), the store keeps its value.
+        // Nothing unwritten: the cancelled change is undone all the same.
         WithOptions(w, [](TOptionsForm& d) {
             d.opHotLink->click();
             d.CancelBut->click();
         });
-        QVERIFY(!o.opHotLink->isChecked());
-        QVERIFY(!f.Options().HotlinkTitles);
+        QVERIFY(o.opHotLink->isChecked());
+        QVERIFY(f.Options().HotlinkTitles);
         QCOMPARE(o.Store().ReadString("Visual", "HotLink"), std::string("True"));
         // The next showing starts from the store again.
         WithOptions(w, [](TOptionsForm& d) {
             QVERIFY(d.opHotLink->isChecked());
             d.reject();
         });
+    }
+
+    void cancelLeavesTheWindowsAndStoredPlacesFitTheScreen() {
+        // A place stored under another scaling, larger than this screen and partly off it.
+        TSampleHome home;
+        const QRect area = Screen();
+        const std::string wide = std::to_string(area.width() * 2);
+        const std::string tall = std::to_string(area.height() * 2);
+        WriteOptions(home, {{"MainForm", "Width", wide},
+                            {"MainForm", "Height", tall},
+                            {"MainForm", "Top", "-40"},
+                            {"MainForm", "Left", std::to_string(area.right() - 100)},
+                            {"ProgressForm", "Width", wide},
+                            {"ProgressForm", "Height", "220"},
+                            {"ProgressForm", "Top", std::to_string(area.bottom())},
+                            {"ProgressForm", "Left", "10"},
+                            {"SearchGrid", "Height", "90"}});
+        TWindow w(home, false);
+        StartWithMainAndProgressOnly(w);
+        TVelaMainForm& f = w.Form();
+        for (const QWidget* window :
+             {static_cast<QWidget*>(&f), static_cast<QWidget*>(f.GetProgressForm())})
+            QVERIFY2(area.contains(window->geometry()), qPrintable(window->objectName()));
+        QCOMPARE(f.GetProgressForm()->height(), 220);
+
+        // Moved and sized by the user, the windows stay so through a cancelled dialog.
+        f.resize(area.width() / 2, area.height() / 2);
+        f.move(area.x() + 7, area.y() + 9);
+        const QRect placed = f.geometry();
+        WithOptions(w, [](TOptionsForm& d) { d.CancelBut->click(); });
+        QCOMPARE(f.geometry(), placed);
+        WithOptions(w, [](TOptionsForm& d) { QTest::keyClick(&d, Qt::Key_Escape); });
+        QCOMPARE(f.geometry(), placed);
     }
 
     void onTopAndBrowserChoicesTakeEffectAtOnce() {
@@ -683,7 +720,7 @@ class OptionsFormTest : public QObject {
             std::string("True"));
         QVERIFY(Child<TOptionsForm>(f, "OptionsForm")->ProxySettingsButton->isEnabled());
         // Not yet in use: the machine changes when the options are applied.
-        QVERIFY(f.Engine().Machine.Proxy.empty());
+        QVERIFY(f.Engine().Http().Proxy.empty());
         // The choice survives the options dialog's next showing.
         Child<TProxyForm>(f, "ProxyForm")->ProxyAddress->setText("lan-proxy.test");
         f.ConnectionSettingsAssistant1Click();
@@ -693,7 +730,7 @@ class OptionsFormTest : public QObject {
                      QString("lan-proxy.test"));
             o.OKButton->click();
         });
-        QCOMPARE(f.Engine().Machine.Proxy, std::string("lan-proxy.test"));
+        QCOMPARE(f.Engine().Http().Proxy, std::string("lan-proxy.test"));
     }
 };
 

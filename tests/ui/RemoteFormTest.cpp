@@ -176,8 +176,8 @@ class RemoteFormTest : public QObject {
         TWindow w(home);
         TVelaMainForm& f = w.Form();
         TRemoteForm& r = *f.GetRemoteForm();
-        f.Engine().Config.WriteString("Popup", "Mode", "OnBrowse");
-        f.Engine().Config.WriteString("Features", "URLOnBrowse", "http://maker.test/browse");
+        f.Engine().Descriptor().WriteString("Popup", "Mode", "OnBrowse");
+        f.Engine().Descriptor().WriteString("Features", "URLOnBrowse", "http://maker.test/browse");
         TMoment m;
         m.Watch(r);
         f.show();
@@ -204,8 +204,8 @@ class RemoteFormTest : public QObject {
         TWindow w(home);
         TVelaMainForm& f = w.Form();
         TRemoteForm& r = *f.GetRemoteForm();
-        f.Engine().Config.WriteString("Popup", "Mode", "OnBrowse");
-        f.Engine().Config.WriteString("Features", "URLOnBrowse", "http://maker.test/browse");
+        f.Engine().Descriptor().WriteString("Popup", "Mode", "OnBrowse");
+        f.Engine().Descriptor().WriteString("Features", "URLOnBrowse", "http://maker.test/browse");
         TMoment m;
         m.Watch(r);
 
@@ -227,8 +227,8 @@ class RemoteFormTest : public QObject {
         r.close();
 
         // Another pop-up moment: no message, but the address and the banner still come.
-        f.Engine().Config.WriteString("Popup", "Mode", "OnOpen");
-        f.Engine().Config.WriteString("Features", "URLOnBrowse", "");
+        f.Engine().Descriptor().WriteString("Popup", "Mode", "OnOpen");
+        f.Engine().Descriptor().WriteString("Features", "URLOnBrowse", "");
         f.MMBrowseClick("All");
         QCOMPARE(m.popups, 1);
         QCOMPARE(m.banners, 2);
@@ -451,13 +451,13 @@ class RemoteFormTest : public QObject {
         r.MenuItem("byTitle")->trigger();
         QCOMPARE(Titles(r), (QStringList{"Alpha", "Bravo", "Charlie", "Delta"}));
         QCOMPARE(w.Titles(), Titles(r));
-        QCOMPARE(f.Engine().SortColumn, TJobColumn::Title);
+        QCOMPARE(f.Engine().Sort().Column, TJobColumn::Title);
         QCOMPARE(r.JobGrid->currentRow(), RowOf(r, "Bravo"));
 
         r.MenuItem("Descending")->trigger();
         QCOMPARE(Titles(r), (QStringList{"Delta", "Charlie", "Bravo", "Alpha"}));
         QCOMPARE(w.Titles(), Titles(r));
-        QVERIFY(f.Engine().SortDescending);
+        QVERIFY(f.Engine().Sort().Descending);
         r.SortJobsbyClick();
         QVERIFY(r.MenuItem("byTitle")->isChecked());
         QVERIFY(!r.MenuItem("byRelevancy")->isChecked());

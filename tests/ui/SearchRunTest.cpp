@@ -167,14 +167,14 @@ class SearchRunTest : public QObject {
         tessaly::test::TBoardsHome home;
         TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
-        f.Engine().Machine.TimeOut = 0;  // the stalling board holds its request until stopped
+        f.Engine().Http().TimeOut = 0;  // the stalling board holds its request until stopped
         f.show();
         w.answer = [](QDialog* d) { AnswerNewSearch(d, "welder"); };
         f.Action("MMNew")->trigger();
         QVERIFY(w.WaitFor([&] {
             const int alpha = ProgressLine(f, "Alpha Jobs");
             return alpha >= 0 && f.GetProgressForm()->Cell(alpha, 3) == "Done" &&
-                   home.boards.deltaHits > 0 && f.Engine().Machine.IsBusy();
+                   home.boards.deltaHits > 0 && f.Engine().Http().IsBusy();
         }));
         f.close();
         // Refused while the request runs; the run ends through its own completion.

@@ -171,7 +171,8 @@ class ServiceDialogsTest : public QObject {
         QCOMPARE(triggers, 1);
         // The descriptor is stored and everything reads it through the engine.
         QVERIFY(FileExists(home.File("config.box")));
-        QCOMPARE(f.Engine().Config.ReadString("DEFFile", "Version"), std::string("1998.11.03"));
+        QCOMPARE(f.Engine().Descriptor().ReadString("DEFFile", "Version"),
+                 std::string("1998.11.03"));
 
         // Three captions, two addresses: three entries in each menu, the last without one.
         QVERIFY(Child<QToolButton>(f, "GuideBut")->isEnabled());
@@ -254,7 +255,7 @@ class ServiceDialogsTest : public QObject {
         QElapsedTimer clock;
         clock.start();
         f.RunSourceUpdate();
-        QVERIFY(w.WaitFor([&] { return !f.Engine().Machine.IsBusy(); }, 5000));
+        QVERIFY(w.WaitFor([&] { return !f.Engine().Http().IsBusy(); }, 5000));
         QVERIFY(clock.elapsed() < 5000);  // well before the 15-second limit
         QVERIFY(!Child<TUpdateForm>(f, "UpdateForm")->Update().Running());
         QVERIFY(!FileExists(home.File("config.box")));
@@ -325,11 +326,16 @@ class ServiceDialogsTest : public QObject {
                 "En Fran\xE7"
                 "ais: <font face=\"helvetica\">soudeur\r\n");
         });
-        TConfigBox& id = f.Engine().IdBox;
+        // The home's id.box names the two services, read again as at a start.
+        const std::string idFile = JoinPath(f.ProgramDir(), "id.box");
+        TConfigBox id;
+        id.LoadFromFile(idFile);
         id.WriteString("ID", "ConfigURL", s.Url("/update/config.box"));
         id.WriteString("ID", "TranslateURL", s.Url(""));
+        id.SaveToFile(idFile);
+        QVERIFY(f.Engine().LoadIdentity());
         Child<TUpdateForm>(f, "UpdateForm")->Update().Settings.CloseDelayMs = 50;
-        f.Engine().AutoUpdatePending = true;
+        f.Engine().SetAutoUpdate(true);
         f.Sources()[0].KeywordLanguage = "fr";
         QStringList shown;
         w.answer = [&](QDialog* d) {
@@ -348,7 +354,7 @@ class ServiceDialogsTest : public QObject {
         QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
         QCOMPARE(shown, (QStringList{"New Search", "Automatic Update", "Keyword(s) Translation"}));
         QCOMPARE(w.messages.front(), QString("Sources checked"));
-        QVERIFY(!f.Engine().AutoUpdatePending);
+        QVERIFY(!f.Engine().AutoUpdateDue());
         const TVelaSearch& search = f.Searches()[f.Searches().Count() - 1];
         QCOMPARE(search.KeywordsFR, std::string("soudeur"));
         QCOMPARE(search.KeywordsEN, std::string("welder"));
@@ -430,8 +436,8 @@ class ServiceDialogsTest : public QObject {
     void popupAnsweredNoOpensNothing() {
         TSampleHome home;
         TWindow w(home);
-        w->Engine().Config.WriteString("Popup", "Message", "News");
-        w->Engine().Config.WriteString("Popup", "URL", "http://maker.example/news");
+        w->Engine().Descriptor().WriteString("Popup", "Message", "News");
+        w->Engine().Descriptor().WriteString("Popup", "URL", "http://maker.example/news");
         w->ShowPopupMessage();
         QCOMPARE(w.messages, std::vector<QString>{"News"});  // asked, answered No
         QVERIFY(w.opened.empty());
@@ -706,7 +712,7 @@ class ServiceDialogsTest : public QObject {
         QVERIFY(cancelEnabled);
         QVERIFY(closedAtOnce);
         // The stopped request ends quietly: no outcome, no beep, the machine free again.
-        QVERIFY(w.WaitFor([&] { return !f.Engine().Machine.IsBusy(); }, 5000));
+        QVERIFY(w.WaitFor([&] { return !f.Engine().Http().IsBusy(); }, 5000));
         w.WaitFor([] { return false; }, 300);
         QCOMPARE(w.prompts.beeps, beeps);
         QVERIFY(!Child<TSpamForm>(f, "SpamForm")->Logic()->Busy());
@@ -719,11 +725,11 @@ class ServiceDialogsTest : public QObject {
         s.On("/slow", [](auto&) { return TTestHttpServer::StallAfterHeader(15000); });
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        auto q = f.Engine().Machine.NewQuery();
+        auto q = f.Engine().Http().NewQuery();
         q->URL = s.Url("/slow");
         bool failed = false;
         q->OnEvent = [&](THTTPResult&, THTTPMachineEventType t) { failed |= t == meFailed; };
-        f.Engine().Machine.AddQuery(std::move(q));
+        f.Engine().Http().AddQuery(std::move(q));
         QVERIFY(w.WaitFor([&] { return s.To("/slow").size() == 1; }));
         w.answer = [](QDialog* d) {
             QTest::mouseClick(static_cast<TSpamForm*>(d)->Cancel, Qt::LeftButton);

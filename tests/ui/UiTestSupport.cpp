@@ -131,9 +131,9 @@ TWindow::TWindow(const std::string& home, bool start) : loop_(std::make_unique<T
         d->hide();
         return d->result();
     };
-    form_->Engine().GridTimerMs = 10;
-    form_->Engine().AutoUpdatePending = false;
-    form_->Engine().Machine.Timing = {10, 10, 5, 20};
+    form_->Engine().SetGridDelay(10);
+    form_->Engine().SetAutoUpdate(false);
+    form_->Engine().Http().Timing = {10, 10, 5, 20};
     if (!start) return;
     TResult<void> started = form_->ReadProductId();
     if (started) started = form_->FirstActivation();
@@ -144,7 +144,7 @@ TWindow::TWindow(const std::string& home, bool start) : loop_(std::make_unique<T
 TWindow::~TWindow() {
     form_->OnMessage = [](const QString&) {};
     // Workers of an aborted machine finish on their own; none may outlive the loop.
-    form_->Engine().Machine.StopAll();
+    form_->Engine().Http().StopAll();
     WaitFor([] { return THTTPMachine::LiveWorkers() == 0; }, 10000);
     form_.reset();
     TPrompts::SetCurrent(nullptr);
