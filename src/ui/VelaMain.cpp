@@ -126,6 +126,9 @@ class TMainAsRemoteHost final : public TRemoteHost {
         main_.activateWindow();
     }
     QWidget* ProgressWindow() override { return main_.GetProgressForm(); }
+    bool ConfirmDelete(const QString& question, QWidget* owner) override {
+        return main_.ConfirmDelete(question, owner);
+    }
 
   private:
     TVelaMainForm& main_;

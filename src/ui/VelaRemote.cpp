@@ -279,7 +279,7 @@ TRemoteForm::TRemoteForm(TRemoteHost& host, QWidget* parent) : QDialog(parent), 
         JobMenu, "JMDelete", "Delete",
         [this] {
             if (SelectedJob() &&
-                main_.ConfirmDelete("Delete the selected job from the listing?", this))
+                host_.ConfirmDelete("Delete the selected job from the listing?", this))
                 JMDeleteClick();
         },
         K(Qt::Key_Delete));

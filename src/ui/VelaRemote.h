@@ -55,6 +55,8 @@ class TRemoteHost {
     virtual void ComeBack() = 0;
     // The progress window, raised with this one while both are kept on top; may be null.
     virtual QWidget* ProgressWindow() = 0;
+    // Asks before a deletion, unless the user chose not to be asked; true to go on.
+    virtual bool ConfirmDelete(const QString& question, QWidget* owner) = 0;
 };
 
 class TRemoteForm : public QDialog {

@@ -446,7 +446,7 @@ TEST_F(SearchEngine, ReachingNoSiteIsAFailure) {
     WriteSources();
     TSearchEngine& e = Start();
     for (const char* site : {"Alpha Jobs", "Delta Jobs"})
-        e.Options.WriteString("Sources", site, "Disabled");
+        e.OptionsBox().WriteString("Sources", site, "Disabled");
     e.MMNewClick();
     ASSERT_TRUE(RunToIdle(e));
     EXPECT_EQ(Row(e, "Beta Jobs")->Status, "Unreachable");
@@ -454,8 +454,8 @@ TEST_F(SearchEngine, ReachingNoSiteIsAFailure) {
     const std::string said = "No job site could be reached. Check the connection settings.";
     EXPECT_EQ(Said().messages.back(), said);
     EXPECT_EQ(front.panels[1], said);
-    ASSERT_EQ(e.Searches.Count(), 1);
-    EXPECT_EQ(e.Searches[0].JobCount, 0);
+    ASSERT_EQ(e.SearchList().Count(), 1);
+    EXPECT_EQ(e.SearchList()[0].JobCount, 0);
 }
 
 TEST_F(SearchEngine, RunWithoutAnySiteStillEnds) {

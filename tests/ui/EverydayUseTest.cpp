@@ -98,7 +98,7 @@ class EverydayUseTest : public QObject {
         QTest::keyClick(grid, Qt::Key_Delete);
         QCOMPARE(asked, 3);
         QCOMPARE(w.Titles(), (QStringList{"B", "C"}));
-        QVERIFY(options::DeleteUnasked.Read(f.Engine().Options));
+        QVERIFY(options::DeleteUnasked.Read(f.Engine().OptionsBox()));
         f.SelectGridRow(0);
         QTest::keyClick(grid, Qt::Key_Delete);
         QCOMPARE(asked, 3);
@@ -137,7 +137,7 @@ class EverydayUseTest : public QObject {
             QTest::mouseClick(spam->Cancel, Qt::LeftButton);
         };
         for (const char* key : {"Email", "FirstName", "LastName"})
-            f.Engine().Options.WriteString("User", key, "");
+            f.Engine().OptionsBox().WriteString("User", key, "");
         f.Action("MMSendJobtoaFriend")->trigger();
         QCOMPARE(said.size(), 5);
         QVERIFY(open);
@@ -235,7 +235,7 @@ class EverydayUseTest : public QObject {
         tessaly::test::TBoardsHome home;
         TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
-        f.Engine().Machine.TimeOut = 0;  // the stalling board holds its request until stopped
+        f.Engine().Http().TimeOut = 0;  // the stalling board holds its request until stopped
         ShowActive(f);
         w.answer = [](QDialog* d) {
             auto* ns = static_cast<TNewSearchForm*>(d);
@@ -246,8 +246,7 @@ class EverydayUseTest : public QObject {
         };
         QTest::keyClick(&f, Qt::Key_N, Qt::ControlModifier);
         QVERIFY(f.RunState() != rsIdle);
-        QVERIFY(
-            w.WaitFor([&] { return home.boards.deltaHits > 0 && f.Engine().Machine.IsBusy(); }));
+        QVERIFY(w.WaitFor([&] { return home.boards.deltaHits > 0 && f.Engine().Http().IsBusy(); }));
         TProgressForm& progress = *f.GetProgressForm();
         ShowActive(progress);
         // A menu key of the main window works over the progress window.
