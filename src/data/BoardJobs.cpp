@@ -350,7 +350,7 @@ TStrings JsonArrayElements(std::string_view json, std::string_view key) {
     TJsonArrayReader reader(json, key);
     // The jobs of one board are much alike: each block starts with room for the last one
     // (within bounds: one huge job must not make every later block huge).
-    constexpr size_t kMostRoom = 64 * 1024;
+    constexpr size_t kMostRoom = size_t{64} * 1024;
     size_t room = 4096;
     std::string block;
     while (true) {

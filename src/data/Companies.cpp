@@ -252,7 +252,7 @@ bool NamesCompany(const TWatchedCompany& company, std::string_view name) {
 }
 
 TResult<TWatchedCompany> WatchCompany(const std::string& home, const std::string& shippedDir,
-                                      std::string_view address, std::string name,
+                                      std::string_view address, const std::string& name,
                                       const TVelaSourcesList& sites) {
     TStrings errors;
     const std::vector<TBoardFamily> families = LoadFamilies(shippedDir, home, errors);

@@ -84,7 +84,7 @@ std::vector<TWatchedCompany> ReadWatchList(const std::string& home, TStrings& er
 // address is not known, the name is unusable or already a site's, or the board is watched.
 // `sites` are the sites searched now.
 TResult<TWatchedCompany> WatchCompany(const std::string& home, const std::string& shippedDir,
-                                      std::string_view address, std::string name,
+                                      std::string_view address, const std::string& name,
                                       const TVelaSourcesList& sites);
 // Takes the companies whose display name or token is `name` (any letter case) off the
 // home's watch list, keeping every other line as it was; fails when none matches.

@@ -16,7 +16,8 @@ namespace {
 // A word's characters are all above kSkip, so that a run of them is one compare a byte.
 constexpr char kBreak = 0, kMark = 1, kAnd = 2, kSkip = 3;
 constexpr auto kAscii = [] {
-    std::array<char, 256> t{};  // bytes from 128 on are read as UTF-8 (kBreak here)
+    std::array<char, 256> t{};
+    t.fill(kBreak);  // bytes from 128 on are read as UTF-8
     for (int c = 0; c < 128; ++c) {
         if ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' || c == '#')
             t[c] = static_cast<char>(c);  // "C++" and "C#" are words of their own
@@ -199,13 +200,14 @@ size_t CompanyWords(TWords& w) {
 // "massachusetts"); empty for the codes that name no state (US, nationwide...).
 const std::string& StateOfCode(std::string_view code) {
     static const std::vector<std::string> names = [] {
-        std::vector<std::string> n(26 * 26);
+        std::vector<std::string> n(size_t{26} * 26);
         for (char a = 'a'; a <= 'z'; ++a) {
             for (char b = 'a'; b <= 'z'; ++b) {
                 const char code2[] = {a, b};
                 const auto name = StateCodeName(std::string_view(code2, 2));
                 if (!name || *name == "Nationwide" || *name == "International") continue;
-                std::string& out = n[static_cast<size_t>((a - 'a') * 26 + (b - 'a'))];
+                std::string& out =
+                    n[static_cast<size_t>(a - 'a') * 26 + static_cast<size_t>(b - 'a')];
                 for (const char c : *name)
                     if (c != '.') out += c == ' ' ? ' ' : static_cast<char>(c | 0x20);
             }
@@ -215,7 +217,7 @@ const std::string& StateOfCode(std::string_view code) {
     static const std::string none;
     if (code.size() != 2 || code[0] < 'a' || code[0] > 'z' || code[1] < 'a' || code[1] > 'z')
         return none;
-    return names[static_cast<size_t>((code[0] - 'a') * 26 + (code[1] - 'a'))];
+    return names[static_cast<size_t>(code[0] - 'a') * 26 + static_cast<size_t>(code[1] - 'a')];
 }
 
 void LocationWords(TWords& w) {

@@ -18,7 +18,7 @@ namespace {
 
 // How often a check looks whether the window is free for its next search.
 constexpr int kPollMs = 200;
-constexpr qint64 kHourMs = 60 * 60 * 1000;
+constexpr qint64 kHourMs = qint64{60} * 60 * 1000;
 
 std::string Count(size_t n, const char* one, const char* many) {
     return IntToStr(static_cast<int64_t>(n)) + " " + (n == 1 ? one : many);
@@ -84,10 +84,9 @@ void TVelaAgent::CheckNow() {
     checked_ = 0;
     news_.clear();
     main_.SetStatusText(1, "Checking for new jobs...");
-    // From the loop, not from the caller: a run's start may wait in dialogs of its own
-    // (the automatic job-source update), and the caller may be gone by then.
+    // From the loop's poll, not from the caller: a run's start may wait in dialogs of its
+    // own (the automatic job-source update), and the caller may be gone by then.
     poll_.start();
-    QTimer::singleShot(0, this, [this] { Step(); });
 }
 
 void TVelaAgent::Step() {
