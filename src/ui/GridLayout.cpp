@@ -46,6 +46,23 @@ std::optional<std::vector<int>> TableColumns(const QTableView* grid, const TGrid
     return cols;
 }
 
+// A screenful of rows, measured when the grid shows none yet.
+constexpr int kRowsMeasured = 60;
+
+// The widest text of a column among the rows in view, as the grid draws them. Only those:
+// measuring text is costly, and a listing may hold 100,000 rows.
+int ShownTextWidth(const QTableView* grid, int column) {
+    const int rows = grid->model()->rowCount();
+    if (rows == 0) return 0;
+    const int top = std::max(0, grid->rowAt(0));
+    int bottom = grid->rowAt(grid->viewport()->height() - 1);
+    if (bottom < 0) bottom = std::min(rows - 1, top + kRowsMeasured);
+    int widest = 0;
+    for (int r = top; r <= bottom; ++r)
+        widest = std::max(widest, grid->sizeHintForIndex(grid->model()->index(r, column)).width());
+    return widest + (grid->showGrid() ? 1 : 0);
+}
+
 }  // namespace
 
 const TGridTable kSearchGridTable{options::SearchGrid, kSearchGridHeaders, 6};
@@ -107,8 +124,6 @@ std::pair<std::string, std::string> GridLayoutLists(const QTableView* grid, cons
 bool FitGridColumns(QTableView* grid, int room, int spare,
                     const std::vector<std::pair<int, int>>& fixed) {
     const QHeaderView* h = grid->horizontalHeader();
-    // The view's own measure of a column's texts (it reads the rows in view only).
-    const QAbstractItemView* view = grid;
     std::vector<int> cols, floors, wants;
     long left = room;
     for (int c = 0; c < ColumnCount(grid); ++c) {
@@ -123,7 +138,7 @@ bool FitGridColumns(QTableView* grid, int room, int spare,
         const int header = std::max(h->sectionSizeHint(c), kNarrowestColumn);
         cols.push_back(c);
         floors.push_back(header);
-        wants.push_back(std::max(header, view->sizeHintForColumn(c)));
+        wants.push_back(std::max(header, ShownTextWidth(grid, c)));
     }
     long floorSum = 0, wantSum = 0;
     for (size_t i = 0; i < cols.size(); ++i) {
