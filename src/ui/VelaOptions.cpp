@@ -128,6 +128,11 @@ void TOptionsForm::CreateVisualPage() {
     opOneRowPerOpening->setObjectName("opOneRowPerOpening");
     opOneRowPerOpening->setChecked(true);
     g->addWidget(opOneRowPerOpening);
+    // The deletions' question, back on after its "Don't ask again".
+    opAskBeforeDeleting = new QCheckBox("Ask before deleting jobs or searches", group);
+    opAskBeforeDeleting->setObjectName("opAskBeforeDeleting");
+    opAskBeforeDeleting->setChecked(true);
+    g->addWidget(opAskBeforeDeleting);
     auto* check = new QHBoxLayout;
     opCheckForJobs = new QCheckBox("Check for new jobs every", group);
     opCheckForJobs->setObjectName("opCheckForJobs");
@@ -396,6 +401,7 @@ void TOptionsForm::LoadOptions() {
     opRememberGrids->setChecked(options::RememberGrids.Read(s));
     opRememberWindows->setChecked(options::RememberWindows.Read(s));
     opOneRowPerOpening->setChecked(options::GroupsCrossPosts(s));
+    opAskBeforeDeleting->setChecked(!options::DeleteUnasked.Read(s));
     const int checkHours = options::CheckForJobsHours.Read(s);
     opCheckForJobsHours->setValue(checkHours > 0 ? checkHours : kShownCheckHours);
     opCheckForJobs->setChecked(checkHours > 0);
@@ -469,6 +475,7 @@ void TOptionsForm::SaveOptions() {
     options::RememberGrids.Write(s, opRememberGrids->isChecked());
     options::RememberWindows.Write(s, opRememberWindows->isChecked());
     options::GroupCrossPosts.Write(s, opOneRowPerOpening->isChecked() ? "True" : "False");
+    options::DeleteUnasked.Write(s, !opAskBeforeDeleting->isChecked());
     options::CheckForJobsHours.Write(s, CheckForJobsHours());
 
     const TVelaSourcesList& sites = main_.Sources();

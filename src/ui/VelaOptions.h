@@ -85,6 +85,7 @@ class TOptionsForm : public QDialog {
     QCheckBox *opYellow, *opHotLink, *opKeepProgressOnTop, *opKeepRemoteOnTop, *opOptimizeCols,
         *opRememberWindows, *opRememberGrids;
     QCheckBox* opOneRowPerOpening;  // grouping of cross-posted jobs in the merge
+    QCheckBox* opAskBeforeDeleting;
     // "Check for new jobs every N hours": off while not ticked.
     QCheckBox* opCheckForJobs;
     QSpinBox* opCheckForJobsHours;

@@ -662,6 +662,22 @@ class OptionsFormTest : public QObject {
         QVERIFY(!f.Engine().GroupsOpenings());
     }
 
+    // "Don't ask again" in the deletions' question can be taken back here.
+    void askingBeforeDeletingCanBeTurnedBackOn() {
+        TSampleHome home;
+        WriteOptions(home, {{"Confirm", "DeleteUnasked", "True"}});
+        TWindow w(home, false);
+        Start(w);
+        TVelaMainForm& f = w.Form();
+        WithOptions(w, [&](TOptionsForm& o) {
+            QVERIFY(!o.opAskBeforeDeleting->isChecked());
+            o.opAskBeforeDeleting->click();
+            o.OKButton->click();
+        });
+        QVERIFY(!options::DeleteUnasked.Read(f.Engine().OptionsBox()));
+        QVERIFY(!options::DeleteUnasked.Read(ReadOptions(home)));
+    }
+
     void userDetailsRoundTrip() {
         TSampleHome home;
         WriteOptions(home, {{"User", "Email", "ann@example.test"},
