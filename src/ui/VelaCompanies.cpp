@@ -118,11 +118,21 @@ void TCompaniesForm::ReloadSites() {
     }
 }
 
+bool TCompaniesForm::IdleOrSay() {
+    if (engine_.State() == rsIdle) return true;
+    Say("Wait until the search has ended.");
+    return false;
+}
+
+std::optional<std::string> TCompaniesForm::ChosenCompany() {
+    const QListWidgetItem* item = CompanyList->currentItem();
+    if (item == nullptr || !IdleOrSay()) return std::nullopt;
+    // The name picks the line; a token shared by two families would match both.
+    return item->data(Qt::UserRole + 1).toString().toStdString();
+}
+
 void TCompaniesForm::AddClick() {
-    if (engine_.State() != rsIdle) {
-        Say("Wait until the search has ended.");
-        return;
-    }
+    if (!IdleOrSay()) return;
     auto added =
         WatchCompany(engine_.Home(), ShippedDataDirectory(), AddressEdit->text().toStdString(),
                      NameEdit->text().toStdString(), engine_.Sites());
@@ -139,14 +149,9 @@ void TCompaniesForm::AddClick() {
 }
 
 void TCompaniesForm::RemoveClick() {
-    QListWidgetItem* item = CompanyList->currentItem();
-    if (item == nullptr) return;
-    if (engine_.State() != rsIdle) {
-        Say("Wait until the search has ended.");
-        return;
-    }
-    // The name picks the line; a token shared by two families would match both.
-    const std::string name = item->data(Qt::UserRole + 1).toString().toStdString();
+    const auto chosen = ChosenCompany();
+    if (!chosen) return;
+    const std::string& name = *chosen;
     auto removed = UnwatchCompany(engine_.Home(), name);
     if (!removed) {
         Say(removed.error());
@@ -158,13 +163,9 @@ void TCompaniesForm::RemoveClick() {
 }
 
 void TCompaniesForm::CheckClick() {
-    QListWidgetItem* item = CompanyList->currentItem();
-    if (item == nullptr) return;
-    if (engine_.State() != rsIdle) {
-        Say("Wait until the search has ended.");
-        return;
-    }
-    const std::string name = item->data(Qt::UserRole + 1).toString().toStdString();
+    const auto chosen = ChosenCompany();
+    if (!chosen) return;
+    const std::string& name = *chosen;
     TVelaSource* site = nullptr;
     for (int i = 0; i < engine_.Sites().Count() && site == nullptr; ++i)
         if (!engine_.Sites()[i].Board.empty() && engine_.Sites()[i].Title == name)

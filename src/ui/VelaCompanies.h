@@ -4,6 +4,8 @@
 
 #include <QDialog>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "search/SearchEngine.h"
 
@@ -35,6 +37,10 @@ class TCompaniesForm : public QDialog {
     void AddClick();
     void RemoveClick();
     void CheckClick();
+    // True when no run goes on; otherwise says to wait.
+    bool IdleOrSay();
+    // The selected company's name, when one is selected and no run goes on.
+    std::optional<std::string> ChosenCompany();
     void Checked(TVelaSource& site, const THTTPResult& result, bool failed);
     // The engine's sites follow the watch list, so the next search has them.
     void ReloadSites();

@@ -29,9 +29,7 @@ class CrossPosts : public test::TLoopTest {
             return test::TTestHttpServer::Normal("<html><table>\n" + rows + "</table></html>\n");
         };
         boards.WriteHome(home, "Zeta Jobs");
-        TStrings options = ReadTextLines(JoinPath(home, "options.box"));
-        options.push_back("Delta Jobs=Disabled");  // the stalling board
-        WriteTextLines(JoinPath(home, "options.box"), options);
+        test::DisableBoards(home);
     }
     test::TCliRun Run(std::vector<std::string> argv) {
         argv.insert(argv.begin(), {"--home", home});

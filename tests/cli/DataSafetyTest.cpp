@@ -45,15 +45,10 @@ class DataSafety : public test::TLoopTest {
         home = Sandbox().File("home");
         ForceDirectories(home);
         boards.WriteHome(home);
-        DisableStallingBoard(home);
+        test::DisableBoards(home);
     }
     ~DataSafety() override { SetSaveFaultHook({}); }
 
-    static void DisableStallingBoard(const std::string& dir) {
-        TStrings options = ReadTextLines(JoinPath(dir, "options.box"));
-        options.push_back("Delta Jobs=Disabled");
-        WriteTextLines(JoinPath(dir, "options.box"), options);
-    }
     test::TCliRun Run(std::vector<std::string> argv) {
         argv.insert(argv.begin(), {"--home", home});
         return test::RunArgs(argv);
@@ -77,8 +72,8 @@ TEST_F(DataSafety, RelativeHomeStoresAbsolutePathsAndNeverReachesAnotherHome) {
     ForceDirectories(JoinPath(b, "h"));
     boards.WriteHome(JoinPath(a, "h"));
     boards.WriteHome(JoinPath(b, "h"));
-    DisableStallingBoard(JoinPath(a, "h"));
-    DisableStallingBoard(JoinPath(b, "h"));
+    test::DisableBoards(JoinPath(a, "h"));
+    test::DisableBoards(JoinPath(b, "h"));
     for (const std::string& dir : {a, b}) {
         TChangeDir in(dir);
         auto r = test::RunArgs({"--home", "h", "search", "--offline", "--quiet", "welder"});

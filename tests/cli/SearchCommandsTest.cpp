@@ -22,10 +22,7 @@ class SearchCommands : public test::TLoopTest {
     SearchCommands() {
         home = Sandbox().Path();
         boards.WriteHome(home);
-        // The stalling board would hold every run for its whole stall.
-        TStrings options = ReadTextLines(JoinPath(home, "options.box"));
-        options.push_back("Delta Jobs=Disabled");
-        WriteTextLines(JoinPath(home, "options.box"), options);
+        test::DisableBoards(home);
     }
     test::TCliRun Run(std::vector<std::string> argv) {
         argv.insert(argv.begin(), {"--home", home});

@@ -34,10 +34,7 @@ class UnattendedRun : public test::TLoopTest {
     UnattendedRun() {
         home = Sandbox().Path();
         boards.WriteHome(home);
-        // The stalling board would hold every run for its whole stall.
-        TStrings options = ReadTextLines(JoinPath(home, "options.box"));
-        options.push_back("Delta Jobs=Disabled");
-        WriteTextLines(JoinPath(home, "options.box"), options);
+        test::DisableBoards(home);
     }
     test::TCliRun Run(std::vector<std::string> argv) {
         argv.insert(argv.begin(), {"--home", home});

@@ -44,9 +44,7 @@ class ShowOrder : public test::TLoopTest {
     ShowOrder() {
         home = Sandbox().Path();
         boards.WriteHome(home);
-        TStrings options = ReadTextLines(JoinPath(home, "options.box"));
-        options.push_back("Delta Jobs=Disabled");
-        WriteTextLines(JoinPath(home, "options.box"), options);
+        test::DisableBoards(home);
     }
     // The listing's rows as (number, relevancy text, title).
     std::vector<std::vector<std::string>> Show(std::vector<std::string> extra) {

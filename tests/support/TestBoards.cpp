@@ -50,6 +50,14 @@ void TTestBoards::WriteHome(const std::string& home, const std::string& extra) {
     WriteSources(home, extra);
 }
 
+void DisableBoards(const std::string& home, const TStrings& titles) {
+    const std::string path = JoinPath(home, "options.box");
+    TStrings options = ReadTextLines(path);
+    for (const std::string& title : titles)
+        options.push_back(title + "=Disabled");
+    WriteTextLines(path, options);
+}
+
 void TTestBoards::WriteSources(const std::string& home, const std::string& extra) {
     const std::string h = Host();
     const std::string urlScript =

@@ -33,6 +33,10 @@ class TTestBoards {
     TTestHttpServer server_;
 };
 
+// Adds "TITLE=Disabled" for each board named to the home's options.box; by default the
+// stalling board, which would hold every run for its whole stall.
+void DisableBoards(const std::string& home, const TStrings& titles = {"Delta Jobs"});
+
 std::string JobRow(int id, const std::string& title, const std::string& company,
                    const std::string& place);
 

@@ -89,10 +89,7 @@ class AgentTest : public QObject {
         tessaly::test::TScopedEnv runtime("XDG_RUNTIME_DIR", busDir.Path().c_str());
 
         tessaly::test::TBoardsHome home;
-        // The stalling board would hold every run for its whole stall.
-        TStrings options = ReadTextLines(JoinPath(home.Path(), "options.box"));
-        options.push_back("Delta Jobs=Disabled");
-        WriteTextLines(JoinPath(home.Path(), "options.box"), options);
+        tessaly::test::DisableBoards(home.Path());
         TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
         for (const char* keywords : {"welder", "pipe"}) {

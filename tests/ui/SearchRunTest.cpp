@@ -136,11 +136,8 @@ class SearchRunTest : public QObject {
     // No board answering (no network): said so, and the search counts 0 jobs, not blank.
     void reachingNoBoardSaysSoAndCountsZero() {
         tessaly::test::TBoardsHome home;
-        const std::string options = JoinPath(home.Path(), "options.box");
-        TStrings lines = ReadTextLines(options);
-        lines.push_back("Alpha Jobs=Disabled");  // Beta Jobs is unreachable
-        lines.push_back("Delta Jobs=Disabled");
-        WriteTextLines(options, lines);
+        // Beta Jobs is unreachable.
+        tessaly::test::DisableBoards(home.Path(), {"Alpha Jobs", "Delta Jobs"});
         TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
         w.answer = [](QDialog* d) { AnswerNewSearch(d, "welder"); };
