@@ -75,6 +75,8 @@ void PrintOverview(std::ostream& os) {
     auto commands = Registry();
     std::sort(commands.begin(), commands.end(),
               [](const TCommand& a, const TCommand& b) { return a.name < b.name; });
+    // A command without a summary is a helper the program runs itself.
+    std::erase_if(commands, [](const TCommand& c) { return c.summary.empty(); });
     size_t width = 0;
     for (const auto& c : commands)
         width = std::max(width, c.name.size());

@@ -167,7 +167,9 @@ int Every(const std::string& duration, TCliIO& io) {
     const std::string serviceText =
         std::string(kMarker) +
         "\n[Unit]\nDescription=Tessaly Jobs 98: update the saved searches\n" +
-        "\n[Service]\nType=oneshot\nExecStart=" + exec + "\n";
+        "\n[Service]\nType=oneshot\nExecStart=" + exec +
+        "\n# The notification's helper stays after the update to open the window when it is"
+        "\n# clicked.\nKillMode=process\n";
     const std::string timerText =
         std::string(kMarker) + "\n[Unit]\nDescription=Tessaly Jobs 98: update the saved searches " +
         "every " + every + "\n\n[Timer]\nOnStartupSec=5min\nOnUnitActiveSec=" + every +

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/Command.h"
+#include "cli/NotificationCommand.h"
 #include "cli/RunCommands.h"
 #include "cli/Workspace.h"
 #include "data/AtomFeed.h"
@@ -189,8 +190,8 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
     if (w->Status() != kExitOk) status = kExitUsage;
     // Told after the saves, and only of what they hold.
     if (args.Has("notify") && !news.empty()) {
-        auto sent = SendDesktopNotification(NewJobsNotification(news));
-        if (!sent) io.err << "tessaly update: no desktop notification (" << sent.error() << ").\n";
+        if (auto told = TellNewJobs(news, w->Home()); !told)
+            io.err << "tessaly update: no desktop notification (" << told.error() << ").\n";
     }
     return aborted ? kExitAborted : status;
 }

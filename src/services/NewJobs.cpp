@@ -11,28 +11,29 @@
 
 namespace tessaly {
 
-namespace {
-
-// True when the window's program is beside this one or on the PATH.
-bool WindowInstalled() {
+std::string WindowProgram() {
     const char* path = std::getenv("PATH");
     TStrings dirs = {ExecutableDirectory()};
     for (std::string& dir : Split(path ? path : "", ":"))
         dirs.push_back(std::move(dir));
     for (const std::string& dir : dirs) {
         const std::string program = JoinPath(dir.empty() ? "." : dir, "tessaly-jobs");
-        if (FileExists(program) && ::access(program.c_str(), X_OK) == 0) return true;
+        if (FileExists(program) && ::access(program.c_str(), X_OK) == 0) return program;
     }
-    return false;
+    return "";
 }
-
-}  // namespace
 
 TSearchNews SearchNews(int number, std::string name, const TVelaJobsList& jobs) {
     TSearchNews n{number, std::move(name), NewJobPositions(jobs), {}};
     for (size_t i = 0; i < n.rows.size() && i < 3; ++i)
         n.titles.push_back(DisplayUtf8(jobs[n.rows[i]].Title));
     return n;
+}
+
+void OfferShowSearch(TDesktopNotification& n, int number) {
+    n.Actions = {{"default", "Show the new jobs"}};
+    n.DesktopEntry = "tessaly-jobs";
+    n.SearchNumber = number;
 }
 
 TDesktopNotification NewJobsNotification(const std::vector<TSearchNews>& news) {
@@ -52,11 +53,7 @@ TDesktopNotification NewJobsNotification(const std::vector<TSearchNews>& news) {
                 " more searches\n";
     n.Summary = total == 1 ? "1 new job" : IntToStr(static_cast<int64_t>(total)) + " new jobs";
     n.Body = TrimRight(body);
-    if (WindowInstalled()) {
-        n.Actions = {{"default", "Show the new jobs"}};
-        n.DesktopEntry = "tessaly-jobs";
-        n.SearchNumber = news.front().number;
-    }
+    if (!WindowProgram().empty()) OfferShowSearch(n, news.front().number);
     return n;
 }
 

@@ -22,6 +22,12 @@ struct TSearchNews {
 // The news of the search numbered `number`, shown as `name`, whose list is `jobs`.
 TSearchNews SearchNews(int number, std::string name, const TVelaJobsList& jobs);
 
+// The window's program, beside this one or on the PATH; empty when it is not installed.
+std::string WindowProgram();
+
+// Clicking `n` opens the window on search `number` (as `tessaly list` numbers it).
+void OfferShowSearch(TDesktopNotification& n, int number);
+
 // One notification for a whole update: how many new jobs, and per search the first titles.
 // Clicking it opens the window on the first of those searches when the window is
 // installed. `news` holds only searches with new jobs, at least one.

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLocalServer>
 #include <QLocalSocket>
+#include <QSocketNotifier>
 #include <iostream>
 
 #include "data/VelaSearches.h"
@@ -49,6 +50,8 @@ class TVelaAgent::TQuietPrompts final : public TPrompts {
 TVelaAgent::TVelaAgent(TVelaMainForm& main) : main_(main) {
     period_.setObjectName("CheckForJobsTimer");
     QObject::connect(&period_, &QTimer::timeout, this, [this] { CheckNow(); });
+    busTimer_.setSingleShot(true);
+    QObject::connect(&busTimer_, &QTimer::timeout, this, [this] { ServeBus(); });
     poll_.setInterval(kPollMs);
     QObject::connect(&poll_, &QTimer::timeout, this, [this] { Step(); });
     SetPeriodHours(main.Settings().Visual.CheckForJobsHours);
@@ -173,7 +176,9 @@ void TVelaAgent::TakeInRun() {
     const std::string name =
         DisplayUtf8(ReplaceAll(main_.Searches()[position].Keywords, "\r\n", " "));
     TSearchNews n = SearchNews(position + 1, name, jobs);
-    if (!n.rows.empty()) news_.push_back(std::move(n));
+    if (n.rows.empty()) return;
+    if (news_.empty()) firstNewsTable_ = table;
+    news_.push_back(std::move(n));
 }
 
 void TVelaAgent::Finish() {
@@ -186,17 +191,65 @@ void TVelaAgent::Finish() {
         1, "Checked " + Count(checked_, "search", "searches") + ": " +
                (found == 0 ? std::string("no new jobs") : Count(found, "new job", "new jobs")));
     // The runs saved their tables as they ended: the notification follows the saves.
-    if (!news_.empty()) {
-        auto sent = SendDesktopNotification(NewJobsNotification(news_));
-        if (!sent && !notifyFailureTold_) {
-            notifyFailureTold_ = true;
-            std::cerr << "tessaly-jobs: no desktop notification (" << sent.error() << ")\n";
-        }
-    }
+    if (!news_.empty()) Tell(NewJobsNotification(news_), firstNewsTable_);
     if (queued_) {
         queued_ = false;
         CheckNow();
     }
+}
+
+void TVelaAgent::Tell(const TDesktopNotification& n, const std::string& table) {
+    // A connection lost meanwhile (the session bus restarted) gives way to a new one.
+    if (bus_ && !busAlive_) {
+        busRead_.reset();
+        busWrite_.reset();
+        bus_.reset();
+        shownTables_.clear();
+    }
+    if (!bus_) {
+        auto connected = TDesktopNotifier::Connect();
+        if (!connected) return TellFailure(connected.error());
+        bus_ = std::move(connected.value());
+        busAlive_ = true;
+        bus_->OnAnswer = [this](const TNotificationAnswer& answer) {
+            const auto it = shownTables_.find(answer.Id);
+            if (it == shownTables_.end()) return;
+            const int position = PositionOf(it->second);
+            shownTables_.erase(it);
+            if (answer.Action != "default") return;
+            if (position >= 0) main_.ShowSearch(position + 1);
+            main_.ComeToFront();
+        };
+        busRead_ = std::make_unique<QSocketNotifier>(bus_->Fd(), QSocketNotifier::Read);
+        busWrite_ = std::make_unique<QSocketNotifier>(bus_->Fd(), QSocketNotifier::Write);
+        busWrite_->setEnabled(false);
+        QObject::connect(busRead_.get(), &QSocketNotifier::activated, this, [this] { ServeBus(); });
+        QObject::connect(busWrite_.get(), &QSocketNotifier::activated, this,
+                         [this] { ServeBus(); });
+    }
+    bus_->Send(n, [this, table](TResult<uint32_t> id) {
+        if (!id) return TellFailure(id.error());
+        if (!table.empty()) shownTables_[id.value()] = table;
+    });
+    ServeBus();
+}
+
+void TVelaAgent::ServeBus() {
+    if (!bus_ || !busAlive_) return;
+    busAlive_ = bus_->Process();
+    busRead_->setEnabled(busAlive_);
+    busWrite_->setEnabled(busAlive_ && bus_->WantsWrite());
+    const int ms = busAlive_ ? bus_->TimeoutMs() : -1;
+    if (ms >= 0)
+        busTimer_.start(ms);
+    else
+        busTimer_.stop();
+}
+
+void TVelaAgent::TellFailure(const std::string& why) {
+    if (notifyFailureTold_) return;
+    notifyFailureTold_ = true;
+    std::cerr << "tessaly-jobs: no desktop notification (" << why << ")\n";
 }
 
 int TVelaAgent::PositionOf(const std::string& table) const {
@@ -220,9 +273,9 @@ void TVelaAgent::Quiet(bool on) {
 
 // ---------------------------------------------------------------- the channel
 
-TWindowChannel::TWindowChannel(std::function<void()> raise, std::function<bool()> update)
+TWindowChannel::TWindowChannel(std::function<void(int)> show, std::function<bool()> update)
     : server_(std::make_unique<QLocalServer>()),
-      raise_(std::move(raise)),
+      show_(std::move(show)),
       update_(std::move(update)) {
     QObject::connect(server_.get(), &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* s = server_->nextPendingConnection()) {
@@ -234,7 +287,11 @@ TWindowChannel::TWindowChannel(std::function<void()> raise, std::function<bool()
                     if (line == "update") {
                         if (update_()) s->write("ok\n");
                     } else if (line == "raise") {
-                        raise_();
+                        show_(0);
+                    } else if (line.startsWith("show ")) {
+                        bool number = false;
+                        const int search = line.mid(5).toInt(&number);
+                        if (number && search > 0) show_(search);
                     }
                 }
             };

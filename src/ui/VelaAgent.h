@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QTimer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "services/NewJobs.h"
 
 class QLocalServer;
+class QSocketNotifier;
 
 namespace tessaly {
 class TPrompts;
@@ -53,6 +55,11 @@ class TVelaAgent : public QObject {
     // The position of the search whose table is `table`; -1 when it was deleted meanwhile.
     int PositionOf(const std::string& table) const;
     void Quiet(bool on);
+    // Sends `n`, whose click shows the search whose table is `table`.
+    void Tell(const TDesktopNotification& n, const std::string& table);
+    // Handles what the notification service sent and watches for more.
+    void ServeBus();
+    void TellFailure(const std::string& why);
 
     TVelaMainForm& main_;
     QTimer period_;
@@ -67,22 +74,32 @@ class TVelaAgent : public QObject {
     int checked_ = 0;
     std::vector<TSearchNews> news_;
     std::unique_ptr<TQuietPrompts> quiet_;
+    std::string firstNewsTable_;  // the first search of news_
     bool notifyFailureTold_ = false;
+    // One connection to the notification service for the window's life, watched by the
+    // loop: a click on a notification it sent shows that search.
+    std::unique_ptr<TDesktopNotifier> bus_;
+    bool busAlive_ = false;
+    std::unique_ptr<QSocketNotifier> busRead_, busWrite_;
+    QTimer busTimer_;
+    std::map<uint32_t, std::string> shownTables_;  // notification id -> a search's table
 };
 
 // The window's channel (see platform/WindowChannel.h): "raise" brings the window to the
-// front, "update" starts a check and is answered "ok" once the window has taken it.
+// front, "show N" too after selecting search N, "update" starts a check and is answered
+// "ok" once the window has taken it.
 class TWindowChannel : public QObject {
   public:
-    // `update` returns false when no window can take the update (yet): no answer then.
-    TWindowChannel(std::function<void()> raise, std::function<bool()> update);
+    // `show` gets the search's number, 0 for "raise". `update` returns false when no
+    // window can take the update (yet): no answer then.
+    TWindowChannel(std::function<void(int)> show, std::function<bool()> update);
     ~TWindowChannel() override;
     // Listens at the channel of `home`, replacing a crashed run's leftover socket.
     bool Listen(const std::string& home);
 
   private:
     std::unique_ptr<QLocalServer> server_;
-    std::function<void()> raise_;
+    std::function<void(int)> show_;
     std::function<bool()> update_;
 };
 

@@ -35,9 +35,11 @@ namespace tessaly::ui {
 namespace {
 
 const char* const kUsage =
-    "Usage: tessaly-jobs [--home DIR] [--demo [--tls]]\n"
+    "Usage: tessaly-jobs [--home DIR] [--search N] [--demo [--tls]]\n"
     "  --home DIR   use DIR as the home directory (else $TESSALY_HOME, the program's\n"
     "               directory when it holds id.box, or ~/.local/share/tessaly-jobs)\n"
+    "  --search N   open on saved search N (as 'tessaly list' numbers them); a window\n"
+    "               already open on the home shows it\n"
     "  --demo       start the demo job sites on a free loopback port, prepare a fresh\n"
     "               home directory for them (or DIR of --home) and open the window on it\n"
     "  --tls        with --demo: the demo sites speak https, with a certificate made for\n"
@@ -174,6 +176,7 @@ int RunTessalyJobs(int argc, char** argv) {
     std::string homeArg;
     bool demo = false;
     bool tls = false;
+    int search = 0;
     const QStringList args = app.arguments();
     for (qsizetype i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
@@ -183,6 +186,13 @@ int RunTessalyJobs(int argc, char** argv) {
         }
         if (a == "--home" && i + 1 < args.size()) {
             homeArg = args[++i].toStdString();
+        } else if (a == "--search" && i + 1 < args.size()) {
+            bool number = false;
+            search = args[++i].toInt(&number);
+            if (!number || search < 1) {
+                std::cerr << "tessaly-jobs: --search takes a search's number\n" << kUsage;
+                return 2;
+            }
         } else if (a == "--demo") {
             demo = true;
         } else if (a == "--tls") {
@@ -245,7 +255,8 @@ int RunTessalyJobs(int argc, char** argv) {
             QLocalSocket socket;
             socket.connectToServer(InstanceServerName(home));
             if (socket.waitForConnected(1000)) {
-                socket.write("raise\n");
+                socket.write(search > 0 ? "show " + QByteArray::number(search) + "\n"
+                                        : QByteArray("raise\n"));
                 raised = socket.waitForBytesWritten(2000);
                 socket.disconnectFromServer();
             } else {
@@ -266,11 +277,10 @@ int RunTessalyJobs(int argc, char** argv) {
     // A command-line update that finds the home in use hands it over the same way.
     QPointer<TVelaMainForm> running;
     TWindowChannel channel(
-        [&running] {
+        [&running](int number) {
             if (!running) return;
-            if (running->isMinimized()) running->showNormal();
-            running->raise();
-            running->activateWindow();
+            if (number > 0) running->ShowSearch(number);
+            running->ComeToFront();
         },
         [&running] {
             if (!running) return false;
@@ -313,6 +323,7 @@ int RunTessalyJobs(int argc, char** argv) {
     std::unique_ptr<TSplashForm> splash;
 
     TVelaMainForm form(home);
+    if (search > 0) form.ShowSearch(search);
     running = &form;
     app.MainForm = &form;
     loop.OnError = [&app](const std::string& sender, std::exception_ptr ep) {

@@ -931,6 +931,22 @@ void TVelaMainForm::SettingsChanged(const TMainOptions& before) {
     if (now.AutoOptimize != before.AutoOptimize) FormResize();
 }
 
+void TVelaMainForm::ShowSearch(int number) {
+    if (!searchesShown_) {
+        wantedSearch_ = number;
+        return;
+    }
+    if (number < 1 || number > Searches().Count() || RunState() != rsIdle || hourglass_) return;
+    engine_->SelectSearch(number - 1);
+    SearchListToGrid();
+}
+
+void TVelaMainForm::ComeToFront() {
+    if (isMinimized()) showNormal();
+    raise();
+    activateWindow();
+}
+
 TResult<void> TVelaMainForm::FirstActivation() {
     if (SplashHandle) {
         SplashHandle->raise();
@@ -949,11 +965,13 @@ TResult<void> TVelaMainForm::FirstActivation() {
         const bool started = engine_->Start(
             [this, &stopWaiting] {
                 // The search selected when the program last closed is selected again.
-                if (const int last = RememberedSearch(Searches(), engine_->OptionsBox());
-                    last > 0) {
-                    engine_->SelectSearch(last);
+                const int last = RememberedSearch(Searches(), engine_->OptionsBox());
+                const bool wanted = wantedSearch_ >= 1 && wantedSearch_ <= Searches().Count();
+                if (wanted || last > 0) {
+                    engine_->SelectSearch(wanted ? wantedSearch_ - 1 : last);
                     SearchListToGrid();
                 }
+                searchesShown_ = true;
                 stopWaiting();
                 engine_->StartGridTimer();
                 CloseSplash();
@@ -1487,6 +1505,9 @@ void TVelaMainForm::FillProgressRow(int row) {
 
 void TVelaMainForm::ProgressShow() {
     ProgressRowsChanged();
+    // A scheduled check runs in the background: the status bar tells how far it is, and
+    // Stop stops it.
+    if (agent_->Checking()) return;
     ProgressForm->show();
     ProgressForm->raise();
 }

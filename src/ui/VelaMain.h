@@ -85,6 +85,12 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     // sources.def is missing or broken.
     TResult<void> FirstActivation();
     const TProductId& Product() const { return product_; }
+    // Selects search `number` (from 1, as the command line numbers them): at once when the
+    // searches are shown and nothing runs; before they are shown, in place of the search
+    // selected when the program last closed. Out of range, nothing changes.
+    void ShowSearch(int number);
+    // Brings the window to the front, out of the task bar when minimized.
+    void ComeToFront();
     // The splash screen, shown while the program loads: the first activation brings it to
     // the front and closes it once the searches are shown. Null when there is none.
     QPointer<QWidget> SplashHandle;
@@ -398,6 +404,8 @@ class TVelaMainForm : public QMainWindow, public TSearchFrontEnd {
     TProductId product_;
     TRunState previousRunState_ = rsStarting;
     bool hourglass_ = false;
+    bool searchesShown_ = false;
+    int wantedSearch_ = 0;  // ShowSearch before the searches were shown
     bool ignoreSearchSelect_ = false;
     bool editingNotes_ = false;
     bool closing_ = false;

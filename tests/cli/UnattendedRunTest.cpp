@@ -265,9 +265,57 @@ TEST_F(UnattendedRun, OneNotificationPerRunOnAPrivateSessionBus) {
     EXPECT_EQ(calls[0].summary, "2 new jobs");
     // The server reads markup, so the body is escaped for it.
     EXPECT_EQ(calls[0].body, "welder: Dock &amp; Yard Welder\npipe: Dock &amp; Yard Welder");
-    EXPECT_EQ(calls[0].actions, (std::vector<std::string>{"default", "Show the new jobs"}));
+    // Sent from this test program, without the command-line program's helper beside it:
+    // nothing would hear a click, so no action is offered.
+    EXPECT_TRUE(calls[0].actions.empty());
+    EXPECT_EQ(calls[0].hints.count("x-tessaly-jobs-search"), 0u);
     EXPECT_EQ(calls[0].hints.at("desktop-entry"), "tessaly-jobs");
+}
+
+TEST_F(UnattendedRun, ClickingTheNotificationOpensTheWindowOnTheSearchAfterTheRunEnded) {
+    const std::string program = std::string(TESSALY_BINARY_DIR) + "/src/cli/tessaly";
+    if (!FileExists(program)) GTEST_SKIP() << "no " << program;
+    if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
+    test::TTempDir busDir;
+    test::TPrivateSessionBus bus(busDir.Path());
+    ASSERT_TRUE(bus.Started());
+    test::TNotificationServer server(bus.Address(), {"body", "actions"});
+    ASSERT_TRUE(server.Ready());
+    test::TScopedEnv session("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str());
+    // A stand-in window on the PATH writes down how it was started.
+    test::TTempDir bin;
+    const std::string started = JoinPath(bin.Path(), "started.txt");
+    const std::string window = JoinPath(bin.Path(), "tessaly-jobs");
+    WriteFileBytes(window, "#!/bin/sh\nprintf '%s\\n' \"$@\" \"$XDG_ACTIVATION_TOKEN\" > " +
+                               started + ".tmp && mv " + started + ".tmp " + started + "\n");
+    ::chmod(window.c_str(), 0755);
+    const char* path = std::getenv("PATH");
+    test::TScopedEnv onPath("PATH", (bin.Path() + ":" + (path ? path : "")).c_str());
+    Searches({"welder", "pipe"});
+    boards.extraRow = test::JobRow(7, "Night Welder", "Dock Co", "Salem, MA");
+
+    const pid_t pid = test::SpawnWithOutput(
+        {program, "--home", home, "update", "--all", "--quiet", "--notify", "--offline"},
+        Sandbox().File("out.txt"));
+    ASSERT_GT(pid, 0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), kExitOk);
+    EXPECT_EQ(SplitLines(ReadFileBytes(Sandbox().File("out.txt"))).size(), 4u);
+    const auto calls = server.Calls();
+    ASSERT_EQ(calls.size(), 1u);
+    EXPECT_EQ(calls[0].actions, (std::vector<std::string>{"default", "Show the new jobs"}));
     EXPECT_EQ(calls[0].hints.at("x-tessaly-jobs-search"), "1");
+    EXPECT_FALSE(FileExists(started));
+
+    // The run has ended; the click still opens the window on the first search with news.
+    server.Answer(1, "default", "click-token");
+    for (int i = 0; i < 200 && !FileExists(started); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    ASSERT_TRUE(FileExists(started));
+    EXPECT_EQ(ReadFileBytes(started), "--home\n" + home + "\n--search\n1\nclick-token\n");
 }
 
 TEST_F(UnattendedRun, KilledMidwayEveryTableIsWholeAndFeedsFollowTheSaves) {

@@ -118,6 +118,11 @@ std::vector<TNotificationServer::TCall> TNotificationServer::Calls() const {
     return calls_;
 }
 
+void TNotificationServer::Answer(uint32_t id, const std::string& action, const std::string& token) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    answers_.push_back({id, action, token});
+}
+
 void TNotificationServer::Serve(const std::string& address) {
     sd_bus* bus = Connect(address);
     if (bus == nullptr || sd_bus_request_name(bus, kName, 0) < 0) {
@@ -176,7 +181,23 @@ void TNotificationServer::Serve(const std::string& address) {
     };
     sd_bus_add_filter(bus, nullptr, handler, this);
     ready_ = true;
+    constexpr const char* kPath = "/org/freedesktop/Notifications";
     while (!stop_) {
+        std::vector<TAnswer> answers;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            answers.swap(answers_);
+        }
+        for (const TAnswer& a : answers) {
+            if (!a.token.empty())
+                sd_bus_emit_signal(bus, kPath, kName, "ActivationToken", "us", a.id,
+                                   a.token.c_str());
+            if (!a.action.empty())
+                sd_bus_emit_signal(bus, kPath, kName, "ActionInvoked", "us", a.id,
+                                   a.action.c_str());
+            sd_bus_emit_signal(bus, kPath, kName, "NotificationClosed", "uu", a.id,
+                               a.action.empty() ? 1u : 2u);
+        }
         const int r = sd_bus_process(bus, nullptr);
         if (r < 0) break;
         if (r == 0) sd_bus_wait(bus, 50000);

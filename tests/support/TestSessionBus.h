@@ -51,6 +51,10 @@ class TNotificationServer {
     // True once the name is owned.
     bool Ready() const { return ready_; }
     std::vector<TCall> Calls() const;
+    // As a user's click on notification `id` does: the activation token (when one is
+    // given), the action chosen, then the notification closed. An empty `action` only
+    // closes it (expired). Sent from the server's thread soon after.
+    void Answer(uint32_t id, const std::string& action, const std::string& token = "");
 
   private:
     void Serve(const std::string& address);
@@ -58,6 +62,11 @@ class TNotificationServer {
     std::vector<std::string> capabilities_;
     mutable std::mutex mutex_;
     std::vector<TCall> calls_;
+    struct TAnswer {
+        uint32_t id;
+        std::string action, token;
+    };
+    std::vector<TAnswer> answers_;
     std::atomic<bool> ready_{false};
     std::atomic<bool> failed_{false};
     std::atomic<bool> stop_{false};

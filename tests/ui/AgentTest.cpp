@@ -21,6 +21,7 @@
 #include "ui/VelaApp.h"
 #include "ui/VelaMain.h"
 #include "ui/VelaOptions.h"
+#include "ui/VelaProgress.h"
 
 using namespace tessaly;
 using namespace tessaly::ui;
@@ -112,7 +113,7 @@ class AgentTest : public QObject {
         const size_t said = w.prompts.messages.size();
         f.Engine().StartUpdate(welder, {"Boston", "Trades", "welder"});
         QVERIFY(f.RunState() != rsIdle);
-        TWindowChannel channel([] {},
+        TWindowChannel channel([](int) {},
                                [&f] {
                                    f.Agent().CheckNow();
                                    return true;
@@ -137,7 +138,14 @@ class AgentTest : public QObject {
         f.Engine().SelectSearch(pipe);
         f.SearchListToGrid();
         f.Agent().CheckNow();
-        QVERIFY(w.WaitFor([&] { return !f.Agent().Checking(); }, 60000));
+        bool progressShown = false;  // a check runs in the background
+        QVERIFY(w.WaitFor(
+            [&] {
+                progressShown |= f.GetProgressForm()->isVisible();
+                return !f.Agent().Checking();
+            },
+            60000));
+        QVERIFY(!progressShown);
         QCOMPARE(f.StatusText(1), QString("Checked 2 searches: 2 new jobs"));
         QCOMPARE(NewTitles(f.Searches()[welder]), QStringList{"Day Welder"});
         QCOMPARE(f.Engine().Selected(), pipe);
@@ -151,6 +159,13 @@ class AgentTest : public QObject {
         QCOMPARE(calls[0].body, std::string("pipe: Night Welder"));
         QCOMPARE(calls[1].summary, std::string("2 new jobs"));
         QCOMPARE(w.prompts.messages.size(), said + 1);  // "Search Completed." of the user's
+
+        // A click on the first notification, the user on the other search: the window
+        // shows the search it told of.
+        f.Engine().SelectSearch(welder);
+        f.SearchListToGrid();
+        server.Answer(1, "default");
+        QVERIFY(w.WaitFor([&] { return f.Engine().Selected() == pipe; }, 5000));
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QtTest>
 
 #include "UiTestSupport.h"
+#include "data/Settings.h"
 #include "data/VelaSearches.h"
 #include "platform/Paths.h"
 #include "platform/TextFile.h"
@@ -174,6 +175,65 @@ class StartupTest : public QObject {
         QCOMPARE(boxes.size(), size_t{1});
         app->MainForm = nullptr;
         app->OnErrorBox = nullptr;
+    }
+
+    void theSearchToShowComesFromTheCommandLine() {
+        TSampleHome home;
+        home.AddSearch("first", "Texas", "Engineering", SampleJobs());
+        home.AddSearch("second", "Texas", "Engineering", SampleJobs());
+        TVelaSearchesList searches;
+        searches.LoadIndex(SearchesIndexPath(home.Path()));
+        {
+            // No connection assistant in the way.
+            TConfigBox options;
+            options.LoadFromFile(home.File("options.box"));
+            options::SettingsSet.Write(options, true);
+            options.SaveToFile(home.File("options.box"));
+        }
+        // The search the window had selected as it closed.
+        auto selectedAtClose = [&] {
+            TConfigBox options;
+            options.LoadFromFile(home.File("options.box"));
+            const std::string table = options::SelectedSearch.Read(options);
+            for (int i = 0; i < searches.Count(); ++i)
+                if (BaseName(searches[i].TableFile) == table) return i + 1;
+            return 0;
+        };
+        auto start = [&](QProcess& p, QStringList args) {
+            p.setProcessEnvironment(Offscreen());
+            p.start(TESSALY_JOBS_BIN,
+                    QStringList{"--home", QString::fromStdString(home.Path())} << args);
+            QVERIFY(p.waitForStarted());
+        };
+        auto listening = [&] {
+            QLocalSocket probe;
+            probe.connectToServer(InstanceServerName(home.Path()));
+            return probe.waitForConnected(100);
+        };
+        auto stop = [](QProcess& p) {
+            p.terminate();
+            QVERIFY(p.waitForFinished(30000));
+            QCOMPARE(p.exitCode(), 0);
+        };
+
+        QProcess first;
+        start(first, {"--search", "2"});
+        QTRY_VERIFY_WITH_TIMEOUT(listening(), 30000);
+        QTest::qWait(2000);  // the searches shown
+        stop(first);
+        QCOMPARE(selectedAtClose(), 2);
+
+        // A second start names another search: the open window shows it.
+        QProcess again, second;
+        start(again, {});
+        QTRY_VERIFY_WITH_TIMEOUT(listening(), 30000);
+        QTest::qWait(2000);
+        start(second, {"--search", "1"});
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitCode(), 0);
+        QTest::qWait(500);
+        stop(again);
+        QCOMPARE(selectedAtClose(), 1);
     }
 
     void closingSavesAndEmptiesTemp() {

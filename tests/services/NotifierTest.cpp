@@ -1,0 +1,67 @@
+// The connection to the notification service that stays open after sending: each answer
+// reaches the notification it belongs to, once, on a private session bus.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "services/Notifier.h"
+#include "support/ScopedEnv.h"
+#include "support/TestSessionBus.h"
+#include "support/TestSupport.h"
+
+namespace tessaly {
+namespace {
+
+TEST(DesktopNotifier, EachAnswerReachesItsOwnNotificationOnce) {
+    if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
+    test::TTempDir dir;
+    test::TPrivateSessionBus bus(dir.Path());
+    ASSERT_TRUE(bus.Started());
+    test::TNotificationServer server(bus.Address(), {"body"});
+    ASSERT_TRUE(server.Ready());
+    test::TScopedEnv session("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str());
+    auto connected = TDesktopNotifier::Connect();
+    ASSERT_TRUE(connected) << connected.error();
+    TDesktopNotifier& notifier = *connected.value();
+    std::vector<TNotificationAnswer> answers;
+    notifier.OnAnswer = [&answers](const TNotificationAnswer& a) { answers.push_back(a); };
+    auto waitFor = [&notifier](auto done) {
+        for (int i = 0; i < 100 && !done(); ++i)
+            notifier.Wait(100);
+        return done();
+    };
+
+    std::vector<uint32_t> ids;
+    std::string failure;
+    for (const char* summary : {"first", "second"}) {
+        TDesktopNotification n;
+        n.Summary = summary;
+        notifier.Send(n, [&](TResult<uint32_t> id) {
+            if (id)
+                ids.push_back(id.value());
+            else
+                failure = id.error();
+        });
+    }
+    ASSERT_TRUE(waitFor([&] { return ids.size() == 2 || !failure.empty(); })) << failure;
+    ASSERT_EQ(ids.size(), 2u) << failure;
+
+    // Another program's notification is clicked; then the second with a token; then the
+    // first expires. Each close after a click is no second answer.
+    server.Answer(ids[1] + 40, "default");
+    server.Answer(ids[1], "default", "token-2");
+    server.Answer(ids[0], "");
+    ASSERT_TRUE(waitFor([&] { return answers.size() >= 2; }));
+    notifier.Wait(300);
+    ASSERT_EQ(answers.size(), 2u);
+    EXPECT_EQ(answers[0].Id, ids[1]);
+    EXPECT_EQ(answers[0].Action, "default");
+    EXPECT_EQ(answers[0].ActivationToken, "token-2");
+    EXPECT_EQ(answers[1].Id, ids[0]);
+    EXPECT_EQ(answers[1].Action, "");
+    EXPECT_EQ(answers[1].ActivationToken, "");
+}
+
+}  // namespace
+}  // namespace tessaly
