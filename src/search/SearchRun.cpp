@@ -53,9 +53,12 @@ void TSearchEngine::StartSearch(const TNewSearchValues& values) {
 }
 
 TVelaSearch* TSearchEngine::UpdatableSearch() {
+    const size_t damagedBefore = damagedTables_.size();
     if (gridTimer_.Enabled()) GridTimerTimer();  // the selected search's table is the one shown
     TVelaSearch* search = SelectedSearch();
     if (search == nullptr) return nullptr;
+    // Found damaged by that very load: told already, not told twice.
+    if (damagedTables_.size() > damagedBefore && TableDamaged(search)) return nullptr;
     if (RefuseDamaged(search, "updating the search")) return nullptr;
     // The update may bring sites; without one the table is not even rewritten.
     if (!AnySiteTakesPart() && AutoUpdatePending) RunPendingUpdate();

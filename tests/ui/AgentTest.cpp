@@ -78,6 +78,38 @@ class AgentTest : public QObject {
         QCOMPARE(options::CheckForJobsHours.Read(stored), 2);
     }
 
+    void aDamagedTableIsLeftAloneAndToldOnce() {
+        tessaly::test::TBoardsHome home;
+        tessaly::test::DisableBoards(home.Path());
+        TWindow w(home.Path());
+        TVelaMainForm& f = w.Form();
+        for (const char* keywords : {"welder", "pipe"}) {
+            f.Engine().StartSearch({"Boston", "Trades", keywords});
+            QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
+        }
+        const int welder = f.Searches()[0].Keywords == "welder" ? 0 : 1;
+        f.Engine().SelectSearch(welder);
+        f.SearchListToGrid();
+        QVERIFY(w.WaitFor([&] { return f.Jobs().FileName == f.Searches()[welder].TableFile; }));
+        const std::string damaged = f.Searches()[1 - welder].TableFile;
+        const std::string bytes = "V1.01\r\n\x01\xff\xfe\r\nTitle\r\n";
+        WriteFileBytes(damaged, bytes);
+        home.boards.extraRow = tessaly::test::JobRow(7, "Night Welder", "Dock Co", "Salem, MA");
+
+        const size_t said = w.prompts.messages.size();
+        for (const char* status :
+             {"Checked 1 search: 1 new job", "Checked 1 search: no new jobs"}) {
+            f.Agent().CheckNow();
+            QVERIFY(w.WaitFor([&] { return !f.Agent().Checking(); }, 60000));
+            QCOMPARE(f.StatusText(1), QString(status));
+            QCOMPARE(ReadFileBytes(damaged), bytes);
+            // The damage is told once, not at every check.
+            QCOMPARE(w.prompts.messages.size(), said + 1);
+        }
+        QVERIFY(QString::fromStdString(w.prompts.messages.back())
+                    .contains(QString::fromStdString(damaged)));
+    }
+
     void aCheckThroughTheChannelUpdatesEverySearchAndTellsTheNewJobs() {
         if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
             QSKIP("dbus-daemon is not installed (scripts/setup installs it)");
