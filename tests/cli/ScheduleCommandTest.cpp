@@ -69,6 +69,8 @@ TEST_F(Schedule, WritesEnablesReportsAndRemovesOnlyItsOwnUnits) {
                            "\"--quiet\" \"--notify\"\n"),
               std::string::npos)
         << service;
+    // The notification's helper outlives the run.
+    EXPECT_NE(service.find("\nKillMode=process\n"), std::string::npos) << service;
     EXPECT_NE(timer.find("\nOnUnitActiveSec=6h\n"), std::string::npos) << timer;
     EXPECT_NE(timer.find("\nWantedBy=timers.target\n"), std::string::npos) << timer;
     if (std::system("command -v systemd-analyze >/dev/null 2>&1") == 0) {
