@@ -13,6 +13,7 @@
 
 #include "platform/ByteString.h"
 #include "platform/Paths.h"
+#include "platform/Utf8.h"
 
 namespace tessaly {
 
@@ -152,12 +153,14 @@ void TDesktopNotifier::Send(const TDesktopNotification& n, TSent sent) {
 
 void TDesktopNotifier::Notify(TPending& p, bool markup) {
     const TDesktopNotification& n = p.n;
-    const std::string body = markup ? MarkupEscaped(n.Body) : n.Body;
+    // The bus takes only UTF-8: texts of unknown origin are made so first.
+    const std::string summary = DisplayUtf8(n.Summary);
+    const std::string body = markup ? MarkupEscaped(DisplayUtf8(n.Body)) : DisplayUtf8(n.Body);
     sd_bus_message* raw = nullptr;
     int r = sd_bus_message_new_method_call(bus_, &raw, kService, kPath, kService, "Notify");
     TMessage m(raw);
     if (r >= 0)
-        r = sd_bus_message_append(m.get(), "susss", n.AppName.c_str(), 0u, "", n.Summary.c_str(),
+        r = sd_bus_message_append(m.get(), "susss", n.AppName.c_str(), 0u, "", summary.c_str(),
                                   body.c_str());
     if (r >= 0) r = sd_bus_message_open_container(m.get(), 'a', "s");
     for (const auto& [key, label] : n.Actions) {

@@ -34,7 +34,8 @@ TEST(DesktopNotifier, EachAnswerReachesItsOwnNotificationOnce) {
 
     std::vector<uint32_t> ids;
     std::string failure;
-    for (const char* summary : {"first", "second"}) {
+    // The second's summary is no UTF-8 (an old table's Latin-1): made so, not refused.
+    for (const char* summary : {"first", "caf\xe9"}) {
         TDesktopNotification n;
         n.Summary = summary;
         notifier.Send(n, [&](TResult<uint32_t> id) {
@@ -46,6 +47,7 @@ TEST(DesktopNotifier, EachAnswerReachesItsOwnNotificationOnce) {
     }
     ASSERT_TRUE(waitFor([&] { return ids.size() == 2 || !failure.empty(); })) << failure;
     ASSERT_EQ(ids.size(), 2u) << failure;
+    EXPECT_EQ(server.Calls().at(1).summary, "caf\xc3\xa9");
 
     // Another program's notification is clicked; then the second with a token; then the
     // first expires. Each close after a click is no second answer.
