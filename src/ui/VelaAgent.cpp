@@ -235,8 +235,11 @@ void TVelaAgent::Tell(const TDesktopNotification& n, const std::string& table) {
 }
 
 void TVelaAgent::ServeBus() {
-    if (!bus_ || !busAlive_) return;
+    // Not again from within: what a click does may let pending events run.
+    if (!bus_ || !busAlive_ || serving_) return;
+    serving_ = true;
     busAlive_ = bus_->Process();
+    serving_ = false;
     busRead_->setEnabled(busAlive_);
     busWrite_->setEnabled(busAlive_ && bus_->WantsWrite());
     const int ms = busAlive_ ? bus_->TimeoutMs() : -1;

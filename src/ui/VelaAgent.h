@@ -80,6 +80,7 @@ class TVelaAgent : public QObject {
     // loop: a click on a notification it sent shows that search.
     std::unique_ptr<TDesktopNotifier> bus_;
     bool busAlive_ = false;
+    bool serving_ = false;
     std::unique_ptr<QSocketNotifier> busRead_, busWrite_;
     QTimer busTimer_;
     std::map<uint32_t, std::string> shownTables_;  // notification id -> a search's table

@@ -964,7 +964,8 @@ TResult<void> TVelaMainForm::FirstActivation() {
     try {
         const bool started = engine_->Start(
             [this, &stopWaiting] {
-                // The search selected when the program last closed is selected again.
+                // The search asked for at the start, else the one selected when the
+                // program last closed.
                 const int last = RememberedSearch(Searches(), engine_->OptionsBox());
                 const bool wanted = wantedSearch_ >= 1 && wantedSearch_ <= Searches().Count();
                 if (wanted || last > 0) {
