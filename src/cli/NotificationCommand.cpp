@@ -135,6 +135,7 @@ TResult<void> TellNewJobs(const std::vector<TSearchNews>& news, const std::strin
                                       "--summary=" + n.Summary,
                                       "--body=" + n.Body};
     std::vector<char*> argv;
+    argv.reserve(words.size() + 1);
     for (std::string& w : words)
         argv.push_back(w.data());
     argv.push_back(nullptr);
