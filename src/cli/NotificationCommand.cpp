@@ -22,6 +22,8 @@
 #include "platform/ByteString.h"
 #include "platform/Home.h"
 #include "platform/Paths.h"
+#include "platform/TextFile.h"
+#include "services/BrowserControl.h"
 #include "services/NewJobs.h"
 
 namespace tessaly::cli {
@@ -47,6 +49,17 @@ void LetGoOfOutput() {
     ::dup2(devNull, STDOUT_FILENO);
     ::dup2(devNull, STDERR_FILENO);
     ::close(devNull);
+}
+
+// A run from cron knows no display. The user's desktop session told the user's service
+// manager where its display is: the window is shown there.
+void ImportDisplay() {
+    if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) return;
+    const TStrings lines = SplitLines(RunAndRead({"systemctl", "--user", "show-environment"}));
+    for (const std::string name : {"DISPLAY", "WAYLAND_DISPLAY", "XAUTHORITY"})
+        for (const std::string& line : lines)
+            if (StartsWith(line, name + "="))
+                ::setenv(name.c_str(), line.substr(name.size() + 1).c_str(), 0);
 }
 
 int Notification(const std::vector<std::string>& argv, TCliIO& io) {
@@ -95,6 +108,7 @@ int Notification(const std::vector<std::string>& argv, TCliIO& io) {
         ::setenv("DESKTOP_STARTUP_ID", answer->ActivationToken.c_str(), 1);
     }
     notifier.value().reset();
+    ImportDisplay();
     std::string home = ResolveHomeDirectory(HomeOption());
     std::string number = IntToStr(*search);
     std::string program = window;

@@ -287,9 +287,16 @@ TEST_F(UnattendedRun, ClickingTheNotificationOpensTheWindowOnTheSearchAfterTheRu
     test::TTempDir bin;
     const std::string started = JoinPath(bin.Path(), "started.txt");
     const std::string window = JoinPath(bin.Path(), "tessaly-jobs");
-    WriteFileBytes(window, "#!/bin/sh\nprintf '%s\\n' \"$@\" \"$XDG_ACTIVATION_TOKEN\" > " +
-                               started + ".tmp && mv " + started + ".tmp " + started + "\n");
+    WriteFileBytes(window,
+                   "#!/bin/sh\nprintf '%s\\n' \"$@\" \"$XDG_ACTIVATION_TOKEN\" \"$DISPLAY\" > " +
+                       started + ".tmp && mv " + started + ".tmp " + started + "\n");
     ::chmod(window.c_str(), 0755);
+    // Run from cron: no display but the one the user's service manager knows.
+    const std::string systemctl = JoinPath(bin.Path(), "systemctl");
+    WriteFileBytes(systemctl, "#!/bin/sh\necho HOME=/x\necho DISPLAY=:42\n");
+    ::chmod(systemctl.c_str(), 0755);
+    test::TScopedEnv noDisplay("DISPLAY", nullptr);
+    test::TScopedEnv noWayland("WAYLAND_DISPLAY", nullptr);
     const char* path = std::getenv("PATH");
     test::TScopedEnv onPath("PATH", (bin.Path() + ":" + (path ? path : "")).c_str());
     Searches({"welder", "pipe"});
@@ -315,7 +322,7 @@ TEST_F(UnattendedRun, ClickingTheNotificationOpensTheWindowOnTheSearchAfterTheRu
     for (int i = 0; i < 200 && !FileExists(started); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     ASSERT_TRUE(FileExists(started));
-    EXPECT_EQ(ReadFileBytes(started), "--home\n" + home + "\n--search\n1\nclick-token\n");
+    EXPECT_EQ(ReadFileBytes(started), "--home\n" + home + "\n--search\n1\nclick-token\n:42\n");
 }
 
 TEST_F(UnattendedRun, KilledMidwayEveryTableIsWholeAndFeedsFollowTheSaves) {
