@@ -19,6 +19,7 @@
 #include "cli/Command.h"
 #include "cli/NotificationCommand.h"
 #include "cli/Workspace.h"
+#include "data/VelaSearches.h"
 #include "platform/ByteString.h"
 #include "platform/Home.h"
 #include "platform/Paths.h"
@@ -36,10 +37,12 @@ constexpr int kHelperAnswerMs = 15'000;
 constexpr auto kHelperStays = std::chrono::hours(24);
 
 constexpr const char* kNotificationUsage =
-    "Usage: tessaly notification --window PROGRAM --search N --summary TEXT --body TEXT\n\n"
+    "Usage: tessaly notification --window PROGRAM --search N [--table FILE] --summary TEXT\n"
+    "                            --body TEXT\n\n"
     "The helper of 'tessaly update --notify': sends the notification, writes \"sent ID\" or\n"
     "\"error REASON\" as one line, and when the notification is clicked starts PROGRAM on\n"
-    "search N of the home. Not meant to be run by hand.\n";
+    "search N of the home, or on the search whose job table is FILE wherever it is by then.\n"
+    "Not meant to be run by hand.\n";
 
 // Stops writing to the update's pipe: the update reads its end and goes on.
 void LetGoOfOutput() {
@@ -62,9 +65,26 @@ void ImportDisplay() {
                 ::setenv(name.c_str(), line.substr(name.size() + 1).c_str(), 0);
 }
 
+// The number search `number` has now: searches deleted since the notification was sent
+// move it. The index is only read (the window may hold the home meanwhile). 0 when
+// the search is gone.
+int NumberNow(const std::string& home, int number, const std::string& table) {
+    if (table.empty()) return number;
+    TVelaSearchesList searches;
+    try {
+        searches.LoadIndex(SearchesIndexPath(home));
+    } catch (const std::exception&) {
+        return number;
+    }
+    for (int i = 0; i < searches.Count(); ++i)
+        if (BaseName(searches[i].TableFile) == BaseName(table)) return i + 1;
+    return 0;
+}
+
 int Notification(const std::vector<std::string>& argv, TCliIO& io) {
     TArgs args;
-    if (auto parsed = args.Parse(argv, {}, {"window", "search", "summary", "body"}); !parsed)
+    if (auto parsed = args.Parse(argv, {}, {"window", "search", "table", "summary", "body"});
+        !parsed)
         return UsageError(io, "notification", parsed.error());
     const std::string window = args.Value("window").value_or("");
     const std::optional<int64_t> search = ParseInt(args.Value("search").value_or(""));
@@ -109,13 +129,16 @@ int Notification(const std::vector<std::string>& argv, TCliIO& io) {
     }
     notifier.value().reset();
     ImportDisplay();
-    std::string home = ResolveHomeDirectory(HomeOption());
-    std::string number = IntToStr(*search);
-    std::string program = window;
-    std::string homeFlag = "--home", searchFlag = "--search";
-    char* windowArgv[] = {program.data(),    homeFlag.data(), home.data(),
-                          searchFlag.data(), number.data(),   nullptr};
-    ::execv(program.c_str(), windowArgv);
+    std::vector<std::string> words = {window, "--home", ResolveHomeDirectory(HomeOption())};
+    const int now =
+        NumberNow(words.back(), static_cast<int>(*search), args.Value("table").value_or(""));
+    if (now > 0) words.insert(words.end(), {"--search", IntToStr(now)});
+    std::vector<char*> windowArgv;
+    windowArgv.reserve(words.size() + 1);
+    for (std::string& w : words)
+        windowArgv.push_back(w.data());
+    windowArgv.push_back(nullptr);
+    ::execv(window.c_str(), windowArgv.data());
     return kExitUsage;  // nobody reads this: the window could not be started
 }
 
@@ -146,6 +169,7 @@ TResult<void> TellNewJobs(const std::vector<TSearchNews>& news, const std::strin
                                       "notification",
                                       "--window=" + window,
                                       "--search=" + IntToStr(n.SearchNumber),
+                                      "--table=" + news.front().table,
                                       "--summary=" + n.Summary,
                                       "--body=" + n.Body};
     std::vector<char*> argv;

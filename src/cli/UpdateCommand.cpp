@@ -170,7 +170,7 @@ int Update(const std::vector<std::string>& argv, TCliIO& io) {
             break;
         }
         if (failed || w->Front().ErrorCount > errorsBefore) continue;
-        TSearchNews n = SearchNews(position + 1, SearchName(*s), e.Jobs());
+        TSearchNews n = SearchNews(position + 1, SearchName(*s), s->TableFile, e.Jobs());
         if (quiet && n.rows.empty()) continue;
         const size_t count = n.rows.size();
         io.out << n.name << ": "

@@ -23,8 +23,8 @@ std::string WindowProgram() {
     return "";
 }
 
-TSearchNews SearchNews(int number, std::string name, const TVelaJobsList& jobs) {
-    TSearchNews n{number, std::move(name), NewJobPositions(jobs), {}};
+TSearchNews SearchNews(int number, std::string name, std::string table, const TVelaJobsList& jobs) {
+    TSearchNews n{number, std::move(name), std::move(table), NewJobPositions(jobs), {}};
     for (size_t i = 0; i < n.rows.size() && i < 3; ++i)
         n.titles.push_back(DisplayUtf8(jobs[n.rows[i]].Title));
     return n;

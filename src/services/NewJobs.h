@@ -15,12 +15,14 @@ namespace tessaly {
 struct TSearchNews {
     int number = 0;  // as `tessaly list` numbers it, from 1
     std::string name;
+    std::string table;  // its job table, which still names it when the numbers move
     std::vector<int> rows;
     std::vector<std::string> titles;  // the first few, for the notification
 };
 
-// The news of the search numbered `number`, shown as `name`, whose list is `jobs`.
-TSearchNews SearchNews(int number, std::string name, const TVelaJobsList& jobs);
+// The news of the search numbered `number`, shown as `name`, with the job table `table`
+// whose list is `jobs`.
+TSearchNews SearchNews(int number, std::string name, std::string table, const TVelaJobsList& jobs);
 
 // The window's program, beside this one or on the PATH; empty when it is not installed.
 std::string WindowProgram();

@@ -175,10 +175,8 @@ void TVelaAgent::TakeInRun() {
     }
     const std::string name =
         DisplayUtf8(ReplaceAll(main_.Searches()[position].Keywords, "\r\n", " "));
-    TSearchNews n = SearchNews(position + 1, name, jobs);
-    if (n.rows.empty()) return;
-    if (news_.empty()) firstNewsTable_ = table;
-    news_.push_back(std::move(n));
+    TSearchNews n = SearchNews(position + 1, name, table, jobs);
+    if (!n.rows.empty()) news_.push_back(std::move(n));
 }
 
 void TVelaAgent::Finish() {
@@ -191,7 +189,7 @@ void TVelaAgent::Finish() {
         1, "Checked " + Count(checked_, "search", "searches") + ": " +
                (found == 0 ? std::string("no new jobs") : Count(found, "new job", "new jobs")));
     // The runs saved their tables as they ended: the notification follows the saves.
-    if (!news_.empty()) Tell(NewJobsNotification(news_), firstNewsTable_);
+    if (!news_.empty()) Tell(NewJobsNotification(news_), news_.front().table);
     if (queued_) {
         queued_ = false;
         CheckNow();

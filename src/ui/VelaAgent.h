@@ -74,7 +74,6 @@ class TVelaAgent : public QObject {
     int checked_ = 0;
     std::vector<TSearchNews> news_;
     std::unique_ptr<TQuietPrompts> quiet_;
-    std::string firstNewsTable_;  // the first search of news_
     bool notifyFailureTold_ = false;
     // One connection to the notification service for the window's life, watched by the
     // loop: a click on a notification it sent shows that search.

@@ -303,21 +303,23 @@ TEST_F(UnattendedRun, ClickingTheNotificationOpensTheWindowOnTheSearchAfterTheRu
     boards.extraRow = test::JobRow(7, "Night Welder", "Dock Co", "Salem, MA");
 
     const pid_t pid = test::SpawnWithOutput(
-        {program, "--home", home, "update", "--all", "--quiet", "--notify", "--offline"},
+        {program, "--home", home, "update", "2", "--quiet", "--notify", "--offline"},
         Sandbox().File("out.txt"));
     ASSERT_GT(pid, 0);
     int status = 0;
     ASSERT_EQ(::waitpid(pid, &status, 0), pid);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), kExitOk);
-    EXPECT_EQ(SplitLines(ReadFileBytes(Sandbox().File("out.txt"))).size(), 4u);
+    EXPECT_EQ(SplitLines(ReadFileBytes(Sandbox().File("out.txt"))).size(), 2u);
     const auto calls = server.Calls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].actions, (std::vector<std::string>{"default", "Show the new jobs"}));
-    EXPECT_EQ(calls[0].hints.at("x-tessaly-jobs-search"), "1");
+    EXPECT_EQ(calls[0].hints.at("x-tessaly-jobs-search"), "2");
     EXPECT_FALSE(FileExists(started));
 
-    // The run has ended; the click still opens the window on the first search with news.
+    // The run has ended and search 1 was deleted since: the click still opens the window
+    // on the search with news, number 1 now.
+    ASSERT_EQ(Run({"delete", "1"}).status, kExitOk);
     server.Answer(1, "default", "click-token");
     for (int i = 0; i < 200 && !FileExists(started); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
