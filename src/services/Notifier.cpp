@@ -230,7 +230,8 @@ int TDesktopNotifier::TimeoutMs() const {
     if (lost_ || sd_bus_get_timeout(bus_, &until) < 0 || until == UINT64_MAX) return -1;
     const uint64_t now = MonotonicUsec();
     if (until <= now) return 0;
-    return static_cast<int>(std::min<uint64_t>((until - now + 999) / 1000, uint64_t{24} * 3600 * 1000));
+    return static_cast<int>(
+        std::min<uint64_t>((until - now + 999) / 1000, uint64_t{24} * 3600 * 1000));
 }
 
 bool TDesktopNotifier::Process() {
