@@ -136,7 +136,8 @@ void TVelaAgent::StartNext() {
         if (selected && selected->TableFile != table) userTable_ = selected->TableFile;
         const TVelaSearch& s = main_.Searches()[position];
         const TNewSearchValues values{s.Region, s.Category, s.Keywords};
-        main_.SetStatusText(1, "Checking for new jobs: search " + IntToStr(next_) + " of " +
+        // In the first panel: the run's own messages take the middle one.
+        main_.SetStatusText(0, "Checking for new jobs: search " + IntToStr(next_) + " of " +
                                    IntToStr(static_cast<int64_t>(tables_.size())) + "...");
         Quiet(true);
         e.StartUpdate(position, values);
@@ -182,6 +183,7 @@ void TVelaAgent::TakeInRun() {
 void TVelaAgent::Finish() {
     poll_.stop();
     next_ = -1;
+    main_.SetStatusText(0, "");
     size_t found = 0;
     for (const TSearchNews& n : news_)
         found += n.rows.size();

@@ -170,14 +170,19 @@ class AgentTest : public QObject {
         f.Engine().SelectSearch(pipe);
         f.SearchListToGrid();
         f.Agent().CheckNow();
-        bool progressShown = false;  // a check runs in the background
+        // It runs in the background: no progress window; the first panel tells how far.
+        bool progressShown = false;
+        QSet<QString> told;
         QVERIFY(w.WaitFor(
             [&] {
                 progressShown |= f.GetProgressForm()->isVisible();
+                told << f.StatusText(0);
                 return !f.Agent().Checking();
             },
             60000));
         QVERIFY(!progressShown);
+        QVERIFY(told.contains("Checking for new jobs: search 2 of 2..."));
+        QCOMPARE(f.StatusText(0), QString());
         QCOMPARE(f.StatusText(1), QString("Checked 2 searches: 2 new jobs"));
         QCOMPARE(NewTitles(f.Searches()[welder]), QStringList{"Day Welder"});
         QCOMPARE(f.Engine().Selected(), pipe);
