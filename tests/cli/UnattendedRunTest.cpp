@@ -219,8 +219,7 @@ TEST_F(UnattendedRun, ABusyHomeHandsTheUpdateToTheWindowsChannel) {
 }
 
 TEST_F(UnattendedRun, OneNotificationPerRunOnAPrivateSessionBus) {
-    if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
+    if (!test::SessionBusAvailable()) GTEST_SKIP() << "dbus-daemon is not installed";
     test::TTempDir busDir;
     test::TPrivateSessionBus bus(busDir.Path());
     ASSERT_TRUE(bus.Started());
@@ -275,14 +274,10 @@ TEST_F(UnattendedRun, OneNotificationPerRunOnAPrivateSessionBus) {
 TEST_F(UnattendedRun, ClickingTheNotificationOpensTheWindowOnTheSearchAfterTheRunEnded) {
     const std::string program = std::string(TESSALY_BINARY_DIR) + "/src/cli/tessaly";
     if (!FileExists(program)) GTEST_SKIP() << "no " << program;
-    if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
-    test::TTempDir busDir;
-    test::TPrivateSessionBus bus(busDir.Path());
-    ASSERT_TRUE(bus.Started());
-    test::TNotificationServer server(bus.Address(), {"body", "actions"});
-    ASSERT_TRUE(server.Ready());
-    test::TScopedEnv session("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str());
+    if (!test::SessionBusAvailable()) GTEST_SKIP() << "dbus-daemon is not installed";
+    test::TStandInDesktop desktop({"body", "actions"});
+    ASSERT_TRUE(desktop.Ready());
+    test::TNotificationServer& server = desktop.Server();
     // A stand-in window on the PATH writes down how it was started.
     test::TTempDir bin;
     const std::string started = JoinPath(bin.Path(), "started.txt");

@@ -2,25 +2,17 @@
 // reaches the notification it belongs to, once, on a private session bus.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "services/Notifier.h"
-#include "support/ScopedEnv.h"
 #include "support/TestSessionBus.h"
-#include "support/TestSupport.h"
 
 namespace tessaly {
 namespace {
 
 TEST(DesktopNotifier, EachAnswerReachesItsOwnNotificationOnce) {
-    if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
-        GTEST_SKIP() << "dbus-daemon is not installed (scripts/setup installs it)";
-    test::TTempDir dir;
-    test::TPrivateSessionBus bus(dir.Path());
-    ASSERT_TRUE(bus.Started());
-    test::TNotificationServer server(bus.Address(), {"body"});
-    ASSERT_TRUE(server.Ready());
-    test::TScopedEnv session("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str());
+    if (!test::SessionBusAvailable()) GTEST_SKIP() << "dbus-daemon is not installed";
+    test::TStandInDesktop desktop({"body"});
+    ASSERT_TRUE(desktop.Ready());
+    test::TNotificationServer& server = desktop.Server();
     auto connected = TDesktopNotifier::Connect();
     ASSERT_TRUE(connected) << connected.error();
     TDesktopNotifier& notifier = *connected.value();

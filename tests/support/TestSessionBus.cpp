@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/Paths.h"
@@ -51,6 +52,16 @@ std::string ReadVariantAsText(sd_bus_message* m) {
 }
 
 }  // namespace
+
+bool SessionBusAvailable() {
+    return std::system("command -v dbus-daemon >/dev/null 2>&1") == 0;
+}
+
+TStandInDesktop::TStandInDesktop(std::vector<std::string> capabilities) : bus_(dir_.Path()) {
+    if (!bus_.Started()) return;
+    server_ = std::make_unique<TNotificationServer>(bus_.Address(), std::move(capabilities));
+    session_.emplace("DBUS_SESSION_BUS_ADDRESS", bus_.Address().c_str());
+}
 
 TPrivateSessionBus::TPrivateSessionBus(const std::string& dir) {
     const std::string config = JoinPath(dir, "session-bus.conf");

@@ -7,12 +7,20 @@
 
 #include <atomic>
 #include <map>
+#include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "support/ScopedEnv.h"
+#include "support/TestSupport.h"
+
 namespace tessaly::test {
+
+// Whether dbus-daemon is installed (scripts/setup installs it): the bus tests skip without.
+bool SessionBusAvailable();
 
 class TPrivateSessionBus {
   public:
@@ -71,6 +79,23 @@ class TNotificationServer {
     std::atomic<bool> failed_{false};
     std::atomic<bool> stop_{false};
     std::thread thread_;
+};
+
+// A private session bus with a stand-in notification server on it, named by
+// DBUS_SESSION_BUS_ADDRESS while this lives.
+class TStandInDesktop {
+  public:
+    explicit TStandInDesktop(std::vector<std::string> capabilities);
+    bool Ready() const { return server_ && server_->Ready(); }
+    TNotificationServer& Server() { return *server_; }
+    // The bus's folder, which may serve as the runtime directory too.
+    const std::string& Dir() const { return dir_.Path(); }
+
+  private:
+    TTempDir dir_;
+    TPrivateSessionBus bus_;
+    std::unique_ptr<TNotificationServer> server_;
+    std::optional<TScopedEnv> session_;
 };
 
 }  // namespace tessaly::test

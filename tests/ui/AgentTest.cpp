@@ -6,7 +6,6 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QtTest>
-#include <cstdlib>
 
 #include "UiTestSupport.h"
 #include "data/VelaSearches.h"
@@ -39,6 +38,15 @@ QStringList NewTitles(const TVelaSearch& search) {
     for (const int row : NewJobPositions(jobs))
         titles << QString::fromStdString(jobs[row].Title);
     return titles;
+}
+
+// Saved searches over the loopback boards, run from the window one after the other.
+bool RunSearches(TWindow& w, std::initializer_list<const char*> keywords) {
+    for (const char* k : keywords) {
+        w.Form().Engine().StartSearch({"Boston", "Trades", k});
+        if (!w.WaitFor([&] { return w.Form().RunState() == rsIdle; })) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -83,10 +91,7 @@ class AgentTest : public QObject {
         tessaly::test::DisableBoards(home.Path());
         TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
-        for (const char* keywords : {"welder", "pipe"}) {
-            f.Engine().StartSearch({"Boston", "Trades", keywords});
-            QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
-        }
+        QVERIFY(RunSearches(w, {"welder", "pipe"}));
         const int welder = f.Searches()[0].Keywords == "welder" ? 0 : 1;
         f.Engine().SelectSearch(welder);
         f.SearchListToGrid();
@@ -111,24 +116,17 @@ class AgentTest : public QObject {
     }
 
     void aCheckThroughTheChannelUpdatesEverySearchAndTellsTheNewJobs() {
-        if (std::system("command -v dbus-daemon >/dev/null 2>&1") != 0)
-            QSKIP("dbus-daemon is not installed (scripts/setup installs it)");
-        tessaly::test::TTempDir busDir;
-        tessaly::test::TPrivateSessionBus bus(busDir.Path());
-        QVERIFY(bus.Started());
-        tessaly::test::TNotificationServer server(bus.Address(), {"body"});
-        QVERIFY(server.Ready());
-        tessaly::test::TScopedEnv session("DBUS_SESSION_BUS_ADDRESS", bus.Address().c_str());
-        tessaly::test::TScopedEnv runtime("XDG_RUNTIME_DIR", busDir.Path().c_str());
+        if (!tessaly::test::SessionBusAvailable()) QSKIP("dbus-daemon is not installed");
+        tessaly::test::TStandInDesktop desktop({"body"});
+        QVERIFY(desktop.Ready());
+        tessaly::test::TNotificationServer& server = desktop.Server();
+        tessaly::test::TScopedEnv runtime("XDG_RUNTIME_DIR", desktop.Dir().c_str());
 
         tessaly::test::TBoardsHome home;
         tessaly::test::DisableBoards(home.Path());
         TWindow w(home.Path());
         TVelaMainForm& f = w.Form();
-        for (const char* keywords : {"welder", "pipe"}) {
-            f.Engine().StartSearch({"Boston", "Trades", keywords});
-            QVERIFY(w.WaitFor([&] { return f.RunState() == rsIdle; }));
-        }
+        QVERIFY(RunSearches(w, {"welder", "pipe"}));
         QCOMPARE(f.Searches().Count(), 2);
         const int welder = f.Searches()[0].Keywords == "welder" ? 0 : 1;
         const int pipe = 1 - welder;
