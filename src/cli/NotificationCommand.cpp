@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <iostream>
 #include <optional>
@@ -88,7 +89,8 @@ int Notification(const std::vector<std::string>& argv, TCliIO& io) {
         return UsageError(io, "notification", parsed.error());
     const std::string window = args.Value("window").value_or("");
     const std::optional<int64_t> search = ParseInt(args.Value("search").value_or(""));
-    if (window.empty() || !search || *search < 1 || !args.Positional().empty())
+    if (window.empty() || !search || *search < 1 || *search > INT32_MAX ||
+        !args.Positional().empty())
         return UsageError(io, "notification", "expected --window PROGRAM and --search N");
 
     TDesktopNotification n;
