@@ -976,7 +976,9 @@ TResult<void> TVelaMainForm::FirstActivation() {
                 stopWaiting();
                 engine_->StartGridTimer();
                 CloseSplash();
-                if (OptionsForm && ConnectionAssistantNeeded(engine_->OptionsBox()))
+                // Not on a window already closing (a SIGTERM during start-up): the
+                // assistant's dialog would keep the program running.
+                if (OptionsForm && !closing_ && ConnectionAssistantNeeded(engine_->OptionsBox()))
                     ConnectionSettingsAssistant1Click();
             },
             [this](const std::exception& e) { ShowMessage(QString::fromStdString(e.what())); });
@@ -988,8 +990,11 @@ TResult<void> TVelaMainForm::FirstActivation() {
         stopWaiting();
         return Error(e.what());
     }
-    if (engine_->Descriptor().ReadString("Popup", "Mode") == "OnOpen") ShowPopupMessage();
-    StartBanners();
+    // Closing began while the searches loaded: nothing more is started.
+    if (!closing_) {
+        if (engine_->Descriptor().ReadString("Popup", "Mode") == "OnOpen") ShowPopupMessage();
+        StartBanners();
+    }
     SetRunState(rsIdle);
     return {};
 }
