@@ -234,9 +234,7 @@ class BannerTest : public QObject {
         TSampleHome home;
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        f.resize(800, 500);
-        f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QVERIFY(ShowExposed(f, {800, 500}));
         QVERIFY(Child<QWidget>(f, "AdPanel")->isHidden());
         auto width = [&] { return Child<QWidget>(f, "AdPanel")->parentWidget()->width(); };
 
@@ -295,9 +293,7 @@ class BannerTest : public QObject {
         box.SaveToFile(home.File("config.box"));
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        f.resize(800, 500);
-        f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QVERIFY(ShowExposed(f, {800, 500}));
         auto* area = Child<QWidget>(f, "AdPanel");
         auto* lists = Child<QWidget>(f, "Splitter1");
         // Both rows are kept before their pictures come (the strip's may be in already).

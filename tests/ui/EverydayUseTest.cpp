@@ -385,9 +385,7 @@ class EverydayUseTest : public QObject {
 
         // The progress window: the board's whole name, and its state beside it.
         TProgressForm progress;
-        progress.resize(450, 210);
-        progress.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&progress));
+        QVERIFY(ShowExposed(progress, {450, 210}));
         progress.AddLine("");
         const std::string name = "The Very Long Name of a Job Board Online";
         progress.SetCell(0, 0, name);

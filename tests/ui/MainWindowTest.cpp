@@ -680,8 +680,7 @@ class MainWindowTest : public QObject {
                        {Job("B", "zeta", 6), Job("A", "alpha", 4), Job("C", "mu", 5)});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QVERIFY(ShowExposed(f));
         QHeaderView* h = Child<TJobGrid>(f, "JobGrid")->horizontalHeader();
         const int company = f.GetColIdx(Child<TJobGrid>(f, "JobGrid"), "Company ");
         const int mark = h->sortIndicatorSection();
@@ -731,9 +730,7 @@ class MainWindowTest : public QObject {
         home.AddSearch("cook", "Texas", "Hospitality", {Job("Line Cook", "Diner")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        f.resize(1200, 700);
-        f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QVERIFY(ShowExposed(f, {1200, 700}));
         auto* grid = Child<TJobGrid>(f, "JobGrid");
         auto* searches = Child<QTableWidget>(f, "SearchGrid");
         QVERIFY(w.WaitFor([&] { return w.Titles().size() == 8; }));
@@ -766,8 +763,7 @@ class MainWindowTest : public QObject {
         home.AddSearch("cook", "Texas", "Hospitality", {Job("Line Cook", "Diner")});
         TWindow w(home);
         TVelaMainForm& f = w.Form();
-        f.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        QVERIFY(ShowExposed(f));
         auto* searches = Child<QTableWidget>(f, "SearchGrid");
         QVERIFY(w.WaitFor([&] { return w.Titles() == QStringList{"Any Job"}; }));
         for (const auto& [row, title] : {std::pair{1, "Line Cook"}, std::pair{0, "Any Job"}}) {

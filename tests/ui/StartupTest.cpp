@@ -92,8 +92,7 @@ class StartupTest : public QObject {
         TSampleHome home;
         home.AddSearch("x", "Texas", "Engineering", SampleJobs());
         TWindow w(home);
-        w->show();
-        QVERIFY(QTest::qWaitForWindowExposed(&w.Form()));
+        QVERIFY(ShowExposed(w.Form()));
         QTableView* grid = Child<TJobGrid>(w.Form(), "JobGrid");
         using TSender = std::pair<std::string, std::string>;
         QCOMPARE(ErrorSender(grid->viewport()), (TSender{"QTableView", "JobGrid"}));

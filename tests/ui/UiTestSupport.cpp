@@ -1,5 +1,8 @@
 #include "UiTestSupport.h"
 
+#include <QTest>
+#include <QWidget>
+
 #include <filesystem>
 #include <stdexcept>
 
@@ -9,6 +12,12 @@
 #include "platform/TextFile.h"
 
 namespace tessaly::ui::test {
+
+bool ShowExposed(QWidget& window, QSize size) {
+    if (size.isValid()) window.resize(size);
+    window.show();
+    return QTest::qWaitForWindowExposed(&window);
+}
 
 TSampleHome::TSampleHome() : path_(dir_.path().toStdString()) {
     std::filesystem::copy_file(std::string(TESSALY_DATA) + "/id.box", File("id.box"));

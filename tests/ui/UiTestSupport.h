@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QObject>
+#include <QSize>
 #include <QString>
 #include <QTemporaryDir>
 #include <memory>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "data/VelaJobs.h"
+
+class QWidget;
 
 namespace tessaly::ui::test {
 
@@ -22,6 +25,10 @@ T* Child(const QObject& parent, const char* name) {
     if (!child) throw std::runtime_error(std::string("no child named ") + name);
     return child;
 }
+
+// Shows `window`, resized first when `size` is valid, and waits until it is on screen;
+// false when it never got there.
+bool ShowExposed(QWidget& window, QSize size = {});
 
 // A job of the sample tables.
 struct TSampleJob {
